@@ -1,0 +1,36 @@
+// Errors that travel up to the place that reports them.  Each carries the
+// exact text the user sees; parsers never throw.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace vesper {
+
+class UserError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The table engine's errors (missing field, table that cannot be opened, row
+// that cannot be stored, lock that does not clear).
+class EngineError : public UserError {
+ public:
+  using UserError::UserError;
+};
+
+// The runtime's conversion error: "'%s' is not a valid integer value".
+class ConversionError : public UserError {
+ public:
+  explicit ConversionError(const std::string& text)
+      : UserError("'" + text + "' is not a valid integer value") {}
+};
+
+// The runtime's I/O errors outside the slot operations (creating a file,
+// reading a number from a specification file).
+class IoError : public UserError {
+ public:
+  using UserError::UserError;
+};
+
+}  // namespace vesper

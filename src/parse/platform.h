@@ -1,0 +1,75 @@
+// The small interfaces through which the core reaches the user and the machine.
+//
+// Contract: the core never shows a window, reads the clock, draws a random
+// number or asks for free disk space except through these.  The windows
+// implement `Messages` with real message boxes; the batch command prints to
+// standard error; tests record (tests/support/fakes.h).
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace vesper {
+
+// Message boxes (each with one OK button), the beep, and "let pending window
+// messages run".
+class Messages {
+ public:
+  virtual ~Messages() = default;
+  virtual void beep() = 0;
+  virtual void errorMessage(const std::string& text) = 0;  // error box, no beep
+  virtual void infoMessage(const std::string& text) = 0;
+  virtual void plainMessage(const std::string& text) = 0;  // no icon
+  virtual void processEvents() = 0;
+};
+
+// The exclamation beep, then a modal error box with the message.
+inline void errorbox(Messages& m, const std::string& text) {
+  m.beep();
+  m.errorMessage(text);
+}
+
+// Local date and time of day.
+struct LocalTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, msec = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime now() = 0;
+  // Monotonic milliseconds, for pacing (commit groups, refresh intervals).
+  virtual std::int64_t ticks() = 0;
+};
+
+// Free space, in bytes, of the file system that holds `path`; -1 when unknown.
+class Disk {
+ public:
+  virtual ~Disk() = default;
+  virtual long long freeSpace(const std::string& path) = 0;
+};
+
+// The import's random generator.  Seeded from the clock by default; a pinned
+// seed (tests, the batch command's --seed) makes every reseed repeat it.
+class Random {
+ public:
+  void seed(std::uint64_t s) { engine_.seed(s); }
+  void pin(std::uint64_t s) { pinned_ = true; pinnedSeed_ = s; engine_.seed(s); }
+  void reseedFromClock(Clock& clock) {
+    if (pinned_) { engine_.seed(pinnedSeed_); return; }
+    LocalTime t = clock.now();
+    engine_.seed(static_cast<std::uint64_t>(clock.ticks()) * 1000003u +
+                 static_cast<std::uint64_t>(t.msec + 1000 * (t.second + 60 * t.minute)));
+  }
+  // Uniform in [0, 1).
+  double next() { return std::uniform_real_distribution<double>(0.0, 1.0)(engine_); }
+
+ private:
+  std::mt19937_64 engine_{0x5eed};
+  bool pinned_ = false;
+  std::uint64_t pinnedSeed_ = 0;
+};
+
+}  // namespace vesper

@@ -1,0 +1,134 @@
+#include "parse/text.h"
+
+namespace vesper {
+
+namespace {
+// True for a byte that continues a UTF-8 sequence (10xxxxxx).
+inline bool iscontinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+}  // namespace
+
+std::string cuttext(std::string_view text, std::size_t n) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (iscontinuation(static_cast<unsigned char>(text[i]))) continue;
+    if (chars == n) return std::string(text.substr(0, i));
+    ++chars;
+  }
+  return std::string(text);
+}
+
+std::size_t textlength(std::string_view text) {
+  std::size_t chars = 0;
+  for (char c : text)
+    if (!iscontinuation(static_cast<unsigned char>(c))) ++chars;
+  return chars;
+}
+
+std::string trimleft(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isleadingblank(text[i])) ++i;
+  return std::string(text.substr(i));
+}
+
+std::string trimright(std::string_view text) {
+  std::size_t n = text.size();
+  while (n > 0 && istrailingblank(text[n - 1])) --n;
+  return std::string(text.substr(0, n));
+}
+
+std::string cleantext(std::string_view text) { return trimright(trimleft(text)); }
+
+std::size_t lastblank(std::string_view text) {
+  std::size_t p = text.rfind(' ');
+  return p == std::string_view::npos ? 0 : p + 1;
+}
+
+std::string replacechar(std::string_view text, char a, char b) {
+  std::string out(text);
+  for (char& c : out)
+    if (c == a) c = b;
+  return out;
+}
+
+std::string digitsanddots(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (isdigitchar(c) || c == '.') out += c;
+  return out;
+}
+
+std::string digitsandletters(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (isdigitchar(c) || isletterchar(c)) out += c;
+  return out;
+}
+
+std::string fromfirstdigit(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (isdigitchar(text[i])) return std::string(text.substr(i));
+  return {};
+}
+
+bool isblank(std::string_view text) {
+  for (char c : text)
+    if (!isleadingblank(c)) return false;
+  return true;
+}
+
+int countdigits(std::string_view text) {
+  int n = 0;
+  for (char c : text) n += isdigitchar(c);
+  return n;
+}
+
+int countletters(std::string_view text) {
+  int n = 0;
+  for (char c : text) n += isletterchar(c);
+  return n;
+}
+
+std::string uppertext(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = upperchar(c);
+  return out;
+}
+
+std::string lowertext(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerchar(c);
+  return out;
+}
+
+bool sametext(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lowerchar(a[i]) != lowerchar(b[i])) return false;
+  return true;
+}
+
+std::string mixedcase(bool on, std::string_view text) {
+  if (!on) return std::string(text);
+  std::string out = trimleft(lowertext(text));
+  if (out.empty()) return out;
+  out[0] = upperchar(out[0]);
+  for (std::size_t i = 1; i + 1 < out.size(); ++i)
+    if (out[i] == ' ') out[i + 1] = upperchar(out[i + 1]);
+  return out;
+}
+
+std::string cleancategory(std::string_view text) {
+  bool seen[128] = {};
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(upperchar(c));
+    if (u < 128) seen[u] = true;
+  }
+  std::string out;
+  for (char c = 'A'; c <= 'Z'; ++c)
+    if (seen[static_cast<unsigned char>(c)]) out += c;
+  for (char c = '0'; c <= '4'; ++c)
+    if (seen[static_cast<unsigned char>(c)]) out += c;
+  return out;
+}
+
+}  // namespace vesper

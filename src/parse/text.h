@@ -1,0 +1,55 @@
+// Text primitives shared by every parser of the importer.
+//
+// Contract: free functions without state; none fails.  Positions are 1-based
+// where a function returns one.  Character classes are plain ASCII:
+//   leading blank  : space, CR, LF, backspace (a tab is NOT a leading blank)
+//   trailing blank : space and tab only
+//   word separator : the space character alone
+//   digit 0-9, letter A-Z a-z; bytes above 127 belong to no class and are
+//   never changed by a case conversion.
+// Texts are UTF-8 byte strings; `cuttext` is the one place that limits a text
+// to a capacity, and it counts characters, never cutting inside a sequence.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vesper {
+
+// The text cut to at most n characters (UTF-8 aware; ASCII counts 1 each).
+std::string cuttext(std::string_view text, std::size_t n);
+// Number of characters (not bytes) in a UTF-8 text.
+std::size_t textlength(std::string_view text);
+
+inline bool isdigitchar(char c) { return c >= '0' && c <= '9'; }
+inline bool isletterchar(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+inline bool isleadingblank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\b'; }
+inline bool istrailingblank(char c) { return c == ' ' || c == '\t'; }
+inline char upperchar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+inline char lowerchar(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+std::string trimleft(std::string_view text);
+std::string trimright(std::string_view text);
+// trimleft then trimright ("cleaning" a text in the name and address parsers).
+std::string cleantext(std::string_view text);
+// Position (1-based) of the last space, 0 when there is none.
+std::size_t lastblank(std::string_view text);
+std::string replacechar(std::string_view text, char a, char b);
+std::string digitsanddots(std::string_view text);
+std::string digitsandletters(std::string_view text);
+std::string fromfirstdigit(std::string_view text);
+bool isblank(std::string_view text);
+int countdigits(std::string_view text);
+int countletters(std::string_view text);
+std::string uppertext(std::string_view text);
+std::string lowertext(std::string_view text);
+// Whole-text comparison folding the 26 ASCII letters.
+bool sametext(std::string_view a, std::string_view b);
+// Mixed case when `on`: lower case, leading blanks dropped, first character and
+// every character after a space upper case.  Trailing blanks remain.
+std::string mixedcase(bool on, std::string_view text);
+// Category codes A-Z then 0-4 found in the text, each once, in that order.
+std::string cleancategory(std::string_view text);
+
+}  // namespace vesper

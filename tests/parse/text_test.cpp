@@ -1,0 +1,78 @@
+#include "parse/text.h"
+
+#include <gtest/gtest.h>
+
+namespace vesper {
+namespace {
+
+struct Case { std::string in, out; };
+
+TEST(Trim, LeftAndRightUseDifferentBlanks) {
+  EXPECT_EQ(trimleft(" \r\n\bAB "), "AB ");
+  EXPECT_EQ(trimright("AB \t "), "AB");
+  EXPECT_EQ(trimleft("\tAB"), "\tAB");
+  EXPECT_EQ(trimleft("   "), "");
+  EXPECT_EQ(trimright(" \t"), "");
+  EXPECT_EQ(trimright("AB\r"), "AB\r");
+}
+
+TEST(Positions, LastBlankAndFilters) {
+  EXPECT_EQ(lastblank("New York NY"), 9u);
+  EXPECT_EQ(lastblank("Boston"), 0u);
+  EXPECT_EQ(lastblank("a\tb"), 0u);
+  EXPECT_EQ(digitsanddots("St."), ".");
+  EXPECT_EQ(digitsanddots("K1A 0B1"), "101");
+  EXPECT_EQ(digitsandletters("K1A-0B1!"), "K1A0B1");
+  EXPECT_EQ(fromfirstdigit("Date: 12/05/97"), "12/05/97");
+  EXPECT_EQ(fromfirstdigit("none"), "");
+  EXPECT_EQ(replacechar("a,b,c", ',', ' '), "a b c");
+  EXPECT_EQ(countdigits("a1b22"), 3);
+  EXPECT_EQ(countletters("a1b22\xC3\xA9"), 2);
+}
+
+TEST(Blank, TabIsNotBlank) {
+  EXPECT_TRUE(isblank(""));
+  EXPECT_TRUE(isblank(" \r\n"));
+  EXPECT_TRUE(isblank("\b"));
+  EXPECT_FALSE(isblank("\t"));
+  EXPECT_FALSE(isblank(" x"));
+}
+
+TEST(MixedCase, OnlySpaceStartsACapital) {
+  const Case cases[] = {
+      {"JOHN SMITH", "John Smith"},   {"  mary ann", "Mary Ann"},
+      {"JOHN  SMITH", "John  Smith"}, {"", ""},
+      {"   ", ""},                    {"MCDONALD", "Mcdonald"},
+      {"O'BRIEN", "O'brien"},         {"SMITH-JONES", "Smith-jones"},
+      {"III", "Iii"},                 {"PO BOX 12", "Po Box 12"},
+      {"J.R. EWING", "J.r. Ewing"},   {"NY", "Ny"},
+      {"ANN ", "Ann "},               {"M\xC3\x9CLLER", "M\xC3\x9Cller"},
+      {"\tBOB", "\tbob"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(mixedcase(true, c.in), c.out) << c.in;
+  EXPECT_EQ(mixedcase(false, "  JOHN "), "  JOHN ");
+}
+
+TEST(Category, CanonicalOrder) {
+  const Case cases[] = {
+      {"b a, 3 A", "AB3"}, {"C C 7", "C"}, {"zz-a", "AZ"},
+      {"12345678", "1234"}, {"", ""}, {"!? 9", ""}, {"\xC3\xA9" "a", "A"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(cleancategory(c.in), c.out) << c.in;
+}
+
+TEST(Cut, CountsCharactersNotBytes) {
+  EXPECT_EQ(cuttext("abcdef", 3), "abc");
+  EXPECT_EQ(cuttext("ab", 3), "ab");
+  EXPECT_EQ(cuttext("", 0), "");
+  EXPECT_EQ(cuttext("abc", 0), "");
+  // "Müller": the u-umlaut is two bytes and one character.
+  EXPECT_EQ(cuttext("M\xC3\xBCller", 2), "M\xC3\xBC");
+  EXPECT_EQ(cuttext("M\xC3\xBCller", 1), "M");
+  EXPECT_EQ(textlength("M\xC3\xBCller"), 6u);
+  EXPECT_TRUE(sametext("Contact.db", "CONTACT.DB"));
+  EXPECT_FALSE(sametext("Contact.db", "CONTACT.DBX"));
+}
+
+}  // namespace
+}  // namespace vesper
