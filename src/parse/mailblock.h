@@ -1,0 +1,83 @@
+// The mailing-address block of a contact and its placeholder language.
+//
+// Contract: pure functions of their arguments; `composemailblock` may show the
+// plain message of `format2field` when the default format number is out of
+// range (the contact then gets the empty block).  Nothing here fails.
+//
+// A template is the text of one settings memo: lines separated by CR LF, LF
+// or CR.  Each line (at most 200 characters) is filled from the placeholder
+// table; lines that come out blank (empty or only space, CR, LF, backspace)
+// are dropped, and every kept line is followed by CR LF.  The record transfer
+// writes the block into both `MailAddr` and `SecondAddr` of the new row.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parse/platform.h"
+
+namespace vesper {
+
+constexpr std::size_t kMailValueCapacity = 64;         // each row value read
+constexpr std::size_t kPlaceholderValueCapacity = 60;  // each placeholder value
+constexpr std::size_t kTemplateLineCapacity = 200;     // each template line
+constexpr std::size_t kCaptionCapacity = 15;           // lblCity and the others
+
+// The contact row values the block is made of, as text.
+struct MailRow {
+  std::string Company, Salut, FirstName, LastName, Honor, Title;
+  std::string Addr1, Addr2, City, State, Zip, Country, Dear;
+};
+
+// The settings read once per run from the first row of the settings table.
+struct MailSettings {
+  bool FormatSalut = false;  // Salut in front of the name in "<name>"
+  bool FormatHonor = false;  // Honor after the name in "<name>"
+  int FormatWhich = 0;       // default format for unrecognised countries
+  std::string lblCity, lblState, lblZip, lblCountry;  // the database's captions
+};
+
+// The six address-format templates (settings memo fields of the same names).
+struct AddressTemplates {
+  std::string FormatUS, FormatCanada, FormatUK, FormatLatin, FormatEurope, FormatSpecial;
+  // The template held by the settings field `field`; empty for any other name.
+  std::string_view byfield(std::string_view field) const;
+};
+
+struct Placeholder {
+  std::string key;    // matched without regard to ASCII letter case
+  std::string value;  // inserted as stored
+};
+using PlaceholderTable = std::vector<Placeholder>;
+
+// The "<name>" value: [Salut + " "] + FirstName + " " + LastName
+// [+ " " + Honor], cut to 60 characters.
+std::string mailname(const MailRow& row, const MailSettings& settings);
+
+// "<" + caption in lower case + ">" for a caption cut to 15 characters; an
+// empty caption gives "<>".
+std::string captionkey(std::string_view caption);
+
+// The ten pairs, in replacement order: <company>, <name>, <title>,
+// <address1>, <address2>, the city, state, postal-code and country captions,
+// <dear>.  Row values are cut to 64 characters, then each value to 60.
+PlaceholderTable makeplaceholders(const MailRow& row, const MailSettings& settings);
+
+// One template line filled: cut to 200 characters, then up to four passes
+// while the line holds a "<"; in each pass every pair in order replaces the
+// first occurrence of its key, and the line is cut to 200 again.
+std::string fillplaceholders(std::string_view line, const PlaceholderTable& table);
+
+// The lines of a memo text; a final line break adds no empty line.
+std::vector<std::string> templatelines(std::string_view text);
+
+// The mailing block of one contact: the format chosen from Zip, Country and
+// FormatWhich, its template filled line by line, blank lines dropped, each
+// kept line followed by CR LF.  Empty when no line is kept or the format
+// number is out of range (after the plain message of format2field).
+std::string composemailblock(const MailRow& row, const MailSettings& settings,
+                             const AddressTemplates& templates, Messages& messages);
+
+}  // namespace vesper
