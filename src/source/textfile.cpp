@@ -1,0 +1,214 @@
+#include "source/textfile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "parse/errors.h"
+#include "parse/text.h"
+
+namespace vesper {
+
+namespace {
+constexpr std::size_t kReadBuffer = 64 * 1024;
+constexpr char kCtrlZ = 26;
+
+void report(TextFileSlot& slot, const std::string& text) {
+  if (slot.messages) errorbox(*slot.messages, text);
+}
+
+// write() the whole text, retrying after partial writes and interrupts.
+bool writeall(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+}  // namespace
+
+LineBuffer::LineBuffer() { std::memset(text, ' ', sizeof text); }
+
+TextFileSlot::~TextFileSlot() { closefile(); }
+
+void TextFileSlot::closefile() {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+  writing = false;
+  pos = len = 0;
+  exhausted = false;
+}
+
+void TextFileSlot::setup(Messages& m, const std::string& name, const std::string& caption) {
+  closefile();
+  messages = &m;
+  Name = name;
+  Caption = caption;
+  State = 0;
+}
+
+bool TextFileSlot::fill() {
+  if (exhausted || fd < 0 || writing) return false;
+  if (buffer.size() != kReadBuffer) buffer.resize(kReadBuffer);
+  for (;;) {
+    ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) {
+        State = 1;
+        report(*this, "unable to read the " + Caption + " called " + Name);
+      }
+      exhausted = true;
+      pos = len = 0;
+      return false;
+    }
+    pos = 0;
+    len = static_cast<std::size_t>(n);
+    return true;
+  }
+}
+
+bool OpenSlot(TextFileSlot& slot) {
+  if (slot.State != 0) return true;
+  // Binding the name: the name must at least be usable as a path.
+  if (slot.Name.empty() || slot.Name.find('\0') != std::string::npos) {
+    slot.State = 2;
+    report(slot, "Unable to open the " + slot.Caption + " called " + slot.Name);
+    return false;
+  }
+  slot.State = -1;
+  return true;
+}
+
+void CloseSlot(TextFileSlot& slot) {
+  if (slot.State != -1) return;
+  bool ok = true;
+  if (slot.fd >= 0) ok = ::close(slot.fd) == 0;
+  slot.fd = -1;
+  slot.closefile();
+  if (!ok) {
+    slot.State = 1;
+    report(slot, "unable to close the " + slot.Caption + " called " + slot.Name);
+    return;
+  }
+  slot.State = 0;
+}
+
+bool ResetSlot(TextFileSlot& slot) {
+  if (slot.State == 0) {
+    report(slot, "attempting to reset the " + slot.Caption + " while it is closed");
+    return false;
+  }
+  if (slot.State != -1) return true;
+  slot.closefile();
+  int fd = ::open(slot.Name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    slot.State = 1;
+    report(slot, "unable to reset the " + slot.Caption + " called " + slot.Name);
+    return true;
+  }
+  slot.fd = fd;
+  return true;
+}
+
+void ReadSlotChar(TextFileSlot& slot, char& c) {
+  if (slot.State == 0) {
+    report(slot, "attempting to read from the " + slot.Caption + " named " + slot.Name +
+                     " while not open");
+    return;
+  }
+  if (slot.State != -1) return;
+  if (slot.fd < 0 || slot.writing) {
+    slot.State = 1;
+    report(slot, "unable to read the " + slot.Caption + " called " + slot.Name);
+    return;
+  }
+  if (slot.pos >= slot.len && !slot.fill()) {
+    // Past the end of the file the reader sees Ctrl-Z, as a text file does.
+    if (slot.State == -1) c = kCtrlZ;
+    return;
+  }
+  c = slot.buffer[slot.pos++];
+}
+
+void WriteSlotText(TextFileSlot& slot, const std::string& text) {
+  if (slot.State == 0) {
+    report(slot, "attempting to write from the " + slot.Caption + " named " + slot.Name +
+                     " while not open");
+    return;
+  }
+  if (slot.State != -1) return;
+  if (slot.fd < 0 || !slot.writing || !writeall(slot.fd, text.data(), text.size())) {
+    slot.State = 1;
+    report(slot, "unable to write the " + slot.Caption + " called " + slot.Name);
+  }
+}
+
+void WriteSlotChar(TextFileSlot& slot, char c) { WriteSlotText(slot, std::string(1, c)); }
+void WriteSlotInt(TextFileSlot& slot, int value) { WriteSlotText(slot, std::to_string(value) + "\r\n"); }
+void WriteSlotLine(TextFileSlot& slot, const std::string& text) { WriteSlotText(slot, text + "\r\n"); }
+
+void RewriteSlot(TextFileSlot& slot) {
+  if (slot.State != -1) {
+    if (slot.State == 0) throw IoError("File not open");
+    return;  // a failed slot does nothing
+  }
+  slot.closefile();
+  int fd = ::open(slot.Name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw IoError(std::string(std::strerror(errno)) + ": " + slot.Name);
+  slot.fd = fd;
+  slot.writing = true;
+}
+
+bool SlotEof(TextFileSlot& slot) {
+  if (slot.State == 0) throw IoError("File not open");
+  if (slot.State != -1 || slot.fd < 0) return true;
+  int c = slot.peek();
+  return c < 0 || c == kCtrlZ;
+}
+
+void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
+  std::memset(line.text, ' ', sizeof line.text);
+  line.count = 0;
+  line.raw.clear();
+  line.lineEndInFront = 0;
+  bool frontEnd = true;  // still inside the previous line's end
+  char prev = 0;
+  for (;;) {
+    char c = ' ';
+    ReadSlotChar(slot, c);
+    if (slot.State != -1) {  // the read failed: the line ends here
+      if (line.count == 0) line.count = 1;
+      return;
+    }
+    if (frontEnd && (c == '\r' || (c == '\n' && (line.count == 0 || prev == '\r')))) {
+      ++line.lineEndInFront;
+    } else {
+      frontEnd = false;
+    }
+    line.raw += c;
+    line.text[line.count++] = static_cast<unsigned char>(c) < 32 ? ' ' : c;
+    int next = slot.peek();
+    bool endOfLine = next < 0 || next == kCtrlZ || next == '\r' || (next == '\n' && c != '\r');
+    if (endOfLine || line.count >= kLineCapacity) return;
+    prev = c;
+  }
+}
+
+std::string CleanValue(std::string_view text) {
+  std::string v = trimleft(trimright(text));
+  if (!v.empty() && v.front() == '"') {
+    v.erase(0, 1);
+    if (!v.empty() && v.back() == '"') v.pop_back();
+  }
+  return v;
+}
+
+}  // namespace vesper

@@ -1,0 +1,146 @@
+#include "source/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() / ("vesper-textfile-" + std::to_string(::getpid()));
+  testing::RecordingMessages messages;
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string write(const std::string& name, const std::string& bytes) {
+    auto p = dir / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  // All the lines of a file as ReadSourceLine gives them, until end of file.
+  std::vector<std::string> lines(const std::string& bytes, std::vector<int>* fronts = nullptr) {
+    TextFileSlot slot;
+    slot.setup(messages, write("src.txt", bytes), "Source file");
+    EXPECT_TRUE(OpenSlot(slot));
+    ResetSlot(slot);
+    std::vector<std::string> out;
+    LineBuffer line;
+    while (!SlotEof(slot)) {
+      ReadSourceLine(slot, line);
+      out.emplace_back(line.view());
+      if (fronts) fronts->push_back(line.lineEndInFront);
+    }
+    return out;
+  }
+};
+
+TEST_F(TextFileTest, LineEndsOfEveryKind) {
+  struct Case { std::string bytes; std::vector<std::string> want; std::vector<int> fronts; };
+  const Case cases[] = {
+      {"AB\r\nCD\r\n", {"AB", "  CD", "  "}, {0, 2, 2}},
+      {"AB\r\nCD", {"AB", "  CD"}, {0, 2}},
+      {"AB\nCD\n", {"AB", " CD", " "}, {0, 1, 1}},
+      {"AB\rCD\r", {"AB", " CD", " "}, {0, 1, 1}},
+      {"AB\r\n\r\nCD", {"AB", "  ", "  CD"}, {0, 2, 2}},
+      {"AB\n\nCD", {"AB", " ", " CD"}, {0, 1, 1}},
+      {"A\tB\x01" "C\xC3\xA9", {"A B C\xC3\xA9"}, {0}},
+      {"AB\x1A" "CD", {"AB"}, {0}},
+      {"", {}, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<int> fronts;
+    EXPECT_EQ(lines(c.bytes, &fronts), c.want) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(fronts, c.fronts) << ::testing::PrintToString(c.bytes);
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(TextFileTest, LongLineArrivesInPieces) {
+  std::string longline(4500, 'x');
+  auto got = lines(longline + "\r\nnext");
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].size(), 4000u);
+  EXPECT_EQ(got[1], std::string(500, 'x'));
+  EXPECT_EQ(got[2], "  next");
+}
+
+TEST_F(TextFileTest, RawKeepsTheBytes) {
+  TextFileSlot slot;
+  slot.setup(messages, write("raw.txt", "a\tb\r\nc\x01" "d"), "Source file");
+  OpenSlot(slot);
+  ResetSlot(slot);
+  LineBuffer line;
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.raw, "a\tb");
+  EXPECT_EQ(line.view(), "a b");
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.raw, "\r\nc\x01" "d");
+  EXPECT_EQ(line.lineEndInFront, 2);
+}
+
+TEST_F(TextFileTest, SlotMessages) {
+  TextFileSlot slot;
+  slot.setup(messages, (dir / "nothere.txt").string(), "Source file");
+  char c = 'q';
+  ReadSlotChar(slot, c);
+  EXPECT_EQ(c, 'q');
+  EXPECT_FALSE(ResetSlot(slot));
+  WriteSlotChar(slot, 'x');
+  ASSERT_TRUE(OpenSlot(slot));
+  EXPECT_TRUE(ResetSlot(slot));  // the file is missing: the slot fails
+  EXPECT_EQ(slot.State, 1);
+  ReadSlotChar(slot, c);  // a failed slot does nothing
+  const std::string name = (dir / "nothere.txt").string();
+  std::vector<std::string> want = {
+      "attempting to read from the Source file named " + name + " while not open",
+      "attempting to reset the Source file while it is closed",
+      "attempting to write from the Source file named " + name + " while not open",
+      "unable to reset the Source file called " + name,
+  };
+  EXPECT_EQ(messages.texts(), want);
+  for (auto& m : messages.shown) EXPECT_TRUE(m.beeped);
+
+  TextFileSlot unnamed;
+  unnamed.setup(messages, "", "bad records file");
+  EXPECT_FALSE(OpenSlot(unnamed));
+  EXPECT_EQ(unnamed.State, 2);
+  EXPECT_EQ(messages.texts().back(), "Unable to open the bad records file called ");
+}
+
+TEST_F(TextFileTest, WritesLinesWithCrLfAndLongPaths) {
+  // A path far past 64 characters names the file it says.
+  fs::path deep = dir / std::string(80, 'd') / std::string(70, 'f');
+  fs::create_directories(deep.parent_path());
+  TextFileSlot slot;
+  slot.setup(messages, deep.string(), "New import specification file");
+  ASSERT_TRUE(OpenSlot(slot));
+  RewriteSlot(slot);
+  WriteSlotInt(slot, -1);
+  WriteSlotLine(slot, "FirstName");
+  WriteSlotChar(slot, 'z');
+  CloseSlot(slot);
+  EXPECT_EQ(slot.State, 0);
+  std::ifstream in(deep, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(all, "-1\r\nFirstName\r\nz");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(CleanValue, QuotesAndBlanks) {
+  struct Case { std::string in, out; };
+  const Case cases[] = {
+      {" \"Smith\" ", "Smith"}, {"Smith\"", "Smith\""}, {"\"Smith", "Smith"},
+      {"\"\"", ""},             {"\"", ""},             {"  ", ""},
+      {"\r\n Bob\t ", "Bob"},   {"\tBob", "\tBob"},     {"\"a \"b\"\"", "a \"b\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CleanValue(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace vesper
