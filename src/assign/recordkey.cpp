@@ -1,0 +1,62 @@
+#include "assign/recordkey.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "parse/daycount.h"
+#include "parse/text.h"
+
+namespace vesper {
+
+std::string recordkeynamepiece(std::string_view company, std::string_view lastname) {
+  std::string piece;
+  if (company.empty())
+    piece = digitsandletters(lastname).substr(0, 8);
+  else if (lastname.empty())
+    piece = digitsandletters(company).substr(0, 8);
+  else
+    piece = digitsandletters(company).substr(0, 4) + digitsandletters(lastname).substr(0, 4);
+  return uppertext(piece);
+}
+
+RecordKeyTime recordkeytime(const LocalTime& now) {
+  RecordKeyTime t;
+  t.day = encodedate(now.year, now.month, now.day);
+  // The seven decimals of "%0.7f" of the day fraction, so that the step
+  // rounds exactly as the written fraction does; 1.0000000 gives step 0.
+  double fraction = encodetime(now.hour, now.minute, now.second, now.msec);
+  fraction -= std::floor(fraction);  // a clock reading out of range still gives a time of day
+  char text[32];
+  std::snprintf(text, sizeof text, "%0.7f", fraction);
+  long step = 0;
+  for (const char* p = text + 2; *p; ++p) step = step * 10 + (*p - '0');
+  t.step = step;
+  return t;
+}
+
+RecordKeyTime nextrecordkeytime(RecordKeyTime t) {
+  if (++t.step >= RecordKeyStepsPerDay) {
+    t.step = 0;
+    ++t.day;
+  }
+  return t;
+}
+
+std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
+  int year, month, day;
+  decodedate(t.day, year, month, day);
+  char pieces[32];
+  long step = t.step % RecordKeyStepsPerDay;
+  if (step < 0) step += RecordKeyStepsPerDay;
+  std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", year % 100, month, day, step);
+  std::string key;
+  for (char c : std::string(namepiece) + pieces)
+    if (c != ' ') key += upperchar(c);
+  return key;
+}
+
+std::string recordkey(std::string_view company, std::string_view lastname, Clock& clock) {
+  return composerecordkey(recordkeynamepiece(company, lastname), recordkeytime(clock.now()));
+}
+
+}  // namespace vesper

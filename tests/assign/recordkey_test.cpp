@@ -1,0 +1,83 @@
+#include "assign/recordkey.h"
+
+#include <gtest/gtest.h>
+
+#include "parse/daycount.h"
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+using vesper::testing::FixedClock;
+
+LocalTime at(int y, int mo, int d, int h, int mi, int s, int ms) {
+  LocalTime t;
+  t.year = y; t.month = mo; t.day = d;
+  t.hour = h; t.minute = mi; t.second = s; t.msec = ms;
+  return t;
+}
+
+TEST(RecordKey, NamePieces) {
+  struct { const char* company; const char* last; const char* piece; } cases[] = {
+      {"Acme Widgets Ltd.", "O'Brien", "ACMEOBRI"},
+      {"", "van der Berg", "VANDERBE"},
+      {"Globex Corporation", "", "GLOBEXCO"},
+      {"3M", "Smith-Jones", "3MSMIT"},
+      {"AB", "Stone", "ABSTON"},
+      {"", "Müller", "MLLER"},
+      {"Ünïcødé GmbH", "", "NCDGMBH"},
+      {"a1-b2", "", "A1B2"},
+      {"", "Ng", "NG"},
+      {"", "", ""},
+  };
+  for (auto& c : cases)
+    EXPECT_EQ(recordkeynamepiece(c.company, c.last), c.piece) << c.company << "/" << c.last;
+}
+
+TEST(RecordKey, WholeKeyFromTheClock) {
+  FixedClock clock;
+  clock.time = at(1999, 12, 3, 13, 2, 14, 500);
+  EXPECT_EQ(recordkey("Acme Widgets Ltd.", "O'Brien", clock), "ACMEOBRI9912035432234");
+  EXPECT_EQ(recordkey("", "", clock), "9912035432234");
+  clock.time = at(2005, 1, 9, 6, 0, 0, 0);
+  EXPECT_EQ(recordkey("", "Müller", clock), "MLLER0501092500000");
+}
+
+TEST(RecordKey, KeysAreUpperCaseLettersAndDigitsOf13To21Characters) {
+  FixedClock clock;
+  clock.time = at(2024, 7, 31, 23, 15, 42, 123);
+  const char* names[] = {"", "x", "Smith & Sons, Inc.", "  ", "Ölwerke Zürich AG", "o'neil-smythe"};
+  for (const char* company : names)
+    for (const char* last : names) {
+      std::string key = recordkey(company, last, clock);
+      EXPECT_GE(key.size(), 13u);
+      EXPECT_LE(key.size(), 21u);
+      for (char c : key) EXPECT_TRUE((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) << key;
+    }
+}
+
+TEST(RecordKey, TimePiece) {
+  struct { LocalTime t; const char* datetime; } cases[] = {
+      {at(2000, 2, 29, 0, 0, 0, 0), "0002290000000"},
+      {at(2000, 2, 29, 0, 0, 0, 9), "0002290000001"},     // one step is 8.64 ms
+      {at(2000, 2, 29, 12, 0, 0, 0), "0002295000000"},
+      {at(2000, 2, 29, 23, 59, 59, 999), "0002290000000"},  // rounds to 1.0000000
+  };
+  for (auto& c : cases) EXPECT_EQ(composerecordkey("", recordkeytime(c.t)), c.datetime);
+}
+
+TEST(RecordKey, SameStepGivesSameKeyAndNextStepAdvances) {
+  RecordKeyTime a = recordkeytime(at(1999, 12, 3, 13, 2, 14, 500));
+  RecordKeyTime b = recordkeytime(at(1999, 12, 3, 13, 2, 14, 503));
+  EXPECT_EQ(composerecordkey("ACME", a), composerecordkey("ACME", b));
+  RecordKeyTime later = nextrecordkeytime(a);
+  EXPECT_EQ(composerecordkey("ACME", later), "ACME9912035432235");
+  EXPECT_EQ(later, recordkeytime(at(1999, 12, 3, 13, 2, 14, 509)));
+
+  RecordKeyTime last{encodedate(1999, 12, 31), RecordKeyStepsPerDay - 1};
+  EXPECT_EQ(composerecordkey("", last), "9912319999999");
+  EXPECT_EQ(composerecordkey("", nextrecordkeytime(last)), "0001010000000");
+}
+
+}  // namespace
+}  // namespace vesper
