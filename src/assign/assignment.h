@@ -1,0 +1,116 @@
+// Field assignment: the source fields are presented one at a time with
+// sample values, and the user picks for each a contact field, a combined
+// field or "(Not used)".
+//
+// Contract: `FieldAssignmentModel` holds what the assignment dialog shows and
+// does everything its buttons do; the window only renders the model and
+// forwards clicks.  It writes FieldAssignments, DateFormats, TargetFieldMarks,
+// CurrentSourceField, SelectedTargetIndex, ChosenDateFormat and (line-per-field
+// sources) SourceFieldCount of the import state.  Samples come through
+// `SampleSource`, the date layout through `DateFormatAsker` (the Date Formats
+// dialog in the windows, a direct answer in tests).  No slot past 210 is ever
+// written: a line-per-field source whose user keeps assigning past line 210
+// ends the record at line 210 with a message.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/importstate.h"
+#include "assign/catalogue.h"
+#include "store/fieldtypes.h"
+
+namespace vesper {
+
+// Sample values of the source being assigned.
+class SampleSource {
+ public:
+  virtual ~SampleSource() = default;
+  // Field `field` (1-based) of record `record` (1-based) for table and
+  // delimited sources; line `record` of the line view for field `field` of a
+  // line-per-field source.  Empty when there is none.
+  virtual std::string sample(int field, int record) = 0;
+  // The column name of source field `field` of a table source.
+  virtual std::string fieldname(int field) = 0;
+};
+
+// Shows the Date Formats dialog: on return ChosenDateFormat holds the code of
+// the last button clicked (the caller presets it), DateFormats[0] the pivot.
+class DateFormatAsker {
+ public:
+  virtual ~DateFormatAsker() = default;
+  virtual void askdateformat(ImportState& state) = 0;
+};
+
+// Marks and messages of assigning `name` to source field `field`, shared by
+// the dialog and the loading of an import specification file.
+// Looks a contact field up by its exact name; -1 when the table has none.
+int fieldposition(const std::vector<FieldDef>& fields, std::string_view name);
+
+// Bookkeeping after loading an assignment from a specification file, for one
+// non-empty entry.  Throws EngineError "Field '<name>' not found." for a
+// contact field name that the table lacks.
+void markloadedentry(ImportState& state, const std::vector<FieldDef>& fields,
+                     const std::string& entry);
+
+class FieldAssignmentModel {
+ public:
+  enum class Result { Open, Ok, Cancel };
+  static constexpr int kSampleBoxes = 8;
+  static constexpr int kSampleRecords = 50;
+
+  FieldAssignmentModel(ImportState& state, std::vector<FieldDef> contactfields,
+                       CatalogueLabels labels, SampleSource& samples, DateFormatAsker& dates);
+
+  // --- the dialog's operations ---
+  void FormCreate();
+  void prepareascii();
+  void acceptfield();
+  void btAssignClick();
+  void FieldNamesDblClick(int index) { FieldNamesClick(index); btAssignClick(); }
+  void FieldNamesClick(int index);
+  void btNextRecordClick();
+  void BtRetryClick();
+  void btCancelClick() { result_ = Result::Cancel; }
+
+  // --- what the dialog shows ---
+  const std::vector<CatalogueEntry>& fieldnames() const { return list_; }
+  int selectedindex() const { return selected_; }
+  const std::vector<std::string>& selectedfields() const { return chosen_; }
+  // The eight sample boxes ("Data NOT Found." in the empty ones).
+  const std::array<std::string, kSampleBoxes>& edits() const { return edits_; }
+  // The non-empty samples in the order read (the line view of a
+  // line-per-field source).
+  const std::vector<std::string>& samplelist() const { return samples_; }
+  std::string fieldnumbercaption() const;  // "Field No. N"
+  std::string tablefieldcaption() const { return tablefield_; }  // "(Field: name)" or ""
+  bool assignenabled() const { return assignEnabled_; }
+  bool nextrecordvisible() const { return state_.SourceType == kLinePerField; }
+  bool nextrecordenabled() const { return assignEnabled_; }
+  Result result() const { return result_; }
+
+ private:
+  void loadfieldlist();
+  void loadsamples();
+  void ClearEdits();
+  void SetEdits();
+  void markcontactfield(const std::string& name);
+
+  ImportState& state_;
+  std::vector<FieldDef> fields_;
+  CatalogueLabels labels_;
+  SampleSource& source_;
+  DateFormatAsker& dates_;
+
+  std::vector<CatalogueEntry> list_;
+  int selected_ = -1;
+  std::vector<std::string> chosen_;
+  std::vector<std::string> samples_;
+  std::array<std::string, kSampleBoxes> edits_{};
+  std::string tablefield_;
+  bool assignEnabled_ = false;
+  Result result_ = Result::Open;
+};
+
+}  // namespace vesper
