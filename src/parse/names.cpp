@@ -1,0 +1,278 @@
+#include "parse/names.h"
+
+#include "parse/nametables.h"
+#include "parse/text.h"
+
+namespace vesper {
+
+namespace {
+
+// Position (1-based) of the first space, 0 when there is none.
+std::size_t firstblank(std::string_view text) {
+  std::size_t p = text.find(' ');
+  return p == std::string_view::npos ? 0 : p + 1;
+}
+
+// Bytes of the character that starts at byte i: the byte and the UTF-8
+// continuation bytes after it (the same notion of a character as cuttext).
+std::size_t charbytes(std::string_view text, std::size_t i) {
+  std::size_t n = 1;
+  while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+// The second character's first byte, or 0 when the text has one character.
+char secondchar(std::string_view text) {
+  if (text.empty()) return 0;
+  std::size_t i = charbytes(text, 0);
+  return i < text.size() ? text[i] : 0;
+}
+
+// "Add X to a part": one blank, then X, held to the part's capacity.
+void addto(std::string& part, std::string_view x, std::size_t capacity) {
+  std::string joined = part;
+  joined += ' ';
+  joined += x;
+  part = cuttext(joined, capacity);
+}
+
+// "Extend a part with X": X without a blank, held to the part's capacity.
+void extend(std::string& part, std::string_view x, std::size_t capacity) {
+  std::string joined = part;
+  joined += x;
+  part = cuttext(joined, capacity);
+}
+
+// The word equals the table word, or the table word followed by a full stop.
+bool sameword(std::string_view word, std::string_view tableword) {
+  if (sametext(word, tableword)) return true;
+  return word.size() == tableword.size() + 1 && word.back() == '.' &&
+         sametext(word.substr(0, tableword.size()), tableword);
+}
+
+template <typename Table>
+bool intable(std::string_view word, const Table& table) {
+  for (std::string_view entry : table)
+    if (sameword(word, entry)) return true;
+  return false;
+}
+
+// A suffix word at the end of a name: the whole word, or the word followed by
+// ".", "," or ";" and possibly more ("Jr.," and "MD;PhD" are suffixes).
+bool suffixatend(std::string_view word) {
+  for (std::string_view s : SuffixWords) {
+    if (word.size() < s.size() || !sametext(word.substr(0, s.size()), s)) continue;
+    if (word.size() == s.size()) return true;
+    char next = word[s.size()];
+    if (next == '.' || next == ',' || next == ';') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool takefronttitle(std::string& text, NameParts& parts) {
+  std::size_t w = text.find(' ');
+  if (w == std::string::npos) w = text.size();
+  std::string_view word = std::string_view(text).substr(0, w);
+  if (word.empty()) return false;
+  if (!intable(word, TitleWords) && !sametext(word, "and") && word != "&") return false;
+  addto(parts.Prefix, word, PrefixCapacity);
+  text.erase(0, w);  // the blank after the word stays in front of the rest
+  return true;
+}
+
+bool isparticle(std::string_view text) {
+  std::size_t w = text.find(' ');
+  if (w == std::string_view::npos) return false;
+  std::string_view word = text.substr(0, w);
+  for (std::string_view p : ParticleWords)
+    if (sametext(word, p)) return true;
+  return false;
+}
+
+bool takesuffixatend(std::string& text, NameParts& parts) {
+  std::size_t b = text.rfind(' ');
+  if (b == std::string::npos) return false;
+  std::string_view tail = std::string_view(text).substr(b);  // " word"
+  if (!suffixatend(tail.substr(1))) return false;
+  addto(parts.Suffix, tail, SuffixCapacity);
+  // The tail is cut off where it stands, at the end.  Searching the text for
+  // the first occurrence of the tail instead would cut " Sr" out of
+  // "Ravi Srinivasan Sr" and leave "Raviinivasan Sr".
+  text.erase(b);
+  return true;
+}
+
+bool takesuffixatfront(std::string& text, NameParts& parts) {
+  std::size_t w = text.find(' ');
+  if (w == std::string::npos) w = text.size();
+  std::string_view word = std::string_view(text).substr(0, w);
+  if (word.empty() || !intable(word, SuffixWords)) return false;
+  std::string joined(word);
+  joined += ' ';
+  joined += parts.Suffix;
+  parts.Suffix = cuttext(joined, SuffixCapacity);
+  text.erase(0, w);
+  return true;
+}
+
+// States of splitfirstlast.
+namespace {
+enum FirstLastState {
+  flStart = 0,       // nothing recognised yet
+  flTitle = 1,       // a title was taken from the front
+  flNoTitle = 2,     // no more titles
+  flSuffix = 3,      // a suffix was taken from the end
+  flGiven = 4,       // taking given names and initials
+  flParticle = 5,    // a particle starts the surname
+};
+}  // namespace
+
+NameParts splitfirstlast(std::string_view input) {
+  NameParts parts;
+  if (input.empty()) {
+    parts.Last = "-";
+    return parts;
+  }
+  std::string text = replacechar(input, ',', ' ');
+  int state = flStart;
+  for (;;) {
+    text = cleantext(text);
+    std::size_t w = firstblank(text);
+    if (w == 0 && state == flStart) {  // one word: a given name alone
+      parts.First = cuttext(text, FirstCapacity);
+      break;
+    }
+    if (state == flParticle) {  // the particle and all after it
+      parts.Last = cuttext(text, LastCapacity);
+      break;
+    }
+    if (state > flStart && w == 0) {  // the last word left
+      parts.Last = cuttext(text, LastCapacity);
+      break;
+    }
+    if (state < flNoTitle) state = takefronttitle(text, parts) ? flTitle : flNoTitle;
+    if (state == flGiven) {
+      // w still holds for the text: no operation ran on it in this round.
+      std::string_view word = std::string_view(text).substr(0, w - 1);
+      std::size_t c1 = charbytes(word, 0);
+      bool initial = !parts.First.empty() &&
+                     ((c1 == word.size() && word != "&") ||
+                      (c1 + 1 == word.size() && word.back() == '.'));
+      if (isparticle(text)) {
+        state = flParticle;
+      } else if (initial) {
+        std::string letter(word.substr(0, c1));
+        letter += '.';
+        addto(parts.Middle, letter, MiddleCapacity);
+        text.erase(0, w - 1);
+      } else {
+        addto(parts.First, word, FirstCapacity);
+        text.erase(0, w - 1);
+      }
+    }
+    if (state == flNoTitle || state == flSuffix)
+      state = takesuffixatend(text, parts) ? flSuffix : flGiven;
+  }
+  return parts;
+}
+
+// States of splitlastfirst.
+namespace {
+enum LastFirstState {
+  lfStart = 0,         // nothing recognised yet
+  lfFrontTitle = 1,    // a title was taken at the very front
+  lfNoFrontTitle = 2,  // no (more) titles at the front
+  lfSurname = 3,       // the next word is the surname
+  lfSurnameTaken = 4,  // the surname is taken
+  lfTitleAfter = 5,    // a title was taken after the surname
+  lfSuffixes = 6,      // looking for suffixes after the surname
+  lfGiven = 7,         // the next word is a given name or an initial
+};
+}  // namespace
+
+NameParts splitlastfirst(std::string_view input) {
+  NameParts parts;
+  if (input.empty()) {
+    parts.Last = "-";
+    return parts;
+  }
+  std::string text(input);
+  int state = lfStart;
+  for (;;) {
+    text = cleantext(text);
+    std::size_t w = firstblank(text);
+    if (w == 0 && state == lfStart) {  // one word, commas still in it
+      if (!text.empty() && text.back() == ',') {
+        parts.Last = cuttext(std::string_view(text).substr(0, text.size() - 1), LastCapacity);
+      } else if (!text.empty() && text.front() == ',') {
+        parts.First = cuttext(std::string_view(text).substr(1), FirstCapacity);
+        parts.Last = "-";
+      } else {
+        parts.Last = cuttext(text, LastCapacity);
+      }
+      break;
+    }
+    text = cleantext(replacechar(text, ',', ' '));
+    w = firstblank(text);
+    if (state == lfSurnameTaken || state == lfTitleAfter)
+      state = takefronttitle(text, parts) ? lfTitleAfter : lfSuffixes;
+    if (state == lfSuffixes) state = takesuffixatfront(text, parts) ? lfSuffixes : lfGiven;
+    if (w == 0) {  // one word was left before the title or suffix test
+      if (state <= lfSurname)
+        addto(parts.Last, text, LastCapacity);
+      else if (text.empty())
+        ;  // the word was a title or a suffix
+      else if (!parts.First.empty() && secondchar(text) == '.')
+        addto(parts.Middle, text, MiddleCapacity);
+      else
+        addto(parts.First, text, FirstCapacity);
+      break;
+    }
+    if (state < lfNoFrontTitle)
+      state = takefronttitle(text, parts) ? lfFrontTitle : lfNoFrontTitle;
+    text = trimleft(text);
+    if (state == lfNoFrontTitle) {
+      if (isparticle(text)) {  // the particle joins the surname word after it
+        std::size_t b = text.find(' ');
+        extend(parts.Last, std::string_view(text).substr(0, b + 1), LastCapacity);
+        text.erase(0, b + 1);
+      }
+      state = lfSurname;
+    }
+    w = firstblank(text);
+    if (state == lfSurname) {
+      state = lfSurnameTaken;
+      if (w == 0) {
+        extend(parts.Last, text, LastCapacity);
+        break;
+      }
+      extend(parts.Last, std::string_view(text).substr(0, w), LastCapacity);
+      text.erase(0, w);
+    }
+    w = firstblank(text);
+    if (w == 0 || state != lfGiven) continue;
+    // A given name or an initial, with more words after it.
+    char second = secondchar(text);
+    if (!parts.First.empty() && (second == ' ' || second == '.')) {
+      addto(parts.Middle, std::string_view(text).substr(0, w), MiddleCapacity);
+      text.erase(0, w - 1);
+      state = lfSurnameTaken;
+      continue;
+    }
+    addto(parts.First, std::string_view(text).substr(0, w), FirstCapacity);
+    text = trimleft(std::string_view(text).substr(w - 1));
+    w = firstblank(text);
+    if (w > 0 && sametext(std::string_view(text).substr(0, w), "AND ")) {
+      // "John and Mary": the "and" and the next name stay in the given names
+      addto(parts.First, std::string_view(text).substr(0, w), FirstCapacity);
+      text.erase(0, w - 1);
+      extend(parts.First, " ", FirstCapacity);
+    }
+    state = lfSurnameTaken;
+  }
+  return parts;
+}
+
+}  // namespace vesper
