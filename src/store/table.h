@@ -1,0 +1,147 @@
+// One table of the contact database, kept as its own SQLite file.
+//
+// Contract:
+// - A table file (CONTACT.DB, DATABASE.DB, SETTINGS.DB...) is an ordinary
+//   SQLite database holding one table; its columns declare the engine's field
+//   types (fieldtypes.h), so any SQLite tool reads it.  The table's key is the
+//   column declared PRIMARY KEY (CONTACT.DB: Recno; DATABASE.DB: DB).
+// - Table files are found in their folder without regard to letter case.
+//   Opening the table that is open already does nothing.
+// - Field lookup by name ignores letter case and fails with EngineError
+//   "Field 'X' not found."; field names never become SQL text (identifiers come
+//   from the table's own schema and are quoted, values are bound).
+// - Rows are walked with first()/next()/atEnd() in key order (insertion order
+//   for a table without key).  The order is taken when the walk starts.
+// - The pending row: newRow() starts one (empty in every field), edit() makes
+//   the current row pending, setX() write into it, store() saves it and makes
+//   it the current row, drop() discards it.  While a row is pending, reads see
+//   the pending row.  A store that fails throws EngineError with the engine's
+//   message and leaves the row pending and the table usable.  newRow() or
+//   edit() while a row is pending discards that row.
+// - Autoincrement fields left empty are numbered by the engine when a new row
+//   is stored.
+// - Each store commits at once, unless a group is open: beginGroup() ...
+//   commitGroup() puts the stores between them into one transaction.  Closing
+//   the table commits an open group.
+// - Another program may hold the same file: the file is in WAL mode and a
+//   lock is waited for up to the busy timeout (5 seconds unless set), then the
+//   operation fails with an EngineError saying the table is locked.
+// - Tables are used from one thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/fieldtypes.h"
+
+namespace vesper {
+
+class Table;
+
+// A field of an open table, by position.  Valid while the table stays open.
+class Field {
+ public:
+  Field(Table& table, int position) : table_(&table), pos_(position) {}
+  int position() const { return pos_; }
+  const std::string& name() const;
+  FieldType type() const;
+  int size() const;
+
+  // Of the pending row when there is one, else of the current row.
+  bool isNull() const;
+  std::string asText() const;
+  long long asInteger() const;
+  double asDouble() const;
+  bool asBool() const;
+  double asDateTime() const;  // day count + fraction of a day
+
+  // Into the pending row (EngineError when no row is pending).
+  void setText(std::string_view value);
+  void setInteger(long long value);
+  void setDouble(double value);
+  void setBool(bool value);
+  void setDateTime(double value);  // date part for a date field, time part for a time field
+  void clear();
+
+ private:
+  Table* table_;
+  int pos_;
+};
+
+class Table {
+ public:
+  Table();
+  ~Table();
+  Table(Table&&) noexcept;
+  Table& operator=(Table&&) noexcept;
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // Opens the table file `name` in `folder`.  EngineError when there is no
+  // such file or it is not a table.
+  void open(const std::string& folder, const std::string& name);
+  void open(const std::string& path);
+  void close();
+  bool isOpen() const;
+  const std::string& path() const;  // the file as found on disk; "" when closed
+  void setBusyTimeout(int milliseconds);
+  int busyTimeout() const;
+
+  int fieldCount() const;
+  const std::vector<FieldDef>& fields() const;
+  const FieldDef& fieldDef(int position) const;
+  const std::string& fieldName(int position) const;
+  FieldType fieldType(int position) const;
+  int findField(std::string_view name) const;   // letter case ignored; -1 when missing
+  int fieldIndex(std::string_view name) const;  // as findField, EngineError when missing
+  Field field(int position);
+  Field field(std::string_view name);
+  int keyField() const;  // position of the key field, -1 without key
+
+  void first();
+  void next();
+  bool atEnd();
+  long long recordCount();
+
+  void newRow();
+  void edit();
+  bool isPending() const;
+  bool changed() const;  // true once a field of the pending row was written
+  void store();
+  void drop();
+
+  void beginGroup();
+  void commitGroup();
+  bool inGroup() const;
+
+  // Values by position (see Field).
+  bool isNull(int position) const;
+  std::string asText(int position) const;
+  long long asInteger(int position) const;
+  double asDouble(int position) const;
+  bool asBool(int position) const;
+  double asDateTime(int position) const;
+  void setText(int position, std::string_view value);
+  void setInteger(int position, long long value);
+  void setDouble(int position, double value);
+  void setBool(int position, bool value);
+  void setDateTime(int position, double value);
+  void clear(int position);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+  const Cell& cell(int position) const;
+  void write(int position, Cell value);
+  const FieldDef& checked(int position) const;
+};
+
+// Creates the table file at `path` with the fields in this order; `keyField`
+// (may be empty) becomes its unique key.  Refuses, with EngineError, a file
+// that exists already (letter case ignored), invalid fields or sizes.
+void createtable(const std::string& path, const std::vector<FieldDef>& fields,
+                 const std::string& keyField = "");
+
+}  // namespace vesper
