@@ -1,0 +1,135 @@
+#include "app/specfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+
+#include "assign/assignment.h"
+#include "parse/errors.h"
+#include "parse/text.h"
+
+namespace vesper {
+
+namespace {
+
+constexpr long long kMinFreeSpace = 5000;
+// A specification file is a few kilobytes; anything far larger is not one.
+constexpr off_t kMaxSpecFileSize = 1 << 20;
+
+// A cursor over the file's text with the runtime's text-file reading rules.
+class SpecReader {
+ public:
+  SpecReader(std::string text, std::string name) : text_(std::move(text)), name_(std::move(name)) {}
+
+  int readint() {
+    while (pos_ < text_.size() && isblankorend(text_[pos_])) {
+      if (text_[pos_] == '\n' || (text_[pos_] == '\r' && !followedbylf())) ++line_;
+      ++pos_;
+    }
+    if (pos_ >= text_.size() || text_[pos_] == 26)
+      fail("ends early, at line " + std::to_string(line_) + " of " + std::to_string(kSpecFileLines));
+    std::size_t start = pos_;
+    while (pos_ < text_.size() && !isblankorend(text_[pos_])) ++pos_;
+    std::string_view token(text_.data() + start, pos_ - start);
+    int value = 0;
+    const char* first = token.data();
+    if (!token.empty() && token[0] == '+') ++first;
+    auto [end, ec] = std::from_chars(first, token.data() + token.size(), value);
+    if (ec != std::errc() || end != token.data() + token.size() || first == token.data() + token.size())
+      fail("holds '" + std::string(token.substr(0, 40)) + "' at line " + std::to_string(line_) +
+           " where a number belongs");
+    return value;
+  }
+
+  // The first n characters of the rest of the line.
+  std::string readtext(std::size_t n) {
+    std::size_t start = pos_;
+    while (pos_ < text_.size() && text_[pos_] != '\r' && text_[pos_] != '\n' && text_[pos_] != 26)
+      ++pos_;
+    return cuttext(std::string_view(text_).substr(start, pos_ - start), n);
+  }
+
+  // Skips to the start of the next line.
+  void readln() {
+    while (pos_ < text_.size() && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    ++line_;
+  }
+
+ private:
+  static bool isblankorend(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+  bool followedbylf() const { return pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n'; }
+  [[noreturn]] void fail(const std::string& what) {
+    throw IoError("The import specification file " + name_ + " is not valid: it " + what + ".");
+  }
+  std::string text_;
+  std::string name_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+};
+
+// The whole file through the slot layer; false when a slot operation failed
+// (its message has been shown).
+bool readwhole(TextFileSlot& slot, std::string& out) {
+  if (!OpenSlot(slot)) return false;
+  ResetSlot(slot);
+  if (slot.State != -1) return false;
+  struct stat st{};
+  if (::fstat(slot.fd, &st) == 0 && st.st_size > kMaxSpecFileSize)
+    throw IoError("The import specification file " + slot.Name + " is not valid: it is far too large.");
+  while (slot.State == -1 && slot.fill()) {
+    out.append(slot.buffer.data(), slot.len);
+    slot.pos = slot.len;
+  }
+  return slot.State == -1;
+}
+
+}  // namespace
+
+void WriteSpecFile(ImportState& state, const std::string& dataFolder) {
+  if (state.disk.freeSpace(dataFolder) < kMinFreeSpace) {
+    state.messages.plainMessage("Disk space less then 5k. IMP file will not be saved.");
+    return;
+  }
+  std::string name = state.SpecFileName.empty() ? "IMPORT.IMP" : state.SpecFileName;
+  TextFileSlot slot;
+  slot.setup(state.messages, name, "New import specification file");
+  if (!OpenSlot(slot)) return;
+  RewriteSlot(slot);
+  // One write for the whole file: it is complete on disk or reported failed.
+  std::string text = std::to_string(state.SourceType) + "\r\n";
+  for (int i = 1; i <= kMaxSourceFields; ++i) text += state.FieldAssignments[i] + "\r\n";
+  for (int i = 0; i <= kMaxSourceFields; ++i) text += std::to_string(state.DateFormats[i]) + "\r\n";
+  WriteSlotText(slot, text);
+  CloseSlot(slot);
+}
+
+void ReadSpecFile(ImportState& state, const std::string& name,
+                  const std::vector<FieldDef>& contactfields) {
+  TextFileSlot slot;
+  slot.setup(state.messages, name, "specification file");
+  std::string text;
+  if (!readwhole(slot, text)) return;
+  CloseSlot(slot);
+  SpecReader in(std::move(text), name);
+  state.SourceType = in.readint();
+  in.readln();
+  for (int i = 1; i <= kMaxSourceFields; ++i) {
+    state.FieldAssignments[i] = in.readtext(kAssignmentCapacity);
+    in.readln();
+    if (!state.FieldAssignments[i].empty()) {
+      state.SourceFieldCount = i;
+      markloadedentry(state, contactfields, state.FieldAssignments[i]);
+    }
+  }
+  for (int i = 0; i <= kMaxSourceFields; ++i) {
+    state.DateFormats[i] = in.readint();
+    in.readln();
+  }
+  state.SpecLoaded = true;
+}
+
+}  // namespace vesper
