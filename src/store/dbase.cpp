@@ -1,0 +1,362 @@
+// The dBASE table as a SourceTableFile: walks the records in file order,
+// skipping deleted ones, and turns each field's bytes into a typed value.
+// Records are read a chunk at a time; nothing is read outside the record
+// area that the header and the file's size agree on.
+#include "store/dbase.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "parse/daycount.h"
+#include "parse/text.h"
+#include "store/dbase_internal.h"
+
+namespace vesper {
+
+namespace {
+
+using dbase::Field;
+using dbase::Reading;
+
+constexpr int kVisualDayZero = 2415019;   // Julian day number of 30 December 1899
+constexpr int kJulianOfYearOne = 1721426; // Julian day number of 1 January 0001
+constexpr int kStampDayZero = 693594;     // 30 December 1899 counted from 0001-01-01 as day 1
+constexpr double kMsPerDay = 86400000.0;
+constexpr std::size_t kChunkBytes = 1 << 16;
+
+unsigned byteat(std::string_view b, std::size_t i) { return static_cast<unsigned char>(b[i]); }
+
+std::uint64_t littleendian(std::string_view b) {
+  std::uint64_t v = 0;
+  for (std::size_t i = b.size(); i-- > 0;) v = (v << 8) | byteat(b, i);
+  return v;
+}
+
+std::uint64_t bigendian(std::string_view b) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < b.size(); ++i) v = (v << 8) | byteat(b, i);
+  return v;
+}
+
+long long signextend(std::uint64_t v, std::size_t bytes) {
+  if (bytes >= 8) return static_cast<long long>(v);
+  const std::uint64_t sign = std::uint64_t(1) << (bytes * 8 - 1);
+  return static_cast<long long>((v ^ sign) - sign);
+}
+
+bool allbytes(std::string_view b, char c) {
+  for (char x : b)
+    if (x != c) return false;
+  return true;
+}
+
+// The text without trailing blanks or NUL padding, cut at an embedded NUL.
+std::string_view unpadded(std::string_view raw) {
+  raw = raw.substr(0, raw.find('\0'));
+  while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+  return raw;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+  return s;
+}
+
+// dBASE 7 orders doubles as bytes: big-endian, the sign bit set for positive
+// values and every bit inverted for negative ones.
+double ordereddouble(std::string_view b) {
+  std::uint64_t u = bigendian(b);
+  const std::uint64_t sign = std::uint64_t(1) << 63;
+  u = (u & sign) ? (u & ~sign) : ~u;
+  double d;
+  std::memcpy(&d, &u, sizeof d);
+  return d;
+}
+
+bool datefromdays(long long days, TableValue& v) {
+  if (days < encodedate(1, 1, 1) || days > encodedate(9999, 12, 31)) return false;
+  v.date = static_cast<int>(days);
+  return true;
+}
+
+// Blank, overflowed ("****") or malformed numbers are null; a comma stands
+// for the decimal point when there is no point.
+bool parsenumber(std::string_view raw, double& out) {
+  std::string t(trimmed(raw));
+  if (!t.empty() && t[0] == '+') t.erase(0, 1);
+  if (t.empty()) return false;
+  if (t.find('.') == std::string::npos) {
+    std::size_t comma = t.find(',');
+    if (comma != std::string::npos && t.find(',', comma + 1) == std::string::npos) t[comma] = '.';
+  }
+  const char* end = t.data() + t.size();
+  auto r = std::from_chars(t.data(), end, out, std::chars_format::general);
+  return r.ec == std::errc() && r.ptr == end && std::isfinite(out);
+}
+
+class DBaseTable : public SourceTableFile {
+ public:
+  explicit DBaseTable(const std::string& path) : path_(path) {
+    if (!file_.open(path)) dbase::refuse(path, "the file cannot be opened");
+    s_ = dbase::readstructure(file_, path);
+    decoder_ = dbase::TextDecoder::fortable(path, s_.languagedriver, s_.drivername);
+    dbase::namefields(s_, decoder_);
+    memo_ = dbase::MemoFile::openbeside(path, s_);
+    for (std::size_t i = 0; i < s_.fields.size(); ++i) {
+      const Field& f = s_.fields[i];
+      if (f.reading == Reading::Hidden) continue;
+      visible_.push_back(i);
+      columns_.push_back(TableColumn{f.name, f.columntype, static_cast<int>(f.width)});
+    }
+    if (columns_.empty()) dbase::refuse(path, "the table has no fields");
+    first();
+  }
+
+  const std::vector<TableColumn>& columns() const override { return columns_; }
+
+  long long recordCount() const override {
+    if (live_ < 0) live_ = countlive();
+    return live_;
+  }
+
+  void first() override { advance(0); }
+  void next() override {
+    if (!atend_) advance(index_ + 1);
+  }
+  bool atEnd() const override { return atend_; }
+
+  TableValue value(int column) override {
+    if (atend_ || column < 0 || static_cast<std::size_t>(column) >= visible_.size()) return {};
+    const Field& f = s_.fields[visible_[column]];
+    std::string_view rec(record_);
+    if (f.nullbit >= 0 && flagset(rec, f.nullbit)) return {};
+    return decodefield(f, rec.substr(f.offset, f.width), rec);
+  }
+
+ private:
+  bool flagset(std::string_view rec, int bit) const {
+    std::size_t at = static_cast<std::size_t>(s_.nullflagsoffset) + static_cast<std::size_t>(bit / 8);
+    return at < rec.size() && (byteat(rec, at) >> (bit % 8)) & 1u;
+  }
+
+  // The bytes of record i, read through a buffer of whole records; empty when
+  // the file ended early (it shrank since it was opened).
+  std::string_view recordat(std::uint64_t i) {
+    const std::uint32_t rl = s_.recordlength;
+    if (i < bufferfirst_ || i >= bufferfirst_ + buffered_) {
+      std::uint64_t want = std::max<std::uint64_t>(1, kChunkBytes / rl);
+      want = std::min(want, s_.recordcount - i);
+      buffer_.resize(static_cast<std::size_t>(want * rl));
+      std::size_t got = file_.read(s_.datastart + i * rl, buffer_.size(), buffer_.data());
+      bufferfirst_ = i;
+      buffered_ = got / rl;
+      if (buffered_ == 0) return {};
+    }
+    return std::string_view(buffer_).substr(static_cast<std::size_t>((i - bufferfirst_) * rl), rl);
+  }
+
+  void advance(std::uint64_t from) {
+    for (std::uint64_t i = from; i < s_.recordcount; ++i) {
+      std::string_view rec = recordat(i);
+      if (rec.empty() || rec[0] == '\x1A') break;  // end of the data
+      if (rec[0] == '*') continue;                 // deleted
+      index_ = i;
+      record_.assign(rec);
+      atend_ = false;
+      return;
+    }
+    atend_ = true;
+    record_.clear();
+  }
+
+  long long countlive() const {
+    const std::uint32_t rl = s_.recordlength;
+    std::string chunk;
+    long long live = 0;
+    for (std::uint64_t i = 0; i < s_.recordcount;) {
+      std::uint64_t n = std::min<std::uint64_t>(std::max<std::uint64_t>(1, kChunkBytes / rl),
+                                                s_.recordcount - i);
+      chunk.resize(static_cast<std::size_t>(n * rl));
+      std::size_t got = file_.read(s_.datastart + i * rl, chunk.size(), chunk.data()) / rl;
+      for (std::size_t k = 0; k < got; ++k) {
+        char flag = chunk[k * rl];
+        if (flag == '\x1A') return live;
+        if (flag != '*') ++live;
+      }
+      if (got < n) break;
+      i += n;
+    }
+    return live;
+  }
+
+  std::uint64_t memoblock(std::string_view raw) const {
+    if (raw.size() == 4) return littleendian(raw);
+    std::string_view t = trimmed(raw);
+    if (t.empty() || t.size() > 19) return 0;
+    std::uint64_t n = 0;
+    for (char c : t) {
+      if (!isdigitchar(c)) return 0;
+      n = n * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return n;
+  }
+
+  // A varying-length value keeps its length in its last byte when its
+  // length bit is set; otherwise it fills the field.
+  std::string_view varying(const Field& f, std::string_view raw, std::string_view rec) const {
+    if (f.lengthbit >= 0 && flagset(rec, f.lengthbit) && !raw.empty())
+      return raw.substr(0, std::min<std::size_t>(byteat(raw, raw.size() - 1), raw.size() - 1));
+    return raw;
+  }
+
+  TableValue decodefield(const Field& f, std::string_view raw, std::string_view rec) const {
+    TableValue v;
+    auto text = [&](std::string_view t) {
+      if (t.empty()) return v;
+      v.text = decoder_.decode(t);
+      v.null = false;
+      return v;
+    };
+    auto bytes = [&](std::string_view b) {
+      if (b.empty()) return v;
+      v.text.assign(b);
+      v.null = false;
+      return v;
+    };
+    switch (f.reading) {
+      case Reading::Text:
+        return text(unpadded(raw));
+      case Reading::VarText: {
+        std::string_view t = varying(f, raw, rec);
+        return text(t.size() == raw.size() ? unpadded(t) : t);
+      }
+      case Reading::VarBytes:
+        return bytes(varying(f, raw, rec));
+      case Reading::Number:
+        if (parsenumber(raw, v.number)) v.null = false;
+        return v;
+      case Reading::Date: {
+        std::string_view t = trimmed(raw);
+        if (t.size() != 8 || allbytes(t, '0')) return v;
+        for (char c : t)
+          if (!isdigitchar(c)) return v;
+        auto num = [&](std::size_t at, std::size_t n) {
+          int x = 0;
+          for (std::size_t k = at; k < at + n; ++k) x = x * 10 + (t[k] - '0');
+          return x;
+        };
+        int y = num(0, 4), m = num(4, 2), d = num(6, 2);
+        if (!isvaliddate(y, m, d)) return v;
+        v.date = encodedate(y, m, d);
+        v.null = false;
+        return v;
+      }
+      case Reading::JulianStamp: {
+        if (raw.size() != 8) return v;
+        long long day = signextend(littleendian(raw.substr(0, 4)), 4);
+        std::uint64_t ms = littleendian(raw.substr(4, 4));
+        if (day <= 0 || ms >= 86400000u || !datefromdays(day - kVisualDayZero, v)) return v;
+        v.time = static_cast<double>(ms) / kMsPerDay;
+        v.null = false;
+        return v;
+      }
+      case Reading::Level7Stamp: {
+        if (raw.size() != 8 || allbytes(raw, '\0')) return v;
+        double ms = ordereddouble(raw);
+        if (!std::isfinite(ms) || ms <= 0 || ms > 1e16) return v;
+        double whole = std::floor(ms / kMsPerDay);
+        long long day = static_cast<long long>(whole);
+        // Milliseconds from the start of the Julian period, or (as Paradox
+        // writes timestamps) from 1 January 0001 counted as day 1.
+        long long date = day >= kJulianOfYearOne ? day - kVisualDayZero : day - kStampDayZero;
+        if (!datefromdays(date, v)) return v;
+        v.time = std::clamp((ms - whole * kMsPerDay) / kMsPerDay, 0.0, 1.0);
+        if (v.time >= 1.0) v.time = 0;
+        v.null = false;
+        return v;
+      }
+      case Reading::Logical: {
+        if (raw.empty()) return v;
+        switch (raw[0]) {
+          case 'T': case 't': case 'Y': case 'y': case '1': v.logical = true; break;
+          case 'F': case 'f': case 'N': case 'n': case '0': v.logical = false; break;
+          default: return v;  // '?', blank: not set
+        }
+        v.null = false;
+        return v;
+      }
+      case Reading::MemoText:
+      case Reading::MemoBytes: {
+        std::uint64_t block = memoblock(raw);
+        if (!memo_ || block == 0) return v;
+        std::string content = memo_->read(block);
+        if (f.reading == Reading::MemoBytes) return bytes(content);
+        std::string_view t(content);
+        while (!t.empty() && (t.back() == '\0' || t.back() == '\x1A')) t.remove_suffix(1);
+        return text(t);
+      }
+      case Reading::Integer:
+        if (raw.empty() || raw.size() > 8) return v;
+        v.integer = signextend(littleendian(raw), raw.size());
+        v.null = false;
+        return v;
+      case Reading::Level7Integer: {
+        if (raw.empty() || raw.size() > 8 || allbytes(raw, '\0')) return v;
+        std::uint64_t u = bigendian(raw) ^ (std::uint64_t(1) << (raw.size() * 8 - 1));
+        v.integer = signextend(u, raw.size());
+        v.null = false;
+        return v;
+      }
+      case Reading::Currency:
+        if (raw.size() != 8) return v;
+        v.number = static_cast<double>(static_cast<long long>(littleendian(raw))) / 10000.0;
+        v.null = false;
+        return v;
+      case Reading::Double: {
+        if (raw.size() != 8) return v;
+        std::uint64_t u = littleendian(raw);
+        std::memcpy(&v.number, &u, sizeof v.number);
+        v.null = !std::isfinite(v.number);
+        if (v.null) v.number = 0;
+        return v;
+      }
+      case Reading::Level7Double:
+        if (raw.size() != 8 || allbytes(raw, '\0')) return v;
+        v.number = ordereddouble(raw);
+        v.null = !std::isfinite(v.number);
+        if (v.null) v.number = 0;
+        return v;
+      case Reading::Hidden:
+      case Reading::Unread:
+        return v;
+    }
+    return v;
+  }
+
+  std::string path_;
+  dbase::ByteFile file_;
+  dbase::Structure s_;
+  dbase::TextDecoder decoder_;
+  std::unique_ptr<dbase::MemoFile> memo_;
+  std::vector<std::size_t> visible_;
+  std::vector<TableColumn> columns_;
+  mutable long long live_ = -1;
+
+  std::string buffer_;
+  std::uint64_t bufferfirst_ = 0;
+  std::uint64_t buffered_ = 0;
+  std::uint64_t index_ = 0;
+  std::string record_;
+  bool atend_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<SourceTableFile> openDBaseTable(const std::string& path) {
+  return std::make_unique<DBaseTable>(path);
+}
+
+}  // namespace vesper
