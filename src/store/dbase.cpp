@@ -67,13 +67,52 @@ std::string_view trimmed(std::string_view s) {
 
 // dBASE 7 orders doubles as bytes: big-endian, the sign bit set for positive
 // values and every bit inverted for negative ones.
-double ordereddouble(std::string_view b) {
+// Other writers of O fields only invert the sign bit.
+double ordereddouble(std::string_view b, bool invertnegative = true) {
   std::uint64_t u = bigendian(b);
   const std::uint64_t sign = std::uint64_t(1) << 63;
-  u = (u & sign) ? (u & ~sign) : ~u;
+  u = (u & sign || !invertnegative) ? (u ^ sign) : ~u;
   double d;
   std::memcpy(&d, &u, sizeof d);
   return d;
+}
+
+// UTF-16LE text up to its first NUL, as UTF-8 without trailing blanks; a
+// lone surrogate becomes U+FFFD.
+std::string fromutf16(std::string_view raw) {
+  std::string out;
+  auto put = [&](std::uint32_t c) {
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  };
+  for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
+    std::uint32_t u = byteat(raw, i) | (byteat(raw, i + 1) << 8);
+    if (u == 0) break;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < raw.size()) {
+      std::uint32_t low = byteat(raw, i + 2) | (byteat(raw, i + 3) << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
 }
 
 bool datefromdays(long long days, TableValue& v) {
@@ -235,6 +274,10 @@ class DBaseTable : public SourceTableFile {
       }
       case Reading::VarBytes:
         return bytes(varying(f, raw, rec));
+      case Reading::WideText:
+        v.text = fromutf16(raw);
+        v.null = v.text.empty();
+        return v;
       case Reading::Number:
         if (parsenumber(raw, v.number)) v.null = false;
         return v;
@@ -324,8 +367,11 @@ class DBaseTable : public SourceTableFile {
         return v;
       }
       case Reading::Level7Double:
-        if (raw.size() != 8 || allbytes(raw, '\0')) return v;
-        v.number = ordereddouble(raw);
+      case Reading::FlippedDouble:
+        // dBASE 7 leaves a blank O field all zeros; other writers store 0 so.
+        if (raw.size() != 8) return v;
+        if (allbytes(raw, '\0') && f.reading == Reading::Level7Double) return v;
+        v.number = ordereddouble(raw, f.reading == Reading::Level7Double) + 0.0;
         v.null = !std::isfinite(v.number);
         if (v.null) v.number = 0;
         return v;

@@ -6,7 +6,8 @@
 //   L -> Logical       M -> Memo           I -> Long      + -> AutoInc
 //   Y -> Currency      O -> Float          Q -> Bytes
 //   B -> Float in Visual FoxPro (a double), Blob elsewhere (a memo block)
-//   G, P, W -> Blob    anything else -> Other (always null)
+//   G, P -> Blob       W -> Blob (4 bytes: a memo block), else String (UTF-16)
+//   anything else -> Other (always null)
 // The Visual FoxPro _NullFlags column is hidden; its bits make values null.
 // Blob and Bytes values carry their raw bytes in `text`; every other text is
 // UTF-8.  The code page comes from a .cpg file beside the table ("1251",

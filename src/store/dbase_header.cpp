@@ -11,7 +11,6 @@ namespace vesper::dbase {
 namespace {
 
 constexpr std::uint64_t kLevel2HeaderSize = 521;
-constexpr std::uint64_t kBacklinkSize = 263;  // Visual FoxPro database container path
 
 unsigned byteat(std::string_view b, std::size_t at) {
   return at < b.size() ? static_cast<unsigned char>(b[at]) : 0u;
@@ -54,12 +53,15 @@ void classify(Field& f, Layout layout) {
     case '@': set(level7 ? R::Level7Stamp : R::JulianStamp, T::DateTime); break;
     case 'L': set(R::Logical, T::Logical); break;
     case 'M': set(R::MemoText, T::Memo); break;
-    case 'G': case 'P': case 'W': set(R::MemoBytes, T::Blob); break;
+    case 'G': case 'P': set(R::MemoBytes, T::Blob); break;
+    // Visual FoxPro's blob is a 4-byte block number; other writers use W for
+    // UTF-16 text held in the record.
+    case 'W': if (f.width == 4) set(R::MemoBytes, T::Blob); else set(R::WideText, T::String); break;
     case 'B': if (visual) set(R::Double, T::Float); else set(R::MemoBytes, T::Blob); break;
     case 'I': set(level7 ? R::Level7Integer : R::Integer, T::Long); break;
     case '+': set(level7 ? R::Level7Integer : R::Integer, T::AutoInc); break;
     case 'Y': set(R::Currency, T::Currency); break;
-    case 'O': set(level7 ? R::Level7Double : R::Double, T::Float); break;
+    case 'O': set(level7 ? R::Level7Double : R::FlippedDouble, T::Float); break;
     case '0': set(R::Hidden, T::Other); break;
     default: set(R::Unread, T::Other); break;
   }
@@ -159,7 +161,7 @@ void readlater(const ByteFile& file, const std::string& path, Structure& s) {
 
   const bool level7 = s.layout == Layout::Level7;
   const std::size_t first = level7 ? 68 : 32;
-  const std::size_t size = level7 ? 48 : 32;
+  const std::size_t size = level7 ? 48 : 32;  // bytes per field descriptor
   if (level7) s.drivername = rawname(std::string_view(h).substr(std::min<std::size_t>(32, h.size()), 32));
 
   std::vector<int> highbytes;
@@ -184,18 +186,6 @@ void readlater(const ByteFile& file, const std::string& path, Structure& s) {
   placefields(s, highbytes, path);
 
   s.datastart = headerlength;
-  if (s.layout == Layout::Visual && headerlength < pos + 1 + kBacklinkSize) {
-    // Visual FoxPro always writes the backlink after the terminator; a header
-    // length that leaves no room for it is damaged.  When the records fit
-    // the file exactly from behind the backlink, and not from the stated
-    // header length, they are read from there.
-    const std::uint64_t data = std::uint64_t(s.recordcount) * s.recordlength;
-    auto fits = [&](std::uint64_t start) {
-      return start <= file.size() && (file.size() - start == data || file.size() - start == data + 1);
-    };
-    const std::uint64_t behind = pos + 1 + kBacklinkSize;
-    if (fits(behind) && !fits(headerlength)) s.datastart = behind;
-  }
 }
 
 }  // namespace

@@ -92,12 +92,14 @@ enum class Reading {
   Level7Stamp,   // @ in dBASE 7: big-endian ordered double of milliseconds
   Logical,       // L
   MemoText,      // M: block number of memo text
-  MemoBytes,     // G, P, W, and B outside Visual FoxPro: block number of binary data
+  MemoBytes,     // G, P, W (4 bytes), and B outside Visual FoxPro: block number of binary data
   Integer,       // I, + : little-endian two's complement
   Level7Integer, // I, + in dBASE 7: big-endian with the sign bit flipped
   Currency,      // Y: 64-bit count of ten-thousandths
-  Double,        // B in Visual FoxPro, O outside dBASE 7: little-endian double
-  Level7Double,  // O in dBASE 7: big-endian ordered double
+  Double,        // B in Visual FoxPro: little-endian double
+  Level7Double,  // O in dBASE 7: big-endian, sign bit set when positive, all bits inverted when negative
+  FlippedDouble, // O elsewhere: big-endian with only the sign bit inverted
+  WideText,      // W wider than a block number: UTF-16LE text
   Hidden,        // 0: the _NullFlags system column
   Unread,        // a type this reader does not know
 };

@@ -442,7 +442,7 @@ Cell datetimecell(const FieldDef& def, double v) {
   switch (def.type) {
     case FieldType::Date: return Cell::ofText(datetext(v));
     case FieldType::Time: return Cell::ofText(timetext(v));
-    case FieldType::Timestamp:
+    case FieldType::Timestamp: return Cell::ofText(timestamptext(v));
     case FieldType::Alpha:
     case FieldType::Memo: return textcell(def, timestamptext(v));
     default: return doublecell(def, v);

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "parse/daycount.h"
 #include "parse/errors.h"
 #include "store/systemdisk.h"
 #include "store/table.h"

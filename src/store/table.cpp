@@ -295,7 +295,10 @@ void Table::open(const std::string& path) {
 void Table::open(const std::string& folder, const std::string& name) {
   if (!d_) d_ = std::make_unique<Impl>();
   std::string found = findfile(folder, name);
-  if (found.empty()) throw EngineError("Table does not exist: " + joinpath(folder, name));
+  if (found.empty()) {
+    close();  // a failed open never leaves the table on its previous file
+    throw EngineError("Table does not exist: " + joinpath(folder, name));
+  }
   if (d_->db && d_->path == found) return;
   int busy = d_->busyMs;
   close();
