@@ -1,0 +1,318 @@
+#include "store/table.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <functional>
+
+#include "parse/daycount.h"
+#include "parse/errors.h"
+#include "parse/text.h"
+#include "store/tempfolder.h"
+
+namespace vesper {
+namespace {
+
+using testing::RawConnection;
+using testing::TempFolder;
+
+std::vector<FieldDef> peoplefields() {
+  return {
+      {"Code", FieldType::Alpha, 8},    {"Name", FieldType::Alpha, 10},
+      {"Zip", FieldType::Alpha, 11},    {"Notes", FieldType::Memo, 0},
+      {"Born", FieldType::Date, 0},     {"At", FieldType::Time, 0},
+      {"Stamp", FieldType::Timestamp, 0}, {"Qty", FieldType::Short, 0},
+      {"Big", FieldType::Long, 0},      {"W", FieldType::Word, 0},
+      {"Price", FieldType::Number, 0},  {"Cash", FieldType::Money, 0},
+      {"Flag", FieldType::Logical, 0},  {"Id", FieldType::AutoInc, 0},
+      {"Raw", FieldType::Bytes, 4},     {"Amount", FieldType::Bcd, 0},
+  };
+}
+
+class TableTest : public ::testing::Test {
+ protected:
+  TempFolder dir;
+  std::string path = dir.file("PEOPLE.DB");
+  Table t;
+  void SetUp() override {
+    createtable(path, peoplefields(), "Code");
+    t.open(dir.path(), "PEOPLE.DB");
+  }
+  void add(const std::string& code, const std::string& name = "") {
+    t.newRow();
+    t.field("Code").setText(code);
+    if (!name.empty()) t.field("Name").setText(name);
+    t.store();
+  }
+  std::vector<std::string> walk(const char* field = "Code") {
+    std::vector<std::string> out;
+    for (t.first(); !t.atEnd(); t.next()) out.push_back(t.field(field).asText());
+    return out;
+  }
+};
+
+TEST_F(TableTest, ReportsFieldsByPositionAndNameIgnoringCase) {
+  ASSERT_EQ(t.fieldCount(), 16);
+  EXPECT_EQ(t.fieldName(3), "Notes");
+  EXPECT_EQ(t.fieldType(3), FieldType::Memo);
+  EXPECT_EQ(t.fieldDef(1).size, 10);
+  EXPECT_EQ(t.fieldType(13), FieldType::AutoInc);
+  EXPECT_EQ(t.keyField(), 0);
+  EXPECT_EQ(t.field("zIP").name(), "Zip");
+  EXPECT_EQ(t.findField("STAMP"), 6);
+  EXPECT_EQ(t.findField("Stam"), -1);
+  try {
+    t.field("Nickname");
+    FAIL() << "missing field accepted";
+  } catch (const EngineError& e) {
+    EXPECT_STREQ(e.what(), "Field 'Nickname' not found.");
+  }
+}
+
+TEST_F(TableTest, TextColumnsKeepLeadingZerosInTheFile) {
+  const char* values[] = {"02134", "007", "0", "00000000001"};
+  int n = 0;
+  for (const char* column : {"Code", "Name", "Zip", "Notes"}) {
+    for (const char* v : values) {
+      t.newRow();
+      t.field("Code").setText("K" + std::to_string(n++));
+      t.field(column).setText(v);
+      std::string expected = cuttext(v, t.field(column).size() ? t.field(column).size() : 99);
+      t.store();
+      EXPECT_EQ(t.field(column).asText(), expected) << column;
+      RawConnection raw(path);
+      std::string where = " FROM people WHERE rowid = (SELECT MAX(rowid) FROM people)";
+      EXPECT_EQ(raw.value(std::string("SELECT typeof(\"") + column + "\")" + where), "text") << column << " " << v;
+      EXPECT_EQ(raw.value(std::string("SELECT \"") + column + "\"" + where), expected) << column;
+    }
+  }
+}
+
+TEST_F(TableTest, ValuesRoundTripInSqliteNaturalForm) {
+  const double day = encodedate(2024, 2, 29);
+  const double time = encodetime(13, 5, 9);
+  struct Case {
+    const char* field;
+    std::function<void(Field)> write;
+    const char* rawType;
+    const char* rawValue;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"Born", [&](Field f) { f.setDateTime(day + time); }, "text", "2024-02-29", "2024-02-29"},
+      {"At", [&](Field f) { f.setDateTime(day + time); }, "text", "13:05:09", "13:05:09"},
+      {"Stamp", [&](Field f) { f.setDateTime(day + time); }, "text", "2024-02-29 13:05:09", "2024-02-29 13:05:09"},
+      {"Born", [](Field f) { f.setText("1850-07-04"); }, "text", "1850-07-04", "1850-07-04"},
+      {"Qty", [](Field f) { f.setText(" -12 "); }, "integer", "-12", "-12"},
+      {"Big", [](Field f) { f.setInteger(2000000000); }, "integer", "2000000000", "2000000000"},
+      {"W", [](Field f) { f.setDouble(65534.6); }, "integer", "65535", "65535"},
+      {"Price", [](Field f) { f.setText("1234.5"); }, "real", "1234.5", "1234.5"},
+      {"Cash", [](Field f) { f.setDouble(-0.25); }, "real", "-0.25", "-0.25"},
+      {"Amount", [](Field f) { f.setInteger(7); }, "integer", "7", "7"},  // NUMERIC affinity
+      {"Amount", [](Field f) { f.setText("7.25"); }, "real", "7.25", "7.25"},
+      {"Flag", [](Field f) { f.setBool(true); }, "integer", "1", "True"},
+      {"Flag", [](Field f) { f.setText("false"); }, "integer", "0", "False"},
+      {"Raw", [](Field f) { f.setText("abcdef"); }, "blob", "abcd", "abcd"},
+      {"Name", [](Field f) { f.setText("Ünïcödé and more"); }, "text", "Ünïcödé an", "Ünïcödé an"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    t.newRow();
+    std::string code = (n < 10 ? "R0" : "R") + std::to_string(n);
+    ++n;
+    t.field("Code").setText(code);
+    c.write(t.field(c.field));
+    t.store();
+    EXPECT_EQ(t.field(c.field).asText(), c.text) << c.field;
+    RawConnection raw(path);
+    std::string where = " FROM people WHERE Code = '" + code + "'";
+    EXPECT_EQ(raw.value(std::string("SELECT typeof(\"") + c.field + "\")" + where), c.rawType) << c.field;
+    EXPECT_EQ(raw.value(std::string("SELECT \"") + c.field + "\"" + where), c.rawValue) << c.field;
+  }
+  // Typed reads of what was just stored.
+  t.first();  // R0: Born and friends
+  EXPECT_DOUBLE_EQ(t.field("Born").asDateTime(), day);
+  t.next();
+  EXPECT_NEAR(t.field("At").asDateTime(), time, 1e-9);
+  t.next();
+  EXPECT_NEAR(t.field("Stamp").asDateTime(), day + time, 1e-9);
+  EXPECT_EQ(t.field("Stamp").asInteger(), static_cast<long long>(day));
+}
+
+TEST_F(TableTest, RefusesValuesTheFieldCannotHold) {
+  t.newRow();
+  struct Case { const char* field; std::function<void(Field)> write; const char* message; };
+  const Case cases[] = {
+      {"Qty", [](Field f) { f.setText("12x"); }, "'12x' is not a valid integer value"},
+      {"Qty", [](Field f) { f.setInteger(40000); }, "Value 40000 is out of range for field 'Qty'."},
+      {"W", [](Field f) { f.setInteger(-1); }, "Value -1 is out of range for field 'W'."},
+      {"Price", [](Field f) { f.setText("1,5"); }, "'1,5' is not a valid floating point value"},
+      {"Born", [](Field f) { f.setText("2023-02-29"); }, "'2023-02-29' is not a valid date or time."},
+      {"Flag", [](Field f) { f.setText("maybe"); }, "'maybe' is not a valid boolean value"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.write(t.field(c.field));
+      ADD_FAILURE() << c.field << " accepted a bad value";
+    } catch (const UserError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+  EXPECT_FALSE(t.changed());
+}
+
+TEST_F(TableTest, PendingRowIsEmptyUntilWrittenAndDropLeavesNothing) {
+  t.newRow();
+  EXPECT_TRUE(t.isPending());
+  EXPECT_FALSE(t.changed());
+  for (int i = 0; i < t.fieldCount(); ++i) {
+    EXPECT_TRUE(t.isNull(i)) << t.fieldName(i);
+    EXPECT_EQ(t.asText(i), "") << t.fieldName(i);
+  }
+  t.field("Name").setText("Smith");
+  EXPECT_TRUE(t.changed());
+  EXPECT_EQ(t.field("name").asText(), "Smith");
+  t.drop();
+  EXPECT_FALSE(t.isPending());
+  EXPECT_EQ(t.recordCount(), 0);
+  EXPECT_TRUE(t.atEnd());
+  EXPECT_THROW(t.field("Name").setText("x"), EngineError);  // no row pending
+}
+
+TEST_F(TableTest, TakenKeyLeavesRowPendingAndANewKeyStoresIt) {
+  add("A", "First");
+  t.newRow();
+  t.field("Code").setText("A");
+  t.field("Name").setText("Second");
+  try {
+    t.store();
+    FAIL() << "duplicate key stored";
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("Key violation"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(t.isPending());
+  EXPECT_EQ(t.field("Name").asText(), "Second");
+  t.field("Code").setText("B");
+  t.store();
+  EXPECT_FALSE(t.isPending());
+  EXPECT_EQ(t.recordCount(), 2);
+  EXPECT_EQ(walk("Name"), (std::vector<std::string>{"First", "Second"}));
+}
+
+TEST_F(TableTest, WalksInKeyOrderAndEditsCurrentRow) {
+  for (const char* k : {"C", "A", "D", "B"}) add(k, std::string("n") + k);
+  EXPECT_EQ(walk(), (std::vector<std::string>{"A", "B", "C", "D"}));
+  // Edit during a walk, as the statistics update does, and carry on.
+  std::vector<std::string> seen;
+  for (t.first(); !t.atEnd(); t.next()) {
+    seen.push_back(t.field("Code").asText());
+    if (t.field("Code").asText() == "B") {
+      t.edit();
+      EXPECT_EQ(t.field("Name").asText(), "nB");
+      t.field("Big").setInteger(42);
+      t.store();
+      EXPECT_EQ(t.field("Big").asInteger(), 42);
+    }
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"A", "B", "C", "D"}));
+  RawConnection raw(path);
+  EXPECT_EQ(raw.value("SELECT Big FROM people WHERE Code = 'B'"), "42");
+  EXPECT_EQ(raw.value("SELECT Name FROM people WHERE Code = 'B'"), "nB");  // unwritten fields untouched
+  EXPECT_EQ(t.recordCount(), 4);
+}
+
+TEST_F(TableTest, NumbersAutoincrementAlsoAfterAnotherProgramAdded) {
+  add("A");
+  add("B");
+  EXPECT_EQ(t.field("Id").asInteger(), 2);
+  RawConnection(path).exec("INSERT INTO people (Code, Id) VALUES ('X', 10)");
+  add("C");
+  EXPECT_EQ(t.field("Id").asInteger(), 11);
+}
+
+TEST_F(TableTest, GroupCommitsTogetherAndSurvivesAFailedStore) {
+  add("A");
+  t.beginGroup();
+  add("B");
+  add("C");
+  EXPECT_THROW(add("A"), EngineError);
+  t.drop();
+  RawConnection other(path);
+  EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "1");  // not committed yet
+  t.commitGroup();
+  EXPECT_FALSE(t.inGroup());
+  EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "3");
+  EXPECT_EQ(other.value("SELECT group_concat(Id) FROM (SELECT Id FROM people ORDER BY Id)"), "1,2,3");
+}
+
+TEST_F(TableTest, LockThatDoesNotClearIsAClearError) {
+  t.setBusyTimeout(200);
+  RawConnection other(path);
+  ASSERT_EQ(other.exec("BEGIN IMMEDIATE; INSERT INTO people (Code) VALUES ('Z')"), SQLITE_OK);
+  t.newRow();
+  t.field("Code").setText("A");
+  auto start = std::chrono::steady_clock::now();
+  try {
+    t.store();
+    FAIL() << "stored through a lock";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Table PEOPLE.DB is locked by another user or program; it did not become free within 0.2 seconds.");
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+  EXPECT_TRUE(t.isPending());
+  EXPECT_EQ(t.recordCount(), 0);  // readers are not blocked by the writer
+  other.exec("COMMIT");
+  t.store();
+  EXPECT_EQ(t.recordCount(), 2);
+}
+
+TEST_F(TableTest, NamesAndValuesNeverBecomeSql) {
+  const std::string evil = "x'); DROP TABLE people; --";
+  EXPECT_EQ(t.findField(evil), -1);
+  EXPECT_THROW(t.field(evil), EngineError);
+  t.newRow();
+  t.field("Code").setText("Q");
+  t.field("Notes").setText(evil);
+  t.field("Name").setText("\"; DROP");
+  t.store();
+  RawConnection raw(path);
+  EXPECT_EQ(raw.value("SELECT Notes FROM people"), evil);
+  EXPECT_EQ(raw.value("SELECT Name FROM people"), "\"; DROP");
+  EXPECT_EQ(raw.value("SELECT COUNT(*) FROM sqlite_master WHERE name = 'people'"), "1");
+}
+
+TEST_F(TableTest, OpensByNameInAnyCaseAndReopeningIsHarmless) {
+  t.newRow();
+  t.field("Code").setText("P");
+  t.open(dir.path(), "people.db");  // the same file: the pending row stays
+  EXPECT_TRUE(t.isPending());
+  t.store();
+  Table second;
+  second.open(dir.file("People.Db"));
+  EXPECT_EQ(second.path(), path);
+  EXPECT_EQ(second.recordCount(), 1);
+  EXPECT_THROW(second.open(dir.path(), "MISSING.DB"), EngineError);
+  EXPECT_FALSE(second.isOpen());
+}
+
+TEST(TableFiles, RefusesFilesThatAreNotTablesAndExistingNames) {
+  TempFolder dir;
+  std::ofstream(dir.file("OLD.DB")) << "a Paradox header, not SQLite, long enough to be read as one";
+  Table t;
+  EXPECT_THROW(t.open(dir.path(), "OLD.DB"), EngineError);
+  EXPECT_THROW(createtable(dir.file("old.db"), {{"A", FieldType::Alpha, 5}}), EngineError);
+  const std::vector<std::vector<FieldDef>> bad = {
+      {},
+      {{"A", FieldType::Alpha, 0}},
+      {{"A", FieldType::Alpha, 5}, {"a", FieldType::Long, 0}},
+  };
+  for (const auto& fields : bad) EXPECT_THROW(createtable(dir.file("NEW.DB"), fields), EngineError);
+  EXPECT_THROW(createtable(dir.file("NEW.DB"), {{"A", FieldType::Alpha, 5}}, "B"), EngineError);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("NEW.DB")));
+}
+
+}  // namespace
+}  // namespace vesper
