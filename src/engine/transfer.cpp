@@ -1,0 +1,262 @@
+#include "engine/transfer.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "assign/catalogue.h"
+#include "assign/dates.h"
+#include "parse/daycount.h"
+#include "parse/errors.h"
+#include "parse/text.h"
+
+namespace vesper {
+
+namespace {
+constexpr std::size_t kKeyCacheSize = 4096;
+
+// The thirteen row values of the mailing block, in MailRow's order.
+const char* const kMailFields[13] = {"Company", "Salut", "FirstName", "LastName", "Honor",
+                                     "Title",   "Addr1", "Addr2",     "City",     "State",
+                                     "Zip",     "Country", "Dear"};
+
+bool later(const RecordKeyTime& a, const RecordKeyTime& b) {
+  return a.day != b.day ? a.day > b.day : a.step > b.step;
+}
+
+// Stage of a record at which a failure happened, for its message.
+struct StoreFailure : UserError {
+  using UserError::UserError;
+};
+}  // namespace
+
+long long leadinginteger(std::string_view text) {
+  std::string s = trimleft(text);
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t digits = i;
+  while (digits < s.size() && isdigitchar(s[digits])) ++digits;
+  if (digits == i) return 0;
+  errno = 0;
+  long long v = std::strtoll(s.substr(0, digits).c_str(), nullptr, 10);
+  return v;  // out-of-range text gives the nearest representable number
+}
+
+double leadingdouble(std::string_view text) {
+  std::string s = trimleft(text);
+  // Only plain decimal forms: sign, digits, one full stop, an exponent.
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t start = i;
+  while (i < s.size() && isdigitchar(s[i])) ++i;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && isdigitchar(s[i])) ++i;
+  }
+  if (i == start || (i == start + 1 && s[start] == '.')) return 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t e = i + 1;
+    if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
+    if (e < s.size() && isdigitchar(s[e])) {
+      i = e;
+      while (i < s.size() && isdigitchar(s[i])) ++i;
+    }
+  }
+  double v = std::strtod(s.substr(0, i).c_str(), nullptr);
+  return std::isfinite(v) ? v : 0;
+}
+
+RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
+                               AddressTemplates templates, std::string dataFolder)
+    : state_(state), contact_(contact), settings_(std::move(settings)),
+      templates_(std::move(templates)), dataFolder_(std::move(dataFolder)),
+      keyCache_(kKeyCacheSize) {
+  for (int i = 1; i <= kMaxSourceFields; ++i) {
+    const std::string& e = state_.FieldAssignments[i];
+    if (e.empty() || iscombinedcode(e)) continue;
+    slots_[i].position = contact_.findField(e);
+    if (slots_[i].position >= 0) slots_[i].firstname = contact_.fieldName(slots_[i].position) == "FirstName";
+  }
+  memo_ = lookup("memo");
+  db_ = lookup("DB");
+  recno_ = lookup("Recno");
+  dateAdded_ = lookup("DateAdded");
+  timeAdded_ = lookup("TimeAdded");
+  mailAddr_ = lookup("MailAddr");
+  secondAddr_ = lookup("SecondAddr");
+  company_ = lookup("company");
+  lastname_ = lookup("lastname");
+  for (int k = 0; k < 13; ++k) mailFields_[k] = lookup(kMailFields[k]);
+}
+
+int RecordTransfer::lookup(const char* name) const { return contact_.findField(name); }
+
+std::string RecordTransfer::textat(int position) const {
+  return position >= 0 ? contact_.asText(position) : std::string();
+}
+
+int RecordTransfer::exactposition(const std::string& name) const {
+  int n = std::min(state_.TargetFieldCount, contact_.fieldCount());
+  for (int p = 0; p < n; ++p)
+    if (contact_.fieldName(p) == name) return p;
+  return -1;
+}
+
+void RecordTransfer::setderived(const std::string& name, const std::string& value) {
+  std::string v = trimleft(value);
+  int p = exactposition(name);
+  if (p < 0) {
+    state_.messages.errorMessage("Could not find the " + name + " field in the database");
+    return;
+  }
+  if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
+  contact_.setText(p, v);
+}
+
+void RecordTransfer::appendfield(const std::string& name, const std::string& value) {
+  std::string v = trimleft(value);
+  int p = exactposition(name);
+  if (p < 0) {
+    state_.messages.errorMessage("Could not find the " + name + " field in the database");
+    return;
+  }
+  contact_.setText(p, contact_.asText(p) + " " + v);
+}
+
+void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
+  const std::string& e = state_.FieldAssignments[i];
+  if (slot.position < 0) contact_.fieldIndex(e);  // the engine's own "not found" error
+  int p = slot.position;
+  switch (contact_.fieldType(p)) {
+    case FieldType::Alpha: {
+      std::string u = uppertext(e);
+      if (u == "STATE" || u == "COUNTRY") {
+        if (textlength(v) > 3) v = mixedcase(mixed, v);
+      } else if (u != "ZIP" && u != "HONOR") {
+        v = mixedcase(mixed, v);
+      }
+      if (sametext(e, "Category")) v = cleancategory(v);
+      contact_.setText(p, v);
+      break;
+    }
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::Word:
+      contact_.setInteger(p, leadinginteger(v));
+      break;
+    case FieldType::Number:
+      contact_.setDouble(p, leadingdouble(v));
+      break;
+    case FieldType::Money: {
+      for (char c : {'$', '#', 'f'}) {
+        std::size_t at = v.find(c);
+        if (at != std::string::npos) v[at] = ' ';
+      }
+      contact_.setDouble(p, leadingdouble(v));
+      break;
+    }
+    case FieldType::Date:
+    case FieldType::Timestamp: {
+      // An unreadable date leaves the field empty rather than 30/12/1899.
+      int day = datefromtext(v, state_.DateFormats[i], state_.DateFormats[0]);
+      if (day != 0) contact_.setDateTime(p, day);
+      break;
+    }
+    case FieldType::Time:
+      contact_.setDateTime(p, timefromtext(v));
+      break;
+    case FieldType::Memo: {
+      if (memo_ < 0) contact_.fieldIndex("memo");
+      std::string now = contact_.asText(memo_);
+      contact_.setText(memo_, now.empty() ? v : now + "\r\n" + v);
+      memoWritten_ = true;
+      break;
+    }
+    default:
+      break;  // logical, BCD, autoincrement, bytes and the like are never written
+  }
+  if (slot.firstname) setderived("Dear", mixedcase(mixed, v));
+}
+
+void RecordTransfer::buildrow(const Fetch& fetch) {
+  int n = std::min(state_.SourceFieldCount, kMaxSourceFields);
+  for (int i = 1; i <= n; ++i) {
+    const std::string& e = state_.FieldAssignments[i];
+    if (e.empty()) continue;
+    std::string v = fetch(i);
+    if (v.empty()) continue;
+    if (iscombinedcode(e))
+      expandcombined(e, v);
+    else
+      writedirect(i, slots_[i], std::move(v));
+  }
+}
+
+void RecordTransfer::makemailblock() {
+  MailRow row;
+  std::string* values[13] = {&row.Company, &row.Salut, &row.FirstName, &row.LastName,
+                             &row.Honor,   &row.Title, &row.Addr1,     &row.Addr2,
+                             &row.City,    &row.State, &row.Zip,       &row.Country, &row.Dear};
+  for (int k = 0; k < 13; ++k) *values[k] = textat(mailFields_[k]);
+  std::string block = composemailblock(row, settings_, templates_, state_.messages);
+  if (mailAddr_ >= 0) contact_.setText(mailAddr_, block);
+  if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
+}
+
+void RecordTransfer::storewithkey(long long record) {
+  if (recno_ < 0) contact_.fieldIndex("Recno");
+  std::string piece = recordkeynamepiece(textat(company_), textat(lastname_));
+  KeyCacheEntry& cached = keyCache_[std::hash<std::string>{}(piece) % keyCache_.size()];
+  RecordKeyTime t = recordkeytime(state_.clock.now());
+  if (cached.used && cached.piece == piece && !later(t, cached.time)) t = nextrecordkeytime(cached.time);
+  std::string lasterror;
+  for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
+    contact_.setText(recno_, composerecordkey(piece, t));
+    try {
+      contact_.store();
+      cached = {piece, t, true};
+      return;
+    } catch (const EngineError& e) {
+      lasterror = e.what();
+      t = nextrecordkeytime(t);
+    }
+  }
+  throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + lasterror);
+}
+
+bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
+  contact_.newRow();
+  memoWritten_ = false;
+  try {
+    buildrow(fetch);
+    if (!contact_.changed() && !memoWritten_) {
+      contact_.drop();
+      return false;
+    }
+    if (db_ < 0) contact_.fieldIndex("DB");
+    contact_.setText(db_, state_.DatabaseName);
+    makemailblock();
+    if (dateAdded_ < 0) contact_.fieldIndex("DateAdded");
+    if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
+    contact_.setDateTime(dateAdded_, datetimeof(state_.clock.now()));
+    contact_.setDateTime(timeAdded_, datetimeof(state_.clock.now()));
+    storewithkey(record);
+  } catch (const StoreFailure& e) {
+    contact_.drop();
+    state_.messages.errorMessage(e.what());
+    return false;
+  } catch (const UserError& e) {
+    contact_.drop();
+    state_.messages.errorMessage("Record " + std::to_string(record) +
+                                 " was not imported: " + e.what());
+    return false;
+  }
+  ++state_.AcceptedCount;
+  state_.RecomputeFraction();
+  if (state_.disk.freeSpace(dataFolder_) < kMinFreeSpaceForRecords) {
+    state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
+    state_.ImportStopped = true;
+  }
+  return true;
+}
+
+}  // namespace vesper

@@ -1,0 +1,94 @@
+// Record transfer: one source record becomes one new row of CONTACT.DB.
+//
+// Contract: `RecordTransfer::importonerecord` walks the field assignment,
+// fetches each assigned value through the caller's `fetch` (source field
+// number -> text), converts it by the contact field's type, expands combined
+// fields, composes the mailing block, stamps DB, DateAdded and TimeAdded,
+// writes a fresh record key to Recno and stores the row, counting it in
+// AcceptedCount.  A record either becomes a stored, complete row or leaves
+// nothing behind:
+//  - a record with no value written is dropped silently (memo lines count as
+//    written);
+//  - an assignment naming a field the table lacks, a malformed time, or any
+//    other table-engine failure while the row is built drops the row and
+//    reports "Record N was not imported: " + the engine's message; the run
+//    goes on;
+//  - the store is retried with the next free key step for the record's name
+//    piece (no sleeping); a failure that a new key cannot cure ends the tries
+//    after kStoreAttempts with "Record N could not be stored: " + the engine's
+//    message, and the row is dropped.
+// Numeric text that is not a number stores its leading numeric part (0 when
+// there is none).  Positions of every field the transfer needs are looked up
+// once, when the transfer is made.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/importstate.h"
+#include "assign/recordkey.h"
+#include "parse/mailblock.h"
+#include "store/table.h"
+
+namespace vesper {
+
+constexpr int kStoreAttempts = 50;
+constexpr long long kMinFreeSpaceForRecords = 10000;
+
+// The leading whole number / floating-point number of a text (blanks before
+// it skipped); 0 when it starts with none.
+long long leadinginteger(std::string_view text);
+double leadingdouble(std::string_view text);
+
+class RecordTransfer {
+ public:
+  // `contact` is the open CONTACT.DB; `dataFolder` is measured for free space.
+  RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
+                 AddressTemplates templates, std::string dataFolder);
+
+  // The state of the run window's mixed-case box, read for every value.
+  bool mixed = false;
+
+  // Transfers the current record; `record` numbers it for messages.  Returns
+  // true when a row was stored.  Sets ImportStopped after the low-disk
+  // message.
+  using Fetch = std::function<std::string(int field)>;
+  bool importonerecord(const Fetch& fetch, long long record);
+
+  // The derived-field setter and the field appender (exact field names).
+  void setderived(const std::string& name, const std::string& value);
+  void appendfield(const std::string& name, const std::string& value);
+
+ private:
+  struct Slot {
+    int position = -1;      // contact field of a direct assignment (-1 missing)
+    bool firstname = false; // the table spells it exactly "FirstName"
+  };
+  void buildrow(const Fetch& fetch);
+  void writedirect(int i, const Slot& slot, std::string value);
+  void expandcombined(const std::string& code, const std::string& value);
+  void makemailblock();
+  void storewithkey(long long record);
+  int exactposition(const std::string& name) const;
+  int lookup(const char* name) const;  // engine lookup, -1 when missing
+  std::string textat(int position) const;
+
+  ImportState& state_;
+  Table& contact_;
+  MailSettings settings_;
+  AddressTemplates templates_;
+  std::string dataFolder_;
+  std::array<Slot, kMaxSourceFields + 1> slots_{};
+  int memo_, db_, recno_, dateAdded_, timeAdded_, mailAddr_, secondAddr_;
+  int company_, lastname_;
+  std::array<int, 13> mailFields_{};
+  bool memoWritten_ = false;
+  // Last key step used per name piece (a small direct-mapped cache, so memory
+  // stays flat however many names a run sees).
+  struct KeyCacheEntry { std::string piece; RecordKeyTime time; bool used = false; };
+  std::vector<KeyCacheEntry> keyCache_;
+};
+
+}  // namespace vesper

@@ -1,0 +1,209 @@
+#include "engine/transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "parse/daycount.h"
+#include "store/sampledata.h"
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TransferTest : ::testing::Test {
+  testing::RecordingMessages messages;
+  testing::FixedClock clock;
+  testing::FixedDisk disk;
+  ImportState state{messages, clock, disk};
+  fs::path dir = fs::temp_directory_path() / ("vesper-transfer-" + std::to_string(::getpid()));
+  Table contact;
+  std::unique_ptr<RecordTransfer> transfer;
+
+  void SetUp() override {
+    fs::remove_all(dir);
+    createsampledatafolder(dir.string());
+    contact.open(dir.string(), "contact.db");
+    state.TargetFieldCount = contact.fieldCount();
+    state.DatabaseName = "MAIN";
+    clock.time = {2026, 12, 7, 10, 30, 0, 0};
+  }
+  void TearDown() override {
+    transfer.reset();
+    contact.close();
+    fs::remove_all(dir);
+  }
+  // Assigns slots 1.. to the given entries and makes the transfer.
+  void assign(std::vector<std::string> entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      state.FieldAssignments[i + 1] = entries[i];
+      int p = contact.findField(entries[i]);
+      if (p >= 0 && entries[i][0] != 'x') state.TargetFieldMarks[p] = 1;
+    }
+    state.SourceFieldCount = static_cast<int>(entries.size());
+    MailSettings settings;
+    settings.lblCity = "City"; settings.lblState = "State";
+    settings.lblZip = "Zip"; settings.lblCountry = "Country";
+    AddressTemplates t;
+    t.FormatUS = "<name>\r\n<company>\r\n<address1>\r\n<address2>\r\n<city>, <state>  <zip>";
+    transfer = std::make_unique<RecordTransfer>(state, contact, settings, t, dir.string());
+  }
+  bool import(std::vector<std::string> values, long long record = 1) {
+    return transfer->importonerecord(
+        [&](int i) { return i <= (int)values.size() ? values[i - 1] : std::string(); }, record);
+  }
+  // Every stored row as field -> text.
+  std::vector<std::map<std::string, std::string>> rows() {
+    std::vector<std::map<std::string, std::string>> out;
+    for (contact.first(); !contact.atEnd(); contact.next()) {
+      std::map<std::string, std::string> r;
+      for (int p = 0; p < contact.fieldCount(); ++p)
+        if (!contact.isNull(p)) r[contact.fieldName(p)] = contact.asText(p);
+      out.push_back(r);
+    }
+    return out;
+  }
+};
+
+TEST_F(TransferTest, CombinedNameAndAddressFields) {
+  assign({"x2firstlast", "x8addr1&2", "x5citystatezip", "x7zipsuffix", "Company"});
+  transfer->mixed = true;
+  ASSERT_TRUE(import({"MR. JOHN Q. SMITH JR.", "123 MAIN STREET APT 4B", "BOSTON, MA 02134",
+                      "1234", "ACME WIDGETS"}));
+  auto r = rows().at(0);
+  EXPECT_EQ(r["Salut"], "Mr.");
+  EXPECT_EQ(r["FirstName"], "John Q.");
+  EXPECT_EQ(r["Dear"], "John");
+  EXPECT_EQ(r["LastName"], "Smith");
+  EXPECT_EQ(r["Honor"], "JR.");
+  EXPECT_EQ(r["Addr1"], "123 Main Street Apt 4b");
+  EXPECT_EQ(r["City"], "Boston");
+  EXPECT_EQ(r["State"], "MA");
+  EXPECT_EQ(r["Zip"], "02134 1234");
+  EXPECT_EQ(r["Company"], "Acme Widgets");
+  EXPECT_EQ(r["DB"], "MAIN");
+  EXPECT_EQ(r["DateAdded"], "2026-12-07");
+  EXPECT_EQ(r["TimeAdded"], "10:30:00");
+  EXPECT_EQ(r["MailAddr"], "John Q. Smith\r\nAcme Widgets\r\n123 Main Street Apt 4b\r\nBoston, MA  02134 1234\r\n");
+  EXPECT_EQ(r["SecondAddr"], r["MailAddr"]);
+  EXPECT_EQ(r["Recno"].substr(0, 14), "ACMESMIT261207");
+  EXPECT_EQ(r["Recno"].size(), 21u);
+  EXPECT_EQ(state.AcceptedCount, 1);
+  EXPECT_TRUE(messages.shown.empty()) << messages.texts().at(0);
+}
+
+TEST_F(TransferTest, DirectFieldsByType) {
+  assign({"State", "Country", "Zip", "Honor", "Category", "Money1", "Num1", "Date1", "Memo",
+          "Memo", "FirstName", "LastName"});
+  struct Case {
+    bool mixed;
+    std::vector<std::string> values;
+    std::map<std::string, std::string> want;
+  };
+  state.DateFormats[8] = 4;
+  const Case cases[] = {
+      {true, {"NY", "USA", "ab1 2cd", "phd", "b a, 3 A", "$1,234.50", "12abc", "12/03/1999",
+              "first note", "second note", "JANE", "DOE"},
+       {{"State", "NY"}, {"Country", "USA"}, {"Zip", "ab1 2cd"}, {"Honor", "phd"},
+        {"Category", "AB3"}, {"Money1", "1"}, {"Num1", "12"}, {"Date1", "1999-12-03"},
+        {"Memo", "first note\r\nsecond note"}, {"FirstName", "Jane"}, {"Dear", "Jane"}}},
+      {true, {"NEW YORK", "UNITED STATES", "", "", "", "$$5", "x", "99/99/1999", "", "", "", "ROE"},
+       {{"State", "New York"}, {"Country", "United States"}, {"Money1", "0"}, {"Num1", "0"},
+        {"LastName", "Roe"}}},
+      {false, {"NEW YORK", "", "", "", "", "$12.5", "-7", "", "", "", "JANE", "DOE"},
+       {{"State", "NEW YORK"}, {"Money1", "12.5"}, {"Num1", "-7"}, {"FirstName", "JANE"},
+        {"Dear", "JANE"}}},
+  };
+  for (const auto& c : cases) {
+    transfer->mixed = c.mixed;
+    ASSERT_TRUE(import(c.values));
+  }
+  auto all = rows();
+  ASSERT_EQ(all.size(), 3u);
+  // Rows come back in key order; find each case's row by its Num1.
+  int i = 0;
+  for (const auto& c : cases) {
+    const auto* found = static_cast<const std::map<std::string, std::string>*>(nullptr);
+    for (auto& r : all)
+      if (r.count("Num1") && r.at("Num1") == c.want.at("Num1")) found = &r;
+    ASSERT_NE(found, nullptr) << "case " << i;
+    for (const auto& [field, value] : c.want) EXPECT_EQ(found->count(field) ? found->at(field) : "<none>", value) << field << " case " << i;
+    EXPECT_EQ(found->count("Date1") ? 1 : 0, i == 0 ? 1 : 0) << "an unreadable date stays empty";
+    ++i;
+  }
+}
+
+TEST_F(TransferTest, EmptyAndMemoOnlyRecords) {
+  assign({"Company", "Memo"});
+  EXPECT_FALSE(import({"", ""}));
+  EXPECT_EQ(state.AcceptedCount, 0);
+  EXPECT_TRUE(rows().empty());
+  EXPECT_TRUE(import({"", "only a note"}));
+  ASSERT_EQ(rows().size(), 1u);
+  EXPECT_EQ(rows()[0]["Memo"], "only a note");
+}
+
+TEST_F(TransferTest, FailuresDropTheRowAndTheRunGoesOn) {
+  assign({"Company", "Nickname", "TimeAdded"});
+  EXPECT_FALSE(import({"ACME", "Bo", ""}, 7));
+  EXPECT_FALSE(import({"ACME", "", "10:"}, 8));
+  EXPECT_TRUE(import({"ACME", "", "2:05 pm"}, 9));
+  std::vector<std::string> want = {
+      "Record 7 was not imported: Field 'Nickname' not found.",
+      "Record 8 was not imported: '' is not a valid integer value",
+  };
+  EXPECT_EQ(messages.texts(), want);
+  auto all = rows();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0]["TimeAdded"], "10:30:00");  // the stamp wins over the assigned time
+  EXPECT_EQ(state.AcceptedCount, 1);
+}
+
+TEST_F(TransferTest, DirectAssignmentWinsOverCombinedPieces) {
+  assign({"Dear", "x2firstlast", "x6middleinitial"});
+  ASSERT_TRUE(import({"Johnny", "John Smith", "Q"}));
+  auto r = rows().at(0);
+  EXPECT_EQ(r["Dear"], "Johnny");
+  EXPECT_EQ(r["FirstName"], "John  Q");
+}
+
+TEST_F(TransferTest, KeysStayUniqueAndOrderedForOneName) {
+  assign({"LastName"});
+  // The clock stands still: every record wants the same key moment.
+  for (int i = 0; i < 10000; ++i) ASSERT_TRUE(import({"Smith"}, i + 1));
+  std::vector<std::string> keys;
+  for (contact.first(); !contact.atEnd(); contact.next())
+    keys.push_back(contact.asText(contact.fieldIndex("Recno")));
+  ASSERT_EQ(keys.size(), 10000u);
+  EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+  EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
+  EXPECT_EQ(keys.front(), "SMITH2612074375000");
+}
+
+TEST_F(TransferTest, LowDiskStopsTheRun) {
+  assign({"LastName"});
+  disk.bytes = 9999;
+  EXPECT_TRUE(import({"Smith"}));
+  EXPECT_TRUE(state.ImportStopped);
+  EXPECT_EQ(messages.shown.at(0).kind, "info");
+  EXPECT_EQ(messages.shown.at(0).text, "Disk space less then 10k. No more records will be imported.");
+}
+
+TEST(LeadingNumbers, TakeTheNumericStart) {
+  EXPECT_EQ(leadinginteger("  42abc"), 42);
+  EXPECT_EQ(leadinginteger("-7"), -7);
+  EXPECT_EQ(leadinginteger("abc"), 0);
+  EXPECT_EQ(leadinginteger("+"), 0);
+  EXPECT_DOUBLE_EQ(leadingdouble(" 12.50 USD"), 12.5);
+  EXPECT_DOUBLE_EQ(leadingdouble("1,234.50"), 1);
+  EXPECT_DOUBLE_EQ(leadingdouble(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(leadingdouble("."), 0);
+  EXPECT_DOUBLE_EQ(leadingdouble("2e3x"), 2000);
+  EXPECT_DOUBLE_EQ(leadingdouble("1e999"), 0);
+}
+
+}  // namespace
+}  // namespace vesper
