@@ -1,0 +1,33 @@
+// The bad-record file BAD.CSV: the delimited source lines that are not
+// records, for the user to mend and import later.
+//
+// Contract.  `WriteBadRecord` writes one rejected line, byte for byte as the
+// source file has it (tabs and control characters kept, no line-end
+// characters of the source), followed by CR LF.  The first line written in a
+// run opens the BadFile slot and creates the file afresh (an older file of
+// the same name is emptied); a run without bad lines leaves an older file as
+// it was.  Each line reaches the operating system in one write, so the file
+// on disk is complete after every call.
+//
+// Before each line the free space of the file's folder is measured: below
+// 100000 bytes the line is not written and a plain box says so.  When the
+// file cannot be created, an error box gives the system's reason, the slot is
+// marked failed and the run goes on; later bad lines are then dropped
+// silently (the slot layer's rule for failed slots).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vesper {
+
+struct ImportState;
+
+extern const char* const kLowDiskBadFileMessage;
+
+void WriteBadRecord(ImportState& state, std::string_view line);
+
+// True when the file at `path` is shorter than 10 bytes or cannot be found.
+bool BadFileTooShort(const std::string& path);
+
+}  // namespace vesper

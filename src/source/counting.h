@@ -1,0 +1,73 @@
+// Record counting and random selection.
+//
+// Contract.  `doit` counts the records of the source into SourceRecordCount:
+//   delimited text    the lines with SourceFieldCount fields (the records the
+//                     run will offer), so an exact count allows an exact
+//                     accept-X; lines that are not records are not counted
+//   line-per-field    lines read (the blank after a final line end included)
+//                     divided by SourceFieldCount, rounded down
+//   tables            the table's row count
+// A text source is counted through a reading slot of its own on the same file:
+// SourceFile keeps its place and RecordBuffer its record, so a run that counts
+// in the middle goes on with the record after the one on display.
+//
+// Random selection: each record of a batch is taken with probability
+// RandomFraction (DrawForRecord).  In accept-X mode RecomputeFraction keeps
+// that at (records still wanted) / (records still to come), so with an exact
+// count the run merges exactly X records; AcceptLimit holds X itself.
+//
+// The random-selection dialog's rules are functions of its values
+// (`RandomDialog`); the window only shows the values and passes the clicks.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace vesper {
+
+struct ImportState;
+class SourceTable;
+
+// What the count window does while a text source is counted.
+struct CountProgress {
+  // Shows the number of lines read so far; called after every 10th line.
+  std::function<void(int lines)> show;
+  // Lets pending user input run (the window's Cancel sets CountCancelled);
+  // called after every line.  When empty, the state's Messages::processEvents.
+  std::function<void()> letInputRun;
+};
+
+// Counts the records of the source (see above), then RecomputeFraction.  A
+// cancelled count leaves SourceRecordCount 0.
+void doit(ImportState& state, SourceTable& table, const CountProgress& progress = {});
+
+// The draw for one record of a batch: true when the record is to be merged;
+// false when it is passed over (RejectedCount is then raised by one).
+bool DrawForRecord(ImportState& state);
+
+// The values of the random-selection dialog and what is usable in it.
+struct RandomDialog {
+  std::string countText;        // lblCount: the count once made, else empty
+  bool acceptX = false;         // "Accept &X at random" selected (else the percentage)
+  int percent = 1;              // SEPercent, 1 to 100
+  int x = 100;                  // SEx, 0 to xMax
+  int xMax = 0;
+  bool optionsEnabled = false;  // both options
+  bool percentEnabled = false;
+  bool xEnabled = false;        // the X box and its label
+  bool countEnabled = true;     // "&Count Records"
+  bool okEnabled = false;
+};
+
+extern const char* const kCountFirstMessage;
+
+// "&Count Records": counts (doit) and unlocks the dialog.
+void btCountClick(ImportState& state, SourceTable& table, RandomDialog& dialog,
+                  const CountProgress& progress = {});
+void rbRandomPctClick(RandomDialog& dialog);
+void rbAcceptXClick(RandomDialog& dialog);
+// "OK": stores the choice in the state and returns true (close with OK), or
+// shows kCountFirstMessage in an error box and returns false (stay open).
+bool OKBtnClick(ImportState& state, const RandomDialog& dialog);
+
+}  // namespace vesper

@@ -1,0 +1,92 @@
+#include "source/lineperfield.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/importstate.h"
+#include "source/delimited.h"
+#include "source/sourceline.h"
+
+namespace vesper {
+
+namespace {
+
+// Reads one whole line of the file into `line` (and `scratch` for the pieces
+// of a long line) and returns its cleaned value.
+std::string readLineValue(TextFileSlot& slot, LineBuffer& line, LineBuffer& scratch) {
+  ReadSourceLine(slot, line);
+  if (!LineContinues(slot, line)) return BufferToValue(line.text, line.count);
+  std::string text(line.view());
+  ReadRestOfLine(slot, line, scratch, &text, nullptr);
+  return CleanValue(text);
+}
+
+void copyJoinToRecord(ImportState& state) {
+  const int L = state.JoinLength;
+  std::memcpy(state.RecordBuffer.text, state.JoinBuffer.text, static_cast<std::size_t>(L) + 1);
+  state.RecordBuffer.count = L;
+  state.RecordBuffer.raw.clear();
+  state.RecordBuffer.lineEndInFront = 0;
+}
+
+}  // namespace
+
+std::string BufferToValue(const char* buffer, int count) {
+  return CleanValue(std::string_view(buffer, static_cast<std::size_t>(std::max(count, 0))));
+}
+
+bool JoinValue(ImportState& state, std::string_view value) {
+  int L = state.JoinLength;
+  if (static_cast<std::size_t>(L) + value.size() + 3 > static_cast<std::size_t>(kLineCapacity))
+    return false;
+  char* join = state.JoinBuffer.text;
+  join[1 + L++] = '"';
+  for (char c : value) join[1 + L++] = c == ',' ? kJoinedComma : c;
+  join[1 + L++] = '"';
+  join[1 + L++] = ',';
+  state.JoinLength = L;
+  copyJoinToRecord(state);
+  return true;
+}
+
+void ReadLineRecord(ImportState& state, const std::function<void()>& afterLine) {
+  std::memset(state.JoinBuffer.text, ' ', sizeof state.JoinBuffer.text);
+  state.JoinLength = 0;
+  copyJoinToRecord(state);
+  TextFileSlot& slot = state.SourceFile;
+  LineBuffer scratch;
+  int cutAt = 0;  // the first line whose value did not fit
+  for (int i = 1; i <= state.SourceFieldCount; ++i) {
+    if (SlotEof(slot)) break;
+    std::string value = readLineValue(slot, state.RecordBuffer, scratch);
+    if (cutAt == 0 && !JoinValue(state, value)) cutAt = i;
+    if (afterLine) afterLine();
+  }
+  copyJoinToRecord(state);  // the lines read after a cut used RecordBuffer
+  if (cutAt > 0) {
+    errorbox(state.messages,
+             "Record " + std::to_string(state.AcceptedCount + state.RejectedCount + 1) +
+                 " of the source file does not fit in 4000 characters: its fields from line " +
+                 std::to_string(cutAt) + " on were left empty.");
+  }
+}
+
+std::string PeekSourceLine(ImportState& state, int f, int k) {
+  if (k < 1) return {};
+  TextFileSlot& slot = state.SourceFile;
+  RewindSourceFile(state);
+  LineBuffer line, scratch;
+  for (int skip = f - 3; skip > 0; --skip) {
+    if (SlotEof(slot)) return {};
+    readLineValue(slot, line, scratch);
+  }
+  const int mark = std::min(f, 3);
+  for (int i = 1;; ++i) {
+    if (SlotEof(slot)) return {};
+    std::string text = readLineValue(slot, line, scratch);
+    if (i == mark) text += "  <<<<<<";
+    if (i == k) return text;
+  }
+}
+
+}  // namespace vesper

@@ -1,0 +1,42 @@
+#include "source/sourceline.h"
+
+#include "app/importstate.h"
+
+namespace vesper {
+
+namespace {
+constexpr int kCtrlZ = 26;
+}
+
+bool RewindSourceFile(ImportState& state) {
+  if (state.SourceFile.State == 0 && !OpenSlot(state.SourceFile)) return false;
+  return ResetSlot(state.SourceFile);
+}
+
+bool LineContinues(TextFileSlot& slot, const LineBuffer& piece) {
+  if (piece.count < kLineCapacity || slot.State != -1) return false;
+  int next = slot.peek();
+  return next >= 0 && next != kCtrlZ && next != '\r' && next != '\n';
+}
+
+int ReadRestOfLine(TextFileSlot& slot, const LineBuffer& piece, LineBuffer& scratch,
+                   std::string* text, std::string* raw) {
+  int pieces = 0;
+  bool more = LineContinues(slot, piece);
+  while (more) {
+    ReadSourceLine(slot, scratch);
+    ++pieces;
+    if (text) text->append(scratch.view());
+    if (raw) raw->append(scratch.raw);
+    more = LineContinues(slot, scratch);
+  }
+  return pieces;
+}
+
+bool IsBlankAfterFinalLineEnd(TextFileSlot& slot, const LineBuffer& line) {
+  if (line.lineEndInFront == 0 || static_cast<int>(line.raw.size()) != line.lineEndInFront)
+    return false;
+  return SlotEof(slot);
+}
+
+}  // namespace vesper
