@@ -552,23 +552,6 @@ TEST(ParadoxTable, DamagedOrForeignHeadersAndChainsAreRefused) {
   EXPECT_THROW(openParadoxTable(dir.path() + "/none.db"), EngineError);
 }
 
-TEST(ParadoxTable, Version3LayoutAndEmptyTable) {
-  TempDir dir;
-  TableSpec t;
-  t.version = 3;
-  t.blocks = {{0, {rec("abc", 7)}}};
-  auto v3 = openParadoxTable(dir.write("v3.db", build(t)));
-  EXPECT_EQ(v3->columns()[1].name, "Count");
-  EXPECT_EQ(row(*v3, 0)[0].text, "abc");
-
-  t.first = 0;
-  t.blocks.clear();
-  auto empty = openParadoxTable(dir.write("empty.db", build(t)));
-  EXPECT_EQ(empty->recordCount(), 0);
-  EXPECT_TRUE(empty->atEnd());
-  EXPECT_TRUE(empty->value(0).null);
-}
-
 // A memo file of three blocks: header, a shared block with slots 0 and 1, and
 // an own block of one 4 KB chunk.
 TEST(ParadoxTable, MemoFileReferencesAreCheckedBeforeUse) {

@@ -1,0 +1,58 @@
+// Fuzzes the Paradox table reader.  The input is a table file, optionally
+// followed by the marker "--MB--" and the bytes of its memo file; both are
+// written to a private folder, opened, and every value of every row is read.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "parse/errors.h"
+#include "store/paradox.h"
+
+namespace {
+
+const std::string& folder() {
+  static std::string dir = [] {
+    char pattern[] = "/tmp/paradoxfuzz-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) std::abort();
+    return std::string(made);
+  }();
+  return dir;
+}
+
+void save(const std::string& path, std::string_view bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string_view table = input, memo;
+  bool hasmemo = false;
+  if (auto mark = input.find("--MB--"); mark != std::string_view::npos) {
+    table = input.substr(0, mark);
+    memo = input.substr(mark + 6);
+    hasmemo = true;
+  }
+  const std::string db = folder() + "/fuzz.db";
+  const std::string mb = folder() + "/FUZZ.MB";
+  save(db, table);
+  if (hasmemo) save(mb, memo); else std::remove(mb.c_str());
+  try {
+    auto t = vesper::openParadoxTable(db);
+    long long rows = 0;
+    for (t->first(); !t->atEnd(); t->next(), ++rows) {
+      for (int c = 0; c < int(t->columns().size()); ++c) t->value(c);
+      if (rows > t->recordCount()) std::abort();  // more rows than it counted
+    }
+    if (rows != t->recordCount()) std::abort();
+  } catch (const vesper::EngineError&) {
+  }
+  return 0;
+}
