@@ -132,7 +132,7 @@ enum FirstLastState {
 NameParts splitfirstlast(std::string_view input) {
   NameParts parts;
   if (input.empty()) {
-    parts.Last = "-";
+    parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
   std::string text = replacechar(input, ',', ' ');
@@ -195,7 +195,7 @@ enum LastFirstState {
 NameParts splitlastfirst(std::string_view input) {
   NameParts parts;
   if (input.empty()) {
-    parts.Last = "-";
+    parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
   std::string text(input);
@@ -208,7 +208,7 @@ NameParts splitlastfirst(std::string_view input) {
         parts.Last = cuttext(std::string_view(text).substr(0, text.size() - 1), LastCapacity);
       } else if (!text.empty() && text.front() == ',') {
         parts.First = cuttext(std::string_view(text).substr(1), FirstCapacity);
-        parts.Last = "-";
+        parts.Last.push_back('-');
       } else {
         parts.Last = cuttext(text, LastCapacity);
       }

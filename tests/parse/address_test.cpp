@@ -172,7 +172,7 @@ TEST(AddressSplitters, RealUsAddresses) {
       const std::string in = place + " " + state + " " + zip;
       CityStateZip c = splitcitystatezip(in);
       expectwithincapacity(c, in);
-      // A five-digit ZIP always ends up whole in Zip.
+      // With a two-letter state code in front, a five-digit ZIP ends up whole.
       if (zip.size() == 5 && countdigits(zip) == 5) {
         EXPECT_EQ(trimleft(c.Zip), zip) << in;
       }
