@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "parse/platform.h"
@@ -18,21 +19,40 @@ namespace vesper {
 
 class Table;  // store/table.h
 
+// Passes every message box on to the user's Messages, first running
+// `beforeBox` (the import run uses it to commit the rows stored so far, so no
+// counted row waits uncommitted while a box waits for the user).
+class MessageHub : public Messages {
+ public:
+  explicit MessageHub(Messages& target) : target_(&target) {}
+  std::function<void()> beforeBox;
+  void beep() override { target_->beep(); }
+  void errorMessage(const std::string& t) override { prepare(); target_->errorMessage(t); }
+  void infoMessage(const std::string& t) override { prepare(); target_->infoMessage(t); }
+  void plainMessage(const std::string& t) override { prepare(); target_->plainMessage(t); }
+  void processEvents() override { target_->processEvents(); }
+
+ private:
+  void prepare() { if (beforeBox) beforeBox(); }
+  Messages* target_;
+};
+
 constexpr int kMaxSourceFields = 210;
 constexpr int kAssignmentCapacity = 20;
 
 enum SourceKind { kLinePerField = 0, kDelimited = 1, kDBase = 2, kParadox = 3 };
 
 struct ImportState {
-  ImportState(Messages& m, Clock& c, Disk& d) : messages(m), clock(c), disk(d) {
-    SourceFile.setup(m, "", "");
+  ImportState(Messages& m, Clock& c, Disk& d) : hub(m), messages(hub), clock(c), disk(d) {
+    SourceFile.setup(messages, "", "");
     ResetImportState();
   }
   ImportState(const ImportState&) = delete;
   ImportState& operator=(const ImportState&) = delete;
 
   // The seams through which the import reaches the user and the machine.
-  Messages& messages;
+  MessageHub hub;
+  Messages& messages;  // the hub
   Clock& clock;
   Disk& disk;
   Random random;

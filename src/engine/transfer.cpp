@@ -242,10 +242,12 @@ bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
     storewithkey(record);
   } catch (const StoreFailure& e) {
     contact_.drop();
+    ++failures;
     state_.messages.errorMessage(e.what());
     return false;
   } catch (const UserError& e) {
     contact_.drop();
+    ++failures;
     state_.messages.errorMessage("Record " + std::to_string(record) +
                                  " was not imported: " + e.what());
     return false;

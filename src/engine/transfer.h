@@ -50,6 +50,8 @@ class RecordTransfer {
 
   // The state of the run window's mixed-case box, read for every value.
   bool mixed = false;
+  // Records that failed with an error (reported, row dropped) so far.
+  long long failures = 0;
 
   // Transfers the current record; `record` numbers it for messages.  Returns
   // true when a row was stored.  Sets ImportStopped after the low-disk

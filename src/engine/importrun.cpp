@@ -1,0 +1,379 @@
+#include "engine/importrun.h"
+
+#include <cstring>
+
+#include "parse/daycount.h"
+
+#include "assign/catalogue.h"
+#include "engine/badfile.h"
+#include "parse/errors.h"
+#include "parse/text.h"
+#include "source/counting.h"
+#include "source/delimited.h"
+#include "source/lineperfield.h"
+#include "source/sourceline.h"
+
+namespace vesper {
+
+namespace {
+const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK",
+                                        "FormatLatin", "FormatEurope", "FormatSpecial"};
+}  // namespace
+
+ImportRun::ImportRun(ImportState& state, Table& contact, SourceTable& source,
+                     std::string dataFolder, RunView& view, std::function<void()> finish)
+    : state_(state), contact_(contact), source_(source), dataFolder_(std::move(dataFolder)),
+      view_(view), finish_(std::move(finish)) {
+  state_.hub.beforeBox = [this] { commitgroup(); };
+}
+
+ImportRun::~ImportRun() {
+  commitgroup();
+  state_.hub.beforeBox = nullptr;
+}
+
+void ImportRun::setmixed(bool on) {
+  pendingMixed_ = on;
+  if (transfer_) transfer_->mixed = on;
+}
+
+void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates) {
+  Table t;
+  t.open(dataFolder_, "SETTINGS.DB");
+  t.first();
+  if (t.atEnd()) return;
+  auto text = [&](const char* name) {
+    int p = t.findField(name);
+    return p >= 0 ? t.asText(p) : std::string();
+  };
+  auto flag = [&](const char* name) {
+    int p = t.findField(name);
+    return p >= 0 && t.asBool(p);
+  };
+  settings.FormatSalut = flag("FormatSalut");
+  settings.FormatHonor = flag("FormatHonor");
+  int w = t.findField("FormatWhich");
+  settings.FormatWhich = w >= 0 ? static_cast<int>(t.asInteger(w)) : 0;
+  settings.lblCity = cuttext(text("lblCity"), 15);
+  settings.lblState = cuttext(text("lblState"), 15);
+  settings.lblZip = cuttext(text("lblZip"), 15);
+  settings.lblCountry = cuttext(text("lblCountry"), 15);
+  std::string* fields[6] = {&templates.FormatUS,    &templates.FormatCanada,
+                            &templates.FormatUK,    &templates.FormatLatin,
+                            &templates.FormatEurope, &templates.FormatSpecial};
+  for (int k = 0; k < 6; ++k) *fields[k] = text(kTemplateFields[k]);
+}
+
+void ImportRun::FormCreate() {
+  review_ = true;
+  state_.CancelRequested = false;
+  state_.ImportStopped = false;
+  std::memset(state_.JoinBuffer.text, ' ', sizeof state_.JoinBuffer.text);
+  state_.JoinLength = 0;
+  MailSettings settings;
+  AddressTemplates templates;
+  try {
+    loadsettings(settings, templates);
+  } catch (const EngineError& e) {
+    state_.messages.errorMessage(e.what());
+  }
+  state_.FormatSalut = settings.FormatSalut;
+  state_.FormatHonor = settings.FormatHonor;
+  state_.FormatWhich = settings.FormatWhich;
+  state_.lblCity = settings.lblCity;
+  state_.lblState = settings.lblState;
+  state_.lblZip = settings.lblZip;
+  state_.lblCountry = settings.lblCountry;
+  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, dataFolder_);
+  transfer_->mixed = pendingMixed_;
+  state_.NoBadRecords = true;
+  state_.AcceptedCount = 0;
+  state_.RejectedCount = 0;
+  state_.AcceptLimit = 0;
+  if (state_.SourceType == kDelimited || state_.SourceType == kLinePerField) {
+    RewindSourceFile(state_);
+  } else if (source_.file()) {
+    source_.file()->first();
+  }
+  shownextrecord();
+  updatestatus();
+}
+
+// --- record display ---
+
+std::string ImportRun::fieldvalue(int i) {
+  if (state_.SourceType == kDBase || state_.SourceType == kParadox)
+    return GetTableField(source_, i - 1, 0);
+  return GetDelimitedField(state_.RecordBuffer.text, state_.RecordBuffer.count, i);
+}
+
+void ImportRun::listfields() {
+  lines_.clear();
+  int n = std::min(state_.SourceFieldCount, kMaxSourceFields);
+  for (int i = 1; i <= n; ++i) {
+    const std::string& e = state_.FieldAssignments[i];
+    if (e.empty()) continue;
+    lines_.push_back((iscombinedcode(e) ? codelabel(e) : e) + ": " + fieldvalue(i));
+  }
+  if (!batch_) view_.recordchanged();
+}
+
+void ImportRun::shownextrecord() {
+  switch (state_.SourceType) {
+    case kLinePerField: shownextasciirecord(); break;
+    case kDelimited: shownextdelimitedrecord(); break;
+    default: shownextdbaserecord(); break;
+  }
+  state_.RecomputeFraction();
+}
+
+void ImportRun::shownextasciirecord() {
+  if (SlotEof(state_.SourceFile)) {
+    errorbox(state_.messages, "That was the last record");
+    quitimport();
+    return;
+  }
+  ReadLineRecord(state_);
+  ++summary_.read;
+  listfields();
+}
+
+bool ImportRun::readnextdelimited() {
+  bool found = ReadNextDelimitedRecord(
+      state_,
+      [this](std::string_view line) {
+        ++summary_.badLines;
+        WriteBadRecord(state_, line);
+      },
+      [this] { if (batch_) pace(); });
+  if (found) ++summary_.read;
+  return found;
+}
+
+void ImportRun::shownextdelimitedrecord() {
+  if (SlotEof(state_.SourceFile)) {
+    state_.messages.errorMessage("The record is empty");
+    quitimport();
+    return;
+  }
+  if (!readnextdelimited()) {
+    quitimport();
+    return;
+  }
+  listfields();
+}
+
+void ImportRun::shownextdbaserecord() {
+  if (!source_.file() || source_.file()->atEnd()) {
+    state_.messages.errorMessage("The record is empty");
+    quitimport();
+    return;
+  }
+  ++summary_.read;
+  listfields();
+}
+
+// --- review ---
+
+bool ImportRun::transfer() {
+  long long failedBefore = transfer_->failures;
+  bool stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); },
+                                           summary_.read);
+  if (stored)
+    ++summary_.imported;
+  else if (transfer_->failures > failedBefore)
+    ++summary_.failed;
+  else
+    ++summary_.empty;
+  return stored;
+}
+
+void ImportRun::btAcceptOneClick() {
+  if (outcome_ != Outcome::Open) return;
+  transfer();
+  updatestatus();
+  if (state_.ImportStopped) {
+    quitimport();
+    return;
+  }
+  if (state_.SourceType == kDBase || state_.SourceType == kParadox) source_.file()->next();
+  shownextrecord();
+}
+
+void ImportRun::btRejectClick() {
+  if (outcome_ != Outcome::Open) return;
+  ++state_.RejectedCount;
+  ++summary_.passedOver;
+  updatestatus();
+  if ((state_.SourceType == kDBase || state_.SourceType == kParadox) && source_.file())
+    source_.file()->next();
+  shownextrecord();
+}
+
+// --- batches ---
+
+void ImportRun::btAllClick() {
+  if (outcome_ != Outcome::Open) return;
+  state_.RandomFraction = 1.0;
+  state_.FractionFixed = true;
+  batchstart();
+}
+
+void ImportRun::btRandomClick() {
+  if (outcome_ != Outcome::Open) return;
+  if (!state_.FractionFixed) state_.RecomputeFraction();
+  batchstart();
+}
+
+void ImportRun::batchstart() {
+  review_ = false;
+  batch_ = true;
+  view_.statuschanged();
+  lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
+  contact_.beginGroup();
+  switch (state_.SourceType) {
+    case kLinePerField: importallascii(); break;
+    case kDelimited: importalldelimited(); break;
+    default: importalldbase(); break;
+  }
+}
+
+bool ImportRun::cancelcheck() {
+  if (!state_.CancelRequested) return false;
+  state_.CancelRequested = false;
+  commitgroup();
+  if (view_.askabort()) state_.ImportStopped = true;
+  return state_.ImportStopped;
+}
+
+void ImportRun::drawandtransfer() {
+  if (DrawForRecord(state_))
+    transfer();
+  else
+    ++summary_.passedOver;
+}
+
+void ImportRun::importalldelimited() {
+  drawandtransfer();
+  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
+    if (cancelcheck()) break;
+    if (!readnextdelimited()) break;  // paces after every line read
+    state_.RecomputeFraction();
+    drawandtransfer();
+  }
+  quitimport();
+}
+
+void ImportRun::importallascii() {
+  drawandtransfer();
+  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
+    if (cancelcheck()) break;
+    ReadLineRecord(state_, [this] { pace(); });
+    ++summary_.read;
+    state_.RecomputeFraction();
+    drawandtransfer();
+  }
+  quitimport();
+}
+
+void ImportRun::importalldbase() {
+  SourceTableFile* file = source_.file();
+  while (file && !file->atEnd() && !state_.ImportStopped) {
+    if (cancelcheck()) break;
+    state_.RecomputeFraction();
+    drawandtransfer();
+    file->next();
+    if (!file->atEnd()) ++summary_.read;
+    pace();
+  }
+  quitimport();
+}
+
+void ImportRun::pace() {
+  std::int64_t now = state_.clock.ticks();
+  ++sinceEvents_;
+  ++sinceCommit_;
+  if (now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
+  if (now - lastStatus_ >= kStatusMillis) {
+    lastStatus_ = now;
+    updatestatus();
+  }
+  if (now - lastEvents_ >= kEventMillis || sinceEvents_ >= kEventRecords) {
+    lastEvents_ = now;
+    sinceEvents_ = 0;
+    state_.messages.processEvents();
+  }
+}
+
+void ImportRun::commitgroup() {
+  if (!contact_.isOpen() || !contact_.inGroup()) return;
+  contact_.commitGroup();
+  sinceCommit_ = 0;
+  lastCommit_ = state_.clock.ticks();
+  if (batch_ && !state_.ImportStopped) contact_.beginGroup();
+}
+
+void ImportRun::updatestatus() { view_.statuschanged(); }
+
+// --- the end ---
+
+void ImportRun::closeall() {
+  if (contact_.isOpen() && contact_.inGroup()) contact_.commitGroup();
+  CloseSlot(state_.BadFile);
+  CloseSlot(state_.SourceFile);
+  contact_.close();
+  source_.close();
+}
+
+void ImportRun::quitimport() {
+  if (outcome_ != Outcome::Open) return;
+  batch_ = false;
+  updatestatus();
+  endMessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
+  closeall();
+  if (!state_.NoBadRecords && !BadFileTooShort(state_.BadFile.Name))
+    endMessage_ += "  Some improper records were not imported, and were placed in the file BAD.CSV";
+  state_.messages.infoMessage(endMessage_);
+  if (finish_) {
+    try {
+      finish_();
+    } catch (const UserError& e) {
+      state_.messages.errorMessage(e.what());
+    }
+  }
+  finished();
+  outcome_ = Outcome::Ok;
+}
+
+void ImportRun::finished() {
+  try {
+    Table db;
+    db.open(dataFolder_, "DATABASE.DB");
+    int key = db.fieldIndex("DB");
+    int dateImport = db.fieldIndex("DateImport");
+    int timeImport = db.fieldIndex("TimeImport");
+    int numImport = db.fieldIndex("NumImport");
+    for (db.first(); !db.atEnd(); db.next()) {
+      if (db.asText(key) != state_.DatabaseName) continue;
+      db.edit();
+      double now = datetimeof(state_.clock.now());
+      db.setDateTime(dateImport, now);
+      db.setDateTime(timeImport, datetimeof(state_.clock.now()));
+      db.setInteger(numImport, state_.AcceptedCount);
+      db.store();
+    }
+  } catch (const EngineError& e) {
+    state_.messages.errorMessage(e.what());
+  }
+}
+
+void ImportRun::btCancelClick() {
+  if (outcome_ != Outcome::Open) return;
+  state_.SpecFileName.clear();
+  state_.SpecLoaded = false;
+  closeall();
+  finished();
+  outcome_ = Outcome::Cancel;
+}
+
+}  // namespace vesper

@@ -1,0 +1,137 @@
+// The import run: the record-import window's logic ("Accept records").
+//
+// Contract: `ImportRun` shows the source records one at a time for review,
+// accepts or rejects each, or accepts all or a random share of the rest in a
+// batch; at the end it reports the result, saves the import specification
+// (through the `finish` hook the wizard gives it) and writes the import
+// statistics to every DATABASE.DB row of the chosen database (also after
+// "Cancel").  The window (or the batch command) renders `lines()`, the
+// counters and the panels, and answers the abort question through `RunView`.
+//
+// Durability: in review each accepted record is committed at once; in a batch
+// rows are committed in groups (every kGroupRows rows or kGroupMillis ms,
+// whichever comes first), and always before any message box is shown and
+// when the run ends or is cancelled.  A counted row is a stored row whenever
+// the user can see the count.
+//
+// Responsiveness: batch loops let pending window messages run at least every
+// kEventMillis ms of work (and every kEventRecords records), and refresh the
+// counters at least every kStatusMillis ms.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/importstate.h"
+#include "engine/transfer.h"
+#include "source/tablesource.h"
+#include "store/table.h"
+
+namespace vesper {
+
+class RunView {
+ public:
+  virtual ~RunView() = default;
+  // The abort dialog "Cancel operation?": true for "&Yes".
+  virtual bool askabort() = 0;
+  // The counters changed (updatestatus); the record list changed.
+  virtual void statuschanged() {}
+  virtual void recordchanged() {}
+};
+
+// What a run did, for the batch command's summary.
+struct RunSummary {
+  long long read = 0;       // records read from the source
+  long long imported = 0;   // rows stored
+  long long passedOver = 0; // rejected by the user or passed over by the draw
+  long long badLines = 0;   // lines handed to the bad-record file
+  long long failed = 0;     // records that failed with an error
+  long long empty = 0;      // records with no value to import (no row made)
+};
+
+class ImportRun {
+ public:
+  enum class Outcome { Open, Ok, Cancel };
+  static constexpr int kGroupRows = 5000;
+  static constexpr int kGroupMillis = 100;
+  static constexpr int kEventMillis = 20;
+  static constexpr int kEventRecords = 64;
+  static constexpr int kStatusMillis = 100;
+
+  // `contact` is the open CONTACT.DB, `source` the open source table (table
+  // sources); `finish` saves the specification (called by quitimport after
+  // the end message).
+  ImportRun(ImportState& state, Table& contact, SourceTable& source, std::string dataFolder,
+            RunView& view, std::function<void()> finish = {});
+  ~ImportRun();
+
+  // --- the window's operations ---
+  void FormCreate();
+  void btAcceptOneClick();
+  void btRejectClick();
+  void btAllClick();
+  // After the random selection dialog closed with OK (it has set
+  // RandomFraction, AcceptLimit and FractionFixed).
+  void btRandomClick();
+  void bt2CancelClick() { state_.CancelRequested = true; }
+  void btCancelClick();
+
+  // --- what the window shows ---
+  bool mixed() const { return transfer_ ? transfer_->mixed : false; }
+  void setmixed(bool on);  // CheckBox1
+  const std::vector<std::string>& lines() const { return lines_; }  // datalist
+  std::string lblAccepted() const { return std::to_string(state_.AcceptedCount); }
+  std::string lblRejected() const { return std::to_string(state_.RejectedCount); }
+  std::string lblTotal() const { return std::to_string(state_.AcceptedCount + state_.RejectedCount); }
+  bool reviewvisible() const { return review_; }
+  bool progressvisible() const { return !review_; }
+  Outcome outcome() const { return outcome_; }
+  const RunSummary& summary() const { return summary_; }
+  // The end message shown by quitimport.
+  const std::string& endmessage() const { return endMessage_; }
+
+ private:
+  void loadsettings(MailSettings& settings, AddressTemplates& templates);
+  void shownextrecord();
+  void shownextasciirecord();
+  void shownextdelimitedrecord();
+  void shownextdbaserecord();
+  void listfields();
+  std::string fieldvalue(int i);
+  bool readnextdelimited();
+  void importallascii();
+  void importalldelimited();
+  void importalldbase();
+  void batchstart();
+  bool cancelcheck();
+  void drawandtransfer();
+  bool transfer();
+  void updatestatus();
+  void pace();          // events, counters and commits in a batch
+  void commitgroup();
+  void quitimport();
+  void finished();
+  void closeall();
+
+  ImportState& state_;
+  Table& contact_;
+  SourceTable& source_;
+  std::string dataFolder_;
+  RunView& view_;
+  std::function<void()> finish_;
+  std::unique_ptr<RecordTransfer> transfer_;
+  bool pendingMixed_ = false;
+
+  std::vector<std::string> lines_;
+  bool review_ = true;
+  bool batch_ = false;
+  Outcome outcome_ = Outcome::Open;
+  std::string endMessage_;
+  RunSummary summary_;
+  std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
+  int sinceEvents_ = 0, sinceCommit_ = 0;
+};
+
+}  // namespace vesper

@@ -1,0 +1,227 @@
+#include "engine/importrun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "source/counting.h"
+#include "source/delimited.h"
+#include "store/sampledata.h"
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Message boxes recorded; the Nth "let messages run" presses "&Cancel import".
+struct CancellingMessages : testing::RecordingMessages {
+  ImportState* state = nullptr;
+  int cancelAt = -1;
+  void processEvents() override {
+    testing::RecordingMessages::processEvents();
+    if (state && events == cancelAt) state->CancelRequested = true;
+  }
+};
+
+struct FakeView : RunView {
+  bool answer = true;
+  int asked = 0;
+  bool askabort() override { ++asked; return answer; }
+};
+
+struct ImportRunTest : ::testing::Test {
+  CancellingMessages messages;
+  testing::FixedClock clock;
+  testing::FixedDisk disk;
+  ImportState state{messages, clock, disk};
+  fs::path dir = fs::temp_directory_path() / ("vesper-run-" + std::to_string(::getpid()));
+  fs::path cwd = fs::current_path();
+  Table contact;
+  SourceTable source;
+  FakeView view;
+  int specsWritten = 0;
+  std::unique_ptr<ImportRun> run;
+
+  void SetUp() override {
+    fs::remove_all(dir);
+    createsampledatafolder((dir / "data").string());
+    fs::current_path(dir);
+    messages.state = &state;
+    state.DatabaseName = "MAIN";
+    clock.time = {2026, 12, 7, 9, 0, 0, 0};
+  }
+  void TearDown() override {
+    run.reset();
+    contact.close();
+    fs::current_path(cwd);
+    fs::remove_all(dir);
+  }
+  // Identifies `text` as a source, assigns the fields and opens the run.
+  void start(const std::string& text, std::vector<std::string> assignments, int lines = 0) {
+    std::ofstream((dir / "src.txt").string(), std::ios::binary) << text;
+    SourceIdentity id = IdentifySource(state, (dir / "src.txt").string(), source);
+    state.SourceType = id.kind;
+    state.SourceFieldCount = id.kind == kLinePerField ? lines : id.fieldCount;
+    for (std::size_t i = 0; i < assignments.size(); ++i) state.FieldAssignments[i + 1] = assignments[i];
+    contact.open((dir / "data").string(), "contact.db");
+    state.TargetFieldCount = contact.fieldCount();
+    run = std::make_unique<ImportRun>(state, contact, source, (dir / "data").string(), view,
+                                      [this] { ++specsWritten; });
+    run->FormCreate();
+  }
+  std::vector<std::string> column(const std::string& field) {
+    Table t;
+    t.open((dir / "data").string(), "contact.db");
+    std::vector<std::string> out;
+    int p = t.fieldIndex(field);
+    for (t.first(); !t.atEnd(); t.next()) out.push_back(t.asText(p));
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+};
+
+std::string lines(int n, const char* pattern = "Last%d,First%d,City%d") {
+  std::string out;
+  char buf[128];
+  for (int i = 1; i <= n; ++i) {
+    std::snprintf(buf, sizeof buf, pattern, i, i, i);
+    out += std::string(buf) + "\r\n";
+  }
+  return out;
+}
+
+TEST_F(ImportRunTest, AcceptAllAfterTheFirstWasShown) {
+  start(lines(5), {"LastName", "FirstName", "City"});
+  EXPECT_EQ(run->lines(), (std::vector<std::string>{"LastName: Last1", "FirstName: First1", "City: City1"}));
+  EXPECT_TRUE(run->reviewvisible());
+  run->btAllClick();
+  EXPECT_EQ(run->outcome(), ImportRun::Outcome::Ok);
+  EXPECT_EQ(run->lblAccepted(), "5");
+  EXPECT_EQ(run->lblRejected(), "0");
+  EXPECT_EQ(run->lblTotal(), "5");
+  EXPECT_EQ(messages.texts().back(), "Finished. Imported 5 records.");
+  EXPECT_EQ(messages.shown.back().kind, "info");
+  EXPECT_EQ(column("LastName"), (std::vector<std::string>{"Last1", "Last2", "Last3", "Last4", "Last5"}));
+  EXPECT_EQ(specsWritten, 1);
+  EXPECT_FALSE(fs::exists(dir / "bad.csv"));
+  // The statistics of the chosen database.
+  Table db;
+  db.open((dir / "data").string(), "DATABASE.DB");
+  db.first();
+  EXPECT_EQ(db.asText(db.fieldIndex("NumImport")), "5");
+  EXPECT_EQ(db.asText(db.fieldIndex("DateImport")), "2026-12-07");
+  EXPECT_EQ(db.asText(db.fieldIndex("TimeImport")), "09:00:00");
+  const RunSummary& s = run->summary();
+  EXPECT_EQ(s.read, 5);
+  EXPECT_EQ(s.imported, 5);
+}
+
+TEST_F(ImportRunTest, BadLinesGoToTheBadRecordFile) {
+  std::string text = "A,B,C\r\nD,E,F\r\nG,H,I,J\r\nK,L,M\r\n\tbad line\r\n";
+  start(text, {"LastName", "FirstName", "City"});
+  run->btAllClick();
+  EXPECT_EQ(slurp(dir / "bad.csv"), "G,H,I,J\r\n\tbad line\r\n");
+  EXPECT_EQ(messages.texts().back(),
+            "Finished. Imported 3 records.  Some improper records were not imported, and were "
+            "placed in the file BAD.CSV");
+  EXPECT_EQ(run->summary().badLines, 2);
+}
+
+TEST_F(ImportRunTest, ReviewAcceptAndReject) {
+  start(lines(3) + "Last4,First4,City4", {"LastName", "x1notused", "City"});
+  run->btAcceptOneClick();
+  EXPECT_EQ(run->lines().at(0), "LastName: Last2");
+  EXPECT_EQ(run->lines().at(1), "(Not used): First2");
+  run->btRejectClick();
+  run->btAcceptOneClick();
+  EXPECT_EQ(run->lblAccepted(), "2");
+  EXPECT_EQ(run->lblRejected(), "1");
+  run->btRejectClick();  // the last record: the run ends
+  EXPECT_EQ(run->outcome(), ImportRun::Outcome::Ok);
+  EXPECT_EQ(column("LastName"), (std::vector<std::string>{"Last1", "Last3"}));
+  // The file ends after the last record: the next display finds it empty.
+  std::vector<std::string> want = {"The record is empty", "Finished. Imported 2 records."};
+  EXPECT_EQ(messages.texts(), want);
+}
+
+TEST_F(ImportRunTest, CancelImportAsksAndYesStops) {
+  struct Case { bool yes; int wantAccepted; };
+  for (Case c : {Case{true, 65}, Case{false, 200}}) {
+    TearDown();
+    SetUp();
+    messages.events = 0;
+    messages.cancelAt = 1;
+    view.answer = c.yes;
+    view.asked = 0;
+    start(lines(200), {"LastName", "FirstName", "City"});
+    run->btAllClick();
+    EXPECT_EQ(view.asked, 1);
+    EXPECT_EQ(state.AcceptedCount, c.wantAccepted) << c.yes;
+    EXPECT_EQ(static_cast<int>(column("LastName").size()), c.wantAccepted);
+    EXPECT_EQ(messages.texts().back(), "Finished. Imported " + std::to_string(c.wantAccepted) + " records.");
+  }
+}
+
+TEST_F(ImportRunTest, RandomSelection) {
+  struct Case { bool acceptX; int percent, x; int want; };
+  const Case cases[] = {{false, 100, 0, 30}, {true, 0, 7, 7}, {true, 0, 1, 1}, {true, 0, 0, 0},
+                        {true, 0, 30, 30}};
+  for (const auto& c : cases) {
+    TearDown();
+    SetUp();
+    state.random.pin(7);
+    start(lines(30) + "bad\r\n", {"LastName", "FirstName", "City"});
+    RandomDialog dialog;
+    btCountClick(state, source, dialog);
+    EXPECT_EQ(state.SourceRecordCount, 30);
+    if (c.acceptX) rbAcceptXClick(dialog); else rbRandomPctClick(dialog);
+    dialog.percent = c.percent;
+    dialog.x = c.x;
+    ASSERT_TRUE(OKBtnClick(state, dialog));
+    run->btRandomClick();
+    EXPECT_EQ(state.AcceptedCount, c.want) << c.acceptX << " " << c.x;
+    EXPECT_EQ(state.AcceptedCount + state.RejectedCount, 30);
+  }
+}
+
+TEST_F(ImportRunTest, SourceWithoutRecordsEndsAtOnce) {
+  start("", {"LastName"}, 1);
+  EXPECT_EQ(run->outcome(), ImportRun::Outcome::Ok);
+  std::vector<std::string> want = {"That was the last record", "Finished. Imported 0 records."};
+  EXPECT_EQ(messages.texts(), want);
+  EXPECT_TRUE(messages.shown[0].beeped);
+  EXPECT_EQ(specsWritten, 1);
+}
+
+TEST_F(ImportRunTest, LinePerFieldRecordsKeepTheirOwnValues) {
+  start("Smith\r\nJohn\r\nBoston\r\nJones\r\n\r\nDenver\r\n", {"LastName", "FirstName", "City"}, 3);
+  EXPECT_EQ(run->lines().at(0), "LastName: Smith");
+  run->btAcceptOneClick();
+  EXPECT_EQ(run->lines(), (std::vector<std::string>{"LastName: Jones", "FirstName: ", "City: Denver"}));
+  run->btAllClick();
+  EXPECT_EQ(column("LastName"), (std::vector<std::string>{"Jones", "Smith"}));
+  EXPECT_EQ(run->summary().empty, 1);  // the blank after the final line end
+}
+
+TEST_F(ImportRunTest, CancelWritesStatisticsButNoSpecification) {
+  start(lines(3), {"LastName", "FirstName", "City"});
+  run->btAcceptOneClick();
+  state.SpecFileName = "x.imp";
+  run->btCancelClick();
+  EXPECT_EQ(run->outcome(), ImportRun::Outcome::Cancel);
+  EXPECT_EQ(specsWritten, 0);
+  EXPECT_TRUE(state.SpecFileName.empty());
+  Table db;
+  db.open((dir / "data").string(), "DATABASE.DB");
+  db.first();
+  EXPECT_EQ(db.asText(db.fieldIndex("NumImport")), "1");
+}
+
+}  // namespace
+}  // namespace vesper
