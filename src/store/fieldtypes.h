@@ -63,6 +63,8 @@ bool istexttype(FieldType type);
 // Date and time texts as stored: day counts from 30 December 1899, fractions
 // of a day.  The parser accepts 'YYYY-MM-DD', 'YYYY-MM-DD HH:MM[:SS[.fff]]'
 // (also with 'T'), and 'HH:MM[:SS[.fff]]'; false for anything else.
+// The day count (whole part) and the time of day (magnitude of the fraction).
+void splitdatetime(double datetime, int& days, double& fraction);
 std::string datetext(double datetime);
 std::string timetext(double datetime);
 std::string timestamptext(double datetime);

@@ -1,277 +1,12 @@
 #include "store/table.h"
 
-#include <cstdio>
-#include <algorithm>
-
 #include "parse/errors.h"
 #include "parse/text.h"
 #include "store/sqlitehelp.h"
 #include "store/systemdisk.h"
+#include "store/tableimpl.h"
 
 namespace vesper {
-
-std::string quoteid(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-int execsql(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-
-struct Table::Impl {
-  sqlite3* db = nullptr;
-  std::string path, file;  // full path as found, and its file name for messages
-  std::string table;       // quoted SQL name of the table inside the file
-  std::vector<FieldDef> fields;
-  std::vector<int> autoinc;  // positions of autoincrement fields
-  int key = -1;
-  int busyMs = 5000;
-
-  Statement insert, selectRow, dataVersion;
-
-  // Walk: the row ids in table order, taken by first() and after a store.
-  std::vector<long long> order;
-  std::size_t pos = 0;
-  bool orderValid = false;
-  bool positioned = false;  // false until the first walk step (opening does not read)
-  bool atEnd = true;
-  long long current = 0;
-  bool rowLoaded = false;
-  std::vector<Cell> row;
-
-  enum Mode { None, Inserting, Editing };
-  Mode mode = None;
-  std::vector<Cell> pending;
-  std::vector<bool> written;
-  bool changed = false;
-  long long editRowid = 0;
-
-  int groupDepth = 0;
-  // Next autoincrement values, valid while no other connection has written.
-  std::vector<long long> nextAuto;
-  long long seenVersion = -1;
-
-  const Cell nullCell{};
-
-  // The engine's message for a failed SQLite call.
-  std::string describe(int rc) const {
-    std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    switch (rc & 0xff) {
-      case SQLITE_BUSY:
-      case SQLITE_LOCKED: {
-        char secs[32];
-        std::snprintf(secs, sizeof secs, "%g", busyMs / 1000.0);
-        return "Table " + file + " is locked by another user or program; it did not become free within " +
-               secs + " seconds.";
-      }
-      case SQLITE_CONSTRAINT:
-        if (rc == SQLITE_CONSTRAINT_PRIMARYKEY || rc == SQLITE_CONSTRAINT_UNIQUE)
-          return "Key violation in " + file + " (" + msg + ").";
-        return "The row cannot be stored in " + file + " (" + msg + ").";
-      case SQLITE_FULL: return "The disk holding " + file + " is full.";
-      case SQLITE_READONLY: return "Table " + file + " is read-only.";
-      default: return "Table " + file + ": " + msg + ".";
-    }
-  }
-  [[noreturn]] void fail(int rc) const { throw EngineError(describe(rc)); }
-  void check(int rc) const {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(rc);
-  }
-
-  std::string columnList() const {
-    std::string cols;
-    for (const auto& f : fields) cols += (cols.empty() ? "" : ", ") + quoteid(f.name);
-    return cols;
-  }
-
-  void buildOrder() {
-    std::string sql = "SELECT rowid FROM " + table + " ORDER BY ";
-    sql += key >= 0 ? quoteid(fields[key].name) + ", rowid" : std::string("rowid");
-    Statement st;
-    check(st.prepare(db, sql));
-    order.clear();
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) order.push_back(sqlite3_column_int64(st.get(), 0));
-    if (rc != SQLITE_DONE) fail(rc);
-    orderValid = true;
-  }
-
-  void moveTo(std::size_t p) {
-    pos = p;
-    positioned = true;
-    atEnd = pos >= order.size();
-    current = atEnd ? 0 : order[pos];
-    rowLoaded = false;
-  }
-
-  void ensurePositioned() {
-    if (positioned) return;
-    buildOrder();
-    moveTo(0);
-  }
-
-  const std::vector<Cell>& currentRow() {
-    if (rowLoaded) return row;
-    row.assign(fields.size(), Cell());
-    if (!atEnd) {
-      if (!selectRow) check(selectRow.prepare(db, "SELECT " + columnList() + " FROM " + table + " WHERE rowid = ?"));
-      sqlite3_stmt* s = selectRow.get();
-      sqlite3_bind_int64(s, 1, current);
-      int rc = sqlite3_step(s);
-      if (rc == SQLITE_ROW) {
-        for (int i = 0; i < static_cast<int>(fields.size()); ++i) row[i] = readColumn(s, i);
-      }
-      selectRow.reset();
-      if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(rc);  // a row deleted meanwhile reads as empty
-    }
-    rowLoaded = true;
-    return row;
-  }
-
-  static Cell readColumn(sqlite3_stmt* s, int i) {
-    switch (sqlite3_column_type(s, i)) {
-      case SQLITE_INTEGER: return Cell::ofInteger(sqlite3_column_int64(s, i));
-      case SQLITE_FLOAT: return Cell::ofReal(sqlite3_column_double(s, i));
-      case SQLITE_TEXT: {
-        const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-        return Cell::ofText(std::string(t ? t : "", sqlite3_column_bytes(s, i)));
-      }
-      case SQLITE_BLOB: {
-        const char* b = static_cast<const char*>(sqlite3_column_blob(s, i));
-        return Cell::ofBlob(std::string(b ? b : "", sqlite3_column_bytes(s, i)));
-      }
-      default: return Cell();
-    }
-  }
-
-  static int bind(sqlite3_stmt* s, int index, const Cell& c) {
-    switch (c.kind) {
-      case Cell::Integer: return sqlite3_bind_int64(s, index, c.integer);
-      case Cell::Real: return sqlite3_bind_double(s, index, c.real);
-      case Cell::Text: return sqlite3_bind_text(s, index, c.text.data(), static_cast<int>(c.text.size()), SQLITE_STATIC);
-      case Cell::Blob: return sqlite3_bind_blob(s, index, c.text.data(), static_cast<int>(c.text.size()), SQLITE_STATIC);
-      case Cell::Null: break;
-    }
-    return sqlite3_bind_null(s, index);
-  }
-
-  // Called inside a write transaction: the autoincrement counters are
-  // re-read when another connection has committed since they were last read.
-  void refreshAutoinc() {
-    if (autoinc.empty()) return;
-    if (!dataVersion) check(dataVersion.prepare(db, "PRAGMA data_version"));
-    int rc = sqlite3_step(dataVersion.get());
-    long long version = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersion.get(), 0) : -2;
-    dataVersion.reset();
-    if (rc != SQLITE_ROW) fail(rc);
-    if (version == seenVersion && nextAuto.size() == autoinc.size()) return;
-    nextAuto.clear();
-    for (int p : autoinc) {
-      Statement st;
-      check(st.prepare(db, "SELECT MAX(" + quoteid(fields[p].name) + ") FROM " + table));
-      rc = sqlite3_step(st.get());
-      if (rc != SQLITE_ROW) fail(rc);
-      nextAuto.push_back(sqlite3_column_int64(st.get(), 0) + 1);
-    }
-    seenVersion = version;
-  }
-
-  // A failed statement inside a group may have rolled the whole group back
-  // (disk full, I/O error); the caller must hear that the earlier rows are gone.
-  [[noreturn]] void failInGroup(int rc) {
-    std::string msg = describe(rc);
-    if (groupDepth > 0 && sqlite3_get_autocommit(db)) {
-      groupDepth = 0;
-      nextAuto.clear();
-      msg += " The rows stored since the group began were not saved.";
-    }
-    throw EngineError(msg);
-  }
-
-  void storeInsert() {
-    bool ownTransaction = groupDepth == 0 && !autoinc.empty();
-    if (ownTransaction) {
-      int rc = execsql(db, "BEGIN IMMEDIATE");
-      if (rc != SQLITE_OK) fail(rc);
-    }
-    int rc = SQLITE_OK;
-    std::vector<long long> assigned(autoinc.size(), 0);
-    try {
-      refreshAutoinc();
-      if (!insert) {
-        std::string marks;
-        for (std::size_t i = 0; i < fields.size(); ++i) marks += i ? ", ?" : "?";
-        check(insert.prepare(db, "INSERT INTO " + table + " (" + columnList() + ") VALUES (" + marks + ")"));
-      }
-      sqlite3_stmt* s = insert.get();
-      for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
-        auto a = std::find(autoinc.begin(), autoinc.end(), i);
-        if (a != autoinc.end() && pending[i].kind == Cell::Null) {
-          std::size_t k = a - autoinc.begin();
-          assigned[k] = nextAuto[k];
-          sqlite3_bind_int64(s, i + 1, assigned[k]);
-        } else {
-          bind(s, i + 1, pending[i]);
-        }
-      }
-      rc = sqlite3_step(s);
-      insert.reset();
-    } catch (...) {
-      if (ownTransaction) execsql(db, "ROLLBACK");
-      throw;
-    }
-    if (rc != SQLITE_DONE) {
-      if (ownTransaction) execsql(db, "ROLLBACK");
-      failInGroup(rc);
-    }
-    long long rowid = sqlite3_last_insert_rowid(db);
-    if (ownTransaction) {
-      int crc = execsql(db, "COMMIT");
-      if (crc != SQLITE_OK) {
-        execsql(db, "ROLLBACK");
-        fail(crc);
-      }
-    }
-    for (std::size_t k = 0; k < autoinc.size(); ++k) {
-      const Cell& given = pending[autoinc[k]];
-      long long used = given.kind == Cell::Integer ? given.integer : assigned[k];
-      nextAuto[k] = std::max(nextAuto[k], used + 1);
-    }
-    current = rowid;
-  }
-
-  void storeEdit() {
-    std::string sets;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-      if (written[i]) sets += (sets.empty() ? "" : ", ") + quoteid(fields[i].name) + " = ?";
-    if (sets.empty()) return;
-    Statement st;
-    check(st.prepare(db, "UPDATE " + table + " SET " + sets + " WHERE rowid = ?"));
-    int n = 0;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-      if (written[i]) bind(st.get(), ++n, pending[i]);
-    sqlite3_bind_int64(st.get(), ++n, editRowid);
-    int rc = sqlite3_step(st.get());
-    if (rc != SQLITE_DONE) failInGroup(rc);
-    if (sqlite3_changes(db) == 0)
-      throw EngineError("The row was deleted from " + file + " by another user or program.");
-    current = editRowid;
-  }
-
-  void closeAll() {
-    if (!db) return;
-    if (groupDepth > 0 && execsql(db, "COMMIT") != SQLITE_OK) execsql(db, "ROLLBACK");
-    groupDepth = 0;
-    insert.finalize();
-    selectRow.finalize();
-    dataVersion.finalize();
-    sqlite3_close_v2(db);
-    db = nullptr;
-  }
-};
 
 Table::Table() : d_(std::make_unique<Impl>()) {}
 Table::~Table() {
@@ -340,6 +75,8 @@ void Table::open(const std::string& folder, const std::string& name) {
     }
     if (rc != SQLITE_DONE) d.fail(rc);
     d.key = keys == 1 ? keypos : -1;
+    d.autoSlot.assign(d.fields.size(), -1);
+    for (std::size_t k = 0; k < d.autoinc.size(); ++k) d.autoSlot[d.autoinc[k]] = static_cast<int>(k);
 
     // A table without row ids (made by another tool) cannot be walked here.
     Statement probe;
@@ -349,6 +86,8 @@ void Table::open(const std::string& folder, const std::string& name) {
     // Failure (a read-only file, a lock) leaves the journal as it was.
     execsql(d.db, "PRAGMA journal_mode=WAL");
     execsql(d.db, "PRAGMA synchronous=NORMAL");
+    // Room for the key index of a large contact table during long imports.
+    execsql(d.db, "PRAGMA cache_size=-32768");
   } catch (...) {
     d.closeAll();
     d_ = std::make_unique<Impl>();

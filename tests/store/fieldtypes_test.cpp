@@ -1,0 +1,84 @@
+#include "store/fieldtypes.h"
+
+#include <gtest/gtest.h>
+
+#include "parse/daycount.h"
+
+namespace vesper {
+namespace {
+
+TEST(FieldTypes, EveryTypeIsKnownAgainFromItsDeclaration) {
+  for (int i = 0; i <= static_cast<int>(FieldType::Graphic); ++i) {
+    FieldDef def{"F", static_cast<FieldType>(i), 0};
+    if (def.type == FieldType::Alpha || def.type == FieldType::Bytes) def.size = 17;
+    FieldDef back = fieldfromdeclaration("F", declaredtype(def));
+    EXPECT_EQ(back.type, def.type) << declaredtype(def);
+    EXPECT_EQ(back.size, def.size) << declaredtype(def);
+  }
+}
+
+TEST(FieldTypes, DeclarationsOfOtherToolsMapToTheNearestType) {
+  struct Case { const char* decl; FieldType type; int size; };
+  const Case cases[] = {
+      {"varchar(30)", FieldType::Alpha, 30},  {"CHARACTER(5)", FieldType::Alpha, 5},
+      {"TEXT", FieldType::Memo, 0},           {"INTEGER", FieldType::Long, 0},
+      {"REAL", FieldType::Number, 0},         {"DECIMAL(10,2)", FieldType::Bcd, 0},
+      {"BOOLEAN", FieldType::Logical, 0},     {"DATETIME", FieldType::Timestamp, 0},
+      {"", FieldType::Binary, 0},             {"FLOATING POINT", FieldType::Long, 0},  // INT wins, as in SQLite
+      {"STRANGE", FieldType::Bcd, 0},
+  };
+  for (const Case& c : cases) {
+    FieldDef d = fieldfromdeclaration("F", c.decl);
+    EXPECT_EQ(d.type, c.type) << c.decl;
+    EXPECT_EQ(d.size, c.size) << c.decl;
+  }
+}
+
+TEST(StoredTime, ParsesTheStoredFormsAndRefusesOthers) {
+  const double day = encodedate(2001, 9, 8);
+  struct Case { const char* text; bool ok; double value; };
+  const Case cases[] = {
+      {"2001-09-08", true, day},
+      {"2001-09-08 06:00", true, day + 0.25},
+      {"2001-09-08T18:00:00", true, day + 0.75},
+      {" 12:00:00.5 ", true, encodetime(12, 0, 0, 500)},
+      {"0001-01-01", true, -693593},
+      {"2001-9-8", false, 0},
+      {"2001-09-31", false, 0},
+      {"24:00:00", false, 0},
+      {"2001-09-08 06", false, 0},
+      {"12:00:00.", false, 0},
+      {"02134", false, 0},
+      {"", false, 0},
+  };
+  for (const Case& c : cases) {
+    double v = -1;
+    EXPECT_EQ(parsedatetimetext(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_NEAR(v, c.value, 1e-9) << c.text;
+    }
+  }
+  // Before 30 December 1899 the fraction still counts forward within the day.
+  const double early = encodedate(1850, 7, 4) - 0.25;
+  EXPECT_EQ(timestamptext(early), "1850-07-04 06:00:00");
+  double back = 0;
+  ASSERT_TRUE(parsedatetimetext(timestamptext(early), back));
+  EXPECT_NEAR(back, early, 1e-9);
+}
+
+TEST(Cells, ReadTheKindsAnotherToolMayHaveStored) {
+  const FieldDef number{"N", FieldType::Number, 0}, flag{"L", FieldType::Logical, 0};
+  const FieldDef alpha{"A", FieldType::Alpha, 5}, date{"D", FieldType::Date, 0};
+  EXPECT_EQ(celltext(number, Cell::ofReal(0.1 + 0.2)), "0.3");
+  EXPECT_EQ(cellinteger(number, Cell::ofReal(2.5)), 3);
+  EXPECT_EQ(celltext(flag, Cell::ofInteger(5)), "True");
+  EXPECT_TRUE(cellbool(flag, Cell::ofText("Yes")));
+  EXPECT_EQ(celltext(alpha, Cell::ofInteger(2134)), "2134");
+  EXPECT_EQ(cellinteger(alpha, Cell::ofText(" 42 ")), 42);
+  EXPECT_EQ(celldatetime(date, Cell::ofText("1899-12-31")), 1);
+  EXPECT_EQ(celltext(alpha, Cell()), "");
+  EXPECT_EQ(textcell(alpha, ""), Cell());
+}
+
+}  // namespace
+}  // namespace vesper
