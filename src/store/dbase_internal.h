@@ -148,4 +148,12 @@ class MemoFile {
   static std::unique_ptr<MemoFile> openbeside(const std::string& path, const Structure& s);
 };
 
+// Whether bit `bit` of the record's _NullFlags field is set.
+bool nullflag(const Structure& s, std::string_view record, int bit);
+
+// The value of field `f` in `record` (null flags of the field's own null bit
+// are the caller's business).
+TableValue decodevalue(const Structure& s, const Field& f, std::string_view record,
+                       const TextDecoder& decoder, const MemoFile* memo);
+
 }  // namespace vesper::dbase
