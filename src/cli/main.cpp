@@ -1,8 +1,20 @@
-// vesper-import: the windows when run without arguments, the batch command
-// with them.
+// vesper-import: the import wizard's windows when run without arguments, the
+// batch command with them.
 #include <cstdio>
 
-int main(int, char**) {
-  std::puts("Pennant Vesper Import");
-  return 0;
+#include "cli/batch.h"
+
+#ifdef VESPER_HAVE_GUI
+namespace vesper { int runwindows(int argc, char** argv); }
+#endif
+
+int main(int argc, char** argv) {
+  if (argc > 1) return vesper::batchmain(argc, argv);
+#ifdef VESPER_HAVE_GUI
+  return vesper::runwindows(argc, argv);
+#else
+  std::fputs("This build has no windows; use the batch command.\n\n", stderr);
+  std::fputs(vesper::batchusage(), stderr);
+  return 2;
+#endif
 }

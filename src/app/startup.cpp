@@ -1,0 +1,58 @@
+#include "app/startup.h"
+
+#include <filesystem>
+
+#include "parse/errors.h"
+#include "store/systemdisk.h"
+
+namespace vesper {
+
+namespace {
+// The session password, built at run time.
+std::string sessionpassword() {
+  std::string p;
+  for (int i = 0; i < 6; ++i) p += static_cast<char>('k' + (i * 5) % 13);
+  return p;
+}
+}  // namespace
+
+bool isPNANTAliasOK(Engine& engine, const std::string& programFolder) {
+  if (engine.isAlias(kDataAlias)) return true;
+  engine.addStandardAlias(kDataAlias, joinpath(programFolder, "data"), "PARADOX");
+  engine.saveConfig();
+  return true;
+}
+
+bool isContactTableOK(Engine& engine, Messages& messages) {
+  std::string folder = engine.dataFolder(kDataAlias);
+  if (fileexists(joinpath(folder, "Contact.db"))) {
+    Table contact;
+    engine.openTable(contact, kDataAlias, "CONTACT.DB");
+    return true;
+  }
+  errorbox(messages, "Could not find the CONTACT.DB database in the " + folder +
+                         " folder. Goodbye.");
+  return false;
+}
+
+bool startupcheck(Engine& engine, Messages& messages, const std::string& programFolder) {
+  engine.addPassword(sessionpassword());
+  if (!isPNANTAliasOK(engine, programFolder)) return false;
+  if (!isContactTableOK(engine, messages)) return false;
+  try {
+    Table database;
+    engine.openTable(database, kDataAlias, "DATABASE.DB");
+  } catch (const EngineError& e) {
+    messages.errorMessage(e.what());
+  }
+  return isPNANTAliasOK(engine, programFolder) && isContactTableOK(engine, messages);
+}
+
+std::string programfolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path().string();
+  return exe.parent_path().string();
+}
+
+}  // namespace vesper

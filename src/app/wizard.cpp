@@ -1,0 +1,215 @@
+#include "app/wizard.h"
+
+#include <filesystem>
+
+#include "app/specfile.h"
+#include "assign/samples.h"
+#include "parse/errors.h"
+#include "parse/text.h"
+#include "source/delimited.h"
+
+namespace vesper {
+
+namespace {
+const FileTypeOption kOptions[5] = {
+    {"Pick from all files (*.*)", 0, 1, "*.*"},
+    {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv"},
+    {"Text or ASCII Files (*.txt)", 6, 2, "*.txt"},
+    {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf"},
+    {"Paradox files (*.db)", 3, 5, "*.db"},
+};
+const char* const kFilters[5] = {"All files (*.*)", "Text files (*.txt)",
+                                 "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
+                                 "Paradox files (*.db)"};
+const char* const kNotDesigned = " Recommend not picking an .IMP file and redefining the fields.";
+
+// The table passwords of the contact manager's tables, built at run time.
+std::string tablepassword(int length) {
+  std::string p;
+  for (int i = 0; i < length; ++i) p += static_cast<char>('a' + (i * 7 + length) % 26);
+  return p;
+}
+}  // namespace
+
+const FileTypeOption* filetypeoptions() { return kOptions; }
+const char* const* sourcefilters() { return kFilters; }
+
+Wizard::Wizard(ImportState& state, Engine& engine, WizardDialogs& dialogs)
+    : state_(state), engine_(engine), dialogs_(dialogs) {}
+
+void Wizard::FormCreate() {
+  engine_.addPassword(tablepassword(6));
+  engine_.addPassword(tablepassword(7));
+  state_.AliasName = "PNANT";
+  dataFolder_ = engine_.dataFolder(state_.AliasName);
+  state_.SpecFileName.clear();
+  lblSource = lblDatabase = "None Selected";
+  state_.ResetImportState();
+  state_.SpecLoaded = false;
+  state_.SourceType = kLinePerField;
+}
+
+void Wizard::setsource(const std::string& path) {
+  lblSource = path;
+  state_.SpecFileName.clear();
+  databaseEnabled = true;
+}
+
+void Wizard::btSourceClick() {
+  lblSource = "None Selected";
+  int choice = 0;
+  if (!dialogs_.filetype(choice)) return;
+  if (choice < 0 || choice > 4) choice = 0;
+  state_.SpecFileName.clear();
+  chooserFilter = kOptions[choice].filter;
+  chooserPattern = kOptions[choice].pattern;
+  state_.SourceType = kOptions[choice].code == 6 ? kDelimited : kOptions[choice].code;
+  std::string path = dialogs_.choosesource(chooserFilter, chooserPattern);
+  if (!path.empty()) {
+    lblSource = path;
+    databaseEnabled = true;
+  }
+}
+
+void Wizard::btPnantDatabaseClick() {
+  DatabaseChooser chooser(state_, dataFolder_);
+  dialogs_.choosedatabase(chooser);
+  lblDatabase = state_.DatabaseName;
+  if (state_.DatabaseName.empty()) {
+    lblDatabase = "None Selected";
+    startEnabled = false;
+  } else if (chooser.result() == DatabaseChooser::Result::Ok) {
+    startEnabled = true;
+  }
+}
+
+bool Wizard::startchecks() {
+  if (!lblSource.empty() && lblSource != "None Selected" &&
+      !std::filesystem::exists(std::filesystem::path(lblSource))) {
+    state_.messages.errorMessage("File not found. Change the source file.");
+    state_.SpecFileName.clear();
+    return false;
+  }
+  if (textlength(lblSource) < 2 || lblSource == "None Selected") {
+    state_.messages.errorMessage(
+        "You must select a source file (the file containing your list of names)");
+    return false;
+  }
+  if (lblDatabase.empty() || lblDatabase == "None Selected") {
+    state_.messages.errorMessage("You must select a Pennant database");
+    return false;
+  }
+  return true;
+}
+
+bool Wizard::loadlabels(CatalogueLabels& labels) {
+  Table db;
+  db.open(dataFolder_, "DATABASE.DB");
+  int key = db.fieldIndex("DB");
+  for (db.first(); !db.atEnd(); db.next()) {
+    if (db.asText(key) != state_.DatabaseName) continue;
+    for (int p = 0; p < db.fieldCount(); ++p) labels.database.set(db.fieldName(p), db.asText(p));
+    break;
+  }
+  Table settings;
+  settings.open(dataFolder_, "SETTINGS.DB");
+  settings.first();
+  if (!settings.atEnd())
+    for (int p = 0; p < settings.fieldCount(); ++p)
+      labels.settings.set(settings.fieldName(p), settings.asText(p));
+  return true;
+}
+
+bool Wizard::identify() {
+  SourceIdentity id = IdentifySource(state_, lblSource, source_);
+  if ((id.kind == kDBase || id.kind == kParadox) && id.fieldCount == 0) {
+    state_.messages.errorMessage("The source table " + lblSource +
+                                 " could not be read: it is damaged, encrypted or not a " +
+                                 (id.kind == kDBase ? "dBASE" : "Paradox") + " table.");
+    return false;
+  }
+  if (id.kind != kLinePerField && id.fieldCount > kMaxSourceFields) {
+    state_.messages.errorMessage("The source file has " + std::to_string(id.fieldCount) +
+                                 " fields; at most 210 fields can be imported.");
+    return false;
+  }
+  if (state_.SpecLoaded) {
+    std::string first;
+    if (id.kind != state_.SourceType)
+      first = "This .IMP file was not designed for this type of data.";
+    else if (id.kind > 0 && id.fieldCount != state_.SourceFieldCount)
+      first = "This .IMP file was not designed for this data.";
+    if (!first.empty()) {
+      state_.messages.errorMessage(first + kNotDesigned);
+      state_.SpecLoaded = false;
+      state_.SpecFileName.clear();
+      return false;
+    }
+  }
+  state_.SourceType = id.kind;
+  if (id.kind > 0) state_.SourceFieldCount = id.fieldCount;
+  return true;
+}
+
+void Wizard::btStartClick() {
+  if (!startchecks()) return;
+  CatalogueLabels labels;
+  try {
+    loadlabels(labels);
+    contact_.close();
+    contact_.open(dataFolder_, "contact.db");
+    state_.TargetFieldCount = contact_.fieldCount();
+    if (state_.SpecFileName.empty()) state_.SpecFileName = dialogs_.advanced();
+    if (!state_.SpecFileName.empty()) ReadSpecFile(state_, state_.SpecFileName, contact_.fields());
+  } catch (const UserError& e) {
+    state_.messages.errorMessage(e.what());
+    return;
+  }
+  if (!identify()) return;
+  if (state_.SpecLoaded) {
+    finishedascii();
+  } else {
+    SourceSamples samples(state_, source_);
+    FieldAssignmentModel model(state_, contact_.fields(), labels, samples, dialogs_.dateformats());
+    dialogs_.assignfields(model);
+    if (model.result() == FieldAssignmentModel::Result::Ok) {
+      std::string name = dialogs_.savespec();
+      if (!name.empty()) state_.SpecFileName = name;
+      finishedascii();
+    } else {
+      state_.ResetImportState();
+    }
+  }
+  state_.SpecLoaded = false;
+  state_.SpecFileName.clear();
+}
+
+void Wizard::finishedascii() {
+  // The run writes the specification with the name in force now.
+  std::string folder = dataFolder_;
+  ImportRun run(state_, contact_, source_, folder, dialogs_.runview(),
+                [this, folder] { WriteSpecFile(state_, folder); });
+  dialogs_.runimport(run);
+  summary_ = run.summary();
+  endMessage_ = run.endmessage();
+  runEnded_ = true;
+}
+
+void Wizard::countrecords(RandomDialog& dialog, const CountProgress& progress) {
+  btCountClick(state_, source_, dialog, progress);
+}
+
+void Wizard::BtnClearClick() {
+  lblSource = lblDatabase = "None Selected";
+  databaseEnabled = false;
+  startEnabled = false;
+}
+
+void Wizard::CloseAllSources() {
+  CloseSlot(state_.BadFile);
+  CloseSlot(state_.SourceFile);
+  contact_.close();
+  source_.close();
+}
+
+}  // namespace vesper

@@ -1,0 +1,114 @@
+// The import wizard: the main window's logic ("Pennant Vesper Import").
+//
+// Contract: `Wizard` holds the main window's captions and enabled buttons and
+// does what its buttons do, on the import state; every dialog it opens is
+// reached through `WizardDialogs`, which the windows implement with real
+// dialogs and the batch command with its arguments.  The wizard owns the
+// tables the import works through (the contact table, the source table) and
+// opens the others where they are needed.
+//
+// Beyond the checks of the start, a start also ends, with a clear message and
+// nothing changed in the tables, when the source table cannot be read, when
+// the source has more than 210 fields, or when the specification file cannot
+// be read.
+#pragma once
+
+#include <string>
+
+#include "app/chooser.h"
+#include "app/importstate.h"
+#include "assign/assignment.h"
+#include "engine/importrun.h"
+#include "source/counting.h"
+#include "source/tablesource.h"
+#include "store/engine.h"
+#include "store/table.h"
+
+namespace vesper {
+
+// The file type dialog's options: caption, choice code, filter number,
+// file name pattern.
+struct FileTypeOption {
+  const char* caption;
+  int code;
+  int filter;
+  const char* pattern;
+};
+const FileTypeOption* filetypeoptions();  // five options, in screen order
+const char* const* sourcefilters();       // the five filters of the source file chooser
+
+class WizardDialogs {
+ public:
+  virtual ~WizardDialogs() = default;
+  // Tfrmfiletype: false for Cancel; `choice` is the option index (0..4).
+  virtual bool filetype(int& choice) = 0;
+  // The source file chooser preset with a filter number (1..5) and pattern;
+  // the chosen path, or "" when cancelled.
+  virtual std::string choosesource(int filter, const std::string& pattern) = 0;
+  // TfrmGetDatabase, modal; its result tells OK from Cancel.
+  virtual void choosedatabase(DatabaseChooser& chooser) = 0;
+  // TfrmAdvanced: the chosen .IMP path, or "" ("S&tart assigning fields" or
+  // a cancelled file chooser).
+  virtual std::string advanced() = 0;
+  // TFrmascii, modal, on the model; its result tells OK from Cancel.
+  virtual void assignfields(FieldAssignmentModel& model) = 0;
+  // TFrmSaveImp: the chosen .IMP name, or "" ("&Start accepting records").
+  virtual std::string savespec() = 0;
+  // TfrmDoimp, modal.
+  virtual void runimport(ImportRun& run) = 0;
+  // Answers for the abort question of the run, Date Formats of the
+  // assignment.
+  virtual RunView& runview() = 0;
+  virtual DateFormatAsker& dateformats() = 0;
+};
+
+class Wizard {
+ public:
+  Wizard(ImportState& state, Engine& engine, WizardDialogs& dialogs);
+
+  void FormCreate();
+  void btSourceClick();
+  void btPnantDatabaseClick();
+  void btStartClick();
+  void finishedascii();
+  void BtnClearClick();
+  void btExitClick() { CloseAllSources(); }
+  void CloseAllSources();
+
+  // Used by the batch command: the source path as if chosen in step one.
+  void setsource(const std::string& path);
+
+  // --- what the window shows ---
+  std::string lblSource = "None Selected";
+  std::string lblDatabase = "None Selected";
+  bool databaseEnabled = false;
+  bool startEnabled = false;
+  // The file type dialog's choice preset for the source chooser.
+  int chooserFilter = 1;
+  std::string chooserPattern = "*.*";
+
+  const std::string& dataFolder() const { return dataFolder_; }
+  // "&Count Records" of the random selection dialog, on the wizard's source.
+  void countrecords(RandomDialog& dialog, const CountProgress& progress = {});
+  const std::string& lastendmessage() const { return endMessage_; }
+  // What the last run did (empty before the first run).
+  const RunSummary& lastsummary() const { return summary_; }
+  bool lastrunended() const { return runEnded_; }
+
+ private:
+  bool startchecks();
+  bool identify();
+  bool loadlabels(CatalogueLabels& labels);
+
+  ImportState& state_;
+  Engine& engine_;
+  WizardDialogs& dialogs_;
+  std::string dataFolder_;
+  Table contact_;
+  SourceTable source_;
+  RunSummary summary_;
+  std::string endMessage_;
+  bool runEnded_ = false;
+};
+
+}  // namespace vesper

@@ -1,0 +1,279 @@
+#include "cli/batch.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <string>
+
+#include "app/startup.h"
+#include "app/wizard.h"
+#include "parse/errors.h"
+#include "source/counting.h"
+#include "store/sampledata.h"
+#include "store/systemdisk.h"
+
+namespace vesper {
+
+namespace {
+
+class ConsoleMessages : public Messages {
+ public:
+  int shown = 0;
+  void beep() override {}
+  // Error and plain boxes go to standard error; information boxes (the end
+  // message above all) to standard output.
+  void errorMessage(const std::string& t) override { say("Error", t); }
+  void infoMessage(const std::string& t) override {
+    ++shown;
+    std::printf("%s\n", t.c_str());
+    std::fflush(stdout);
+  }
+  void plainMessage(const std::string& t) override { say("", t); }
+  void processEvents() override {}
+
+ private:
+  void say(const char* kind, const std::string& t) {
+    ++shown;
+    std::fflush(stdout);
+    if (*kind)
+      std::fprintf(stderr, "%s: %s\n", kind, t.c_str());
+    else
+      std::fprintf(stderr, "%s\n", t.c_str());
+  }
+};
+
+class SystemClock : public Clock {
+ public:
+  LocalTime now() override {
+    auto tp = std::chrono::system_clock::now();
+    std::time_t secs = std::chrono::system_clock::to_time_t(tp);
+    std::tm tm{};
+    localtime_r(&secs, &tm);
+    int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  tp.time_since_epoch()).count() % 1000);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms};
+  }
+  std::int64_t ticks() override {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
+};
+
+struct Options {
+  std::string database, spec, source, createFolder;
+  enum { All, Percent, Count } mode = All;
+  int amount = 100;
+  bool mixed = false;
+  bool seeded = false;
+  unsigned long long seed = 0;
+  bool help = false;
+};
+
+// False (with a message) on a usage error.
+bool parseargs(int argc, char** argv, Options& o, std::string& error) {
+  int modes = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) { error = a + " needs a value"; return false; }
+      out = argv[++i];
+      return true;
+    };
+    auto number = [&](long long lo, long long hi, long long& out) {
+      std::string v;
+      if (!value(v)) return false;
+      char* end = nullptr;
+      errno = 0;
+      out = std::strtoll(v.c_str(), &end, 10);
+      if (v.empty() || *end || errno || out < lo || out > hi) {
+        error = a + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+        return false;
+      }
+      return true;
+    };
+    long long n = 0;
+    if (a == "--help" || a == "-h") o.help = true;
+    else if (a == "--database") { if (!value(o.database)) return false; }
+    else if (a == "--spec") { if (!value(o.spec)) return false; }
+    else if (a == "--create-data-folder") { if (!value(o.createFolder)) return false; }
+    else if (a == "--all") { o.mode = Options::All; ++modes; }
+    else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
+    else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
+    else if (a == "--mixed-case") o.mixed = true;
+    else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
+    else if (!a.empty() && a[0] == '-' && a != "-") { error = "unknown option " + a; return false; }
+    else if (o.source.empty()) o.source = a;
+    else { error = "only one source file can be imported at a time"; return false; }
+  }
+  if (o.help || !o.createFolder.empty()) return true;
+  if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
+  if (o.database.empty()) { error = "--database is required"; return false; }
+  if (o.spec.empty()) { error = "--spec is required"; return false; }
+  if (o.source.empty()) { error = "a source file is required"; return false; }
+  return true;
+}
+
+class ConsoleRunView : public RunView {
+ public:
+  ImportRun* run = nullptr;
+  bool terminal = ::isatty(2);
+  bool askabort() override { return true; }
+  void statuschanged() override {
+    if (!terminal || !run) return;
+    std::fprintf(stderr, "\rAccepted: %s  Rejected: %s  Total: %s", run->lblAccepted().c_str(),
+                 run->lblRejected().c_str(), run->lblTotal().c_str());
+    std::fflush(stderr);
+  }
+  void finishline() {
+    if (terminal && run) std::fputc('\n', stderr);
+  }
+};
+
+class NoDates : public DateFormatAsker {
+ public:
+  void askdateformat(ImportState&) override {}
+};
+
+class BatchDialogs : public WizardDialogs {
+ public:
+  BatchDialogs(ImportState& state, const Options& o) : state_(state), o_(o) {}
+  bool chosen = false, ran = false;
+  ConsoleRunView view;
+  NoDates dates;
+
+  bool filetype(int& choice) override { choice = 0; return true; }
+  std::string choosesource(int, const std::string&) override { return o_.source; }
+  void choosedatabase(DatabaseChooser& chooser) override {
+    chooser.FormShow();
+    if (chooser.result() != DatabaseChooser::Result::Open) return;
+    for (std::size_t i = 0; i < chooser.lines().size(); ++i) {
+      chooser.OKBtnClick(static_cast<int>(i));
+      if (state_.DatabaseName == o_.database) { chosen = true; return; }
+    }
+    state_.DatabaseName.clear();
+    chooser.CancelClick();
+    state_.messages.errorMessage("There is no database called " + o_.database +
+                                 " in DATABASE.DB.");
+  }
+  std::string advanced() override { return o_.spec; }
+  void assignfields(FieldAssignmentModel&) override {}  // cancelled: the start ends
+  std::string savespec() override { return ""; }
+  RunView& runview() override { return view; }
+  DateFormatAsker& dateformats() override { return dates; }
+  void runimport(ImportRun& run) override {
+    ran = true;
+    view.run = &run;
+    run.setmixed(o_.mixed);
+    run.FormCreate();
+    if (run.outcome() == ImportRun::Outcome::Open) {
+      if (o_.mode == Options::All) {
+        run.btAllClick();
+      } else {
+        RandomDialog dialog;
+        if (o_.mode == Options::Count) {
+          if (count) count(dialog);
+          rbAcceptXClick(dialog);
+          dialog.x = o_.amount;
+        } else {
+          rbRandomPctClick(dialog);
+          dialog.percent = o_.amount;
+        }
+        if (OKBtnClick(state_, dialog)) run.btRandomClick();
+        else run.btCancelClick();
+      }
+    }
+    view.finishline();
+    view.run = nullptr;
+    completed = run.outcome() == ImportRun::Outcome::Ok;
+    summary = run.summary();
+  }
+  // "&Count Records", on the wizard's source.
+  std::function<void(RandomDialog&)> count;
+  bool completed = false;
+  RunSummary summary;
+
+ private:
+  ImportState& state_;
+  const Options& o_;
+};
+
+}  // namespace
+
+const char* batchusage() {
+  return "Usage:\n"
+         "  vesper-import                      open the import wizard\n"
+         "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
+         "                [--mixed-case] [--seed N] SOURCE\n"
+         "                                     import SOURCE into the database NAME\n"
+         "  vesper-import --create-data-folder DIR\n"
+         "                                     create an empty contact data folder\n"
+         "\n"
+         "  --database NAME   the target database (a DB name of DATABASE.DB)\n"
+         "  --spec FILE.IMP   the import specification: source kind, field assignment,\n"
+         "                    date layouts (written by an earlier import)\n"
+         "  --all             accept every record (the default)\n"
+         "  --percent P       accept each record with a chance of P percent (1-100)\n"
+         "  --count X         count the records, then accept exactly X of them at random\n"
+         "  --mixed-case      JOHN SMITH becomes John Smith\n"
+         "  --seed N          repeatable random selection\n"
+         "\n"
+         "The data folder is the one of the alias PNANT in the engine configuration\n"
+         "($PENNANT_ENGINE_CONFIG, else $XDG_CONFIG_HOME/pennant/engine.cfg).\n"
+         "Rejected lines go to bad.csv in the current folder; the specification is\n"
+         "written back to FILE.IMP when the import completes.\n"
+         "Exit codes: 0 completed, 1 failed, 2 usage error.\n";
+}
+
+int batchmain(int argc, char** argv) {
+  Options o;
+  std::string error;
+  if (!parseargs(argc, argv, o, error)) {
+    std::fprintf(stderr, "vesper-import: %s\n\n%s", error.c_str(), batchusage());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(batchusage(), stdout);
+    return 0;
+  }
+  try {
+    if (!o.createFolder.empty()) {
+      createsampledatafolder(o.createFolder);
+      std::printf("Created the data folder %s\n", o.createFolder.c_str());
+      return 0;
+    }
+    ConsoleMessages messages;
+    SystemClock clock;
+    SystemDisk disk;
+    Engine engine;
+    if (!startupcheck(engine, messages, programfolder())) return 1;
+    ImportState state(messages, clock, disk);
+    if (o.seeded) state.random.pin(o.seed);
+    BatchDialogs dialogs(state, o);
+    Wizard wizard(state, engine, dialogs);
+    wizard.FormCreate();
+    dialogs.count = [&](RandomDialog& dialog) { wizard.countrecords(dialog); };
+    wizard.setsource(o.source);
+    wizard.btPnantDatabaseClick();
+    if (!dialogs.chosen) return 1;
+    wizard.btStartClick();
+    wizard.CloseAllSources();
+    if (!dialogs.ran || !dialogs.completed) return 1;
+    const RunSummary& s = dialogs.summary;
+    std::printf("Records read: %lld\nImported: %lld\nPassed over: %lld\nWithout values: %lld\n"
+                "Rejected lines written to bad.csv: %lld\nFailed with an error: %lld\n",
+                s.read, s.imported, s.passedOver, s.empty, s.badLines, s.failed);
+    return 0;
+  } catch (const UserError& e) {
+    std::fprintf(stderr, "Error: %s\n", e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Error: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace vesper

@@ -1,0 +1,18 @@
+// The batch command: one import without windows, through the same wizard and
+// run as the windows.
+//
+//   vesper-import --database NAME --spec FILE.IMP [--all | --percent P |
+//                 --count X] [--mixed-case] [--seed N] SOURCE
+//   vesper-import --create-data-folder DIR
+//
+// Message boxes go to standard error, the end message and the summary to
+// standard output; a progress line on standard error when it is a terminal.
+// Exit codes: 0 a completed import, 2 a usage error, 1 any other failure.
+#pragma once
+
+namespace vesper {
+
+int batchmain(int argc, char** argv);
+const char* batchusage();
+
+}  // namespace vesper
