@@ -28,6 +28,22 @@ char secondchar(std::string_view text) {
   return i < text.size() ? text[i] : 0;
 }
 
+// Cleaning without copying: leading blanks (space, CR, LF, backspace) off the
+// front, then trailing blanks (space, tab) off the end.
+std::string_view cleanview(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isleadingblank(text[i])) ++i;
+  text.remove_prefix(i);
+  while (!text.empty() && istrailingblank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view trimleftview(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isleadingblank(text[i])) ++i;
+  return text.substr(i);
+}
+
 // "Add X to a part": one blank, then X, held to the part's capacity.
 void addto(std::string& part, std::string_view x, std::size_t capacity) {
   std::string joined = part;
@@ -71,14 +87,14 @@ bool suffixatend(std::string_view word) {
 
 }  // namespace
 
-bool takefronttitle(std::string& text, NameParts& parts) {
+bool takefronttitle(std::string_view& text, NameParts& parts) {
   std::size_t w = text.find(' ');
-  if (w == std::string::npos) w = text.size();
-  std::string_view word = std::string_view(text).substr(0, w);
+  if (w == std::string_view::npos) w = text.size();
+  std::string_view word = text.substr(0, w);
   if (word.empty()) return false;
   if (!intable(word, TitleWords) && !sametext(word, "and") && word != "&") return false;
   addto(parts.Prefix, word, PrefixCapacity);
-  text.erase(0, w);  // the blank after the word stays in front of the rest
+  text.remove_prefix(w);  // the blank after the word stays in front of the rest
   return true;
 }
 
@@ -91,29 +107,29 @@ bool isparticle(std::string_view text) {
   return false;
 }
 
-bool takesuffixatend(std::string& text, NameParts& parts) {
+bool takesuffixatend(std::string_view& text, NameParts& parts) {
   std::size_t b = text.rfind(' ');
-  if (b == std::string::npos) return false;
-  std::string_view tail = std::string_view(text).substr(b);  // " word"
+  if (b == std::string_view::npos) return false;
+  std::string_view tail = text.substr(b);  // " word"
   if (!suffixatend(tail.substr(1))) return false;
   addto(parts.Suffix, tail, SuffixCapacity);
   // The tail is cut off where it stands, at the end.  Searching the text for
   // the first occurrence of the tail instead would cut " Sr" out of
   // "Ravi Srinivasan Sr" and leave "Raviinivasan Sr".
-  text.erase(b);
+  text = text.substr(0, b);
   return true;
 }
 
-bool takesuffixatfront(std::string& text, NameParts& parts) {
+bool takesuffixatfront(std::string_view& text, NameParts& parts) {
   std::size_t w = text.find(' ');
-  if (w == std::string::npos) w = text.size();
-  std::string_view word = std::string_view(text).substr(0, w);
+  if (w == std::string_view::npos) w = text.size();
+  std::string_view word = text.substr(0, w);
   if (word.empty() || !intable(word, SuffixWords)) return false;
   std::string joined(word);
   joined += ' ';
   joined += parts.Suffix;
   parts.Suffix = cuttext(joined, SuffixCapacity);
-  text.erase(0, w);
+  text.remove_prefix(w);
   return true;
 }
 
@@ -135,10 +151,11 @@ NameParts splitfirstlast(std::string_view input) {
     parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
-  std::string text = replacechar(input, ',', ' ');
+  const std::string buffer = replacechar(input, ',', ' ');
+  std::string_view text = buffer;  // the working text only ever shrinks
   int state = flStart;
   for (;;) {
-    text = cleantext(text);
+    text = cleanview(text);
     std::size_t w = firstblank(text);
     if (w == 0 && state == flStart) {  // one word: a given name alone
       parts.First = cuttext(text, FirstCapacity);
@@ -155,7 +172,7 @@ NameParts splitfirstlast(std::string_view input) {
     if (state < flNoTitle) state = takefronttitle(text, parts) ? flTitle : flNoTitle;
     if (state == flGiven) {
       // w still holds for the text: no operation ran on it in this round.
-      std::string_view word = std::string_view(text).substr(0, w - 1);
+      std::string_view word = text.substr(0, w - 1);
       std::size_t c1 = charbytes(word, 0);
       bool initial = !parts.First.empty() &&
                      ((c1 == word.size() && word != "&") ||
@@ -166,10 +183,10 @@ NameParts splitfirstlast(std::string_view input) {
         std::string letter(word.substr(0, c1));
         letter += '.';
         addto(parts.Middle, letter, MiddleCapacity);
-        text.erase(0, w - 1);
+        text.remove_prefix(w - 1);
       } else {
         addto(parts.First, word, FirstCapacity);
-        text.erase(0, w - 1);
+        text.remove_prefix(w - 1);
       }
     }
     if (state == flNoTitle || state == flSuffix)
@@ -198,23 +215,29 @@ NameParts splitlastfirst(std::string_view input) {
     parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
-  std::string text(input);
+  std::string buffer(input);
+  std::string_view text = buffer;  // the working text only ever shrinks
   int state = lfStart;
   for (;;) {
-    text = cleantext(text);
+    text = cleanview(text);
     std::size_t w = firstblank(text);
     if (w == 0 && state == lfStart) {  // one word, commas still in it
       if (!text.empty() && text.back() == ',') {
-        parts.Last = cuttext(std::string_view(text).substr(0, text.size() - 1), LastCapacity);
+        parts.Last = cuttext(text.substr(0, text.size() - 1), LastCapacity);
       } else if (!text.empty() && text.front() == ',') {
-        parts.First = cuttext(std::string_view(text).substr(1), FirstCapacity);
+        parts.First = cuttext(text.substr(1), FirstCapacity);
         parts.Last.push_back('-');
       } else {
         parts.Last = cuttext(text, LastCapacity);
       }
       break;
     }
-    text = cleantext(replacechar(text, ',', ' '));
+    // Commas become blanks.  The whole buffer is changed in place in the first
+    // round (the view keeps pointing into it), so later rounds find none.
+    if (state == lfStart)
+      for (char& c : buffer)
+        if (c == ',') c = ' ';
+    text = cleanview(text);
     w = firstblank(text);
     if (state == lfSurnameTaken || state == lfTitleAfter)
       state = takefronttitle(text, parts) ? lfTitleAfter : lfSuffixes;
@@ -232,12 +255,12 @@ NameParts splitlastfirst(std::string_view input) {
     }
     if (state < lfNoFrontTitle)
       state = takefronttitle(text, parts) ? lfFrontTitle : lfNoFrontTitle;
-    text = trimleft(text);
+    text = trimleftview(text);
     if (state == lfNoFrontTitle) {
       if (isparticle(text)) {  // the particle joins the surname word after it
         std::size_t b = text.find(' ');
-        extend(parts.Last, std::string_view(text).substr(0, b + 1), LastCapacity);
-        text.erase(0, b + 1);
+        extend(parts.Last, text.substr(0, b + 1), LastCapacity);
+        text.remove_prefix(b + 1);
       }
       state = lfSurname;
     }
@@ -248,26 +271,26 @@ NameParts splitlastfirst(std::string_view input) {
         extend(parts.Last, text, LastCapacity);
         break;
       }
-      extend(parts.Last, std::string_view(text).substr(0, w), LastCapacity);
-      text.erase(0, w);
+      extend(parts.Last, text.substr(0, w), LastCapacity);
+      text.remove_prefix(w);
     }
     w = firstblank(text);
     if (w == 0 || state != lfGiven) continue;
     // A given name or an initial, with more words after it.
     char second = secondchar(text);
     if (!parts.First.empty() && (second == ' ' || second == '.')) {
-      addto(parts.Middle, std::string_view(text).substr(0, w), MiddleCapacity);
-      text.erase(0, w - 1);
+      addto(parts.Middle, text.substr(0, w), MiddleCapacity);
+      text.remove_prefix(w - 1);
       state = lfSurnameTaken;
       continue;
     }
-    addto(parts.First, std::string_view(text).substr(0, w), FirstCapacity);
-    text = trimleft(std::string_view(text).substr(w - 1));
+    addto(parts.First, text.substr(0, w), FirstCapacity);
+    text = trimleftview(text.substr(w - 1));
     w = firstblank(text);
-    if (w > 0 && sametext(std::string_view(text).substr(0, w), "AND ")) {
+    if (w > 0 && sametext(text.substr(0, w), "AND ")) {
       // "John and Mary": the "and" and the next name stay in the given names
-      addto(parts.First, std::string_view(text).substr(0, w), FirstCapacity);
-      text.erase(0, w - 1);
+      addto(parts.First, text.substr(0, w), FirstCapacity);
+      text.remove_prefix(w - 1);
       extend(parts.First, " ", FirstCapacity);
     }
     state = lfSurnameTaken;

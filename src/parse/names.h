@@ -43,21 +43,23 @@ NameParts splitfirstlast(std::string_view text);
 NameParts splitlastfirst(std::string_view text);
 
 // The word operations the two splitters share.  Each works on the splitter's
-// working text, may shorten it, and tells whether it did something.
+// working text (a view that only ever shrinks, so a long name is walked
+// without copying it word by word), may shorten it, and tells whether it did
+// something.
 
 // Takes one title word (with or without a full stop) or "and" / "&" from the
 // front of `text` into parts.Prefix; the text then begins with the blank that
 // followed the word, so one call takes at most one word.
-bool takefronttitle(std::string& text, NameParts& parts);
+bool takefronttitle(std::string_view& text, NameParts& parts);
 // True if the text's first word (text before the first blank; no word when
 // there is no blank) is a surname particle.  Changes nothing.
 bool isparticle(std::string_view text);
 // Takes the last word, with the blank before it, into parts.Suffix when it is
 // a suffix word or starts with one followed by ".", "," or ";".  The word is
 // removed from the end of the text.  A text without a blank has no last word.
-bool takesuffixatend(std::string& text, NameParts& parts);
+bool takesuffixatend(std::string_view& text, NameParts& parts);
 // Takes the first word into the front of parts.Suffix when it is a suffix word
 // with or without a full stop; the blank after it stays in the text.
-bool takesuffixatfront(std::string& text, NameParts& parts);
+bool takesuffixatfront(std::string_view& text, NameParts& parts);
 
 }  // namespace vesper

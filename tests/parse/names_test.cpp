@@ -142,7 +142,7 @@ TEST(WordOperations, TakeFrontTitle) {
       {"and.", false, "and.", ""},          {"2Lt Bob", true, " Bob", " 2Lt"},
   };
   for (const auto& c : cases) {
-    std::string text = c.in;
+    std::string_view text = c.in;
     NameParts p;
     EXPECT_EQ(takefronttitle(text, p), c.taken) << c.in;
     EXPECT_EQ(text, c.rest) << c.in;
@@ -159,7 +159,7 @@ TEST(WordOperations, SuffixAtEndAndFront) {
       {"Smith o.s.b.", true, "Smith", "  o.s.b."},
   };
   for (const auto& c : atend) {
-    std::string text = c.in;
+    std::string_view text = c.in;
     NameParts p;
     EXPECT_EQ(takesuffixatend(text, p), c.taken) << c.in;
     EXPECT_EQ(text, c.rest) << c.in;
@@ -170,7 +170,7 @@ TEST(WordOperations, SuffixAtEndAndFront) {
       {"Jr, John", false, "Jr, John", ""}, {"Jrs John", false, "Jrs John", ""},
   };
   for (const auto& c : atfront) {
-    std::string text = c.in;
+    std::string_view text = c.in;
     NameParts p;
     EXPECT_EQ(takesuffixatfront(text, p), c.taken) << c.in;
     EXPECT_EQ(text, c.rest) << c.in;
