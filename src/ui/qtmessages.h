@@ -1,0 +1,28 @@
+// Message boxes of the windows: each has one OK button.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "parse/platform.h"
+
+namespace vesper {
+
+class QtMessages : public Messages {
+ public:
+  // Boxes are modal to `parent` when it is set, else to the active window.
+  explicit QtMessages(QWidget* parent = nullptr) : parent_(parent) {}
+  void setParent(QWidget* parent) { parent_ = parent; }
+
+  void beep() override;
+  void errorMessage(const std::string& text) override;  // QMessageBox::Critical
+  void infoMessage(const std::string& text) override;   // QMessageBox::Information
+  void plainMessage(const std::string& text) override;  // no icon
+  void processEvents() override;
+
+ private:
+  QWidget* owner() const;
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace vesper
