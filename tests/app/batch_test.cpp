@@ -1,0 +1,123 @@
+// The batch command, run as a program: exit codes, messages, the summary and
+// the contacts it leaves behind.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "store/table.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result { int code; std::string out, err; };
+
+struct BatchTest : ::testing::Test {
+  fs::path dir = fs::temp_directory_path() / ("vesper-batch-" + std::to_string(::getpid()));
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=STANDARD\nPATH=" << (dir / "data").string()
+                                      << "\nDEFAULT DRIVER=PARADOX\n";
+    ::setenv("PENNANT_ENGINE_CONFIG", (dir / "engine.cfg").c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  Result run(const std::string& args) {
+    std::string cmd = "cd '" + dir.string() + "' && '" VESPER_BINARY "' " + args + " >out.txt 2>err.txt";
+    int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "out.txt"), slurp(dir / "err.txt")};
+  }
+  void makedata() { ASSERT_EQ(run("--create-data-folder data").code, 0); }
+  std::string example(const std::string& name) {
+    fs::copy_file(fs::path(VESPER_SOURCE_DIR) / "examples" / name, dir / name,
+                  fs::copy_options::overwrite_existing);
+    return name;
+  }
+  long long contacts() {
+    Table t;
+    t.open((dir / "data").string(), "CONTACT.DB");
+    return t.recordCount();
+  }
+};
+
+TEST_F(BatchTest, UsageErrorsExitWithTwo) {
+  const char* cases[] = {
+      "--spec x.imp src.csv", "--database MAIN src.csv", "--database MAIN --spec x.imp",
+      "--database MAIN --spec x.imp --percent 0 src.csv", "--database MAIN --spec x.imp --all --count 3 src.csv",
+      "--database MAIN --spec x.imp --frobnicate src.csv", "--database MAIN --spec x.imp a.csv b.csv",
+      "--database",
+  };
+  for (const char* args : cases) {
+    Result r = run(args);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_NE(r.err.find("Usage:"), std::string::npos) << args;
+  }
+  Result help = run("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("--count X"), std::string::npos);
+}
+
+TEST_F(BatchTest, FailuresExitWithOneAndAClearMessage) {
+  fs::create_directories(dir / "data");
+  Result nodata = run("--database MAIN --spec x.imp src.csv");
+  EXPECT_EQ(nodata.code, 1);
+  EXPECT_NE(nodata.err.find("Could not find the CONTACT.DB database in the " + (dir / "data").string() +
+                            " folder. Goodbye."), std::string::npos) << nodata.err;
+  makedata();
+  std::string imp = example("contacts.imp");
+  std::string csv = example("contacts.csv");
+  struct Case { std::string args; std::string message; };
+  const Case cases[] = {
+      {"--database NOPE --spec " + imp + " " + csv, "There is no database called NOPE"},
+      {"--database MAIN --spec " + imp + " missing.csv", "File not found. Change the source file."},
+      {"--database MAIN --spec " + example("contacts-lines.imp") + " " + csv,
+       "This .IMP file was not designed for this type of data."},
+      {"--database MAIN --spec nothere.imp " + csv, "unable to reset the specification file called nothere.imp"},
+  };
+  for (const auto& c : cases) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.code, 1) << c.args;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+  }
+  EXPECT_EQ(contacts(), 0);
+}
+
+TEST_F(BatchTest, ImportsTheExamples) {
+  makedata();
+  Result r = run("--database MAIN --spec " + example("contacts.imp") + " --mixed-case " + example("contacts.csv"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Finished. Imported 21 records.  Some improper records were not imported, "
+                       "and were placed in the file BAD.CSV"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Records read: 21\nImported: 21\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Rejected lines written to bad.csv: 1"), std::string::npos);
+  EXPECT_EQ(slurp(dir / "bad.csv"), "A line,that has,too few fields\r\n");
+  EXPECT_EQ(contacts(), 21);
+  Result lines = run("--database MAIN --spec " + example("contacts-lines.imp") + " " + example("contacts-lines.txt"));
+  EXPECT_EQ(lines.code, 0) << lines.err;
+  EXPECT_EQ(contacts(), 29);
+}
+
+TEST_F(BatchTest, RandomSelections) {
+  makedata();
+  std::string imp = example("contacts.imp"), csv = example("contacts.csv");
+  struct Case { std::string args; long long added; };
+  const Case cases[] = {{"--count 5 --seed 3", 5}, {"--count 0", 0}, {"--percent 100", 21},
+                        {"--count 500 --seed 1", 21}};
+  long long total = 0;
+  for (const auto& c : cases) {
+    Result r = run("--database MAIN --spec " + imp + " " + c.args + " " + csv);
+    EXPECT_EQ(r.code, 0) << c.args << r.err;
+    total += c.added;
+    EXPECT_EQ(contacts(), total) << c.args;
+  }
+}
+
+}  // namespace
+}  // namespace vesper

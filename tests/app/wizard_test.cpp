@@ -1,0 +1,286 @@
+#include "app/wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/specfile.h"
+#include "app/startup.h"
+#include "store/sampledata.h"
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Dialogs answered by the test.
+struct FakeDialogs : WizardDialogs, RunView, DateFormatAsker {
+  bool filetypeOk = true;
+  int filetypeChoice = 0;
+  std::string source;
+  int chooserFilter = 0;
+  std::string chooserPattern;
+  int databaseIndex = 0;  // -1: OK without a selection; -2: Cancel
+  std::string imp;        // the advanced dialog's answer
+  int advancedShown = 0;
+  std::vector<std::string> assignTo;  // names to assign in order; empty: Cancel
+  int assignShown = 0;
+  std::string saveAs;
+  int runs = 0;
+  std::vector<std::string> firstRecord;
+
+  bool filetype(int& choice) override { choice = filetypeChoice; return filetypeOk; }
+  std::string choosesource(int filter, const std::string& pattern) override {
+    chooserFilter = filter;
+    chooserPattern = pattern;
+    return source;
+  }
+  void choosedatabase(DatabaseChooser& chooser) override {
+    chooser.FormShow();
+    if (chooser.result() != DatabaseChooser::Result::Open) return;
+    if (databaseIndex == -2) chooser.CancelClick(); else chooser.OKBtnClick(databaseIndex);
+  }
+  std::string advanced() override { ++advancedShown; return imp; }
+  void assignfields(FieldAssignmentModel& model) override {
+    ++assignShown;
+    model.FormCreate();
+    if (assignTo.empty()) { model.btCancelClick(); return; }
+    for (const auto& name : assignTo) {
+      const auto& list = model.fieldnames();
+      for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].name == name) { model.FieldNamesDblClick(static_cast<int>(i)); break; }
+    }
+  }
+  std::string savespec() override { return saveAs; }
+  void runimport(ImportRun& run) override {
+    ++runs;
+    run.FormCreate();
+    firstRecord = run.lines();
+    if (run.outcome() == ImportRun::Outcome::Open) run.btAllClick();
+  }
+  RunView& runview() override { return *this; }
+  DateFormatAsker& dateformats() override { return *this; }
+  bool askabort() override { return true; }
+  void askdateformat(ImportState& s) override { s.ChosenDateFormat = 4; }
+};
+
+struct WizardTest : ::testing::Test {
+  testing::RecordingMessages messages;
+  testing::FixedClock clock;
+  testing::FixedDisk disk;
+  fs::path dir = fs::temp_directory_path() / ("vesper-wizard-" + std::to_string(::getpid()));
+  fs::path cwd = fs::current_path();
+  std::unique_ptr<Engine> engine;
+  std::unique_ptr<ImportState> state;
+  FakeDialogs dialogs;
+  std::unique_ptr<Wizard> wizard;
+
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    createsampledatafolder((dir / "data").string());
+    engine = std::make_unique<Engine>((dir / "engine.cfg").string());
+    engine->addStandardAlias("PNANT", (dir / "data").string(), "PARADOX");
+    fs::current_path(dir);
+    state = std::make_unique<ImportState>(messages, clock, disk);
+    wizard = std::make_unique<Wizard>(*state, *engine, dialogs);
+    wizard->FormCreate();
+  }
+  void TearDown() override {
+    wizard.reset();
+    fs::current_path(cwd);
+    fs::remove_all(dir);
+  }
+  std::string put(const std::string& name, const std::string& text) {
+    std::ofstream((dir / name).string(), std::ios::binary) << text;
+    return (dir / name).string();
+  }
+  void choose(const std::string& path) {
+    dialogs.source = path;
+    wizard->btSourceClick();
+    wizard->btPnantDatabaseClick();
+  }
+  long long contacts() {
+    Table t;
+    t.open((dir / "data").string(), "CONTACT.DB");
+    return t.recordCount();
+  }
+};
+
+TEST_F(WizardTest, StepsEnableEachOther) {
+  EXPECT_EQ(wizard->lblSource, "None Selected");
+  EXPECT_FALSE(wizard->databaseEnabled);
+  dialogs.filetypeChoice = 2;  // "Text or ASCII Files (*.txt)"
+  dialogs.source = put("a.txt", "x,y,z\r\n");
+  wizard->btSourceClick();
+  EXPECT_EQ(dialogs.chooserFilter, 2);
+  EXPECT_EQ(dialogs.chooserPattern, "*.txt");
+  EXPECT_EQ(state->SourceType, kDelimited);
+  EXPECT_EQ(wizard->lblSource, dialogs.source);
+  EXPECT_TRUE(wizard->databaseEnabled);
+  wizard->btPnantDatabaseClick();
+  EXPECT_EQ(wizard->lblDatabase, "MAIN");
+  EXPECT_TRUE(wizard->startEnabled);
+  // A second "&Source File" cancelled at the type dialog: caption back to none,
+  // the database button as it was.
+  dialogs.filetypeOk = false;
+  wizard->btSourceClick();
+  EXPECT_EQ(wizard->lblSource, "None Selected");
+  EXPECT_TRUE(wizard->databaseEnabled);
+  // OK without a selection in the chooser.
+  dialogs.databaseIndex = -1;
+  wizard->btPnantDatabaseClick();
+  EXPECT_EQ(wizard->lblDatabase, "None Selected");
+  EXPECT_FALSE(wizard->startEnabled);
+  wizard->BtnClearClick();
+  EXPECT_FALSE(wizard->databaseEnabled);
+}
+
+TEST_F(WizardTest, StartChecks) {
+  wizard->btStartClick();
+  wizard->lblSource = (dir / "gone.csv").string();
+  state->SpecFileName = "x.imp";
+  wizard->btStartClick();
+  EXPECT_TRUE(state->SpecFileName.empty());
+  wizard->lblSource = put("a.csv", "a,b,c\r\n");
+  wizard->btStartClick();
+  std::vector<std::string> want = {
+      "You must select a source file (the file containing your list of names)",
+      "File not found. Change the source file.",
+      "You must select a Pennant database",
+  };
+  EXPECT_EQ(messages.texts(), want);
+  EXPECT_EQ(dialogs.advancedShown, 0);
+}
+
+TEST_F(WizardTest, AssignSaveAndRun) {
+  choose(put("people.csv", "Smith,John,12/03/1999\r\nJones,Ann,01/02/2003\r\n"));
+  dialogs.assignTo = {"LastName", "FirstName", "Date1"};
+  dialogs.saveAs = (dir / "saved.imp").string();
+  wizard->btStartClick();
+  EXPECT_EQ(dialogs.advancedShown, 1);
+  EXPECT_EQ(dialogs.runs, 1);
+  EXPECT_EQ(dialogs.firstRecord.at(0), "LastName: Smith");
+  EXPECT_EQ(contacts(), 2);
+  EXPECT_EQ(state->DateFormats[3], 4);
+  EXPECT_TRUE(fs::exists(dir / "saved.imp"));
+  EXPECT_TRUE(state->SpecFileName.empty());
+  EXPECT_EQ(messages.texts().back(), "Finished. Imported 2 records.");
+  // The next start offers the remaining fields only: the previous marks stay.
+  dialogs.assignTo = {"x1notused", "x1notused", "x1notused"};
+  dialogs.saveAs.clear();
+  wizard->btStartClick();
+  EXPECT_EQ(dialogs.runs, 2);
+  EXPECT_EQ(contacts(), 2);  // nothing assigned, nothing imported
+  EXPECT_TRUE(fs::exists(dir / "IMPORT.IMP"));  // a run without a name writes the default
+
+  // The saved specification drives a third start without the dialog.
+  dialogs.imp = (dir / "saved.imp").string();
+  int shown = dialogs.assignShown;
+  wizard->btStartClick();
+  EXPECT_EQ(dialogs.assignShown, shown);
+  EXPECT_EQ(dialogs.runs, 3);
+  EXPECT_EQ(contacts(), 4);
+}
+
+TEST_F(WizardTest, CancelledAssignmentResetsTheSpecification) {
+  choose(put("people.csv", "Smith,John,x\r\n"));
+  state->FieldAssignments[1] = "LastName";
+  dialogs.assignTo = {};
+  wizard->btStartClick();
+  EXPECT_EQ(dialogs.runs, 0);
+  EXPECT_TRUE(state->FieldAssignments[1].empty());
+}
+
+TEST_F(WizardTest, SpecificationsThatDoNotFit) {
+  std::string csv = put("twelve.csv", "a,b,c,d,e,f,g,h,i,j,k,l\r\n");
+  state->SourceType = kDelimited;
+  state->FieldAssignments[12] = "City";
+  state->SpecFileName = (dir / "twelve.imp").string();
+  WriteSpecFile(*state, (dir / "data").string());
+  state->ResetImportState();
+  struct Case { std::string source; std::string message; };
+  const Case cases[] = {
+      {put("eleven.csv", "a,b,c,d,e,f,g,h,i,j,k\r\n"),
+       "This .IMP file was not designed for this data. Recommend not picking an .IMP file and redefining the fields."},
+      {put("lines.txt", "Smith\r\nJohn\r\n"),
+       "This .IMP file was not designed for this type of data. Recommend not picking an .IMP file and redefining the fields."},
+      {put("bad.imp", "1\r\nNickname\r\n"), ""},
+  };
+  for (const auto& c : cases) {
+    messages.shown.clear();
+    choose(c.source == cases[2].source ? csv : c.source);
+    dialogs.imp = c.source == cases[2].source ? c.source : (dir / "twelve.imp").string();
+    wizard->btStartClick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    if (!c.message.empty()) EXPECT_EQ(messages.texts()[0], c.message);
+    EXPECT_EQ(dialogs.runs, 0);
+    EXPECT_FALSE(state->SpecLoaded);
+  }
+  EXPECT_EQ(contacts(), 0);
+}
+
+TEST_F(WizardTest, UnreadableOrTooWideSources) {
+  std::string wide;
+  for (int i = 0; i < 211; ++i) wide += (i ? "," : "") + std::to_string(i);
+  choose(put("wide.csv", wide + "\r\n"));
+  wizard->btStartClick();
+  choose(put("broken.dbf", "not a table at all"));
+  wizard->btStartClick();
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.texts()[0], "The source file has 211 fields; at most 210 fields can be imported.");
+  EXPECT_NE(messages.texts()[1].find("could not be read"), std::string::npos);
+  EXPECT_EQ(dialogs.assignShown, 0);
+}
+
+TEST_F(WizardTest, ChooserLinesAndEmptyCatalogue) {
+  EXPECT_EQ(chooserline("MAIN", "Main contacts"), "MAIN     \tMain contacts");
+  EXPECT_EQ(chooserline("CLIENTS95", "Clients"), "CLIENTS95\tClients");
+  EXPECT_EQ(chooserline("LONGERNAME", "x"), "LONGERNAME\tx");
+  state->DatabaseName = "OLD";
+  {
+    Table db;
+    db.open((dir / "data").string(), "DATABASE.DB");
+    db.first();
+    db.edit();
+    db.setText(db.fieldIndex("DB"), "x'); DROP TABLE contact; --");
+    db.store();
+  }
+  DatabaseChooser chooser(*state, (dir / "data").string());
+  chooser.FormShow();
+  ASSERT_EQ(chooser.lines().size(), 1u);
+  chooser.OKBtnClick(0);
+  EXPECT_EQ(state->DatabaseName, "x'); DROP TABLE cont");  // cut to 20
+  fs::remove(dir / "data" / "DATABASE.DB");
+  createtable((dir / "data" / "DATABASE.DB").string(), databasefields(), "DB");
+  state->DatabaseName = "KEPT";
+  DatabaseChooser empty(*state, (dir / "data").string());
+  empty.FormShow();
+  EXPECT_EQ(empty.result(), DatabaseChooser::Result::Cancel);
+  EXPECT_EQ(messages.texts().back(),
+            "No databases could be found.  Exit import and create a database using Pennant.");
+  EXPECT_TRUE(messages.shown.back().beeped);
+  EXPECT_EQ(state->DatabaseName, "KEPT");
+}
+
+TEST_F(WizardTest, StartUpOutcomes) {
+  // The alias exists and the contact table is there.
+  EXPECT_TRUE(startupcheck(*engine, messages, (dir / "prog").string()));
+  // No alias: it is made for the program folder's data subfolder and saved.
+  Engine fresh((dir / "fresh.cfg").string());
+  fs::create_directories(dir / "prog" / "data");
+  EXPECT_FALSE(startupcheck(fresh, messages, (dir / "prog").string()));
+  EXPECT_EQ(messages.texts().back(), "Could not find the CONTACT.DB database in the " +
+                                         (dir / "prog" / "data").string() + " folder. Goodbye.");
+  Engine reread((dir / "fresh.cfg").string());
+  EXPECT_EQ(reread.dataFolder(), (dir / "prog" / "data").string());
+  // The table there, named in other letter case: found.
+  createsampledatafolder((dir / "prog" / "data").string());
+  fs::rename(dir / "prog" / "data" / "CONTACT.DB", dir / "prog" / "data" / "Contact.db");
+  EXPECT_TRUE(startupcheck(reread, messages, (dir / "prog").string()));
+}
+
+}  // namespace
+}  // namespace vesper
