@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "store/table.h"
 
@@ -102,6 +103,41 @@ TEST_F(BatchTest, ImportsTheExamples) {
   Result lines = run("--database MAIN --spec " + example("contacts-lines.imp") + " " + example("contacts-lines.txt"));
   EXPECT_EQ(lines.code, 0) << lines.err;
   EXPECT_EQ(contacts(), 29);
+}
+
+// A table source from elsewhere: a FoxPro contact list with a memo file.
+TEST_F(BatchTest, ImportsADBaseTable) {
+  makedata();
+  std::map<int, std::string> slots = {{2, "FirstName"}, {3, "LastName"}, {5, "Addr1"}, {6, "City"},
+                                      {7, "State"}, {8, "Zip"}, {10, "Country"}, {11, "Company"},
+                                      {12, "Title"}, {19, "Date1"}, {23, "Memo"}};
+  std::string imp = "2\r\n";
+  // As the assignment dialog leaves it: every one of the 29 columns assigned.
+  for (int i = 1; i <= 210; ++i)
+    imp += (slots.count(i) ? slots[i] : i <= 29 ? "x1notused" : "") + "\r\n";
+  imp += "20\r\n";
+  for (int i = 1; i <= 210; ++i) imp += (i == 19 ? "4" : "-1") + std::string("\r\n");
+  std::ofstream(dir / "contacts.imp", std::ios::binary) << imp;
+  std::string table = std::string(VESPER_CORPORA) + "/dbase/javadbf/fixtures/foxprodb/contacts.dbf";
+  Result r = run("--database MAIN --spec contacts.imp '" + table + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Finished. Imported 5 records."), std::string::npos) << r.out;
+  Table t;
+  t.open((dir / "data").string(), "CONTACT.DB");
+  bool found = false;
+  for (t.first(); !t.atEnd(); t.next()) {
+    if (t.asText(t.fieldIndex("LastName")) != "Davolio") continue;
+    found = true;
+    EXPECT_EQ(t.asText(t.fieldIndex("FirstName")), "Nancy");
+    EXPECT_EQ(t.asText(t.fieldIndex("Dear")), "Nancy");
+    EXPECT_EQ(t.asText(t.fieldIndex("Date1")), "1963-04-08");
+    EXPECT_EQ(t.asText(t.fieldIndex("Company")), "Cascade Coffee Roasters");
+    EXPECT_EQ(t.asText(t.fieldIndex("Zip")), "98122");
+    EXPECT_EQ(t.asText(t.fieldIndex("Memo")).substr(0, 39), "Education includes a B.A. in Psychology");
+    EXPECT_NE(t.asText(t.fieldIndex("MailAddr")).find("Seattle, WA  98122"), std::string::npos)
+        << t.asText(t.fieldIndex("MailAddr"));
+  }
+  EXPECT_TRUE(found);
 }
 
 TEST_F(BatchTest, RandomSelections) {
