@@ -192,6 +192,36 @@ TEST_F(TransferTest, LowDiskStopsTheRun) {
   EXPECT_EQ(messages.shown.at(0).text, "Disk space less then 10k. No more records will be imported.");
 }
 
+// A contact table that spells the first-name field in lower case and has no
+// salutation fields: direct assignments reach it, the derived fields report.
+TEST_F(TransferTest, DerivedFieldsAreFoundByExactName) {
+  transfer.reset();
+  contact.close();
+  fs::path other = dir / "other";
+  fs::create_directories(other);
+  createtable((other / "CONTACT.DB").string(),
+              {{"DB", FieldType::Alpha, 20}, {"Recno", FieldType::Alpha, 24},
+               {"firstname", FieldType::Alpha, 20}, {"LastName", FieldType::Alpha, 20},
+               {"Honor", FieldType::Alpha, 20}, {"DateAdded", FieldType::Date, 0},
+               {"TimeAdded", FieldType::Time, 0}},
+              "Recno");
+  contact.open(other.string(), "CONTACT.DB");
+  state.TargetFieldCount = contact.fieldCount();
+  assign({"FirstName", "x2firstlast"});
+  ASSERT_TRUE(import({"Ann", "Dr. Bob Smith III"}));
+  std::vector<std::string> want = {
+      "Could not find the Salut field in the database",
+      "Could not find the FirstName field in the database",
+      "Could not find the Dear field in the database",
+  };
+  EXPECT_EQ(messages.texts(), want);
+  for (auto& m : messages.shown) EXPECT_EQ(m.kind, "error");
+  auto r = rows().at(0);
+  EXPECT_EQ(r["firstname"], "Ann");  // the direct assignment; no Dear derived from it
+  EXPECT_EQ(r["LastName"], "Smith");
+  EXPECT_EQ(r["Honor"], "III");
+}
+
 TEST(LeadingNumbers, TakeTheNumericStart) {
   EXPECT_EQ(leadinginteger("  42abc"), 42);
   EXPECT_EQ(leadinginteger("-7"), -7);
