@@ -58,15 +58,17 @@ std::string FormatHashDotHash(double value) {
   bool roundUp = static_cast<std::size_t>(keep) < digits.size() && digits[static_cast<std::size_t>(keep)] >= '5';
   // Work on an integer string of hundredths.
   while (static_cast<int>(kept.size()) < keep) kept += '0';
-  if (kept.empty()) kept = "0";
+  if (kept.empty()) kept.push_back('0');
   if (roundUp) {
     int i = static_cast<int>(kept.size()) - 1;
     while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9') kept[static_cast<std::size_t>(i--)] = '0';
-    if (i < 0) kept.insert(kept.begin(), '1');
-    else ++kept[static_cast<std::size_t>(i)];
+    if (i < 0)
+      kept = "1" + kept;
+    else
+      ++kept[static_cast<std::size_t>(i)];
   }
   // kept is now the value in hundredths.
-  while (kept.size() < 3) kept.insert(kept.begin(), '0');
+  if (kept.size() < 3) kept = std::string(3 - kept.size(), '0') + kept;
   std::string whole = kept.substr(0, kept.size() - 2);
   std::string frac = kept.substr(kept.size() - 2);
   whole.erase(0, whole.find_first_not_of('0'));
