@@ -1,0 +1,215 @@
+#include "ui/TfrmImport.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+#include "ui/help.h"
+
+namespace vesper {
+
+namespace {
+
+constexpr int kTopic = 2300;
+const char* const kNone = "None Selected";
+
+QLabel* boldlabel(const QString& text, QWidget* parent, int pointDelta = 0) {
+  auto* label = new QLabel(text, parent);
+  QFont f = label->font();
+  f.setBold(true);
+  if (pointDelta) f.setPointSizeF(f.pointSizeF() + pointDelta);
+  label->setFont(f);
+  return label;
+}
+
+}  // namespace
+
+PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setTextInteractionFlags(Qt::NoTextInteraction);
+}
+
+QSize PathLabel::sizeHint() const {
+  QFontMetrics fm(font());
+  int want = fm.horizontalAdvance(text()) + 2 * frameWidth() + 4;
+  int most = fm.averageCharWidth() * 44;
+  int least = fm.horizontalAdvance(QString::fromLatin1(kNone)) + 2 * frameWidth() + 4;
+  return QSize(qBound(least, want, most), QLabel::sizeHint().height());
+}
+
+QSize PathLabel::minimumSizeHint() const { return sizeHint(); }
+
+void PathLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOptionFrame frame;
+  frame.initFrom(this);
+  drawFrame(&painter);
+  QRect r = contentsRect().adjusted(2, 0, -2, 0);
+  QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width());
+  style()->drawItemText(&painter, r, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(),
+                        shown, foregroundRole());
+}
+
+TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+  dialogs_ = std::make_unique<QtWizardDialogs>(state, this);
+  wizard_ = std::make_unique<Wizard>(state, engine, *dialogs_);
+  dialogs_->setwizard(wizard_.get());
+
+  setWindowTitle(QStringLiteral("Pennant Vesper Import"));
+  setObjectName(QStringLiteral("TfrmImport"));
+  sethelptopic(this, kTopic);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  auto* title = boldlabel(QStringLiteral("Pennant Vesper Import"), this, 4);
+  title->setObjectName(QStringLiteral("LblTitle"));
+  title->setAlignment(Qt::AlignCenter);
+  layout->addWidget(title);
+
+  // The step panel: one row of three per step.
+  auto* panel = new QFrame(this);
+  panel->setObjectName(QStringLiteral("steppanel"));
+  panel->setFrameShape(QFrame::StyledPanel);
+  panel->setFrameShadow(QFrame::Sunken);
+  auto* grid = new QGridLayout(panel);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(4);
+  grid->setColumnStretch(2, 1);
+
+  int row = 0;
+  auto addstep = [&](const QString& step, const QString& line) {
+    if (row > 0) {
+      auto* rule = new QFrame(panel);
+      rule->setFrameShape(QFrame::HLine);
+      rule->setFrameShadow(QFrame::Sunken);
+      grid->addWidget(rule, row++, 0, 1, 4);
+    }
+    grid->addWidget(boldlabel(step, panel), row, 0);
+    grid->addWidget(new QLabel(line, panel), row, 1, 1, 3);
+    ++row;
+  };
+  auto addchoice = [&](const QString& caption, QLabel* value, QPushButton* button) {
+    grid->addWidget(new QLabel(caption, panel), row, 1);
+    value->setFrameShape(QFrame::Panel);
+    value->setFrameShadow(QFrame::Sunken);
+    grid->addWidget(value, row, 2);
+    grid->addWidget(button, row, 3);
+    ++row;
+  };
+
+  lblSource_ = new PathLabel(panel);
+  lblSource_->setObjectName(QStringLiteral("lblSource"));
+  lblDatabase_ = new PathLabel(panel);
+  lblDatabase_->setObjectName(QStringLiteral("lblDatabase"));
+  btSource_ = new QPushButton(QStringLiteral("&Source File"), panel);
+  btSource_->setObjectName(QStringLiteral("btSource"));
+  btDatabase_ = new QPushButton(QStringLiteral("Target Database"), panel);
+  btDatabase_->setObjectName(QStringLiteral("BtPnantDatabase"));
+  btStart_ = new QPushButton(QStringLiteral("Start &Import Now"), panel);
+  btStart_->setObjectName(QStringLiteral("btStart"));
+
+  addstep(QStringLiteral("Step One:"), QStringLiteral("Select a source file. "));
+  addchoice(QStringLiteral("Source File:"), lblSource_, btSource_);
+  addstep(QStringLiteral("Step Two:"), QStringLiteral("Select a Pennant database to import into."));
+  addchoice(QStringLiteral("Target Database:"), lblDatabase_, btDatabase_);
+  addstep(QStringLiteral("Step Three:"), QStringLiteral("Assign fields and perform merge."));
+  grid->addWidget(btStart_, row++, 3);
+  layout->addWidget(panel);
+
+  auto* buttons = new QHBoxLayout;
+  btClear_ = new QPushButton(QStringLiteral("&Start Over"), this);
+  btClear_->setObjectName(QStringLiteral("BtnClear"));
+  btExit_ = new QPushButton(QStringLiteral("E&xit"), this);
+  btExit_->setObjectName(QStringLiteral("btExit"));
+  btHelp_ = new QPushButton(QStringLiteral("&Help"), this);
+  btHelp_->setObjectName(QStringLiteral("btHelp"));
+  buttons->addStretch(1);
+  for (QPushButton* b : {btClear_, btExit_, btHelp_}) buttons->addWidget(b);
+  layout->addLayout(buttons);
+
+  // Same width for the three step buttons, so that they line up.
+  int width = 0;
+  for (QPushButton* b : {btSource_, btDatabase_, btStart_}) width = qMax(width, b->sizeHint().width());
+  for (QPushButton* b : {btSource_, btDatabase_, btStart_}) b->setMinimumWidth(width);
+
+  btStart_->setDefault(true);
+  for (QPushButton* b : {btSource_, btDatabase_, btClear_, btExit_, btHelp_}) b->setAutoDefault(false);
+
+  setTabOrder(btSource_, btDatabase_);
+  setTabOrder(btDatabase_, btStart_);
+  setTabOrder(btStart_, btClear_);
+  setTabOrder(btClear_, btExit_);
+  setTabOrder(btExit_, btHelp_);
+
+  connect(btSource_, &QPushButton::clicked, this, &TfrmImport::btSourceClick);
+  connect(btDatabase_, &QPushButton::clicked, this, &TfrmImport::btPnantDatabaseClick);
+  connect(btStart_, &QPushButton::clicked, this, &TfrmImport::btStartClick);
+  connect(btClear_, &QPushButton::clicked, this, &TfrmImport::BtnClearClick);
+  connect(btExit_, &QPushButton::clicked, this, &TfrmImport::btExitClick);
+  connect(btHelp_, &QPushButton::clicked, this, &TfrmImport::btHelpClick);
+
+  FormCreate();
+}
+
+TfrmImport::~TfrmImport() = default;
+
+void TfrmImport::FormCreate() {
+  wizard_->FormCreate();
+  render();
+  // The window takes the size of its content and keeps it.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  btSource_->setFocus();
+}
+
+void TfrmImport::render() {
+  lblSource_->setText(QString::fromStdString(wizard_->lblSource));
+  lblSource_->setToolTip(lblSource_->text());
+  lblDatabase_->setText(QString::fromStdString(wizard_->lblDatabase));
+  btDatabase_->setEnabled(wizard_->databaseEnabled);
+  btStart_->setEnabled(wizard_->startEnabled);
+  lblSource_->updateGeometry();
+  lblDatabase_->updateGeometry();
+}
+
+void TfrmImport::btSourceClick() {
+  wizard_->btSourceClick();
+  render();
+  if (wizard_->lblSource != kNone && wizard_->databaseEnabled) btDatabase_->setFocus();
+}
+
+void TfrmImport::btPnantDatabaseClick() {
+  wizard_->btPnantDatabaseClick();
+  render();
+  if (wizard_->lblDatabase != kNone && wizard_->startEnabled) btStart_->setFocus();
+}
+
+void TfrmImport::btStartClick() {
+  wizard_->btStartClick();
+  render();
+}
+
+void TfrmImport::BtnClearClick() {
+  wizard_->BtnClearClick();
+  render();
+  btSource_->setFocus();
+}
+
+void TfrmImport::btExitClick() {
+  wizard_->btExitClick();
+  // The window is the program: its end ends the message loop.
+  QDialog::done(QDialog::Rejected);
+}
+
+void TfrmImport::btHelpClick() { showhelp(this, kTopic); }
+
+// Escape and closing the window are "E&xit".
+void TfrmImport::reject() { btExitClick(); }
+
+}  // namespace vesper

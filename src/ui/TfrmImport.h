@@ -1,0 +1,74 @@
+// The main window "Pennant Vesper Import": the three steps of an import.
+// Shows the wizard's captions and enabled buttons after every click; what
+// the buttons do is the wizard's.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <memory>
+
+#include "app/wizard.h"
+#include "ui/qtwizarddialogs.h"
+
+class QPushButton;
+
+namespace vesper {
+
+// A label for a file path: shows the whole path when it fits, else elides
+// its middle, so that a long path does not widen the window.
+class PathLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit PathLabel(QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+class TfrmImport : public QDialog {
+  Q_OBJECT
+ public:
+  TfrmImport(ImportState& state, Engine& engine, QWidget* parent = nullptr);
+  ~TfrmImport() override;
+
+  Wizard& wizard() { return *wizard_; }
+  QtWizardDialogs& dialogs() { return *dialogs_; }
+
+  void FormCreate();
+  void btSourceClick();
+  void btPnantDatabaseClick();
+  void btStartClick();
+  void BtnClearClick();
+  void btExitClick();
+  void btHelpClick();
+
+  // Puts the wizard's captions and enabled buttons on the window.
+  void render();
+
+  QLabel* lblSource() const { return lblSource_; }
+  QLabel* lblDatabase() const { return lblDatabase_; }
+  QPushButton* btSource() const { return btSource_; }
+  QPushButton* BtPnantDatabase() const { return btDatabase_; }
+  QPushButton* btStart() const { return btStart_; }
+  QPushButton* BtnClear() const { return btClear_; }
+  QPushButton* btExit() const { return btExit_; }
+  QPushButton* btHelp() const { return btHelp_; }
+
+  void reject() override;  // Escape and closing the window are "E&xit"
+
+ private:
+  std::unique_ptr<QtWizardDialogs> dialogs_;
+  std::unique_ptr<Wizard> wizard_;
+  QLabel* lblSource_ = nullptr;
+  QLabel* lblDatabase_ = nullptr;
+  QPushButton* btSource_ = nullptr;
+  QPushButton* btDatabase_ = nullptr;
+  QPushButton* btStart_ = nullptr;
+  QPushButton* btClear_ = nullptr;
+  QPushButton* btExit_ = nullptr;
+  QPushButton* btHelp_ = nullptr;
+};
+
+}  // namespace vesper

@@ -1,0 +1,121 @@
+#include "ui/qtwizarddialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "ui/TFrmSaveImp.h"
+#include "ui/TFrmascii.h"
+#include "ui/TFrmdateform.h"
+#include "ui/TfrmAdvanced.h"
+#include "ui/TfrmDoimp.h"
+#include "ui/TfrmGetDatabase.h"
+#include "ui/Tfrmfiletype.h"
+
+namespace vesper {
+
+namespace {
+QString& lastfolderslot() {
+  static QString folder;
+  return folder;
+}
+}  // namespace
+
+QString lastfolder() {
+  QString& folder = lastfolderslot();
+  if (folder.isEmpty() || !QDir(folder).exists()) return QDir::homePath();
+  return folder;
+}
+
+void setlastfolder(const std::string& chosenFile) {
+  lastfolderslot() = QFileInfo(QString::fromStdString(chosenFile)).absolutePath();
+}
+
+std::string choosefilewithdialog(QWidget* parent, const FileRequest& request) {
+  QFileDialog dialog(parent, request.title, request.folder);
+  dialog.setNameFilters(request.filters);
+  if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(request.selectedFilter);
+  if (request.kind == FileRequest::SaveSpec) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  }
+  if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return {};
+  return QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()).toStdString();
+}
+
+QtWizardDialogs::QtWizardDialogs(ImportState& state, QWidget* parent)
+    : state_(state),
+      parent_(parent),
+      runView_(std::make_unique<QtRunView>()),
+      dateAsker_(std::make_unique<QtDateFormatAsker>(parent)) {}
+
+QtWizardDialogs::~QtWizardDialogs() = default;
+
+bool QtWizardDialogs::filetype(int& choice) {
+  Tfrmfiletype dialog(parent_);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choice = dialog.choice();
+  return true;
+}
+
+std::string QtWizardDialogs::choosesource(int filter, const std::string& pattern) {
+  FileRequest request;
+  request.kind = FileRequest::OpenSource;
+  request.title = QStringLiteral("Open Source File");
+  const char* const* filters = sourcefilters();
+  for (int i = 0; i < 5; ++i) request.filters.append(QString::fromLatin1(filters[i]));
+  if (filter < 1 || filter > 5) filter = 1;
+  request.selectedFilter = request.filters[filter - 1];
+  request.pattern = QString::fromStdString(pattern);
+  request.folder = lastfolder();
+  request.mustExist = true;
+  std::string path = choosefile ? choosefile(parent_, request) : std::string();
+  if (!path.empty()) setlastfolder(path);
+  return path;
+}
+
+void QtWizardDialogs::choosedatabase(DatabaseChooser& chooser) {
+  TfrmGetDatabase dialog(chooser, parent_);
+  dialog.exec();
+}
+
+std::string QtWizardDialogs::advanced() {
+  TfrmAdvanced dialog(choosefile, parent_);
+  dialog.exec();
+  return dialog.specfile();
+}
+
+void QtWizardDialogs::assignfields(FieldAssignmentModel& model) {
+  TFrmascii dialog(model, parent_);
+  dateAsker_->setParent(&dialog);
+  dialog.exec();
+  dateAsker_->setParent(parent_);
+}
+
+std::string QtWizardDialogs::savespec() {
+  if (saveDialog_) {
+    saveDialog_->setchooser(choosefile);
+    return saveDialog_->askname();
+  }
+  TFrmSaveImp dialog(parent_);
+  dialog.setchooser(choosefile);
+  return dialog.askname();
+}
+
+void QtWizardDialogs::runimport(ImportRun& run) {
+  if (!wizard_) return;
+  TfrmDoimp dialog(run, state_, *wizard_, *runView_, parent_);
+  dialog.exec();
+}
+
+RunView& QtWizardDialogs::runview() { return *runView_; }
+
+DateFormatAsker& QtWizardDialogs::dateformats() { return *dateAsker_; }
+
+}  // namespace vesper
