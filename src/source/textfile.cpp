@@ -1,8 +1,10 @@
 #include "source/textfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,22 +58,31 @@ void TextFileSlot::setup(Messages& m, const std::string& name, const std::string
 
 bool TextFileSlot::fill() {
   if (exhausted || fd < 0 || writing) return false;
-  if (buffer.size() != kReadBuffer) buffer.resize(kReadBuffer);
+  if (rawbuffer.size() != kReadBuffer) rawbuffer.resize(kReadBuffer);
   for (;;) {
-    ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    ssize_t n = ::read(fd, rawbuffer.data(), rawbuffer.size());
     if (n < 0 && errno == EINTR) continue;
+    buffer.clear();
+    pos = 0;
     if (n <= 0) {
       if (n < 0) {
         State = 1;
         report(*this, "unable to read the " + Caption + " called " + Name);
+      } else {
+        decoder.decode({}, buffer, true);  // a character cut off by the end
+      }
+      len = buffer.size();
+      if (len > 0 && n == 0) {
+        exhausted = true;
+        return true;
       }
       exhausted = true;
-      pos = len = 0;
+      len = 0;
       return false;
     }
-    pos = 0;
-    len = static_cast<std::size_t>(n);
-    return true;
+    decoder.decode(std::string_view(rawbuffer.data(), static_cast<std::size_t>(n)), buffer);
+    len = buffer.size();
+    if (len > 0) return true;
   }
 }
 
@@ -115,6 +126,18 @@ bool ResetSlot(TextFileSlot& slot) {
     return true;
   }
   slot.fd = fd;
+  // Decide the encoding (once per file) and skip a byte-order mark.
+  struct stat st{};
+  unsigned long long id[4] = {0, 0, 0, 0};
+  if (::fstat(fd, &st) == 0)
+    id[0] = st.st_dev, id[1] = st.st_ino, id[2] = static_cast<unsigned long long>(st.st_size),
+    id[3] = static_cast<unsigned long long>(st.st_ctim.tv_sec) * 1000000000ull + st.st_ctim.tv_nsec;
+  if (!std::equal(id, id + 4, slot.known) || id[1] == 0) {
+    slot.encoding = detectencoding(fd, slot.knownBom);
+    std::copy(id, id + 4, slot.known);
+  }
+  if (slot.knownBom > 0) ::lseek(fd, static_cast<off_t>(slot.knownBom), SEEK_SET);
+  slot.decoder.reset(slot.encoding);
   return true;
 }
 

@@ -14,6 +14,11 @@
 // Reading is buffered (one system call per 64 KiB); every write goes to the
 // operating system at once, so a written file is complete on disk after each
 // call.  Line ends written are CR LF.
+//
+// A file read through a slot arrives as UTF-8 whatever its encoding: the
+// encoding is decided when the slot is reset (see textdecode.h; the decision
+// is kept while the file stays the same), a byte-order mark is skipped, and
+// UTF-16 and Windows-1252 text is converted as it is read.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +26,7 @@
 #include <vector>
 
 #include "parse/platform.h"
+#include "source/textdecode.h"
 
 namespace vesper {
 
@@ -42,7 +48,13 @@ struct TextFileSlot {
   Messages* messages = nullptr;
   int fd = -1;
   bool writing = false;
-  std::vector<char> buffer;  // read buffer, allocated once
+  std::string buffer;        // decoded text read ahead (UTF-8)
+  std::vector<char> rawbuffer;  // bytes as read, allocated once
+  TextEncoding encoding = TextEncoding::Utf8;
+  TextDecoder decoder;
+  // The file the encoding was decided for (device, inode, size, change time).
+  unsigned long long known[4] = {0, 0, 0, 0};
+  std::size_t knownBom = 0;  // length of its byte-order mark
   std::size_t pos = 0, len = 0;
   bool exhausted = false;    // the file has no more bytes
   // Fills the buffer when it is empty; false at the end of the file.  A read

@@ -1,0 +1,114 @@
+#include "source/textdecode.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "source/textfile.h"
+#include "support/fakes.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string utf16(const std::u16string& s, bool le, bool bom) {
+  std::string out;
+  auto put = [&](char16_t u) {
+    char a = static_cast<char>(u & 0xFF), b = static_cast<char>(u >> 8);
+    if (le) { out += a; out += b; } else { out += b; out += a; }
+  };
+  if (bom) put(0xFEFF);
+  for (char16_t u : s) put(u);
+  return out;
+}
+
+struct EncodingTest : ::testing::Test {
+  fs::path dir = fs::temp_directory_path() / ("vesper-enc-" + std::to_string(::getpid()));
+  testing::RecordingMessages messages;
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override { fs::remove_all(dir); }
+  // Lines of a file as the source reader gives them, with the decided encoding.
+  std::vector<std::string> read(const std::string& bytes, TextEncoding* decided = nullptr) {
+    auto p = dir / "f.txt";
+    std::ofstream(p, std::ios::binary) << bytes;
+    TextFileSlot slot;
+    slot.setup(messages, p.string(), "Source file");
+    OpenSlot(slot);
+    ResetSlot(slot);
+    if (decided) *decided = slot.encoding;
+    std::vector<std::string> out;
+    LineBuffer line;
+    while (!SlotEof(slot)) {
+      ReadSourceLine(slot, line);
+      out.emplace_back(line.view());
+    }
+    return out;
+  }
+};
+
+TEST_F(EncodingTest, DecidedFromTheFile) {
+  struct Case { std::string bytes; TextEncoding want; std::vector<std::string> lines; };
+  const Case cases[] = {
+      {"Smith,Ann\r\n", TextEncoding::Utf8, {"Smith,Ann", "  "}},
+      {"\xEF\xBB\xBFName,City\r\nM\xC3\xBCller,K\xC3\xB6ln", TextEncoding::Utf8,
+       {"Name,City", "  M\xC3\xBCller,K\xC3\xB6ln"}},
+      {"M\xFCller,K\xF6ln\r\n\x80 5", TextEncoding::Windows1252,
+       {"M\xC3\xBCller,K\xC3\xB6ln", "  \xE2\x82\xAC 5"}},
+      {utf16(u"M\u00fcller\r\nZ\U0001F600", true, true), TextEncoding::Utf16LE,
+       {"M\xC3\xBCller", "  Z\xF0\x9F\x98\x80"}},
+      {utf16(u"Ann\nBo", false, true), TextEncoding::Utf16BE, {"Ann", " Bo"}},
+      // Valid UTF-8 for a long stretch, then one Windows-1252 byte.
+      {std::string(3 << 20, 'a') + "\xE9", TextEncoding::Windows1252, {}},
+  };
+  for (const auto& c : cases) {
+    TextEncoding got;
+    auto lines = read(c.bytes, &got);
+    EXPECT_EQ(got, c.want) << encodingname(c.want);
+    if (!c.lines.empty()) EXPECT_EQ(lines, c.lines) << encodingname(c.want);
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(TextDecoder, CharactersSplitBetweenChunks) {
+  const std::string text = "a\xC3\xBC" "b\xE2\x82\xAC" "c\xF0\x9F\x98\x80";
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    TextDecoder d(TextEncoding::Utf8);
+    std::string out;
+    d.decode(std::string_view(text).substr(0, cut), out);
+    d.decode(std::string_view(text).substr(cut), out, true);
+    EXPECT_EQ(out, text) << cut;
+  }
+  std::string le = utf16(u"x\U0001F600y", true, false);
+  for (std::size_t cut = 0; cut <= le.size(); ++cut) {
+    TextDecoder d(TextEncoding::Utf16LE);
+    std::string out;
+    d.decode(std::string_view(le).substr(0, cut), out);
+    d.decode(std::string_view(le).substr(cut), out, true);
+    EXPECT_EQ(out, "x\xF0\x9F\x98\x80y") << cut;
+  }
+}
+
+TEST(TextDecoder, IllFormedInputBecomesReplacementCharacters) {
+  struct Case { TextEncoding e; std::string in, out; };
+  const Case cases[] = {
+      {TextEncoding::Utf8, "a\xC0\xAF" "b", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b"},  // overlong
+      {TextEncoding::Utf8, "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
+      {TextEncoding::Utf8, "z\xE2\x82", "z\xEF\xBF\xBD\xEF\xBF\xBD"},  // cut off at the end
+      {TextEncoding::Utf16LE, std::string("\x00\xD8" "a", 3), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {TextEncoding::Windows1252, "\x81\x9F\xFF", "\xC2\x81\xC5\xB8\xC3\xBF"},
+  };
+  for (const auto& c : cases) {
+    TextDecoder d(c.e);
+    std::string out;
+    d.decode(c.in, out, true);
+    EXPECT_EQ(out, c.out) << encodingname(c.e);
+  }
+  EXPECT_TRUE(isvalidutf8("plain ascii"));
+  EXPECT_FALSE(isvalidutf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_TRUE(isvalidutf8("\xE2\x82", false));
+}
+
+}  // namespace
+}  // namespace vesper
