@@ -1,0 +1,261 @@
+#include "ui/TfrmDoimp.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "ui/TfrmAbort.h"
+#include "ui/TfrmRandom.h"
+#include "ui/help.h"
+
+namespace vesper {
+
+namespace {
+constexpr int kListHelp = 800;
+constexpr int kDecisionHelp = 2350;
+constexpr int kRunHelp = 2309;
+
+QPushButton* panelbutton(const char* text, const char* name, QWidget* parent) {
+  auto* b = new QPushButton(QString::fromLatin1(text), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setAutoDefault(false);
+  return b;
+}
+}  // namespace
+
+// --- the run's view ---
+
+bool QtRunView::askabort() {
+  TfrmAbort question(form_);
+  return question.exec() == QDialog::Accepted;
+}
+
+void QtRunView::statuschanged() {
+  if (form_) form_->updatestatus();
+}
+
+void QtRunView::recordchanged() {
+  if (form_) form_->showrecord();
+}
+
+// --- the window ---
+
+TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunView& view,
+                     QWidget* parent)
+    : QDialog(parent), run_(run), state_(state), wizard_(wizard), view_(view) {
+  setWindowTitle(QStringLiteral("Accept records"));
+  setModal(true);
+  view_.attach(this);
+
+  auto* heading = new QLabel(QStringLiteral("Step Four:"), this);
+  QFont big = heading->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  heading->setFont(big);
+  auto* intro = new QLabel(
+      QStringLiteral(" Select records from the source file to be placed into Pennant."), this);
+
+  datalist_ = new QListWidget(this);
+  datalist_->setObjectName(QStringLiteral("datalist"));
+  datalist_->setSelectionMode(QAbstractItemView::NoSelection);
+  datalist_->setMinimumSize(340, 220);
+
+  CheckBox1_ = new QCheckBox(
+      QStringLiteral("C&onvert to mixed case. (JOHN SMITH becomes John Smith)"), this);
+  CheckBox1_->setObjectName(QStringLiteral("CheckBox1"));
+
+  // Review panel.
+  Panel1_ = new QFrame(this);
+  Panel1_->setObjectName(QStringLiteral("Panel1"));
+  Panel1_->setFrameShape(QFrame::StyledPanel);
+  btAcceptOne_ = panelbutton("&Accept this contact", "btAcceptOne", Panel1_);
+  btAcceptOne_->setDefault(true);
+  auto* btReject = panelbutton("&Reject this contact", "btReject", Panel1_);
+  auto* btAll = panelbutton("Accep&t all contacts", "btAll", Panel1_);
+  auto* btRandom = panelbutton("Acce&pt random", "btRandom", Panel1_);
+  auto* btCancel = panelbutton("Cancel", "btCancel", Panel1_);
+  auto* btHelp = panelbutton("&Help", "btHelp", Panel1_);
+  auto* review = new QVBoxLayout(Panel1_);
+  review->addWidget(btAcceptOne_);
+  review->addWidget(btReject);
+  review->addSpacing(10);
+  review->addWidget(btAll);
+  review->addWidget(btRandom);
+  review->addStretch(1);
+  review->addWidget(btCancel);
+  review->addWidget(btHelp);
+
+  // Progress panel, in the review panel's place during a batch.
+  Panel2_ = new QFrame(this);
+  Panel2_->setObjectName(QStringLiteral("Panel2"));
+  Panel2_->setFrameShape(QFrame::StyledPanel);
+  auto* progressTitle = new QLabel(QStringLiteral("Progress Indicator"), Panel2_);
+  QFont bold = progressTitle->font();
+  bold.setBold(true);
+  progressTitle->setFont(bold);
+  progressTitle->setAlignment(Qt::AlignCenter);
+  auto counter = [this](const char* name) {
+    auto* l = new QLabel(QStringLiteral("0"), Panel2_);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
+    return l;
+  };
+  lblAccepted_ = counter("lblAccepted");
+  lblRejected_ = counter("lblRejected");
+  lblTotal_ = counter("lblTotal");
+  auto* bt2Cancel = panelbutton("&Cancel import", "bt2Cancel", Panel2_);
+  auto* counters = new QGridLayout;
+  counters->addWidget(new QLabel(QStringLiteral("Accepted:"), Panel2_), 0, 0);
+  counters->addWidget(lblAccepted_, 0, 1);
+  counters->addWidget(new QLabel(QStringLiteral("Rejected:"), Panel2_), 1, 0);
+  counters->addWidget(lblRejected_, 1, 1);
+  counters->addWidget(new QLabel(QStringLiteral("Total:"), Panel2_), 2, 0);
+  counters->addWidget(lblTotal_, 2, 1);
+  auto* progress = new QVBoxLayout(Panel2_);
+  progress->addWidget(progressTitle);
+  progress->addSpacing(8);
+  progress->addLayout(counters);
+  progress->addStretch(1);
+  progress->addWidget(bt2Cancel);
+
+  panels_ = new QStackedWidget(this);
+  panels_->addWidget(Panel1_);
+  panels_->addWidget(Panel2_);
+  panels_->setCurrentWidget(Panel1_);
+
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(datalist_, 1);
+  middle->addWidget(panels_);
+
+  auto* top = new QVBoxLayout(this);
+  top->addWidget(heading);
+  top->addWidget(intro);
+  top->addSpacing(6);
+  top->addLayout(middle, 1);
+  top->addWidget(CheckBox1_);
+
+  connect(btAcceptOne_, &QPushButton::clicked, this, &TfrmDoimp::btAcceptOneClick);
+  connect(btReject, &QPushButton::clicked, this, &TfrmDoimp::btRejectClick);
+  connect(btAll, &QPushButton::clicked, this, &TfrmDoimp::btAllClick);
+  connect(btRandom, &QPushButton::clicked, this, &TfrmDoimp::btRandomClick);
+  connect(btCancel, &QPushButton::clicked, this, &TfrmDoimp::btCancelClick);
+  connect(btHelp, &QPushButton::clicked, this, &TfrmDoimp::btHelpClick);
+  connect(bt2Cancel, &QPushButton::clicked, this, &TfrmDoimp::bt2CancelClick);
+  connect(CheckBox1_, &QCheckBox::clicked, this, &TfrmDoimp::CheckBox1Click);
+
+  sethelptopic(this, kRunHelp);
+  sethelptopic(datalist_, kListHelp);
+  for (QWidget* w : std::initializer_list<QWidget*>{CheckBox1_, btAcceptOne_, btReject, btAll,
+                                                    btRandom, btCancel, bt2Cancel})
+    sethelptopic(w, kDecisionHelp);
+  sethelptopic(btHelp, kRunHelp);
+
+  resize(640, 400);
+  btAcceptOne_->setFocus();
+}
+
+TfrmDoimp::~TfrmDoimp() { view_.detach(this); }
+
+void TfrmDoimp::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (created_) return;
+  created_ = true;
+  // After the window's own event loop has started, so that closing it at
+  // once (a source without records) ends that loop.
+  QMetaObject::invokeMethod(this, &TfrmDoimp::FormCreate, Qt::QueuedConnection);
+}
+
+void TfrmDoimp::FormCreate() {
+  if (run_.outcome() != ImportRun::Outcome::Open) return closeifdone();
+  run_.FormCreate();
+  showrecord();
+  updatestatus();
+  closeifdone();
+}
+
+bool TfrmDoimp::batchrunning() const {
+  return run_.progressvisible() && run_.outcome() == ImportRun::Outcome::Open;
+}
+
+void TfrmDoimp::closeifdone() {
+  switch (run_.outcome()) {
+    case ImportRun::Outcome::Open: return;
+    case ImportRun::Outcome::Ok: done(QDialog::Accepted); return;
+    case ImportRun::Outcome::Cancel: done(QDialog::Rejected); return;
+  }
+}
+
+void TfrmDoimp::showrecord() {
+  datalist_->clear();
+  for (const std::string& line : run_.lines()) datalist_->addItem(QString::fromStdString(line));
+}
+
+void TfrmDoimp::updatestatus() {
+  lblAccepted_->setText(QString::fromStdString(run_.lblAccepted()));
+  lblRejected_->setText(QString::fromStdString(run_.lblRejected()));
+  lblTotal_->setText(QString::fromStdString(run_.lblTotal()));
+  bool batch = run_.progressvisible();
+  QWidget* want = batch ? static_cast<QWidget*>(Panel2_) : Panel1_;
+  if (panels_->currentWidget() != want) {
+    panels_->setCurrentWidget(want);
+    if (batch) Panel2_->findChild<QPushButton*>(QStringLiteral("bt2Cancel"))->setFocus();
+  }
+  // During a batch only "&Cancel import" takes input.
+  CheckBox1_->setEnabled(!batch);
+}
+
+void TfrmDoimp::CheckBox1Click() { run_.setmixed(CheckBox1_->isChecked()); }
+
+void TfrmDoimp::btAcceptOneClick() {
+  if (batchrunning()) return;
+  run_.btAcceptOneClick();
+  closeifdone();
+}
+
+void TfrmDoimp::btRejectClick() {
+  if (batchrunning()) return;
+  run_.btRejectClick();
+  closeifdone();
+}
+
+void TfrmDoimp::btAllClick() {
+  if (batchrunning()) return;
+  run_.btAllClick();
+  closeifdone();
+}
+
+void TfrmDoimp::btRandomClick() {
+  if (batchrunning()) return;
+  TfrmRandom random(state_, wizard_, this);
+  if (random.exec() != QDialog::Accepted) return;
+  run_.btRandomClick();
+  closeifdone();
+}
+
+void TfrmDoimp::bt2CancelClick() { run_.bt2CancelClick(); }
+
+void TfrmDoimp::btCancelClick() {
+  if (batchrunning()) return;
+  run_.btCancelClick();
+  closeifdone();
+}
+
+void TfrmDoimp::btHelpClick() { showhelp(this, kRunHelp); }
+
+void TfrmDoimp::reject() {
+  if (run_.outcome() != ImportRun::Outcome::Open) return closeifdone();
+  if (batchrunning())
+    bt2CancelClick();
+  else
+    btCancelClick();
+}
+
+}  // namespace vesper
