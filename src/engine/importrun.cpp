@@ -177,8 +177,18 @@ void ImportRun::shownextdbaserecord() {
 
 bool ImportRun::transfer() {
   long long failedBefore = transfer_->failures;
-  bool stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); },
-                                           summary_.read);
+  bool stored = false;
+  try {
+    stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); }, summary_.read);
+  } catch (const TableUnavailable& e) {
+    // Every record would fail the same way: stop, keeping what is stored.
+    ++summary_.failed;
+    state_.ImportStopped = true;
+    state_.messages.errorMessage(std::string(e.what()) + " The import stops here; the " +
+                                 std::to_string(state_.AcceptedCount) +
+                                 " contacts stored before are kept.");
+    return false;
+  }
   if (stored)
     ++summary_.imported;
   else if (transfer_->failures > failedBefore)
@@ -191,6 +201,7 @@ bool ImportRun::transfer() {
 void ImportRun::btAcceptOneClick() {
   if (outcome_ != Outcome::Open) return;
   transfer();
+  commitgroup();
   updatestatus();
   if (state_.ImportStopped) {
     quitimport();

@@ -215,6 +215,8 @@ void RecordTransfer::storewithkey(long long record) {
       contact_.store();
       cached = {piece, t, true};
       return;
+    } catch (const TableUnavailable&) {
+      throw;  // no other key can cure it
     } catch (const EngineError& e) {
       lasterror = e.what();
       t = nextrecordkeytime(t);
@@ -240,6 +242,9 @@ bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
     contact_.setDateTime(dateAdded_, datetimeof(state_.clock.now()));
     contact_.setDateTime(timeAdded_, datetimeof(state_.clock.now()));
     storewithkey(record);
+  } catch (const TableUnavailable&) {
+    contact_.drop();
+    throw;
   } catch (const StoreFailure& e) {
     contact_.drop();
     ++failures;

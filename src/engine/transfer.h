@@ -16,7 +16,10 @@
 //  - the store is retried with the next free key step for the record's name
 //    piece (no sleeping); a failure that a new key cannot cure ends the tries
 //    after kStoreAttempts with "Record N could not be stored: " + the engine's
-//    message, and the row is dropped.
+//    message, and the row is dropped;
+//  - a table that cannot be written at all (TableUnavailable: locked past the
+//    wait, read-only, disk full) drops the row and the error travels on: the
+//    run stops on it.
 // Numeric text that is not a number stores its leading numeric part (0 when
 // there is none).  Positions of every field the transfer needs are looked up
 // once, when the transfer is made.

@@ -19,6 +19,14 @@ class EngineError : public UserError {
   using UserError::UserError;
 };
 
+// A table that cannot be written at all just now (locked by another program
+// past the wait, read-only, disk full, I/O failure): no retry of the same row
+// can cure it, so an import stops on it.
+class TableUnavailable : public EngineError {
+ public:
+  using EngineError::EngineError;
+};
+
 // The runtime's conversion error: "'%s' is not a valid integer value".
 class ConversionError : public UserError {
  public:

@@ -18,8 +18,9 @@ bool isascii7(std::string_view s) {
 
 // One open converter per code page, kept for the life of the program.
 iconv_t converterfor(const std::string& codepage) {
-  static std::mutex lock;
-  static std::map<std::string, iconv_t> open;
+  // Never destroyed, so converters stay reachable (and usable) until exit.
+  static std::mutex& lock = *new std::mutex;
+  static std::map<std::string, iconv_t>& open = *new std::map<std::string, iconv_t>;
   std::lock_guard<std::mutex> guard(lock);
   auto it = open.find(codepage);
   if (it != open.end()) return it->second;

@@ -74,7 +74,15 @@ struct Table::Impl {
       default: return "Table " + file + ": " + msg + ".";
     }
   }
-  [[noreturn]] void fail(int rc) const { throw EngineError(describe(rc)); }
+  [[noreturn]] void fail(int rc) const {
+    switch (rc & 0xff) {
+      case SQLITE_BUSY: case SQLITE_LOCKED: case SQLITE_READONLY: case SQLITE_FULL:
+      case SQLITE_IOERR: case SQLITE_CANTOPEN: case SQLITE_CORRUPT: case SQLITE_NOTADB:
+        throw TableUnavailable(describe(rc));
+      default:
+        throw EngineError(describe(rc));
+    }
+  }
   void check(int rc) const {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(rc);
   }

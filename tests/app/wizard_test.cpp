@@ -215,7 +215,9 @@ TEST_F(WizardTest, SpecificationsThatDoNotFit) {
     dialogs.imp = c.source == cases[2].source ? c.source : (dir / "twelve.imp").string();
     wizard->btStartClick();
     ASSERT_EQ(messages.shown.size(), 1u);
-    if (!c.message.empty()) EXPECT_EQ(messages.texts()[0], c.message);
+    if (!c.message.empty()) {
+      EXPECT_EQ(messages.texts()[0], c.message);
+    }
     EXPECT_EQ(dialogs.runs, 0);
     EXPECT_FALSE(state->SpecLoaded);
   }
