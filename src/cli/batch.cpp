@@ -69,6 +69,7 @@ struct Options {
   int amount = 100;
   bool mixed = false;
   bool seeded = false;
+  bool progress = false;
   unsigned long long seed = 0;
   bool help = false;
 };
@@ -104,6 +105,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
     else if (a == "--mixed-case") o.mixed = true;
+    else if (a == "--progress") o.progress = true;
     else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
     else if (!a.empty() && a[0] == '-' && a != "-") { error = "unknown option " + a; return false; }
     else if (o.source.empty()) o.source = a;
@@ -121,11 +123,13 @@ class ConsoleRunView : public RunView {
  public:
   ImportRun* run = nullptr;
   bool terminal = ::isatty(2);
+  bool lines = false;  // --progress: one line per refresh when not a terminal
   bool askabort() override { return true; }
   void statuschanged() override {
-    if (!terminal || !run) return;
-    std::fprintf(stderr, "\rAccepted: %s  Rejected: %s  Total: %s", run->lblAccepted().c_str(),
-                 run->lblRejected().c_str(), run->lblTotal().c_str());
+    if ((!terminal && !lines) || !run) return;
+    std::fprintf(stderr, "%sAccepted: %s  Rejected: %s  Total: %s%s", terminal ? "\r" : "",
+                 run->lblAccepted().c_str(), run->lblRejected().c_str(), run->lblTotal().c_str(),
+                 terminal ? "" : "\n");
     std::fflush(stderr);
   }
   void finishline() {
@@ -140,7 +144,9 @@ class NoDates : public DateFormatAsker {
 
 class BatchDialogs : public WizardDialogs {
  public:
-  BatchDialogs(ImportState& state, const Options& o) : state_(state), o_(o) {}
+  BatchDialogs(ImportState& state, const Options& o) : state_(state), o_(o) {
+    view.lines = o.progress;
+  }
   bool chosen = false, ran = false;
   ConsoleRunView view;
   NoDates dates;
@@ -207,7 +213,7 @@ const char* batchusage() {
   return "Usage:\n"
          "  vesper-import                      open the import wizard\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
-         "                [--mixed-case] [--seed N] SOURCE\n"
+         "                [--mixed-case] [--seed N] [--progress] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"
          "  vesper-import --create-data-folder DIR\n"
          "                                     create an empty contact data folder\n"
@@ -220,6 +226,7 @@ const char* batchusage() {
          "  --count X         count the records, then accept exactly X of them at random\n"
          "  --mixed-case      JOHN SMITH becomes John Smith\n"
          "  --seed N          repeatable random selection\n"
+         "  --progress        report the counters on standard error as the import goes\n"
          "\n"
          "The data folder is the one of the alias PNANT in the engine configuration\n"
          "($PENNANT_ENGINE_CONFIG, else $XDG_CONFIG_HOME/pennant/engine.cfg).\n"
@@ -266,7 +273,7 @@ int batchmain(int argc, char** argv) {
     std::printf("Records read: %lld\nImported: %lld\nPassed over: %lld\nWithout values: %lld\n"
                 "Rejected lines written to bad.csv: %lld\nFailed with an error: %lld\n",
                 s.read, s.imported, s.passedOver, s.empty, s.badLines, s.failed);
-    return 0;
+    return s.stoppedByError ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());
     return 1;

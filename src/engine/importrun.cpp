@@ -183,6 +183,7 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
+    summary_.stoppedByError = true;
     state_.ImportStopped = true;
     state_.messages.errorMessage(std::string(e.what()) + " The import stops here; the " +
                                  std::to_string(state_.AcceptedCount) +
@@ -304,8 +305,10 @@ void ImportRun::pace() {
   std::int64_t now = state_.clock.ticks();
   ++sinceEvents_;
   ++sinceCommit_;
-  if (now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
-  if (now - lastStatus_ >= kStatusMillis) {
+  bool statusdue = now - lastStatus_ >= kStatusMillis;
+  // Commit before the counters show: a count the user sees is a stored count.
+  if (statusdue || now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
+  if (statusdue) {
     lastStatus_ = now;
     updatestatus();
   }

@@ -49,6 +49,7 @@ struct RunSummary {
   long long badLines = 0;   // lines handed to the bad-record file
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
+  bool stoppedByError = false;  // the contact table could not be written
 };
 
 class ImportRun {
