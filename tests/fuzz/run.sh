@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 secs=${1:-60}; shift || true
-build="$top/build-fuzz"
+build="${VESPER_FUZZ_BUILD:-$top/build-fuzz}"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DVESPER_FUZZ=ON -DVESPER_BUILD_GUI=OFF \
   -DVESPER_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 names=("$@")
