@@ -12,7 +12,9 @@
 namespace vesper {
 
 namespace {
-constexpr std::size_t kKeyCacheSize = 4096;
+// Name pieces kept before the passed ones are dropped; the bound of the map.
+constexpr std::size_t kKeysAheadStart = 1024;
+constexpr std::size_t kKeysAheadMax = 65536;
 
 // The thirteen row values of the mailing block, in MailRow's order.
 const char* const kMailFields[13] = {"Company", "Salut", "FirstName", "LastName", "Honor",
@@ -69,7 +71,7 @@ RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings 
                                AddressTemplates templates, std::string dataFolder)
     : state_(state), contact_(contact), settings_(std::move(settings)),
       templates_(std::move(templates)), dataFolder_(std::move(dataFolder)),
-      keyCache_(kKeyCacheSize) {
+      purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty() || iscombinedcode(e)) continue;
@@ -202,24 +204,48 @@ void RecordTransfer::makemailblock() {
   if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
 }
 
+void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now) {
+  keysAhead_[piece] = used;
+  if (keysAhead_.size() < purgeAt_) return;
+  // Every later clock reading is at least `now`: steps before it can no
+  // longer meet a clock-made key.
+  std::erase_if(keysAhead_, [&](const auto& entry) { return later(now, entry.second); });
+  if (keysAhead_.size() >= kKeysAheadMax) keysAhead_.clear();
+  purgeAt_ = std::max(kKeysAheadStart, 2 * keysAhead_.size());
+}
+
+RecordKeyTime RecordTransfer::afterlastkey(const std::string& piece, RecordKeyTime tried) {
+  RecordKeyTime next = nextrecordkeytime(tried);
+  std::string low = composerecordkey(piece, {tried.day, 0});
+  std::string high = composerecordkey(piece, {tried.day, RecordKeyStepsPerDay - 1});
+  std::string last = contact_.lastKeyBetween(low, high);
+  if (last.size() != low.size()) return next;
+  long step = 0;
+  for (std::size_t k = last.size() - 7; k < last.size(); ++k) {
+    if (!isdigitchar(last[k])) return next;
+    step = step * 10 + (last[k] - '0');
+  }
+  RecordKeyTime after = nextrecordkeytime({tried.day, step});
+  return later(after, next) ? after : next;
+}
+
 void RecordTransfer::storewithkey(long long record) {
   if (recno_ < 0) contact_.fieldIndex("Recno");
   std::string piece = recordkeynamepiece(textat(company_), textat(lastname_));
-  KeyCacheEntry& cached = keyCache_[std::hash<std::string>{}(piece) % keyCache_.size()];
-  RecordKeyTime t = recordkeytime(state_.clock.now());
-  if (cached.used && cached.piece == piece && !later(t, cached.time)) t = nextrecordkeytime(cached.time);
+  RecordKeyTime now = recordkeytime(state_.clock.now());
+  RecordKeyTime t = now;
+  auto known = keysAhead_.find(piece);
+  if (known != keysAhead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
   std::string lasterror;
   for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
     contact_.setText(recno_, composerecordkey(piece, t));
     try {
       contact_.store();
-      cached = {piece, t, true};
+      rememberkey(piece, t, now);
       return;
-    } catch (const TableUnavailable&) {
-      throw;  // no other key can cure it
     } catch (const EngineError& e) {
       lasterror = e.what();
-      t = nextrecordkeytime(t);
+      t = afterlastkey(piece, t);
     }
   }
   throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + lasterror);

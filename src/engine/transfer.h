@@ -28,6 +28,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/importstate.h"
@@ -90,10 +91,16 @@ class RecordTransfer {
   int company_, lastname_;
   std::array<int, 13> mailFields_{};
   bool memoWritten_ = false;
-  // Last key step used per name piece (a small direct-mapped cache, so memory
-  // stays flat however many names a run sees).
-  struct KeyCacheEntry { std::string piece; RecordKeyTime time; bool used = false; };
-  std::vector<KeyCacheEntry> keyCache_;
+  // Name pieces with the last key step used for each, while that step may
+  // still lie ahead of the clock.  Pieces the clock has passed are dropped
+  // whenever the map doubles, so memory stays flat however many names a run
+  // sees.  A piece forgotten anyway (or keys of an earlier run that ran ahead
+  // of the clock) costs one refused store: the next step is then taken after
+  // the newest key of the piece in the table.
+  std::unordered_map<std::string, RecordKeyTime> keysAhead_;
+  std::size_t purgeAt_;
+  void rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now);
+  RecordKeyTime afterlastkey(const std::string& piece, RecordKeyTime tried);
 };
 
 }  // namespace vesper

@@ -145,6 +145,29 @@ Field Table::field(int position) {
 Field Table::field(std::string_view name) { return Field(*this, fieldIndex(name)); }
 int Table::keyField() const { return d_->key; }
 
+std::string Table::lastKeyBetween(std::string_view low, std::string_view high) {
+  checked(0);
+  Impl& d = *d_;
+  if (d.key < 0) return {};
+  if (!d.keyRange) {
+    std::string k = quoteid(d.fields[d.key].name);
+    d.check(d.keyRange.prepare(d.db, "SELECT " + k + " FROM " + d.table + " WHERE " + k + " >= ? AND " +
+                                         k + " <= ? ORDER BY " + k + " DESC LIMIT 1"));
+  }
+  sqlite3_stmt* s = d.keyRange.get();
+  sqlite3_bind_text(s, 1, low.data(), static_cast<int>(low.size()), SQLITE_STATIC);
+  sqlite3_bind_text(s, 2, high.data(), static_cast<int>(high.size()), SQLITE_STATIC);
+  int rc = sqlite3_step(s);
+  std::string found;
+  if (rc == SQLITE_ROW) {
+    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    found.assign(t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+  }
+  d.keyRange.reset();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) d.fail(rc);
+  return found;
+}
+
 void Table::first() {
   checked(0);
   d_->buildOrder();

@@ -99,6 +99,10 @@ class Table {
   Field field(int position);
   Field field(std::string_view name);
   int keyField() const;  // position of the key field, -1 without key
+  // The greatest key value from `low` to `high` (both included, compared as
+  // SQLite compares the stored key texts), or "" when there is none or the
+  // table has no key.  Sees the rows stored in an open group.
+  std::string lastKeyBetween(std::string_view low, std::string_view high);
 
   void first();
   void next();

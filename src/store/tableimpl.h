@@ -28,7 +28,7 @@ struct Table::Impl {
   int key = -1;
   int busyMs = 5000;
 
-  Statement insert, selectRow, dataVersion;
+  Statement insert, selectRow, dataVersion, keyRange;
 
   // Walk: the row ids in table order, taken by first() and after a store.
   std::vector<long long> order;
@@ -273,6 +273,7 @@ struct Table::Impl {
     insert.finalize();
     selectRow.finalize();
     dataVersion.finalize();
+    keyRange.finalize();
     sqlite3_close_v2(db);
     db = nullptr;
   }

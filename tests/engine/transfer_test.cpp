@@ -183,6 +183,23 @@ TEST_F(TransferTest, KeysStayUniqueAndOrderedForOneName) {
   EXPECT_EQ(keys.front(), "SMITH2612074375000");
 }
 
+TEST_F(TransferTest, KeysOfAnEarlierRunAheadOfTheClockAreStepped) {
+  assign({"LastName"});
+  // An earlier run used 200 steps ahead of a still clock for the same name.
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(import({"Smith"}, i + 1));
+  std::string lastOfEarlier = contact.lastKeyBetween("SMITH", "SMITHZ");
+  // A new run knows nothing of those keys and starts from the same moment.
+  assign({"LastName"});
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(import({"Smith"}, i + 1)) << messages.texts().back();
+  std::vector<std::string> keys;
+  for (contact.first(); !contact.atEnd(); contact.next())
+    keys.push_back(contact.asText(contact.fieldIndex("Recno")));
+  ASSERT_EQ(keys.size(), 205u);
+  EXPECT_EQ(keys[199], lastOfEarlier);
+  EXPECT_EQ(keys[200], "SMITH2612074375200");  // the step after the earlier run's last
+  EXPECT_TRUE(messages.texts().empty());
+}
+
 TEST_F(TransferTest, LowDiskStopsTheRun) {
   assign({"LastName"});
   disk.bytes = 9999;

@@ -201,6 +201,23 @@ TEST_F(TableTest, TakenKeyLeavesRowPendingAndANewKeyStoresIt) {
   EXPECT_EQ(walk("Name"), (std::vector<std::string>{"First", "Second"}));
 }
 
+TEST_F(TableTest, LastKeyBetweenFindsTheGreatestKeyInTheRange) {
+  for (const char* code : {"AB1", "AB5", "AB9", "ABC", "B"}) add(code);
+  t.beginGroup();
+  add("AB7");  // a row of the open group counts too
+  struct Case { const char* low; const char* high; const char* want; };
+  const Case cases[] = {
+      {"AB0", "AB9", "AB9"},  // both ends included
+      {"AB0", "AB8", "AB7"},
+      {"AB2", "AB4", ""},     // nothing between
+      {"AB", "ABZ", "ABC"},
+      {"A", "Z", "B"},
+      {"C", "D", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(t.lastKeyBetween(c.low, c.high), c.want) << c.low << ".." << c.high;
+  t.commitGroup();
+}
+
 TEST_F(TableTest, WalksInKeyOrderAndEditsCurrentRow) {
   for (const char* k : {"C", "A", "D", "B"}) add(k, std::string("n") + k);
   EXPECT_EQ(walk(), (std::vector<std::string>{"A", "B", "C", "D"}));

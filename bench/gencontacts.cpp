@@ -1,0 +1,502 @@
+// Generates realistic contact lists for the import benchmarks.
+//
+//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf]
+//
+// Writes into DIR, for the forms asked for (all three by default):
+//   contacts.csv        comma-delimited, one record per line, no header
+//   contacts.imp        its import specification (kind 1)
+//   contacts-lines.txt  line-per-field, one field per line
+//   contacts-lines.imp  its import specification (kind 0)
+//   contacts.dbf        a dBASE III table (version byte 3)
+//   contacts-dbf.imp    its import specification (kind 2)
+//   columns.sql         CREATE TABLE for the delimited file's columns, with the
+//                       reference column as unique key (for comparisons)
+//
+// Names follow a skewed distribution (common surnames repeat a lot, a long
+// tail of rare ones is made from syllables), with titles, middle initials,
+// suffixes and some names in capitals; companies for about half the records;
+// US and Canadian city lines; dates in three layouts; phones, e-mail
+// addresses, categories and notes.  With --bad-percent P about P in 100
+// lines of the delimited file get one field too many or too few.  The same
+// seed always gives the same files.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ULL + 0x2545F4914F6CDD1DULL) {}
+  std::uint64_t next() {
+    std::uint64_t z = (s_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+  bool chance(int percent) { return below(100) < percent; }
+  double unit() { return static_cast<double>(next() >> 11) / 9007199254740992.0; }
+
+ private:
+  std::uint64_t s_;
+};
+
+// Draws index k of a list with weight 1/(k+1)^s: a few entries dominate.
+class Skewed {
+ public:
+  Skewed(std::size_t n, double s) {
+    double sum = 0;
+    for (std::size_t k = 0; k < n; ++k) cumulative_.push_back(sum += 1.0 / std::pow(k + 1.0, s));
+    for (double& c : cumulative_) c /= sum;
+  }
+  std::size_t draw(Random& r) const {
+    double u = r.unit();
+    std::size_t lo = 0, hi = cumulative_.size() - 1;
+    while (lo < hi) {
+      std::size_t mid = (lo + hi) / 2;
+      if (cumulative_[mid] < u) lo = mid + 1;
+      else hi = mid;
+    }
+    return lo;
+  }
+
+ private:
+  std::vector<double> cumulative_;
+};
+
+const std::vector<std::string_view> kSurnames = {
+    "Smith", "Johnson", "Williams", "Brown", "Jones", "Garcia", "Miller", "Davis", "Rodriguez",
+    "Martinez", "Hernandez", "Lopez", "Gonzalez", "Wilson", "Anderson", "Thomas", "Taylor",
+    "Moore", "Jackson", "Martin", "Lee", "Perez", "Thompson", "White", "Harris", "Sanchez",
+    "Clark", "Ramirez", "Lewis", "Robinson", "Walker", "Young", "Allen", "King", "Wright",
+    "Scott", "Torres", "Nguyen", "Hill", "Flores", "Green", "Adams", "Nelson", "Baker", "Hall",
+    "Rivera", "Campbell", "Mitchell", "Carter", "Roberts", "Gomez", "Phillips", "Evans",
+    "Turner", "Diaz", "Parker", "Cruz", "Edwards", "Collins", "Reyes", "Stewart", "Morris",
+    "Morales", "Murphy", "Cook", "Rogers", "Gutierrez", "Ortiz", "Morgan", "Cooper", "Peterson",
+    "Bailey", "Reed", "Kelly", "Howard", "Ramos", "Kim", "Cox", "Ward", "Richardson", "Watson",
+    "Brooks", "Chavez", "Wood", "James", "Bennett", "Gray", "Mendoza", "Ruiz", "Hughes", "Price",
+    "Alvarez", "Castillo", "Sanders", "Patel", "Myers", "Long", "Ross", "Foster", "Jimenez",
+    "O'Brien", "McDonald", "van der Berg", "MacLeod", "St. John", "De La Cruz", "Tremblay",
+    "Gagnon", "Roy", "Cote", "Bouchard", "Gauthier", "Morin", "Lavoie", "Fortin", "Gagne",
+    "Ouellet", "Pelletier", "Belanger", "Levesque", "Bergeron", "Leblanc", "Paquette", "Girard",
+    "Simard", "Boucher", "Caron", "Beaulieu", "Cloutier", "Dube", "Poirier", "Fournier",
+    "Lapointe", "Leclerc", "Lefebvre", "Poulin", "Thibault", "St-Pierre", "Nadeau", "Martel",
+    "Smith-Jones", "Butler", "Darakjy", "Venere", "Paprocki", "Foller", "Morasca", "Tollner",
+    "Dilliard", "Wieser", "Marrier", "Amigon", "Maclead", "Caldarera", "Ruta", "Albares",
+    "Poquette", "Garufi", "Rim", "Whobrey", "Flosi", "Nicka", "Inouye", "Kolmetz", "Royster",
+    "Slusarski", "Iturbide", "Caudy", "Chui", "Kusko", "Figeroa", "Corrio", "Vocelka", "Stenseth",
+    "Glick", "Sergi", "Shinko", "Stockham", "Ostrosky", "Gillian", "Rulapaugh", "Schemmer",
+    "Oldroyd", "Campain", "Perin", "Ferencz", "Saylors", "Briddick", "Waycott", "Bowley"};
+
+const std::vector<std::string_view> kFirstNames = {
+    "James", "Mary", "John", "Patricia", "Robert", "Jennifer", "Michael", "Linda", "William",
+    "Elizabeth", "David", "Barbara", "Richard", "Susan", "Joseph", "Jessica", "Thomas", "Sarah",
+    "Charles", "Karen", "Christopher", "Nancy", "Daniel", "Lisa", "Matthew", "Betty", "Anthony",
+    "Margaret", "Mark", "Sandra", "Donald", "Ashley", "Steven", "Kimberly", "Paul", "Emily",
+    "Andrew", "Donna", "Joshua", "Michelle", "Kenneth", "Dorothy", "Kevin", "Carol", "Brian",
+    "Amanda", "George", "Melissa", "Edward", "Deborah", "Ronald", "Stephanie", "Timothy",
+    "Rebecca", "Jason", "Sharon", "Jeffrey", "Laura", "Ryan", "Cynthia", "Jacob", "Kathleen",
+    "Gary", "Amy", "Nicholas", "Shirley", "Eric", "Angela", "Jonathan", "Helen", "Stephen",
+    "Anna", "Larry", "Brenda", "Justin", "Pamela", "Scott", "Nicole", "Brandon", "Emma",
+    "Benjamin", "Samantha", "Samuel", "Katherine", "Gregory", "Christine", "Frank", "Debra",
+    "Alexander", "Rachel", "Raymond", "Catherine", "Patrick", "Carolyn", "Jack", "Janet",
+    "Dennis", "Ruth", "Jerry", "Maria", "Josephine", "Art", "Lenna", "Donette", "Simona",
+    "Mitsue", "Leota", "Sage", "Kris", "Minna", "Abel", "Kiley", "Graciela", "Cammy", "Mattie",
+    "Meaghan", "Gladys", "Yuki", "Fletcher", "Bette", "Veronika", "Willard", "Maryann",
+    "Alisha", "Allene", "Chanel", "Ezekiel", "Willow", "Bernardo", "Ammie", "Francine",
+    "Ernie", "Albina", "Alishia", "Solange", "Jose", "Rozella", "Valentine", "Kati", "Youlanda",
+    "Dyan", "Roxane", "Lavera", "Erick", "Fatima", "Jina", "Kanisha", "Emerson", "Blair",
+    "Brock", "Lorrie", "Jean-Pierre", "Marie-Claire", "Andre", "Genevieve"};
+
+const char* const kSyllables[] = {"bar", "ken", "dor", "vel", "mar", "sto", "lin", "ash", "wick",
+                                  "ton", "ber", "gal", "rus", "hol", "quin", "fel", "tra", "mon",
+                                  "sel", "dri", "ova", "ski", "man", "ley", "ford", "ham", "cott",
+                                  "well", "ridge", "son"};
+const char* const kTitles[] = {"Mr.", "Ms.", "Mrs.", "Dr.", "Miss", "Prof.", "Rev."};
+const char* const kSuffixes[] = {"Jr.", "Sr.", "III", "II", "PhD", "MD", "Esq."};
+const char* const kJobs[] = {"President", "Sales Manager", "Owner", "Director of Purchasing",
+                             "Office Manager", "Accountant", "Vice President, Marketing",
+                             "Buyer", "Engineer", "Consultant", "Chief Executive Officer",
+                             "Administrative Assistant"};
+const char* const kCompanyWords[] = {"Benton", "Chanay", "Feltz", "Printing", "Dimensions",
+                                     "Chapman", "Ross", "Morlong", "Commercial", "Press",
+                                     "Truhlar", "Worldwide", "Bolton", "Acme", "Widgets",
+                                     "Pacific", "Atlantic", "Northern", "Maple", "Leaf",
+                                     "Granite", "Valley", "Summit", "Harbor", "Eagle", "Pioneer"};
+const char* const kCompanyEnds[] = {"Inc", "Inc.", "Ltd.", "LLC", "Co", "& Sons", "Corp.",
+                                    "Associates", "Group", "Services", "Supply"};
+const char* const kStreets[] = {"Main", "Oak", "Pine", "Maple", "Cedar", "Elm", "Washington",
+                                "Lake", "Hill", "Park", "Center", "Blue Gum", "Cerritos",
+                                "Blue Ridge", "Sunset", "Church", "King", "Queen", "Yonge",
+                                "Bloor", "Sherbrooke", "Wellington", "Front", "River"};
+const char* const kStreetTypes[] = {"St", "Ave", "Blvd", "Rd", "Dr", "Ln", "Way", "Ct", "Pl"};
+const char* const kUnits[] = {"Suite", "Apt", "Unit", "#", "Ste", "Fl"};
+struct Place { const char* city; const char* state; };
+const Place kUsPlaces[] = {
+    {"New Orleans", "LA"}, {"Brighton", "MI"}, {"Bridgeport", "NJ"}, {"Anchorage", "AK"},
+    {"Hamilton", "OH"}, {"Ashland", "OH"}, {"Chicago", "IL"}, {"San Jose", "CA"},
+    {"Sioux Falls", "SD"}, {"Baltimore", "MD"}, {"Kulpsville", "PA"}, {"Middlesex", "NJ"},
+    {"Gardena", "CA"}, {"San Francisco", "CA"}, {"New York", "NY"}, {"Houston", "TX"},
+    {"Phoenix", "AZ"}, {"Philadelphia", "PA"}, {"San Antonio", "TX"}, {"Dallas", "TX"},
+    {"Austin", "TX"}, {"Columbus", "OH"}, {"Fort Worth", "TX"}, {"Charlotte", "NC"},
+    {"Seattle", "WA"}, {"Denver", "CO"}, {"Boston", "MA"}, {"Nashville", "TN"},
+    {"Salt Lake City", "UT"}, {"St. Louis", "MO"}};
+const Place kCaPlaces[] = {{"Toronto", "ON"},   {"Montreal", "QC"},  {"Vancouver", "BC"},
+                           {"Calgary", "AB"},   {"Ottawa", "ON"},    {"Winnipeg", "MB"},
+                           {"Quebec City", "QC"}, {"Halifax", "NS"}, {"Regina", "SK"},
+                           {"St. John's", "NL"}};
+const char* const kDomains[] = {"example.com", "example.org", "example.net", "mail.example.com",
+                                "post.example.ca"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kNotes[] = {"Met at the spring trade show", "Prefers e-mail",
+                              "Call after 3 pm, not on Fridays", "Referred by a customer",
+                              "Send the new catalogue", "Wants a quote for 200 units, net 30",
+                              "Old address on file; check before mailing",
+                              "Former supplier", "Newsletter list"};
+
+template <std::size_t N>
+const char* pick(Random& r, const char* const (&list)[N]) {
+  return list[r.below(static_cast<int>(N))];
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+std::string digits(Random& r, int n) {
+  std::string s;
+  for (int k = 0; k < n; ++k) s += static_cast<char>('0' + r.below(10));
+  return s;
+}
+
+// The columns of one record, in file order.
+enum Column {
+  Name, JobTitle, Company, Address, CityLine, Country, Phone1, Phone2, Email,
+  Birthday, Since, LastOrder, Category, Notes, Ref, ColumnCount
+};
+struct ColumnSpec {
+  const char* field;    // dBASE column name (10 characters at most)
+  const char* assign;   // what the import specification assigns it to
+  int datecode;         // date format code, -1 for none
+  char dbtype;          // dBASE type
+  int width;            // dBASE width
+};
+const ColumnSpec kColumns[ColumnCount] = {
+    {"NAME", "x2firstlast", -1, 'C', 50},     {"JOBTITLE", "Title", -1, 'C', 40},
+    {"COMPANY", "Company", -1, 'C', 50},      {"ADDRESS", "x8addr1&2", -1, 'C', 70},
+    {"CITYLINE", "x5citystatezip", -1, 'C', 45}, {"COUNTRY", "Country", -1, 'C', 20},
+    {"PHONE1", "Phone1", -1, 'C', 16},        {"PHONE2", "Phone2", -1, 'C', 16},
+    {"EMAIL", "Email", -1, 'C', 60},          {"BIRTHDAY", "Date1", 4, 'D', 8},
+    {"SINCE", "Date2", 2, 'C', 10},           {"LASTORDER", "Date3", 12, 'C', 11},
+    {"CATEGORY", "Category", -1, 'C', 8},     {"NOTES", "Memo", -1, 'C', 60},
+    {"REF", "x1notused", -1, 'C', 10}};
+
+struct Record {
+  std::string v[ColumnCount];
+  int y = 0, m = 0, d = 0;  // the birthday, for the dBASE date column
+};
+
+class Generator {
+ public:
+  explicit Generator(std::uint64_t seed) : r_(seed), surnames_(kSurnames.size(), 1.1),
+                                           firsts_(kFirstNames.size(), 0.9) {}
+
+  void make(long long index, Record& rec) {
+    std::string last = surname();
+    std::string first(kFirstNames[firsts_.draw(r_)]);
+    std::string name;
+    if (r_.chance(35)) name += std::string(pick(r_, kTitles)) + " ";
+    name += first;
+    if (r_.chance(30)) name += std::string(" ") + static_cast<char>('A' + r_.below(26)) + ".";
+    name += " " + last;
+    if (r_.chance(6)) name += std::string(" ") + pick(r_, kSuffixes);
+    bool capitals = r_.chance(12);  // some lists arrive in capitals
+    rec.v[Name] = capitals ? upper(name) : name;
+
+    rec.v[Company].clear();
+    rec.v[JobTitle].clear();
+    if (r_.chance(50)) {
+      std::string c = pick(r_, kCompanyWords);
+      if (r_.chance(40)) c += std::string(" ") + pick(r_, kCompanyWords);
+      else if (r_.chance(30)) c = last + (r_.chance(50) ? ", " + surname() : std::string(""));
+      c += std::string(" ") + pick(r_, kCompanyEnds);
+      rec.v[Company] = capitals ? upper(c) : c;
+      if (r_.chance(70)) rec.v[JobTitle] = pick(r_, kJobs);
+    }
+
+    std::string street = std::to_string(1 + r_.below(r_.chance(20) ? 99999 : 999));
+    if (r_.chance(10)) street += std::string(" ") + (r_.chance(50) ? "N" : "W");
+    street += std::string(" ") + pick(r_, kStreets) + " " + pick(r_, kStreetTypes);
+    if (r_.chance(25)) street += std::string(r_.chance(50) ? ", " : " ") + pick(r_, kUnits) + " " +
+                                 std::to_string(1 + r_.below(400));
+    rec.v[Address] = capitals ? upper(street) : street;
+
+    if (r_.chance(85)) {
+      const Place& p = kUsPlaces[r_.below(static_cast<int>(std::size(kUsPlaces)))];
+      std::string zip = digits(r_, 5);
+      if (r_.chance(15)) zip += "-" + digits(r_, 4);
+      rec.v[CityLine] = std::string(p.city) + ", " + p.state + " " + zip;
+      rec.v[Country] = r_.chance(10) ? "USA" : "";
+    } else {
+      const Place& p = kCaPlaces[r_.below(static_cast<int>(std::size(kCaPlaces)))];
+      auto letter = [&] { return static_cast<char>('A' + r_.below(26)); };
+      auto digit = [&] { return static_cast<char>('0' + r_.below(10)); };
+      std::string post{letter(), digit(), letter(), ' ', digit(), letter(), digit()};
+      rec.v[CityLine] = std::string(p.city) + ", " + p.state + " " + post;
+      rec.v[Country] = "Canada";
+    }
+    if (capitals) rec.v[CityLine] = upper(rec.v[CityLine]);
+
+    std::string area = std::to_string(201 + r_.below(780));
+    rec.v[Phone1] = r_.chance(50) ? "(" + area + ") " + digits(r_, 3) + "-" + digits(r_, 4)
+                                  : area + "-" + digits(r_, 3) + "-" + digits(r_, 4);
+    rec.v[Phone2] = r_.chance(30) ? area + "-" + digits(r_, 3) + "-" + digits(r_, 4) : "";
+    std::string local;
+    for (char c : lower(first + "." + last))
+      if ((c >= 'a' && c <= 'z') || c == '.') local += c;
+    rec.v[Email] = r_.chance(80) ? local + "@" + pick(r_, kDomains) : "";
+
+    rec.y = 1930 + r_.below(75), rec.m = 1 + r_.below(12), rec.d = 1 + r_.below(28);
+    char buf[32];
+    if (r_.chance(85)) {
+      std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", rec.m, rec.d, rec.y);
+      rec.v[Birthday] = buf;
+    } else {
+      rec.v[Birthday].clear();
+      rec.y = 0;
+    }
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", 1990 + r_.below(35), 1 + r_.below(12),
+                  1 + r_.below(28));
+    rec.v[Since] = buf;
+    std::snprintf(buf, sizeof buf, "%02d %s %04d", 1 + r_.below(28), kMonths[r_.below(12)],
+                  2015 + r_.below(10));
+    rec.v[LastOrder] = r_.chance(60) ? buf : "";
+
+    std::string cat;
+    for (int k = r_.below(4); k > 0; --k)
+      cat += static_cast<char>(r_.chance(80) ? 'a' + r_.below(26) : '0' + r_.below(5));
+    rec.v[Category] = cat;
+    rec.v[Notes] = r_.chance(40) ? pick(r_, kNotes) : "";
+    std::snprintf(buf, sizeof buf, "C%08lld", index + 1);
+    rec.v[Ref] = buf;
+  }
+
+  Random& random() { return r_; }
+
+ private:
+  std::string surname() {
+    if (r_.chance(30)) {  // the long tail of rare names
+      std::string s;
+      for (int k = 2 + r_.below(2); k > 0; --k) s += pick(r_, kSyllables);
+      s[0] = static_cast<char>(s[0] - 'a' + 'A');
+      return s;
+    }
+    return std::string(kSurnames[surnames_.draw(r_)]);
+  }
+  Random r_;
+  Skewed surnames_, firsts_;
+};
+
+// A value of the delimited file: quoted when it holds a comma.
+void csvvalue(std::string& line, const std::string& v) {
+  if (v.find(',') == std::string::npos) {
+    line += v;
+  } else {
+    line += '"';
+    line += v;
+    line += '"';
+  }
+}
+
+class Output {
+ public:
+  Output(const std::string& path) : path_(path), f_(std::fopen(path.c_str(), "wb")) {
+    if (!f_) {
+      std::perror(path.c_str());
+      std::exit(1);
+    }
+    std::setvbuf(f_, nullptr, _IOFBF, 1 << 20);
+  }
+  ~Output() {
+    if (f_ && std::fclose(f_) != 0) {
+      std::perror(path_.c_str());
+      std::exit(1);
+    }
+  }
+  void put(std::string_view s) { std::fwrite(s.data(), 1, s.size(), f_); }
+  void at(long offset) { std::fseek(f_, offset, SEEK_SET); }
+
+ private:
+  std::string path_;
+  std::FILE* f_;
+};
+
+// The 422-line specification: kind, 210 slots, pivot, 210 date codes.
+void writespec(const std::string& path, int kind) {
+  Output out(path);
+  out.put(std::to_string(kind) + "\r\n");
+  for (int i = 0; i < 210; ++i) out.put(std::string(i < ColumnCount ? kColumns[i].assign : "") + "\r\n");
+  out.put("20\r\n");
+  for (int i = 0; i < 210; ++i)
+    out.put(std::to_string(i < ColumnCount ? kColumns[i].datecode : -1) + "\r\n");
+}
+
+void le16(char* p, unsigned v) { p[0] = char(v & 0xff), p[1] = char((v >> 8) & 0xff); }
+void le32(char* p, unsigned long v) {
+  for (int k = 0; k < 4; ++k) p[k] = char((v >> (8 * k)) & 0xff);
+}
+
+class DbfWriter {
+ public:
+  explicit DbfWriter(const std::string& path) : out_(path) {
+    recordLength_ = 1;
+    for (const auto& c : kColumns) recordLength_ += c.width;
+    header(0);
+  }
+  void add(const Record& rec) {
+    std::string row(static_cast<std::size_t>(recordLength_), ' ');
+    std::size_t at = 1;
+    for (int i = 0; i < ColumnCount; ++i) {
+      const ColumnSpec& c = kColumns[i];
+      std::string v = rec.v[i];
+      if (c.dbtype == 'D') {
+        char buf[16] = "        ";
+        if (rec.y) std::snprintf(buf, sizeof buf, "%04d%02d%02d", rec.y, rec.m, rec.d);
+        v = buf;
+      }
+      row.replace(at, std::min<std::size_t>(v.size(), static_cast<std::size_t>(c.width)), v, 0,
+                  static_cast<std::size_t>(c.width));
+      at += static_cast<std::size_t>(c.width);
+    }
+    out_.put(row);
+    ++count_;
+  }
+  void finish() {
+    out_.put("\x1a");
+    out_.at(0);
+    header(count_);
+  }
+
+ private:
+  void header(unsigned long records) {
+    char h[32] = {};
+    h[0] = 0x03;
+    h[1] = 125, h[2] = 1, h[3] = 1;
+    le32(h + 4, records);
+    le16(h + 8, 32u * (ColumnCount + 1) + 1u);
+    le16(h + 10, static_cast<unsigned>(recordLength_));
+    out_.put(std::string_view(h, 32));
+    for (const auto& c : kColumns) {
+      char d[32] = {};
+      std::strncpy(d, c.field, 10);
+      d[11] = c.dbtype;
+      d[16] = static_cast<char>(c.width);
+      out_.put(std::string_view(d, 32));
+    }
+    out_.put("\r");
+  }
+  Output out_;
+  int recordLength_;
+  unsigned long count_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long records = 1000;
+  std::uint64_t seed = 1;
+  int badPercent = 0;
+  std::string out, forms = "csv,lines,dbf";
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "gencontacts: %s needs a value\n", a.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--records") records = std::atoll(value().c_str());
+    else if (a == "--seed") seed = std::strtoull(value().c_str(), nullptr, 10);
+    else if (a == "--bad-percent") badPercent = std::atoi(value().c_str());
+    else if (a == "--out") out = value();
+    else if (a == "--forms") forms = value();
+    else {
+      std::fprintf(stderr,
+                   "usage: gencontacts --records N --out DIR [--seed S] [--bad-percent P]"
+                   " [--forms csv,lines,dbf]\n");
+      return 2;
+    }
+  }
+  if (out.empty() || records < 1) {
+    std::fprintf(stderr, "gencontacts: --out DIR and --records N (at least 1) are required\n");
+    return 2;
+  }
+  bool csv = forms.find("csv") != std::string::npos;
+  bool lines = forms.find("lines") != std::string::npos;
+  bool dbf = forms.find("dbf") != std::string::npos;
+
+  Generator gen(seed);
+  Random badRandom(seed ^ 0xBADBADULL);
+  Record rec;
+  {
+    std::unique_ptr<Output> csvOut, linesOut;
+    std::unique_ptr<DbfWriter> dbfOut;
+    if (csv) csvOut = std::make_unique<Output>(out + "/contacts.csv");
+    if (lines) linesOut = std::make_unique<Output>(out + "/contacts-lines.txt");
+    if (dbf) dbfOut = std::make_unique<DbfWriter>(out + "/contacts.dbf");
+    std::string line;
+    for (long long n = 0; n < records; ++n) {
+      gen.make(n, rec);
+      if (csvOut) {
+        line.clear();
+        // The first line fixes the field count, so it is always well formed.
+        int bad = n > 0 && badRandom.chance(badPercent) ? (badRandom.chance(50) ? 1 : -1) : 0;
+        int columns = ColumnCount + (bad < 0 ? -1 : 0);
+        for (int i = 0; i < columns; ++i) {
+          if (i) line += ',';
+          csvvalue(line, rec.v[i]);
+        }
+        if (bad > 0) line += ",extra";
+        line += "\r\n";
+        csvOut->put(line);
+      }
+      if (linesOut) {
+        line.clear();
+        for (int i = 0; i < ColumnCount; ++i) line += rec.v[i] + "\r\n";
+        linesOut->put(line);
+      }
+      if (dbfOut) dbfOut->add(rec);
+    }
+    if (dbfOut) dbfOut->finish();
+  }
+  if (csv) writespec(out + "/contacts.imp", 1);
+  if (lines) writespec(out + "/contacts-lines.imp", 0);
+  if (dbf) writespec(out + "/contacts-dbf.imp", 2);
+  {
+    Output sql(out + "/columns.sql");
+    std::string s = "CREATE TABLE contacts (";
+    for (int i = 0; i < ColumnCount; ++i) {
+      if (i) s += ", ";
+      s += kColumns[i].field;
+      s += i == Ref ? " TEXT NOT NULL PRIMARY KEY" : " TEXT";
+    }
+    sql.put(s + ");\n");
+  }
+  return 0;
+}
