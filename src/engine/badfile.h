@@ -1,9 +1,12 @@
 // The bad-record file BAD.CSV: the delimited source lines that are not
 // records, for the user to mend and import later.
 //
-// Contract.  `WriteBadRecord` writes one rejected line, byte for byte as the
-// source file has it (tabs and control characters kept, no line-end
-// characters of the source), followed by CR LF.  The first line written in a
+// Contract.  `WriteBadRecord` writes one rejected line, character for
+// character as the source file has it (tabs and control characters kept, no
+// line-end characters of the source), followed by CR LF.  The file is UTF-8:
+// a UTF-8 or ASCII source's lines come out byte for byte; a Windows-1252 or
+// UTF-16 source's lines come out as the same characters in UTF-8 (without a
+// byte-order mark), which is what the reader hands on.  The first line written in a
 // run opens the BadFile slot and creates the file afresh (an older file of
 // the same name is emptied); a run without bad lines leaves an older file as
 // it was.  Each line reaches the operating system in one write, so the file
