@@ -177,9 +177,11 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent)
   connect(btAssign_, &QPushButton::clicked, this, &TFrmascii::btAssignClick);
   connect(FieldNames_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { FieldNamesClick(FieldNames_->row(item)); });
-  // Moving through the list with the keyboard picks an entry as a click does.
-  connect(FieldNames_, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) FieldNamesClick(row);
+  // Moving through the list with the keyboard picks an entry as a click does
+  // (the focus alone only puts the cursor on the first entry, unselected).
+  connect(FieldNames_, &QListWidget::itemSelectionChanged, this, [this] {
+    const auto items = FieldNames_->selectedItems();
+    if (!items.isEmpty()) FieldNamesClick(FieldNames_->row(items.first()));
   });
   connect(FieldNames_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { FieldNamesDblClick(FieldNames_->row(item)); });

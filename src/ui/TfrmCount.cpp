@@ -61,15 +61,15 @@ void TfrmCount::doit(Wizard& wizard, RandomDialog& dialog) {
   showcount(0);
   show();
   raise();
-  QApplication::processEvents();
+  // The first line lets input run at once (the window is painted and a Cancel
+  // already on its way is seen); after that at most every kInputMillis.
   QElapsedTimer sinceInput;
-  sinceInput.start();
   CountProgress progress;
   progress.show = [this](int lines) { showcount(lines); };
   progress.letInputRun = [&sinceInput] {
-    if (sinceInput.elapsed() < kInputMillis) return;
+    if (sinceInput.isValid() && sinceInput.elapsed() < kInputMillis) return;
     QApplication::processEvents();
-    sinceInput.restart();
+    sinceInput.start();
   };
   wizard.countrecords(dialog, progress);
 }
