@@ -10,24 +10,9 @@
 #include "parse/errors.h"
 #include "parse/text.h"
 #include "store/sampledata.h"
+#include "support/fakes.h"
 
-namespace {
 using namespace vesper;
-struct Quiet : Messages {
-  void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
-};
-struct StillClock : Clock {
-  LocalTime now() override { return {}; }
-  std::int64_t ticks() override { return 0; }
-};
-struct PlentyDisk : Disk {
-  long long freeSpace(const std::string&) override { return 1LL << 40; }
-};
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path =
@@ -37,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  Quiet messages;
-  StillClock clock;
-  PlentyDisk disk;
+  testing::QuietMessages messages;
+  testing::FixedClock clock;
+  testing::FixedDisk disk;
   ImportState state(messages, clock, disk);
   try {
     ReadSpecFile(state, path, fields);

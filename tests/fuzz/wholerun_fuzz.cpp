@@ -14,26 +14,17 @@
 #include "engine/importrun.h"
 #include "source/delimited.h"
 #include "store/sampledata.h"
+#include "support/fakes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace vesper;
 
-struct Quiet : Messages {
-  void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
-};
 struct StillClock : Clock {
   std::int64_t t = 0;
   LocalTime now() override { return {2026, 12, 7, 12, 0, 0, 0}; }
   std::int64_t ticks() override { return t += 7; }
-};
-struct PlentyDisk : Disk {
-  long long freeSpace(const std::string&) override { return 1LL << 40; }
 };
 struct Yes : RunView {
   bool askabort() override { return true; }
@@ -66,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(source, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
   }
-  Quiet messages;
+  testing::QuietMessages messages;
   StillClock clock;
-  PlentyDisk disk;
+  testing::FixedDisk disk;
   ImportState state(messages, clock, disk);
   SourceTable table;
   SourceIdentity id = IdentifySource(state, source.string(), table);
