@@ -33,6 +33,7 @@
 #include "ui/TfrmCount.h"
 #include "ui/TfrmDoimp.h"
 #include "ui/TfrmRandom.h"
+#include "ui/help.h"
 
 namespace fs = std::filesystem;
 using namespace vesper;
@@ -377,6 +378,7 @@ class FormsTest : public QObject {
           QVERIFY2(rb, qPrintable(c));
           QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(6, rb->height() / 2));
         }
+        QCOMPARE(helptopic(child<QWidget>(&form, "SpinEdit1")), 2300);
         auto* box = child<QWidget>(&form, "SpinEdit1")->findChild<QLineEdit*>();
         QCOMPARE(box->text(), QString("20"));
         if (pivot != "=") {
@@ -466,6 +468,11 @@ class FormsTest : public QObject {
       QCOMPARE(texts(list), QStringList({"LastName: Last1", "FirstName: First1", "City: City1"}));
       QVERIFY(child<QWidget>(&d, "Panel1")->isVisible());
       QVERIFY(!child<QWidget>(&d, "Panel2")->isVisible());
+      const std::pair<const char*, int> topics[] = {
+          {"datalist", 800}, {"CheckBox1", 2350}, {"btAcceptOne", 2350}, {"btReject", 2350},
+          {"btAll", 2350},   {"btRandom", 2350},  {"btCancel", 2350},    {"bt2Cancel", 2350},
+          {"btHelp", 2309}};
+      for (auto [name, topic] : topics) QCOMPARE(helptopic(child<QWidget>(&d, name)), topic);
       click(&d, "btReject");
       QCOMPARE(texts(list).first(), QString("LastName: Last2"));
       QCOMPARE(label(&d, "lblRejected"), QString("1"));
