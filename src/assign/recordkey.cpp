@@ -45,13 +45,27 @@ RecordKeyTime nextrecordkeytime(RecordKeyTime t) {
 std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
   int year, month, day;
   decodedate(t.day, year, month, day);
-  char pieces[32];
   long step = t.step % RecordKeyStepsPerDay;
   if (step < 0) step += RecordKeyStepsPerDay;
-  std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", year % 100, month, day, step);
   std::string key;
-  for (char c : std::string(namepiece) + pieces)
+  key.reserve(namepiece.size() + 13);
+  for (char c : namepiece)
     if (c != ' ') key += upperchar(c);
+  int yy = year % 100;
+  if (yy < 0) {  // years before 1 have no two-digit form of their own
+    char pieces[32];
+    std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", yy, month, day, step);
+    return key + pieces;
+  }
+  char pieces[13];
+  auto put = [&](int at, long value, int width) {
+    for (int k = width - 1; k >= 0; --k, value /= 10) pieces[at + k] = static_cast<char>('0' + value % 10);
+  };
+  put(0, yy, 2);
+  put(2, month, 2);
+  put(4, day, 2);
+  put(6, step, 7);
+  key.append(pieces, 13);
   return key;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/importrun.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "parse/daycount.h"
@@ -107,6 +108,13 @@ std::string ImportRun::fieldvalue(int i) {
   return GetDelimitedField(state_.RecordBuffer.text, state_.RecordBuffer.count, i);
 }
 
+std::string ImportRun::splitvalue(int i) const {
+  if (i < 1 || i > static_cast<int>(split_.size())) return {};
+  std::string v = CleanValue(split_[static_cast<std::size_t>(i - 1)]);
+  std::replace(v.begin(), v.end(), kJoinedComma, ',');
+  return v;
+}
+
 void ImportRun::listfields() {
   lines_.clear();
   int n = std::min(state_.SourceFieldCount, kMaxSourceFields);
@@ -179,7 +187,12 @@ bool ImportRun::transfer() {
   long long failedBefore = transfer_->failures;
   bool stored = false;
   try {
-    stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); }, summary_.read);
+    if (state_.SourceType == kDelimited || state_.SourceType == kLinePerField) {
+      split_ = SplitDelimitedLine(state_.RecordBuffer.view());
+      stored = transfer_->importonerecord([this](int i) { return splitvalue(i); }, summary_.read);
+    } else {
+      stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); }, summary_.read);
+    }
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;

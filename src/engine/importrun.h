@@ -101,6 +101,7 @@ class ImportRun {
   void shownextdbaserecord();
   void listfields();
   std::string fieldvalue(int i);
+  std::string splitvalue(int i) const;
   bool readnextdelimited();
   void importallascii();
   void importalldelimited();
@@ -126,6 +127,9 @@ class ImportRun {
   bool pendingMixed_ = false;
 
   std::vector<std::string> lines_;
+  // The fields of the text record being transferred, split once for all its
+  // values (raw, as GetDelimitedField finds them before cleaning).
+  std::vector<std::string_view> split_;
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;

@@ -75,8 +75,14 @@ RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings 
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty() || iscombinedcode(e)) continue;
-    slots_[i].position = contact_.findField(e);
-    if (slots_[i].position >= 0) slots_[i].firstname = contact_.fieldName(slots_[i].position) == "FirstName";
+    Slot& slot = slots_[i];
+    slot.position = contact_.findField(e);
+    if (slot.position >= 0) slot.firstname = contact_.fieldName(slot.position) == "FirstName";
+    std::string u = uppertext(e);
+    slot.rule = u == "STATE" || u == "COUNTRY" ? CaseRule::MixedIfLonger
+                : u == "ZIP" || u == "HONOR"   ? CaseRule::Kept
+                                               : CaseRule::Mixed;
+    slot.category = sametext(e, "Category");
   }
   memo_ = lookup("memo");
   db_ = lookup("DB");
@@ -96,11 +102,15 @@ std::string RecordTransfer::textat(int position) const {
   return position >= 0 ? contact_.asText(position) : std::string();
 }
 
-int RecordTransfer::exactposition(const std::string& name) const {
+int RecordTransfer::exactposition(const std::string& name) {
+  auto known = exact_.find(name);
+  if (known != exact_.end()) return known->second;
+  int found = -1;
   int n = std::min(state_.TargetFieldCount, contact_.fieldCount());
-  for (int p = 0; p < n; ++p)
-    if (contact_.fieldName(p) == name) return p;
-  return -1;
+  for (int p = 0; p < n && found < 0; ++p)
+    if (contact_.fieldName(p) == name) found = p;
+  exact_.emplace(name, found);
+  return found;
 }
 
 void RecordTransfer::setderived(const std::string& name, const std::string& value) {
@@ -130,13 +140,12 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
   int p = slot.position;
   switch (contact_.fieldType(p)) {
     case FieldType::Alpha: {
-      std::string u = uppertext(e);
-      if (u == "STATE" || u == "COUNTRY") {
+      if (slot.rule == CaseRule::MixedIfLonger) {
         if (textlength(v) > 3) v = mixedcase(mixed, v);
-      } else if (u != "ZIP" && u != "HONOR") {
+      } else if (slot.rule == CaseRule::Mixed) {
         v = mixedcase(mixed, v);
       }
-      if (sametext(e, "Category")) v = cleancategory(v);
+      if (slot.category) v = cleancategory(v);
       contact_.setText(p, v);
       break;
     }
@@ -243,6 +252,8 @@ void RecordTransfer::storewithkey(long long record) {
       contact_.store();
       rememberkey(piece, t, now);
       return;
+    } catch (const TableUnavailable&) {
+      throw;  // no other key can cure it
     } catch (const EngineError& e) {
       lasterror = e.what();
       t = afterlastkey(piece, t);

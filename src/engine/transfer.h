@@ -68,16 +68,20 @@ class RecordTransfer {
   void appendfield(const std::string& name, const std::string& value);
 
  private:
+  // How a text value of a direct assignment is cased, by the field's name.
+  enum class CaseRule { Mixed, MixedIfLonger, Kept };  // others; State, Country; Zip, Honor
   struct Slot {
     int position = -1;      // contact field of a direct assignment (-1 missing)
     bool firstname = false; // the table spells it exactly "FirstName"
+    CaseRule rule = CaseRule::Mixed;
+    bool category = false;  // the assignment names "Category"
   };
   void buildrow(const Fetch& fetch);
   void writedirect(int i, const Slot& slot, std::string value);
   void expandcombined(const std::string& code, const std::string& value);
   void makemailblock();
   void storewithkey(long long record);
-  int exactposition(const std::string& name) const;
+  int exactposition(const std::string& name);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
   std::string textat(int position) const;
 
@@ -98,6 +102,8 @@ class RecordTransfer {
   // of the clock) costs one refused store: the next step is then taken after
   // the newest key of the piece in the table.
   std::unordered_map<std::string, RecordKeyTime> keysAhead_;
+  // Positions found by exact name (the derived fields are few).
+  std::unordered_map<std::string, int> exact_;
   std::size_t purgeAt_;
   void rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now);
   RecordKeyTime afterlastkey(const std::string& piece, RecordKeyTime tried);

@@ -9,6 +9,19 @@ namespace {
 // Replacement passes per line: a placeholder written more often than this on
 // one line keeps its later occurrences.
 constexpr int kFillPasses = 4;
+
+// Where `key` first occurs in `text`, ASCII letter case ignored.
+std::size_t findnocase(std::string_view text, std::string_view key) {
+  if (key.size() > text.size()) return std::string_view::npos;
+  const char first = lowerchar(key[0]);
+  for (std::size_t i = 0; i + key.size() <= text.size(); ++i) {
+    if (lowerchar(text[i]) != first) continue;
+    std::size_t k = 1;
+    while (k < key.size() && lowerchar(text[i + k]) == lowerchar(key[k])) ++k;
+    if (k == key.size()) return i;
+  }
+  return std::string_view::npos;
+}
 }  // namespace
 
 std::string_view AddressTemplates::byfield(std::string_view field) const {
@@ -61,11 +74,11 @@ std::string fillplaceholders(std::string_view line, const PlaceholderTable& tabl
   for (int pass = 0; pass < kFillPasses && out.find('<') != std::string::npos; ++pass) {
     for (const Placeholder& p : table) {
       if (p.key.empty()) continue;  // an empty key would match everywhere
-      // ASCII lower case keeps every byte in place, so positions carry over.
-      const std::size_t at = lowertext(out).find(lowertext(p.key));
+      const std::size_t at = findnocase(out, p.key);
       if (at == std::string::npos) continue;
       out.replace(at, p.key.size(), p.value);
-      out = cuttext(out, kTemplateLineCapacity);
+      // A text of no more bytes than the capacity has no more characters either.
+      if (out.size() > kTemplateLineCapacity) out = cuttext(out, kTemplateLineCapacity);
     }
   }
   return out;

@@ -8,6 +8,7 @@ inline bool iscontinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 }  // namespace
 
 std::string cuttext(std::string_view text, std::size_t n) {
+  if (text.size() <= n) return std::string(text);  // no more characters than bytes
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (iscontinuation(static_cast<unsigned char>(text[i]))) continue;

@@ -222,16 +222,37 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
     bool endOfLine = next < 0 || next == kCtrlZ || next == '\r' || (next == '\n' && c != '\r');
     if (endOfLine || line.count >= kLineCapacity) return;
     prev = c;
+    if (frontEnd || slot.writing || slot.fd < 0) continue;
+    // The rest of the line straight from the read-ahead buffer, as long as the
+    // character after the one taken is there to tell whether the line ends.
+    const char* b = slot.buffer.data();
+    const std::size_t from = slot.pos, last = slot.len - 1;
+    std::size_t p = from;
+    bool ended = false;
+    while (p < last && line.count < kLineCapacity) {
+      const char d = b[p++];
+      line.text[line.count++] = static_cast<unsigned char>(d) < 32 ? ' ' : d;
+      const char n = b[p];
+      if (n == kCtrlZ || n == '\r' || (n == '\n' && d != '\r')) {
+        ended = true;
+        break;
+      }
+    }
+    line.raw.append(b + from, p - from);
+    slot.pos = p;
+    if (ended || line.count >= kLineCapacity) return;
   }
 }
 
 std::string CleanValue(std::string_view text) {
-  std::string v = trimleft(trimright(text));
+  std::string_view v = text;
+  while (!v.empty() && istrailingblank(v.back())) v.remove_suffix(1);
+  while (!v.empty() && isleadingblank(v.front())) v.remove_prefix(1);
   if (!v.empty() && v.front() == '"') {
-    v.erase(0, 1);
-    if (!v.empty() && v.back() == '"') v.pop_back();
+    v.remove_prefix(1);
+    if (!v.empty() && v.back() == '"') v.remove_suffix(1);
   }
-  return v;
+  return std::string(v);
 }
 
 }  // namespace vesper

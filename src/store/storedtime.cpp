@@ -17,6 +17,14 @@ std::string trimmed(std::string_view s) {
 }
 }  // namespace
 
+namespace {
+// Writes `value` (0 .. 10^width - 1) as `width` digits with leading zeros.
+char* putdigits(char* p, int value, int width) {
+  for (int k = width - 1; k >= 0; --k, value /= 10) p[k] = static_cast<char>('0' + value % 10);
+  return p + width;
+}
+}  // namespace
+
 std::string datetext(double datetime) {
   int days;
   double fraction;
@@ -24,8 +32,16 @@ std::string datetext(double datetime) {
   int y, m, d;
   decodedate(days, y, m, d);
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-  return buf;
+  if (y < 0 || y > 9999 || m < 0 || m > 99 || d < 0 || d > 99) {
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+  }
+  char* p = putdigits(buf, y, 4);
+  *p++ = '-';
+  p = putdigits(p, m, 2);
+  *p++ = '-';
+  p = putdigits(p, d, 2);
+  return std::string(buf, p);
 }
 
 std::string timetext(double datetime) {
@@ -35,8 +51,16 @@ std::string timetext(double datetime) {
   int h, mi, s, ms;
   decodetime(fraction, h, mi, s, ms);
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, s);
-  return buf;
+  if (h < 0 || h > 99 || mi < 0 || mi > 99 || s < 0 || s > 99) {
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, s);
+    return buf;
+  }
+  char* p = putdigits(buf, h, 2);
+  *p++ = ':';
+  p = putdigits(p, mi, 2);
+  *p++ = ':';
+  p = putdigits(p, s, 2);
+  return std::string(buf, p);
 }
 
 std::string timestamptext(double datetime) { return datetext(datetime) + " " + timetext(datetime); }

@@ -218,7 +218,7 @@ struct Table::Impl {
         if (k >= 0 && pending[i].kind == Cell::Null) {
           assigned[k] = nextAuto[k];
           sqlite3_bind_int64(s, i + 1, assigned[k]);
-        } else {
+        } else if (pending[i].kind != Cell::Null) {  // reset() left every parameter NULL
           bind(s, i + 1, pending[i]);
         }
       }
