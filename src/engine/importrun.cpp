@@ -196,13 +196,11 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    summary_.stoppedByError = true;
-    state_.ImportStopped = true;
-    state_.messages.errorMessage(std::string(e.what()) + " The import stops here; the " +
-                                 std::to_string(state_.AcceptedCount) +
-                                 " contacts stored before are kept.");
+    if (groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
+    stoponerror(e.what());
     return false;
   }
+  if (stored && contact_.inGroup()) ++groupRows_;
   if (stored)
     ++summary_.imported;
   else if (transfer_->failures > failedBefore)
@@ -255,7 +253,7 @@ void ImportRun::batchstart() {
   batch_ = true;
   view_.statuschanged();
   lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
-  contact_.beginGroup();
+  opengroup();
   switch (state_.SourceType) {
     case kLinePerField: importallascii(); break;
     case kDelimited: importalldelimited(); break;
@@ -272,6 +270,12 @@ bool ImportRun::cancelcheck() {
 }
 
 void ImportRun::drawandtransfer() {
+  if (state_.ImportStopped) {
+    // Stopped while this record was read (the table could not be written):
+    // it stays in the source, untouched, like every record after it.
+    --summary_.read;
+    return;
+  }
   if (DrawForRecord(state_))
     transfer();
   else
@@ -303,12 +307,14 @@ void ImportRun::importallascii() {
 
 void ImportRun::importalldbase() {
   SourceTableFile* file = source_.file();
+  bool counted = true;  // the row on display was counted when it was shown
   while (file && !file->atEnd() && !state_.ImportStopped) {
     if (cancelcheck()) break;
+    if (!counted) ++summary_.read;
     state_.RecomputeFraction();
     drawandtransfer();
     file->next();
-    if (!file->atEnd()) ++summary_.read;
+    counted = false;
     pace();
   }
   quitimport();
@@ -334,10 +340,43 @@ void ImportRun::pace() {
 
 void ImportRun::commitgroup() {
   if (!contact_.isOpen() || !contact_.inGroup()) return;
-  contact_.commitGroup();
+  try {
+    contact_.commitGroup();
+  } catch (const EngineError& e) {
+    contact_.rollbackGroup();
+    losegroup();
+    stoponerror(e.what());
+    return;
+  }
+  groupRows_ = 0;
   sinceCommit_ = 0;
   lastCommit_ = state_.clock.ticks();
-  if (batch_ && !state_.ImportStopped) contact_.beginGroup();
+  opengroup();
+}
+
+void ImportRun::opengroup() {
+  if (!batch_ || state_.ImportStopped || contact_.inGroup()) return;
+  try {
+    contact_.beginGroup();
+  } catch (const EngineError& e) {
+    stoponerror(e.what());
+  }
+}
+
+void ImportRun::losegroup() {
+  // The rows stored since the group began never reached the table.
+  state_.AcceptedCount -= static_cast<int>(groupRows_);
+  summary_.imported -= groupRows_;
+  summary_.failed += groupRows_;
+  groupRows_ = 0;
+}
+
+void ImportRun::stoponerror(const std::string& what) {
+  summary_.stoppedByError = true;
+  state_.ImportStopped = true;
+  state_.messages.errorMessage(what + " The import stops here; the " +
+                               std::to_string(state_.AcceptedCount) +
+                               " contacts stored before are kept.");
 }
 
 void ImportRun::updatestatus() { view_.statuschanged(); }
@@ -345,7 +384,8 @@ void ImportRun::updatestatus() { view_.statuschanged(); }
 // --- the end ---
 
 void ImportRun::closeall() {
-  if (contact_.isOpen() && contact_.inGroup()) contact_.commitGroup();
+  batch_ = false;
+  commitgroup();
   CloseSlot(state_.BadFile);
   CloseSlot(state_.SourceFile);
   contact_.close();

@@ -113,6 +113,9 @@ class ImportRun {
   void updatestatus();
   void pace();          // events, counters and commits in a batch
   void commitgroup();
+  void opengroup();
+  void losegroup();
+  void stoponerror(const std::string& what);
   void quitimport();
   void finished();
   void closeall();
@@ -137,6 +140,7 @@ class ImportRun {
   RunSummary summary_;
   std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
   int sinceEvents_ = 0, sinceCommit_ = 0;
+  long long groupRows_ = 0;  // rows stored in the open group
 };
 
 }  // namespace vesper

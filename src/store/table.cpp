@@ -277,6 +277,16 @@ void Table::commitGroup() {
   d.groupDepth = 0;
 }
 
+void Table::rollbackGroup() {
+  checked(0);
+  Impl& d = *d_;
+  if (d.groupDepth == 0) return;
+  if (!sqlite3_get_autocommit(d.db)) execsql(d.db, "ROLLBACK");
+  d.groupDepth = 0;
+  d.nextAuto.clear();
+  d.orderValid = false;
+}
+
 bool Table::inGroup() const { return d_->groupDepth > 0; }
 
 const Cell& Table::cell(int position) const {

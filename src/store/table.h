@@ -118,6 +118,8 @@ class Table {
 
   void beginGroup();
   void commitGroup();
+  // Discards the open group's rows (after a commit that could not finish).
+  void rollbackGroup();
   bool inGroup() const;
 
   // Values by position (see Field).

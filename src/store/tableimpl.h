@@ -74,13 +74,15 @@ struct Table::Impl {
       default: return "Table " + file + ": " + msg + ".";
     }
   }
-  [[noreturn]] void fail(int rc) const {
+  [[noreturn]] void fail(int rc) const { fail(rc, describe(rc)); }
+  // Failures that no retry of the same row can cure are TableUnavailable.
+  [[noreturn]] static void fail(int rc, const std::string& msg) {
     switch (rc & 0xff) {
       case SQLITE_BUSY: case SQLITE_LOCKED: case SQLITE_READONLY: case SQLITE_FULL:
       case SQLITE_IOERR: case SQLITE_CANTOPEN: case SQLITE_CORRUPT: case SQLITE_NOTADB:
-        throw TableUnavailable(describe(rc));
+        throw TableUnavailable(msg);
       default:
-        throw EngineError(describe(rc));
+        throw EngineError(msg);
     }
   }
   void check(int rc) const {
@@ -189,12 +191,14 @@ struct Table::Impl {
   // (disk full, I/O error); the caller must hear that the earlier rows are gone.
   [[noreturn]] void failInGroup(int rc) {
     std::string msg = describe(rc);
-    if (groupDepth > 0 && sqlite3_get_autocommit(db)) {
+    bool lost = groupDepth > 0 && sqlite3_get_autocommit(db);
+    if (lost) {
       groupDepth = 0;
       nextAuto.clear();
       msg += " The rows stored since the group began were not saved.";
     }
-    throw EngineError(msg);
+    if (lost) throw TableUnavailable(msg);
+    fail(rc, msg);
   }
 
   void storeInsert() {

@@ -188,5 +188,57 @@ TEST_F(RobustnessTest, LockedContactTable) {
   }
 }
 
+// Real write failures of the contact table: a file system that turns
+// read-only, and one that fills up.  Needs a small file system of its own
+// (tmpfs); skipped where mounting is not allowed.
+TEST_F(RobustnessTest, UnwritableContactTable) {
+  fs::path mnt = dir / "mnt";
+  fs::create_directories(mnt);
+  if (std::system(("mount -t tmpfs -o size=4m tmpfs '" + mnt.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a small file system here";
+  struct Unmount {
+    fs::path m;
+    ~Unmount() { (void)!std::system(("umount '" + m.string() + "' 2>/dev/null").c_str()); }
+  } unmount{mnt};
+  std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=STANDARD\nPATH=" << (mnt / "data").string()
+                                    << "\nDEFAULT DRIVER=PARADOX\n";
+  ASSERT_EQ(shell("--create-data-folder mnt/data"), 0);
+  {
+    std::ofstream big(dir / "big.csv", std::ios::binary);
+    for (int i = 0; i < 150000; ++i)
+      big << "Lastname" << i << ",Firstname" << i << ",A city called number " << i << "\r\n";
+  }
+  auto count = [&] {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((mnt / "data" / "CONTACT.DB").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    std::string out;
+    sqlite3_exec(db, "select count(*) from contact", [](void* o, int, char** v, char**) {
+      *static_cast<std::string*>(o) = v[0]; return 0; }, &out, nullptr);
+    sqlite3_close(db);
+    return std::atoll(out.c_str());
+  };
+  // Full: the run stops with a message; the rows it reported stay.
+  int code = shell("--database MAIN --spec three.imp big.csv");
+  std::string err = slurp(dir / "err.txt"), out = slurp(dir / "out.txt");
+  EXPECT_NE(code, 0) << out;
+  EXPECT_TRUE(err.find("full") != std::string::npos || err.find("Disk space less then 10k") != std::string::npos ||
+              out.find("Disk space less then 10k") != std::string::npos) << err << out;
+  long long imported = number(out, "Imported: ");
+  long long rows = count();
+  EXPECT_GT(rows, 0);
+  EXPECT_EQ(rows, imported) << out;  // the end message counts only stored rows
+  EXPECT_EQ(number(out, "Records read: "), imported + number(out, "Failed with an error: ")) << out;
+  EXPECT_NE(out.find("Finished. Imported " + std::to_string(imported) + " records."), std::string::npos);
+  // Read-only: a clear message, nothing lost.
+  fs::remove(dir / "big.csv");
+  std::ofstream(dir / "few.csv", std::ios::binary) << "Smith,John,Boston\r\n";
+  ASSERT_EQ(std::system(("mount -o remount,ro '" + mnt.string() + "'").c_str()), 0);
+  code = shell("--database MAIN --spec three.imp few.csv");
+  err = slurp(dir / "err.txt");
+  EXPECT_EQ(code, 1);
+  EXPECT_FALSE(err.empty());
+  EXPECT_EQ(count(), rows);
+}
+
 }  // namespace
 }  // namespace vesper

@@ -66,7 +66,9 @@ TEST_F(EncodingTest, DecidedFromTheFile) {
     TextEncoding got;
     auto lines = read(c.bytes, &got);
     EXPECT_EQ(got, c.want) << encodingname(c.want);
-    if (!c.lines.empty()) EXPECT_EQ(lines, c.lines) << encodingname(c.want);
+    if (!c.lines.empty()) {
+      EXPECT_EQ(lines, c.lines) << encodingname(c.want);
+    }
   }
   EXPECT_TRUE(messages.shown.empty());
 }
