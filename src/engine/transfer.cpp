@@ -69,8 +69,8 @@ double leadingdouble(std::string_view text) {
 
 RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
                                AddressTemplates templates, std::string dataFolder)
-    : state_(state), contact_(contact), settings_(std::move(settings)),
-      templates_(std::move(templates)), dataFolder_(std::move(dataFolder)),
+    : state_(state), contact_(contact), composer_(std::move(settings), templates),
+      dataFolder_(std::move(dataFolder)),
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
@@ -203,12 +203,15 @@ void RecordTransfer::buildrow(const Fetch& fetch) {
 }
 
 void RecordTransfer::makemailblock() {
-  MailRow row;
+  MailRow& row = mailRow_;
   std::string* values[13] = {&row.Company, &row.Salut, &row.FirstName, &row.LastName,
                              &row.Honor,   &row.Title, &row.Addr1,     &row.Addr2,
                              &row.City,    &row.State, &row.Zip,       &row.Country, &row.Dear};
-  for (int k = 0; k < 13; ++k) *values[k] = textat(mailFields_[k]);
-  std::string block = composemailblock(row, settings_, templates_, state_.messages);
+  for (int k = 0; k < 13; ++k) {
+    if (mailFields_[k] >= 0) contact_.readText(mailFields_[k], *values[k]);
+    else values[k]->clear();
+  }
+  const std::string& block = composer_.compose(row, state_.messages);
   if (mailAddr_ >= 0) contact_.setText(mailAddr_, block);
   if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
 }

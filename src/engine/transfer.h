@@ -87,8 +87,8 @@ class RecordTransfer {
 
   ImportState& state_;
   Table& contact_;
-  MailSettings settings_;
-  AddressTemplates templates_;
+  MailBlockComposer composer_;
+  MailRow mailRow_;  // the row values of the block, storage kept from record to record
   std::string dataFolder_;
   std::array<Slot, kMaxSourceFields + 1> slots_{};
   int memo_, db_, recno_, dateAdded_, timeAdded_, mailAddr_, secondAddr_;

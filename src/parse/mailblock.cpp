@@ -1,5 +1,7 @@
 #include "parse/mailblock.h"
 
+#include <cstring>
+
 #include "parse/countries.h"
 #include "parse/text.h"
 
@@ -99,20 +101,112 @@ std::vector<std::string> templatelines(std::string_view text) {
 
 std::string composemailblock(const MailRow& row, const MailSettings& settings,
                              const AddressTemplates& templates, Messages& messages) {
-  const PlaceholderTable table = makeplaceholders(row, settings);
-  const int format = chooseformat(cuttext(row.Zip, kMailValueCapacity),
-                                  cuttext(row.Country, kMailValueCapacity),
-                                  settings.FormatWhich);
-  const std::string field = format2field(format, messages);
-  if (field.empty()) return {};
-  std::string block;
-  for (const std::string& line : templatelines(templates.byfield(field))) {
-    std::string filled = fillplaceholders(line, table);
-    if (isblank(filled)) continue;
-    block += filled;
-    block += "\r\n";
+  MailBlockComposer composer(settings, templates);
+  return composer.compose(row, messages);
+}
+
+namespace {
+// Messages of format2field for the numbers in its range: there are none.
+class NoMessages : public Messages {
+ public:
+  void beep() override {}
+  void errorMessage(const std::string&) override {}
+  void infoMessage(const std::string&) override {}
+  void plainMessage(const std::string&) override {}
+  void processEvents() override {}
+};
+
+// Where the lower-case `key` first occurs in `text`, ASCII letter case of the
+// text ignored.  A key that starts with a character other than a letter is
+// looked for by that character alone first (every placeholder starts with
+// "<"), which passes over the literal text quickly.
+std::size_t findkey(std::string_view text, std::string_view key) {
+  if (key.size() > text.size()) return std::string_view::npos;
+  const char first = key[0];
+  const std::size_t last = text.size() - key.size();
+  const bool exact = !isletterchar(first);
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (exact) {
+      const void* hit = std::memchr(text.data() + i, first, last - i + 1);
+      if (!hit) return std::string_view::npos;
+      i = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    } else if (lowerchar(text[i]) != first) {
+      continue;
+    }
+    std::size_t k = 1;
+    while (k < key.size() && lowerchar(text[i + k]) == key[k]) ++k;
+    if (k == key.size()) return i;
   }
-  return block;
+  return std::string_view::npos;
+}
+}  // namespace
+
+MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplates& templates)
+    : settings_(std::move(settings)) {
+  NoMessages none;
+  for (int f = 0; f < kFormats; ++f)
+    for (const std::string& line : templatelines(templates.byfield(format2field(f, none))))
+      lines_[f].push_back(cuttext(line, kTemplateLineCapacity));
+  const std::string fixed[kPairs] = {"<company>", "<name>", "<title>", "<address1>", "<address2>",
+                                     captionkey(settings_.lblCity), captionkey(settings_.lblState),
+                                     captionkey(settings_.lblZip), captionkey(settings_.lblCountry),
+                                     "<dear>"};
+  for (int k = 0; k < kPairs; ++k) keys_[k] = lowertext(fixed[k]);
+}
+
+// fillplaceholders of `line` (cut to 200 already) into line_.
+void MailBlockComposer::fill(std::string_view line) {
+  line_.assign(line.data(), line.size());
+  for (int pass = 0; pass < kFillPasses && line_.find('<') != std::string::npos; ++pass) {
+    for (int k = 0; k < kPairs; ++k) {
+      const std::string& key = keys_[k];
+      if (key.empty()) continue;
+      const std::size_t at = findkey(line_, key);
+      if (at == std::string::npos) continue;
+      line_.replace(at, key.size(), values_[k]);
+      if (line_.size() > kTemplateLineCapacity) line_.resize(cutview(line_, kTemplateLineCapacity).size());
+    }
+  }
+}
+
+const std::string& MailBlockComposer::compose(const MailRow& row, Messages& messages) {
+  block_.clear();
+  const int format = chooseformat(cutview(row.Zip, kMailValueCapacity),
+                                  cutview(row.Country, kMailValueCapacity), settings_.FormatWhich);
+  if (format < 0 || format >= kFormats) {
+    format2field(format, messages);  // its message; a number out of range names no template
+    return block_;
+  }
+  // The ten values; each row value counts with its first 64 characters and
+  // each value with its first 60, which is the first 60 of the row value.
+  auto put = [this](int k, const std::string& v) {
+    const std::string_view cut = cutview(v, kPlaceholderValueCapacity);
+    values_[k].assign(cut.data(), cut.size());
+  };
+  put(0, row.Company);
+  std::string& name = values_[1];
+  name.clear();
+  if (settings_.FormatSalut && !row.Salut.empty()) (name += cutview(row.Salut, kMailValueCapacity)) += ' ';
+  name += cutview(row.FirstName, kMailValueCapacity);
+  name += ' ';
+  name += cutview(row.LastName, kMailValueCapacity);
+  if (settings_.FormatHonor) (name += ' ') += cutview(row.Honor, kMailValueCapacity);
+  name.resize(cutview(name, kPlaceholderValueCapacity).size());
+  put(2, row.Title);
+  put(3, row.Addr1);
+  put(4, row.Addr2);
+  put(5, row.City);
+  put(6, row.State);
+  put(7, row.Zip);
+  put(8, row.Country);
+  put(9, row.Dear);
+  for (const std::string& line : lines_[format]) {
+    fill(line);
+    if (isblank(line_)) continue;
+    block_ += line_;
+    block_ += "\r\n";
+  }
+  return block_;
 }
 
 }  // namespace vesper

@@ -11,6 +11,7 @@
 // writes the block into both `MailAddr` and `SecondAddr` of the new row.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -79,5 +80,27 @@ std::vector<std::string> templatelines(std::string_view text);
 // number is out of range (after the plain message of format2field).
 std::string composemailblock(const MailRow& row, const MailSettings& settings,
                              const AddressTemplates& templates, Messages& messages);
+
+// The mailing blocks of a whole import run, whose settings and templates do
+// not change: the templates are split into lines and the placeholder keys
+// made once, and each contact only fills in the ten values.  `compose` gives
+// exactly the block of `composemailblock` for the same row (the message of an
+// out-of-range format number included) and reuses its buffers, so a run of
+// contacts allocates nothing once the buffers have grown.
+class MailBlockComposer {
+ public:
+  MailBlockComposer(MailSettings settings, const AddressTemplates& templates);
+  // The block of one contact; valid until the next call.
+  const std::string& compose(const MailRow& row, Messages& messages);
+
+ private:
+  static constexpr int kFormats = 6;  // the format numbers format2field names
+  static constexpr int kPairs = 10;
+  void fill(std::string_view line);
+  MailSettings settings_;
+  std::array<std::vector<std::string>, kFormats> lines_;  // by format number, each cut to 200
+  std::array<std::string, kPairs> keys_, values_;          // keys in lower case
+  std::string line_, block_;
+};
 
 }  // namespace vesper

@@ -7,16 +7,18 @@ namespace {
 inline bool iscontinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 }  // namespace
 
-std::string cuttext(std::string_view text, std::size_t n) {
-  if (text.size() <= n) return std::string(text);  // no more characters than bytes
+std::string_view cutview(std::string_view text, std::size_t n) {
+  if (text.size() <= n) return text;  // no more characters than bytes
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (iscontinuation(static_cast<unsigned char>(text[i]))) continue;
-    if (chars == n) return std::string(text.substr(0, i));
+    if (chars == n) return text.substr(0, i);
     ++chars;
   }
-  return std::string(text);
+  return text;
 }
+
+std::string cuttext(std::string_view text, std::size_t n) { return std::string(cutview(text, n)); }
 
 std::size_t textlength(std::string_view text) {
   std::size_t chars = 0;

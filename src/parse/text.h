@@ -19,6 +19,8 @@ namespace vesper {
 
 // The text cut to at most n characters (UTF-8 aware; ASCII counts 1 each).
 std::string cuttext(std::string_view text, std::size_t n);
+// The same cut, as a view into `text`.
+std::string_view cutview(std::string_view text, std::size_t n);
 // Number of characters (not bytes) in a UTF-8 text.
 std::size_t textlength(std::string_view text);
 

@@ -42,7 +42,9 @@ void Table::open(const std::string& folder, const std::string& name) {
   d.path = found;
   std::string dummy;
   splitpath(found, dummy, d.file);
-  int rc = sqlite3_open_v2(found.c_str(), &d.db, SQLITE_OPEN_READWRITE, nullptr);
+  // A table is used from one thread at a time: the connection needs no mutex
+  // of its own around every call.
+  int rc = sqlite3_open_v2(found.c_str(), &d.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   try {
     if (rc != SQLITE_OK) d.fail(rc);
     sqlite3_busy_timeout(d.db, d.busyMs);
@@ -63,7 +65,7 @@ void Table::open(const std::string& folder, const std::string& name) {
     if (chosen.empty()) throw EngineError("Table " + d.file + " does not hold one table named " + stem + ".");
     d.table = quoteid(chosen);
 
-    d.check(st.prepare(d.db, "SELECT name, type, pk FROM pragma_table_info(?)"));
+    d.check(st.prepare(d.db, "SELECT name, type, pk, dflt_value IS NOT NULL FROM pragma_table_info(?)"));
     sqlite3_bind_text(st.get(), 1, chosen.c_str(), -1, SQLITE_TRANSIENT);
     int keys = 0, keypos = -1;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
@@ -71,6 +73,7 @@ void Table::open(const std::string& folder, const std::string& name) {
       const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
       d.fields.push_back(fieldfromdeclaration(n ? n : "", t ? t : ""));
       if (d.fields.back().type == FieldType::AutoInc) d.autoinc.push_back(static_cast<int>(d.fields.size()) - 1);
+      d.named.push_back(d.fields.back().type == FieldType::AutoInc || sqlite3_column_int(st.get(), 3) != 0);
       if (sqlite3_column_int(st.get(), 2) > 0) ++keys, keypos = static_cast<int>(d.fields.size()) - 1;
     }
     if (rc != SQLITE_DONE) d.fail(rc);
@@ -209,7 +212,16 @@ void Table::newRow() {
   checked(0);
   Impl& d = *d_;
   d.mode = Impl::Inserting;
-  d.pending.assign(d.fields.size(), Cell());
+  if (d.pending.size() == d.fields.size()) {
+    for (Cell& c : d.pending) {  // keeps each cell's text storage for the next row
+      c.kind = Cell::Null;
+      c.integer = 0;
+      c.real = 0;
+      c.text.clear();
+    }
+  } else {
+    d.pending.assign(d.fields.size(), Cell());
+  }
   d.written.assign(d.fields.size(), false);
   d.changed = false;
 }
@@ -237,8 +249,6 @@ void Table::store() {
   if (d.mode == Impl::Inserting) d.storeInsert();
   else d.storeEdit();
   d.mode = Impl::None;
-  d.pending.clear();
-  d.written.clear();
   d.changed = false;
   d.positioned = true;
   d.atEnd = false;
@@ -248,8 +258,6 @@ void Table::store() {
 
 void Table::drop() {
   d_->mode = Impl::None;
-  d_->pending.clear();
-  d_->written.clear();
   d_->changed = false;
 }
 
@@ -258,6 +266,7 @@ void Table::beginGroup() {
   if (d_->groupDepth == 0) {
     int rc = execsql(d_->db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) d_->fail(rc);
+    d_->autoincFresh = false;
   }
   ++d_->groupDepth;
 }
@@ -271,10 +280,11 @@ void Table::commitGroup() {
   if (rc != SQLITE_OK) {
     // A commit that could not finish leaves the group open for another try,
     // unless SQLite has rolled it back already.
-    if (sqlite3_get_autocommit(d.db)) d.groupDepth = 0, d.nextAuto.clear();
+    if (sqlite3_get_autocommit(d.db)) d.groupDepth = 0, d.forgetAutoinc();
     d.fail(rc);
   }
   d.groupDepth = 0;
+  d.autoincFresh = false;
 }
 
 void Table::rollbackGroup() {
@@ -283,7 +293,7 @@ void Table::rollbackGroup() {
   if (d.groupDepth == 0) return;
   if (!sqlite3_get_autocommit(d.db)) execsql(d.db, "ROLLBACK");
   d.groupDepth = 0;
-  d.nextAuto.clear();
+  d.forgetAutoinc();
   d.orderValid = false;
 }
 
@@ -311,7 +321,29 @@ long long Table::asInteger(int p) const { const Cell& c = cell(p); return cellin
 double Table::asDouble(int p) const { const Cell& c = cell(p); return celldouble(d_->fields[p], c); }
 bool Table::asBool(int p) const { const Cell& c = cell(p); return cellbool(d_->fields[p], c); }
 double Table::asDateTime(int p) const { const Cell& c = cell(p); return celldatetime(d_->fields[p], c); }
-void Table::setText(int p, std::string_view v) { write(p, textcell(checked(p), v)); }
+void Table::setText(int p, std::string_view v) {
+  const FieldDef& def = checked(p);
+  Impl& d = *d_;
+  // A text that fits its text field is copied into the pending cell's own
+  // storage; anything else goes through the general conversion.
+  bool fits = def.type == FieldType::Memo ||
+              (def.type == FieldType::Alpha && (def.size <= 0 || v.size() <= static_cast<std::size_t>(def.size)));
+  if (d.mode == Impl::None || v.empty() || !fits) {
+    write(p, textcell(def, v));
+    return;
+  }
+  Cell& c = d.pending[p];
+  c.kind = Cell::Text;
+  c.text.assign(v.data(), v.size());
+  d.written[p] = true;
+  d.changed = true;
+}
+void Table::readText(int p, std::string& out) const {
+  const Cell& c = cell(p);
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
+  else out = celltext(d_->fields[p], c);
+}
+long long Table::bytesStored() const { return d_->bytesStored; }
 void Table::setInteger(int p, long long v) { write(p, integercell(checked(p), v)); }
 void Table::setDouble(int p, double v) { write(p, doublecell(checked(p), v)); }
 void Table::setBool(int p, bool v) { write(p, boolcell(checked(p), v)); }

@@ -121,6 +121,9 @@ class Table {
   // Discards the open group's rows (after a commit that could not finish).
   void rollbackGroup();
   bool inGroup() const;
+  // Bytes of the values of the rows this table stored since it was opened
+  // (texts by length, other values 8 each; no page or index overhead).
+  long long bytesStored() const;
 
   // Values by position (see Field).
   bool isNull(int position) const;
@@ -129,6 +132,8 @@ class Table {
   double asDouble(int position) const;
   bool asBool(int position) const;
   double asDateTime(int position) const;
+  // asText into `out`, reusing its storage.
+  void readText(int position, std::string& out) const;
   void setText(int position, std::string_view value);
   void setInteger(int position, long long value);
   void setDouble(int position, double value);

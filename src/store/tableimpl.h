@@ -4,11 +4,23 @@
 // Contract: one SQLite connection per open table; the walk keeps the row ids
 // in table order and reloads the current row by id, so no statement stays
 // open between calls and a store outside a group commits at once.  The
-// pending row is a vector of cells with a written mark per field.
+// pending row is a vector of cells with a written mark per field; its cells
+// keep their text storage from row to row, so building a row of texts that
+// fit needs no allocation.
+//
+// A new row is inserted with a statement that names the columns it gives a
+// value (the non-empty cells), the autoincrement fields and the columns whose
+// declared default is not NULL (those receive the row's value, NULL
+// included, as every column did when all were named), and possibly columns
+// of earlier rows, bound NULL.  An omitted column gets its default, which is
+// NULL, so the stored row is the same.  Statements are kept per column set, a
+// few at a time: an import writes much the same columns for every row.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,10 +37,22 @@ struct Table::Impl {
   std::vector<FieldDef> fields;
   std::vector<int> autoinc;  // positions of autoincrement fields
   std::vector<int> autoSlot; // per field: its index in autoinc, -1 for other fields
+  std::vector<bool> named;   // per field: always named by an insert (autoinc, non-NULL default)
   int key = -1;
   int busyMs = 5000;
 
-  Statement insert, selectRow, dataVersion, keyRange;
+  Statement selectRow, dataVersion, keyRange;
+
+  // Insert statements by the set of columns they name (one bit per field).
+  struct InsertPlan {
+    std::vector<std::uint64_t> mask;
+    std::vector<int> columns;  // the named fields, in table order
+    Statement statement;
+  };
+  static constexpr std::size_t kInsertPlans = 16;
+  std::vector<std::unique_ptr<InsertPlan>> inserts;  // most recently used first
+  std::vector<std::uint64_t> rowMask;                // scratch: the columns of the row to insert
+  long long bytesStored = 0;
 
   // Walk: the row ids in table order, taken by first() and after a store.
   std::vector<long long> order;
@@ -51,6 +75,9 @@ struct Table::Impl {
   // Next autoincrement values, valid while no other connection has written.
   std::vector<long long> nextAuto;
   long long seenVersion = -1;
+  // The counters were read inside the open group: no other connection can
+  // write until it ends, so they stay valid without asking again.
+  bool autoincFresh = false;
 
   const Cell nullCell{};
 
@@ -170,12 +197,16 @@ struct Table::Impl {
   // re-read when another connection has committed since they were last read.
   void refreshAutoinc() {
     if (autoinc.empty()) return;
+    if (groupDepth > 0 && autoincFresh && nextAuto.size() == autoinc.size()) return;
     if (!dataVersion) check(dataVersion.prepare(db, "PRAGMA data_version"));
     int rc = sqlite3_step(dataVersion.get());
     long long version = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersion.get(), 0) : -2;
     dataVersion.reset();
     if (rc != SQLITE_ROW) fail(rc);
-    if (version == seenVersion && nextAuto.size() == autoinc.size()) return;
+    if (version == seenVersion && nextAuto.size() == autoinc.size()) {
+      autoincFresh = groupDepth > 0;
+      return;
+    }
     nextAuto.clear();
     for (int p : autoinc) {
       Statement st;
@@ -185,6 +216,53 @@ struct Table::Impl {
       nextAuto.push_back(sqlite3_column_int64(st.get(), 0) + 1);
     }
     seenVersion = version;
+    autoincFresh = groupDepth > 0;
+  }
+
+  // Forgets the counters (the group that held them is gone).
+  void forgetAutoinc() {
+    nextAuto.clear();
+    autoincFresh = false;
+  }
+
+  // An insert statement naming every column of the pending row that must be
+  // named.  A statement naming more columns serves as well (the others are
+  // bound NULL), so a row whose columns all appear in a kept statement uses
+  // it; otherwise a new statement names the columns of this row and of the
+  // last one used, so the statements grow towards the set an import writes
+  // and are rarely made anew.
+  InsertPlan& insertPlan() {
+    const std::size_t words = (fields.size() + 63) / 64;
+    rowMask.assign(words, 0);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      if (named[i] || pending[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+    for (std::size_t k = 0; k < inserts.size(); ++k) {
+      const std::vector<std::uint64_t>& m = inserts[k]->mask;
+      bool covers = true;
+      for (std::size_t w = 0; w < words && covers; ++w) covers = (rowMask[w] & ~m[w]) == 0;
+      if (!covers) continue;
+      if (k > 0) std::rotate(inserts.begin(), inserts.begin() + static_cast<long>(k), inserts.begin() + static_cast<long>(k) + 1);
+      return *inserts.front();
+    }
+    if (!inserts.empty())
+      for (std::size_t w = 0; w < words; ++w) rowMask[w] |= inserts.front()->mask[w];
+    auto plan = std::make_unique<InsertPlan>();
+    plan->mask = rowMask;
+    std::string cols, marks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (!(rowMask[i / 64] >> (i % 64) & 1)) continue;
+      plan->columns.push_back(static_cast<int>(i));
+      cols += (cols.empty() ? "" : ", ") + quoteid(fields[i].name);
+      marks += marks.empty() ? "?" : ", ?";
+    }
+    // A row with no column at all (possible only in a table without autoinc
+    // or defaults) still makes a row, of NULLs.
+    std::string sql = cols.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
+                                   : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")";
+    check(plan->statement.prepare(db, sql));
+    if (inserts.size() >= kInsertPlans) inserts.pop_back();
+    inserts.insert(inserts.begin(), std::move(plan));
+    return *inserts.front();
   }
 
   // A failed statement inside a group may have rolled the whole group back
@@ -194,7 +272,7 @@ struct Table::Impl {
     bool lost = groupDepth > 0 && sqlite3_get_autocommit(db);
     if (lost) {
       groupDepth = 0;
-      nextAuto.clear();
+      forgetAutoinc();
       msg += " The rows stored since the group began were not saved.";
     }
     if (lost) throw TableUnavailable(msg);
@@ -211,23 +289,26 @@ struct Table::Impl {
     std::vector<long long> assigned(autoinc.size(), 0);
     try {
       refreshAutoinc();
-      if (!insert) {
-        std::string marks;
-        for (std::size_t i = 0; i < fields.size(); ++i) marks += i ? ", ?" : "?";
-        check(insert.prepare(db, "INSERT INTO " + table + " (" + columnList() + ") VALUES (" + marks + ")"));
-      }
-      sqlite3_stmt* s = insert.get();
-      for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+      InsertPlan& plan = insertPlan();
+      sqlite3_stmt* s = plan.statement.get();
+      int n = 0;
+      long long bytes = 0;
+      for (int i : plan.columns) {
         int k = autoSlot[i];
+        ++n;
         if (k >= 0 && pending[i].kind == Cell::Null) {
           assigned[k] = nextAuto[k];
-          sqlite3_bind_int64(s, i + 1, assigned[k]);
+          sqlite3_bind_int64(s, n, assigned[k]);
+          bytes += 8;
         } else if (pending[i].kind != Cell::Null) {  // reset() left every parameter NULL
-          bind(s, i + 1, pending[i]);
+          bind(s, n, pending[i]);
+          bytes += static_cast<long long>(pending[i].kind == Cell::Text || pending[i].kind == Cell::Blob
+                                              ? pending[i].text.size() : 8);
         }
       }
       rc = sqlite3_step(s);
-      insert.reset();
+      plan.statement.reset();
+      if (rc == SQLITE_DONE) bytesStored += bytes;
     } catch (...) {
       if (ownTransaction) execsql(db, "ROLLBACK");
       throw;
@@ -274,7 +355,7 @@ struct Table::Impl {
     if (!db) return;
     if (groupDepth > 0 && execsql(db, "COMMIT") != SQLITE_OK) execsql(db, "ROLLBACK");
     groupDepth = 0;
-    insert.finalize();
+    inserts.clear();
     selectRow.finalize();
     dataVersion.finalize();
     keyRange.finalize();

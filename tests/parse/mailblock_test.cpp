@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "parse/countries.h"
 #include "parse/text.h"
 #include "support/fakes.h"
 
@@ -314,6 +315,83 @@ TEST(MailBlock, RowValuesCutBeforeUse) {
   // Cut to 64 characters the country reads "USA" only when it is no longer.
   r.Country = std::string(64, 'x') + "USA";
   EXPECT_EQ(composemailblock(r, s, t, messages), std::string(60, 'x') + "\r\n");
+}
+
+}  // namespace
+}  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// The block as the placeholder language defines it, line by line, from the
+// table of ten pairs (the composer must give the same text).
+std::string referenceblock(const MailRow& row, const MailSettings& s, const AddressTemplates& t,
+                           Messages& messages) {
+  const PlaceholderTable table = makeplaceholders(row, s);
+  const std::string field = format2field(
+      chooseformat(cuttext(row.Zip, kMailValueCapacity), cuttext(row.Country, kMailValueCapacity),
+                   s.FormatWhich),
+      messages);
+  std::string block;
+  for (const std::string& line : templatelines(t.byfield(field))) {
+    std::string filled = fillplaceholders(line, table);
+    if (!isblank(filled)) block += filled + "\r\n";
+  }
+  return block;
+}
+
+// One composer serves a whole run: contacts of every format, values that hold
+// keys, "<" and ">" that join literal text into keys, long and multi-byte
+// values, repeated placeholders and empty rows, one after the other, each
+// giving the block of the placeholder language, never text of the contact
+// before.
+TEST(MailBlockComposer, SameBlockAsThePlaceholderLanguageAcrossARun) {
+  AddressTemplates t;
+  t.FormatUS = "<NAME>\r\n<title>\r\n<company>\r\n<address1>\r\n<address2>\r\n<city>, <state>  <zip>";
+  t.FormatCanada = "<name> & <name> & <name> & <name> & <name>\r\n<province> <zip>\r\n<country>";
+  t.FormatUK = "<comp<name>\n<city>\r<zip>\r\n\r\n<country>\n";
+  t.FormatLatin = "<zip> <city> <STATE>\r\n" + std::string(190, 'x') + "<address1><address2>";
+  t.FormatEurope = "<dear>, <dear>\r\n<<company>>";
+  t.FormatSpecial = "";
+  MailSettings s = captions("City", "State", "Zip", "Country");
+  s.FormatSalut = true;
+  s.FormatHonor = true;
+  s.FormatWhich = 3;
+  std::vector<MailRow> rows;
+  auto row = [&](std::string first, std::string last, std::string zip, std::string country) {
+    MailRow r = johnsmith();
+    r.FirstName = std::move(first);
+    r.LastName = std::move(last);
+    r.Zip = std::move(zip);
+    r.Country = std::move(country);
+    rows.push_back(r);
+    return &rows.back();
+  };
+  row("John", "Smith", "02134", "USA")->Salut = "Dr.";
+  row("Ann", "Lee", "K1A 0B1", "Canada")->Honor = "Jr.";
+  row("any>", "Zed", "SW1A 1AA", "United Kingdom")->Company = "ACME";  // "<comp" + "any>" forms a key
+  row("Eva", "<city>", "1010", "Austria")->Dear = "<company>";          // values holding keys
+  row("Luis", "Gómez", "28001", "Mexico")->Addr1 = std::string(70, 'a') + "ñ";
+  row("", "", "", "");
+  row("Kim", "Park", "12345", "Korea")->Addr2 = "<zip><zip><zip><zip><zip>";
+  row(std::string(80, 'F'), std::string(80, 'L'), "02134", "USA");
+  MailRow empty;
+  rows.push_back(empty);
+  testing::QuietMessages quiet;
+  MailBlockComposer composer(s, t);
+  for (int round = 0; round < 2; ++round)
+    for (const MailRow& r : rows)
+      EXPECT_EQ(composer.compose(r, quiet), referenceblock(r, s, t, quiet))
+          << r.FirstName << " " << r.LastName << " " << r.Country;
+  // Captions in other letter case and a default format out of range.
+  s = captions("Town", "PROVINCE", "Postal/Zip Code", "Nation");
+  s.FormatWhich = 9;
+  t.FormatUS = "<town> <province> <postal/zip code>\r\n<nation>";
+  MailBlockComposer other(s, t);
+  testing::RecordingMessages seen, expected;
+  for (const MailRow& r : rows) EXPECT_EQ(other.compose(r, seen), referenceblock(r, s, t, expected));
+  EXPECT_EQ(seen.texts(), expected.texts());
+  EXPECT_FALSE(seen.texts().empty());
 }
 
 }  // namespace

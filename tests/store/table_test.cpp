@@ -264,6 +264,101 @@ TEST_F(TableTest, GroupCommitsTogetherAndSurvivesAFailedStore) {
   EXPECT_EQ(other.value("SELECT group_concat(Id) FROM (SELECT Id FROM people ORDER BY Id)"), "1,2,3");
 }
 
+// Rows whose written columns differ, one after the other, in and out of a
+// group: each stores exactly its own values, every other column NULL (a
+// shorter row after a longer one must not inherit the longer row's values).
+TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
+  struct RowCase {
+    const char* code;
+    std::vector<std::pair<const char*, const char*>> values;  // field, text
+  };
+  const std::vector<RowCase> rows = {
+      {"A", {{"Name", "Ann"}, {"Zip", "02134"}, {"Notes", "one"}}},
+      {"B", {}},
+      {"C", {{"Zip", "99999"}, {"Qty", "7"}, {"Born", "2001-02-03"}}},
+      {"D", {{"Name", "Dee"}}},
+      {"E", {{"Name", "Eve"}, {"Zip", "1"}, {"Notes", "two"}, {"Qty", "9"}, {"Price", "1.5"},
+             {"Flag", "true"}, {"At", "10:30"}, {"Raw", "abcd"}}},
+      {"F", {{"Notes", "three"}}},
+  };
+  const char* shown[] = {"Name", "Zip", "Notes", "Qty", "Born", "Price", "Flag", "At", "Raw"};
+  auto expected = [&](const RowCase& r, const char* field) -> std::string {
+    for (const auto& [f, v] : r.values)
+      if (std::string(f) == field) {
+        if (std::string(f) == "Qty" || std::string(f) == "Flag") return std::string(f) == "Flag" ? "1" : v;
+        if (std::string(f) == "At") return "10:30:00";
+        return v;
+      }
+    return "<null>";
+  };
+  for (bool grouped : {false, true}) {
+    TempFolder other;
+    std::string file = other.file("PEOPLE.DB");
+    createtable(file, peoplefields(), "Code");
+    Table u;
+    u.open(other.path(), "PEOPLE.DB");
+    if (grouped) u.beginGroup();
+    for (const RowCase& r : rows) {
+      u.newRow();
+      u.field("Code").setText(r.code);
+      for (const auto& [f, v] : r.values) u.field(f).setText(v);
+      u.store();
+    }
+    if (grouped) u.commitGroup();
+    RawConnection raw(file);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      std::string where = std::string(" FROM people WHERE Code = '") + rows[i].code + "'";
+      EXPECT_EQ(raw.value("SELECT Id" + where), std::to_string(i + 1)) << rows[i].code;
+      for (const char* f : shown)
+        EXPECT_EQ(raw.value(std::string("SELECT ") + f + where), expected(rows[i], f))
+            << rows[i].code << "." << f << (grouped ? " in a group" : "");
+    }
+  }
+}
+
+// A column that another tool declared with a default still receives the
+// row's own value, NULL included, as when every column was written.
+TEST(TableDefaults, ColumnWithDefaultGetsTheRowsValueEvenWhenEmpty) {
+  TempFolder dir;
+  std::string path = dir.file("DEFS.DB");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE defs (Code VARCHAR(8) PRIMARY KEY, Kind VARCHAR(10) DEFAULT "
+                             "'plain', Other VARCHAR(10))", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  Table t;
+  t.open(dir.path(), "DEFS.DB");
+  const char* kinds[] = {"", "fancy", ""};
+  for (int n = 0; n < 3; ++n) {
+    t.newRow();
+    t.field("Code").setText("K" + std::to_string(n));
+    t.field("Kind").setText(kinds[n]);
+    t.field("Other").setText(*kinds[n] ? "x" : "");
+    t.store();
+  }
+  RawConnection raw(path);
+  EXPECT_EQ(raw.value("SELECT group_concat(coalesce(Kind, '-') || coalesce(Other, '-'), ',') FROM "
+                      "(SELECT * FROM defs ORDER BY Code)"),
+            "--,fancyx,--");
+}
+
+TEST_F(TableTest, AutoincrementInAGroupAfterAFailedStoreAndAfterTheGroup) {
+  t.beginGroup();
+  add("A");
+  EXPECT_THROW(add("A"), EngineError);
+  t.drop();
+  add("B");
+  t.commitGroup();
+  RawConnection(path).exec("INSERT INTO people (Code, Id) VALUES ('X', 20)");
+  t.beginGroup();
+  add("C");  // the new group reads the counter again
+  add("D");
+  t.commitGroup();
+  RawConnection raw(path);
+  EXPECT_EQ(raw.value("SELECT group_concat(Code || Id, ',') FROM (SELECT * FROM people ORDER BY Id)"),
+            "A1,B2,X20,C21,D22");
+}
+
 TEST_F(TableTest, LockThatDoesNotClearIsAClearError) {
   t.setBusyTimeout(200);
   RawConnection other(path);
