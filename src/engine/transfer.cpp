@@ -265,7 +265,20 @@ void RecordTransfer::storewithkey(long long record) {
   throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + lasterror);
 }
 
+bool RecordTransfer::lowdiskspace(long long rowBytes) {
+  countedSinceFree_ += kRowWriteBound + 2 * rowBytes;
+  std::int64_t now = state_.clock.ticks();
+  if (measureFreeAfter_ >= 0 && countedSinceFree_ < measureFreeAfter_ && now - freeMeasuredAt_ < kFreeSpaceMillis)
+    return false;
+  long long free = state_.disk.freeSpace(dataFolder_);
+  countedSinceFree_ = 0;
+  freeMeasuredAt_ = now;
+  measureFreeAfter_ = free > kMinFreeSpaceForRecords ? (free - kMinFreeSpaceForRecords) / 2 : 0;
+  return free < kMinFreeSpaceForRecords;
+}
+
 bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
+  const long long storedBefore = contact_.bytesStored();
   contact_.newRow();
   memoWritten_ = false;
   try {
@@ -299,7 +312,7 @@ bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
   }
   ++state_.AcceptedCount;
   state_.RecomputeFraction();
-  if (state_.disk.freeSpace(dataFolder_) < kMinFreeSpaceForRecords) {
+  if (lowdiskspace(contact_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
   }

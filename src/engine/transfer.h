@@ -20,12 +20,20 @@
 //  - a table that cannot be written at all (TableUnavailable: locked past the
 //    wait, read-only, disk full) drops the row and the error travels on: the
 //    run stops on it.
+// After each stored row the run stops (the low-disk message) when the data
+// folder has less than kMinFreeSpaceForRecords bytes free.  The free space is
+// measured again only when it may have come near that limit: after the first
+// row, then once the rows stored since the last reading may have used half of
+// what was above the limit (each row counted as kRowWriteBound bytes plus
+// twice its values, which covers its table page, key index entry and journal
+// copy), and at least every kFreeSpaceMillis ms for other programs' writes.
 // Numeric text that is not a number stores its leading numeric part (0 when
 // there is none).  Positions of every field the transfer needs are looked up
 // once, when the transfer is made.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -40,6 +48,8 @@ namespace vesper {
 
 constexpr int kStoreAttempts = 50;
 constexpr long long kMinFreeSpaceForRecords = 10000;
+constexpr long long kRowWriteBound = 16384;
+constexpr long long kFreeSpaceMillis = 1000;
 
 // The leading whole number / floating-point number of a text (blanks before
 // it skipped); 0 when it starts with none.
@@ -106,6 +116,12 @@ class RecordTransfer {
   std::unordered_map<std::string, int> exact_;
   std::size_t purgeAt_;
   void rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now);
+  bool lowdiskspace(long long rowBytes);
+  // Free-space readings: bytes counted since the last one, and the count at
+  // which to measure again (-1: not measured yet).
+  long long countedSinceFree_ = 0;
+  long long measureFreeAfter_ = -1;
+  std::int64_t freeMeasuredAt_ = 0;
   RecordKeyTime afterlastkey(const std::string& piece, RecordKeyTime tried);
 };
 

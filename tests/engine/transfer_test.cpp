@@ -209,6 +209,56 @@ TEST_F(TransferTest, LowDiskStopsTheRun) {
   EXPECT_EQ(messages.shown.at(0).text, "Disk space less then 10k. No more records will be imported.");
 }
 
+// The free space is read after the first row and then only as often as the
+// room above the limit requires: rows that really use their whole bound
+// never take the disk below the limit unseen, and the run stops at the first
+// reading under it.
+TEST_F(TransferTest, FreeSpaceIsMeasuredAsOftenAsTheRoomLeftRequires) {
+  struct Case {
+    const char* what;
+    long long startAbove;  // bytes free above the limit at the start
+    long long perRow;      // bytes each stored row takes from the disk
+    std::int64_t msPerRow; // clock ticks per row
+    int rows;
+    bool stops;
+    int minReadings, maxReadings;
+  };
+  const Case cases[] = {
+      {"plenty of room", 1LL << 40, kRowWriteBound, 0, 300, false, 1, 1},
+      {"room for about 40 rows", 40 * kRowWriteBound, kRowWriteBound, 0, 300, true, 3, 12},
+      {"rows smaller than their bound", 40 * kRowWriteBound, kRowWriteBound / 4, 0, 300, true, 3, 40},
+      {"another program writes meanwhile (clock)", 1LL << 40, 0, 250, 40, false, 9, 11},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    assign({"LastName", "Company"});
+    disk.bytes = kMinFreeSpaceForRecords + c.startAbove;
+    disk.readings = 0;
+    state.ImportStopped = false;
+    int stored = 0;
+    long long lowest = disk.bytes;
+    for (int i = 0; i < c.rows && !state.ImportStopped; ++i) {
+      ASSERT_TRUE(import({"Smith" + std::to_string(i), "Acme"}, i + 1)) << c.what;
+      ++stored;
+      lowest = std::min(lowest, disk.bytes);
+      disk.bytes -= c.perRow;
+      clock.tick += c.msPerRow;
+    }
+    EXPECT_EQ(state.ImportStopped, c.stops) << c.what;
+    EXPECT_LE(disk.readings, c.maxReadings) << c.what;
+    EXPECT_GE(disk.readings, c.minReadings) << c.what;
+    // Never a row stored while the last reading would have shown too little room.
+    EXPECT_GE(lowest, kMinFreeSpaceForRecords - c.perRow) << c.what;
+    if (c.stops) {
+      EXPECT_LT(stored, c.rows) << c.what;
+      EXPECT_EQ(messages.texts().back(), "Disk space less then 10k. No more records will be imported.");
+    }
+    TearDown();
+    transfer.reset();
+    messages.shown.clear();
+  }
+}
+
 // A contact table that spells the first-name field in lower case and has no
 // salutation fields: direct assignments reach it, the derived fields report.
 TEST_F(TransferTest, DerivedFieldsAreFoundByExactName) {

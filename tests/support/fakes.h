@@ -60,7 +60,8 @@ class FixedClock : public Clock {
 class FixedDisk : public Disk {
  public:
   long long bytes = 1LL << 40;
-  long long freeSpace(const std::string&) override { return bytes; }
+  int readings = 0;
+  long long freeSpace(const std::string&) override { ++readings; return bytes; }
 };
 
 }  // namespace vesper::testing
