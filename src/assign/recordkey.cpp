@@ -26,6 +26,15 @@ RecordKeyTime recordkeytime(const LocalTime& now) {
   // rounds exactly as the written fraction does; 1.0000000 gives step 0.
   double fraction = encodetime(now.hour, now.minute, now.second, now.msec);
   fraction -= std::floor(fraction);  // a clock reading out of range still gives a time of day
+  // Away from a tie the nearest whole number of steps is what "%0.7f" writes;
+  // within a millionth of a step of a tie the exact decimal rounding decides.
+  const double steps = fraction * RecordKeyStepsPerDay;
+  const double below = std::floor(steps);
+  if (std::fabs(steps - below - 0.5) > 1e-6) {
+    long step = static_cast<long>(below) + (steps - below > 0.5 ? 1 : 0);
+    t.step = step >= RecordKeyStepsPerDay ? 0 : step;
+    return t;
+  }
   char text[32];
   std::snprintf(text, sizeof text, "%0.7f", fraction);
   long step = 0;

@@ -51,16 +51,24 @@ class SystemClock : public Clock {
   LocalTime now() override {
     auto tp = std::chrono::system_clock::now();
     std::time_t secs = std::chrono::system_clock::to_time_t(tp);
-    std::tm tm{};
-    localtime_r(&secs, &tm);
+    // The local calendar time is worked out once per second (a run reads the
+    // clock several times for every record).
+    if (secs != cachedSecs_) {
+      localtime_r(&secs, &tm_);
+      cachedSecs_ = secs;
+    }
     int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                   tp.time_since_epoch()).count() % 1000);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms};
+    return {tm_.tm_year + 1900, tm_.tm_mon + 1, tm_.tm_mday, tm_.tm_hour, tm_.tm_min, tm_.tm_sec, ms};
   }
   std::int64_t ticks() override {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch()).count();
   }
+
+ private:
+  std::time_t cachedSecs_ = -1;
+  std::tm tm_{};
 };
 
 struct Options {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include "parse/daycount.h"
 #include "support/fakes.h"
 
@@ -63,6 +66,37 @@ TEST(RecordKey, SameStepGivesSameKeyAndNextStepAdvances) {
   RecordKeyTime last{encodedate(1999, 12, 31), RecordKeyStepsPerDay - 1};
   EXPECT_EQ(composerecordkey("", last), "9912319999999");
   EXPECT_EQ(composerecordkey("", nextrecordkeytime(last)), "0001010000000");
+}
+
+}  // namespace
+}  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// The time piece is the seven decimals "%0.7f" writes for the day fraction:
+// every millisecond of the first and last minutes of a day and of every
+// 37th second between them gives the step read back from that text.
+TEST(RecordKeyTime, StepIsTheSevenDecimalsOfTheFraction) {
+  auto written = [](const LocalTime& t) {
+    double fraction = encodetime(t.hour, t.minute, t.second, t.msec);
+    fraction -= std::floor(fraction);
+    char text[32];
+    std::snprintf(text, sizeof text, "%0.7f", fraction);
+    long step = 0;
+    for (const char* p = text + 2; *p; ++p) step = step * 10 + (*p - '0');
+    return step;
+  };
+  int checked = 0;
+  for (int second = 0; second < 86400; ++second) {
+    bool whole = second < 60 || second >= 86340 || second % 37 == 0;
+    for (int ms = 0; ms < 1000; ms += whole ? 1 : 999) {
+      LocalTime t{2024, 2, 29, second / 3600, second / 60 % 60, second % 60, ms};
+      ASSERT_EQ(recordkeytime(t).step, written(t)) << second << "." << ms;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 2000000);
 }
 
 }  // namespace
