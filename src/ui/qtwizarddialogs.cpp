@@ -57,6 +57,8 @@ QtWizardDialogs::QtWizardDialogs(ImportState& state, QWidget* parent)
 
 QtWizardDialogs::~QtWizardDialogs() = default;
 
+void QtWizardDialogs::setsavedialog(TFrmSaveImp* dialog) { saveDialog_ = dialog; }
+
 bool QtWizardDialogs::filetype(int& choice) {
   Tfrmfiletype dialog(parent_);
   if (dialog.exec() != QDialog::Accepted) return false;

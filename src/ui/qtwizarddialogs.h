@@ -54,7 +54,7 @@ class QtWizardDialogs : public WizardDialogs {
   void setparent(QWidget* parent) { parent_ = parent; }
   void setwizard(Wizard* wizard) { wizard_ = wizard; }
   // The save dialog created at start-up; without one a dialog is made per use.
-  void setsavedialog(TFrmSaveImp* dialog) { saveDialog_ = dialog; }
+  void setsavedialog(TFrmSaveImp* dialog);
 
   FileChooser choosefile = choosefilewithdialog;
 
