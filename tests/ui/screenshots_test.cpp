@@ -1,0 +1,261 @@
+// Shows every window of the program offscreen, checks that it has a sensible
+// size and that no label or button is cut short, and, when the environment
+// variable VESPER_SCREENSHOTS names a folder, writes a PNG of each there.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/importstate.h"
+#include "store/engine.h"
+#include "store/sampledata.h"
+#include "support/fakes.h"
+#include "ui/TFrmSaveImp.h"
+#include "ui/TFrmdateform.h"
+#include "ui/TfrmAbort.h"
+#include "ui/TfrmAdvanced.h"
+#include "ui/TfrmCount.h"
+#include "ui/TfrmGetDatabase.h"
+#include "ui/TfrmImport.h"
+#include "ui/TfrmRandom.h"
+#include "ui/Tfrmfiletype.h"
+#include "ui/help.h"
+
+using namespace vesper;
+
+namespace {
+
+QAbstractButton* button(QWidget* w, const QString& text) {
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+// Checks the window as shown and writes its picture.  Returns a description
+// of the first fault, or "".
+QString inspect(QWidget* w, const QString& name) {
+  QApplication::processEvents();
+  QSize size = w->size();
+  if (size.width() < 160 || size.height() < 80 || size.width() > 1400 || size.height() > 1000)
+    return QStringLiteral("%1: odd size %2x%3").arg(name).arg(size.width()).arg(size.height());
+  for (QLabel* l : w->findChildren<QLabel*>()) {
+    if (!l->isVisibleTo(w) || l->text().isEmpty() || l->window() != w) continue;
+    QSize hint = l->sizeHint();
+    bool cut = l->wordWrap() ? l->height() + 1 < l->heightForWidth(l->width())
+                             : (l->width() + 1 < hint.width() || l->height() + 1 < hint.height());
+    if (cut)
+      return QStringLiteral("%1: label \"%2\" is %3x%4, wants %5x%6")
+          .arg(name, l->text()).arg(l->width()).arg(l->height()).arg(hint.width()).arg(hint.height());
+  }
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+    if (!b->isVisibleTo(w) || b->text().isEmpty() || b->window() != w) continue;
+    QSize hint = b->sizeHint();
+    if (b->width() + 1 < hint.width() || b->height() + 1 < hint.height())
+      return QStringLiteral("%1: button \"%2\" is %3x%4, wants %5x%6")
+          .arg(name, b->text()).arg(b->width()).arg(b->height()).arg(hint.width()).arg(hint.height());
+  }
+  QString folder = qEnvironmentVariable("VESPER_SCREENSHOTS");
+  if (!folder.isEmpty()) {
+    QDir().mkpath(folder);
+    if (!w->grab().save(QDir(folder).filePath(name + ".png")))
+      return QStringLiteral("%1: could not write the picture").arg(name);
+  }
+  return {};
+}
+
+// Answers the modal dialogs of a whole import in order (see the wizard window
+// test): each step waits for a modal window with its title.
+class Script : public QObject {
+ public:
+  struct Step {
+    QString title;
+    std::function<void(QWidget*)> act;
+  };
+  QList<Step> steps;
+  bool stalled = false;
+  void add(const QString& title, std::function<void(QWidget*)> act) { steps.append({title, act}); }
+  void start() {
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+    clock_.start();
+    timer_.start(15);
+  }
+
+ private:
+  void tick() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (clock_.elapsed() > 20000) {
+      stalled = true;
+      if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+      return;
+    }
+    if (pending_ || steps.isEmpty() || !modal || modal->windowTitle() != steps.first().title) return;
+    Step step = steps.takeFirst();
+    pending_ = true;
+    QPointer<QWidget> target(modal);
+    QTimer::singleShot(0, this, [this, step, target] {
+      pending_ = false;
+      clock_.restart();
+      if (target) step.act(target);
+    });
+  }
+  QTimer timer_;
+  QElapsedTimer clock_;
+  bool pending_ = false;
+};
+
+}  // namespace
+
+class ScreenshotsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir tmp_;
+  QString data_;
+  testing::RecordingMessages messages_;
+  testing::FixedClock clock_;
+  testing::FixedDisk disk_;
+  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<ImportState> state_;
+  QStringList faults_;
+
+  void check(QWidget* w, const QString& name) {
+    QString fault = inspect(w, name);
+    if (!fault.isEmpty()) faults_ << fault;
+  }
+
+  void shown(QWidget* w, const QString& name) {
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    check(w, name);
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(tmp_.isValid());
+    QDir::setCurrent(tmp_.path());
+    data_ = tmp_.filePath(QStringLiteral("data"));
+    createsampledatafolder(data_.toStdString());
+    engine_ = std::make_unique<Engine>(tmp_.filePath(QStringLiteral("engine.cfg")).toStdString());
+    engine_->addStandardAlias("PNANT", data_.toStdString(), "PARADOX");
+    state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
+  }
+
+  void smallWindows() {
+    faults_.clear();
+    TfrmImport main(*state_, *engine_);
+    shown(&main, QStringLiteral("main-window"));
+    {
+      Tfrmfiletype d(&main);
+      shown(&d, QStringLiteral("source-file-type"));
+    }
+    {
+      DatabaseChooser chooser(*state_, data_.toStdString());
+      TfrmGetDatabase d(chooser, &main);
+      shown(&d, QStringLiteral("target-database"));
+      QCOMPARE(d.list()->count(), 1);
+    }
+    {
+      TfrmAdvanced d(nullptr, &main);
+      shown(&d, QStringLiteral("start-assigning-fields"));
+    }
+    {
+      TFrmSaveImp d(&main);
+      shown(&d, QStringLiteral("save-specification"));
+    }
+    {
+      TFrmdateform d(*state_, &main);
+      shown(&d, QStringLiteral("date-formats"));
+    }
+    {
+      TfrmAbort d(&main);
+      shown(&d, QStringLiteral("cancel-operation"));
+    }
+    {
+      TfrmCount d(*state_, &main);
+      shown(&d, QStringLiteral("counting-records"));
+    }
+    {
+      TfrmRandom d(*state_, main.wizard(), &main);
+      shown(&d, QStringLiteral("random-percentage"));
+    }
+    showhelp(&main, 2300);
+    auto* help = main.findChild<QDialog*>(QStringLiteral("helpwindow"));
+    QVERIFY(help);
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    check(help, QStringLiteral("help"));
+    QVERIFY2(faults_.isEmpty(), qPrintable(faults_.join("\n")));
+  }
+
+  // The main window with a source and database chosen, and the windows of an
+  // import as they show real records.
+  void importWindows() {
+    faults_.clear();
+    QString csv = tmp_.filePath(QStringLiteral("people.csv"));
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("John Smith,Acme Supplies Inc,123 Main St,\"Boston, MA 02134\",617-555-0100,12/03/61\r\n"
+            "Mary Jones,Jones & Sons,9 Elm Rd,\"Denver, CO 80202\",303-555-0199,01/15/70\r\n");
+    f.close();
+    TfrmImport main(*state_, *engine_);
+    std::string answer = csv.toStdString();
+    main.dialogs().choosefile = [&](QWidget*, const FileRequest&) { return answer; };
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+    Script pick;
+    pick.add(QStringLiteral("Select source file type"),
+             [](QWidget* w) { button(w, QStringLiteral("OK"))->click(); });
+    pick.add(QStringLiteral("Target database?"), [](QWidget* w) {
+      auto* list = w->findChild<QListWidget*>();
+      list->setCurrentRow(0);
+      button(w, QStringLiteral("OK"))->click();
+    });
+    pick.start();
+    main.btSourceClick();
+    main.btPnantDatabaseClick();
+    QVERIFY(!pick.stalled);
+    check(&main, QStringLiteral("main-window-chosen"));
+
+    Script s;
+    s.add(QStringLiteral("Start assigning fields"),
+          [](QWidget* w) { button(w, QStringLiteral("S&tart assigning fields"))->click(); });
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), [this](QWidget* w) {
+      auto* list = w->findChild<QListWidget*>(QStringLiteral("FieldNames"));
+      if (list && list->count() > 0) list->setCurrentRow(0);
+      check(w, QStringLiteral("assign-fields"));
+      for (const char* name : {"x2firstlast", "Company", "Addr1", "x5citystatezip", "Phone1",
+                               "x1notused"}) {
+        for (int row = 0; row < list->count(); ++row) {
+          QString entry = list->item(row)->data(Qt::UserRole).toString();
+          if (!entry.endsWith(QLatin1Char(' ') + QLatin1String(name))) continue;
+          list->scrollToItem(list->item(row));
+          QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                            list->visualItemRect(list->item(row)).center());
+        }
+        button(w, QStringLiteral("&Assign>>>"))->click();
+      }
+    });
+    s.add(QStringLiteral("Save the import specification file"), [this](QWidget* w) {
+      check(w, QStringLiteral("save-specification-shown"));
+      button(w, QStringLiteral("&Start accepting records"))->click();
+    });
+    s.add(QStringLiteral("Accept records"), [this](QWidget* w) {
+      check(w, QStringLiteral("accept-records"));
+      button(w, QStringLiteral("Cancel"))->click();
+    });
+    s.start();
+    main.btStartClick();
+    QVERIFY2(!s.stalled && s.steps.isEmpty(), "the import did not reach the record-import window");
+    QVERIFY2(faults_.isEmpty(), qPrintable(faults_.join("\n")));
+  }
+};
+
+QTEST_MAIN(ScreenshotsTest)
+#include "screenshots_test.moc"

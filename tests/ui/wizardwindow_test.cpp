@@ -1,0 +1,557 @@
+// The main window and its dialogs driven as a user would: clicks and keys on
+// the real windows (offscreen), modal dialogs answered from a timer, the file
+// choosers answered through the dialogs' chooser function.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+#include <deque>
+#include <functional>
+
+#include "app/importstate.h"
+#include "store/engine.h"
+#include "store/sampledata.h"
+#include "store/table.h"
+#include "support/fakes.h"
+#include "ui/TfrmGetDatabase.h"
+#include "ui/TfrmImport.h"
+#include "ui/Tfrmfiletype.h"
+#include "ui/help.h"
+
+using namespace vesper;
+
+namespace {
+
+QAbstractButton* button(QWidget* w, const QString& text) {
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+void click(QWidget* w, const QString& text) {
+  QAbstractButton* b = button(w, text);
+  QVERIFY2(b, qPrintable("no button " + text + " in " + w->windowTitle()));
+  QVERIFY2(b->isEnabled(), qPrintable(text + " is disabled"));
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// Answers modal dialogs in the order given: each step waits for a modal
+// window with its title, then acts on it.  Actions run from their own
+// single-shot timer, so that an action that opens a further modal dialog does
+// not hold up the steps that answer it.
+class Script : public QObject {
+ public:
+  struct Step {
+    QString title;
+    std::function<void(QWidget*)> act;
+  };
+  std::deque<Step> steps;
+  QStringList seen;  // titles of the windows acted on
+  bool stalled = false;
+
+  void add(const QString& title, std::function<void(QWidget*)> act) {
+    steps.push_back({title, std::move(act)});
+  }
+  void start() {
+    timer_.setInterval(15);
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+    clock_.start();
+    timer_.start();
+  }
+  bool done() const { return steps.empty(); }
+
+ private:
+  void tick() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (clock_.elapsed() > 20000) {  // something waits for an answer nobody gives
+      stalled = true;
+      if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+      return;
+    }
+    if (pending_ || steps.empty() || !modal || modal->windowTitle() != steps.front().title) return;
+    Step step = std::move(steps.front());
+    steps.pop_front();
+    seen << step.title;
+    pending_ = true;
+    QPointer<QWidget> target(modal);
+    QTimer::singleShot(0, this, [this, step, target] {
+      pending_ = false;
+      clock_.restart();
+      if (target) step.act(target);
+    });
+  }
+  QTimer timer_;
+  QElapsedTimer clock_;
+  bool pending_ = false;
+};
+
+int rowending(QListWidget* list, const QString& name) {
+  for (int i = 0; i < list->count(); ++i) {
+    QString entry = list->item(i)->data(Qt::UserRole).toString();
+    if (entry.isEmpty()) entry = list->item(i)->text();
+    if (entry.endsWith(" " + name)) return i;
+  }
+  return -1;
+}
+
+// Selects the catalogue entry of `name` and presses "&Assign>>>".
+std::function<void(QWidget*)> assign(const QString& name) {
+  return [name](QWidget* w) {
+    auto* list = w->findChild<QListWidget*>(QStringLiteral("FieldNames"));
+    QVERIFY(list);
+    int row = rowending(list, name);
+    QVERIFY2(row >= 0, qPrintable("no catalogue entry " + name));
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+    click(w, QStringLiteral("&Assign>>>"));
+  };
+}
+
+std::function<void(QWidget*)> press(const QString& text) {
+  return [text](QWidget* w) { click(w, text); };
+}
+
+}  // namespace
+
+class WizardTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir tmp_;
+  QString data_;
+  testing::RecordingMessages messages_;
+  testing::FixedClock clock_;
+  testing::FixedDisk disk_;
+  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<ImportState> state_;
+  std::unique_ptr<TfrmImport> window_;
+  std::vector<FileRequest> requests_;
+  std::deque<std::string> answers_;  // what the file choosers answer, in turn
+
+  QString file(const QString& name, const QByteArray& text) {
+    QString path = tmp_.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(text);
+    return path;
+  }
+
+  void pickfile(const std::string& path) { answers_.push_back(path); }
+
+  // Step one through the window: the file type dialog with option `option`,
+  // then the chooser answered with `path`.
+  void choosesource(int option, const std::string& path) {
+    pickfile(path);
+    Script s;
+    s.add(QStringLiteral("Select source file type"), [option](QWidget* w) {
+      auto* dialog = qobject_cast<Tfrmfiletype*>(w);
+      QVERIFY(dialog);
+      QTest::mouseClick(dialog->option(option), Qt::LeftButton);
+      click(w, QStringLiteral("OK"));
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("&Source File"));
+    QVERIFY(s.done() && !s.stalled);
+  }
+
+  void choosemain() {
+    Script s;
+    s.add(QStringLiteral("Target database?"), [](QWidget* w) {
+      auto* list = w->findChild<TTabListBox*>();
+      QVERIFY(list && list->count() == 1);
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(0)).center());
+      click(w, QStringLiteral("OK"));
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("Target Database"));
+    QVERIFY(s.done() && !s.stalled);
+  }
+
+  int contactcount() {
+    Table t;
+    t.open(data_.toStdString(), "CONTACT.DB");
+    int n = 0;
+    for (t.first(); !t.atEnd(); t.next()) ++n;
+    return n;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(tmp_.isValid());
+    QDir::setCurrent(tmp_.path());  // bad.csv and IMPORT.IMP land here
+    data_ = tmp_.filePath(QStringLiteral("data"));
+    createsampledatafolder(data_.toStdString());
+  }
+
+  void init() {
+    engine_ = std::make_unique<Engine>(tmp_.filePath(QStringLiteral("engine.cfg")).toStdString());
+    if (!engine_->isAlias("PNANT")) engine_->addStandardAlias("PNANT", data_.toStdString(), "PARADOX");
+    messages_.shown.clear();
+    state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
+    state_->random.pin(7);
+    window_ = std::make_unique<TfrmImport>(*state_, *engine_);
+    requests_.clear();
+    answers_.clear();
+    window_->dialogs().choosefile = [this](QWidget*, const FileRequest& r) {
+      requests_.push_back(r);
+      if (answers_.empty()) return std::string();
+      std::string a = answers_.front();
+      answers_.pop_front();
+      return a;
+    };
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  void cleanup() {
+    window_.reset();
+    state_.reset();
+    engine_.reset();
+  }
+
+  void startsInStepOne() {
+    TfrmImport& w = *window_;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Pennant Vesper Import"));
+    QCOMPARE(w.lblSource()->text(), QStringLiteral("None Selected"));
+    QCOMPARE(w.lblDatabase()->text(), QStringLiteral("None Selected"));
+    QVERIFY(w.btSource()->isEnabled());
+    QVERIFY(!w.BtPnantDatabase()->isEnabled());
+    QVERIFY(!w.btStart()->isEnabled());
+    QVERIFY(w.btStart()->isDefault());
+    // Screen order is tab order.
+    QList<QWidget*> order{w.btSource(), w.BtPnantDatabase(), w.btStart(), w.BtnClear(),
+                          w.btExit(), w.btHelp()};
+    for (int i = 0; i + 1 < order.size(); ++i) {
+      QWidget* next = order[i]->nextInFocusChain();
+      while (next && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
+      QCOMPARE(next, order[i + 1]);
+    }
+  }
+
+  // Each file type option presets the chooser's filter and pattern; the
+  // dialog opens on all files every time.
+  void fileTypePresetsChooser_data() {
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("all") << 0 << "All files (*.*)" << "*.*";
+    QTest::newRow("csv") << 1 << "Comma-delimited (*.csv)" << "*.csv";
+    QTest::newRow("txt") << 2 << "Text files (*.txt)" << "*.txt";
+    QTest::newRow("dbf") << 3 << "Dbase files (*.dbf)" << "*.dbf";
+    QTest::newRow("db") << 4 << "Paradox files (*.db)" << "*.db";
+  }
+  void fileTypePresetsChooser() {
+    QFETCH(int, option);
+    QFETCH(QString, filter);
+    QFETCH(QString, pattern);
+    QString csv = file(QStringLiteral("a.csv"), "a,b,c\r\n");
+    choosesource(option, csv.toStdString());
+    QCOMPARE(int(requests_.size()), 1);
+    const FileRequest& r = requests_[0];
+    QCOMPARE(r.title, QStringLiteral("Open Source File"));
+    QCOMPARE(r.filters, (QStringList{"All files (*.*)", "Text files (*.txt)",
+                                     "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
+                                     "Paradox files (*.db)"}));
+    QCOMPARE(r.selectedFilter, filter);
+    QCOMPARE(r.pattern, pattern);
+    QVERIFY(r.mustExist);
+    QCOMPARE(window_->lblSource()->text(), csv);
+    QVERIFY(window_->BtPnantDatabase()->isEnabled());
+    QCOMPARE(window_->focusWidget(), window_->BtPnantDatabase());
+
+    // A second time, pressing OK at once means all files again.
+    pickfile(csv.toStdString());
+    Script s;
+    s.add(QStringLiteral("Select source file type"), [](QWidget* w) {
+      auto* d = qobject_cast<Tfrmfiletype*>(w);
+      QVERIFY(d->option(0)->isChecked());
+      QTest::keyClick(w, Qt::Key_Return);
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("&Source File"));
+    QVERIFY(s.done());
+    QCOMPARE(requests_.back().selectedFilter, QStringLiteral("All files (*.*)"));
+  }
+
+  void cancellingStepOne() {
+    QString csv = file(QStringLiteral("a.csv"), "a,b,c\r\n");
+    choosesource(1, csv.toStdString());
+    QVERIFY(window_->BtPnantDatabase()->isEnabled());
+    // Escape on the file type dialog: the caption goes back, the button stays.
+    Script s;
+    s.add(QStringLiteral("Select source file type"),
+          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    s.start();
+    click(window_.get(), QStringLiteral("&Source File"));
+    QVERIFY(s.done());
+    QCOMPARE(window_->lblSource()->text(), QStringLiteral("None Selected"));
+    QVERIFY(window_->BtPnantDatabase()->isEnabled());
+    QCOMPARE(int(requests_.size()), 1);  // no chooser after Cancel
+    // A cancelled chooser leaves no source either.
+    choosesource(0, "");
+    QCOMPARE(window_->lblSource()->text(), QStringLiteral("None Selected"));
+  }
+
+  void databaseChooser() {
+    QString csv = file(QStringLiteral("a.csv"), "a,b,c\r\n");
+    choosesource(0, csv.toStdString());
+    QStringList lines;
+    int stop = 0, unit4 = 0;
+    Script s;
+    s.add(QStringLiteral("Target database?"), [&](QWidget* w) {
+      auto* list = w->findChild<TTabListBox*>();
+      QVERIFY(list);
+      for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+      stop = list->tabStopPixels().at(0);
+      unit4 = QFontMetrics(list->font()).averageCharWidth();
+      // A double click: press and release, then the double click itself.
+      QPoint at = list->visualItemRect(list->item(0)).center();
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("Target Database"));
+    QVERIFY(s.done());
+    QCOMPARE(lines, QStringList{QStringLiteral("MAIN     \tMain contacts")});
+    QVERIFY(qAbs(stop - 15 * unit4) <= 1);  // 60 dialog units = 15 average characters
+    QCOMPARE(window_->lblDatabase()->text(), QStringLiteral("MAIN"));
+    QVERIFY(window_->btStart()->isEnabled());
+    QCOMPARE(window_->focusWidget(), window_->btStart());
+
+    // Cancel keeps the earlier choice; OK without a selection clears it.
+    Script cancel;
+    cancel.add(QStringLiteral("Target database?"), press(QStringLiteral("Cancel")));
+    cancel.start();
+    click(window_.get(), QStringLiteral("Target Database"));
+    QCOMPARE(window_->lblDatabase()->text(), QStringLiteral("MAIN"));
+    Script none;
+    none.add(QStringLiteral("Target database?"), [](QWidget* w) {
+      w->findChild<TTabListBox*>()->clearSelection();
+      click(w, QStringLiteral("OK"));
+    });
+    none.start();
+    click(window_.get(), QStringLiteral("Target Database"));
+    QCOMPARE(window_->lblDatabase()->text(), QStringLiteral("None Selected"));
+    QVERIFY(!window_->btStart()->isEnabled());
+
+    // Start Over returns to step one.
+    choosemain();
+    click(window_.get(), QStringLiteral("&Start Over"));
+    QCOMPARE(window_->lblSource()->text(), QStringLiteral("None Selected"));
+    QCOMPARE(window_->lblDatabase()->text(), QStringLiteral("None Selected"));
+    QVERIFY(!window_->BtPnantDatabase()->isEnabled());
+    QVERIFY(!window_->btStart()->isEnabled());
+  }
+
+  // The start's three checks, each with its error box and nothing opened.
+  void startChecks_data() {
+    QTest::addColumn<QString>("source");  // "" none chosen, "gone" a deleted file
+    QTest::addColumn<bool>("database");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("deleted source") << "gone" << true << "File not found. Change the source file.";
+    QTest::newRow("no source") << "" << true
+                               << "You must select a source file (the file containing your list of names)";
+    QTest::newRow("no database") << "ok" << false << "You must select a Pennant database";
+  }
+  void startChecks() {
+    QFETCH(QString, source);
+    QFETCH(bool, database);
+    QFETCH(QString, message);
+    QString csv = file(QStringLiteral("b.csv"), "a,b,c\r\n");
+    choosesource(0, csv.toStdString());
+    if (database) choosemain();
+    if (source.isEmpty()) choosesource(0, "");
+    if (source == "gone") QFile::remove(csv);
+    messages_.shown.clear();
+    window_->btStartClick();  // the button may be disabled; the checks still hold
+    QCOMPARE(int(messages_.shown.size()), 1);
+    QCOMPARE(QString::fromStdString(messages_.shown[0].text), message);
+    QCOMPARE(QString::fromStdString(messages_.shown[0].kind), QStringLiteral("error"));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+  }
+
+  void keyboard() {
+    TfrmImport& w = *window_;
+    // "&Source File" and "&Start Over" share their access key: Alt+S moves
+    // the focus between them; Space then presses the focused button.
+    w.btHelp()->setFocus();
+    QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+    QWidget* first = w.focusWidget();
+    QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+    QVERIFY((first == w.btSource() && w.focusWidget() == w.BtnClear()) ||
+            (first == w.BtnClear() && w.focusWidget() == w.btSource()));
+    w.btSource()->setFocus();
+    Script s;
+    s.add(QStringLiteral("Select source file type"), [](QWidget* d) {
+      click(d, QStringLiteral("&Help"));  // its own topic, beside the dialog
+      QWidget* help = d->findChild<QDialog*>(QStringLiteral("helpwindow"));
+      QVERIFY(help && help->isVisible());
+      QCOMPARE(help->windowTitle(), QString::fromLatin1(helptitle(2302)));
+      QTest::keyClick(d, Qt::Key_Escape);
+    });
+    s.start();
+    QTest::keyClick(w.btSource(), Qt::Key_Space);
+    QVERIFY(s.done());
+    QCOMPARE(s.seen, QStringList{QStringLiteral("Select source file type")});
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    // F1 on a control opens its topic; Alt+H the window's.
+    QTest::keyClick(w.btSource(), Qt::Key_F1);
+    auto* help = w.findChild<QDialog*>(QStringLiteral("helpwindow"));
+    QVERIFY(help && help->isVisible());
+    QCOMPARE(help->windowTitle(), QStringLiteral("Importing names and addresses"));
+    QVERIFY(help->findChild<QTextBrowser*>()->toPlainText().contains("Step One"));
+    help->close();
+    // Escape is Exit.
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+  }
+
+  void helpTopicsAllHaveText() {
+    for (int topic : {800, 2300, 2302, 2303, 2305, 2306, 2308, 2309, 2310, 2330, 2350}) {
+      showhelp(window_.get(), topic);
+      auto* help = window_->findChild<QDialog*>(QStringLiteral("helpwindow"));
+      QVERIFY(help);
+      QVERIFY2(QString::fromLatin1(helptitle(topic)).size() > 3, qPrintable(QString::number(topic)));
+      QCOMPARE(help->windowTitle(), QString::fromLatin1(helptitle(topic)));
+      QVERIFY(help->findChild<QTextBrowser*>()->toPlainText().size() > 100);
+    }
+  }
+
+  // A whole delimited import: file type, chooser, database, advanced
+  // options, assignment with a date field, save dialog, review, accept all.
+  void delimitedImport() {
+    QString csv = file(QStringLiteral("people.csv"),
+                       "JOHN SMITH,123 Main St,\"Boston, MA 02134\",12/03/61\r\n"
+                       "Mary Jones,9 Elm Rd,\"Denver, CO 80202\",01/15/70\r\n"
+                       "bad,line\r\n"
+                       "Ann Lee,5 Oak Ave,\"Austin, TX 78701\",07/04/80\r\n"
+                       "Bob Stone,1 Pine St,\"Salem, OR 97301\",02/02/82\r\n");
+    QFile::remove(tmp_.filePath(QStringLiteral("bad.csv")));
+    int before = contactcount();
+    choosesource(1, csv.toStdString());
+    choosemain();
+
+    QString spec = tmp_.filePath(QStringLiteral("people.imp"));
+    pickfile(spec.toStdString());
+    QStringList firstRecord;
+    Script s;
+    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
+    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
+      click(w, QStringLiteral("mmddyy"));
+      click(w, QStringLiteral("OK"));
+    });
+    s.add(QStringLiteral("Save the import specification file"),
+          press(QStringLiteral("S&ave this configuration")));
+    s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
+      auto* list = w->findChild<QListWidget*>(QStringLiteral("datalist"));
+      QVERIFY(list);
+      for (int i = 0; i < list->count(); ++i) firstRecord << list->item(i)->text();
+      QTest::mouseClick(w->findChild<QCheckBox*>(QStringLiteral("CheckBox1")), Qt::LeftButton);
+      click(w, QStringLiteral("&Accept this contact"));
+    });
+    s.add(QStringLiteral("Accept records"), press(QStringLiteral("&Reject this contact")));
+    s.add(QStringLiteral("Accept records"), press(QStringLiteral("Accep&t all contacts")));
+    s.start();
+    click(window_.get(), QStringLiteral("Start &Import Now"));
+    QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ")));
+
+    QCOMPARE(firstRecord.value(0), QStringLiteral("(First & Last): JOHN SMITH"));
+    QCOMPARE(firstRecord.size(), 4);
+    const std::string end =
+        "Finished. Imported 3 records.  Some improper records were not imported, and were "
+        "placed in the file BAD.CSV";
+    QCOMPARE(QString::fromStdString(window_->wizard().lastendmessage()), QString::fromStdString(end));
+    bool told = false;
+    for (auto& m : messages_.shown) told = told || m.text == end;
+    QVERIFY(told);
+    QCOMPARE(contactcount(), before + 3);
+    QVERIFY(QFile::exists(spec));
+    QFile bad(tmp_.filePath(QStringLiteral("bad.csv")));
+    QVERIFY(bad.open(QIODevice::ReadOnly));
+    QCOMPARE(bad.readAll(), QByteArray("bad,line\r\n"));
+    // The save chooser was asked as the user sees it.
+    QCOMPARE(requests_.back().title, QStringLiteral("Import File Save"));
+    QCOMPARE(requests_.back().filters, QStringList{QStringLiteral("Import Files (*.imp)")});
+    QCOMPARE(requests_.back().defaultSuffix, QStringLiteral("imp"));
+
+    Table t;
+    t.open(data_.toStdString(), "CONTACT.DB");
+    bool found = false;
+    for (t.first(); !t.atEnd(); t.next()) {
+      if (t.asText(t.fieldIndex("LastName")) != "Smith") continue;
+      found = true;
+      // Given names and middle initial share the field: "John" and an empty initial.
+      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("FirstName"))).trimmed(),
+               QStringLiteral("John"));
+      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("City"))), QStringLiteral("Boston"));
+      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("DB"))), QStringLiteral("MAIN"));
+      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("Date1"))), QStringLiteral("1961-12-03"));
+    }
+    QVERIFY(found);
+    // Back to the database-chosen state, ready for another start.
+    QVERIFY(window_->btStart()->isEnabled());
+    QCOMPARE(window_->lblSource()->text(), csv);
+
+    // The saved specification skips the assignment at the next start.
+    pickfile(spec.toStdString());
+    Script again;
+    again.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("&Select an *.IMP file")));
+    again.add(QStringLiteral("Accept records"), press(QStringLiteral("Accep&t all contacts")));
+    again.start();
+    click(window_.get(), QStringLiteral("Start &Import Now"));
+    QVERIFY2(again.done() && !again.stalled, qPrintable("stopped after " + again.seen.join(", ")));
+    QCOMPARE(requests_.back().filters, QStringList{QStringLiteral("Import Spec (*.IMP)")});
+    QCOMPARE(contactcount(), before + 7);
+  }
+
+  // Line-per-field text: the lines of one record assigned, then "&Next Record".
+  void linePerFieldImport() {
+    QString txt = file(QStringLiteral("cards.txt"),
+                       "Jane Doe\r\nAcme Inc\r\n555-1234\r\nTom Hardy\r\nBeta LLC\r\n555-9876\r\n");
+    int before = contactcount();
+    choosesource(2, txt.toStdString());
+    choosemain();
+    Script s;
+    s.add(QStringLiteral("Start assigning fields"), [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Company")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Phone1")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), [](QWidget* w) {
+      auto* list = w->findChild<QListWidget*>(QStringLiteral("FieldNames"));
+      int row = rowending(list, QStringLiteral("x1notused"));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(row)).center());
+      click(w, QStringLiteral("&Next Record"));
+    });
+    s.add(QStringLiteral("Save the import specification file"),
+          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    s.add(QStringLiteral("Accept records"), press(QStringLiteral("Accep&t all contacts")));
+    s.start();
+    click(window_.get(), QStringLiteral("Start &Import Now"));
+    QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ")));
+    QCOMPARE(state_->SourceFieldCount, 3);
+    QCOMPARE(QString::fromStdString(window_->wizard().lastendmessage()),
+             QStringLiteral("Finished. Imported 2 records."));
+    QCOMPARE(contactcount(), before + 2);
+    QVERIFY(QFile::exists(tmp_.filePath(QStringLiteral("IMPORT.IMP"))));
+  }
+};
+
+QTEST_MAIN(WizardTest)
+#include "wizardwindow_test.moc"
