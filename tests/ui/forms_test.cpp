@@ -47,7 +47,8 @@ struct UiMessages : testing::RecordingMessages {
   void processEvents() override {
     RecordingMessages::processEvents();
     QCoreApplication::processEvents();
-    if (onEvents) onEvents(events);
+    // A copy: the hook may clear itself while it runs.
+    if (auto hook = onEvents) hook(events);
   }
 };
 
