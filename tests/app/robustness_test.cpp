@@ -180,9 +180,10 @@ TEST_F(RobustnessTest, LockedContactTable) {
     ::close(ready[0]);
     ::close(ready[1]);
     EXPECT_EQ(code, c.wantCode) << slurp(dir / "err.txt");
-    if (c.wantCode == 1)
+    if (c.wantCode == 1) {
       EXPECT_NE(slurp(dir / "err.txt").find("is locked by another user or program"), std::string::npos)
           << slurp(dir / "err.txt");
+    }
     EXPECT_EQ(sql("pragma integrity_check"), "ok");
     EXPECT_EQ(sql("select count(*) from contact"), c.rows);
   }
