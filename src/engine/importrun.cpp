@@ -30,6 +30,8 @@ ImportRun::ImportRun(ImportState& state, Table& contact, SourceTable& source,
 
 ImportRun::~ImportRun() {
   commitgroup();
+  if (transfer_) transfer_->setwriter(nullptr);
+  writer_.reset();
   state_.hub.beforeBox = nullptr;
 }
 
@@ -200,13 +202,14 @@ bool ImportRun::transfer() {
     stoponerror(e.what());
     return false;
   }
-  if (stored && contact_.inGroup()) ++groupRows_;
+  if (stored && (writer_ || contact_.inGroup())) ++groupRows_;  // a writer writes into the open group
   if (stored)
     ++summary_.imported;
   else if (transfer_->failures > failedBefore)
     ++summary_.failed;
   else
     ++summary_.empty;
+  if (writer_ && writer_->unavailable()) settlewriter();  // stop without reading on
   return stored;
 }
 
@@ -254,6 +257,11 @@ void ImportRun::batchstart() {
   view_.statuschanged();
   lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
   opengroup();
+  int recno = contact_.isOpen() ? contact_.findField("Recno") : -1;
+  if (contact_.isOpen() && contact_.inGroup() && recno >= 0) {
+    writer_ = std::make_unique<ContactWriter>(contact_, recno);
+    transfer_->setwriter(writer_.get());
+  }
   switch (state_.SourceType) {
     case kLinePerField: importallascii(); break;
     case kDelimited: importalldelimited(); break;
@@ -339,6 +347,7 @@ void ImportRun::pace() {
 }
 
 void ImportRun::commitgroup() {
+  settlewriter();
   if (!contact_.isOpen() || !contact_.inGroup()) return;
   try {
     contact_.commitGroup();
@@ -352,6 +361,29 @@ void ImportRun::commitgroup() {
   sinceCommit_ = 0;
   lastCommit_ = state_.clock.ticks();
   opengroup();
+}
+
+void ImportRun::uncount(long long rows) {
+  state_.AcceptedCount -= static_cast<int>(rows);
+  summary_.imported -= rows;
+  summary_.failed += rows;
+  groupRows_ -= rows;
+}
+
+void ImportRun::settlewriter() {
+  if (!writer_) return;
+  ContactWriter::Drained d = writer_->drain();
+  if (d.refused.empty() && !d.unavailable) return;
+  // Every count is put right before the first message shows one.
+  uncount(static_cast<long long>(d.refused.size()));
+  if (d.unavailable) {
+    uncount(d.unavailableRows);
+    if (groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
+  }
+  state_.RecomputeFraction();
+  for (const auto& f : d.refused)
+    state_.messages.errorMessage("Record " + std::to_string(f.record) + " could not be stored: " + f.message);
+  if (d.unavailable) stoponerror(d.error);
 }
 
 void ImportRun::opengroup() {
@@ -386,6 +418,8 @@ void ImportRun::updatestatus() { view_.statuschanged(); }
 void ImportRun::closeall() {
   batch_ = false;
   commitgroup();
+  if (transfer_) transfer_->setwriter(nullptr);
+  writer_.reset();
   CloseSlot(state_.BadFile);
   CloseSlot(state_.SourceFile);
   contact_.close();
@@ -395,6 +429,7 @@ void ImportRun::closeall() {
 void ImportRun::quitimport() {
   if (outcome_ != Outcome::Open) return;
   batch_ = false;
+  commitgroup();  // the last counters shown are stored rows too
   updatestatus();
   endMessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
   closeall();

@@ -14,6 +14,13 @@
 // when the run ends or is cancelled.  A counted row is a stored row whenever
 // the user can see the count.
 //
+// Batches store their rows on a writer thread (contactwriter.h): a row is
+// counted when it is queued, and every commit, message box, counter refresh
+// and the end first wait for the writer and take back what it could not
+// store (counted as failed, with the messages and the stop that a row stored
+// at once would have given; rows queued behind a table failure are counted
+// as failed too).  Review stores each accepted record at once.
+//
 // Responsiveness: batch loops let pending window messages run at least every
 // kEventMillis ms of work (and every kEventRecords records), and refresh the
 // counters at least every kStatusMillis ms.
@@ -25,6 +32,7 @@
 #include <vector>
 
 #include "app/importstate.h"
+#include "engine/contactwriter.h"
 #include "engine/transfer.h"
 #include "source/tablesource.h"
 #include "store/table.h"
@@ -113,6 +121,8 @@ class ImportRun {
   void updatestatus();
   void pace();          // events, counters and commits in a batch
   void commitgroup();
+  void settlewriter();  // waits for the writer; uncounts what it did not store
+  void uncount(long long rows);
   void opengroup();
   void losegroup();
   void stoponerror(const std::string& what);
@@ -127,6 +137,7 @@ class ImportRun {
   RunView& view_;
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;
+  std::unique_ptr<ContactWriter> writer_;  // during a batch
   bool pendingMixed_ = false;
 
   std::vector<std::string> lines_;

@@ -226,43 +226,34 @@ void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, R
   purgeAt_ = std::max(kKeysAheadStart, 2 * keysAhead_.size());
 }
 
-RecordKeyTime RecordTransfer::afterlastkey(const std::string& piece, RecordKeyTime tried) {
-  RecordKeyTime next = nextrecordkeytime(tried);
-  std::string low = composerecordkey(piece, {tried.day, 0});
-  std::string high = composerecordkey(piece, {tried.day, RecordKeyStepsPerDay - 1});
-  std::string last = contact_.lastKeyBetween(low, high);
-  if (last.size() != low.size()) return next;
-  long step = 0;
-  for (std::size_t k = last.size() - 7; k < last.size(); ++k) {
-    if (!isdigitchar(last[k])) return next;
-    step = step * 10 + (last[k] - '0');
-  }
-  RecordKeyTime after = nextrecordkeytime({tried.day, step});
-  return later(after, next) ? after : next;
-}
-
-void RecordTransfer::storewithkey(long long record) {
+long long RecordTransfer::storewithkey(long long record) {
   if (recno_ < 0) contact_.fieldIndex("Recno");
   std::string piece = recordkeynamepiece(textat(company_), textat(lastname_));
   RecordKeyTime now = recordkeytime(state_.clock.now());
   RecordKeyTime t = now;
   auto known = keysAhead_.find(piece);
   if (known != keysAhead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
-  std::string lasterror;
-  for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
+  if (writer_) {
+    // The writer takes later steps itself when the key is refused; a step
+    // remembered here that the writer had to pass costs the next row of the
+    // piece one refusal, no more.
     contact_.setText(recno_, composerecordkey(piece, t));
-    try {
-      contact_.store();
-      rememberkey(piece, t, now);
-      return;
-    } catch (const TableUnavailable&) {
-      throw;  // no other key can cure it
-    } catch (const EngineError& e) {
-      lasterror = e.what();
-      t = afterlastkey(piece, t);
-    }
+    ContactWriter::Row& row = writer_->next();
+    long long bytes = contact_.takeRow(row.cells);
+    row.piece = piece;
+    row.key = t;
+    row.record = record;
+    writer_->submit();
+    rememberkey(piece, t, now);
+    return bytes;
   }
-  throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + lasterror);
+  KeyedStore s = storekeyed(contact_, piece, t, [&](const std::string& key) {
+    contact_.setText(recno_, key);
+    contact_.store();
+  });
+  if (!s.stored) throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + s.lastError);
+  rememberkey(piece, s.used, now);
+  return -1;
 }
 
 bool RecordTransfer::lowdiskspace(long long rowBytes) {
@@ -278,7 +269,8 @@ bool RecordTransfer::lowdiskspace(long long rowBytes) {
 }
 
 bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
-  const long long storedBefore = contact_.bytesStored();
+  const long long storedBefore = writer_ ? 0 : contact_.bytesStored();
+  long long queuedBytes = -1;
   contact_.newRow();
   memoWritten_ = false;
   try {
@@ -294,7 +286,7 @@ bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
     if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
     contact_.setDateTime(dateAdded_, datetimeof(state_.clock.now()));
     contact_.setDateTime(timeAdded_, datetimeof(state_.clock.now()));
-    storewithkey(record);
+    queuedBytes = storewithkey(record);
   } catch (const TableUnavailable&) {
     contact_.drop();
     throw;
@@ -312,7 +304,7 @@ bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
   }
   ++state_.AcceptedCount;
   state_.RecomputeFraction();
-  if (lowdiskspace(contact_.bytesStored() - storedBefore)) {
+  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : contact_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
   }

@@ -41,12 +41,12 @@
 
 #include "app/importstate.h"
 #include "assign/recordkey.h"
+#include "engine/contactwriter.h"
 #include "parse/mailblock.h"
 #include "store/table.h"
 
 namespace vesper {
 
-constexpr int kStoreAttempts = 50;
 constexpr long long kMinFreeSpaceForRecords = 10000;
 constexpr long long kRowWriteBound = 16384;
 constexpr long long kFreeSpaceMillis = 1000;
@@ -64,7 +64,8 @@ class RecordTransfer {
 
   // The state of the run window's mixed-case box, read for every value.
   bool mixed = false;
-  // Records that failed with an error (reported, row dropped) so far.
+  // Records that failed with an error here (reported, row dropped) so far;
+  // rows that a writer could not store come back from its drain().
   long long failures = 0;
 
   // Transfers the current record; `record` numbers it for messages.  Returns
@@ -72,6 +73,13 @@ class RecordTransfer {
   // message.
   using Fetch = std::function<std::string(int field)>;
   bool importonerecord(const Fetch& fetch, long long record);
+
+  // With a writer (a batch run), a complete row, its key step chosen, is
+  // handed to the writer instead of being stored here: true then means the
+  // row is queued, and what the writer could not store comes back from its
+  // drain().  The low-disk test counts the row when it is queued.  Null
+  // stores each row at once again.
+  void setwriter(ContactWriter* writer) { writer_ = writer; }
 
   // The derived-field setter and the field appender (exact field names).
   void setderived(const std::string& name, const std::string& value);
@@ -90,7 +98,8 @@ class RecordTransfer {
   void writedirect(int i, const Slot& slot, std::string value);
   void expandcombined(const std::string& code, const std::string& value);
   void makemailblock();
-  void storewithkey(long long record);
+  // Stores (or queues) the row; the bytes of its values when queued, else -1.
+  long long storewithkey(long long record);
   int exactposition(const std::string& name);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
   std::string textat(int position) const;
@@ -105,6 +114,7 @@ class RecordTransfer {
   int company_, lastname_;
   std::array<int, 13> mailFields_{};
   bool memoWritten_ = false;
+  ContactWriter* writer_ = nullptr;
   // Name pieces with the last key step used for each, while that step may
   // still lie ahead of the clock.  Pieces the clock has passed are dropped
   // whenever the map doubles, so memory stays flat however many names a run
@@ -122,7 +132,6 @@ class RecordTransfer {
   long long countedSinceFree_ = 0;
   long long measureFreeAfter_ = -1;
   std::int64_t freeMeasuredAt_ = 0;
-  RecordKeyTime afterlastkey(const std::string& piece, RecordKeyTime tried);
 };
 
 }  // namespace vesper

@@ -252,10 +252,34 @@ void Table::store() {
   checked(0);
   Impl& d = *d_;
   if (d.mode == Impl::None) return;
-  if (d.mode == Impl::Inserting) d.storeInsert();
+  if (d.mode == Impl::Inserting) d.storeInsert(d.pending);
   else d.storeEdit();
   d.mode = Impl::None;
   d.changed = false;
+  d.positioned = true;
+  d.atEnd = false;
+  d.rowLoaded = false;
+  d.orderValid = false;
+}
+
+long long Table::takeRow(std::vector<Cell>& cells) {
+  checked(0);
+  Impl& d = *d_;
+  if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
+  long long bytes = 0;
+  for (const Cell& c : d.pending)
+    if (c.kind != Cell::Null) bytes += c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
+  cells.swap(d.pending);  // the caller's cells become the storage of the next new row
+  d.mode = Impl::None;
+  d.changed = false;
+  return bytes;
+}
+
+void Table::insertRow(const std::vector<Cell>& cells) {
+  checked(0);
+  Impl& d = *d_;
+  if (cells.size() != d.fields.size()) throw EngineError("Table " + d.file + ": a row of the wrong width.");
+  d.storeInsert(cells);
   d.positioned = true;
   d.atEnd = false;
   d.rowLoaded = false;

@@ -26,7 +26,12 @@
 // - Another program may hold the same file: the file is in WAL mode and a
 //   lock is waited for up to the busy timeout (5 seconds unless set), then the
 //   operation fails with an EngineError saying the table is locked.
-// - Tables are used from one thread.
+// - Tables are used from one thread, with one exception for batch writing:
+//   while one thread runs insertRow() (and lastKeyBetween()), another may
+//   build the next new row: newRow(), setX(), reading the pending row,
+//   changed(), takeRow() and drop() touch only the pending row.  Everything
+//   else (groups included) needs the table to itself, handed over with a
+//   synchronising step (a mutex) between the threads.
 #pragma once
 
 #include <memory>
@@ -115,6 +120,15 @@ class Table {
   bool changed() const;  // true once a field of the pending row was written
   void store();
   void drop();
+  // Ends the pending new row without storing it, handing its cells (one per
+  // field, in table order) to `cells`; `cells` gives its old storage to the
+  // next new row.  Returns the bytes of its values, as bytesStored counts
+  // them.  EngineError when no new row is pending.
+  long long takeRow(std::vector<Cell>& cells);
+  // Stores `cells` (as takeRow gives them) as a new row, exactly as store()
+  // stores a pending new row, and makes it the current row; the pending row,
+  // if any, is left alone.  Fails as store() does.
+  void insertRow(const std::vector<Cell>& cells);
 
   void beginGroup();
   void commitGroup();

@@ -231,11 +231,11 @@ struct Table::Impl {
   // it; otherwise a new statement names the columns of this row and of the
   // last one used, so the statements grow towards the set an import writes
   // and are rarely made anew.
-  InsertPlan& insertPlan() {
+  InsertPlan& insertPlan(const std::vector<Cell>& cells) {
     const std::size_t words = (fields.size() + 63) / 64;
     rowMask.assign(words, 0);
     for (std::size_t i = 0; i < fields.size(); ++i)
-      if (named[i] || pending[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+      if (named[i] || cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
     for (std::size_t k = 0; k < inserts.size(); ++k) {
       const std::vector<std::uint64_t>& m = inserts[k]->mask;
       bool covers = true;
@@ -279,7 +279,9 @@ struct Table::Impl {
     fail(rc, msg);
   }
 
-  void storeInsert() {
+  // Inserts `cells` (one per field) as a new row.  Touches only the
+  // connection and the insert state, never the pending row.
+  void storeInsert(const std::vector<Cell>& cells) {
     bool ownTransaction = groupDepth == 0 && !autoinc.empty();
     if (ownTransaction) {
       int rc = execsql(db, "BEGIN IMMEDIATE");
@@ -289,21 +291,21 @@ struct Table::Impl {
     std::vector<long long> assigned(autoinc.size(), 0);
     try {
       refreshAutoinc();
-      InsertPlan& plan = insertPlan();
+      InsertPlan& plan = insertPlan(cells);
       sqlite3_stmt* s = plan.statement.get();
       int n = 0;
       long long bytes = 0;
       for (int i : plan.columns) {
         int k = autoSlot[i];
         ++n;
-        if (k >= 0 && pending[i].kind == Cell::Null) {
+        if (k >= 0 && cells[i].kind == Cell::Null) {
           assigned[k] = nextAuto[k];
           sqlite3_bind_int64(s, n, assigned[k]);
           bytes += 8;
-        } else if (pending[i].kind != Cell::Null) {  // reset() left every parameter NULL
-          bind(s, n, pending[i]);
-          bytes += static_cast<long long>(pending[i].kind == Cell::Text || pending[i].kind == Cell::Blob
-                                              ? pending[i].text.size() : 8);
+        } else if (cells[i].kind != Cell::Null) {  // reset() left every parameter NULL
+          bind(s, n, cells[i]);
+          bytes += static_cast<long long>(cells[i].kind == Cell::Text || cells[i].kind == Cell::Blob
+                                              ? cells[i].text.size() : 8);
         }
       }
       rc = sqlite3_step(s);
@@ -326,7 +328,7 @@ struct Table::Impl {
       }
     }
     for (std::size_t k = 0; k < autoinc.size(); ++k) {
-      const Cell& given = pending[autoinc[k]];
+      const Cell& given = cells[autoinc[k]];
       long long used = given.kind == Cell::Integer ? given.integer : assigned[k];
       nextAuto[k] = std::max(nextAuto[k], used + 1);
     }

@@ -1,6 +1,7 @@
 #include "engine/importrun.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,9 +20,12 @@ namespace fs = std::filesystem;
 struct CancellingMessages : testing::RecordingMessages {
   ImportState* state = nullptr;
   int cancelAt = -1;
+  testing::FixedClock* clock = nullptr;
+  int millisPerEvents = 0;  // the clock moves on this much each time messages run
   void processEvents() override {
     testing::RecordingMessages::processEvents();
     if (state && events == cancelAt) state->CancelRequested = true;
+    if (clock) clock->tick += millisPerEvents;
   }
 };
 
@@ -29,6 +33,9 @@ struct FakeView : RunView {
   bool answer = true;
   int asked = 0;
   bool askabort() override { ++asked; return answer; }
+  // Called with every counter refresh when set.
+  std::function<void()> onStatus;
+  void statuschanged() override { if (onStatus) onStatus(); }
 };
 
 struct ImportRunTest : ::testing::Test {
@@ -49,6 +56,7 @@ struct ImportRunTest : ::testing::Test {
     createsampledatafolder((dir / "data").string());
     fs::current_path(dir);
     messages.state = &state;
+    messages.clock = &clock;
     state.DatabaseName = "MAIN";
     clock.time = {2026, 12, 7, 9, 0, 0, 0};
   }
@@ -221,6 +229,64 @@ TEST_F(ImportRunTest, CancelWritesStatisticsButNoSpecification) {
   db.open((dir / "data").string(), "DATABASE.DB");
   db.first();
   EXPECT_EQ(db.asText(db.fieldIndex("NumImport")), "1");
+}
+
+}  // namespace
+}  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// Rows committed to CONTACT.DB, as another program sees them.
+long long committedrows(const fs::path& data) {
+  Table t;
+  t.open(data.string(), "contact.db");
+  return t.recordCount();
+}
+
+// A batch stores its rows on a writer thread: whenever the counters are shown
+// or a message box is up, every row counted is committed, and at the end the
+// count is exact.
+TEST_F(ImportRunTest, CountersShowCommittedRowsOnly) {
+  messages.millisPerEvents = 37;  // counters refreshed every few hundred records
+  start(lines(6000), {"LastName", "FirstName", "City"});
+  int shown = 0;
+  view.onStatus = [&] {
+    ++shown;
+    EXPECT_EQ(committedrows(dir / "data"), state.AcceptedCount);
+  };
+  run->btAllClick();
+  EXPECT_GT(shown, 10);
+  EXPECT_EQ(messages.texts().back(), "Finished. Imported 6000 records.");
+  EXPECT_EQ(committedrows(dir / "data"), 6000);
+  EXPECT_EQ(run->summary().imported, 6000);
+}
+
+// A row the table refuses under every key: reported with its record number
+// before anything shows the count, not counted, and the batch goes on.
+TEST_F(ImportRunTest, RowsTheWriterCannotStoreAreFailedNotCounted) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON contact WHEN NEW.LastName = 'Last3' "
+                             "BEGIN SELECT RAISE(ABORT, 'no Last3 here'); END",
+                         nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  start(lines(5), {"LastName", "FirstName", "City"});
+  std::vector<long long> countsAtMessages;
+  view.onStatus = [&] { countsAtMessages.push_back(state.AcceptedCount); };
+  run->btAllClick();
+  std::vector<std::string> texts = messages.texts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].rfind("Record 3 could not be stored: ", 0), 0u) << texts[0];
+  EXPECT_NE(texts[0].find("no Last3 here"), std::string::npos) << texts[0];
+  EXPECT_EQ(texts[1], "Finished. Imported 4 records.");
+  for (long long c : countsAtMessages) EXPECT_LE(c, 4);
+  EXPECT_EQ(committedrows(dir / "data"), 4);
+  const RunSummary& s = run->summary();
+  EXPECT_EQ(s.read, 5);
+  EXPECT_EQ(s.imported, 4);
+  EXPECT_EQ(s.failed, 1);
+  EXPECT_FALSE(s.stoppedByError);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// Storing contact rows under a record key, and the batch writer thread.
+//
+// Contract: `storekeyed` stores one row under the key of its name piece at a
+// key step, taking the step after the newest key of that piece in the table
+// each time the table refuses the key, at most kStoreAttempts times; a table
+// that cannot be written at all (TableUnavailable) ends the tries at once.
+//
+// `ContactWriter` does the inserts of a batch run on a thread of its own: the
+// run thread builds complete rows (every cell, the key step chosen) and hands
+// them over through a queue of kWriterQueueRows rows; while the queue is full
+// the run thread waits.  The writer stores the rows in the order given, into
+// the group the run opened, with the key retries of `storekeyed`.  It never
+// shows a message and never counts: `drain()` waits until every row handed
+// over was stored or failed and returns what failed, and only then may the
+// run thread use the table for anything but building the next new row
+// (groups, counts, walks: see table.h).  After a TableUnavailable failure the
+// writer stores nothing more: the rows still queued, and those handed over
+// until the next drain, come back as not stored.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "assign/recordkey.h"
+#include "parse/errors.h"
+#include "store/table.h"
+
+namespace vesper {
+
+constexpr int kStoreAttempts = 50;
+constexpr std::size_t kWriterQueueRows = 256;
+constexpr std::size_t kWriterWakeRows = 32;  // rows queued before an idle writer is woken
+
+// The step after the newest key of `piece` in the table on the day of
+// `tried`, or the step after `tried` when that is later.
+RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordKeyTime tried);
+
+struct KeyedStore {
+  bool stored = false;
+  RecordKeyTime used;     // the key step of the stored row
+  std::string lastError;  // the engine's message of the last refusal
+};
+
+// `store(key)` stores the row with that record key (EngineError when refused).
+template <class Store>
+KeyedStore storekeyed(Table& contact, const std::string& piece, RecordKeyTime from, Store&& store) {
+  KeyedStore result;
+  RecordKeyTime t = from;
+  for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
+    try {
+      store(composerecordkey(piece, t));
+      result.stored = true;
+      result.used = t;
+      return result;
+    } catch (const TableUnavailable&) {
+      throw;  // no other key can cure it
+    } catch (const EngineError& e) {
+      result.lastError = e.what();
+      t = keystepafterlast(contact, piece, t);
+    }
+  }
+  return result;
+}
+
+class ContactWriter {
+ public:
+  // A row to store: the cells of the contact table, its record key's name
+  // piece and first key step, and the record number for messages.
+  struct Row {
+    std::vector<Cell> cells;
+    std::string piece;
+    RecordKeyTime key;
+    long long record = 0;
+  };
+  // A row that was handed over but not stored.
+  struct Failure {
+    long long record = 0;
+    std::string message;  // the engine's message of the last refusal
+  };
+  struct Drained {
+    std::vector<Failure> refused;   // every key refused (kStoreAttempts tries)
+    bool unavailable = false;       // the table could not be written
+    std::string error;              // ... with the engine's message
+    long long unavailableRows = 0;  // rows not stored because of it (the failing one included)
+  };
+
+  // `recno` is the position of the key field in `contact`.
+  ContactWriter(Table& contact, int recno);
+  ~ContactWriter();  // stores what is queued, then ends the thread
+  ContactWriter(const ContactWriter&) = delete;
+  ContactWriter& operator=(const ContactWriter&) = delete;
+
+  // The row to fill next (its cells hold storage of an earlier row); waits
+  // while the queue is full.  Hand it over with submit().
+  Row& next();
+  void submit();
+  // Waits until every row handed over is stored or failed; what failed since
+  // the last drain.
+  Drained drain();
+  // True once a TableUnavailable failure is waiting for drain().
+  bool unavailable();
+
+ private:
+  void run();
+  void storeone(Row& row);
+
+  Table& contact_;
+  const int recno_;
+  std::vector<Row> ring_;
+  std::size_t head_ = 0;   // oldest row not yet stored
+  std::size_t count_ = 0;  // rows handed over and not yet stored
+  bool quit_ = false;
+  bool idle_ = false;      // the writer waits for rows
+  bool waiting_ = false;   // the run thread waits for the writer (full queue, drain)
+  Drained drained_;        // written by the writer thread under mutex_
+  std::mutex mutex_;
+  std::condition_variable work_, done_;
+  std::thread thread_;
+};
+
+}  // namespace vesper

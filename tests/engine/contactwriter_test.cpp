@@ -1,0 +1,104 @@
+#include "engine/contactwriter.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <set>
+
+#include "store/sampledata.h"
+
+namespace vesper {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ContactWriterTest : ::testing::Test {
+  fs::path dir = fs::temp_directory_path() / ("vesper-writer-" + std::to_string(::getpid()));
+  Table contact;
+  int recno = -1, last = -1;
+
+  void SetUp() override {
+    fs::remove_all(dir);
+    createsampledatafolder((dir / "data").string());
+    contact.open((dir / "data").string(), "contact.db");
+    recno = contact.fieldIndex("Recno");
+    last = contact.fieldIndex("LastName");
+  }
+  void TearDown() override {
+    contact.close();
+    fs::remove_all(dir);
+  }
+  // Builds a row in the table's pending row and hands it to the writer.
+  void hand(ContactWriter& w, const std::string& lastname, RecordKeyTime key, long long record) {
+    contact.newRow();
+    contact.setText(last, lastname);
+    ContactWriter::Row& row = w.next();
+    contact.takeRow(row.cells);
+    row.piece = recordkeynamepiece("", lastname);
+    row.key = key;
+    row.record = record;
+    w.submit();
+  }
+  std::vector<std::string> keys() {
+    std::vector<std::string> out;
+    for (contact.first(); !contact.atEnd(); contact.next()) out.push_back(contact.asText(recno));
+    return out;
+  }
+};
+
+// More rows than the queue holds, some of them under keys the table holds
+// already: every row is stored by the time drain() returns, each under a key
+// of its own.
+TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
+  const RecordKeyTime at{9000, 4000000};
+  contact.newRow();
+  contact.setText(last, "Taken");
+  contact.setText(recno, composerecordkey("TAKEN", at));
+  contact.store();
+  const int n = static_cast<int>(kWriterQueueRows) * 3 + 5;
+  {
+    ContactWriter w(contact, recno);
+    for (int i = 0; i < n; ++i)
+      hand(w, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i), at, i + 1);
+    ContactWriter::Drained d = w.drain();
+    EXPECT_TRUE(d.refused.empty());
+    EXPECT_FALSE(d.unavailable);
+    EXPECT_EQ(d.unavailableRows, 0);
+    EXPECT_EQ(contact.recordCount(), n + 1);  // drain gave the table back: no other thread uses it
+  }
+  std::vector<std::string> k = keys();
+  EXPECT_EQ(std::set<std::string>(k.begin(), k.end()).size(), k.size());
+  // The rows of the taken piece went to the steps after the stored key.
+  EXPECT_EQ(std::count_if(k.begin(), k.end(), [](const std::string& s) { return s.rfind("TAKEN", 0) == 0; }),
+            1 + (n + 9) / 10);
+}
+
+// A table that another program holds: the first row fails as unavailable and
+// nothing after it is tried; drain() says so once, for every row.
+TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
+  contact.setBusyTimeout(20);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  {
+    ContactWriter w(contact, recno);
+    for (int i = 0; i < 40; ++i) hand(w, "Held" + std::to_string(i), {9000, 100 + i}, i + 1);
+    ContactWriter::Drained d = w.drain();
+    EXPECT_TRUE(d.unavailable);
+    EXPECT_NE(d.error.find("is locked by another user or program"), std::string::npos) << d.error;
+    EXPECT_EQ(d.unavailableRows, 40);
+    EXPECT_TRUE(d.refused.empty());
+    // The next drain starts afresh: once the lock is gone rows are stored again.
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    hand(w, "Later", {9000, 5}, 41);
+    d = w.drain();
+    EXPECT_FALSE(d.unavailable);
+    EXPECT_EQ(d.unavailableRows, 0);
+  }
+  sqlite3_close(other);
+  EXPECT_EQ(contact.recordCount(), 1);
+}
+
+}  // namespace
+}  // namespace vesper
