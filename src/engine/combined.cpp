@@ -11,31 +11,34 @@
 namespace vesper {
 
 void RecordTransfer::expandcombined(const std::string& code, const std::string& v) {
-  auto mc = [this](const std::string& s) { return mixedcase(mixed, s); };
+  // Mixed case only makes a copy when the box is ticked; the setter drops the
+  // leading blanks of what it writes.
+  auto mc = [this](std::string_view s) { return mixed ? mixedcase(true, s) : std::string(s); };
   if (code == "x2firstlast" || code == "x3lastfirst") {
     NameParts p = code == "x2firstlast" ? splitfirstlast(v) : splitlastfirst(v);
-    setderived("Salut", mc(trimleft(p.Prefix)));
-    setderived("FirstName", mc(trimleft(p.First) + " " + trimleft(p.Middle)));
-    setderived("Dear", mc(trimleft(p.First)));
-    setderived("LastName", mc(trimleft(p.Last)));
-    setderived("Honor", trimleft(p.Suffix));
+    std::string first = trimleft(p.First);
+    setderived(dSalut, mc(trimleft(p.Prefix)));
+    setderived(dFirstName, mc(first + " " + trimleft(p.Middle)));
+    setderived(dDear, mc(first));
+    setderived(dLastName, mc(trimleft(p.Last)));
+    setderived(dHonor, p.Suffix);
   } else if (code == "x4citystate") {
     CityStateZip c = splitcitystate(v);
-    setderived("City", mc(c.City));
-    setderived("State", mc(c.State));
+    setderived(dCity, mc(c.City));
+    setderived(dState, mc(c.State));
   } else if (code == "x5citystatezip") {
     CityStateZip c = splitcitystatezip(v);
-    setderived("City", mc(c.City));
-    setderived("State", c.State);
-    setderived("Zip", c.Zip);
+    setderived(dCity, mc(c.City));
+    setderived(dState, c.State);
+    setderived(dZip, c.Zip);
   } else if (code == "x6middleinitial") {
     appendfield("FirstName", " " + trimleft(v));
   } else if (code == "x7zipsuffix") {
     appendfield("Zip", " " + trimleft(v));
   } else if (code == "x8addr1&2") {
     AddressLines a = splitaddress(v, 40);
-    setderived("Addr1", mc(a.First));
-    setderived("Addr2", mc(a.Second));
+    setderived(dAddr1, mc(a.First));
+    setderived(dAddr2, mc(a.Second));
   }
 }
 

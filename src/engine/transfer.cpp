@@ -16,6 +16,9 @@ namespace {
 constexpr std::size_t kKeysAheadStart = 1024;
 constexpr std::size_t kKeysAheadMax = 65536;
 
+const char* const kDerivedNames[] = {"Salut", "FirstName", "Dear", "LastName", "Honor",
+                                     "City",  "State",     "Zip",  "Addr1",    "Addr2"};
+
 // The thirteen row values of the mailing block, in MailRow's order.
 const char* const kMailFields[13] = {"Company", "Salut", "FirstName", "LastName", "Honor",
                                      "Title",   "Addr1", "Addr2",     "City",     "State",
@@ -94,6 +97,7 @@ RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings 
   company_ = lookup("company");
   lastname_ = lookup("lastname");
   for (int k = 0; k < 13; ++k) mailFields_[k] = lookup(kMailFields[k]);
+  derived_.fill(-2);
 }
 
 int RecordTransfer::lookup(const char* name) const { return contact_.findField(name); }
@@ -122,6 +126,19 @@ void RecordTransfer::setderived(const std::string& name, const std::string& valu
   }
   if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
   contact_.setText(p, v);
+}
+
+void RecordTransfer::setderived(Derived which, std::string_view value) {
+  int& p = derived_[which];
+  if (p == -2) p = exactposition(kDerivedNames[which]);
+  if (p < 0) {
+    state_.messages.errorMessage(std::string("Could not find the ") + kDerivedNames[which] + " field in the database");
+    return;
+  }
+  if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
+  std::size_t lead = 0;  // the leading blanks are left out, as trimleft does
+  while (lead < value.size() && isleadingblank(value[lead])) ++lead;
+  contact_.setText(p, value.substr(lead));
 }
 
 void RecordTransfer::appendfield(const std::string& name, const std::string& value) {
@@ -185,7 +202,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
     default:
       break;  // logical, BCD, autoincrement, bytes and the like are never written
   }
-  if (slot.firstname) setderived("Dear", mixedcase(mixed, v));
+  if (slot.firstname) setderived(dDear, mixed ? mixedcase(true, v) : v);
 }
 
 void RecordTransfer::buildrow(const Fetch& fetch) {

@@ -101,6 +101,11 @@ class RecordTransfer {
   // Stores (or queues) the row; the bytes of its values when queued, else -1.
   long long storewithkey(long long record);
   int exactposition(const std::string& name);
+  // The fields the combined-field expansion and the first-name rule write,
+  // by exact name; their positions are found on first use and kept.
+  enum Derived { dSalut, dFirstName, dDear, dLastName, dHonor, dCity, dState, dZip, dAddr1, dAddr2, dCount };
+  std::array<int, dCount> derived_{};  // -2: not looked up yet
+  void setderived(Derived which, std::string_view value);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
   std::string textat(int position) const;
 

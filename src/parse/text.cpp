@@ -112,7 +112,11 @@ bool sametext(std::string_view a, std::string_view b) {
 
 std::string mixedcase(bool on, std::string_view text) {
   if (!on) return std::string(text);
-  std::string out = trimleft(lowertext(text));
+  // One copy: leading blanks skipped first (lower case leaves them as they are).
+  std::size_t lead = 0;
+  while (lead < text.size() && isleadingblank(text[lead])) ++lead;
+  std::string out(text.substr(lead));
+  for (char& c : out) c = lowerchar(c);
   if (out.empty()) return out;
   out[0] = upperchar(out[0]);
   for (std::size_t i = 1; i + 1 < out.size(); ++i)
