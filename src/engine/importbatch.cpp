@@ -1,0 +1,192 @@
+// The import run's batches: accept all and accept at random, with the cancel
+// check, the pacing of window messages and counters, and the group commits
+// that keep every counted row stored (see importrun.h).
+#include <algorithm>
+
+#include "engine/importrun.h"
+#include "parse/errors.h"
+#include "source/counting.h"
+#include "source/delimited.h"
+#include "source/lineperfield.h"
+#include "source/textfile.h"
+
+namespace vesper {
+
+// --- batches ---
+
+void ImportRun::btAllClick() {
+  if (outcome_ != Outcome::Open) return;
+  state_.RandomFraction = 1.0;
+  state_.FractionFixed = true;
+  batchstart();
+}
+
+void ImportRun::btRandomClick() {
+  if (outcome_ != Outcome::Open) return;
+  if (!state_.FractionFixed) state_.RecomputeFraction();
+  batchstart();
+}
+
+void ImportRun::batchstart() {
+  review_ = false;
+  batch_ = true;
+  view_.statuschanged();
+  lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
+  opengroup();
+  int recno = contact_.isOpen() ? contact_.findField("Recno") : -1;
+  if (contact_.isOpen() && contact_.inGroup() && recno >= 0) {
+    writer_ = std::make_unique<ContactWriter>(contact_, recno);
+    transfer_->setwriter(writer_.get());
+  }
+  switch (state_.SourceType) {
+    case kLinePerField: importallascii(); break;
+    case kDelimited: importalldelimited(); break;
+    default: importalldbase(); break;
+  }
+}
+
+bool ImportRun::cancelcheck() {
+  if (!state_.CancelRequested) return false;
+  state_.CancelRequested = false;
+  commitgroup();
+  if (view_.askabort()) state_.ImportStopped = true;
+  return state_.ImportStopped;
+}
+
+void ImportRun::drawandtransfer() {
+  if (state_.ImportStopped) {
+    // Stopped while this record was read (the table could not be written):
+    // it stays in the source, untouched, like every record after it.
+    --summary_.read;
+    return;
+  }
+  if (DrawForRecord(state_))
+    transfer();
+  else
+    ++summary_.passedOver;
+}
+
+void ImportRun::importalldelimited() {
+  drawandtransfer();
+  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
+    if (cancelcheck()) break;
+    if (!readnextdelimited()) break;  // paces after every line read
+    state_.RecomputeFraction();
+    drawandtransfer();
+  }
+  quitimport();
+}
+
+void ImportRun::importallascii() {
+  drawandtransfer();
+  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
+    if (cancelcheck()) break;
+    ReadLineRecord(state_, [this] { pace(); });
+    ++summary_.read;
+    state_.RecomputeFraction();
+    drawandtransfer();
+  }
+  quitimport();
+}
+
+void ImportRun::importalldbase() {
+  SourceTableFile* file = source_.file();
+  bool counted = true;  // the row on display was counted when it was shown
+  while (file && !file->atEnd() && !state_.ImportStopped) {
+    if (cancelcheck()) break;
+    if (!counted) ++summary_.read;
+    state_.RecomputeFraction();
+    drawandtransfer();
+    file->next();
+    counted = false;
+    pace();
+  }
+  quitimport();
+}
+
+void ImportRun::pace() {
+  std::int64_t now = state_.clock.ticks();
+  ++sinceEvents_;
+  ++sinceCommit_;
+  bool statusdue = now - lastStatus_ >= kStatusMillis;
+  // Commit before the counters show: a count the user sees is a stored count.
+  if (statusdue || now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
+  if (statusdue) {
+    lastStatus_ = now;
+    updatestatus();
+  }
+  if (now - lastEvents_ >= kEventMillis || sinceEvents_ >= kEventRecords) {
+    lastEvents_ = now;
+    sinceEvents_ = 0;
+    state_.messages.processEvents();
+  }
+}
+
+void ImportRun::commitgroup() {
+  settlewriter();
+  if (!contact_.isOpen() || !contact_.inGroup()) return;
+  try {
+    contact_.commitGroup();
+  } catch (const EngineError& e) {
+    contact_.rollbackGroup();
+    losegroup();
+    stoponerror(e.what());
+    return;
+  }
+  groupRows_ = 0;
+  sinceCommit_ = 0;
+  lastCommit_ = state_.clock.ticks();
+  opengroup();
+}
+
+void ImportRun::uncount(long long rows) {
+  state_.AcceptedCount -= static_cast<int>(rows);
+  summary_.imported -= rows;
+  summary_.failed += rows;
+  groupRows_ -= rows;
+}
+
+void ImportRun::settlewriter() {
+  if (!writer_) return;
+  ContactWriter::Drained d = writer_->drain();
+  if (d.refused.empty() && !d.unavailable) return;
+  // Every count is put right before the first message shows one.
+  uncount(static_cast<long long>(d.refused.size()));
+  if (d.unavailable) {
+    uncount(d.unavailableRows);
+    if (groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
+  }
+  state_.RecomputeFraction();
+  for (const auto& f : d.refused)
+    state_.messages.errorMessage("Record " + std::to_string(f.record) + " could not be stored: " + f.message);
+  if (d.unavailable) stoponerror(d.error);
+}
+
+void ImportRun::opengroup() {
+  if (!batch_ || state_.ImportStopped || contact_.inGroup()) return;
+  try {
+    contact_.beginGroup();
+  } catch (const EngineError& e) {
+    stoponerror(e.what());
+  }
+}
+
+void ImportRun::losegroup() {
+  // The rows stored since the group began never reached the table.
+  state_.AcceptedCount -= static_cast<int>(groupRows_);
+  summary_.imported -= groupRows_;
+  summary_.failed += groupRows_;
+  groupRows_ = 0;
+}
+
+void ImportRun::stoponerror(const std::string& what) {
+  summary_.stoppedByError = true;
+  state_.ImportStopped = true;
+  state_.messages.errorMessage(what + " The import stops here; the " +
+                               std::to_string(state_.AcceptedCount) +
+                               " contacts stored before are kept.");
+}
+
+void ImportRun::updatestatus() { view_.statuschanged(); }
+
+}  // namespace vesper
