@@ -8,6 +8,7 @@
 #include "app/importstate.h"
 #include "source/counting.h"
 #include "source/delimited.h"
+#include "support/fakes.h"
 #include "source/sourceline.h"
 #include "source/tablesource.h"
 
@@ -15,23 +16,9 @@ namespace {
 
 using namespace vesper;
 
-class QuietMessages : public Messages {
- public:
-  void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
-};
-class StillClock : public Clock {
- public:
-  LocalTime now() override { return {}; }
-  std::int64_t ticks() override { return 0; }
-};
-class BigDisk : public Disk {
- public:
-  long long freeSpace(const std::string&) override { return 1LL << 40; }
-};
+using QuietMessages = testing::QuietMessages;
+using StillClock = testing::FixedClock;
+using BigDisk = testing::FixedDisk;
 
 // The shared corpora lie beside the repository.
 const std::string kUs500 = [] {

@@ -24,6 +24,17 @@ class Messages {
   virtual void processEvents() = 0;
 };
 
+// Shows nothing and lets nothing run: for work that has no one to tell
+// (checks, fuzzing, benchmarks).
+class SilentMessages : public Messages {
+ public:
+  void beep() override {}
+  void errorMessage(const std::string&) override {}
+  void infoMessage(const std::string&) override {}
+  void plainMessage(const std::string&) override {}
+  void processEvents() override {}
+};
+
 // The exclamation beep, then a modal error box with the message.
 inline void errorbox(Messages& m, const std::string& text) {
   m.beep();

@@ -40,14 +40,7 @@ class RecordingMessages : public Messages {
 };
 
 // Message boxes that go nowhere (fuzzers, benchmarks).
-class QuietMessages : public Messages {
- public:
-  void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
-};
+using QuietMessages = SilentMessages;
 
 class FixedClock : public Clock {
  public:
