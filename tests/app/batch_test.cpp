@@ -8,33 +8,17 @@
 #include <map>
 
 #include "store/table.h"
+#include "support/batchcommand.h"
 
 namespace vesper {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result { int code; std::string out, err; };
+using Result = testing::CommandResult;
 
-struct BatchTest : ::testing::Test {
-  fs::path dir = fs::temp_directory_path() / ("vesper-batch-" + std::to_string(::getpid()));
-  void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=STANDARD\nPATH=" << (dir / "data").string()
-                                      << "\nDEFAULT DRIVER=PARADOX\n";
-    ::setenv("PENNANT_ENGINE_CONFIG", (dir / "engine.cfg").c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
-  Result run(const std::string& args) {
-    std::string cmd = "cd '" + dir.string() + "' && '" VESPER_BINARY "' " + args + " >out.txt 2>err.txt";
-    int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "out.txt"), slurp(dir / "err.txt")};
-  }
+struct BatchTest : testing::BatchCommandTest {
+  BatchTest() : BatchCommandTest("batch") {}
   void makedata() { ASSERT_EQ(run("--create-data-folder data").code, 0); }
   std::string example(const std::string& name) {
     fs::copy_file(fs::path(VESPER_SOURCE_DIR) / "examples" / name, dir / name,

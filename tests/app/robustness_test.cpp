@@ -16,20 +16,17 @@
 #include <thread>
 
 #include "source/textdecode.h"
+#include "support/batchcommand.h"
 
 namespace vesper {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RobustnessTest : ::testing::Test {
-  fs::path dir = fs::temp_directory_path() / ("vesper-robust-" + std::to_string(::getpid()));
+struct RobustnessTest : testing::BatchCommandTest {
+  RobustnessTest() : BatchCommandTest("robust") {}
   void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=STANDARD\nPATH=" << (dir / "data").string()
-                                      << "\nDEFAULT DRIVER=PARADOX\n";
-    ::setenv("PENNANT_ENGINE_CONFIG", (dir / "engine.cfg").c_str(), 1);
+    BatchCommandTest::SetUp();
     ASSERT_EQ(shell("--create-data-folder data"), 0);
     // Three fields: last name, first name, city.
     std::string imp = "1\r\nLastName\r\nFirstName\r\nCity\r\n";
@@ -38,16 +35,7 @@ struct RobustnessTest : ::testing::Test {
     for (int i = 1; i <= 210; ++i) imp += "-1\r\n";
     std::ofstream(dir / "three.imp", std::ios::binary) << imp;
   }
-  void TearDown() override { fs::remove_all(dir); }
-  int shell(const std::string& args) {
-    std::string cmd = "cd '" + dir.string() + "' && '" VESPER_BINARY "' " + args + " >out.txt 2>err.txt";
-    int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
+  int shell(const std::string& args) { return run(args).code; }
   long long number(const std::string& text, const std::string& label) {
     auto at = text.find(label);
     return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + label.size());
