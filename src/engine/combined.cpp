@@ -10,7 +10,7 @@
 
 namespace vesper {
 
-void RecordTransfer::expandcombined(const std::string& code, const std::string& v) {
+void RecordTransfer::expandcombined(const std::string& code, std::string_view v) {
   // Mixed case only makes a copy when the box is ticked; the setter drops the
   // leading blanks of what it writes.
   auto mc = [this](std::string_view s) { return mixed ? mixedcase(true, s) : std::string(s); };

@@ -102,19 +102,45 @@ void ImportRun::FormCreate() {
   updatestatus();
 }
 
+namespace {
+// The values of a text record from its fields as they stand in the line:
+// cleaned as GetDelimitedField cleans them, without a copy unless a joined
+// comma has to be given back.
+class SplitValues final : public RecordTransfer::Values {
+ public:
+  explicit SplitValues(const std::vector<std::string_view>& fields) : fields_(fields) {}
+  std::string_view value(int i) override {
+    if (i < 1 || i > static_cast<int>(fields_.size())) return {};
+    std::string_view v = CleanView(fields_[static_cast<std::size_t>(i - 1)]);
+    if (v.find(kJoinedComma) == std::string_view::npos) return v;
+    joined_.assign(v);
+    std::replace(joined_.begin(), joined_.end(), kJoinedComma, ',');
+    return joined_;
+  }
+
+ private:
+  const std::vector<std::string_view>& fields_;
+  std::string joined_;
+};
+
+// The values of the current row of a source table.
+class TableValues final : public RecordTransfer::Values {
+ public:
+  explicit TableValues(SourceTable& source) : source_(source) {}
+  std::string_view value(int i) override { return value_ = GetTableField(source_, i - 1, 0); }
+
+ private:
+  SourceTable& source_;
+  std::string value_;
+};
+}  // namespace
+
 // --- record display ---
 
 std::string ImportRun::fieldvalue(int i) {
   if (state_.SourceType == kDBase || state_.SourceType == kParadox)
     return GetTableField(source_, i - 1, 0);
   return GetDelimitedField(state_.RecordBuffer.text, state_.RecordBuffer.count, i);
-}
-
-std::string ImportRun::splitvalue(int i) const {
-  if (i < 1 || i > static_cast<int>(split_.size())) return {};
-  std::string v = CleanValue(split_[static_cast<std::size_t>(i - 1)]);
-  std::replace(v.begin(), v.end(), kJoinedComma, ',');
-  return v;
 }
 
 void ImportRun::listfields() {
@@ -155,7 +181,8 @@ bool ImportRun::readnextdelimited() {
         ++summary_.badLines;
         WriteBadRecord(state_, line);
       },
-      [this] { if (batch_) pace(); });
+      [this] { if (batch_) pace(); }, &split_);
+  splitReady_ = found;
   if (found) ++summary_.read;
   return found;
 }
@@ -190,10 +217,13 @@ bool ImportRun::transfer() {
   bool stored = false;
   try {
     if (state_.SourceType == kDelimited || state_.SourceType == kLinePerField) {
-      split_ = SplitDelimitedLine(state_.RecordBuffer.view());
-      stored = transfer_->importonerecord([this](int i) { return splitvalue(i); }, summary_.read);
+      // A delimited record was split when it was read; a joined one is split here.
+      if (state_.SourceType != kDelimited || !splitReady_) SplitDelimitedLine(state_.RecordBuffer.view(), split_);
+      SplitValues values(split_);
+      stored = transfer_->importonerecord(values, summary_.read);
     } else {
-      stored = transfer_->importonerecord([this](int i) { return fieldvalue(i); }, summary_.read);
+      TableValues values(source_);
+      stored = transfer_->importonerecord(values, summary_.read);
     }
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.

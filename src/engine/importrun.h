@@ -109,7 +109,6 @@ class ImportRun {
   void shownextdbaserecord();
   void listfields();
   std::string fieldvalue(int i);
-  std::string splitvalue(int i) const;
   bool readnextdelimited();
   void importallascii();
   void importalldelimited();
@@ -142,8 +141,10 @@ class ImportRun {
 
   std::vector<std::string> lines_;
   // The fields of the text record being transferred, split once for all its
-  // values (raw, as GetDelimitedField finds them before cleaning).
+  // values (raw, as GetDelimitedField finds them before cleaning).  A
+  // delimited record is split by the reader that found it (splitReady_).
   std::vector<std::string_view> split_;
+  bool splitReady_ = false;
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;

@@ -151,18 +151,21 @@ void RecordTransfer::appendfield(const std::string& name, const std::string& val
   contact_.setText(p, contact_.asText(p) + " " + v);
 }
 
-void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
+void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
   const std::string& e = state_.FieldAssignments[i];
   if (slot.position < 0) contact_.fieldIndex(e);  // the engine's own "not found" error
   int p = slot.position;
   switch (contact_.fieldType(p)) {
     case FieldType::Alpha: {
-      if (slot.rule == CaseRule::MixedIfLonger) {
-        if (textlength(v) > 3) v = mixedcase(mixed, v);
-      } else if (slot.rule == CaseRule::Mixed) {
-        v = mixedcase(mixed, v);
+      if (mixed && (slot.rule == CaseRule::Mixed ||
+                    (slot.rule == CaseRule::MixedIfLonger && textlength(v) > 3))) {
+        mixedcaseinto(v, cased_);
+        v = cased_;
       }
-      if (slot.category) v = cleancategory(v);
+      if (slot.category) {
+        changed_ = cleancategory(v);
+        v = changed_;
+      }
       contact_.setText(p, v);
       break;
     }
@@ -175,10 +178,12 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
       contact_.setDouble(p, leadingdouble(v));
       break;
     case FieldType::Money: {
+      changed_.assign(v);
       for (char c : {'$', '#', 'f'}) {
-        std::size_t at = v.find(c);
-        if (at != std::string::npos) v[at] = ' ';
+        std::size_t at = changed_.find(c);
+        if (at != std::string::npos) changed_[at] = ' ';
       }
+      v = changed_;
       contact_.setDouble(p, leadingdouble(v));
       break;
     }
@@ -195,27 +200,33 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string v) {
     case FieldType::Memo: {
       if (memo_ < 0) contact_.fieldIndex("memo");
       std::string now = contact_.asText(memo_);
-      contact_.setText(memo_, now.empty() ? v : now + "\r\n" + v);
+      contact_.setText(memo_, now.empty() ? std::string(v) : now + "\r\n" + std::string(v));
       memoWritten_ = true;
       break;
     }
     default:
       break;  // logical, BCD, autoincrement, bytes and the like are never written
   }
-  if (slot.firstname) setderived(dDear, mixed ? mixedcase(true, v) : v);
+  if (slot.firstname) {
+    if (mixed) {
+      mixedcaseinto(v, dear_);
+      v = dear_;
+    }
+    setderived(dDear, v);
+  }
 }
 
-void RecordTransfer::buildrow(const Fetch& fetch) {
+void RecordTransfer::buildrow(Values& fetch) {
   int n = std::min(state_.SourceFieldCount, kMaxSourceFields);
   for (int i = 1; i <= n; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty()) continue;
-    std::string v = fetch(i);
+    std::string_view v = fetch.value(i);
     if (v.empty()) continue;
     if (iscombinedcode(e))
       expandcombined(e, v);
     else
-      writedirect(i, slots_[i], std::move(v));
+      writedirect(i, slots_[i], v);
   }
 }
 
@@ -286,6 +297,16 @@ bool RecordTransfer::lowdiskspace(long long rowBytes) {
 }
 
 bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
+  struct Made final : Values {
+    const Fetch& fetch;
+    std::string value_;
+    explicit Made(const Fetch& f) : fetch(f) {}
+    std::string_view value(int field) override { return value_ = fetch(field); }
+  } made(fetch);
+  return importonerecord(made, record);
+}
+
+bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   const long long storedBefore = writer_ ? 0 : contact_.bytesStored();
   long long queuedBytes = -1;
   contact_.newRow();

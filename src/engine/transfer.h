@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -68,9 +69,21 @@ class RecordTransfer {
   // rows that a writer could not store come back from its drain().
   long long failures = 0;
 
+  // The values of the record being transferred: the text of source field
+  // `field` (from 1), valid until the next call.
+  class Values {
+   public:
+    virtual std::string_view value(int field) = 0;
+
+   protected:
+    ~Values() = default;
+  };
+
   // Transfers the current record; `record` numbers it for messages.  Returns
   // true when a row was stored.  Sets ImportStopped after the low-disk
   // message.
+  bool importonerecord(Values& fetch, long long record);
+  // The same with each value made by `fetch`.
   using Fetch = std::function<std::string(int field)>;
   bool importonerecord(const Fetch& fetch, long long record);
 
@@ -94,9 +107,9 @@ class RecordTransfer {
     CaseRule rule = CaseRule::Mixed;
     bool category = false;  // the assignment names "Category"
   };
-  void buildrow(const Fetch& fetch);
-  void writedirect(int i, const Slot& slot, std::string value);
-  void expandcombined(const std::string& code, const std::string& value);
+  void buildrow(Values& fetch);
+  void writedirect(int i, const Slot& slot, std::string_view value);
+  void expandcombined(const std::string& code, std::string_view value);
   void makemailblock();
   // Stores (or queues) the row; the bytes of its values when queued, else -1.
   long long storewithkey(long long record);
@@ -113,6 +126,7 @@ class RecordTransfer {
   Table& contact_;
   MailBlockComposer composer_;
   MailRow mailRow_;  // the row values of the block, storage kept from record to record
+  std::string cased_, dear_, changed_;  // a direct value cased or changed, storage kept
   std::string dataFolder_;
   std::array<Slot, kMaxSourceFields + 1> slots_{};
   int memo_, db_, recno_, dateAdded_, timeAdded_, mailAddr_, secondAddr_;

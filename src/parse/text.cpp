@@ -112,16 +112,25 @@ bool sametext(std::string_view a, std::string_view b) {
 
 std::string mixedcase(bool on, std::string_view text) {
   if (!on) return std::string(text);
-  // One copy: leading blanks skipped first (lower case leaves them as they are).
+  std::string out;
+  mixedcaseinto(text, out);
+  return out;
+}
+
+void mixedcaseinto(std::string_view text, std::string& out) {
+  // One pass: leading blanks skipped first (lower case leaves them as they
+  // are), then each character lower case, or upper case first and after a
+  // space.
   std::size_t lead = 0;
   while (lead < text.size() && isleadingblank(text[lead])) ++lead;
-  std::string out(text.substr(lead));
-  for (char& c : out) c = lowerchar(c);
-  if (out.empty()) return out;
-  out[0] = upperchar(out[0]);
-  for (std::size_t i = 1; i + 1 < out.size(); ++i)
-    if (out[i] == ' ') out[i + 1] = upperchar(out[i + 1]);
-  return out;
+  text.remove_prefix(lead);
+  out.resize(text.size());
+  bool start = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    out[i] = start ? upperchar(c) : lowerchar(c);
+    start = c == ' ';
+  }
 }
 
 std::string cleancategory(std::string_view text) {

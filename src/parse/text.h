@@ -51,6 +51,9 @@ bool sametext(std::string_view a, std::string_view b);
 // Mixed case when `on`: lower case, leading blanks dropped, first character and
 // every character after a space upper case.  Trailing blanks remain.
 std::string mixedcase(bool on, std::string_view text);
+// mixedcase(true, text) into `out` (its storage kept); `out` must not hold
+// the text.
+void mixedcaseinto(std::string_view text, std::string& out);
 // Category codes A-Z then 0-4 found in the text, each once, in that order.
 std::string cleancategory(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "source/delimited.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "app/importstate.h"
 #include "parse/text.h"
@@ -11,34 +12,36 @@ namespace vesper {
 
 namespace {
 
-// The scanning state of one field and the character-class table.
-struct FieldScan {
-  int quoteCount = 0;  // saturates at 2: only "exactly one" matters
-  bool quoteOpened = false;
-  bool dataSeen = false;
-
-  // Applies one character; true when it is a comma that ends the field (the
-  // state is then that of a fresh field).
-  bool endsField(char c) {
-    switch (c) {
-      case ' ':
-        return false;
-      case '"':
-        if (!dataSeen) {
-          if (quoteCount < 2) ++quoteCount;
-          quoteOpened = true;
-        }
-        return false;
-      case ',':
-        if (quoteCount == 1) return false;
-        *this = FieldScan{};
-        return true;
-      default:
-        if (!quoteOpened) dataSeen = true;
-        return false;
-    }
+// Where the field that starts at `p` ends: at the comma that ends it, or at
+// `end`.  Blanks in front of the field change nothing.  A field whose first
+// other character is a double quote keeps its commas as text up to the next
+// double quote; after that, as in a field that starts with anything else,
+// the next comma ends it (quotes further on no longer count).  So each field
+// is found with at most two searches for one character.
+const char* fieldend(const char* p, const char* end) {
+  while (p < end && *p == ' ') ++p;
+  if (p < end && *p == '"') {
+    const void* q = std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1));
+    if (!q) return end;
+    p = static_cast<const char*>(q) + 1;
   }
-};
+  const void* c = std::memchr(p, ',', static_cast<std::size_t>(end - p));
+  return c ? static_cast<const char*>(c) : end;
+}
+
+// Calls `each(field)` for every field of the line, in order, with the field
+// as it stands in the line; stops early when `each` returns false.
+template <class Each>
+void eachfield(std::string_view line, Each each) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  for (;;) {
+    const char* e = fieldend(p, end);
+    if (!each(std::string_view(p, static_cast<std::size_t>(e - p)))) return;
+    if (e == end) return;
+    p = e + 1;
+  }
+}
 
 std::string cleanField(std::string_view text) {
   std::string v = CleanValue(text);
@@ -54,38 +57,33 @@ std::string filenamepart(const std::string& path) {
 }  // namespace
 
 int CountDelimitedFields(std::string_view line) {
-  int fields = 1;
-  FieldScan scan;
-  for (char c : line)
-    if (scan.endsField(c)) ++fields;
+  int fields = 0;
+  eachfield(line, [&](std::string_view) { return ++fields, true; });
   return fields;
 }
 
 std::string GetDelimitedField(std::string_view line, int n) {
   if (n < 1) return {};
-  int field = 1;
-  std::size_t start = 0;
-  FieldScan scan;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (!scan.endsField(line[i])) continue;
-    if (field == n) return cleanField(line.substr(start, i - start));
-    ++field;
-    start = i + 1;
-  }
-  return field == n ? cleanField(line.substr(start)) : std::string();
+  int field = 0;
+  std::string value;
+  eachfield(line, [&](std::string_view f) {
+    if (++field < n) return true;
+    value = cleanField(f);
+    return false;
+  });
+  return value;
 }
 
 std::vector<std::string_view> SplitDelimitedLine(std::string_view line) {
   std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  FieldScan scan;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (!scan.endsField(line[i])) continue;
-    fields.push_back(line.substr(start, i - start));
-    start = i + 1;
-  }
-  fields.push_back(line.substr(start));
+  SplitDelimitedLine(line, fields);
   return fields;
+}
+
+int SplitDelimitedLine(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
+  eachfield(line, [&](std::string_view f) { return fields.push_back(f), true; });
+  return static_cast<int>(fields.size());
 }
 
 int CountFirstLineFields(ImportState& state) {
@@ -122,7 +120,8 @@ std::string PeekDelimitedField(ImportState& state, int n, int k) {
 }
 
 bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
-                             const std::function<void()>& afterLine) {
+                             const std::function<void()>& afterLine,
+                             std::vector<std::string_view>* fields) {
   TextFileSlot& slot = state.SourceFile;
   LineBuffer& line = state.RecordBuffer;
   auto reject = [&](std::string_view bytes) {
@@ -141,7 +140,8 @@ bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
       continue;
     }
     if (IsBlankAfterFinalLineEnd(slot, line)) break;
-    if (CountDelimitedFields(line.view()) == state.SourceFieldCount) {
+    const int count = fields ? SplitDelimitedLine(line.view(), *fields) : CountDelimitedFields(line.view());
+    if (count == state.SourceFieldCount) {
       if (afterLine) afterLine();
       return true;
     }

@@ -55,6 +55,9 @@ inline std::string GetDelimitedField(const char* buffer, int count, int n) {
 // The fields of the line as they stand in it (uncleaned, separators left out);
 // joining them with commas gives the line back.
 std::vector<std::string_view> SplitDelimitedLine(std::string_view line);
+// The same fields into `fields` (cleared first, its storage kept); returns
+// their number, which is CountDelimitedFields of the line.
+int SplitDelimitedLine(std::string_view line, std::vector<std::string_view>& fields);
 
 // Rewinds the source file and counts the fields of its first line.
 int CountFirstLineFields(ImportState& state);
@@ -82,8 +85,12 @@ using BadLineSink = std::function<void(std::string_view line)>;
 
 // Reads lines into RecordBuffer until one has SourceFieldCount fields (true)
 // or the source ends (false).  Every other line goes to `badLine` and clears
-// NoBadRecords; `afterLine` (optional) runs after each line read.
+// NoBadRecords; `afterLine` (optional) runs after each line read.  With
+// `fields`, a record found is left split there as SplitDelimitedLine splits
+// it (views into RecordBuffer, valid until it is read into again), so the
+// line is scanned once for both the count and the values.
 bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
-                             const std::function<void()>& afterLine = {});
+                             const std::function<void()>& afterLine = {},
+                             std::vector<std::string_view>* fields = nullptr);
 
 }  // namespace vesper

@@ -107,5 +107,7 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line);
 // and tabs, then leading blanks, then one leading double quote and (only
 // then) one trailing double quote are removed.
 std::string CleanValue(std::string_view text);
+// The same cleaning as a view into `text`.
+std::string_view CleanView(std::string_view text);
 
 }  // namespace vesper
