@@ -1,5 +1,6 @@
 #include "parse/mailblock.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "parse/countries.h"
@@ -154,17 +155,41 @@ MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplat
   for (int k = 0; k < kPairs; ++k) keys_[k] = lowertext(fixed[k]);
 }
 
-// fillplaceholders of `line` (cut to 200 already) into line_.
+// fillplaceholders of `line` (cut to 200 already) into line_.  Every key
+// starts with "<", so a key is only compared where the line holds one: the
+// positions of the "<"s are listed once and, after a replacement, listed
+// again from the replaced key on (the value may bring its own).
 void MailBlockComposer::fill(std::string_view line) {
   line_.assign(line.data(), line.size());
-  for (int pass = 0; pass < kFillPasses && line_.find('<') != std::string::npos; ++pass) {
+  opens_.clear();
+  auto listopens = [this](std::size_t from) {
+    for (std::size_t at = line_.find('<', from); at != std::string::npos; at = line_.find('<', at + 1))
+      opens_.push_back(at);
+  };
+  listopens(0);
+  for (int pass = 0; pass < kFillPasses && !opens_.empty(); ++pass) {
     for (int k = 0; k < kPairs; ++k) {
       const std::string& key = keys_[k];
       if (key.empty()) continue;
-      const std::size_t at = findkey(line_, key);
+      std::size_t at = std::string::npos;
+      if (key[0] != '<') {
+        at = findkey(line_, key);
+      } else {
+        for (std::size_t open : opens_) {
+          if (open + key.size() > line_.size()) break;
+          std::size_t i = 1;
+          while (i < key.size() && lowerchar(line_[open + i]) == key[i]) ++i;
+          if (i == key.size()) {
+            at = open;
+            break;
+          }
+        }
+      }
       if (at == std::string::npos) continue;
       line_.replace(at, key.size(), values_[k]);
       if (line_.size() > kTemplateLineCapacity) line_.resize(cutview(line_, kTemplateLineCapacity).size());
+      opens_.erase(std::lower_bound(opens_.begin(), opens_.end(), at), opens_.end());
+      listopens(at);
     }
   }
 }

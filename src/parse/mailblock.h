@@ -101,6 +101,7 @@ class MailBlockComposer {
   std::array<std::vector<std::string>, kFormats> lines_;  // by format number, each cut to 200
   std::array<std::string, kPairs> keys_, values_;          // keys in lower case
   std::string line_, block_;
+  std::vector<std::size_t> opens_;  // where line_ holds a "<", in order
 };
 
 }  // namespace vesper

@@ -225,19 +225,30 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
     if (frontEnd || slot.writing || slot.fd < 0) continue;
     // The rest of the line straight from the read-ahead buffer, as long as the
     // character after the one taken is there to tell whether the line ends.
+    // The character at `from` is no line end (the peek above said so), and
+    // none taken after it is a CR, so the line ends at the first CR, LF or
+    // Ctrl-Z after `from`; it is looked for only among control characters.
     const char* b = slot.buffer.data();
     const std::size_t from = slot.pos, last = slot.len - 1;
+    const std::size_t stop = std::min(last, from + static_cast<std::size_t>(kLineCapacity - line.count));
+    char* out = line.text + line.count;
     std::size_t p = from;
     bool ended = false;
-    while (p < last && line.count < kLineCapacity) {
-      const char d = b[p++];
-      line.text[line.count++] = static_cast<unsigned char>(d) < 32 ? ' ' : d;
-      const char n = b[p];
-      if (n == kCtrlZ || n == '\r' || (n == '\n' && d != '\r')) {
-        ended = true;
-        break;
+    if (p < stop) {
+      const char first = b[p++];
+      *out++ = static_cast<unsigned char>(first) < 32 ? ' ' : first;
+      for (; p < stop; ++p) {
+        const char d = b[p];
+        if (static_cast<unsigned char>(d) < 32) {
+          if (d == kCtrlZ || d == '\r' || d == '\n') break;
+          *out++ = ' ';
+        } else {
+          *out++ = d;
+        }
       }
+      ended = p < stop || (b[p] == kCtrlZ || b[p] == '\r' || b[p] == '\n');
     }
+    line.count = static_cast<int>(out - line.text);
     line.raw.append(b + from, p - from);
     slot.pos = p;
     if (ended || line.count >= kLineCapacity) return;

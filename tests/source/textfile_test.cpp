@@ -70,6 +70,30 @@ TEST_F(TextFileTest, LongLineArrivesInPieces) {
   EXPECT_EQ(got[2], "  next");
 }
 
+// Lines read straight from the read-ahead buffer end where they end whatever
+// falls on the buffer's edge: a line end split over two reads, a line cut in
+// two, a control character first or last in a read.
+TEST_F(TextFileTest, LinesAcrossTheReadAheadEdges) {
+  const char* const ends[] = {"\r\n", "\n", "\r"};
+  for (int shift = 0; shift < 6; ++shift) {
+    std::string bytes;
+    std::vector<std::string> want;
+    std::string front;
+    for (int k = 0; bytes.size() < 140000; ++k) {
+      std::string text = "L" + std::to_string(k) + std::string(static_cast<std::size_t>(k * 37 % 290 + shift), 'a');
+      text[text.size() / 2] = '\t';
+      const std::string end = ends[(k + shift) % 3];
+      bytes += text + end;
+      std::string shown = text;
+      shown[shown.size() / 2] = ' ';
+      want.push_back(front + shown);
+      front = std::string(end.size(), ' ');
+    }
+    want.push_back(front);  // the blank after the final line end
+    EXPECT_EQ(lines(bytes), want) << shift;
+  }
+}
+
 TEST_F(TextFileTest, RawKeepsTheBytes) {
   TextFileSlot slot;
   slot.setup(messages, write("raw.txt", "a\tb\r\nc\x01" "d"), "Source file");
