@@ -147,12 +147,62 @@ MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplat
   NoMessages none;
   for (int f = 0; f < kFormats; ++f)
     for (const std::string& line : templatelines(templates.byfield(format2field(f, none))))
-      lines_[f].push_back(cuttext(line, kTemplateLineCapacity));
+      lines_[f].push_back(Line{cuttext(line, kTemplateLineCapacity), false, {}});
   const std::string fixed[kPairs] = {"<company>", "<name>", "<title>", "<address1>", "<address2>",
                                      captionkey(settings_.lblCity), captionkey(settings_.lblState),
                                      captionkey(settings_.lblZip), captionkey(settings_.lblCountry),
                                      "<dear>"};
   for (int k = 0; k < kPairs; ++k) keys_[k] = lowertext(fixed[k]);
+  // Keys that end where their first ">" is and hold no "<" after the first
+  // character, all different: at a "<" of a line at most one of them begins,
+  // and what other values do after it cannot change which.
+  bool plain = true;
+  for (int k = 0; k < kPairs; ++k) {
+    const std::string& key = keys_[k];
+    plain = plain && key.size() >= 2 && key.front() == '<' && key.find('<', 1) == std::string::npos &&
+            key.find('>') == key.size() - 1;
+    for (int j = 0; j < k; ++j) plain = plain && keys_[j] != key;
+  }
+  if (!plain) return;
+  for (auto& format : lines_) {
+    for (Line& line : format) {
+      const std::string& text = line.text;
+      bool direct = true;
+      std::array<bool, kPairs> used{};
+      for (std::size_t at = text.find('<'); direct && at != std::string::npos; at = text.find('<', at + 1)) {
+        int found = -1;
+        for (int k = 0; k < kPairs && found < 0; ++k)
+          if (findkey(std::string_view(text).substr(at), keys_[k]) == 0) found = k;
+        direct = found >= 0 && !used[found];
+        if (!direct) break;
+        used[found] = true;
+        line.places.emplace_back(at, found);
+        at += keys_[found].size() - 1;
+      }
+      line.direct = direct;
+      if (!direct) line.places.clear();
+    }
+  }
+}
+
+// The line filled by putting each value in its key's place; false (nothing
+// done) when a value holds a "<" or the line might pass 200 bytes on the way
+// (keys are replaced in key order, and the line is cut whenever it does).
+bool MailBlockComposer::filldirect(const Line& line) {
+  if (!line.direct || valuesOpen_) return false;
+  std::size_t most = line.text.size();  // every value that is longer than its key put in
+  for (const auto& [at, k] : line.places)
+    if (values_[k].size() > keys_[k].size()) most += values_[k].size() - keys_[k].size();
+  if (most > kTemplateLineCapacity) return false;
+  line_.clear();
+  std::size_t from = 0;
+  for (const auto& [at, k] : line.places) {
+    line_.append(line.text, from, at - from);
+    line_ += values_[k];
+    from = at + keys_[k].size();
+  }
+  line_.append(line.text, from, std::string::npos);
+  return true;
 }
 
 // fillplaceholders of `line` (cut to 200 already) into line_.  Every key
@@ -225,8 +275,10 @@ const std::string& MailBlockComposer::compose(const MailRow& row, Messages& mess
   put(7, row.Zip);
   put(8, row.Country);
   put(9, row.Dear);
-  for (const std::string& line : lines_[format]) {
-    fill(line);
+  valuesOpen_ = false;
+  for (const std::string& v : values_) valuesOpen_ = valuesOpen_ || v.find('<') != std::string::npos;
+  for (const Line& line : lines_[format]) {
+    if (!filldirect(line)) fill(line.text);
     if (isblank(line_)) continue;
     block_ += line_;
     block_ += "\r\n";

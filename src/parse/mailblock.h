@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "parse/platform.h"
@@ -96,12 +97,24 @@ class MailBlockComposer {
  private:
   static constexpr int kFormats = 6;  // the format numbers format2field names
   static constexpr int kPairs = 10;
+  // A template line, cut to 200.  When every "<" in it begins a key, each
+  // key a different one (and the keys hold no other "<" or ">" and differ
+  // from each other), `places` lists them in line order: filling the line
+  // with values that hold no "<" and fit in 200 bytes with it is then putting
+  // each value in its key's place, in one go.
+  struct Line {
+    std::string text;
+    bool direct = false;
+    std::vector<std::pair<std::size_t, int>> places;  // position, pair
+  };
   void fill(std::string_view line);
+  bool filldirect(const Line& line);
   MailSettings settings_;
-  std::array<std::vector<std::string>, kFormats> lines_;  // by format number, each cut to 200
+  std::array<std::vector<Line>, kFormats> lines_;  // by format number
   std::array<std::string, kPairs> keys_, values_;          // keys in lower case
   std::string line_, block_;
   std::vector<std::size_t> opens_;  // where line_ holds a "<", in order
+  bool valuesOpen_ = false;          // a value of the contact holds a "<"
 };
 
 }  // namespace vesper

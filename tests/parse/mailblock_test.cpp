@@ -394,5 +394,26 @@ TEST(MailBlockComposer, SameBlockAsThePlaceholderLanguageAcrossARun) {
   EXPECT_FALSE(seen.texts().empty());
 }
 
+// Lines near the 200-character limit: the line is cut whenever it passes the
+// limit while the keys are replaced one by one in key order, so a long value
+// put in before a long key gives way to a short value can lose its tail even
+// though the finished line would fit.
+TEST(MailBlockComposer, CutsOnTheWayToTheFinishedLine) {
+  MailSettings s = captions("City", "State", "Postal/Zip Code", "Country");
+  MailRow r = johnsmith();
+  r.FirstName = std::string(40, 'F');
+  r.LastName = std::string(40, 'L');
+  r.Zip = "1";
+  r.Country = "USA";
+  testing::QuietMessages quiet;
+  for (std::size_t filler : {100u, 120u, 130u, 135u, 139u, 140u, 150u, 185u}) {
+    AddressTemplates t;
+    t.FormatUS = std::string(filler, 'x') + "<postal/zip code><name>\r\n<name>" + std::string(filler, 'y') +
+                 "<postal/zip code>";
+    MailBlockComposer composer(s, t);
+    EXPECT_EQ(composer.compose(r, quiet), referenceblock(r, s, t, quiet)) << filler;
+  }
+}
+
 }  // namespace
 }  // namespace vesper
