@@ -11,24 +11,36 @@
 namespace vesper {
 
 void RecordTransfer::expandcombined(const std::string& code, std::string_view v) {
-  // Mixed case only makes a copy when the box is ticked; the setter drops the
-  // leading blanks of what it writes.
-  auto mc = [this](std::string_view s) { return mixed ? mixedcase(true, s) : std::string(s); };
+  // Mixed case is worked out into a buffer kept per run, and only when the
+  // box is ticked; mixed case and the setter both drop the leading blanks of
+  // what they are given, so the pieces need no trimming first.
+  auto mc = [this](Derived which, std::string_view s) {
+    if (!mixed) return setderived(which, s);
+    mixedcaseinto(s, cased_);
+    setderived(which, cased_);
+  };
+  auto lead = [](std::string_view s) {
+    while (!s.empty() && isleadingblank(s.front())) s.remove_prefix(1);
+    return s;
+  };
   if (code == "x2firstlast" || code == "x3lastfirst") {
     NameParts p = code == "x2firstlast" ? splitfirstlast(v) : splitlastfirst(v);
-    std::string first = trimleft(p.First);
-    setderived(dSalut, mc(trimleft(p.Prefix)));
-    setderived(dFirstName, mc(first + " " + trimleft(p.Middle)));
-    setderived(dDear, mc(first));
-    setderived(dLastName, mc(trimleft(p.Last)));
+    const std::string_view first = lead(p.First);
+    mc(dSalut, p.Prefix);
+    joined_.assign(first);
+    joined_ += ' ';
+    joined_ += lead(p.Middle);
+    mc(dFirstName, joined_);
+    mc(dDear, first);
+    mc(dLastName, p.Last);
     setderived(dHonor, p.Suffix);
   } else if (code == "x4citystate") {
     CityStateZip c = splitcitystate(v);
-    setderived(dCity, mc(c.City));
-    setderived(dState, mc(c.State));
+    mc(dCity, c.City);
+    mc(dState, c.State);
   } else if (code == "x5citystatezip") {
     CityStateZip c = splitcitystatezip(v);
-    setderived(dCity, mc(c.City));
+    mc(dCity, c.City);
     setderived(dState, c.State);
     setderived(dZip, c.Zip);
   } else if (code == "x6middleinitial") {
@@ -37,8 +49,8 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
     appendfield("Zip", " " + trimleft(v));
   } else if (code == "x8addr1&2") {
     AddressLines a = splitaddress(v, 40);
-    setderived(dAddr1, mc(a.First));
-    setderived(dAddr2, mc(a.Second));
+    mc(dAddr1, a.First);
+    mc(dAddr2, a.Second);
   }
 }
 

@@ -45,22 +45,26 @@ std::string_view trimleftview(std::string_view text) {
 }
 
 // "Add X to a part": one blank, then X, held to the part's capacity.
+// Joined in place: only a part that passes its capacity in bytes can pass it
+// in characters, and then it keeps the characters that fit.
 void addto(std::string& part, std::string_view x, std::size_t capacity) {
-  std::string joined = part;
-  joined += ' ';
-  joined += x;
-  part = cuttext(joined, capacity);
+  part += ' ';
+  part += x;
+  if (part.size() > capacity) part.resize(cutview(part, capacity).size());
 }
 
 // "Extend a part with X": X without a blank, held to the part's capacity.
 void extend(std::string& part, std::string_view x, std::size_t capacity) {
-  std::string joined = part;
-  joined += x;
-  part = cuttext(joined, capacity);
+  part += x;
+  if (part.size() > capacity) part.resize(cutview(part, capacity).size());
 }
 
 // The word equals the table word, or the table word followed by a full stop.
+// Most table words differ in length or first letter, which is tested first.
 bool sameword(std::string_view word, std::string_view tableword) {
+  const std::size_t n = tableword.size();
+  if (word.size() != n && word.size() != n + 1) return false;
+  if (n > 0 && lowerchar(word[0]) != lowerchar(tableword[0])) return false;
   if (sametext(word, tableword)) return true;
   return word.size() == tableword.size() + 1 && word.back() == '.' &&
          sametext(word.substr(0, tableword.size()), tableword);
@@ -77,7 +81,9 @@ bool intable(std::string_view word, const Table& table) {
 // ".", "," or ";" and possibly more ("Jr.," and "MD;PhD" are suffixes).
 bool suffixatend(std::string_view word) {
   for (std::string_view s : SuffixWords) {
-    if (word.size() < s.size() || !sametext(word.substr(0, s.size()), s)) continue;
+    if (word.size() < s.size()) continue;
+    if (!s.empty() && lowerchar(word[0]) != lowerchar(s[0])) continue;
+    if (!sametext(word.substr(0, s.size()), s)) continue;
     if (word.size() == s.size()) return true;
     char next = word[s.size()];
     if (next == '.' || next == ',' || next == ';') return true;
