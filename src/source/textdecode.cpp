@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vesper {
@@ -38,6 +40,20 @@ int sequencelength(std::string_view s, std::size_t i) {
   return n;
 }
 
+// The first position from i on that holds a byte of 0x80 or more (the size
+// when there is none); plain ASCII is passed over eight bytes at a time.
+std::size_t asciiend(std::string_view s, std::size_t i) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+  while (i + 8 <= s.size()) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (w & kHighBits) break;
+    i += 8;
+  }
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 const char* encodingname(TextEncoding e) {
@@ -69,7 +85,8 @@ void appendutf8(std::string& out, unsigned cp) {
 
 bool isvalidutf8(std::string_view s, bool final) {
   for (std::size_t i = 0; i < s.size();) {
-    if (static_cast<unsigned char>(s[i]) < 0x80) { ++i; continue; }
+    i = asciiend(s, i);
+    if (i >= s.size()) break;
     int n = sequencelength(s, i);
     if (n == 0) return false;
     if (n < 0) return !final;
@@ -128,7 +145,7 @@ void TextDecoder::decode(std::string_view bytes, std::string& out, bool final) {
       std::size_t i = 0;
       while (i < bytes.size()) {
         std::size_t start = i;
-        while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+        i = asciiend(bytes, i);
         out.append(bytes.data() + start, i - start);
         if (i >= bytes.size()) break;
         int n = sequencelength(bytes, i);

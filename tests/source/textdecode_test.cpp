@@ -112,5 +112,32 @@ TEST(TextDecoder, IllFormedInputBecomesReplacementCharacters) {
   EXPECT_TRUE(isvalidutf8("\xE2\x82", false));
 }
 
+// Plain ASCII is passed over several bytes at a time: a character or a bad
+// byte is still found wherever it falls among ASCII bytes, including the
+// first and last position and on either side of every eight-byte step.
+TEST(TextDecoder, NonAsciiFoundAtEveryPositionAmongAscii) {
+  struct Case { std::string bytes, decoded; bool valid; };
+  const Case cases[] = {
+      {"\xC3\xA9", "\xC3\xA9", true},
+      {"\xE2\x82\xAC", "\xE2\x82\xAC", true},
+      {"\xFF", "\xEF\xBF\xBD", false},
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", false},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+      for (std::size_t after : {0u, 1u, 7u, 8u, 9u}) {
+        const std::string in = std::string(before, 'a') + c.bytes + std::string(after, 'b');
+        const std::string want = std::string(before, 'a') + c.decoded + std::string(after, 'b');
+        SCOPED_TRACE(::testing::PrintToString(in));
+        EXPECT_EQ(isvalidutf8(in), c.valid);
+        TextDecoder d(TextEncoding::Utf8);
+        std::string out;
+        d.decode(in, out, true);
+        EXPECT_EQ(out, want);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vesper
