@@ -17,11 +17,18 @@ bool isvaliddate(int y, int m, int d) {
 }
 
 namespace {
+// Days of a year before each month (and, last, the whole year), in a common
+// year and in a leap year.
+constexpr int kDaysBefore[2][13] = {
+    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366},
+};
+
 // Days from 1 January 0001 (day 1) in the proleptic Gregorian calendar.
 long daysfromepoch(int y, int m, int d) {
   long yy = y - 1;
   long n = yy * 365 + yy / 4 - yy / 100 + yy / 400;
-  for (int i = 1; i < m; ++i) n += daysinmonth(y, i);
+  n += kDaysBefore[isleapyear(y) ? 1 : 0][m < 1 ? 0 : m > 13 ? 12 : m - 1];
   return n + d;
 }
 const long kZeroDay = daysfromepoch(1899, 12, 30);
@@ -41,9 +48,10 @@ void decodedate(int days, int& year, int& month, int& day) {
   long y4 = d / 1461; d %= 1461;
   long y1 = d / 365; if (y1 == 4) y1 = 3; d -= y1 * 365;
   year = static_cast<int>(y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1);
+  const int* before = kDaysBefore[isleapyear(year) ? 1 : 0];
   month = 1;
-  while (d >= daysinmonth(year, month)) { d -= daysinmonth(year, month); ++month; }
-  day = static_cast<int>(d) + 1;
+  while (month < 12 && d >= before[month]) ++month;
+  day = static_cast<int>(d - before[month - 1]) + 1;
 }
 
 double encodetime(int hour, int minute, int second, int msec) {

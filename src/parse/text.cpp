@@ -1,5 +1,7 @@
 #include "parse/text.h"
 
+#include <array>
+
 namespace vesper {
 
 namespace {
@@ -124,12 +126,22 @@ void mixedcaseinto(std::string_view text, std::string& out) {
   std::size_t lead = 0;
   while (lead < text.size() && isleadingblank(text[lead])) ++lead;
   text.remove_prefix(lead);
+  // Case tables indexed by byte: upper case after a space (and first), lower
+  // case elsewhere; bytes that are no ASCII letter map to themselves.
+  static const auto tables = [] {
+    std::array<std::array<char, 256>, 2> t{};
+    for (int b = 0; b < 256; ++b) {
+      t[0][b] = lowerchar(static_cast<char>(b));
+      t[1][b] = upperchar(static_cast<char>(b));
+    }
+    return t;
+  }();
   out.resize(text.size());
-  bool start = true;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    out[i] = start ? upperchar(c) : lowerchar(c);
-    start = c == ' ';
+  char* o = out.data();
+  const char* table = tables[1].data();
+  for (const char c : text) {
+    *o++ = table[static_cast<unsigned char>(c)];
+    table = tables[c == ' '].data();
   }
 }
 
