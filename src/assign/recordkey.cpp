@@ -8,15 +8,30 @@
 
 namespace vesper {
 
+namespace {
+// The first n digits and letters of the text, in upper case, added to `out`;
+// the walk stops as soon as they are found.
+void addkeychars(std::string& out, std::string_view text, std::size_t n) {
+  for (std::size_t i = 0; i < text.size() && n > 0; ++i) {
+    const char c = text[i];
+    if (!isdigitchar(c) && !isletterchar(c)) continue;
+    out += upperchar(c);
+    --n;
+  }
+}
+}  // namespace
+
 std::string recordkeynamepiece(std::string_view company, std::string_view lastname) {
   std::string piece;
-  if (company.empty())
-    piece = digitsandletters(lastname).substr(0, 8);
-  else if (lastname.empty())
-    piece = digitsandletters(company).substr(0, 8);
-  else
-    piece = digitsandletters(company).substr(0, 4) + digitsandletters(lastname).substr(0, 4);
-  return uppertext(piece);
+  if (company.empty()) {
+    addkeychars(piece, lastname, 8);
+  } else if (lastname.empty()) {
+    addkeychars(piece, company, 8);
+  } else {
+    addkeychars(piece, company, 4);
+    addkeychars(piece, lastname, 4);
+  }
+  return piece;
 }
 
 RecordKeyTime recordkeytime(const LocalTime& now) {

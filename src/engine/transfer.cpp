@@ -256,7 +256,10 @@ void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, R
 
 long long RecordTransfer::storewithkey(long long record) {
   if (recno_ < 0) contact_.fieldIndex("Recno");
-  std::string piece = recordkeynamepiece(textat(company_), textat(lastname_));
+  if (company_ >= 0) contact_.readText(company_, companyText_);
+  if (lastname_ >= 0) contact_.readText(lastname_, lastnameText_);
+  std::string piece = recordkeynamepiece(company_ >= 0 ? std::string_view(companyText_) : std::string_view(),
+                                         lastname_ >= 0 ? std::string_view(lastnameText_) : std::string_view());
   RecordKeyTime now = recordkeytime(state_.clock.now());
   RecordKeyTime t = now;
   auto known = keysAhead_.find(piece);
