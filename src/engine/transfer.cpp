@@ -102,10 +102,6 @@ RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings 
 
 int RecordTransfer::lookup(const char* name) const { return contact_.findField(name); }
 
-std::string RecordTransfer::textat(int position) const {
-  return position >= 0 ? contact_.asText(position) : std::string();
-}
-
 int RecordTransfer::exactposition(const std::string& name) {
   auto known = exact_.find(name);
   if (known != exact_.end()) return known->second;

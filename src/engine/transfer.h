@@ -120,7 +120,6 @@ class RecordTransfer {
   std::array<int, dCount> derived_{};  // -2: not looked up yet
   void setderived(Derived which, std::string_view value);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
-  std::string textat(int position) const;
 
   ImportState& state_;
   Table& contact_;
