@@ -1,27 +1,14 @@
 #include "ui/TFrmSaveImp.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "ui/help.h"
+#include "ui/textpage.h"
 
 namespace vesper {
 
 namespace {
 constexpr int kTopic = 2308;
-
-QLabel* textlabel(const QString& text, QWidget* parent, bool heading = false) {
-  auto* label = new QLabel(text, parent);
-  label->setWordWrap(true);
-  if (heading) {
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
-  }
-  return label;
-}
 }  // namespace
 
 TFrmSaveImp::TFrmSaveImp(QWidget* parent) : QDialog(parent) {
@@ -29,34 +16,20 @@ TFrmSaveImp::TFrmSaveImp(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("TFrmSaveImp"));
   sethelptopic(this, kTopic);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(textlabel(
-      QStringLiteral("Save *.IMP file, if you are certain all the fields are assigned properly."),
-      this, true));
-  layout->addWidget(textlabel(
-      QStringLiteral("If you are completely sure that you have assigned all the fields from the "
-                     "source file to their proper Pennant location, you can save the settings of "
-                     "this import. "),
-      this));
-  layout->addWidget(textlabel(
-      QStringLiteral("Using an existing *.IMP file will save time and is especially useful if you "
-                     "are importing information from the same source on a regular basis."),
-      this));
-
-  auto* buttons = new QHBoxLayout;
   auto* save = new QPushButton(QStringLiteral("S&ave this configuration"), this);
   auto* go = new QPushButton(QStringLiteral("&Start accepting records"), this);
   auto* help = new QPushButton(QStringLiteral("&Help"), this);
   save->setDefault(true);
-  buttons->addStretch(1);
-  for (QPushButton* b : {save, go, help}) buttons->addWidget(b);
-  layout->addSpacing(6);
-  layout->addLayout(buttons);
+  layouttextpage(
+      this, QStringLiteral("Save *.IMP file, if you are certain all the fields are assigned properly."),
+      {QStringLiteral("If you are completely sure that you have assigned all the fields from the "
+                      "source file to their proper Pennant location, you can save the settings of "
+                      "this import. "),
+       QString::fromUtf8(kImpFileSavesTime)},
+      {save, go, help});
   connect(save, &QPushButton::clicked, this, &TFrmSaveImp::btSaveClick);
   connect(go, &QPushButton::clicked, this, &TFrmSaveImp::btAcceptClick);
   connect(help, &QPushButton::clicked, this, &TFrmSaveImp::btHelpClick);
-
-  setFixedWidth(460);
   save->setFocus();
 }
 
