@@ -295,16 +295,6 @@ bool RecordTransfer::lowdiskspace(long long rowBytes) {
   return free < kMinFreeSpaceForRecords;
 }
 
-bool RecordTransfer::importonerecord(const Fetch& fetch, long long record) {
-  struct Made final : Values {
-    const Fetch& fetch;
-    std::string value_;
-    explicit Made(const Fetch& f) : fetch(f) {}
-    std::string_view value(int field) override { return value_ = fetch(field); }
-  } made(fetch);
-  return importonerecord(made, record);
-}
-
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   const long long storedBefore = writer_ ? 0 : contact_.bytesStored();
   long long queuedBytes = -1;

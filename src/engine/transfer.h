@@ -34,7 +34,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -83,9 +82,6 @@ class RecordTransfer {
   // true when a row was stored.  Sets ImportStopped after the low-disk
   // message.
   bool importonerecord(Values& fetch, long long record);
-  // The same with each value made by `fetch`.
-  using Fetch = std::function<std::string(int field)>;
-  bool importonerecord(const Fetch& fetch, long long record);
 
   // With a writer (a batch run), a complete row, its key step chosen, is
   // handed to the writer instead of being stored here: true then means the

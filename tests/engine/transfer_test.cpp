@@ -51,9 +51,18 @@ struct TransferTest : ::testing::Test {
     t.FormatUS = "<name>\r\n<company>\r\n<address1>\r\n<address2>\r\n<city>, <state>  <zip>";
     transfer = std::make_unique<RecordTransfer>(state, contact, settings, t, dir.string());
   }
-  bool import(std::vector<std::string> values, long long record = 1) {
-    return transfer->importonerecord(
-        [&](int i) { return i <= (int)values.size() ? values[i - 1] : std::string(); }, record);
+  // The record's values, field i being values[i - 1].
+  struct Listed final : RecordTransfer::Values {
+    const std::vector<std::string>& values;
+    explicit Listed(const std::vector<std::string>& v) : values(v) {}
+    std::string_view value(int i) override {
+      return i >= 1 && i <= static_cast<int>(values.size()) ? std::string_view(values[i - 1])
+                                                            : std::string_view();
+    }
+  };
+  bool import(const std::vector<std::string>& values, long long record = 1) {
+    Listed listed(values);
+    return transfer->importonerecord(listed, record);
   }
   // Every stored row as field -> text.
   std::vector<std::map<std::string, std::string>> rows() {
