@@ -56,6 +56,7 @@ void ContactWriter::submit() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ++count_;
+    ++handed_;
     // Woken for a handful of rows at a time, not for each one.
     wake = idle_ && count_ >= kWriterWakeRows;
   }
@@ -64,12 +65,13 @@ void ContactWriter::submit() {
 
 ContactWriter::Drained ContactWriter::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (count_ > 0) {
+  if (count_ > 0 || commitAfter_ >= 0) {
     waiting_ = true;
     work_.notify_one();
-    done_.wait(lock, [this] { return count_ == 0; });
+    done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0; });
     waiting_ = false;
   }
+  commitDone_ = false;  // the caller settles everything now
   Drained out = std::move(drained_);
   drained_ = Drained{};
   return out;
@@ -80,17 +82,58 @@ bool ContactWriter::unavailable() {
   return drained_.unavailable;
 }
 
+bool ContactWriter::failing() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return drained_.unavailable || !drained_.refused.empty();
+}
+
+void ContactWriter::commitsoon() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    commitAfter_ = handed_;
+    commitDone_ = false;
+  }
+  work_.notify_one();
+}
+
+bool ContactWriter::committed(long long& failedRows) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!commitDone_) return false;
+  commitDone_ = false;
+  failedRows = failedAtCommit_;
+  return true;
+}
+
+long long ContactWriter::rowsInGroup() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return rowsInGroup_;
+}
+
+void ContactWriter::groupended() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  rowsInGroup_ = 0;
+}
+
 void ContactWriter::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     idle_ = true;
-    work_.wait(lock, [this] { return count_ >= kWriterWakeRows || (count_ > 0 && waiting_) || quit_; });
+    work_.wait(lock, [this] {
+      return count_ >= kWriterWakeRows || (count_ > 0 && (waiting_ || commitAfter_ >= 0)) ||
+             (commitAfter_ >= 0 && settled_ >= commitAfter_) || quit_;
+    });
     idle_ = false;
-    if (count_ == 0) return;  // told to quit, nothing queued
+    if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow();  // before rows handed over since
+    if (count_ == 0) {
+      if (quit_) return;
+      if (waiting_) done_.notify_one();
+      continue;
+    }
     while (count_ > 0) {
       Row& row = ring_[head_];
       if (drained_.unavailable) {
         ++drained_.unavailableRows;
+        ++failedTotal_;
       } else {
         lock.unlock();
         storeone(row);  // the run thread leaves a queued row alone
@@ -98,9 +141,47 @@ void ContactWriter::run() {
       }
       head_ = (head_ + 1) % ring_.size();
       --count_;
+      ++settled_;
+      if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow();
       if (waiting_) done_.notify_one();
     }
   }
+}
+
+// Commits the open group and opens the next; the run thread only builds new
+// rows meanwhile, which a group does not touch.
+void ContactWriter::commitnow() {
+  commitAfter_ = -1;
+  if (!drained_.unavailable) {
+    try {
+      contact_.commitGroup();
+      rowsInGroup_ = 0;
+      contact_.beginGroup();
+    } catch (const std::exception& e) {
+      failall(e.what(), true);
+    }
+  }
+  failedAtCommit_ = failedTotal_;
+  commitDone_ = true;
+}
+
+// The table cannot be written: nothing more is stored.  The rows of the open
+// group are lost when the failure took the group with it (SQLite rolls a
+// group back on a full disk or an I/O error), or when `dropgroup` says so
+// (a commit that failed); a group still open otherwise stays for the run
+// thread to commit after drain().
+void ContactWriter::failall(const std::string& error, bool dropgroup) {
+  drained_.unavailable = true;
+  drained_.error = error;
+  try {
+    if (dropgroup && contact_.inGroup()) contact_.rollbackGroup();
+  } catch (const std::exception&) {
+    // The group is gone either way.
+  }
+  if (contact_.inGroup()) return;
+  drained_.lostRows += rowsInGroup_;
+  failedTotal_ += rowsInGroup_;
+  rowsInGroup_ = 0;
 }
 
 // Stores one row; what fails is kept for drain() (under the mutex).
@@ -111,15 +192,19 @@ void ContactWriter::storeone(Row& row) {
       row.cells[static_cast<std::size_t>(recno_)] = textcell(key, k);
       contact_.insertRow(row.cells);
     });
-    if (s.stored) return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (s.stored) {
+      ++rowsInGroup_;
+      return;
+    }
     drained_.refused.push_back({row.record, s.lastError});
+    ++failedTotal_;
   } catch (const std::exception& e) {
     // TableUnavailable, or anything else that leaves the table in doubt.
     std::lock_guard<std::mutex> lock(mutex_);
-    drained_.unavailable = true;
-    drained_.error = e.what();
     ++drained_.unavailableRows;
+    ++failedTotal_;
+    failall(e.what(), false);
   }
 }
 

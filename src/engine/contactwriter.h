@@ -11,11 +11,20 @@
 // the run thread waits.  The writer stores the rows in the order given, into
 // the group the run opened, with the key retries of `storekeyed`.  It never
 // shows a message and never counts: `drain()` waits until every row handed
-// over was stored or failed and returns what failed, and only then may the
-// run thread use the table for anything but building the next new row
-// (groups, counts, walks: see table.h).  After a TableUnavailable failure the
-// writer stores nothing more: the rows still queued, and those handed over
-// until the next drain, come back as not stored.
+// over was stored or failed (and an asked commit is done) and returns what
+// failed, and only then may the run thread use the table for anything but
+// building the next new row (groups, counts, walks: see table.h).
+//
+// `commitsoon()` asks the writer to commit the group after the rows handed
+// over so far and to open the next one, without waiting: the run thread goes
+// on building rows while the group is written to disk.  `committed()` tells
+// when that commit is done and how many rows had failed by then in all, so
+// the run can show counts that are stored counts.
+//
+// After a TableUnavailable failure, or a commit that failed, the writer
+// stores nothing more: the rows still queued, and those handed over until the
+// next drain, come back as not stored, and so do the rows of a group the
+// failure took with it.
 #pragma once
 
 #include <condition_variable>
@@ -85,6 +94,7 @@ class ContactWriter {
     bool unavailable = false;       // the table could not be written
     std::string error;              // ... with the engine's message
     long long unavailableRows = 0;  // rows not stored because of it (the failing one included)
+    long long lostRows = 0;         // rows stored in a group that the failure rolled back
   };
 
   // `recno` is the position of the key field in `contact`.
@@ -102,10 +112,25 @@ class ContactWriter {
   Drained drain();
   // True once a TableUnavailable failure is waiting for drain().
   bool unavailable();
+  // True once anything failed that drain() has not returned yet.
+  bool failing();
+  // Commit the group after the rows handed over so far, then open the next.
+  // One commit at a time: asking again before committed() said so moves the
+  // commit behind the rows handed over since.
+  void commitsoon();
+  // True once when the asked commit is done; `failedRows` is then the number
+  // of rows, handed over since the writer started, that were not stored.
+  bool committed(long long& failedRows);
+  // Rows stored in the open group (read after drain()).
+  long long rowsInGroup();
+  // The run thread committed or dropped the group itself (after drain()).
+  void groupended();
 
  private:
   void run();
   void storeone(Row& row);
+  void commitnow();  // the writer's own group commit, called with mutex_ held
+  void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
   Table& contact_;
   const int recno_;
@@ -116,6 +141,13 @@ class ContactWriter {
   bool idle_ = false;      // the writer waits for rows
   bool waiting_ = false;   // the run thread waits for the writer (full queue, drain)
   Drained drained_;        // written by the writer thread under mutex_
+  long long handed_ = 0;        // rows handed over since the start
+  long long settled_ = 0;     // of them stored or failed
+  long long failedTotal_ = 0;   // of them not stored
+  long long commitAfter_ = -1;  // commit once settled_ reaches it; -1 none asked
+  bool commitDone_ = false;     // the asked commit is done ...
+  long long failedAtCommit_ = 0;  // ... with this many rows not stored by then
+  long long rowsInGroup_ = 0;
   std::mutex mutex_;
   std::condition_variable work_, done_;
   std::thread thread_;

@@ -30,7 +30,7 @@ void ImportRun::btRandomClick() {
 void ImportRun::batchstart() {
   review_ = false;
   batch_ = true;
-  view_.statuschanged();
+  updatestatus();
   lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
   opengroup();
   int recno = contact_.isOpen() ? contact_.findField("Recno") : -1;
@@ -108,17 +108,48 @@ void ImportRun::pace() {
   std::int64_t now = state_.clock.ticks();
   ++sinceEvents_;
   ++sinceCommit_;
-  bool statusdue = now - lastStatus_ >= kStatusMillis;
-  // Commit before the counters show: a count the user sees is a stored count.
-  if (statusdue || now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
-  if (statusdue) {
-    lastStatus_ = now;
-    updatestatus();
+  if (writer_) {
+    pacewriter(now);
+  } else {
+    bool statusdue = now - lastStatus_ >= kStatusMillis;
+    // Commit before the counters show: a count the user sees is a stored count.
+    if (statusdue || now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
+    if (statusdue) {
+      lastStatus_ = now;
+      updatestatus();
+    }
   }
   if (now - lastEvents_ >= kEventMillis || sinceEvents_ >= kEventRecords) {
     lastEvents_ = now;
     sinceEvents_ = 0;
     state_.messages.processEvents();
+  }
+}
+
+// The writer commits while the run reads on; the counters of the moment a
+// commit was asked go on show when it is done.
+void ImportRun::pacewriter(std::int64_t now) {
+  if (writer_->failing()) {
+    commitgroup();  // its messages and counts, at once
+    if (state_.ImportStopped || !writer_) return;
+  }
+  long long failedRows = 0;
+  if (commitAsked_ && writer_->committed(failedRows)) {
+    commitAsked_ = false;
+    shownAccepted_ = askedAccepted_ - (failedRows - askedUncounted_);
+    shownRejected_ = askedRejected_;
+    lastStatus_ = now;
+    view_.statuschanged();
+  }
+  if (!commitAsked_ && (now - lastCommit_ >= kGroupMillis || now - lastStatus_ >= kStatusMillis ||
+                        sinceCommit_ >= kGroupRows)) {
+    askedAccepted_ = state_.AcceptedCount;
+    askedRejected_ = state_.RejectedCount;
+    askedUncounted_ = uncounted_;
+    commitAsked_ = true;
+    writer_->commitsoon();
+    lastCommit_ = now;
+    sinceCommit_ = 0;
   }
 }
 
@@ -134,6 +165,7 @@ void ImportRun::commitgroup() {
     return;
   }
   groupRows_ = 0;
+  if (writer_) writer_->groupended();
   sinceCommit_ = 0;
   lastCommit_ = state_.clock.ticks();
   opengroup();
@@ -143,19 +175,17 @@ void ImportRun::uncount(long long rows) {
   state_.AcceptedCount -= static_cast<int>(rows);
   summary_.imported -= rows;
   summary_.failed += rows;
-  groupRows_ -= rows;
+  uncounted_ += rows;
 }
 
 void ImportRun::settlewriter() {
   if (!writer_) return;
   ContactWriter::Drained d = writer_->drain();
+  commitAsked_ = false;  // drained: the commit asked is done, the caller shows the counts
   if (d.refused.empty() && !d.unavailable) return;
   // Every count is put right before the first message shows one.
   uncount(static_cast<long long>(d.refused.size()));
-  if (d.unavailable) {
-    uncount(d.unavailableRows);
-    if (groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
-  }
+  if (d.unavailable) uncount(d.unavailableRows + d.lostRows);
   state_.RecomputeFraction();
   for (const auto& f : d.refused)
     state_.messages.errorMessage("Record " + std::to_string(f.record) + " could not be stored: " + f.message);
@@ -173,9 +203,14 @@ void ImportRun::opengroup() {
 
 void ImportRun::losegroup() {
   // The rows stored since the group began never reached the table.
-  state_.AcceptedCount -= static_cast<int>(groupRows_);
-  summary_.imported -= groupRows_;
-  summary_.failed += groupRows_;
+  long long rows = writer_ ? writer_->rowsInGroup() : groupRows_;
+  state_.AcceptedCount -= static_cast<int>(rows);
+  summary_.imported -= rows;
+  summary_.failed += rows;
+  if (writer_) {
+    uncounted_ += rows;
+    writer_->groupended();
+  }
   groupRows_ = 0;
 }
 
@@ -187,6 +222,10 @@ void ImportRun::stoponerror(const std::string& what) {
                                " contacts stored before are kept.");
 }
 
-void ImportRun::updatestatus() { view_.statuschanged(); }
+void ImportRun::updatestatus() {
+  shownAccepted_ = state_.AcceptedCount;
+  shownRejected_ = state_.RejectedCount;
+  view_.statuschanged();
+}
 
 }  // namespace vesper

@@ -228,11 +228,11 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    if (groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
+    if (!writer_ && groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
     stoponerror(e.what());
     return false;
   }
-  if (stored && (writer_ || contact_.inGroup())) ++groupRows_;  // a writer writes into the open group
+  if (stored && !writer_ && contact_.inGroup()) ++groupRows_;
   if (stored)
     ++summary_.imported;
   else if (transfer_->failures > failedBefore)

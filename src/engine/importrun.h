@@ -15,11 +15,15 @@
 // the user can see the count.
 //
 // Batches store their rows on a writer thread (contactwriter.h): a row is
-// counted when it is queued, and every commit, message box, counter refresh
-// and the end first wait for the writer and take back what it could not
-// store (counted as failed, with the messages and the stop that a row stored
-// at once would have given; rows queued behind a table failure are counted
-// as failed too).  Review stores each accepted record at once.
+// counted when it is queued.  The group commits of a batch are asked of the
+// writer and done while the run reads on; the counters shown are those of
+// the moment the commit was asked, put on show once it is done (less what
+// the writer could not store), so they never run ahead of the table.  Every
+// message box, cancel question and the end first wait for the writer,
+// commit, and take back what it could not store (counted as failed, with the
+// messages and the stop that a row stored at once would have given; rows
+// queued behind a table failure, and those of a group it took with it, are
+// counted as failed too).  Review stores each accepted record at once.
 //
 // Responsiveness: batch loops let pending window messages run at least every
 // kEventMillis ms of work (and every kEventRecords records), and refresh the
@@ -63,7 +67,7 @@ struct RunSummary {
 class ImportRun {
  public:
   enum class Outcome { Open, Ok, Cancel };
-  static constexpr int kGroupRows = 5000;
+  static constexpr int kGroupRows = 20000;
   static constexpr int kGroupMillis = 100;
   static constexpr int kEventMillis = 20;
   static constexpr int kEventRecords = 64;
@@ -91,9 +95,10 @@ class ImportRun {
   bool mixed() const { return transfer_ ? transfer_->mixed : false; }
   void setmixed(bool on);  // CheckBox1
   const std::vector<std::string>& lines() const { return lines_; }  // datalist
-  std::string lblAccepted() const { return std::to_string(state_.AcceptedCount); }
-  std::string lblRejected() const { return std::to_string(state_.RejectedCount); }
-  std::string lblTotal() const { return std::to_string(state_.AcceptedCount + state_.RejectedCount); }
+  // The counters as last shown (see Durability).
+  std::string lblAccepted() const { return std::to_string(shownAccepted_); }
+  std::string lblRejected() const { return std::to_string(shownRejected_); }
+  std::string lblTotal() const { return std::to_string(shownAccepted_ + shownRejected_); }
   bool reviewvisible() const { return review_; }
   bool progressvisible() const { return !review_; }
   Outcome outcome() const { return outcome_; }
@@ -119,6 +124,7 @@ class ImportRun {
   bool transfer();
   void updatestatus();
   void pace();          // events, counters and commits in a batch
+  void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
   void uncount(long long rows);
@@ -152,7 +158,12 @@ class ImportRun {
   RunSummary summary_;
   std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
   int sinceEvents_ = 0, sinceCommit_ = 0;
-  long long groupRows_ = 0;  // rows stored in the open group
+  long long groupRows_ = 0;  // rows stored in the open group (without a writer)
+  long long shownAccepted_ = 0, shownRejected_ = 0;  // the counters on show
+  // A commit asked of the writer, and the counters when it was asked.
+  bool commitAsked_ = false;
+  long long askedAccepted_ = 0, askedRejected_ = 0, askedUncounted_ = 0;
+  long long uncounted_ = 0;  // rows the writer could not store, taken back so far
 };
 
 }  // namespace vesper

@@ -96,7 +96,7 @@ void Table::open(const std::string& folder, const std::string& name) {
     // copy rewrites its pages; fewer, larger copies rewrite each page less
     // often (a million-row import runs about a quarter faster).  Closing the
     // table copies the rest and removes the journal.
-    execsql(d.db, "PRAGMA wal_autocheckpoint=16384");
+    execsql(d.db, "PRAGMA wal_autocheckpoint=4096");
   } catch (...) {
     d.closeAll();
     d_ = std::make_unique<Impl>();

@@ -27,11 +27,12 @@
 //   lock is waited for up to the busy timeout (5 seconds unless set), then the
 //   operation fails with an EngineError saying the table is locked.
 // - Tables are used from one thread, with one exception for batch writing:
-//   while one thread runs insertRow() (and lastKeyBetween()), another may
+//   while one thread runs insertRow(), lastKeyBetween() and the group calls
+//   (beginGroup(), commitGroup(), rollbackGroup(), inGroup()), another may
 //   build the next new row: newRow(), setX(), reading the pending row,
 //   changed(), takeRow() and drop() touch only the pending row.  Everything
-//   else (groups included) needs the table to itself, handed over with a
-//   synchronising step (a mutex) between the threads.
+//   else needs the table to itself, handed over with a synchronising step (a
+//   mutex) between the threads.
 #pragma once
 
 #include <memory>

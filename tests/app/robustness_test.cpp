@@ -179,11 +179,12 @@ TEST_F(RobustnessTest, LockedContactTable) {
 
 // Real write failures of the contact table: a file system that turns
 // read-only, and one that fills up.  Needs a small file system of its own
-// (tmpfs); skipped where mounting is not allowed.
+// (tmpfs; room for a few commit groups of this file's rows before it is
+// full); skipped where mounting is not allowed.
 TEST_F(RobustnessTest, UnwritableContactTable) {
   fs::path mnt = dir / "mnt";
   fs::create_directories(mnt);
-  if (std::system(("mount -t tmpfs -o size=4m tmpfs '" + mnt.string() + "' 2>/dev/null").c_str()) != 0)
+  if (std::system(("mount -t tmpfs -o size=16m tmpfs '" + mnt.string() + "' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "cannot mount a small file system here";
   struct Unmount {
     fs::path m;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "store/sampledata.h"
 
@@ -39,6 +41,16 @@ struct ContactWriterTest : ::testing::Test {
     row.key = key;
     row.record = record;
     w.submit();
+  }
+  // Rows committed, as another program sees them.
+  long long committed() {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((dir / "data" / "CONTACT.DB").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    long long n = -1;
+    sqlite3_exec(db, "select count(*) from contact", [](void* o, int, char** v, char**) {
+      *static_cast<long long*>(o) = std::atoll(v[0]); return 0; }, &n, nullptr);
+    sqlite3_close(db);
+    return n;
   }
   std::vector<std::string> keys() {
     std::vector<std::string> out;
@@ -98,6 +110,41 @@ TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
   }
   sqlite3_close(other);
   EXPECT_EQ(contact.recordCount(), 1);
+}
+
+// The writer commits the group at the rows handed over when the commit was
+// asked, not at those handed over since; the rows it could not store by then
+// are reported with the commit, once.
+TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON contact WHEN NEW.LastName = 'Refused' "
+                             "BEGIN SELECT RAISE(ABORT, 'not this one'); END",
+                         nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  contact.beginGroup();
+  {
+    ContactWriter w(contact, recno);
+    for (int i = 0; i < 10; ++i) hand(w, i == 3 ? "Refused" : "Name" + std::to_string(i), {9000, 10 * i}, i + 1);
+    w.commitsoon();
+    for (int i = 0; i < 5; ++i) hand(w, "After" + std::to_string(i), {9000, 10 * i}, 11 + i);
+    long long failed = -1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!w.committed(failed) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(committed(), 9);
+    EXPECT_FALSE(w.committed(failed));  // said once
+    ContactWriter::Drained d = w.drain();
+    ASSERT_EQ(d.refused.size(), 1u);
+    EXPECT_EQ(d.refused[0].record, 4);
+    EXPECT_EQ(w.rowsInGroup(), 5);  // the rows handed after the ask, in the group the writer opened
+    EXPECT_EQ(committed(), 9);
+    contact.commitGroup();
+    w.groupended();
+    EXPECT_EQ(w.rowsInGroup(), 0);
+  }
+  EXPECT_EQ(committed(), 14);
 }
 
 }  // namespace
