@@ -188,8 +188,10 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 void ContactWriter::storeone(Row& row) {
   const FieldDef& key = contact_.fieldDef(recno_);
   try {
-    KeyedStore s = storekeyed(contact_, row.piece, row.key, [&](const std::string& k) {
-      row.cells[static_cast<std::size_t>(recno_)] = textcell(key, k);
+    KeyedStore s = storekeyed(contact_, row.piece, row.key, [&](RecordKeyTime t) {
+      // The run thread wrote the key of the first step into the row.
+      if (t.day != row.key.day || t.step != row.key.step)
+        row.cells[static_cast<std::size_t>(recno_)] = textcell(key, composerecordkey(row.piece, t));
       contact_.insertRow(row.cells);
     });
     std::lock_guard<std::mutex> lock(mutex_);

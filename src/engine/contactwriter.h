@@ -53,14 +53,15 @@ struct KeyedStore {
   std::string lastError;  // the engine's message of the last refusal
 };
 
-// `store(key)` stores the row with that record key (EngineError when refused).
+// `store(t)` stores the row under the record key of `piece` at key step `t`
+// (EngineError when refused).
 template <class Store>
 KeyedStore storekeyed(Table& contact, const std::string& piece, RecordKeyTime from, Store&& store) {
   KeyedStore result;
   RecordKeyTime t = from;
   for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
     try {
-      store(composerecordkey(piece, t));
+      store(t);
       result.stored = true;
       result.used = t;
       return result;
@@ -76,8 +77,9 @@ KeyedStore storekeyed(Table& contact, const std::string& piece, RecordKeyTime fr
 
 class ContactWriter {
  public:
-  // A row to store: the cells of the contact table, its record key's name
-  // piece and first key step, and the record number for messages.
+  // A row to store: the cells of the contact table (the key field holding
+  // the record key of `piece` at step `key`), its record key's name piece
+  // and first key step, and the record number for messages.
   struct Row {
     std::vector<Cell> cells;
     std::string piece;

@@ -274,8 +274,8 @@ long long RecordTransfer::storewithkey(long long record) {
     rememberkey(piece, t, now);
     return bytes;
   }
-  KeyedStore s = storekeyed(contact_, piece, t, [&](const std::string& key) {
-    contact_.setText(recno_, key);
+  KeyedStore s = storekeyed(contact_, piece, t, [&](RecordKeyTime step) {
+    contact_.setText(recno_, composerecordkey(piece, step));
     contact_.store();
   });
   if (!s.stored) throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + s.lastError);

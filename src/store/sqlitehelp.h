@@ -47,4 +47,8 @@ class Statement {
 // Runs SQL without results; the SQLite result code.
 int execsql(sqlite3* db, const char* sql);
 
+// Once, before the first connection: SQLite keeps no memory statistics (they
+// take a process-wide lock on every allocation, and nothing here reads them).
+void sqlitesetup();
+
 }  // namespace vesper

@@ -51,6 +51,7 @@ void createtable(const std::string& path, const std::vector<FieldDef>& fields, c
   sql += ")";
 
   sqlite3* db = nullptr;
+  sqlitesetup();
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::string error;
   if (rc == SQLITE_OK) {

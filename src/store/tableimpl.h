@@ -74,6 +74,7 @@ struct Table::Impl {
   int groupDepth = 0;
   // Next autoincrement values, valid while no other connection has written.
   std::vector<long long> nextAuto;
+  std::vector<long long> assigned;  // the numbers given to the row being inserted
   long long seenVersion = -1;
   // The counters were read inside the open group: no other connection can
   // write until it ends, so they stay valid without asking again.
@@ -288,7 +289,7 @@ struct Table::Impl {
       if (rc != SQLITE_OK) fail(rc);
     }
     int rc = SQLITE_OK;
-    std::vector<long long> assigned(autoinc.size(), 0);
+    assigned.assign(autoinc.size(), 0);  // kept between rows: no allocation per row
     try {
       refreshAutoinc();
       InsertPlan& plan = insertPlan(cells);

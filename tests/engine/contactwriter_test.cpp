@@ -35,6 +35,7 @@ struct ContactWriterTest : ::testing::Test {
   void hand(ContactWriter& w, const std::string& lastname, RecordKeyTime key, long long record) {
     contact.newRow();
     contact.setText(last, lastname);
+    contact.setText(recno, composerecordkey(recordkeynamepiece("", lastname), key));
     ContactWriter::Row& row = w.next();
     contact.takeRow(row.cells);
     row.piece = recordkeynamepiece("", lastname);
