@@ -34,6 +34,7 @@ ContactWriter::ContactWriter(Table& contact, int recno)
 ContactWriter::~ContactWriter() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    publish();
     quit_ = true;
   }
   work_.notify_one();
@@ -41,65 +42,81 @@ ContactWriter::~ContactWriter() {
 }
 
 ContactWriter::Row& ContactWriter::next() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (count_ == ring_.size()) {
-    waiting_ = true;
-    work_.notify_one();
-    done_.wait(lock, [this] { return count_ < ring_.size(); });
-    waiting_ = false;
+  if (room_ == 0) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    publish();
+    if (count_ == ring_.size()) {
+      waiting_ = true;
+      work_.notify_one();
+      done_.wait(lock, [this] { return count_ < ring_.size(); });
+      waiting_ = false;
+    }
+    room_ = ring_.size() - count_;
   }
-  return ring_[(head_ + count_) % ring_.size()];
+  return ring_[tail_];
 }
 
 void ContactWriter::submit() {
+  tail_ = (tail_ + 1) % ring_.size();
+  --room_;
+  ++unpublished_;
+  if (unpublished_ < kWriterPublishRows) return;
   bool wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++count_;
-    ++handed_;
+    publish();
     // Woken for a handful of rows at a time, not for each one.
     wake = idle_ && count_ >= kWriterWakeRows;
   }
   if (wake) work_.notify_one();
 }
 
+void ContactWriter::publish() {
+  count_ += unpublished_;
+  handed_ += static_cast<long long>(unpublished_);
+  unpublished_ = 0;
+}
+
 ContactWriter::Drained ContactWriter::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
+  publish();
   if (count_ > 0 || commitAfter_ >= 0) {
     waiting_ = true;
     work_.notify_one();
     done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0; });
     waiting_ = false;
   }
+  room_ = ring_.size();
   commitDone_ = false;  // the caller settles everything now
+  commitReady_ = false;
+  failing_ = false;
+  unavailableNow_ = false;
   Drained out = std::move(drained_);
   drained_ = Drained{};
   return out;
 }
 
-bool ContactWriter::unavailable() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return drained_.unavailable;
-}
+bool ContactWriter::unavailable() { return unavailableNow_.load(std::memory_order_acquire); }
 
-bool ContactWriter::failing() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return drained_.unavailable || !drained_.refused.empty();
-}
+bool ContactWriter::failing() { return failing_.load(std::memory_order_acquire); }
 
 void ContactWriter::commitsoon() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    publish();
     commitAfter_ = handed_;
     commitDone_ = false;
+    commitReady_ = false;
   }
   work_.notify_one();
 }
 
 bool ContactWriter::committed(long long& failedRows) {
+  if (!commitReady_.load(std::memory_order_acquire)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!commitDone_) return false;
   commitDone_ = false;
+  commitReady_ = false;
   failedRows = failedAtCommit_;
   return true;
 }
@@ -163,6 +180,7 @@ void ContactWriter::commitnow() {
   }
   failedAtCommit_ = failedTotal_;
   commitDone_ = true;
+  commitReady_.store(true, std::memory_order_release);
 }
 
 // The table cannot be written: nothing more is stored.  The rows of the open
@@ -173,6 +191,8 @@ void ContactWriter::commitnow() {
 void ContactWriter::failall(const std::string& error, bool dropgroup) {
   drained_.unavailable = true;
   drained_.error = error;
+  unavailableNow_.store(true, std::memory_order_release);
+  failing_.store(true, std::memory_order_release);
   try {
     if (dropgroup && contact_.inGroup()) contact_.rollbackGroup();
   } catch (const std::exception&) {
@@ -201,6 +221,7 @@ void ContactWriter::storeone(Row& row) {
     }
     drained_.refused.push_back({row.record, s.lastError});
     ++failedTotal_;
+    failing_.store(true, std::memory_order_release);
   } catch (const std::exception& e) {
     // TableUnavailable, or anything else that leaves the table in doubt.
     std::lock_guard<std::mutex> lock(mutex_);

@@ -27,6 +27,7 @@
 // failure took with it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -42,6 +43,7 @@ namespace vesper {
 constexpr int kStoreAttempts = 50;
 constexpr std::size_t kWriterQueueRows = 256;
 constexpr std::size_t kWriterWakeRows = 32;  // rows queued before an idle writer is woken
+constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
 
 // The step after the newest key of `piece` in the table on the day of
 // `tried`, or the step after `tried` when that is later.
@@ -106,7 +108,9 @@ class ContactWriter {
   ContactWriter& operator=(const ContactWriter&) = delete;
 
   // The row to fill next (its cells hold storage of an earlier row); waits
-  // while the queue is full.  Hand it over with submit().
+  // while the queue is full.  Hand it over with submit().  Rows are handed
+  // over kWriterPublishRows at a time (one lock for them all); drain() and
+  // commitsoon() hand over the rest first.
   Row& next();
   void submit();
   // Waits until every row handed over is stored or failed; what failed since
@@ -131,6 +135,7 @@ class ContactWriter {
  private:
   void run();
   void storeone(Row& row);
+  void publish();    // hands the filled rows over, with mutex_ held
   void commitnow();  // the writer's own group commit, called with mutex_ held
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
@@ -142,6 +147,12 @@ class ContactWriter {
   bool quit_ = false;
   bool idle_ = false;      // the writer waits for rows
   bool waiting_ = false;   // the run thread waits for the writer (full queue, drain)
+  // The run thread's own: the slot to fill next, rows filled and not yet
+  // handed over, free slots it knows of.
+  std::size_t tail_ = 0, unpublished_ = 0, room_ = 0;
+  std::atomic<bool> failing_{false};     // drained_ holds a failure
+  std::atomic<bool> unavailableNow_{false};  // ... a TableUnavailable one
+  std::atomic<bool> commitReady_{false};  // mirrors commitDone_
   Drained drained_;        // written by the writer thread under mutex_
   long long handed_ = 0;        // rows handed over since the start
   long long settled_ = 0;     // of them stored or failed

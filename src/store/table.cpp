@@ -94,17 +94,18 @@ void Table::open(const std::string& folder, const std::string& name) {
     execsql(d.db, "PRAGMA synchronous=NORMAL");
     // Room for the key index of a large contact table during long imports.
     execsql(d.db, "PRAGMA cache_size=-32768");
-    // Copy the journal back into the table file every 256 MB instead of
+    // Copy the journal back into the table file every 64 MB instead of
     // every 1,000 pages: the key index of a large import is written all
     // over, and each copy rewrites its pages; fewer, larger copies rewrite
-    // each page less often.  Closing the table copies the rest and removes
-    // the journal.
+    // each page less often.  Larger journals gain little and, on a disk that
+    // fills up, leave more that cannot be copied back.  Closing the table
+    // copies the rest and removes the journal.
     Statement pageSize;
     int bytesPerPage = 4096;
     if (pageSize.prepare(d.db, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pageSize.get()) == SQLITE_ROW)
       bytesPerPage = std::max(512, sqlite3_column_int(pageSize.get(), 0));
     pageSize.finalize();
-    std::string checkpoint = "PRAGMA wal_autocheckpoint=" + std::to_string((256 << 20) / bytesPerPage);
+    std::string checkpoint = "PRAGMA wal_autocheckpoint=" + std::to_string((64 << 20) / bytesPerPage);
     execsql(d.db, checkpoint.c_str());
   } catch (...) {
     d.closeAll();

@@ -303,14 +303,15 @@ struct Table::Impl {
           assigned[k] = nextAuto[k];
           sqlite3_bind_int64(s, n, assigned[k]);
           bytes += 8;
-        } else if (cells[i].kind != Cell::Null) {  // reset() left every parameter NULL
+        } else {  // every parameter is bound for every row: no clearing between rows
           bind(s, n, cells[i]);
-          bytes += static_cast<long long>(cells[i].kind == Cell::Text || cells[i].kind == Cell::Blob
-                                              ? cells[i].text.size() : 8);
+          if (cells[i].kind != Cell::Null)
+            bytes += static_cast<long long>(cells[i].kind == Cell::Text || cells[i].kind == Cell::Blob
+                                                ? cells[i].text.size() : 8);
         }
       }
       rc = sqlite3_step(s);
-      plan.statement.reset();
+      sqlite3_reset(s);  // the bound texts are the caller's: bound again before the next step
       if (rc == SQLITE_DONE) bytesStored += bytes;
     } catch (...) {
       if (ownTransaction) execsql(db, "ROLLBACK");
