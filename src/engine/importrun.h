@@ -67,7 +67,7 @@ struct RunSummary {
 class ImportRun {
  public:
   enum class Outcome { Open, Ok, Cancel };
-  static constexpr int kGroupRows = 20000;
+  static constexpr int kGroupRows = 50000;
   static constexpr int kGroupMillis = 100;
   static constexpr int kEventMillis = 20;
   static constexpr int kEventRecords = 64;

@@ -184,7 +184,7 @@ TEST_F(RobustnessTest, LockedContactTable) {
 TEST_F(RobustnessTest, UnwritableContactTable) {
   fs::path mnt = dir / "mnt";
   fs::create_directories(mnt);
-  if (std::system(("mount -t tmpfs -o size=16m tmpfs '" + mnt.string() + "' 2>/dev/null").c_str()) != 0)
+  if (std::system(("mount -t tmpfs -o size=40m tmpfs '" + mnt.string() + "' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "cannot mount a small file system here";
   struct Unmount {
     fs::path m;
@@ -195,7 +195,7 @@ TEST_F(RobustnessTest, UnwritableContactTable) {
   ASSERT_EQ(shell("--create-data-folder mnt/data"), 0);
   {
     std::ofstream big(dir / "big.csv", std::ios::binary);
-    for (int i = 0; i < 150000; ++i)
+    for (int i = 0; i < 400000; ++i)
       big << "Lastname" << i << ",Firstname" << i << ",A city called number " << i << "\r\n";
   }
   // Rows in the table as another program reads them (-1 when it cannot):
