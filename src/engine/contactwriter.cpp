@@ -1,5 +1,7 @@
 #include "engine/contactwriter.h"
 
+#include <algorithm>
+
 #include "parse/errors.h"
 #include "parse/text.h"
 
@@ -147,18 +149,26 @@ void ContactWriter::run() {
       continue;
     }
     while (count_ > 0) {
-      Row& row = ring_[head_];
-      if (drained_.unavailable) {
-        ++drained_.unavailableRows;
-        ++failedTotal_;
-      } else {
-        lock.unlock();
-        storeone(row);  // the run thread leaves a queued row alone
-        lock.lock();
+      // The rows up to the asked commit (or all), stored without the lock:
+      // the run thread leaves queued rows alone.
+      std::size_t n = count_;
+      if (commitAfter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitAfter_ - settled_)));
+      const std::size_t at = head_;
+      bool down = drained_.unavailable;
+      long long skipped = 0;
+      lock.unlock();
+      for (std::size_t k = 0; k < n; ++k) {
+        if (down)
+          ++skipped;
+        else
+          down = !storeone(ring_[(at + k) % ring_.size()]);
       }
-      head_ = (head_ + 1) % ring_.size();
-      --count_;
-      ++settled_;
+      lock.lock();
+      drained_.unavailableRows += skipped;
+      failedTotal_ += skipped;
+      head_ = (head_ + n) % ring_.size();
+      count_ -= n;
+      settled_ += static_cast<long long>(n);
       if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow();
       if (waiting_) done_.notify_one();
     }
@@ -204,8 +214,9 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
   rowsInGroup_ = 0;
 }
 
-// Stores one row; what fails is kept for drain() (under the mutex).
-void ContactWriter::storeone(Row& row) {
+// Stores one row; what fails is kept for drain() (under the mutex).  False
+// once the table cannot be written.
+bool ContactWriter::storeone(Row& row) {
   const FieldDef& key = contact_.fieldDef(recno_);
   try {
     KeyedStore s = storekeyed(contact_, row.piece, row.key, [&](RecordKeyTime t) {
@@ -214,20 +225,22 @@ void ContactWriter::storeone(Row& row) {
         row.cells[static_cast<std::size_t>(recno_)] = textcell(key, composerecordkey(row.piece, t));
       contact_.insertRow(row.cells);
     });
-    std::lock_guard<std::mutex> lock(mutex_);
     if (s.stored) {
       ++rowsInGroup_;
-      return;
+      return true;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
     drained_.refused.push_back({row.record, s.lastError});
     ++failedTotal_;
     failing_.store(true, std::memory_order_release);
+    return true;
   } catch (const std::exception& e) {
     // TableUnavailable, or anything else that leaves the table in doubt.
     std::lock_guard<std::mutex> lock(mutex_);
     ++drained_.unavailableRows;
     ++failedTotal_;
     failall(e.what(), false);
+    return false;
   }
 }
 

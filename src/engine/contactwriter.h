@@ -134,7 +134,7 @@ class ContactWriter {
 
  private:
   void run();
-  void storeone(Row& row);
+  bool storeone(Row& row);
   void publish();    // hands the filled rows over, with mutex_ held
   void commitnow();  // the writer's own group commit, called with mutex_ held
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
@@ -160,6 +160,8 @@ class ContactWriter {
   long long commitAfter_ = -1;  // commit once settled_ reaches it; -1 none asked
   bool commitDone_ = false;     // the asked commit is done ...
   long long failedAtCommit_ = 0;  // ... with this many rows not stored by then
+  // Written by the writer thread alone while it stores (no lock: the run
+  // thread reads it only after drain(), which waits for the writer).
   long long rowsInGroup_ = 0;
   std::mutex mutex_;
   std::condition_variable work_, done_;
