@@ -223,7 +223,7 @@ bool ContactWriter::storeone(Row& row) {
       // The run thread wrote the key of the first step into the row.
       if (t.day != row.key.day || t.step != row.key.step)
         row.cells[static_cast<std::size_t>(recno_)] = textcell(key, composerecordkey(row.piece, t));
-      contact_.insertRow(row.cells);
+      contact_.insertRow(row.cells, row.valued.empty() ? nullptr : &row.valued);
     });
     if (s.stored) {
       ++rowsInGroup_;

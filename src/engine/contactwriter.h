@@ -84,6 +84,7 @@ class ContactWriter {
   // and first key step, and the record number for messages.
   struct Row {
     std::vector<Cell> cells;
+    std::vector<std::uint64_t> valued;  // the cells holding a value (Table::takeRow)
     std::string piece;
     RecordKeyTime key;
     long long record = 0;

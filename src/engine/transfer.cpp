@@ -266,7 +266,7 @@ long long RecordTransfer::storewithkey(long long record) {
     // piece one refusal, no more.
     contact_.setText(recno_, composerecordkey(piece, t));
     ContactWriter::Row& row = writer_->next();
-    long long bytes = contact_.takeRow(row.cells);
+    long long bytes = contact_.takeRow(row.cells, &row.valued);
     row.piece = piece;
     row.key = t;
     row.record = record;

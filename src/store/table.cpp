@@ -272,24 +272,29 @@ void Table::store() {
   d.orderValid = false;
 }
 
-long long Table::takeRow(std::vector<Cell>& cells) {
+long long Table::takeRow(std::vector<Cell>& cells, std::vector<std::uint64_t>* valued) {
   checked(0);
   Impl& d = *d_;
   if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
   long long bytes = 0;
-  for (const Cell& c : d.pending)
-    if (c.kind != Cell::Null) bytes += c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
+  if (valued) valued->assign((d.pending.size() + 63) / 64, 0);
+  for (std::size_t i = 0; i < d.pending.size(); ++i) {
+    const Cell& c = d.pending[i];
+    if (c.kind == Cell::Null) continue;
+    bytes += c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
+    if (valued) (*valued)[i / 64] |= std::uint64_t{1} << (i % 64);
+  }
   cells.swap(d.pending);  // the caller's cells become the storage of the next new row
   d.mode = Impl::None;
   d.changed = false;
   return bytes;
 }
 
-void Table::insertRow(const std::vector<Cell>& cells) {
+void Table::insertRow(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued) {
   checked(0);
   Impl& d = *d_;
   if (cells.size() != d.fields.size()) throw EngineError("Table " + d.file + ": a row of the wrong width.");
-  d.storeInsert(cells);
+  d.storeInsert(cells, valued);
   d.positioned = true;
   d.atEnd = false;
   d.rowLoaded = false;

@@ -35,6 +35,7 @@
 //   mutex) between the threads.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -123,13 +124,16 @@ class Table {
   void drop();
   // Ends the pending new row without storing it, handing its cells (one per
   // field, in table order) to `cells`; `cells` gives its old storage to the
-  // next new row.  Returns the bytes of its values, as bytesStored counts
-  // them.  EngineError when no new row is pending.
-  long long takeRow(std::vector<Cell>& cells);
+  // next new row.  `valued`, when given, gets a bit per field (64 a word, in
+  // table order) set for each cell holding a value.  Returns the bytes of
+  // its values, as bytesStored counts them.  EngineError when no new row is
+  // pending.
+  long long takeRow(std::vector<Cell>& cells, std::vector<std::uint64_t>* valued = nullptr);
   // Stores `cells` (as takeRow gives them) as a new row, exactly as store()
   // stores a pending new row, and makes it the current row; the pending row,
-  // if any, is left alone.  Fails as store() does.
-  void insertRow(const std::vector<Cell>& cells);
+  // if any, is left alone.  `valued` (as takeRow gives it, or none) spares
+  // looking at every cell for a value.  Fails as store() does.
+  void insertRow(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued = nullptr);
 
   void beginGroup();
   void commitGroup();

@@ -38,6 +38,7 @@ struct Table::Impl {
   std::vector<int> autoinc;  // positions of autoincrement fields
   std::vector<int> autoSlot; // per field: its index in autoinc, -1 for other fields
   std::vector<bool> named;   // per field: always named by an insert (autoinc, non-NULL default)
+  std::vector<std::uint64_t> namedMask;  // the same as bits, 64 fields a word
   int key = -1;
   int busyMs = 5000;
 
@@ -232,11 +233,23 @@ struct Table::Impl {
   // it; otherwise a new statement names the columns of this row and of the
   // last one used, so the statements grow towards the set an import writes
   // and are rarely made anew.
-  InsertPlan& insertPlan(const std::vector<Cell>& cells) {
+  // `valued`, when given, marks the cells that hold a value (as takeRow
+  // gives it), so the cells need not be looked at here.
+  InsertPlan& insertPlan(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued) {
     const std::size_t words = (fields.size() + 63) / 64;
-    rowMask.assign(words, 0);
-    for (std::size_t i = 0; i < fields.size(); ++i)
-      if (named[i] || cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+    if (valued && valued->size() == words) {
+      if (namedMask.size() != words) {
+        namedMask.assign(words, 0);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+          if (named[i]) namedMask[i / 64] |= std::uint64_t{1} << (i % 64);
+      }
+      rowMask.resize(words);
+      for (std::size_t w = 0; w < words; ++w) rowMask[w] = (*valued)[w] | namedMask[w];
+    } else {
+      rowMask.assign(words, 0);
+      for (std::size_t i = 0; i < fields.size(); ++i)
+        if (named[i] || cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
     for (std::size_t k = 0; k < inserts.size(); ++k) {
       const std::vector<std::uint64_t>& m = inserts[k]->mask;
       bool covers = true;
@@ -282,7 +295,7 @@ struct Table::Impl {
 
   // Inserts `cells` (one per field) as a new row.  Touches only the
   // connection and the insert state, never the pending row.
-  void storeInsert(const std::vector<Cell>& cells) {
+  void storeInsert(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued = nullptr) {
     bool ownTransaction = groupDepth == 0 && !autoinc.empty();
     if (ownTransaction) {
       int rc = execsql(db, "BEGIN IMMEDIATE");
@@ -292,7 +305,7 @@ struct Table::Impl {
     assigned.assign(autoinc.size(), 0);  // kept between rows: no allocation per row
     try {
       refreshAutoinc();
-      InsertPlan& plan = insertPlan(cells);
+      InsertPlan& plan = insertPlan(cells, valued);
       sqlite3_stmt* s = plan.statement.get();
       int n = 0;
       long long bytes = 0;

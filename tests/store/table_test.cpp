@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -291,18 +292,31 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
       }
     return "<null>";
   };
-  for (bool grouped : {false, true}) {
+  // Stored one by one, in a group, and taken then inserted (as the batch
+  // writer does) with the cells holding a value marked.
+  enum Way { Alone, Grouped, Taken };
+  for (Way way : {Alone, Grouped, Taken}) {
+    const bool grouped = way != Alone;
     TempFolder other;
     std::string file = other.file("PEOPLE.DB");
     createtable(file, peoplefields(), "Code");
     Table u;
     u.open(other.path(), "PEOPLE.DB");
     if (grouped) u.beginGroup();
+    std::vector<Cell> cells;
+    std::vector<std::uint64_t> valued;
     for (const RowCase& r : rows) {
       u.newRow();
       u.field("Code").setText(r.code);
       for (const auto& [f, v] : r.values) u.field(f).setText(v);
-      u.store();
+      if (way != Taken) {
+        u.store();
+        continue;
+      }
+      u.takeRow(cells, &valued);
+      ASSERT_EQ(valued.size(), 1u);
+      EXPECT_EQ(std::bitset<64>(valued[0]).count(), r.values.size() + 1) << r.code;  // and Code
+      u.insertRow(cells, &valued);
     }
     if (grouped) u.commitGroup();
     RawConnection raw(file);
