@@ -250,13 +250,13 @@ void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, R
   purgeAt_ = std::max(kKeysAheadStart, 2 * keysAhead_.size());
 }
 
-long long RecordTransfer::storewithkey(long long record) {
+long long RecordTransfer::storewithkey(long long record, const LocalTime& added) {
   if (recno_ < 0) contact_.fieldIndex("Recno");
   if (company_ >= 0) contact_.readText(company_, companyText_);
   if (lastname_ >= 0) contact_.readText(lastname_, lastnameText_);
   std::string piece = recordkeynamepiece(company_ >= 0 ? std::string_view(companyText_) : std::string_view(),
                                          lastname_ >= 0 ? std::string_view(lastnameText_) : std::string_view());
-  RecordKeyTime now = recordkeytime(state_.clock.now());
+  RecordKeyTime now = recordkeytime(added);
   RecordKeyTime t = now;
   auto known = keysAhead_.find(piece);
   if (known != keysAhead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
@@ -311,9 +311,11 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     makemailblock();
     if (dateAdded_ < 0) contact_.fieldIndex("DateAdded");
     if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
-    contact_.setDateTime(dateAdded_, datetimeof(state_.clock.now()));
-    contact_.setDateTime(timeAdded_, datetimeof(state_.clock.now()));
-    queuedBytes = storewithkey(record);
+    // One clock reading for the date, the time and the key of the row.
+    const LocalTime added = state_.clock.now();
+    contact_.setDateTime(dateAdded_, datetimeof(added));
+    contact_.setDateTime(timeAdded_, datetimeof(added));
+    queuedBytes = storewithkey(record, added);
   } catch (const TableUnavailable&) {
     contact_.drop();
     throw;

@@ -108,7 +108,7 @@ class RecordTransfer {
   void expandcombined(const std::string& code, std::string_view value);
   void makemailblock();
   // Stores (or queues) the row; the bytes of its values when queued, else -1.
-  long long storewithkey(long long record);
+  long long storewithkey(long long record, const LocalTime& added);
   int exactposition(const std::string& name);
   // The fields the combined-field expansion and the first-name rule write,
   // by exact name; their positions are found on first use and kept.
