@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "store/sampledata.h"
+#include "support/refusingtrigger.h"
 
 namespace vesper {
 namespace {
@@ -117,12 +118,7 @@ TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
 // asked, not at those handed over since; the rows it could not store by then
 // are reported with the commit, once.
 TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON contact WHEN NEW.LastName = 'Refused' "
-                             "BEGIN SELECT RAISE(ABORT, 'not this one'); END",
-                         nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  testing::refuselastname(dir / "data" / "CONTACT.DB", "Refused", "not this one");
   contact.beginGroup();
   {
     ContactWriter w(contact, recno);

@@ -10,6 +10,7 @@
 #include "source/delimited.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
+#include "support/refusingtrigger.h"
 
 namespace vesper {
 namespace {
@@ -267,12 +268,7 @@ TEST_F(ImportRunTest, CountersShowCommittedRowsOnly) {
 // A row the table refuses under every key: reported with its record number
 // before anything shows the count, not counted, and the batch goes on.
 TEST_F(ImportRunTest, RowsTheWriterCannotStoreAreFailedNotCounted) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON contact WHEN NEW.LastName = 'Last3' "
-                             "BEGIN SELECT RAISE(ABORT, 'no Last3 here'); END",
-                         nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  testing::refuselastname(dir / "data" / "CONTACT.DB", "Last3", "no Last3 here");
   start(lines(5), {"LastName", "FirstName", "City"});
   std::vector<long long> countsAtMessages;
   view.onStatus = [&] { countsAtMessages.push_back(state.AcceptedCount); };
