@@ -90,7 +90,6 @@ ContactWriter::Drained ContactWriter::drain() {
   }
   room_ = ring_.size();
   commitDone_ = false;  // the caller settles everything now
-  commitReady_ = false;
   failing_ = false;
   unavailableNow_ = false;
   Drained out = std::move(drained_);
@@ -108,17 +107,15 @@ void ContactWriter::commitsoon() {
     publish();
     commitAfter_ = handed_;
     commitDone_ = false;
-    commitReady_ = false;
   }
   work_.notify_one();
 }
 
 bool ContactWriter::committed(long long& failedRows) {
-  if (!commitReady_.load(std::memory_order_acquire)) return false;
+  if (!commitDone_.load(std::memory_order_acquire)) return false;  // no lock while nothing is done
   std::lock_guard<std::mutex> lock(mutex_);
   if (!commitDone_) return false;
   commitDone_ = false;
-  commitReady_ = false;
   failedRows = failedAtCommit_;
   return true;
 }
@@ -189,8 +186,7 @@ void ContactWriter::commitnow() {
     }
   }
   failedAtCommit_ = failedTotal_;
-  commitDone_ = true;
-  commitReady_.store(true, std::memory_order_release);
+  commitDone_.store(true, std::memory_order_release);
 }
 
 // The table cannot be written: nothing more is stored.  The rows of the open

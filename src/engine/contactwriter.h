@@ -153,13 +153,12 @@ class ContactWriter {
   std::size_t tail_ = 0, unpublished_ = 0, room_ = 0;
   std::atomic<bool> failing_{false};     // drained_ holds a failure
   std::atomic<bool> unavailableNow_{false};  // ... a TableUnavailable one
-  std::atomic<bool> commitReady_{false};  // mirrors commitDone_
   Drained drained_;        // written by the writer thread under mutex_
   long long handed_ = 0;        // rows handed over since the start
   long long settled_ = 0;     // of them stored or failed
   long long failedTotal_ = 0;   // of them not stored
   long long commitAfter_ = -1;  // commit once settled_ reaches it; -1 none asked
-  bool commitDone_ = false;     // the asked commit is done ...
+  std::atomic<bool> commitDone_{false};  // the asked commit is done ... (written under mutex_)
   long long failedAtCommit_ = 0;  // ... with this many rows not stored by then
   // Written by the writer thread alone while it stores (no lock: the run
   // thread reads it only after drain(), which waits for the writer).

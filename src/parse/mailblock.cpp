@@ -107,16 +107,6 @@ std::string composemailblock(const MailRow& row, const MailSettings& settings,
 }
 
 namespace {
-// Messages of format2field for the numbers in its range: there are none.
-class NoMessages : public Messages {
- public:
-  void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
-};
-
 // Where the lower-case `key` first occurs in `text`, ASCII letter case of the
 // text ignored.  A key that starts with a character other than a letter is
 // looked for by that character alone first (every placeholder starts with
@@ -144,7 +134,7 @@ std::size_t findkey(std::string_view text, std::string_view key) {
 
 MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplates& templates)
     : settings_(std::move(settings)) {
-  NoMessages none;
+  SilentMessages none;  // format2field has no message for the numbers in its range
   for (int f = 0; f < kFormats; ++f)
     for (const std::string& line : templatelines(templates.byfield(format2field(f, none))))
       lines_[f].push_back(Line{cuttext(line, kTemplateLineCapacity), false, {}});

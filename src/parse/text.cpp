@@ -41,6 +41,13 @@ std::string trimright(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
+std::string trimmed(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+  return std::string(text.substr(b, e - b));
+}
+
 std::string cleantext(std::string_view text) { return trimright(trimleft(text)); }
 
 std::size_t lastblank(std::string_view text) {

@@ -33,6 +33,8 @@ inline char lowerchar(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c
 
 std::string trimleft(std::string_view text);
 std::string trimright(std::string_view text);
+// Spaces and tabs off both ends (stored values and declarations).
+std::string trimmed(std::string_view text);
 // trimleft then trimright ("cleaning" a text in the name and address parsers).
 std::string cleantext(std::string_view text);
 // Position (1-based) of the last space, 0 when there is none.

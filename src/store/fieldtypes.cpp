@@ -61,15 +61,11 @@ const std::pair<const char*, FieldType> kForeignTypes[] = {
                     " cannot hold " + std::string(what) + ".");
 }
 
-std::string trimmed(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return std::string(s.substr(b, e - b));
-}
-
-// Strict whole-number reading: optional sign and digits, blanks around allowed.
-bool parseinteger(std::string_view text, long long& out) {
+// Strict number reading: optional sign and the number alone, blanks around
+// allowed; '.' is the decimal point (never the locale's, which the windows
+// may have changed).
+template <class Number>
+bool parsenumber(std::string_view text, Number& out) {
   std::string t = trimmed(text);
   const char* b = t.data();
   const char* e = b + t.size();
@@ -79,17 +75,9 @@ bool parseinteger(std::string_view text, long long& out) {
   return r.ec == std::errc() && r.ptr == e;
 }
 
-// Strict floating-point reading with '.' as the decimal point (never the
-// locale's, which the windows may have changed).
-bool parsedouble(std::string_view text, double& out) {
-  std::string t = trimmed(text);
-  const char* b = t.data();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e) return false;
-  auto r = std::from_chars(b, e, out);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(out);
-}
+bool parseinteger(std::string_view text, long long& out) { return parsenumber(text, out); }
+
+bool parsedouble(std::string_view text, double& out) { return parsenumber(text, out) && std::isfinite(out); }
 
 std::string numbertext(double v) {
   char buf[64];

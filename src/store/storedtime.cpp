@@ -9,19 +9,25 @@
 namespace vesper {
 
 namespace {
-std::string trimmed(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return std::string(s.substr(b, e - b));
-}
-}  // namespace
-
-namespace {
-// Writes `value` (0 .. 10^width - 1) as `width` digits with leading zeros.
-char* putdigits(char* p, int value, int width) {
-  for (int k = width - 1; k >= 0; --k, value /= 10) p[k] = static_cast<char>('0' + value % 10);
-  return p + width;
+// "a<sep>b<sep>c" with `width` digits for a and two each for b and c (leading
+// zeros); numbers outside those widths are written whole.
+std::string threenumbers(int a, int width, int b, int c, char sep) {
+  char buf[48];
+  if (a < 0 || a >= (width == 4 ? 10000 : 100) || b < 0 || b > 99 || c < 0 || c > 99) {
+    std::snprintf(buf, sizeof buf, "%0*d%c%02d%c%02d", width, a, sep, b, sep, c);
+    return buf;
+  }
+  char* p = buf;
+  auto put = [&p](int value, int digits) {
+    for (int k = digits - 1; k >= 0; --k, value /= 10) p[k] = static_cast<char>('0' + value % 10);
+    p += digits;
+  };
+  put(a, width);
+  *p++ = sep;
+  put(b, 2);
+  *p++ = sep;
+  put(c, 2);
+  return std::string(buf, p);
 }
 }  // namespace
 
@@ -31,17 +37,7 @@ std::string datetext(double datetime) {
   splitdatetime(datetime, days, fraction);
   int y, m, d;
   decodedate(days, y, m, d);
-  char buf[32];
-  if (y < 0 || y > 9999 || m < 0 || m > 99 || d < 0 || d > 99) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-  }
-  char* p = putdigits(buf, y, 4);
-  *p++ = '-';
-  p = putdigits(p, m, 2);
-  *p++ = '-';
-  p = putdigits(p, d, 2);
-  return std::string(buf, p);
+  return threenumbers(y, 4, m, d, '-');
 }
 
 std::string timetext(double datetime) {
@@ -50,17 +46,7 @@ std::string timetext(double datetime) {
   splitdatetime(datetime, days, fraction);
   int h, mi, s, ms;
   decodetime(fraction, h, mi, s, ms);
-  char buf[32];
-  if (h < 0 || h > 99 || mi < 0 || mi > 99 || s < 0 || s > 99) {
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, s);
-    return buf;
-  }
-  char* p = putdigits(buf, h, 2);
-  *p++ = ':';
-  p = putdigits(p, mi, 2);
-  *p++ = ':';
-  p = putdigits(p, s, 2);
-  return std::string(buf, p);
+  return threenumbers(h, 2, mi, s, ':');
 }
 
 std::string timestamptext(double datetime) { return datetext(datetime) + " " + timetext(datetime); }

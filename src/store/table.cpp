@@ -76,7 +76,10 @@ void Table::open(const std::string& folder, const std::string& name) {
       const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
       d.fields.push_back(fieldfromdeclaration(n ? n : "", t ? t : ""));
       if (d.fields.back().type == FieldType::AutoInc) d.autoinc.push_back(static_cast<int>(d.fields.size()) - 1);
-      d.named.push_back(d.fields.back().type == FieldType::AutoInc || sqlite3_column_int(st.get(), 3) != 0);
+      const std::size_t at = d.fields.size() - 1;
+      if (at % 64 == 0) d.namedMask.push_back(0);
+      if (d.fields.back().type == FieldType::AutoInc || sqlite3_column_int(st.get(), 3) != 0)
+        d.namedMask[at / 64] |= std::uint64_t{1} << (at % 64);
       if (sqlite3_column_int(st.get(), 2) > 0) ++keys, keypos = static_cast<int>(d.fields.size()) - 1;
     }
     if (rc != SQLITE_DONE) d.fail(rc);

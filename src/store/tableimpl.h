@@ -37,8 +37,9 @@ struct Table::Impl {
   std::vector<FieldDef> fields;
   std::vector<int> autoinc;  // positions of autoincrement fields
   std::vector<int> autoSlot; // per field: its index in autoinc, -1 for other fields
-  std::vector<bool> named;   // per field: always named by an insert (autoinc, non-NULL default)
-  std::vector<std::uint64_t> namedMask;  // the same as bits, 64 fields a word
+  // The fields every insert names (autoinc, non-NULL default), a bit per
+  // field, 64 fields a word.
+  std::vector<std::uint64_t> namedMask;
   int key = -1;
   int busyMs = 5000;
 
@@ -236,19 +237,13 @@ struct Table::Impl {
   // `valued`, when given, marks the cells that hold a value (as takeRow
   // gives it), so the cells need not be looked at here.
   InsertPlan& insertPlan(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued) {
-    const std::size_t words = (fields.size() + 63) / 64;
+    const std::size_t words = namedMask.size();
+    rowMask = namedMask;
     if (valued && valued->size() == words) {
-      if (namedMask.size() != words) {
-        namedMask.assign(words, 0);
-        for (std::size_t i = 0; i < fields.size(); ++i)
-          if (named[i]) namedMask[i / 64] |= std::uint64_t{1} << (i % 64);
-      }
-      rowMask.resize(words);
-      for (std::size_t w = 0; w < words; ++w) rowMask[w] = (*valued)[w] | namedMask[w];
+      for (std::size_t w = 0; w < words; ++w) rowMask[w] |= (*valued)[w];
     } else {
-      rowMask.assign(words, 0);
       for (std::size_t i = 0; i < fields.size(); ++i)
-        if (named[i] || cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+        if (cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
     }
     for (std::size_t k = 0; k < inserts.size(); ++k) {
       const std::vector<std::uint64_t>& m = inserts[k]->mask;

@@ -9,6 +9,7 @@
 #include "source/counting.h"
 #include "source/delimited.h"
 #include "store/sampledata.h"
+#include "support/contactrows.h"
 #include "support/fakes.h"
 #include "support/refusingtrigger.h"
 
@@ -80,15 +81,7 @@ struct ImportRunTest : ::testing::Test {
                                       [this] { ++specsWritten; });
     run->FormCreate();
   }
-  std::vector<std::string> column(const std::string& field) {
-    Table t;
-    t.open((dir / "data").string(), "contact.db");
-    std::vector<std::string> out;
-    int p = t.fieldIndex(field);
-    for (t.first(); !t.atEnd(); t.next()) out.push_back(t.asText(p));
-    std::sort(out.begin(), out.end());
-    return out;
-  }
+  std::vector<std::string> column(const std::string& field) { return testing::sortedcolumn(dir / "data", field); }
   std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});

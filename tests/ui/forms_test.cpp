@@ -26,6 +26,7 @@
 #include "assign/catalogue.h"
 #include "store/engine.h"
 #include "store/sampledata.h"
+#include "support/contactrows.h"
 #include "support/fakes.h"
 #include "ui/TFrmascii.h"
 #include "ui/TFrmdateform.h"
@@ -187,15 +188,7 @@ struct Fixture {
     state.DatabaseName = "MAIN";
     wizard->btStartClick();
   }
-  std::vector<std::string> column(const std::string& field) {
-    Table t;
-    t.open((dir / "data").string(), "contact.db");
-    std::vector<std::string> out;
-    int p = t.fieldIndex(field);
-    for (t.first(); !t.atEnd(); t.next()) out.push_back(t.asText(p));
-    std::sort(out.begin(), out.end());
-    return out;
-  }
+  std::vector<std::string> column(const std::string& field) { return testing::sortedcolumn(dir / "data", field); }
 };
 
 // --- the catalogue list ---

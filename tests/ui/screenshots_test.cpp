@@ -17,6 +17,7 @@
 #include "store/engine.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
+#include "support/qtwidgets.h"
 #include "ui/TFrmSaveImp.h"
 #include "ui/TFrmdateform.h"
 #include "ui/TfrmAbort.h"
@@ -32,11 +33,7 @@ using namespace vesper;
 
 namespace {
 
-QAbstractButton* button(QWidget* w, const QString& text) {
-  for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
-    if (b->text() == text) return b;
-  return nullptr;
-}
+using testing::button;
 
 // Checks the window as shown and writes its picture.  Returns a description
 // of the first fault, or "".

@@ -23,6 +23,7 @@
 #include "store/sampledata.h"
 #include "store/table.h"
 #include "support/fakes.h"
+#include "support/qtwidgets.h"
 #include "ui/TfrmGetDatabase.h"
 #include "ui/TfrmImport.h"
 #include "ui/Tfrmfiletype.h"
@@ -32,11 +33,7 @@ using namespace vesper;
 
 namespace {
 
-QAbstractButton* button(QWidget* w, const QString& text) {
-  for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
-    if (b->text() == text) return b;
-  return nullptr;
-}
+using testing::button;
 
 void click(QWidget* w, const QString& text) {
   QAbstractButton* b = button(w, text);
