@@ -203,14 +203,8 @@ void ImportRun::opengroup() {
 
 void ImportRun::losegroup() {
   // The rows stored since the group began never reached the table.
-  long long rows = writer_ ? writer_->rowsInGroup() : groupRows_;
-  state_.AcceptedCount -= static_cast<int>(rows);
-  summary_.imported -= rows;
-  summary_.failed += rows;
-  if (writer_) {
-    uncounted_ += rows;
-    writer_->groupended();
-  }
+  uncount(writer_ ? writer_->rowsInGroup() : groupRows_);
+  if (writer_) writer_->groupended();
   groupRows_ = 0;
 }
 

@@ -127,7 +127,7 @@ class ImportRun {
   void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
-  void uncount(long long rows);
+  void uncount(long long rows);  // counted rows that were not stored after all
   void opengroup();
   void losegroup();
   void stoponerror(const std::string& what);
@@ -163,7 +163,7 @@ class ImportRun {
   // A commit asked of the writer, and the counters when it was asked.
   bool commitAsked_ = false;
   long long askedAccepted_ = 0, askedRejected_ = 0, askedUncounted_ = 0;
-  long long uncounted_ = 0;  // rows the writer could not store, taken back so far
+  long long uncounted_ = 0;  // counted rows taken back (uncount) so far
 };
 
 }  // namespace vesper
