@@ -133,6 +133,7 @@ class ConsoleRunView : public RunView {
   bool terminal = ::isatty(2);
   bool lines = false;  // --progress: one line per refresh when not a terminal
   bool askabort() override { return true; }
+  bool showscounters() const override { return terminal || lines; }
   void statuschanged() override {
     if ((!terminal && !lines) || !run) return;
     std::fprintf(stderr, "%sAccepted: %s  Rejected: %s  Total: %s%s", terminal ? "\r" : "",

@@ -113,7 +113,7 @@ void ImportRun::pace() {
   } else {
     bool statusdue = now - lastStatus_ >= kStatusMillis;
     // Commit before the counters show: a count the user sees is a stored count.
-    if (statusdue || now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows) commitgroup();
+    if ((statusdue && view_.showscounters()) || groupdue(now)) commitgroup();
     if (statusdue) {
       lastStatus_ = now;
       updatestatus();
@@ -141,8 +141,7 @@ void ImportRun::pacewriter(std::int64_t now) {
     lastStatus_ = now;
     view_.statuschanged();
   }
-  if (!commitAsked_ && (now - lastCommit_ >= kGroupMillis || now - lastStatus_ >= kStatusMillis ||
-                        sinceCommit_ >= kGroupRows)) {
+  if (!commitAsked_ && (groupdue(now) || (view_.showscounters() && now - lastStatus_ >= kStatusMillis))) {
     askedAccepted_ = state_.AcceptedCount;
     askedRejected_ = state_.RejectedCount;
     askedUncounted_ = uncounted_;
@@ -151,6 +150,11 @@ void ImportRun::pacewriter(std::int64_t now) {
     lastCommit_ = now;
     sinceCommit_ = 0;
   }
+}
+
+bool ImportRun::groupdue(std::int64_t now) const {
+  if (view_.showscounters()) return now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows;
+  return now - lastCommit_ >= kQuietGroupMillis || sinceCommit_ >= kQuietGroupRows;
 }
 
 void ImportRun::commitgroup() {

@@ -10,9 +10,10 @@
 //
 // Durability: in review each accepted record is committed at once; in a batch
 // rows are committed in groups (every kGroupRows rows or kGroupMillis ms,
-// whichever comes first), and always before any message box is shown and
-// when the run ends or is cancelled.  A counted row is a stored row whenever
-// the user can see the count.
+// whichever comes first; kQuietGroupRows and kQuietGroupMillis when the view
+// shows no counters), and always before any message box is shown and when
+// the run ends or is cancelled.  A counted row is a stored row whenever the
+// user can see the count.
 //
 // Batches store their rows on a writer thread (contactwriter.h): a row is
 // counted when it is queued.  The group commits of a batch are asked of the
@@ -50,6 +51,10 @@ class RunView {
   virtual bool askabort() = 0;
   // The counters changed (updatestatus); the record list changed.
   virtual void statuschanged() {}
+  // False when nobody sees the counters while a batch runs (the batch command
+  // writing to a file): its groups are then bounded for throughput and for
+  // what a crash could take, not by the counters' refresh.
+  virtual bool showscounters() const { return true; }
   virtual void recordchanged() {}
 };
 
@@ -69,6 +74,11 @@ class ImportRun {
   enum class Outcome { Open, Ok, Cancel };
   static constexpr int kGroupRows = 50000;
   static constexpr int kGroupMillis = 100;
+  // Groups while no counter is on show: each commit rewrites the key-index
+  // pages the group touched, so fewer, larger groups store a long list
+  // faster; a crash still loses at most about a second of work.
+  static constexpr int kQuietGroupRows = 250000;
+  static constexpr int kQuietGroupMillis = 1000;
   static constexpr int kEventMillis = 20;
   static constexpr int kEventRecords = 64;
   static constexpr int kStatusMillis = 100;
@@ -125,6 +135,7 @@ class ImportRun {
   void updatestatus();
   void pace();          // events, counters and commits in a batch
   void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
+  bool groupdue(std::int64_t now) const;  // the open group has reached its size or age
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
   void uncount(long long rows);  // counted rows that were not stored after all

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 
 #include "source/counting.h"
 #include "source/delimited.h"
@@ -24,10 +26,12 @@ struct CancellingMessages : testing::RecordingMessages {
   int cancelAt = -1;
   testing::FixedClock* clock = nullptr;
   int millisPerEvents = 0;  // the clock moves on this much each time messages run
+  std::function<void()> onEvents;
   void processEvents() override {
     testing::RecordingMessages::processEvents();
     if (state && events == cancelAt) state->CancelRequested = true;
     if (clock) clock->tick += millisPerEvents;
+    if (onEvents) onEvents();
   }
 };
 
@@ -38,6 +42,8 @@ struct FakeView : RunView {
   // Called with every counter refresh when set.
   std::function<void()> onStatus;
   void statuschanged() override { if (onStatus) onStatus(); }
+  bool shows = true;  // the counters are on show
+  bool showscounters() const override { return shows; }
 };
 
 struct ImportRunTest : ::testing::Test {
@@ -256,6 +262,36 @@ TEST_F(ImportRunTest, CountersShowCommittedRowsOnly) {
   EXPECT_EQ(messages.texts().back(), "Finished. Imported 6000 records.");
   EXPECT_EQ(committedrows(dir / "data"), 6000);
   EXPECT_EQ(run->summary().imported, 6000);
+}
+
+// The groups follow the counters: while they are on show a group is
+// committed about every 100 ms (each refresh shows stored rows); when nobody
+// sees them, about every second.  The fake clock moves 19 ms each time
+// messages run (every 64 records), so 12000 records take about 3.6 s.
+TEST_F(ImportRunTest, GroupsAreSmallWhileTheCountersShowAndLargeOtherwise) {
+  for (bool shows : {true, false}) {
+    SCOPED_TRACE(shows ? "counters on show" : "no counters on show");
+    run.reset();
+    contact.close();
+    fs::remove_all(dir / "data");
+    createsampledatafolder((dir / "data").string());
+    clock.tick = 0;
+    view.shows = shows;
+    messages.millisPerEvents = 19;
+    std::set<long long> seen;  // committed row counts seen while the run went on
+    messages.onEvents = [&] { seen.insert(committedrows(dir / "data")); };
+    start(lines(12000), {"LastName", "FirstName", "City"});
+    run->btAllClick();
+    messages.onEvents = nullptr;
+    seen.erase(0);
+    seen.erase(12000);
+    if (shows)
+      EXPECT_GE(seen.size(), 10u);
+    else
+      EXPECT_LE(seen.size(), 3u);  // asked at about 1, 2 and 3 s
+    EXPECT_EQ(committedrows(dir / "data"), 12000);
+    EXPECT_EQ(run->lblAccepted(), "12000");
+  }
 }
 
 // A row the table refuses under every key: reported with its record number
