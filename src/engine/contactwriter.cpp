@@ -82,10 +82,10 @@ void ContactWriter::publish() {
 ContactWriter::Drained ContactWriter::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   publish();
-  if (count_ > 0 || commitAfter_ >= 0) {
+  if (count_ > 0 || commitAfter_ >= 0 || committing_) {
     waiting_ = true;
     work_.notify_one();
-    done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0; });
+    done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0 && !committing_; });
     waiting_ = false;
   }
   room_ = ring_.size();
@@ -139,7 +139,7 @@ void ContactWriter::run() {
              (commitAfter_ >= 0 && settled_ >= commitAfter_) || quit_;
     });
     idle_ = false;
-    if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow();  // before rows handed over since
+    if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow(lock);  // before rows handed over since
     if (count_ == 0) {
       if (quit_) return;
       if (waiting_) done_.notify_one();
@@ -166,24 +166,33 @@ void ContactWriter::run() {
       head_ = (head_ + n) % ring_.size();
       count_ -= n;
       settled_ += static_cast<long long>(n);
-      if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow();
+      if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow(lock);
       if (waiting_) done_.notify_one();
     }
   }
 }
 
-// Commits the open group and opens the next; the run thread only builds new
-// rows meanwhile, which a group does not touch.
-void ContactWriter::commitnow() {
+// Commits the open group and opens the next.  The lock is let go meanwhile:
+// a commit can take a while (the journal copied back into the table, disk
+// flushes), and the run thread goes on building and handing over rows, which
+// a group does not touch.  drain() waits for the commit to end.
+void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
   commitAfter_ = -1;
   if (!drained_.unavailable) {
+    committing_ = true;
+    lock.unlock();
+    std::string error;
     try {
       contact_.commitGroup();
       rowsInGroup_ = 0;
       contact_.beginGroup();
     } catch (const std::exception& e) {
-      failall(e.what(), true);
+      error = e.what();
+      if (error.empty()) error = "The group could not be committed.";
     }
+    lock.lock();
+    committing_ = false;
+    if (!error.empty()) failall(error, true);
   }
   failedAtCommit_ = failedTotal_;
   commitDone_.store(true, std::memory_order_release);

@@ -137,7 +137,7 @@ class ContactWriter {
   void run();
   bool storeone(Row& row);
   void publish();    // hands the filled rows over, with mutex_ held
-  void commitnow();  // the writer's own group commit, called with mutex_ held
+  void commitnow(std::unique_lock<std::mutex>& lock);  // the writer's own group commit; `lock` holds mutex_
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
   Table& contact_;
@@ -148,10 +148,13 @@ class ContactWriter {
   bool quit_ = false;
   bool idle_ = false;      // the writer waits for rows
   bool waiting_ = false;   // the run thread waits for the writer (full queue, drain)
-  // The run thread's own: the slot to fill next, rows filled and not yet
-  // handed over, free slots it knows of.
-  std::size_t tail_ = 0, unpublished_ = 0, room_ = 0;
-  std::atomic<bool> failing_{false};     // drained_ holds a failure
+  bool committing_ = false;  // the writer commits a group, without the lock
+  // The run thread's own, written for every row: the slot to fill next,
+  // rows filled and not yet handed over, free slots it knows of.  On a cache
+  // line of their own, apart from what the writer thread writes.
+  alignas(64) std::size_t tail_ = 0;
+  std::size_t unpublished_ = 0, room_ = 0;
+  alignas(64) std::atomic<bool> failing_{false};     // drained_ holds a failure
   std::atomic<bool> unavailableNow_{false};  // ... a TableUnavailable one
   Drained drained_;        // written by the writer thread under mutex_
   long long handed_ = 0;        // rows handed over since the start

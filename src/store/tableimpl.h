@@ -30,7 +30,7 @@
 
 namespace vesper {
 
-struct Table::Impl {
+struct alignas(64) Table::Impl {
   sqlite3* db = nullptr;
   std::string path, file;  // full path as found, and its file name for messages
   std::string table;       // quoted SQL name of the table inside the file
@@ -66,14 +66,18 @@ struct Table::Impl {
   bool rowLoaded = false;
   std::vector<Cell> row;
 
+
+  // The row being built: the run thread writes it for every record while the
+  // batch writer thread stores earlier rows through the insert state above,
+  // so it starts a cache line of its own (no line written by both threads).
   enum Mode { None, Inserting, Editing };
-  Mode mode = None;
+  alignas(64) Mode mode = None;
   std::vector<Cell> pending;
   std::vector<bool> written;
   bool changed = false;
   long long editRowid = 0;
 
-  int groupDepth = 0;
+  alignas(64) int groupDepth = 0;
   // Next autoincrement values, valid while no other connection has written.
   std::vector<long long> nextAuto;
   std::vector<long long> assigned;  // the numbers given to the row being inserted
