@@ -1,6 +1,8 @@
 #include "engine/contactwriter.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "parse/errors.h"
 #include "parse/text.h"
@@ -28,8 +30,15 @@ RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordK
   return later(after, next) ? after : next;
 }
 
-ContactWriter::ContactWriter(Table& contact, int recno)
-    : contact_(contact), recno_(recno), ring_(kWriterQueueRows) {
+namespace {
+constexpr std::size_t padded(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+}  // namespace
+
+ContactWriter::ContactWriter(Table& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
+    : contact_(contact), recno_(recno), capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
+      maxRows_(std::max<std::size_t>(queueRows, 1)), ring_(new char[capacity_]) {
+  room_ = capacity_;
+  rowRoom_ = maxRows_;
   thread_ = std::thread([this] { run(); });
 }
 
@@ -43,26 +52,64 @@ ContactWriter::~ContactWriter() {
   thread_.join();
 }
 
-ContactWriter::Row& ContactWriter::next() {
-  if (room_ == 0) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    publish();
-    if (count_ == ring_.size()) {
-      waiting_ = true;
-      work_.notify_one();
-      done_.wait(lock, [this] { return count_ < ring_.size(); });
-      waiting_ = false;
-    }
-    room_ = ring_.size() - count_;
+void ContactWriter::makeroom(std::size_t bytes) {
+  if (room_ >= bytes && rowRoom_ > 0) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  publish();
+  auto fits = [&] { return capacity_ - used_ >= bytes && count_ < maxRows_; };
+  if (!fits()) {
+    waiting_ = true;
+    work_.notify_one();
+    done_.wait(lock, fits);
+    waiting_ = false;
   }
-  return ring_[tail_];
+  room_ = capacity_ - used_;
+  rowRoom_ = maxRows_ - count_;
 }
 
-void ContactWriter::submit() {
-  tail_ = (tail_ + 1) % ring_.size();
-  --room_;
+long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record) {
+  const std::size_t rowSize = contact_.packedSize();
+  // A row that would take more than a quarter of the queue (long memos) is
+  // handed over on the heap.
+  const bool onHeap = padded(sizeof(Entry) + piece.size() + rowSize) > capacity_ / 4;
+  const std::size_t size = padded(sizeof(Entry) + piece.size() + (onHeap ? sizeof(char*) : rowSize));
+  // Entries are whole: one that does not fit before the end of the queue
+  // starts at its beginning, behind a skip over the rest.
+  const std::size_t skip = tail_ + size > capacity_ ? capacity_ - tail_ : 0;
+  makeroom(skip + size);
+  if (skip >= sizeof(Entry)) {  // a shorter rest is skipped without a header
+    Entry wrap;
+    wrap.size = static_cast<std::uint32_t>(skip);
+    wrap.kind = kWrap;
+    std::memcpy(ring_.get() + tail_, &wrap, sizeof wrap);
+  }
+  if (skip) tail_ = 0;
+  char* at = ring_.get() + tail_;
+  Entry e;
+  e.size = static_cast<std::uint32_t>(size);
+  e.kind = onHeap ? kHeapRow : kRow;
+  e.record = record;
+  e.key = key;
+  e.pieceSize = static_cast<std::uint32_t>(piece.size());
+  e.rowSize = static_cast<std::uint32_t>(rowSize);
+  std::memcpy(at + sizeof(Entry), piece.data(), piece.size());
+  char* rowAt = at + sizeof(Entry) + piece.size();
+  long long bytes;
+  if (onHeap) {
+    std::unique_ptr<char[]> heap(new char[rowSize]);
+    bytes = contact_.packRow(heap.get());
+    char* p = heap.release();
+    std::memcpy(rowAt, &p, sizeof p);
+  } else {
+    bytes = contact_.packRow(rowAt);
+  }
+  std::memcpy(at, &e, sizeof e);
+  tail_ = (tail_ + size) % capacity_;
+  room_ -= skip + size;
+  --rowRoom_;
+  unpublishedBytes_ += skip + size;
   ++unpublished_;
-  if (unpublished_ < kWriterPublishRows) return;
+  if (unpublished_ < kWriterPublishRows) return bytes;
   bool wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -71,12 +118,15 @@ void ContactWriter::submit() {
     wake = idle_ && count_ >= kWriterWakeRows;
   }
   if (wake) work_.notify_one();
+  return bytes;
 }
 
 void ContactWriter::publish() {
   count_ += unpublished_;
+  used_ += unpublishedBytes_;
   handed_ += static_cast<long long>(unpublished_);
   unpublished_ = 0;
+  unpublishedBytes_ = 0;
 }
 
 ContactWriter::Drained ContactWriter::drain() {
@@ -88,7 +138,8 @@ ContactWriter::Drained ContactWriter::drain() {
     done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0 && !committing_; });
     waiting_ = false;
   }
-  room_ = ring_.size();
+  room_ = capacity_ - used_;
+  rowRoom_ = maxRows_ - count_;
   commitDone_ = false;  // the caller settles everything now
   failing_ = false;
   unavailableNow_ = false;
@@ -147,24 +198,47 @@ void ContactWriter::run() {
     }
     while (count_ > 0) {
       // The rows up to the asked commit (or all), stored without the lock:
-      // the run thread leaves queued rows alone.
+      // the run thread leaves queued entries alone.
       std::size_t n = count_;
       if (commitAfter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitAfter_ - settled_)));
-      const std::size_t at = head_;
       bool down = drained_.unavailable;
       long long skipped = 0;
+      std::size_t freed = 0;
       lock.unlock();
       for (std::size_t k = 0; k < n; ++k) {
+        Entry e;
+        if (capacity_ - head_ < sizeof(Entry)) {  // a rest too short for a header
+          freed += capacity_ - head_;
+          head_ = 0;
+        } else {
+          std::memcpy(&e, ring_.get() + head_, sizeof e);
+          if (e.kind == kWrap) {
+            freed += e.size;
+            head_ = 0;
+          }
+        }
+        std::memcpy(&e, ring_.get() + head_, sizeof e);
+        const char* piece = ring_.get() + head_ + sizeof(Entry);
+        const char* row = piece + e.pieceSize;
+        std::unique_ptr<char[]> heap;
+        if (e.kind == kHeapRow) {
+          char* p = nullptr;
+          std::memcpy(&p, row, sizeof p);
+          heap.reset(p);
+          row = p;
+        }
         if (down)
           ++skipped;
         else
-          down = !storeone(ring_[(at + k) % ring_.size()]);
+          down = !storeone(e, piece, row);
+        freed += e.size;
+        head_ = (head_ + e.size) % capacity_;
       }
       lock.lock();
       drained_.unavailableRows += skipped;
       failedTotal_ += skipped;
-      head_ = (head_ + n) % ring_.size();
       count_ -= n;
+      used_ -= freed;
       settled_ += static_cast<long long>(n);
       if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow(lock);
       if (waiting_) done_.notify_one();
@@ -221,21 +295,26 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 
 // Stores one row; what fails is kept for drain() (under the mutex).  False
 // once the table cannot be written.
-bool ContactWriter::storeone(Row& row) {
+bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char* row) {
   const FieldDef& key = contact_.fieldDef(recno_);
+  const std::string piece(pieceAt, entry.pieceSize);
   try {
-    KeyedStore s = storekeyed(contact_, row.piece, row.key, [&](RecordKeyTime t) {
+    Cell later;
+    KeyedStore s = storekeyed(contact_, piece, entry.key, [&](RecordKeyTime t) {
       // The run thread wrote the key of the first step into the row.
-      if (t.day != row.key.day || t.step != row.key.step)
-        row.cells[static_cast<std::size_t>(recno_)] = textcell(key, composerecordkey(row.piece, t));
-      contact_.insertRow(row.cells, row.valued.empty() ? nullptr : &row.valued);
+      if (t.day == entry.key.day && t.step == entry.key.step) {
+        contact_.insertPacked(row, entry.rowSize);
+      } else {
+        later = textcell(key, composerecordkey(piece, t));
+        contact_.insertPacked(row, entry.rowSize, recno_, &later);
+      }
     });
     if (s.stored) {
       ++rowsInGroup_;
       return true;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    drained_.refused.push_back({row.record, s.lastError});
+    drained_.refused.push_back({entry.record, s.lastError});
     ++failedTotal_;
     failing_.store(true, std::memory_order_release);
     return true;

@@ -6,9 +6,10 @@
 // that cannot be written at all (TableUnavailable) ends the tries at once.
 //
 // `ContactWriter` does the inserts of a batch run on a thread of its own: the
-// run thread builds complete rows (every cell, the key step chosen) and hands
-// them over through a queue of kWriterQueueRows rows; while the queue is full
-// the run thread waits.  The writer stores the rows in the order given, into
+// run thread builds complete rows (every cell, the key step chosen) in the
+// table's pending row and hands them over packed into a queue of
+// kWriterQueueBytes bytes (deep enough to read on while a group is written
+// to disk); while the queue is full the run thread waits.  The writer stores the rows in the order given, into
 // the group the run opened, with the key retries of `storekeyed`.  It never
 // shows a message and never counts: `drain()` waits until every row handed
 // over was stored or failed (and an asked commit is done) and returns what
@@ -28,7 +29,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,7 +44,7 @@
 namespace vesper {
 
 constexpr int kStoreAttempts = 50;
-constexpr std::size_t kWriterQueueRows = 256;
+constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 32;  // rows queued before an idle writer is woken
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
 
@@ -79,16 +82,6 @@ KeyedStore storekeyed(Table& contact, const std::string& piece, RecordKeyTime fr
 
 class ContactWriter {
  public:
-  // A row to store: the cells of the contact table (the key field holding
-  // the record key of `piece` at step `key`), its record key's name piece
-  // and first key step, and the record number for messages.
-  struct Row {
-    std::vector<Cell> cells;
-    std::vector<std::uint64_t> valued;  // the cells holding a value (Table::takeRow)
-    std::string piece;
-    RecordKeyTime key;
-    long long record = 0;
-  };
   // A row that was handed over but not stored.
   struct Failure {
     long long record = 0;
@@ -102,18 +95,22 @@ class ContactWriter {
     long long lostRows = 0;         // rows stored in a group that the failure rolled back
   };
 
-  // `recno` is the position of the key field in `contact`.
-  ContactWriter(Table& contact, int recno);
+  // `recno` is the position of the key field in `contact`; `queueBytes` the
+  // size of the queue in bytes (at least 1 KB), `queueRows` the most rows it
+  // holds.
+  ContactWriter(Table& contact, int recno, std::size_t queueBytes = kWriterQueueBytes,
+                std::size_t queueRows = SIZE_MAX);
   ~ContactWriter();  // stores what is queued, then ends the thread
   ContactWriter(const ContactWriter&) = delete;
   ContactWriter& operator=(const ContactWriter&) = delete;
 
-  // The row to fill next (its cells hold storage of an earlier row); waits
-  // while the queue is full.  Hand it over with submit().  Rows are handed
-  // over kWriterPublishRows at a time (one lock for them all); drain() and
+  // Hands over the table's pending new row (its key field holding the
+  // record key of `piece` at step `key`), with the record number for
+  // messages; the pending row ends as with Table::packRow(), whose value
+  // bytes it returns.  Waits while the queue is full.  Rows are handed over
+  // kWriterPublishRows at a time (one lock for them all); drain() and
   // commitsoon() hand over the rest first.
-  Row& next();
-  void submit();
+  long long submit(const std::string& piece, RecordKeyTime key, long long record);
   // Waits until every row handed over is stored or failed; what failed since
   // the last drain.
   Drained drain();
@@ -134,26 +131,44 @@ class ContactWriter {
   void groupended();
 
  private:
+  // A row in the queue: this header, the name piece, then the packed row
+  // (or, for a row too large for the queue, a pointer to it on the heap),
+  // padded to 8 bytes.  A header with no row skips to the queue's start.
+  struct Entry {
+    std::uint32_t size = 0;  // the bytes of the entry, padding included
+    std::uint32_t kind = 0;  // kRow, kHeapRow, kWrap
+    long long record = 0;
+    RecordKeyTime key;
+    std::uint32_t pieceSize = 0;
+    std::uint32_t rowSize = 0;
+  };
+  enum : std::uint32_t { kRow, kHeapRow, kWrap };
+
   void run();
-  bool storeone(Row& row);
+  bool storeone(const Entry& entry, const char* piece, const char* row);
+  void makeroom(std::size_t bytes);  // the run thread: waits until `bytes` are free
   void publish();    // hands the filled rows over, with mutex_ held
   void commitnow(std::unique_lock<std::mutex>& lock);  // the writer's own group commit; `lock` holds mutex_
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
   Table& contact_;
   const int recno_;
-  std::vector<Row> ring_;
-  std::size_t head_ = 0;   // oldest row not yet stored
+  const std::size_t capacity_;  // bytes of the queue
+  const std::size_t maxRows_;   // rows it may hold
+  const std::unique_ptr<char[]> ring_;
+  std::size_t head_ = 0;   // the oldest entry not yet stored (the writer's)
   std::size_t count_ = 0;  // rows handed over and not yet stored
+  std::size_t used_ = 0;   // bytes of their entries
   bool quit_ = false;
   bool idle_ = false;      // the writer waits for rows
   bool waiting_ = false;   // the run thread waits for the writer (full queue, drain)
   bool committing_ = false;  // the writer commits a group, without the lock
-  // The run thread's own, written for every row: the slot to fill next,
-  // rows filled and not yet handed over, free slots it knows of.  On a cache
+  // The run thread's own, written for every row: where the next entry goes,
+  // rows (and bytes) filled and not yet handed over, free bytes and rows it
+  // knows of.  On a cache
   // line of their own, apart from what the writer thread writes.
   alignas(64) std::size_t tail_ = 0;
-  std::size_t unpublished_ = 0, room_ = 0;
+  std::size_t unpublished_ = 0, unpublishedBytes_ = 0, room_ = 0, rowRoom_ = 0;
   alignas(64) std::atomic<bool> failing_{false};     // drained_ holds a failure
   std::atomic<bool> unavailableNow_{false};  // ... a TableUnavailable one
   Drained drained_;        // written by the writer thread under mutex_

@@ -35,7 +35,10 @@ void ImportRun::batchstart() {
   opengroup();
   int recno = contact_.isOpen() ? contact_.findField("Recno") : -1;
   if (contact_.isOpen() && contact_.inGroup() && recno >= 0) {
-    writer_ = std::make_unique<ContactWriter>(contact_, recno);
+    // With the counters on show the run reads only a little ahead of the
+    // table, so the stored counts on show follow the reading closely.
+    writer_ = std::make_unique<ContactWriter>(contact_, recno, kWriterQueueBytes,
+                                              view_.showscounters() ? kShownQueueRows : SIZE_MAX);
     transfer_->setwriter(writer_.get());
   }
   switch (state_.SourceType) {

@@ -79,6 +79,9 @@ class ImportRun {
   // faster; a crash still loses at most about a second of work.
   static constexpr int kQuietGroupRows = 250000;
   static constexpr int kQuietGroupMillis = 1000;
+  // Rows the writer may hold while the counters show (else its queue's bytes
+  // bound it: deep enough to read on while a group is written to disk).
+  static constexpr std::size_t kShownQueueRows = 256;
   static constexpr int kEventMillis = 20;
   static constexpr int kEventRecords = 64;
   static constexpr int kStatusMillis = 100;

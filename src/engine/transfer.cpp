@@ -265,12 +265,7 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     // remembered here that the writer had to pass costs the next row of the
     // piece one refusal, no more.
     contact_.setText(recno_, composerecordkey(piece, t));
-    ContactWriter::Row& row = writer_->next();
-    long long bytes = contact_.takeRow(row.cells, &row.valued);
-    row.piece = piece;
-    row.key = t;
-    row.record = record;
-    writer_->submit();
+    long long bytes = writer_->submit(piece, t, record);
     rememberkey(piece, t, now);
     return bytes;
   }

@@ -1,6 +1,7 @@
 #include "store/table.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "parse/errors.h"
 #include "parse/text.h"
@@ -275,29 +276,95 @@ void Table::store() {
   d.orderValid = false;
 }
 
-long long Table::takeRow(std::vector<Cell>& cells, std::vector<std::uint64_t>* valued) {
+// Packed rows: the value bits (64 fields a word), then for each field that
+// holds a value, in table order, its kind (one byte) and its value: 8 bytes
+// for an integer or a real, a 4-byte length and the bytes for a text or blob.
+namespace {
+std::size_t packedvalue(const Cell& c) {
+  return 1 + (c.kind == Cell::Text || c.kind == Cell::Blob ? 4 + c.text.size() : 8);
+}
+}  // namespace
+
+std::size_t Table::packedSize() const {
+  const Impl& d = *d_;
+  std::size_t n = (d.pending.size() + 63) / 64 * 8;
+  for (const Cell& c : d.pending)
+    if (c.kind != Cell::Null) n += packedvalue(c);
+  return n;
+}
+
+long long Table::packRow(char* out) {
   checked(0);
   Impl& d = *d_;
   if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
+  const std::size_t words = (d.pending.size() + 63) / 64;
+  char* p = out + words * 8;
   long long bytes = 0;
-  if (valued) valued->assign((d.pending.size() + 63) / 64, 0);
+  std::uint64_t word = 0;
   for (std::size_t i = 0; i < d.pending.size(); ++i) {
     const Cell& c = d.pending[i];
-    if (c.kind == Cell::Null) continue;
-    bytes += c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
-    if (valued) (*valued)[i / 64] |= std::uint64_t{1} << (i % 64);
+    if (c.kind != Cell::Null) {
+      word |= std::uint64_t{1} << (i % 64);
+      *p++ = static_cast<char>(c.kind);
+      if (c.kind == Cell::Text || c.kind == Cell::Blob) {
+        const std::uint32_t len = static_cast<std::uint32_t>(c.text.size());
+        std::memcpy(p, &len, 4);
+        std::memcpy(p + 4, c.text.data(), len);
+        p += 4 + len;
+        bytes += len;
+      } else {
+        std::memcpy(p, c.kind == Cell::Integer ? static_cast<const void*>(&c.integer) : &c.real, 8);
+        p += 8;
+        bytes += 8;
+      }
+    }
+    if (i % 64 == 63 || i + 1 == d.pending.size()) {
+      std::memcpy(out + i / 64 * 8, &word, 8);
+      word = 0;
+    }
   }
-  cells.swap(d.pending);  // the caller's cells become the storage of the next new row
   d.mode = Impl::None;
   d.changed = false;
   return bytes;
 }
 
-void Table::insertRow(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued) {
+void Table::insertPacked(const char* packed, std::size_t size, int replaceField, const Cell* replace) {
   checked(0);
   Impl& d = *d_;
-  if (cells.size() != d.fields.size()) throw EngineError("Table " + d.file + ": a row of the wrong width.");
-  d.storeInsert(cells, valued);
+  const std::size_t n = d.fields.size(), words = (n + 63) / 64;
+  if (size < words * 8) throw EngineError("Table " + d.file + ": a packed row of the wrong width.");
+  std::vector<CellRef>& refs = d.packedCells;
+  refs.assign(n, CellRef{});
+  d.packedMask.resize(words);
+  std::memcpy(d.packedMask.data(), packed, words * 8);
+  const char* p = packed + words * 8;
+  const char* end = packed + size;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(d.packedMask[i / 64] >> (i % 64) & 1)) continue;
+    if (p >= end) throw EngineError("Table " + d.file + ": a packed row cut short.");
+    CellRef& r = refs[i];
+    r.kind = static_cast<Cell::Kind>(*p++);
+    if (r.kind == Cell::Text || r.kind == Cell::Blob) {
+      std::uint32_t len = 0;
+      if (end - p < 4) throw EngineError("Table " + d.file + ": a packed row cut short.");
+      std::memcpy(&len, p, 4);
+      if (static_cast<std::size_t>(end - p - 4) < len) throw EngineError("Table " + d.file + ": a packed row cut short.");
+      r.data = p + 4;
+      r.size = len;
+      p += 4 + len;
+    } else {
+      if (end - p < 8) throw EngineError("Table " + d.file + ": a packed row cut short.");
+      std::memcpy(r.kind == Cell::Integer ? static_cast<void*>(&r.integer) : &r.real, p, 8);
+      p += 8;
+    }
+  }
+  if (replace && replaceField >= 0 && static_cast<std::size_t>(replaceField) < n) {
+    refs[replaceField] = CellRef::of(*replace);
+    std::uint64_t bit = std::uint64_t{1} << (replaceField % 64);
+    if (replace->kind == Cell::Null) d.packedMask[replaceField / 64] &= ~bit;
+    else d.packedMask[replaceField / 64] |= bit;
+  }
+  d.storeInsert(refs, &d.packedMask);
   d.positioned = true;
   d.atEnd = false;
   d.rowLoaded = false;

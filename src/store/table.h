@@ -27,10 +27,10 @@
 //   lock is waited for up to the busy timeout (5 seconds unless set), then the
 //   operation fails with an EngineError saying the table is locked.
 // - Tables are used from one thread, with one exception for batch writing:
-//   while one thread runs insertRow(), lastKeyBetween() and the group calls
-//   (beginGroup(), commitGroup(), rollbackGroup(), inGroup()), another may
-//   build the next new row: newRow(), setX(), reading the pending row,
-//   changed(), takeRow() and drop() touch only the pending row.  Everything
+//   while one thread runs insertPacked(), lastKeyBetween() and the group
+//   calls (beginGroup(), commitGroup(), rollbackGroup(), inGroup()), another
+//   may build the next new row: newRow(), setX(), reading the pending row,
+//   changed(), packedSize(), packRow() and drop() touch only the pending row.  Everything
 //   else needs the table to itself, handed over with a synchronising step (a
 //   mutex) between the threads.
 #pragma once
@@ -122,18 +122,20 @@ class Table {
   bool changed() const;  // true once a field of the pending row was written
   void store();
   void drop();
-  // Ends the pending new row without storing it, handing its cells (one per
-  // field, in table order) to `cells`; `cells` gives its old storage to the
-  // next new row.  `valued`, when given, gets a bit per field (64 a word, in
-  // table order) set for each cell holding a value.  Returns the bytes of
-  // its values, as bytesStored counts them.  EngineError when no new row is
-  // pending.
-  long long takeRow(std::vector<Cell>& cells, std::vector<std::uint64_t>* valued = nullptr);
-  // Stores `cells` (as takeRow gives them) as a new row, exactly as store()
-  // stores a pending new row, and makes it the current row; the pending row,
-  // if any, is left alone.  `valued` (as takeRow gives it, or none) spares
-  // looking at every cell for a value.  Fails as store() does.
-  void insertRow(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued = nullptr);
+  // The pending new row packed into bytes, for another thread to store with
+  // insertPacked(): a bit per field holding a value, then those values, with
+  // no storage of the cells.  packedSize() is the number of bytes packRow()
+  // writes to `out`; packRow() also ends the pending row without storing it
+  // (its cells keep their storage for the next new row) and returns the
+  // bytes of its values, as bytesStored counts them.  EngineError when no
+  // new row is pending.
+  std::size_t packedSize() const;
+  long long packRow(char* out);
+  // Stores a row packed by packRow() of this table as a new row, exactly as
+  // store() stores a pending new row, and makes it the current row; the
+  // pending row, if any, is left alone.  `replace`, when given, is stored
+  // instead of the packed value of field `replaceField`.  Fails as store().
+  void insertPacked(const char* packed, std::size_t size, int replaceField = -1, const Cell* replace = nullptr);
 
   void beginGroup();
   void commitGroup();

@@ -30,6 +30,31 @@
 
 namespace vesper {
 
+// A value of a packed row as it lies in the packed bytes (texts and blobs
+// are not copied).
+struct CellRef {
+  Cell::Kind kind = Cell::Null;
+  long long integer = 0;
+  double real = 0;
+  const char* data = nullptr;
+  std::size_t size = 0;
+  static CellRef of(const Cell& c) {
+    return {c.kind, c.integer, c.real, c.text.data(), c.text.size()};
+  }
+};
+
+// What the insert needs of a cell, alike for cells and packed values.
+inline Cell::Kind cellkind(const Cell& c) { return c.kind; }
+inline Cell::Kind cellkind(const CellRef& c) { return c.kind; }
+inline long long cellint(const Cell& c) { return c.integer; }
+inline long long cellint(const CellRef& c) { return c.integer; }
+inline long long cellbytes(const Cell& c) {
+  return c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
+}
+inline long long cellbytes(const CellRef& c) {
+  return c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.size) : 8;
+}
+
 struct alignas(64) Table::Impl {
   sqlite3* db = nullptr;
   std::string path, file;  // full path as found, and its file name for messages
@@ -55,6 +80,8 @@ struct alignas(64) Table::Impl {
   std::vector<std::unique_ptr<InsertPlan>> inserts;  // most recently used first
   std::vector<std::uint64_t> rowMask;                // scratch: the columns of the row to insert
   long long bytesStored = 0;
+  std::vector<CellRef> packedCells;        // scratch: the values of a packed row
+  std::vector<std::uint64_t> packedMask;  // ... and its value bits
 
   // Walk: the row ids in table order, taken by first() and after a store.
   std::vector<long long> order;
@@ -189,6 +216,16 @@ struct alignas(64) Table::Impl {
     }
   }
 
+  static int bind(sqlite3_stmt* s, int index, const CellRef& c) {
+    switch (c.kind) {
+      case Cell::Integer: return sqlite3_bind_int64(s, index, c.integer);
+      case Cell::Real: return sqlite3_bind_double(s, index, c.real);
+      case Cell::Text: return sqlite3_bind_text(s, index, c.data, static_cast<int>(c.size), SQLITE_STATIC);
+      case Cell::Blob: return sqlite3_bind_blob(s, index, c.data, static_cast<int>(c.size), SQLITE_STATIC);
+      case Cell::Null: break;
+    }
+    return sqlite3_bind_null(s, index);
+  }
   static int bind(sqlite3_stmt* s, int index, const Cell& c) {
     switch (c.kind) {
       case Cell::Integer: return sqlite3_bind_int64(s, index, c.integer);
@@ -238,16 +275,17 @@ struct alignas(64) Table::Impl {
   // it; otherwise a new statement names the columns of this row and of the
   // last one used, so the statements grow towards the set an import writes
   // and are rarely made anew.
-  // `valued`, when given, marks the cells that hold a value (as takeRow
+  // `valued`, when given, marks the cells that hold a value (as a packed row
   // gives it), so the cells need not be looked at here.
-  InsertPlan& insertPlan(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued) {
+  template <class C>
+  InsertPlan& insertPlan(const std::vector<C>& cells, const std::vector<std::uint64_t>* valued) {
     const std::size_t words = namedMask.size();
     rowMask = namedMask;
     if (valued && valued->size() == words) {
       for (std::size_t w = 0; w < words; ++w) rowMask[w] |= (*valued)[w];
     } else {
       for (std::size_t i = 0; i < fields.size(); ++i)
-        if (cells[i].kind != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
+        if (cellkind(cells[i]) != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
     }
     for (std::size_t k = 0; k < inserts.size(); ++k) {
       const std::vector<std::uint64_t>& m = inserts[k]->mask;
@@ -294,7 +332,8 @@ struct alignas(64) Table::Impl {
 
   // Inserts `cells` (one per field) as a new row.  Touches only the
   // connection and the insert state, never the pending row.
-  void storeInsert(const std::vector<Cell>& cells, const std::vector<std::uint64_t>* valued = nullptr) {
+  template <class C>
+  void storeInsert(const std::vector<C>& cells, const std::vector<std::uint64_t>* valued = nullptr) {
     bool ownTransaction = groupDepth == 0 && !autoinc.empty();
     if (ownTransaction) {
       int rc = execsql(db, "BEGIN IMMEDIATE");
@@ -311,15 +350,13 @@ struct alignas(64) Table::Impl {
       for (int i : plan.columns) {
         int k = autoSlot[i];
         ++n;
-        if (k >= 0 && cells[i].kind == Cell::Null) {
+        if (k >= 0 && cellkind(cells[i]) == Cell::Null) {
           assigned[k] = nextAuto[k];
           sqlite3_bind_int64(s, n, assigned[k]);
           bytes += 8;
         } else {  // every parameter is bound for every row: no clearing between rows
           bind(s, n, cells[i]);
-          if (cells[i].kind != Cell::Null)
-            bytes += static_cast<long long>(cells[i].kind == Cell::Text || cells[i].kind == Cell::Blob
-                                                ? cells[i].text.size() : 8);
+          if (cellkind(cells[i]) != Cell::Null) bytes += cellbytes(cells[i]);
         }
       }
       rc = sqlite3_step(s);
@@ -342,8 +379,8 @@ struct alignas(64) Table::Impl {
       }
     }
     for (std::size_t k = 0; k < autoinc.size(); ++k) {
-      const Cell& given = cells[autoinc[k]];
-      long long used = given.kind == Cell::Integer ? given.integer : assigned[k];
+      const C& given = cells[autoinc[k]];
+      long long used = cellkind(given) == Cell::Integer ? cellint(given) : assigned[k];
       nextAuto[k] = std::max(nextAuto[k], used + 1);
     }
     current = rowid;

@@ -33,16 +33,13 @@ struct ContactWriterTest : ::testing::Test {
     fs::remove_all(dir);
   }
   // Builds a row in the table's pending row and hands it to the writer.
-  void hand(ContactWriter& w, const std::string& lastname, RecordKeyTime key, long long record) {
+  void hand(ContactWriter& w, const std::string& lastname, RecordKeyTime key, long long record,
+            const std::string& memo = "") {
     contact.newRow();
     contact.setText(last, lastname);
+    if (!memo.empty()) contact.setText(contact.fieldIndex("Memo"), memo);
     contact.setText(recno, composerecordkey(recordkeynamepiece("", lastname), key));
-    ContactWriter::Row& row = w.next();
-    contact.takeRow(row.cells);
-    row.piece = recordkeynamepiece("", lastname);
-    row.key = key;
-    row.record = record;
-    w.submit();
+    w.submit(recordkeynamepiece("", lastname), key, record);
   }
   // Rows committed, as another program sees them.
   long long committed() {
@@ -61,20 +58,22 @@ struct ContactWriterTest : ::testing::Test {
   }
 };
 
-// More rows than the queue holds, some of them under keys the table holds
-// already: every row is stored by the time drain() returns, each under a key
-// of its own.
+// More rows than the queue holds (a queue of 4 KB: rows of many sizes wrap
+// at every offset of its end; long memos go over the heap), some of them
+// under keys the table holds already: every row is stored by the time
+// drain() returns, each under a key of its own, with its own values.
 TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
   const RecordKeyTime at{9000, 4000000};
   contact.newRow();
   contact.setText(last, "Taken");
   contact.setText(recno, composerecordkey("TAKEN", at));
   contact.store();
-  const int n = static_cast<int>(kWriterQueueRows) * 3 + 5;
+  const int n = 2000;
+  auto memo = [](int i) { return i % 97 == 0 ? std::string(1500 + i, 'm') : std::string(i % 13, 'x'); };
   {
-    ContactWriter w(contact, recno);
+    ContactWriter w(contact, recno, 4096);
     for (int i = 0; i < n; ++i)
-      hand(w, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i), at, i + 1);
+      hand(w, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i) + std::string(i % 7, 'z'), at, i + 1, memo(i));
     ContactWriter::Drained d = w.drain();
     EXPECT_TRUE(d.refused.empty());
     EXPECT_FALSE(d.unavailable);
@@ -83,6 +82,20 @@ TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
   }
   std::vector<std::string> k = keys();
   EXPECT_EQ(std::set<std::string>(k.begin(), k.end()).size(), k.size());
+  // Each row kept its own values, in the order handed over.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "select LastName, coalesce(Memo, '') from contact order by rowid", -1, &st, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);  // the row stored before
+  for (int i = 0; i < n && sqlite3_step(st) == SQLITE_ROW; ++i) {
+    std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    EXPECT_EQ(name, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i) + std::string(i % 7, 'z')) << i;
+    EXPECT_EQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), memo(i)) << i;
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
   // The rows of the taken piece went to the steps after the stored key.
   EXPECT_EQ(std::count_if(k.begin(), k.end(), [](const std::string& s) { return s.rfind("TAKEN", 0) == 0; }),
             1 + (n + 9) / 10);

@@ -292,10 +292,10 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
       }
     return "<null>";
   };
-  // Stored one by one, in a group, and taken then inserted (as the batch
-  // writer does) with the cells holding a value marked.
-  enum Way { Alone, Grouped, Taken };
-  for (Way way : {Alone, Grouped, Taken}) {
+  // Stored one by one, in a group, and packed then inserted (as the batch
+  // writer does).
+  enum Way { Alone, Grouped, Packed };
+  for (Way way : {Alone, Grouped, Packed}) {
     const bool grouped = way != Alone;
     TempFolder other;
     std::string file = other.file("PEOPLE.DB");
@@ -303,20 +303,19 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
     Table u;
     u.open(other.path(), "PEOPLE.DB");
     if (grouped) u.beginGroup();
-    std::vector<Cell> cells;
-    std::vector<std::uint64_t> valued;
+    std::vector<char> packed;
     for (const RowCase& r : rows) {
       u.newRow();
       u.field("Code").setText(r.code);
       for (const auto& [f, v] : r.values) u.field(f).setText(v);
-      if (way != Taken) {
+      if (way != Packed) {
         u.store();
         continue;
       }
-      u.takeRow(cells, &valued);
-      ASSERT_EQ(valued.size(), 1u);
-      EXPECT_EQ(std::bitset<64>(valued[0]).count(), r.values.size() + 1) << r.code;  // and Code
-      u.insertRow(cells, &valued);
+      packed.assign(u.packedSize(), '\0');
+      u.packRow(packed.data());
+      EXPECT_FALSE(u.isPending());
+      u.insertPacked(packed.data(), packed.size());
     }
     if (grouped) u.commitGroup();
     RawConnection raw(file);
@@ -328,6 +327,48 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
             << rows[i].code << "." << f << (grouped ? " in a group" : "");
     }
   }
+}
+
+// A packed row stored with one value put in place of its own (the batch
+// writer's next key step), with an empty value in place of one, and packed
+// bytes that are cut short: the last is refused and stores nothing.
+TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
+  struct Case {
+    const char* code;         // packed Code
+    const char* replaceWith;  // nullptr: an empty value
+    const char* field;        // the field replaced
+    std::string storedCode, storedName;
+  };
+  const std::vector<Case> cases = {
+      {"K1", "K2", "Code", "K2", "Kim"},
+      {"K3", nullptr, "Name", "K3", "<null>"},
+      {"K4", "Lee", "Name", "K4", "Lee"},
+  };
+  RawConnection raw(path);
+  std::vector<char> packed;
+  for (const Case& c : cases) {
+    t.newRow();
+    t.field("Code").setText(c.code);
+    t.field("Name").setText("Kim");
+    packed.assign(t.packedSize(), '\0');
+    t.packRow(packed.data());
+    int f = t.fieldIndex(c.field);
+    Cell replace = c.replaceWith ? textcell(t.fieldDef(f), c.replaceWith) : Cell{};
+    t.insertPacked(packed.data(), packed.size(), f, &replace);
+    EXPECT_EQ(raw.value("SELECT Name FROM people WHERE Code = '" + c.storedCode + "'"), c.storedName) << c.code;
+  }
+  EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people WHERE Code = 'K1'"), "0");
+  // Cut anywhere inside its values, the row is refused.
+  t.newRow();
+  t.field("Code").setText("CUT");
+  t.field("Notes").setText("a longer note");
+  t.field("Qty").setText("5");
+  packed.assign(t.packedSize(), '\0');
+  t.packRow(packed.data());
+  for (std::size_t cut = 0; cut < packed.size(); ++cut)
+    EXPECT_THROW(t.insertPacked(packed.data(), cut), EngineError) << cut;
+  EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people"), "3");
+  EXPECT_THROW(t.packRow(packed.data()), EngineError);  // no row pending any more
 }
 
 // A column that another tool declared with a default still receives the
