@@ -36,7 +36,8 @@ constexpr std::size_t padded(std::size_t n) { return (n + 7) & ~std::size_t{7}; 
 
 ContactWriter::ContactWriter(Table& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
     : contact_(contact), recno_(recno), capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
-      maxRows_(std::max<std::size_t>(queueRows, 1)), ring_(new char[capacity_]) {
+      maxRows_(std::max<std::size_t>(queueRows, 1)),
+      wakeRows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxRows_ / 8, 1))), ring_(new char[capacity_]) {
   room_ = capacity_;
   rowRoom_ = maxRows_;
   thread_ = std::thread([this] { run(); });
@@ -115,7 +116,7 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
     std::lock_guard<std::mutex> lock(mutex_);
     publish();
     // Woken for a handful of rows at a time, not for each one.
-    wake = idle_ && count_ >= kWriterWakeRows;
+    wake = idle_ && count_ >= wakeRows_;
   }
   if (wake) work_.notify_one();
   return bytes;
@@ -186,7 +187,7 @@ void ContactWriter::run() {
   for (;;) {
     idle_ = true;
     work_.wait(lock, [this] {
-      return count_ >= kWriterWakeRows || (count_ > 0 && (waiting_ || commitAfter_ >= 0)) ||
+      return count_ >= wakeRows_ || (count_ > 0 && (waiting_ || commitAfter_ >= 0)) ||
              (commitAfter_ >= 0 && settled_ >= commitAfter_) || quit_;
     });
     idle_ = false;
@@ -197,9 +198,11 @@ void ContactWriter::run() {
       continue;
     }
     while (count_ > 0) {
-      // The rows up to the asked commit (or all), stored without the lock:
-      // the run thread leaves queued entries alone.
-      std::size_t n = count_;
+      // The rows up to the asked commit (or all), stored without the lock,
+      // kWriterBatchRows at a time so that their room goes back to the run
+      // thread while the rest are stored: the run thread leaves queued
+      // entries alone.
+      std::size_t n = std::min(count_, kWriterBatchRows);
       if (commitAfter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitAfter_ - settled_)));
       bool down = drained_.unavailable;
       long long skipped = 0;

@@ -45,7 +45,11 @@ namespace vesper {
 
 constexpr int kStoreAttempts = 50;
 constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
-constexpr std::size_t kWriterWakeRows = 32;  // rows queued before an idle writer is woken
+// Rows queued before an idle writer is woken (an eighth of the rows the
+// queue may hold, when that is fewer): each wake-up is a system call on the
+// run thread.
+constexpr std::size_t kWriterWakeRows = 512;
+constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
 
 // The step after the newest key of `piece` in the table on the day of
@@ -155,6 +159,7 @@ class ContactWriter {
   const int recno_;
   const std::size_t capacity_;  // bytes of the queue
   const std::size_t maxRows_;   // rows it may hold
+  const std::size_t wakeRows_;  // rows queued before an idle writer is woken
   const std::unique_ptr<char[]> ring_;
   std::size_t head_ = 0;   // the oldest entry not yet stored (the writer's)
   std::size_t count_ = 0;  // rows handed over and not yet stored
