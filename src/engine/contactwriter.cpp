@@ -69,10 +69,17 @@ void ContactWriter::makeroom(std::size_t bytes) {
 }
 
 long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record) {
-  const std::size_t rowSize = contact_.packedSize();
+  const std::size_t rowSize = contact_.packedSize();  // EngineError when no new row is pending
   // A row that would take more than a quarter of the queue (long memos) is
-  // handed over on the heap.
+  // packed on the heap and handed over by its address.  Everything that can
+  // fail comes before the queue is touched.
   const bool onHeap = padded(sizeof(Entry) + piece.size() + rowSize) > capacity_ / 4;
+  std::unique_ptr<char[]> heap;
+  long long bytes = 0;
+  if (onHeap) {
+    heap.reset(new char[rowSize]);
+    bytes = contact_.packRow(heap.get());
+  }
   const std::size_t size = padded(sizeof(Entry) + piece.size() + (onHeap ? sizeof(char*) : rowSize));
   // Entries are whole: one that does not fit before the end of the queue
   // starts at its beginning, behind a skip over the rest.
@@ -93,18 +100,15 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
   e.key = key;
   e.pieceSize = static_cast<std::uint32_t>(piece.size());
   e.rowSize = static_cast<std::uint32_t>(rowSize);
+  std::memcpy(at, &e, sizeof e);
   std::memcpy(at + sizeof(Entry), piece.data(), piece.size());
   char* rowAt = at + sizeof(Entry) + piece.size();
-  long long bytes;
   if (onHeap) {
-    std::unique_ptr<char[]> heap(new char[rowSize]);
-    bytes = contact_.packRow(heap.get());
     char* p = heap.release();
     std::memcpy(rowAt, &p, sizeof p);
   } else {
     bytes = contact_.packRow(rowAt);
   }
-  std::memcpy(at, &e, sizeof e);
   tail_ = (tail_ + size) % capacity_;
   room_ -= skip + size;
   --rowRoom_;

@@ -286,7 +286,9 @@ std::size_t packedvalue(const Cell& c) {
 }  // namespace
 
 std::size_t Table::packedSize() const {
+  checked(0);
   const Impl& d = *d_;
+  if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
   std::size_t n = (d.pending.size() + 63) / 64 * 8;
   for (const Cell& c : d.pending)
     if (c.kind != Cell::Null) n += packedvalue(c);

@@ -127,8 +127,8 @@ class Table {
   // no storage of the cells.  packedSize() is the number of bytes packRow()
   // writes to `out`; packRow() also ends the pending row without storing it
   // (its cells keep their storage for the next new row) and returns the
-  // bytes of its values, as bytesStored counts them.  EngineError when no
-  // new row is pending.
+  // bytes of its values, as bytesStored counts them.  Both fail with
+  // EngineError when no new row is pending.
   std::size_t packedSize() const;
   long long packRow(char* out);
   // Stores a row packed by packRow() of this table as a new row, exactly as

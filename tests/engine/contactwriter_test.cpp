@@ -72,8 +72,10 @@ TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
   auto memo = [](int i) { return i % 97 == 0 ? std::string(1500 + i, 'm') : std::string(i % 13, 'x'); };
   {
     ContactWriter w(contact, recno, 4096);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
+      if (i % 500 == 3) EXPECT_THROW(w.submit("NONE", at, -1), EngineError);  // no row pending: the queue is left alone
       hand(w, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i) + std::string(i % 7, 'z'), at, i + 1, memo(i));
+    }
     ContactWriter::Drained d = w.drain();
     EXPECT_TRUE(d.refused.empty());
     EXPECT_FALSE(d.unavailable);
