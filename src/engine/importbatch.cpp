@@ -40,6 +40,8 @@ void ImportRun::batchstart() {
     writer_ = std::make_unique<ContactWriter>(contact_, recno, kWriterQueueBytes,
                                               view_.showscounters() ? kShownQueueRows : SIZE_MAX);
     transfer_->setwriter(writer_.get());
+    // The journal is copied back on a thread of its own, not by the commits.
+    contact_.setBackgroundCopy(true);
   }
   switch (state_.SourceType) {
     case kLinePerField: importallascii(); break;

@@ -32,6 +32,7 @@ ImportRun::~ImportRun() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
+  if (contact_.isOpen()) contact_.setBackgroundCopy(false);
   state_.hub.beforeBox = nullptr;
 }
 

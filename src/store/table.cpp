@@ -109,8 +109,9 @@ void Table::open(const std::string& folder, const std::string& name) {
     if (pageSize.prepare(d.db, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pageSize.get()) == SQLITE_ROW)
       bytesPerPage = std::max(512, sqlite3_column_int(pageSize.get(), 0));
     pageSize.finalize();
-    std::string checkpoint = "PRAGMA wal_autocheckpoint=" + std::to_string((64 << 20) / bytesPerPage);
-    execsql(d.db, checkpoint.c_str());
+    d.pageBytes = bytesPerPage;
+    d.autoFrames = (64 << 20) / bytesPerPage;
+    sqlite3_wal_autocheckpoint(d.db, d.autoFrames);
   } catch (...) {
     d.closeAll();
     d_ = std::make_unique<Impl>();
@@ -402,6 +403,47 @@ void Table::commitGroup() {
   }
   d.groupDepth = 0;
   d.autoincFresh = false;
+  if (d.copier) {
+    // The copier copies what this commit added while the next group is
+    // written.  The journal cannot start over while a writer goes on (only
+    // an empty journal does), so past kJournalLimit bytes this commit copies
+    // the rest itself and lets the next group start it over.
+    if (static_cast<long long>(d.walFrames) * d.pageBytes > d.journalLimit) {
+      d.copier->wait();
+      sqlite3_busy_timeout(d.db, std::min(d.busyMs, 200));  // a reader of the journal is not waited for long
+      sqlite3_wal_checkpoint_v2(d.db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+      sqlite3_busy_timeout(d.db, d.busyMs);
+      d.walFrames = 0;
+    } else {
+      d.copier->poke();
+    }
+  }
+}
+
+void Table::setBackgroundCopy(bool on, long long journalLimit) {
+  Impl& d = *d_;
+  if (!d.db || on == (d.copier != nullptr)) return;
+  if (on) {
+    Statement mode;
+    if (mode.prepare(d.db, "PRAGMA journal_mode") != SQLITE_OK || sqlite3_step(mode.get()) != SQLITE_ROW) return;
+    const unsigned char* m = sqlite3_column_text(mode.get(), 0);
+    if (!m || !sametext(reinterpret_cast<const char*>(m), "wal")) return;
+    mode.finalize();
+    d.copier = std::make_unique<JournalCopier>(d.path);
+    d.walFrames = 0;
+    d.journalLimit = journalLimit;
+    sqlite3_wal_hook(d.db, &Impl::onwal, &d);  // in place of the commits' own copies
+    return;
+  }
+  d.copier.reset();
+  sqlite3_wal_autocheckpoint(d.db, d.autoFrames);
+  // The rest copied back and the journal emptied, unless a reader keeps
+  // using it (then the next commit's copy takes it).
+  if (d.groupDepth == 0) {
+    sqlite3_busy_timeout(d.db, std::min(d.busyMs, 200));
+    sqlite3_wal_checkpoint_v2(d.db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(d.db, d.busyMs);
+  }
 }
 
 void Table::rollbackGroup() {

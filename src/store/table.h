@@ -139,6 +139,14 @@ class Table {
 
   void beginGroup();
   void commitGroup();
+  // While on, the journal is copied back into the table file by a thread of
+  // its own after each group commit, instead of by the commit itself, so a
+  // long batch does not stop for it; the journal then grows until it holds
+  // `journalLimit` bytes, when a commit copies the rest itself and the
+  // journal starts over.  Off copies the rest back and empties the journal
+  // (unless another program reads it).  Only for a table in WAL mode.
+  static constexpr long long kJournalLimit = 512LL << 20;
+  void setBackgroundCopy(bool on, long long journalLimit = kJournalLimit);
   // Discards the open group's rows (after a commit that could not finish).
   void rollbackGroup();
   bool inGroup() const;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "parse/errors.h"
+#include "store/journalcopier.h"
 #include "store/sqlitehelp.h"
 #include "store/table.h"
 
@@ -105,6 +106,17 @@ struct alignas(64) Table::Impl {
   long long editRowid = 0;
 
   alignas(64) int groupDepth = 0;
+  // The journal: its page size and how often commits copy it back; while a
+  // copier copies it back instead, the frames it held after the last commit.
+  int pageBytes = 4096;
+  int autoFrames = 1000;
+  std::unique_ptr<JournalCopier> copier;
+  int walFrames = 0;
+  long long journalLimit = 0;
+  static int onwal(void* impl, sqlite3*, const char*, int frames) {
+    static_cast<Impl*>(impl)->walFrames = frames;
+    return SQLITE_OK;
+  }
   // Next autoincrement values, valid while no other connection has written.
   std::vector<long long> nextAuto;
   std::vector<long long> assigned;  // the numbers given to the row being inserted
@@ -407,6 +419,7 @@ struct alignas(64) Table::Impl {
   void closeAll() {
     if (!db) return;
     if (groupDepth > 0 && execsql(db, "COMMIT") != SQLITE_OK) execsql(db, "ROLLBACK");
+    copier.reset();  // closing copies back the rest and removes the journal
     groupDepth = 0;
     inserts.clear();
     selectRow.finalize();
