@@ -53,6 +53,30 @@ TEST(MixedCase, OnlySpaceStartsACapital) {
   EXPECT_EQ(mixedcase(false, "  JOHN "), "  JOHN ");
 }
 
+// Texts are cased eight bytes at a time: every byte value at every offset of
+// texts up to three such steps long, after a space or another letter, cased
+// as the rule says for one character after another.
+TEST(MixedCase, EveryByteAtEveryOffset) {
+  auto byrule = [](std::string_view t) {
+    while (!t.empty() && isleadingblank(t.front())) t.remove_prefix(1);
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i) out += i == 0 || t[i - 1] == ' ' ? upperchar(t[i]) : lowerchar(t[i]);
+    return out;
+  };
+  for (std::size_t len = 1; len <= 24; ++len) {
+    for (std::size_t at = 0; at < len; ++at) {
+      for (int b = 0; b < 256; ++b) {
+        std::string text;
+        for (std::size_t i = 0; i < len; ++i) text += "qRz Mq"[i % 6];
+        text[at] = static_cast<char>(b);
+        ASSERT_EQ(mixedcase(true, text), byrule(text)) << len << " " << at << " " << b;
+        if (at > 0) text[at - 1] = ' ';
+        ASSERT_EQ(mixedcase(true, text), byrule(text)) << len << " " << at << " " << b;
+      }
+    }
+  }
+}
+
 TEST(Category, CanonicalOrder) {
   const Case cases[] = {
       {"b a, 3 A", "AB3"}, {"C C 7", "C"}, {"zz-a", "AZ"},
