@@ -49,7 +49,9 @@ void decodedate(int days, int& year, int& month, int& day) {
   long y1 = d / 365; if (y1 == 4) y1 = 3; d -= y1 * 365;
   year = static_cast<int>(y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1);
   const int* before = kDaysBefore[isleapyear(year) ? 1 : 0];
-  month = 1;
+  // No month has more than 31 days, so d / 32 + 1 is the month or the one
+  // before it.
+  month = static_cast<int>(d / 32) + 1;
   while (month < 12 && d >= before[month]) ++month;
   day = static_cast<int>(d - before[month - 1]) + 1;
 }
