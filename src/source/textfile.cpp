@@ -310,15 +310,4 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
 
 std::string CleanValue(std::string_view text) { return std::string(CleanView(text)); }
 
-std::string_view CleanView(std::string_view text) {
-  std::string_view v = text;
-  while (!v.empty() && istrailingblank(v.back())) v.remove_suffix(1);
-  while (!v.empty() && isleadingblank(v.front())) v.remove_prefix(1);
-  if (!v.empty() && v.front() == '"') {
-    v.remove_prefix(1);
-    if (!v.empty() && v.back() == '"') v.remove_suffix(1);
-  }
-  return v;
-}
-
 }  // namespace vesper

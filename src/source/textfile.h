@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "parse/platform.h"
+#include "parse/text.h"
 #include "source/textdecode.h"
 
 namespace vesper {
@@ -112,6 +113,15 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line);
 // then) one trailing double quote are removed.
 std::string CleanValue(std::string_view text);
 // The same cleaning as a view into `text`.
-std::string_view CleanView(std::string_view text);
+inline std::string_view CleanView(std::string_view text) {
+  std::string_view v = text;
+  while (!v.empty() && istrailingblank(v.back())) v.remove_suffix(1);
+  while (!v.empty() && isleadingblank(v.front())) v.remove_prefix(1);
+  if (!v.empty() && v.front() == '"') {
+    v.remove_prefix(1);
+    if (!v.empty() && v.back() == '"') v.remove_suffix(1);
+  }
+  return v;
+}
 
 }  // namespace vesper
