@@ -313,8 +313,9 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
     // One clock reading for the date, the time and the key of the row.
     const LocalTime added = state_.clock.now();
-    contact_.setDateTime(dateAdded_, datetimeof(added));
-    contact_.setDateTime(timeAdded_, datetimeof(added));
+    const double at = datetimeof(added);
+    contact_.setDateTime(dateAdded_, at);
+    contact_.setDateTime(timeAdded_, at);
     queuedBytes = storewithkey(record, added);
   } catch (const TableUnavailable&) {
     contact_.drop();

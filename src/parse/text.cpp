@@ -1,5 +1,6 @@
 #include "parse/text.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -179,17 +180,20 @@ void mixedcaseinto(std::string_view text, std::string& out) {
 }
 
 std::string cleancategory(std::string_view text) {
-  bool seen[128] = {};
+  // Bit 0-25 for A-Z, bit 26-30 for 0-4: the order of the result.
+  std::uint32_t seen = 0;
   for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(upperchar(c));
-    if (u < 128) seen[u] = true;
+    const char u = upperchar(c);
+    if (u >= 'A' && u <= 'Z') seen |= 1u << (u - 'A');
+    else if (u >= '0' && u <= '4') seen |= 1u << (26 + u - '0');
   }
-  std::string out;
-  for (char c = 'A'; c <= 'Z'; ++c)
-    if (seen[static_cast<unsigned char>(c)]) out += c;
-  for (char c = '0'; c <= '4'; ++c)
-    if (seen[static_cast<unsigned char>(c)]) out += c;
-  return out;
+  char codes[31];
+  std::size_t n = 0;
+  for (; seen != 0; seen &= seen - 1) {
+    const int bit = std::countr_zero(seen);
+    codes[n++] = static_cast<char>(bit < 26 ? 'A' + bit : '0' + bit - 26);
+  }
+  return std::string(codes, n);
 }
 
 }  // namespace vesper
