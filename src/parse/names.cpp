@@ -1,7 +1,6 @@
 #include "parse/names.h"
 
 #include <algorithm>
-#include <compare>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -66,27 +65,41 @@ void extend(std::string& part, std::string_view x, std::size_t capacity) {
 }
 
 // A word table for lookups by the whole word, ASCII letter case ignored: the
-// words in lower case, packed into two machine words with their length and
-// kept sorted, so a lookup is one case-folding copy and a binary search (none
-// for a length no word has).
-// (Words longer than 16 bytes would be compared one by one; the tables hold
-// none.)
+// words in lower case, packed into two machine words with their length, in a
+// hash table of four times as many places as words (linear probing), so a
+// lookup is one case-folding copy and a probe or two (none for a length no
+// word has).  Words longer than 16 bytes would be compared one by one; the
+// tables hold none.
 class WordSet {
  public:
   template <std::size_t N>
   explicit WordSet(const std::array<std::string_view, N>& words) {
+    while ((std::size_t{1} << bits_) < 4 * N) ++bits_;
+    places_.resize(std::size_t{1} << bits_);
     for (std::string_view w : words) {
-      if (w.size() <= kPacked) {
-        keys_.push_back(keyof(w));
+      if (w.empty()) {
+        empty_ = true;
+      } else if (w.size() <= kPacked) {
+        const Key k = keyof(w);
         sizes_ |= 1u << w.size();
-      } else
+        std::size_t at = place(k);
+        while (places_[at].size != 0 && !(places_[at] == k)) at = (at + 1) & (places_.size() - 1);
+        places_[at] = k;
+      } else {
         long_.push_back(w);
+      }
     }
-    std::sort(keys_.begin(), keys_.end());
   }
   bool contains(std::string_view word) const {
-    if (word.size() <= kPacked)
-      return (sizes_ >> word.size() & 1) && std::binary_search(keys_.begin(), keys_.end(), keyof(word));
+    if (word.empty()) return empty_;
+    if (word.size() <= kPacked) {
+      if (!(sizes_ >> word.size() & 1)) return false;
+      const Key k = keyof(word);
+      for (std::size_t at = place(k);; at = (at + 1) & (places_.size() - 1)) {
+        if (places_[at].size == 0) return false;  // an empty place ends the probe
+        if (places_[at] == k) return true;
+      }
+    }
     for (std::string_view w : long_)
       if (sametext(word, w)) return true;
     return false;
@@ -95,20 +108,27 @@ class WordSet {
  private:
   static constexpr std::size_t kPacked = 16;
   struct Key {
-    std::uint64_t front, back;
-    std::size_t size;
-    auto operator<=>(const Key&) const = default;
+    std::uint64_t front = 0, back = 0;
+    std::size_t size = 0;  // 0: an empty place
+    bool operator==(const Key&) const = default;
   };
   static Key keyof(std::string_view w) {
     char folded[kPacked] = {};
     for (std::size_t i = 0; i < w.size(); ++i) folded[i] = lowerchar(w[i]);
-    Key k{0, 0, w.size()};
+    Key k;
+    k.size = w.size();
     std::memcpy(&k.front, folded, 8);
     std::memcpy(&k.back, folded + 8, 8);
     return k;
   }
-  std::vector<Key> keys_;
+  std::size_t place(const Key& k) const {
+    const std::uint64_t h = (k.front * 0x9E3779B97F4A7C15ull) ^ (k.back * 0xC2B2AE3D27D4EB4Full) ^ k.size;
+    return static_cast<std::size_t>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ull >> (64 - bits_));
+  }
+  std::vector<Key> places_;
+  int bits_ = 1;
   std::uint32_t sizes_ = 0;  // bit n: some packed word has n bytes
+  bool empty_ = false;       // the table holds an empty word
   std::vector<std::string_view> long_;
 };
 
@@ -206,8 +226,13 @@ NameParts splitfirstlast(std::string_view input) {
     parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
-  const std::string buffer = replacechar(input, ',', ' ');
-  std::string_view text = buffer;  // the working text only ever shrinks
+  // Commas become blanks; a name without one is worked on where it stands.
+  std::string buffer;
+  std::string_view text = input;  // the working text only ever shrinks
+  if (input.find(',') != std::string_view::npos) {
+    buffer = replacechar(input, ',', ' ');
+    text = buffer;
+  }
   int state = flStart;
   for (;;) {
     text = cleanview(text);
