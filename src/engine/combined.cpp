@@ -17,7 +17,7 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
   // box is ticked; mixed case and the setter both drop the leading blanks of
   // what they are given, so the pieces need no trimming first.
   auto mc = [this](Derived which, std::string_view s) {
-    if (!mixed) return setderived(which, s);
+    if (!mixed || s.empty()) return setderived(which, s);  // an empty text cases to itself
     mixedcaseinto(s, cased_);
     setderived(which, cased_);
   };
