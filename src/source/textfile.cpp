@@ -255,10 +255,14 @@ void readline(TextFileSlot& slot, LineBuffer& line) {
   char prev = 0;
   for (;;) {
     char c = ' ';
-    ReadSlotChar(slot, c);
-    if (slot.State != -1) {  // the read failed: the line ends here
-      if (line.count == 0) line.text[line.count++] = ' ';
-      return;
+    if (slot.State == -1 && slot.fd >= 0 && !slot.writing && slot.pos < slot.len) {
+      c = slot.buffer[slot.pos++];  // what ReadSlotChar does with a byte read ahead
+    } else {
+      ReadSlotChar(slot, c);
+      if (slot.State != -1) {  // the read failed: the line ends here
+        if (line.count == 0) line.text[line.count++] = ' ';
+        return;
+      }
     }
     if (frontEnd && (c == '\r' || (c == '\n' && (line.count == 0 || prev == '\r')))) {
       ++line.lineEndInFront;
