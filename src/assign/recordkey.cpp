@@ -73,18 +73,20 @@ std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
   decodedate(t.day, year, month, day);
   long step = t.step % RecordKeyStepsPerDay;
   if (step < 0) step += RecordKeyStepsPerDay;
-  std::string key(namepiece.size(), ' ');  // the piece without blanks, in upper case
+  // The piece without blanks, in upper case, then the thirteen digits: made
+  // in place and copied into the key once.
+  std::string key(namepiece.size() + 13, ' ');
   std::size_t n = 0;
   for (char c : namepiece)
     if (c != ' ') key[n++] = upperchar(c);
-  key.resize(n);
   int yy = year % 100;
   if (yy < 0) {  // years before 1 have no two-digit form of their own
+    key.resize(n);
     char pieces[32];
     std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", yy, month, day, step);
     return key + pieces;
   }
-  char pieces[13];
+  char* pieces = key.data() + n;
   auto put = [&](int at, long value, int width) {
     for (int k = width - 1; k >= 0; --k, value /= 10) pieces[at + k] = static_cast<char>('0' + value % 10);
   };
@@ -92,7 +94,7 @@ std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
   put(2, month, 2);
   put(4, day, 2);
   put(6, step, 7);
-  key.append(pieces, 13);
+  key.resize(n + 13);
   return key;
 }
 
