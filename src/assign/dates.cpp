@@ -68,7 +68,7 @@ std::string_view fromdigit(std::string_view text) {
 // a digit or is empty) and uses up those characters.  Of the digits and full
 // stops among them, the leading digits form the number: the digits up to the
 // first full stop, other characters passed over.
-Number readnumeric(std::string_view& rest, std::size_t w) {
+inline Number readnumeric(std::string_view& rest, std::size_t w) {
   const std::string_view slice = rest.substr(0, w);
   Number n;
   for (char c : slice) {
