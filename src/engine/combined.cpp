@@ -18,8 +18,7 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
   // what they are given, so the pieces need no trimming first.
   auto mc = [this](Derived which, std::string_view s) {
     if (!mixed || s.empty()) return setderived(which, s);  // an empty text cases to itself
-    mixedcaseinto(s, cased_);
-    setderived(which, cased_);
+    setderived(which, mixedcaseview(s, cased_));
   };
   auto lead = [](std::string_view s) {
     while (!s.empty() && isleadingblank(s.front())) s.remove_prefix(1);

@@ -149,7 +149,9 @@ inline std::uint64_t spacebytes(std::uint64_t x) {
 }
 }  // namespace
 
-void mixedcaseinto(std::string_view text, std::string& out) {
+void mixedcaseinto(std::string_view text, std::string& out) { out.resize(mixedcaseview(text, out).size()); }
+
+std::string_view mixedcaseview(std::string_view text, std::string& buffer) {
   // Leading blanks skipped first (lower case leaves them as they are), then
   // eight bytes at a time: every letter lower case (bit 5 set), and the
   // letters that come first or after a space upper case again (bit 5
@@ -157,8 +159,9 @@ void mixedcaseinto(std::string_view text, std::string& out) {
   std::size_t lead = 0;
   while (lead < text.size() && isleadingblank(text[lead])) ++lead;
   text.remove_prefix(lead);
-  out.resize(text.size());
-  char* o = out.data();
+  if (buffer.size() < text.size()) buffer.resize(text.size());
+  char* const start = buffer.data();
+  char* o = start;
   const char* in = text.data();
   std::size_t left = text.size();
   std::uint64_t after = 0x80;  // the first character is upper case
@@ -177,6 +180,7 @@ void mixedcaseinto(std::string_view text, std::string& out) {
     *o = up ? upperchar(*in) : lowerchar(*in);
     up = *in == ' ';
   }
+  return std::string_view(start, text.size());
 }
 
 std::string cleancategory(std::string_view text) {

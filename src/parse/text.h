@@ -56,6 +56,10 @@ std::string mixedcase(bool on, std::string_view text);
 // mixedcase(true, text) into `out` (its storage kept); `out` must not hold
 // the text.
 void mixedcaseinto(std::string_view text, std::string& out);
+// The same, as a view of the front of `buffer`, which is only ever made
+// longer (what lies past the view is left over from earlier texts); the view
+// is valid until the buffer is used again.  `buffer` must not hold the text.
+std::string_view mixedcaseview(std::string_view text, std::string& buffer);
 // Category codes A-Z then 0-4 found in the text, each once, in that order.
 std::string cleancategory(std::string_view text);
 

@@ -53,6 +53,21 @@ TEST(MixedCase, OnlySpaceStartsACapital) {
   EXPECT_EQ(mixedcase(false, "  JOHN "), "  JOHN ");
 }
 
+// One buffer cases texts of every length in turn, longer and shorter than the
+// ones before: each view is the text's mixed case, whatever the buffer held.
+TEST(MixedCase, ViewsOfOneBuffer) {
+  const std::string texts[] = {"  JOHN SMITH OF NEW YORK CITY", "ann", "", "   ", "MARY  JO",
+                               "x", "PO BOX 1234 STATION A, WEST END", "NY"};
+  std::string buffer, into;
+  for (const std::string& t : texts) {
+    const std::size_t before = buffer.size();
+    EXPECT_EQ(mixedcaseview(t, buffer), mixedcase(true, t)) << t;
+    EXPECT_GE(buffer.size(), before) << t;
+    mixedcaseinto(t, into);
+    EXPECT_EQ(into, mixedcase(true, t)) << t;
+  }
+}
+
 // Texts are cased eight bytes at a time: every byte value at every offset of
 // texts up to three such steps long, after a space or another letter, cased
 // as the rule says for one character after another.
