@@ -11,7 +11,7 @@ namespace {
 inline bool iscontinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 }  // namespace
 
-std::string_view cutview(std::string_view text, std::size_t n) {
+std::string_view cutlongview(std::string_view text, std::size_t n) {
   if (text.size() <= n) return text;  // no more characters than bytes
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -19,8 +19,12 @@ namespace vesper {
 
 // The text cut to at most n characters (UTF-8 aware; ASCII counts 1 each).
 std::string cuttext(std::string_view text, std::size_t n);
-// The same cut, as a view into `text`.
-std::string_view cutview(std::string_view text, std::size_t n);
+// The same cut, as a view into `text`.  A text of no more bytes than n has
+// no more characters either and is taken whole without a call.
+std::string_view cutlongview(std::string_view text, std::size_t n);
+inline std::string_view cutview(std::string_view text, std::size_t n) {
+  return text.size() <= n ? text : cutlongview(text, n);
+}
 // Number of characters (not bytes) in a UTF-8 text.
 std::size_t textlength(std::string_view text);
 
