@@ -1,6 +1,7 @@
 #include "assign/dates.h"
 
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "parse/daycount.h"
@@ -49,17 +50,6 @@ struct Number {
   bool digits = false;
 };
 
-// The number formed by the leading digits of `text`.
-Number leadingnumber(std::string_view text) {
-  Number n;
-  for (char c : text) {
-    if (!isdigitchar(c)) break;
-    n.value = n.value * 10 + (c - '0');
-    n.digits = true;
-  }
-  return n;
-}
-
 // Length of the run of digits at the start of `text`.
 std::size_t digitrun(std::string_view text) {
   std::size_t n = 0;
@@ -67,32 +57,47 @@ std::size_t digitrun(std::string_view text) {
   return n;
 }
 
+// `text` from its first digit on (empty when it has none).
+std::string_view fromdigit(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && !isdigitchar(text[i])) ++i;
+  return text.substr(i);
+}
+
 // Reads a numeric part of width `w` from the front of `rest` (which starts at
-// a digit or is empty) and uses up those characters.
-Number readnumeric(std::string& rest, std::size_t w) {
-  std::string_view slice = std::string_view(rest).substr(0, w);
-  Number n = leadingnumber(digitsanddots(slice));
-  rest.erase(0, slice.size());
+// a digit or is empty) and uses up those characters.  Of the digits and full
+// stops among them, the leading digits form the number: the digits up to the
+// first full stop, other characters passed over.
+inline Number readnumeric(std::string_view& rest, std::size_t w) {
+  const std::string_view slice = rest.substr(0, w);
+  Number n;
+  for (char c : slice) {
+    if (c == '.') break;
+    if (!isdigitchar(c)) continue;
+    n.value = n.value * 10 + (c - '0');
+    n.digits = true;
+  }
+  rest.remove_prefix(slice.size());
   return n;
 }
 
 // Reads a month-name part from `rest`: skips to the first ASCII letter, takes
 // the word up to the first space after it, and leaves the text after that
 // space.  0 when there is no letter or no space after the word.
-int readmonthname(std::string& rest) {
+int readmonthname(std::string_view& rest) {
   std::size_t start = 0;
   while (start < rest.size() && !isletterchar(rest[start])) ++start;
   if (start == rest.size()) {
-    rest.clear();
+    rest = {};
     return 0;
   }
   std::size_t space = rest.find(' ', start);
-  if (space == std::string::npos) {
-    rest.clear();
+  if (space == std::string_view::npos) {
+    rest = {};
     return 0;
   }
-  int month = monthfromname(std::string_view(rest).substr(start, space - start));
-  rest.erase(0, space + 1);
+  int month = monthfromname(rest.substr(start, space - start));
+  rest.remove_prefix(space + 1);
   return month;
 }
 
@@ -129,15 +134,15 @@ std::string_view slice(std::string_view text, std::size_t from, std::size_t coun
 
 int monthfromname(std::string_view word) {
   if (word.size() < 3) return 0;
-  std::string letters = uppertext(word.substr(0, 3));
+  char letters[3] = {upperchar(word[0]), upperchar(word[1]), upperchar(word[2])};
   for (const MonthWord& m : kMonths)
-    if (letters == m.letters) return m.month;
+    if (std::memcmp(letters, m.letters, 3) == 0) return m.month;
   return 0;
 }
 
 int datefromtext(std::string_view text, int code, int yearpivot) {
   if (code < 1 || code > 12) return 0;
-  std::string rest(text);
+  std::string_view rest = text;
   Number year, month, day;
   for (Part part : kLayouts[code - 1].parts) {
     if (part == Part::MonthName) {
@@ -145,7 +150,7 @@ int datefromtext(std::string_view text, int code, int yearpivot) {
       month.digits = month.value != 0;
       continue;
     }
-    rest = fromfirstdigit(rest);
+    rest = fromdigit(rest);
     switch (part) {
       case Part::Year2:
         // A four-digit year in a two-digit column is taken whole rather than
@@ -160,8 +165,7 @@ int datefromtext(std::string_view text, int code, int yearpivot) {
   }
   int y = year.value;
   if (year.digits && y < 100) y += y > yearpivot ? 1900 : 2000;
-  if (!isvaliddate(y, month.value, day.value)) return 0;
-  return encodedate(y, month.value, day.value);
+  return encodedate(y, month.value, day.value);  // 0 for an invalid date
 }
 
 double timefromtext(std::string_view text) {

@@ -9,29 +9,31 @@
 namespace vesper {
 
 namespace {
-// The first n digits and letters of the text, in upper case, added to `out`;
-// the walk stops as soon as they are found.
-void addkeychars(std::string& out, std::string_view text, std::size_t n) {
+// The first n digits and letters of the text, in upper case, put at `out`;
+// the walk stops as soon as they are found.  Returns the end of what it put.
+char* addkeychars(char* out, std::string_view text, std::size_t n) {
   for (std::size_t i = 0; i < text.size() && n > 0; ++i) {
     const char c = text[i];
     if (!isdigitchar(c) && !isletterchar(c)) continue;
-    out += upperchar(c);
+    *out++ = upperchar(c);
     --n;
   }
+  return out;
 }
 }  // namespace
 
 std::string recordkeynamepiece(std::string_view company, std::string_view lastname) {
-  std::string piece;
+  char piece[8];
+  char* end = piece;
   if (company.empty()) {
-    addkeychars(piece, lastname, 8);
+    end = addkeychars(end, lastname, 8);
   } else if (lastname.empty()) {
-    addkeychars(piece, company, 8);
+    end = addkeychars(end, company, 8);
   } else {
-    addkeychars(piece, company, 4);
-    addkeychars(piece, lastname, 4);
+    end = addkeychars(end, company, 4);
+    end = addkeychars(end, lastname, 4);
   }
-  return piece;
+  return std::string(piece, static_cast<std::size_t>(end - piece));
 }
 
 RecordKeyTime recordkeytime(const LocalTime& now) {
@@ -71,17 +73,20 @@ std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
   decodedate(t.day, year, month, day);
   long step = t.step % RecordKeyStepsPerDay;
   if (step < 0) step += RecordKeyStepsPerDay;
-  std::string key;
-  key.reserve(namepiece.size() + 13);
+  // The piece without blanks, in upper case, then the thirteen digits: made
+  // in place and copied into the key once.
+  std::string key(namepiece.size() + 13, ' ');
+  std::size_t n = 0;
   for (char c : namepiece)
-    if (c != ' ') key += upperchar(c);
+    if (c != ' ') key[n++] = upperchar(c);
   int yy = year % 100;
   if (yy < 0) {  // years before 1 have no two-digit form of their own
+    key.resize(n);
     char pieces[32];
     std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", yy, month, day, step);
     return key + pieces;
   }
-  char pieces[13];
+  char* pieces = key.data() + n;
   auto put = [&](int at, long value, int width) {
     for (int k = width - 1; k >= 0; --k, value /= 10) pieces[at + k] = static_cast<char>('0' + value % 10);
   };
@@ -89,7 +94,7 @@ std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
   put(2, month, 2);
   put(4, day, 2);
   put(6, step, 7);
-  key.append(pieces, 13);
+  key.resize(n + 13);
   return key;
 }
 

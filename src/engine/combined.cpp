@@ -10,21 +10,23 @@
 
 namespace vesper {
 
+using namespace std::string_view_literals;
+
 void RecordTransfer::expandcombined(const std::string& code, std::string_view v) {
   // Mixed case is worked out into a buffer kept per run, and only when the
   // box is ticked; mixed case and the setter both drop the leading blanks of
   // what they are given, so the pieces need no trimming first.
   auto mc = [this](Derived which, std::string_view s) {
-    if (!mixed) return setderived(which, s);
-    mixedcaseinto(s, cased_);
-    setderived(which, cased_);
+    if (!mixed || s.empty()) return setderived(which, s);  // an empty text cases to itself
+    setderived(which, mixedcaseview(s, cased_));
   };
   auto lead = [](std::string_view s) {
     while (!s.empty() && isleadingblank(s.front())) s.remove_prefix(1);
     return s;
   };
-  if (code == "x2firstlast" || code == "x3lastfirst") {
-    NameParts p = code == "x2firstlast" ? splitfirstlast(v) : splitlastfirst(v);
+  const std::string_view c = code;  // compared by length first, no strlen
+  if (c == "x2firstlast"sv || c == "x3lastfirst"sv) {
+    NameParts p = c == "x2firstlast"sv ? splitfirstlast(v) : splitlastfirst(v);
     const std::string_view first = lead(p.First);
     mc(dSalut, p.Prefix);
     joined_.assign(first);
@@ -34,20 +36,20 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
     mc(dDear, first);
     mc(dLastName, p.Last);
     setderived(dHonor, p.Suffix);
-  } else if (code == "x4citystate") {
+  } else if (c == "x4citystate"sv) {
     CityStateZip c = splitcitystate(v);
     mc(dCity, c.City);
     mc(dState, c.State);
-  } else if (code == "x5citystatezip") {
+  } else if (c == "x5citystatezip"sv) {
     CityStateZip c = splitcitystatezip(v);
     mc(dCity, c.City);
     setderived(dState, c.State);
     setderived(dZip, c.Zip);
-  } else if (code == "x6middleinitial") {
+  } else if (c == "x6middleinitial"sv) {
     appendfield("FirstName", " " + trimleft(v));
-  } else if (code == "x7zipsuffix") {
+  } else if (c == "x7zipsuffix"sv) {
     appendfield("Zip", " " + trimleft(v));
-  } else if (code == "x8addr1&2") {
+  } else if (c == "x8addr1&2"sv) {
     AddressLines a = splitaddress(v, 40);
     mc(dAddr1, a.First);
     mc(dAddr2, a.Second);

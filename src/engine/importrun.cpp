@@ -106,14 +106,21 @@ void ImportRun::FormCreate() {
 namespace {
 // The values of a text record from its fields as they stand in the line:
 // cleaned as GetDelimitedField cleans them, without a copy unless a joined
-// comma has to be given back.
+// comma has to be given back.  The fields are the pieces of one line, in
+// order, so the line is searched for joined commas once: a line read from a
+// file holds none, and then no field is searched at all.
 class SplitValues final : public RecordTransfer::Values {
  public:
-  explicit SplitValues(const std::vector<std::string_view>& fields) : fields_(fields) {}
+  explicit SplitValues(const std::vector<std::string_view>& fields) : fields_(fields) {
+    if (fields_.empty()) return;
+    const char* from = fields_.front().data();
+    const char* to = fields_.back().data() + fields_.back().size();
+    joinedCommas_ = to > from && std::memchr(from, kJoinedComma, static_cast<std::size_t>(to - from));
+  }
   std::string_view value(int i) override {
     if (i < 1 || i > static_cast<int>(fields_.size())) return {};
     std::string_view v = CleanView(fields_[static_cast<std::size_t>(i - 1)]);
-    if (v.find(kJoinedComma) == std::string_view::npos) return v;
+    if (!joinedCommas_ || v.find(kJoinedComma) == std::string_view::npos) return v;
     joined_.assign(v);
     std::replace(joined_.begin(), joined_.end(), kJoinedComma, ',');
     return joined_;
@@ -121,6 +128,7 @@ class SplitValues final : public RecordTransfer::Values {
 
  private:
   const std::vector<std::string_view>& fields_;
+  bool joinedCommas_ = false;  // some field holds one
   std::string joined_;
 };
 

@@ -155,8 +155,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
     case FieldType::Alpha: {
       if (mixed && (slot.rule == CaseRule::Mixed ||
                     (slot.rule == CaseRule::MixedIfLonger && textlength(v) > 3))) {
-        mixedcaseinto(v, cased_);
-        v = cased_;
+        v = mixedcaseview(v, cased_);
       }
       if (slot.category) {
         changed_ = cleancategory(v);
@@ -204,10 +203,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
       break;  // logical, BCD, autoincrement, bytes and the like are never written
   }
   if (slot.firstname) {
-    if (mixed) {
-      mixedcaseinto(v, dear_);
-      v = dear_;
-    }
+    if (mixed) v = mixedcaseview(v, dear_);
     setderived(dDear, v);
   }
 }
@@ -308,8 +304,9 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
     // One clock reading for the date, the time and the key of the row.
     const LocalTime added = state_.clock.now();
-    contact_.setDateTime(dateAdded_, datetimeof(added));
-    contact_.setDateTime(timeAdded_, datetimeof(added));
+    const double at = datetimeof(added);
+    contact_.setDateTime(dateAdded_, at);
+    contact_.setDateTime(timeAdded_, at);
     queuedBytes = storewithkey(record, added);
   } catch (const TableUnavailable&) {
     contact_.drop();

@@ -11,7 +11,7 @@ namespace {
 template <std::size_t N>
 bool isoneof(std::string_view value, const std::array<std::string_view, N>& words) {
   for (std::string_view w : words)
-    if (sametext(value, w)) return true;
+    if (value.size() == w.size() && sametext(value, w)) return true;  // lengths first, without a call
   return false;
 }
 

@@ -25,23 +25,47 @@ constexpr int kDaysBefore[2][13] = {
 };
 
 // Days from 1 January 0001 (day 1) in the proleptic Gregorian calendar.
-long daysfromepoch(int y, int m, int d) {
+constexpr long daysfromepoch(int y, int m, int d) {
   long yy = y - 1;
   long n = yy * 365 + yy / 4 - yy / 100 + yy / 400;
-  n += kDaysBefore[isleapyear(y) ? 1 : 0][m < 1 ? 0 : m > 13 ? 12 : m - 1];
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  n += kDaysBefore[leap ? 1 : 0][m < 1 ? 0 : m > 13 ? 12 : m - 1];
   return n + d;
 }
-const long kZeroDay = daysfromepoch(1899, 12, 30);
+constexpr long kZeroDay = daysfromepoch(1899, 12, 30);
+constexpr long kLastDay = daysfromepoch(9999, 12, 31);
 }  // namespace
 
 int encodedate(int y, int m, int d) {
-  if (!isvaliddate(y, m, d)) return 0;
-  return static_cast<int>(daysfromepoch(y, m, d) - kZeroDay);
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return 0;
+  // The year's leap-year test made once, for the month's length and the count.
+  const unsigned yy = static_cast<unsigned>(y) - 1;
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  const int* before = kDaysBefore[leap ? 1 : 0];
+  if (d > before[m] - before[m - 1]) return 0;
+  const long n = static_cast<long>(yy * 365 + yy / 4 - yy / 100 + yy / 400) + before[m - 1] + d;
+  return static_cast<int>(n - kZeroDay);
 }
 
 void decodedate(int days, int& year, int& month, int& day) {
   long n = days + kZeroDay;  // 1 = 1 January 0001
   if (n < 1) n = 1;
+  if (n <= kLastDay) {
+    // Years counted from 1 March of the year 0, so that the leap day ends a
+    // year: 400-year eras of 146097 days, years of 365 days with a leap day
+    // every fourth (not every hundredth, every four-hundredth), and months
+    // from March in a five-month rhythm of 153 days.
+    const unsigned z = static_cast<unsigned>(n) + 305;  // days since 1 March 0000
+    const unsigned era = z / 146097;
+    const unsigned doe = z - era * 146097;
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    return;
+  }
   long d = n - 1;
   long y400 = d / 146097; d %= 146097;
   long y100 = d / 36524; if (y100 == 4) y100 = 3; d -= y100 * 36524;

@@ -1,6 +1,7 @@
 #include "parse/mailblock.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "parse/countries.h"
@@ -175,31 +176,66 @@ MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplat
   }
 }
 
-// The line filled by putting each value in its key's place; false (nothing
-// done) when a value holds a "<" or the line might pass 200 bytes on the way
-// (keys are replaced in key order, and the line is cut whenever it does).
+namespace {
+// Copies n bytes to `o` and returns the end: pieces of up to 16 bytes (most
+// of a template line and its values) with two overlapping moves, no call.
+inline char* copybytes(char* o, const char* s, std::size_t n) {
+  if (n > 16) {
+    std::memcpy(o, s, n);
+  } else if (n >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, s, 8);
+    std::memcpy(&b, s + n - 8, 8);
+    std::memcpy(o, &a, 8);
+    std::memcpy(o + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, s, 4);
+    std::memcpy(&b, s + n - 4, 4);
+    std::memcpy(o, &a, 4);
+    std::memcpy(o + n - 4, &b, 4);
+  } else if (n > 0) {
+    o[0] = s[0];
+    o[n / 2] = s[n / 2];
+    o[n - 1] = s[n - 1];
+  }
+  return o + n;
+}
+}  // namespace
+
+// The line filled by putting each value in its key's place, added to the end
+// of block_; false (nothing added) when a value holds a "<" or the line might
+// pass 200 bytes on the way (keys are replaced in key order, and the line is
+// cut whenever it does).
 bool MailBlockComposer::filldirect(const Line& line) {
   if (!line.direct || valuesOpen_) return false;
   std::size_t most = line.text.size();  // every value that is longer than its key put in
-  for (const auto& [at, k] : line.places)
+  std::size_t size = line.text.size();  // every value put in
+  for (const auto& [at, k] : line.places) {
     if (values_[k].size() > keys_[k].size()) most += values_[k].size() - keys_[k].size();
+    size += values_[k].size();
+    size -= keys_[k].size();  // each key stands in the line: the size stays positive
+  }
   if (most > kTemplateLineCapacity) return false;
-  line_.clear();
+  const std::size_t start = block_.size();
+  block_.resize(start + size);
+  char* o = block_.data() + start;
+  const char* text = line.text.data();
   std::size_t from = 0;
   for (const auto& [at, k] : line.places) {
-    line_.append(line.text, from, at - from);
-    line_ += values_[k];
+    o = copybytes(o, text + from, at - from);
+    o = copybytes(o, values_[k].data(), values_[k].size());
     from = at + keys_[k].size();
   }
-  line_.append(line.text, from, std::string::npos);
+  copybytes(o, text + from, line.text.size() - from);
   return true;
 }
 
-// fillplaceholders of `line` (cut to 200 already) into line_.  Every key
+// fillplaceholders of `line` (cut to 200 already) into line_, which it returns.  Every key
 // starts with "<", so a key is only compared where the line holds one: the
 // positions of the "<"s are listed once and, after a replacement, listed
 // again from the replaced key on (the value may bring its own).
-void MailBlockComposer::fill(std::string_view line) {
+const std::string& MailBlockComposer::fill(std::string_view line) {
   line_.assign(line.data(), line.size());
   opens_.clear();
   auto listopens = [this](std::size_t from) {
@@ -232,6 +268,7 @@ void MailBlockComposer::fill(std::string_view line) {
       listopens(at);
     }
   }
+  return line_;
 }
 
 const std::string& MailBlockComposer::compose(const MailRow& row, Messages& messages) {
@@ -244,12 +281,9 @@ const std::string& MailBlockComposer::compose(const MailRow& row, Messages& mess
   }
   // The ten values; each row value counts with its first 64 characters and
   // each value with its first 60, which is the first 60 of the row value.
-  auto put = [this](int k, const std::string& v) {
-    const std::string_view cut = cutview(v, kPlaceholderValueCapacity);
-    values_[k].assign(cut.data(), cut.size());
-  };
+  auto put = [this](int k, const std::string& v) { values_[k] = cutview(v, kPlaceholderValueCapacity); };
   put(0, row.Company);
-  std::string& name = values_[1];
+  std::string& name = name_;
   name.clear();
   if (settings_.FormatSalut && !row.Salut.empty()) (name += cutview(row.Salut, kMailValueCapacity)) += ' ';
   name += cutview(row.FirstName, kMailValueCapacity);
@@ -257,6 +291,7 @@ const std::string& MailBlockComposer::compose(const MailRow& row, Messages& mess
   name += cutview(row.LastName, kMailValueCapacity);
   if (settings_.FormatHonor) (name += ' ') += cutview(row.Honor, kMailValueCapacity);
   name.resize(cutview(name, kPlaceholderValueCapacity).size());
+  values_[1] = name;
   put(2, row.Title);
   put(3, row.Addr1);
   put(4, row.Addr2);
@@ -266,11 +301,14 @@ const std::string& MailBlockComposer::compose(const MailRow& row, Messages& mess
   put(8, row.Country);
   put(9, row.Dear);
   valuesOpen_ = false;
-  for (const std::string& v : values_) valuesOpen_ = valuesOpen_ || v.find('<') != std::string::npos;
+  for (std::string_view v : values_) valuesOpen_ = valuesOpen_ || v.find('<') != std::string_view::npos;
   for (const Line& line : lines_[format]) {
-    if (!filldirect(line)) fill(line.text);
-    if (isblank(line_)) continue;
-    block_ += line_;
+    const std::size_t start = block_.size();
+    if (!filldirect(line)) block_ += fill(line.text);
+    if (isblank(std::string_view(block_).substr(start))) {
+      block_.resize(start);
+      continue;
+    }
     block_ += "\r\n";
   }
   return block_;

@@ -107,12 +107,15 @@ class MailBlockComposer {
     bool direct = false;
     std::vector<std::pair<std::size_t, int>> places;  // position, pair
   };
-  void fill(std::string_view line);
+  const std::string& fill(std::string_view line);
   bool filldirect(const Line& line);
   MailSettings settings_;
   std::array<std::vector<Line>, kFormats> lines_;  // by format number
-  std::array<std::string, kPairs> keys_, values_;          // keys in lower case
-  std::string line_, block_;
+  std::array<std::string, kPairs> keys_;            // in lower case
+  // The values of the contact being composed: views into its row, the name
+  // into name_.
+  std::array<std::string_view, kPairs> values_;
+  std::string name_, line_, block_;
   std::vector<std::size_t> opens_;  // where line_ holds a "<", in order
   bool valuesOpen_ = false;          // a value of the contact holds a "<"
 };

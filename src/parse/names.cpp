@@ -1,5 +1,10 @@
 #include "parse/names.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 #include "parse/nametables.h"
 #include "parse/text.h"
 
@@ -59,34 +64,101 @@ void extend(std::string& part, std::string_view x, std::size_t capacity) {
   if (part.size() > capacity) part.resize(cutview(part, capacity).size());
 }
 
-// The word equals the table word, or the table word followed by a full stop.
-// Most table words differ in length or first letter, which is tested first.
-bool sameword(std::string_view word, std::string_view tableword) {
-  const std::size_t n = tableword.size();
-  if (word.size() != n && word.size() != n + 1) return false;
-  if (n > 0 && lowerchar(word[0]) != lowerchar(tableword[0])) return false;
-  if (sametext(word, tableword)) return true;
-  return word.size() == tableword.size() + 1 && word.back() == '.' &&
-         sametext(word.substr(0, tableword.size()), tableword);
+// A word table for lookups by the whole word, ASCII letter case ignored: the
+// words in lower case, packed into two machine words with their length, in a
+// hash table of four times as many places as words (linear probing), so a
+// lookup is one case-folding copy and a probe or two (none for a length no
+// word has).  Words longer than 16 bytes would be compared one by one; the
+// tables hold none.
+class WordSet {
+ public:
+  template <std::size_t N>
+  explicit WordSet(const std::array<std::string_view, N>& words) {
+    while ((std::size_t{1} << bits_) < 4 * N) ++bits_;
+    places_.resize(std::size_t{1} << bits_);
+    for (std::string_view w : words) {
+      if (w.empty()) {
+        empty_ = true;
+      } else if (w.size() <= kPacked) {
+        const Key k = keyof(w);
+        sizes_ |= 1u << w.size();
+        std::size_t at = place(k);
+        while (places_[at].size != 0 && !(places_[at] == k)) at = (at + 1) & (places_.size() - 1);
+        places_[at] = k;
+      } else {
+        long_.push_back(w);
+      }
+    }
+  }
+  bool contains(std::string_view word) const {
+    if (word.empty()) return empty_;
+    if (word.size() <= kPacked) {
+      if (!(sizes_ >> word.size() & 1)) return false;
+      const Key k = keyof(word);
+      for (std::size_t at = place(k);; at = (at + 1) & (places_.size() - 1)) {
+        if (places_[at].size == 0) return false;  // an empty place ends the probe
+        if (places_[at] == k) return true;
+      }
+    }
+    for (std::string_view w : long_)
+      if (sametext(word, w)) return true;
+    return false;
+  }
+
+ private:
+  static constexpr std::size_t kPacked = 16;
+  struct Key {
+    std::uint64_t front = 0, back = 0;
+    std::size_t size = 0;  // 0: an empty place
+    bool operator==(const Key&) const = default;
+  };
+  static Key keyof(std::string_view w) {
+    char folded[kPacked] = {};
+    for (std::size_t i = 0; i < w.size(); ++i) folded[i] = lowerchar(w[i]);
+    Key k;
+    k.size = w.size();
+    std::memcpy(&k.front, folded, 8);
+    std::memcpy(&k.back, folded + 8, 8);
+    return k;
+  }
+  std::size_t place(const Key& k) const {
+    const std::uint64_t h = (k.front * 0x9E3779B97F4A7C15ull) ^ (k.back * 0xC2B2AE3D27D4EB4Full) ^ k.size;
+    return static_cast<std::size_t>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ull >> (64 - bits_));
+  }
+  std::vector<Key> places_;
+  int bits_ = 1;
+  std::uint32_t sizes_ = 0;  // bit n: some packed word has n bytes
+  bool empty_ = false;       // the table holds an empty word
+  std::vector<std::string_view> long_;
+};
+
+const WordSet& titles() {
+  static const WordSet set(TitleWords);
+  return set;
+}
+const WordSet& suffixes() {
+  static const WordSet set(SuffixWords);
+  return set;
+}
+const WordSet& particles() {
+  static const WordSet set(ParticleWords);
+  return set;
 }
 
-template <typename Table>
-bool intable(std::string_view word, const Table& table) {
-  for (std::string_view entry : table)
-    if (sameword(word, entry)) return true;
-  return false;
+// The word is a table word, or a table word followed by a full stop.
+bool intable(std::string_view word, const WordSet& table) {
+  if (table.contains(word)) return true;
+  return !word.empty() && word.back() == '.' && table.contains(word.substr(0, word.size() - 1));
 }
 
 // A suffix word at the end of a name: the whole word, or the word followed by
-// ".", "," or ";" and possibly more ("Jr.," and "MD;PhD" are suffixes).
+// ".", "," or ";" and possibly more ("Jr.," and "MD;PhD" are suffixes).  So
+// the candidates are the whole word and the part before each of those marks.
 bool suffixatend(std::string_view word) {
-  for (std::string_view s : SuffixWords) {
-    if (word.size() < s.size()) continue;
-    if (!s.empty() && lowerchar(word[0]) != lowerchar(s[0])) continue;
-    if (!sametext(word.substr(0, s.size()), s)) continue;
-    if (word.size() == s.size()) return true;
-    char next = word[s.size()];
-    if (next == '.' || next == ',' || next == ';') return true;
+  if (suffixes().contains(word)) return true;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if ((c == '.' || c == ',' || c == ';') && suffixes().contains(word.substr(0, i))) return true;
   }
   return false;
 }
@@ -98,7 +170,7 @@ bool takefronttitle(std::string_view& text, NameParts& parts) {
   if (w == std::string_view::npos) w = text.size();
   std::string_view word = text.substr(0, w);
   if (word.empty()) return false;
-  if (!intable(word, TitleWords) && !sametext(word, "and") && word != "&") return false;
+  if (!intable(word, titles()) && !sametext(word, "and") && word != "&") return false;
   addto(parts.Prefix, word, PrefixCapacity);
   text.remove_prefix(w);  // the blank after the word stays in front of the rest
   return true;
@@ -107,10 +179,7 @@ bool takefronttitle(std::string_view& text, NameParts& parts) {
 bool isparticle(std::string_view text) {
   std::size_t w = text.find(' ');
   if (w == std::string_view::npos) return false;
-  std::string_view word = text.substr(0, w);
-  for (std::string_view p : ParticleWords)
-    if (sametext(word, p)) return true;
-  return false;
+  return particles().contains(text.substr(0, w));
 }
 
 bool takesuffixatend(std::string_view& text, NameParts& parts) {
@@ -130,7 +199,7 @@ bool takesuffixatfront(std::string_view& text, NameParts& parts) {
   std::size_t w = text.find(' ');
   if (w == std::string_view::npos) w = text.size();
   std::string_view word = text.substr(0, w);
-  if (word.empty() || !intable(word, SuffixWords)) return false;
+  if (word.empty() || !intable(word, suffixes())) return false;
   std::string joined(word);
   joined += ' ';
   joined += parts.Suffix;
@@ -157,8 +226,13 @@ NameParts splitfirstlast(std::string_view input) {
     parts.Last.push_back('-');  // an empty name still has a surname mark
     return parts;
   }
-  const std::string buffer = replacechar(input, ',', ' ');
-  std::string_view text = buffer;  // the working text only ever shrinks
+  // Commas become blanks; a name without one is worked on where it stands.
+  std::string buffer;
+  std::string_view text = input;  // the working text only ever shrinks
+  if (input.find(',') != std::string_view::npos) {
+    buffer = replacechar(input, ',', ' ');
+    text = buffer;
+  }
   int state = flStart;
   for (;;) {
     text = cleanview(text);

@@ -1,6 +1,8 @@
 #include "parse/text.h"
 
-#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 namespace vesper {
 
@@ -9,7 +11,7 @@ namespace {
 inline bool iscontinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 }  // namespace
 
-std::string_view cutview(std::string_view text, std::size_t n) {
+std::string_view cutlongview(std::string_view text, std::size_t n) {
   if (text.size() <= n) return text;  // no more characters than bytes
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -126,44 +128,76 @@ std::string mixedcase(bool on, std::string_view text) {
   return out;
 }
 
-void mixedcaseinto(std::string_view text, std::string& out) {
-  // One pass: leading blanks skipped first (lower case leaves them as they
-  // are), then each character lower case, or upper case first and after a
-  // space.
+namespace {
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+// The high bit of each byte of `x` that lies in [lo, hi] (ASCII bytes only;
+// a byte above 127 is never marked).  Each byte is added to on its own seven
+// bits, so no byte carries into the next.
+inline std::uint64_t bytesbetween(std::uint64_t x, unsigned char lo, unsigned char hi) {
+  const std::uint64_t seven = x & ~kHigh;
+  const std::uint64_t atleast = seven + kOnes * (0x80u - lo);
+  const std::uint64_t above = seven + kOnes * (0x7Fu - hi);
+  return atleast & ~above & ~x & kHigh;
+}
+
+// The high bit of each byte of `x` that is a space.
+inline std::uint64_t spacebytes(std::uint64_t x) {
+  const std::uint64_t y = x ^ (kOnes * ' ');  // a space becomes 0
+  return ~(((y & ~kHigh) + ~kHigh) | y) & kHigh;
+}
+}  // namespace
+
+void mixedcaseinto(std::string_view text, std::string& out) { out.resize(mixedcaseview(text, out).size()); }
+
+std::string_view mixedcaseview(std::string_view text, std::string& buffer) {
+  // Leading blanks skipped first (lower case leaves them as they are), then
+  // eight bytes at a time: every letter lower case (bit 5 set), and the
+  // letters that come first or after a space upper case again (bit 5
+  // cleared).  The space before a byte may lie in the previous eight.
   std::size_t lead = 0;
   while (lead < text.size() && isleadingblank(text[lead])) ++lead;
   text.remove_prefix(lead);
-  // Case tables indexed by byte: upper case after a space (and first), lower
-  // case elsewhere; bytes that are no ASCII letter map to themselves.
-  static const auto tables = [] {
-    std::array<std::array<char, 256>, 2> t{};
-    for (int b = 0; b < 256; ++b) {
-      t[0][b] = lowerchar(static_cast<char>(b));
-      t[1][b] = upperchar(static_cast<char>(b));
-    }
-    return t;
-  }();
-  out.resize(text.size());
-  char* o = out.data();
-  const char* table = tables[1].data();
-  for (const char c : text) {
-    *o++ = table[static_cast<unsigned char>(c)];
-    table = tables[c == ' '].data();
+  if (buffer.size() < text.size()) buffer.resize(text.size());
+  char* const start = buffer.data();
+  char* o = start;
+  const char* in = text.data();
+  std::size_t left = text.size();
+  std::uint64_t after = 0x80;  // the first character is upper case
+  for (; left >= 8; left -= 8, in += 8, o += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, in, 8);
+    const std::uint64_t letters = bytesbetween(x, 'A', 'Z') | bytesbetween(x, 'a', 'z');
+    const std::uint64_t spaces = spacebytes(x);
+    after |= spaces << 8;
+    x = (x | letters >> 2) & ~((letters & after) >> 2);
+    std::memcpy(o, &x, 8);
+    after = spaces >> 56;  // a space in the last byte marks the next word's first
   }
+  bool up = after != 0;  // the last few one at a time
+  for (; left > 0; --left, ++in, ++o) {
+    *o = up ? upperchar(*in) : lowerchar(*in);
+    up = *in == ' ';
+  }
+  return std::string_view(start, text.size());
 }
 
 std::string cleancategory(std::string_view text) {
-  bool seen[128] = {};
+  // Bit 0-25 for A-Z, bit 26-30 for 0-4: the order of the result.
+  std::uint32_t seen = 0;
   for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(upperchar(c));
-    if (u < 128) seen[u] = true;
+    const char u = upperchar(c);
+    if (u >= 'A' && u <= 'Z') seen |= 1u << (u - 'A');
+    else if (u >= '0' && u <= '4') seen |= 1u << (26 + u - '0');
   }
-  std::string out;
-  for (char c = 'A'; c <= 'Z'; ++c)
-    if (seen[static_cast<unsigned char>(c)]) out += c;
-  for (char c = '0'; c <= '4'; ++c)
-    if (seen[static_cast<unsigned char>(c)]) out += c;
-  return out;
+  char codes[31];
+  std::size_t n = 0;
+  for (; seen != 0; seen &= seen - 1) {
+    const int bit = std::countr_zero(seen);
+    codes[n++] = static_cast<char>(bit < 26 ? 'A' + bit : '0' + bit - 26);
+  }
+  return std::string(codes, n);
 }
 
 }  // namespace vesper

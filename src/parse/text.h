@@ -19,8 +19,12 @@ namespace vesper {
 
 // The text cut to at most n characters (UTF-8 aware; ASCII counts 1 each).
 std::string cuttext(std::string_view text, std::size_t n);
-// The same cut, as a view into `text`.
-std::string_view cutview(std::string_view text, std::size_t n);
+// The same cut, as a view into `text`.  A text of no more bytes than n has
+// no more characters either and is taken whole without a call.
+std::string_view cutlongview(std::string_view text, std::size_t n);
+inline std::string_view cutview(std::string_view text, std::size_t n) {
+  return text.size() <= n ? text : cutlongview(text, n);
+}
 // Number of characters (not bytes) in a UTF-8 text.
 std::size_t textlength(std::string_view text);
 
@@ -56,6 +60,10 @@ std::string mixedcase(bool on, std::string_view text);
 // mixedcase(true, text) into `out` (its storage kept); `out` must not hold
 // the text.
 void mixedcaseinto(std::string_view text, std::string& out);
+// The same, as a view of the front of `buffer`, which is only ever made
+// longer (what lies past the view is left over from earlier texts); the view
+// is valid until the buffer is used again.  `buffer` must not hold the text.
+std::string_view mixedcaseview(std::string_view text, std::string& buffer);
 // Category codes A-Z then 0-4 found in the text, each once, in that order.
 std::string cleancategory(std::string_view text);
 

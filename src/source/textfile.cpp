@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "parse/errors.h"
@@ -197,8 +199,55 @@ bool SlotEof(TextFileSlot& slot) {
   return c < 0 || c == kCtrlZ;
 }
 
-void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
-  std::memset(line.text, ' ', sizeof line.text);
+namespace {
+
+// Bytes below 32 in a word of eight read in memory order: the high bit of each
+// such byte is set.  A byte only borrows from the bytes after it, so the
+// lowest set bit always marks the first such byte (later marks may be false).
+inline std::uint64_t controlbytes(std::uint64_t x) {
+  constexpr std::uint64_t kSpaces = 0x2020202020202020ull, kHigh = 0x8080808080808080ull;
+  return (x - kSpaces) & ~x & kHigh;
+}
+
+inline bool islineend(char d) { return d == kCtrlZ || d == '\r' || d == '\n'; }
+
+// Copies b[p, stop) to `out` with control characters as spaces, up to the
+// first CR, LF or Ctrl-Z; returns where it stopped (`stop` or that line end).
+// Runs without control characters are copied eight bytes at a time.
+std::size_t copyclean(const char* b, std::size_t p, std::size_t stop, char*& out) {
+  while (stop - p >= 8) {
+    std::uint64_t x;
+    std::memcpy(&x, b + p, 8);
+    const std::uint64_t marks = controlbytes(x);
+    std::memcpy(out, &x, 8);  // room for all eight: `out` runs in step with p
+    if (marks == 0) {
+      out += 8;
+      p += 8;
+      continue;
+    }
+    const std::size_t k = static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+    if (islineend(b[p + k])) {
+      out += k;
+      std::memset(out, ' ', 8 - k);  // what the word put past the line's end
+      return p + k;
+    }
+    out[k] = ' ';
+    out += k + 1;
+    p += k + 1;
+  }
+  for (; p < stop; ++p) {
+    const char d = b[p];
+    if (static_cast<unsigned char>(d) < 32) {
+      if (islineend(d)) break;
+      *out++ = ' ';
+    } else {
+      *out++ = d;
+    }
+  }
+  return p;
+}
+
+void readline(TextFileSlot& slot, LineBuffer& line) {
   line.count = 0;
   line.raw.clear();
   line.lineEndInFront = 0;
@@ -206,10 +255,14 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
   char prev = 0;
   for (;;) {
     char c = ' ';
-    ReadSlotChar(slot, c);
-    if (slot.State != -1) {  // the read failed: the line ends here
-      if (line.count == 0) line.count = 1;
-      return;
+    if (slot.State == -1 && slot.fd >= 0 && !slot.writing && slot.pos < slot.len) {
+      c = slot.buffer[slot.pos++];  // what ReadSlotChar does with a byte read ahead
+    } else {
+      ReadSlotChar(slot, c);
+      if (slot.State != -1) {  // the read failed: the line ends here
+        if (line.count == 0) line.text[line.count++] = ' ';
+        return;
+      }
     }
     if (frontEnd && (c == '\r' || (c == '\n' && (line.count == 0 || prev == '\r')))) {
       ++line.lineEndInFront;
@@ -237,16 +290,8 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
     if (p < stop) {
       const char first = b[p++];
       *out++ = static_cast<unsigned char>(first) < 32 ? ' ' : first;
-      for (; p < stop; ++p) {
-        const char d = b[p];
-        if (static_cast<unsigned char>(d) < 32) {
-          if (d == kCtrlZ || d == '\r' || d == '\n') break;
-          *out++ = ' ';
-        } else {
-          *out++ = d;
-        }
-      }
-      ended = p < stop || (b[p] == kCtrlZ || b[p] == '\r' || b[p] == '\n');
+      p = copyclean(b, p, stop, out);
+      ended = p < stop || islineend(b[p]);
     }
     line.count = static_cast<int>(out - line.text);
     line.raw.append(b + from, p - from);
@@ -255,17 +300,18 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
   }
 }
 
-std::string CleanValue(std::string_view text) { return std::string(CleanView(text)); }
+}  // namespace
 
-std::string_view CleanView(std::string_view text) {
-  std::string_view v = text;
-  while (!v.empty() && istrailingblank(v.back())) v.remove_suffix(1);
-  while (!v.empty() && isleadingblank(v.front())) v.remove_prefix(1);
-  if (!v.empty() && v.front() == '"') {
-    v.remove_prefix(1);
-    if (!v.empty() && v.back() == '"') v.remove_suffix(1);
-  }
-  return v;
+void ReadSourceLine(TextFileSlot& slot, LineBuffer& line) {
+  // Positions the previous contents may hold: what the last read wrote, or up
+  // to one past the count another writer left (a joined record writes that
+  // far).  Only those are blanked again, not the whole buffer.
+  const int used = std::min(kLineCapacity + 1, std::max(line.used, line.count + 1));
+  readline(slot, line);
+  if (line.count < used) std::memset(line.text + line.count, ' ', static_cast<std::size_t>(used - line.count));
+  line.used = line.count;
 }
+
+std::string CleanValue(std::string_view text) { return std::string(CleanView(text)); }
 
 }  // namespace vesper

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "parse/platform.h"
+#include "parse/text.h"
 #include "source/textdecode.h"
 
 namespace vesper {
@@ -86,13 +87,17 @@ bool SlotEof(TextFileSlot& slot);
 // holds the same line's bytes exactly as the file has them (control
 // characters not turned into spaces), and `lineEndInFront` how many of its
 // first bytes are the previous line's end (0, 1 for CR or LF, 2 for CR LF) —
-// what the bad-record writer leaves out.
+// what the bad-record writer leaves out.  After ReadSourceLine every position
+// from `count` on holds a space; `used` is how many it wrote, so the next
+// read blanks only those again.  Whoever else writes the text must not write
+// past `count`, one position after it excepted.
 constexpr int kLineCapacity = 4000;
 struct LineBuffer {
   char text[kLineCapacity + 1];
   int count = 0;
   std::string raw;
   int lineEndInFront = 0;
+  int used = 0;
   LineBuffer();
   std::string_view view() const { return std::string_view(text, static_cast<std::size_t>(count)); }
 };
@@ -108,6 +113,15 @@ void ReadSourceLine(TextFileSlot& slot, LineBuffer& line);
 // then) one trailing double quote are removed.
 std::string CleanValue(std::string_view text);
 // The same cleaning as a view into `text`.
-std::string_view CleanView(std::string_view text);
+inline std::string_view CleanView(std::string_view text) {
+  std::string_view v = text;
+  while (!v.empty() && istrailingblank(v.back())) v.remove_suffix(1);
+  while (!v.empty() && isleadingblank(v.front())) v.remove_prefix(1);
+  if (!v.empty() && v.front() == '"') {
+    v.remove_prefix(1);
+    if (!v.empty() && v.back() == '"') v.remove_suffix(1);
+  }
+  return v;
+}
 
 }  // namespace vesper

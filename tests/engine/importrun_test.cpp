@@ -217,6 +217,16 @@ TEST_F(ImportRunTest, LinePerFieldRecordsKeepTheirOwnValues) {
   EXPECT_EQ(run->summary().empty, 1);  // the blank after the final line end
 }
 
+// Commas inside the values of a line-per-field record come back as commas in
+// whichever field holds them, first, last or several in one.
+TEST_F(ImportRunTest, LinePerFieldValuesKeepTheirCommas) {
+  start("Smith, Jr\r\nJohn\r\nBoston\r\nJones\r\nAnn\r\nSalem, MA, 01970\r\nLee\r\nBo\r\nX\r\n",
+        {"LastName", "FirstName", "City"}, 3);
+  run->btAllClick();
+  EXPECT_EQ(column("LastName"), (std::vector<std::string>{"Jones", "Lee", "Smith, Jr"}));
+  EXPECT_EQ(column("City"), (std::vector<std::string>{"Boston", "Salem, MA, 01970", "X"}));
+}
+
 TEST_F(ImportRunTest, CancelWritesStatisticsButNoSpecification) {
   start(lines(3), {"LastName", "FirstName", "City"});
   run->btAcceptOneClick();

@@ -28,6 +28,26 @@ TEST(DayCount, RoundTripsEveryDayOfFourCenturies) {
   }
 }
 
+// Every day from 1 January 0001 to 31 December 9999, walked through the
+// calendar: each day's count is one more than the day before's, and the count
+// gives the day back.  Counts before the first day give the first day.
+TEST(DayCount, EveryDayOfTheWholeRange) {
+  int expected = encodedate(1, 1, 1);
+  for (int y = 1; y <= 9999; ++y) {
+    for (int m = 1; m <= 12; ++m) {
+      for (int d = 1; d <= daysinmonth(y, m); ++d, ++expected) {
+        ASSERT_EQ(encodedate(y, m, d), expected) << y << "-" << m << "-" << d;
+        int yy, mm, dd;
+        decodedate(expected, yy, mm, dd);
+        ASSERT_EQ(yy * 10000 + mm * 100 + dd, y * 10000 + m * 100 + d) << expected;
+      }
+    }
+  }
+  int y, m, d;
+  decodedate(encodedate(1, 1, 1) - 5, y, m, d);
+  EXPECT_EQ(y * 10000 + m * 100 + d, 10101);
+}
+
 TEST(DayFraction, RoundTrips) {
   int h, mi, s, ms;
   decodetime(encodetime(12, 30, 0), h, mi, s, ms);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "parse/nametables.h"
 #include "parse/text.h"
 
 namespace vesper {
@@ -175,6 +176,60 @@ TEST(WordOperations, SuffixAtEndAndFront) {
     EXPECT_EQ(takesuffixatfront(text, p), c.taken) << c.in;
     EXPECT_EQ(text, c.rest) << c.in;
     EXPECT_EQ(p.Suffix, c.suffix) << c.in;
+  }
+}
+
+// Every word of the tables in any letter case, with and without a full stop
+// (or the marks a suffix may carry), and the near misses around each: a word
+// counts exactly when it is a table word compared letter by letter.
+TEST(WordOperations, EveryTableWordAndItsNearMisses) {
+  auto listed = [](const auto& table, std::string_view w) {
+    for (std::string_view e : table)
+      if (sametext(w, e) || (!w.empty() && w.back() == '.' && sametext(w.substr(0, w.size() - 1), e))) return true;
+    return false;
+  };
+  auto variants = [](std::string_view t) {
+    std::string mixed(t);
+    for (std::size_t i = 0; i < mixed.size(); i += 2) mixed[i] = upperchar(mixed[i]);
+    return std::vector<std::string>{std::string(t), uppertext(t), lowertext(t), mixed,
+                                    std::string(t) + ".", std::string(t) + "x",
+                                    std::string(t.substr(0, t.size() - 1)), "x" + std::string(t)};
+  };
+  for (std::string_view t : TitleWords) {
+    for (const std::string& w : variants(t)) {
+      const bool want = listed(TitleWords, w) || sametext(w, "and") || w == "&";
+      std::string_view text;
+      const std::string line = w + " Smith";
+      text = line;
+      NameParts p;
+      EXPECT_EQ(takefronttitle(text, p), want && !w.empty()) << w;
+    }
+  }
+  for (std::string_view s : SuffixWords) {
+    for (const std::string& base : variants(s)) {
+      for (const char* mark : {"", ",", ";PhD", ".x"}) {
+        const std::string w = base + mark;
+        bool want = false;  // the word, or its part before a full stop, comma or semicolon
+        for (std::size_t i = 0; i <= w.size(); ++i)
+          if ((i == w.size() || w[i] == '.' || w[i] == ',' || w[i] == ';'))
+            for (std::string_view e : SuffixWords) want = want || sametext(w.substr(0, i), e);
+        const std::string line = "Smith " + w;
+        std::string_view text = line;
+        NameParts p;
+        EXPECT_EQ(takesuffixatend(text, p), want) << w;
+        const std::string front = w + " John";
+        text = front;
+        NameParts q;
+        EXPECT_EQ(takesuffixatfront(text, q), !w.empty() && listed(SuffixWords, w)) << w;
+      }
+    }
+  }
+  for (std::string_view t : ParticleWords) {
+    for (const std::string& w : variants(t)) {
+      bool want = false;  // a particle takes no full stop
+      for (std::string_view e : ParticleWords) want = want || sametext(w, e);
+      EXPECT_EQ(isparticle(w + " Smith"), want) << w;
+    }
   }
 }
 

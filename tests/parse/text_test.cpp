@@ -53,6 +53,45 @@ TEST(MixedCase, OnlySpaceStartsACapital) {
   EXPECT_EQ(mixedcase(false, "  JOHN "), "  JOHN ");
 }
 
+// One buffer cases texts of every length in turn, longer and shorter than the
+// ones before: each view is the text's mixed case, whatever the buffer held.
+TEST(MixedCase, ViewsOfOneBuffer) {
+  const std::string texts[] = {"  JOHN SMITH OF NEW YORK CITY", "ann", "", "   ", "MARY  JO",
+                               "x", "PO BOX 1234 STATION A, WEST END", "NY"};
+  std::string buffer, into;
+  for (const std::string& t : texts) {
+    const std::size_t before = buffer.size();
+    EXPECT_EQ(mixedcaseview(t, buffer), mixedcase(true, t)) << t;
+    EXPECT_GE(buffer.size(), before) << t;
+    mixedcaseinto(t, into);
+    EXPECT_EQ(into, mixedcase(true, t)) << t;
+  }
+}
+
+// Texts are cased eight bytes at a time: every byte value at every offset of
+// texts up to three such steps long, after a space or another letter, cased
+// as the rule says for one character after another.
+TEST(MixedCase, EveryByteAtEveryOffset) {
+  auto byrule = [](std::string_view t) {
+    while (!t.empty() && isleadingblank(t.front())) t.remove_prefix(1);
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i) out += i == 0 || t[i - 1] == ' ' ? upperchar(t[i]) : lowerchar(t[i]);
+    return out;
+  };
+  for (std::size_t len = 1; len <= 24; ++len) {
+    for (std::size_t at = 0; at < len; ++at) {
+      for (int b = 0; b < 256; ++b) {
+        std::string text;
+        for (std::size_t i = 0; i < len; ++i) text += "qRz Mq"[i % 6];
+        text[at] = static_cast<char>(b);
+        ASSERT_EQ(mixedcase(true, text), byrule(text)) << len << " " << at << " " << b;
+        if (at > 0) text[at - 1] = ' ';
+        ASSERT_EQ(mixedcase(true, text), byrule(text)) << len << " " << at << " " << b;
+      }
+    }
+  }
+}
+
 TEST(Category, CanonicalOrder) {
   const Case cases[] = {
       {"b a, 3 A", "AB3"}, {"C C 7", "C"}, {"zz-a", "AZ"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -92,6 +93,64 @@ TEST_F(TextFileTest, LinesAcrossTheReadAheadEdges) {
     want.push_back(front);  // the blank after the final line end
     EXPECT_EQ(lines(bytes), want) << shift;
   }
+}
+
+// Lines are copied eight bytes at a time until a control character: every
+// kind of control character and line end, at every offset within and around
+// such a word, after a first character that is taken on its own.
+TEST_F(TextFileTest, ControlCharactersAndLineEndsAtEveryOffset) {
+  const std::string inside[] = {"\t", "\x01", "\x1f", "\x7f", "\xC3\xA9", " "};
+  const std::string ends[] = {"\r\n", "\n", "\r"};
+  for (std::size_t len = 1; len <= 26; ++len) {
+    for (std::size_t at = 0; at < len; ++at) {
+      for (const std::string& c : inside) {
+        std::string text(len, 'a');
+        text.replace(at, 1, c);
+        std::string shown = text;
+        if (static_cast<unsigned char>(c[0]) < 32) shown[at] = ' ';
+        const std::vector<std::string> want = {shown, "  z"};
+        EXPECT_EQ(lines(text + "\r\nz"), want) << len << " " << at << " " << int(c[0]);
+      }
+      for (const std::string& end : ends) {
+        const std::string head(at, 'a'), tail(len - at, 'b');
+        std::vector<std::string> want = {std::string(end.size(), ' ') + tail};
+        if (at > 0) want.insert(want.begin(), head);
+        std::vector<int> fronts;
+        EXPECT_EQ(lines(head + end + tail, &fronts), want) << len << " " << at;
+        EXPECT_EQ(fronts.back(), static_cast<int>(end.size()));
+      }
+      const std::vector<std::string> cut = at > 0 ? std::vector<std::string>{std::string(at, 'a')}
+                                                  : std::vector<std::string>{};
+      EXPECT_EQ(lines(std::string(at, 'a') + "\x1A" + std::string(len - at, 'b')), cut) << len << " " << at;
+    }
+  }
+}
+
+// Past the count the buffer holds spaces after every read, whatever the
+// previous line or a writer of a joined record left there.
+TEST_F(TextFileTest, UnusedPositionsAreSpaces) {
+  TextFileSlot slot;
+  slot.setup(messages, write("blank.txt", std::string(300, 'x') + "\r\nab\r\n" + std::string(4100, 'y')), "Source file");
+  OpenSlot(slot);
+  ResetSlot(slot);
+  LineBuffer line;
+  auto restblank = [&line] {
+    return std::string_view(line.text + line.count, kLineCapacity + 1 - line.count) ==
+           std::string(kLineCapacity + 1 - line.count, ' ');
+  };
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.count, 300);
+  EXPECT_TRUE(restblank());
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.view(), "  ab");
+  EXPECT_TRUE(restblank());
+  std::memset(line.text, 'j', 600);  // as a joined record is written: up to one past its count
+  line.count = 599;
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.count, kLineCapacity);
+  ReadSourceLine(slot, line);
+  EXPECT_EQ(line.view(), std::string(102, 'y'));
+  EXPECT_TRUE(restblank());
 }
 
 TEST_F(TextFileTest, RawKeepsTheBytes) {
