@@ -337,15 +337,18 @@ void Table::insertPacked(const char* packed, std::size_t size, int replaceField,
   const std::size_t n = d.fields.size(), words = (n + 63) / 64;
   if (size < words * 8) throw EngineError("Table " + d.file + ": a packed row of the wrong width.");
   std::vector<CellRef>& refs = d.packedCells;
-  refs.assign(n, CellRef{});
+  refs.resize(n);  // every entry is set below: no clearing first
   d.packedMask.resize(words);
   std::memcpy(d.packedMask.data(), packed, words * 8);
   const char* p = packed + words * 8;
   const char* end = packed + size;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!(d.packedMask[i / 64] >> (i % 64) & 1)) continue;
-    if (p >= end) throw EngineError("Table " + d.file + ": a packed row cut short.");
     CellRef& r = refs[i];
+    if (!(d.packedMask[i / 64] >> (i % 64) & 1)) {
+      r.kind = Cell::Null;
+      continue;
+    }
+    if (p >= end) throw EngineError("Table " + d.file + ": a packed row cut short.");
     r.kind = static_cast<Cell::Kind>(*p++);
     if (r.kind == Cell::Text || r.kind == Cell::Blob) {
       std::uint32_t len = 0;
