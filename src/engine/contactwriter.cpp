@@ -13,6 +13,7 @@ namespace {
 bool later(const RecordKeyTime& a, const RecordKeyTime& b) {
   return a.day != b.day ? a.day > b.day : a.step > b.step;
 }
+constexpr std::size_t padded(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
 }  // namespace
 
 RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordKeyTime tried) {
@@ -29,10 +30,6 @@ RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordK
   RecordKeyTime after = nextrecordkeytime({tried.day, step});
   return later(after, next) ? after : next;
 }
-
-namespace {
-constexpr std::size_t padded(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
-}  // namespace
 
 ContactWriter::ContactWriter(Table& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
     : contact_(contact), recno_(recno), capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),

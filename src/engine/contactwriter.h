@@ -9,8 +9,9 @@
 // run thread builds complete rows (every cell, the key step chosen) in the
 // table's pending row and hands them over packed into a queue of
 // kWriterQueueBytes bytes (deep enough to read on while a group is written
-// to disk); while the queue is full the run thread waits.  The writer stores the rows in the order given, into
-// the group the run opened, with the key retries of `storekeyed`.  It never
+// to disk; a run may also bound its rows); while the queue is full the run
+// thread waits.  The writer stores the rows in the order given, into the
+// group the run opened, with the key retries of `storekeyed`.  It never
 // shows a message and never counts: `drain()` waits until every row handed
 // over was stored or failed (and an asked commit is done) and returns what
 // failed, and only then may the run thread use the table for anything but

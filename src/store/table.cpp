@@ -1,6 +1,7 @@
 #include "store/table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "parse/errors.h"
@@ -15,11 +16,19 @@ Table::Table() : d_(std::make_unique<Impl>()) {}
 Table::~Table() {
   if (d_) d_->closeAll();
 }
-Table::Table(Table&&) noexcept = default;
+Table::Table(Table&& other) noexcept
+    : d_(std::move(other.d_)), openFields_(other.openFields_), openCount_(other.openCount_) {
+  other.openFields_ = nullptr;
+  other.openCount_ = 0;
+}
 Table& Table::operator=(Table&& other) noexcept {
   if (this != &other) {
     if (d_) d_->closeAll();
     d_ = std::move(other.d_);
+    openFields_ = other.openFields_;
+    openCount_ = other.openCount_;
+    other.openFields_ = nullptr;
+    other.openCount_ = 0;
   }
   return *this;
 }
@@ -39,7 +48,7 @@ void Table::open(const std::string& folder, const std::string& name) {
   }
   if (d_->db && d_->path == found) return;
   int busy = d_->busyMs;
-  close();
+  close();  // no open fields until this open succeeds
   Impl& d = *d_;
   d.busyMs = busy;
   d.path = found;
@@ -112,6 +121,8 @@ void Table::open(const std::string& folder, const std::string& name) {
     d.pageBytes = bytesPerPage;
     d.autoFrames = (64 << 20) / bytesPerPage;
     sqlite3_wal_autocheckpoint(d.db, d.autoFrames);
+    openFields_ = d.fields.data();
+    openCount_ = static_cast<unsigned>(d.fields.size());
   } catch (...) {
     d.closeAll();
     d_ = std::make_unique<Impl>();
@@ -121,6 +132,8 @@ void Table::open(const std::string& folder, const std::string& name) {
 }
 
 void Table::close() {
+  openFields_ = nullptr;
+  openCount_ = 0;
   if (!d_) return;
   int busy = d_->busyMs;
   d_->closeAll();
@@ -140,8 +153,8 @@ int Table::busyTimeout() const { return d_->busyMs; }
 int Table::fieldCount() const { return static_cast<int>(d_->fields.size()); }
 const std::vector<FieldDef>& Table::fields() const { return d_->fields; }
 
-const FieldDef& Table::checked(int position) const {
-  if (!d_->db) throw EngineError("Cannot perform this operation on a closed table.");
+const FieldDef& Table::uncheckedfield(int position) const {
+  if (!d_ || !d_->db) throw EngineError("Cannot perform this operation on a closed table.");
   if (position < 0 || position >= fieldCount())
     throw EngineError("Field number " + std::to_string(position) + " is out of range.");
   return d_->fields[position];
@@ -233,15 +246,23 @@ void Table::newRow() {
   checked(0);
   Impl& d = *d_;
   d.mode = Impl::Inserting;
-  if (d.pending.size() == d.fields.size()) {
-    for (Cell& c : d.pending) {  // keeps each cell's text storage for the next row
-      c.kind = Cell::Null;
-      c.integer = 0;
-      c.real = 0;
-      c.text.clear();
+  const std::size_t words = (d.fields.size() + 63) / 64;
+  if (d.pending.size() == d.fields.size() && d.valuedBits.size() == words) {
+    // Only the cells holding a value need emptying; each keeps its text
+    // storage for the next row.
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t bits = d.valuedBits[w]; bits; bits &= bits - 1) {
+        Cell& c = d.pending[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
+        c.kind = Cell::Null;
+        c.integer = 0;
+        c.real = 0;
+        c.text.clear();
+      }
+      d.valuedBits[w] = 0;
     }
   } else {
     d.pending.assign(d.fields.size(), Cell());
+    d.valuedBits.assign(words, 0);
   }
   d.written.assign(d.fields.size(), false);
   d.changed = false;
@@ -254,6 +275,9 @@ void Table::edit() {
   d.ensurePositioned();
   if (d.atEnd) throw EngineError("Table " + d.file + " has no current row to edit.");
   d.pending = d.currentRow();
+  d.valuedBits.assign((d.fields.size() + 63) / 64, 0);
+  for (std::size_t i = 0; i < d.pending.size(); ++i)
+    if (d.pending[i].kind != Cell::Null) d.valuedBits[i / 64] |= std::uint64_t{1} << (i % 64);
   d.written.assign(d.fields.size(), false);
   d.changed = false;
   d.editRowid = d.current;
@@ -284,15 +308,30 @@ namespace {
 std::size_t packedvalue(const Cell& c) {
   return 1 + (c.kind == Cell::Text || c.kind == Cell::Blob ? 4 + c.text.size() : 8);
 }
+// Most values are short: copied in words without a call.
+inline void copybytes(char* to, const char* from, std::size_t n) {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
 }  // namespace
 
 std::size_t Table::packedSize() const {
   checked(0);
   const Impl& d = *d_;
   if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
-  std::size_t n = (d.pending.size() + 63) / 64 * 8;
-  for (const Cell& c : d.pending)
-    if (c.kind != Cell::Null) n += packedvalue(c);
+  std::size_t n = d.valuedBits.size() * 8;
+  for (std::size_t w = 0; w < d.valuedBits.size(); ++w)
+    for (std::uint64_t bits = d.valuedBits[w]; bits; bits &= bits - 1)
+      n += packedvalue(d.pending[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
   return n;
 }
 
@@ -300,19 +339,18 @@ long long Table::packRow(char* out) {
   checked(0);
   Impl& d = *d_;
   if (d.mode != Impl::Inserting) throw EngineError("Table " + d.file + " is not in insert mode.");
-  const std::size_t words = (d.pending.size() + 63) / 64;
+  const std::size_t words = d.valuedBits.size();
+  std::memcpy(out, d.valuedBits.data(), words * 8);
   char* p = out + words * 8;
   long long bytes = 0;
-  std::uint64_t word = 0;
-  for (std::size_t i = 0; i < d.pending.size(); ++i) {
-    const Cell& c = d.pending[i];
-    if (c.kind != Cell::Null) {
-      word |= std::uint64_t{1} << (i % 64);
+  for (std::size_t w = 0; w < words; ++w) {
+    for (std::uint64_t bits = d.valuedBits[w]; bits; bits &= bits - 1) {
+      const Cell& c = d.pending[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
       *p++ = static_cast<char>(c.kind);
       if (c.kind == Cell::Text || c.kind == Cell::Blob) {
         const std::uint32_t len = static_cast<std::uint32_t>(c.text.size());
         std::memcpy(p, &len, 4);
-        std::memcpy(p + 4, c.text.data(), len);
+        copybytes(p + 4, c.text.data(), len);
         p += 4 + len;
         bytes += len;
       } else {
@@ -320,10 +358,6 @@ long long Table::packRow(char* out) {
         p += 8;
         bytes += 8;
       }
-    }
-    if (i % 64 == 63 || i + 1 == d.pending.size()) {
-      std::memcpy(out + i / 64 * 8, &word, 8);
-      word = 0;
     }
   }
   d.mode = Impl::None;
@@ -472,6 +506,9 @@ const Cell& Table::cell(int position) const {
 void Table::write(int position, Cell value) {
   Impl& d = *d_;
   if (d.mode == Impl::None) throw EngineError("Table " + d.file + " is not in edit or insert mode.");
+  const std::uint64_t bit = std::uint64_t{1} << (position % 64);
+  if (value.kind == Cell::Null) d.valuedBits[position / 64] &= ~bit;
+  else d.valuedBits[position / 64] |= bit;
   d.pending[position] = std::move(value);
   d.written[position] = true;
   d.changed = true;
@@ -497,6 +534,7 @@ void Table::setText(int p, std::string_view v) {
   Cell& c = d.pending[p];
   c.kind = Cell::Text;
   c.text.assign(v.data(), v.size());
+  d.valuedBits[p / 64] |= std::uint64_t{1} << (p % 64);
   d.written[p] = true;
   d.changed = true;
 }

@@ -173,9 +173,17 @@ class Table {
  private:
   struct Impl;
   std::unique_ptr<Impl> d_;
+  // The fields of the open table, for the check every field access makes
+  // (none while closed: the check then fails as on a closed table).
+  const FieldDef* openFields_ = nullptr;
+  unsigned openCount_ = 0;
   const Cell& cell(int position) const;
   void write(int position, Cell value);
-  const FieldDef& checked(int position) const;
+  const FieldDef& checked(int position) const {
+    if (static_cast<unsigned>(position) < openCount_) return openFields_[position];
+    return uncheckedfield(position);
+  }
+  const FieldDef& uncheckedfield(int position) const;  // fails: closed, or out of range
 };
 
 // Creates the table file at `path` with the fields in this order; `keyField`

@@ -101,6 +101,7 @@ struct alignas(64) Table::Impl {
   enum Mode { None, Inserting, Editing };
   alignas(64) Mode mode = None;
   std::vector<Cell> pending;
+  std::vector<std::uint64_t> valuedBits;  // the pending cells holding a value, 64 a word
   std::vector<bool> written;
   bool changed = false;
   long long editRowid = 0;
