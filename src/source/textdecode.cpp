@@ -105,10 +105,16 @@ TextEncoding detectencoding(int fd, std::size_t& bomLength) {
   }
   if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) { bomLength = 2; return TextEncoding::Utf16LE; }
   if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) { bomLength = 2; return TextEncoding::Utf16BE; }
-  // Valid UTF-8 over the whole file (ASCII is valid UTF-8).
+  return detectencodingfrom(fd, 0);
+}
+
+std::size_t firstnonascii(std::string_view bytes) { return asciiend(bytes, 0); }
+
+TextEncoding detectencodingfrom(int fd, long long from) {
+  // Valid UTF-8 over the rest of the file (ASCII is valid UTF-8).
   std::vector<char> chunk(1 << 20);
   std::string carry;
-  off_t offset = 0;
+  off_t offset = static_cast<off_t>(from);
   for (;;) {
     ssize_t n = ::pread(fd, chunk.data(), chunk.size(), offset);
     if (n <= 0) break;

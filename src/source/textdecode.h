@@ -22,6 +22,13 @@ const char* encodingname(TextEncoding e);
 
 // Reads the open file `fd` with pread (its offset is left alone).
 TextEncoding detectencoding(int fd, std::size_t& bomLength);
+// The decision for a file without a byte-order mark whose bytes before
+// `from` are all ASCII: valid UTF-8 from `from` to the end is UTF-8, else
+// Windows-1252 (what detectencoding decides for the whole file).
+TextEncoding detectencodingfrom(int fd, long long from);
+// The position of the first byte of `bytes` that is not ASCII (its size when
+// there is none).
+std::size_t firstnonascii(std::string_view bytes);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or
 // code points past U+10FFFF); an incomplete sequence at the very end counts

@@ -82,7 +82,18 @@ bool TextFileSlot::fill() {
       len = 0;
       return false;
     }
-    decoder.decode(std::string_view(rawbuffer.data(), static_cast<std::size_t>(n)), buffer);
+    const std::string_view bytes(rawbuffer.data(), static_cast<std::size_t>(n));
+    if (undecided) {
+      const std::size_t at = firstnonascii(bytes);
+      if (at < bytes.size()) {  // everything before was ASCII: decide from here on
+        encoding = detectencodingfrom(fd, readOffset + static_cast<long long>(at));
+        decoder.reset(encoding);
+        undecided = false;
+        std::copy(openFile, openFile + 4, known);
+      }
+    }
+    readOffset += n;
+    decoder.decode(bytes, buffer);
     len = buffer.size();
     if (len > 0) return true;
   }
@@ -134,11 +145,26 @@ bool ResetSlot(TextFileSlot& slot) {
   if (::fstat(fd, &st) == 0)
     id[0] = st.st_dev, id[1] = st.st_ino, id[2] = static_cast<unsigned long long>(st.st_size),
     id[3] = static_cast<unsigned long long>(st.st_ctim.tv_sec) * 1000000000ull + st.st_ctim.tv_nsec;
+  slot.undecided = false;
   if (!std::equal(id, id + 4, slot.known) || id[1] == 0) {
-    slot.encoding = detectencoding(fd, slot.knownBom);
-    std::copy(id, id + 4, slot.known);
+    // A byte-order mark decides at once; otherwise the first byte that is
+    // not ASCII does, when fill() meets it.
+    unsigned char head[3] = {0, 0, 0};
+    ssize_t got = ::pread(fd, head, 3, 0);
+    bool marked = (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) ||
+                  (got >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)));
+    if (marked) {
+      slot.encoding = detectencoding(fd, slot.knownBom);
+      std::copy(id, id + 4, slot.known);
+    } else {
+      slot.encoding = TextEncoding::Utf8;
+      slot.knownBom = 0;
+      slot.undecided = true;
+      std::copy(id, id + 4, slot.openFile);
+    }
   }
   if (slot.knownBom > 0) ::lseek(fd, static_cast<off_t>(slot.knownBom), SEEK_SET);
+  slot.readOffset = static_cast<long long>(slot.knownBom);
   slot.decoder.reset(slot.encoding);
   return true;
 }

@@ -15,10 +15,13 @@
 // operating system at once, so a written file is complete on disk after each
 // call.  Line ends written are CR LF.
 //
-// A file read through a slot arrives as UTF-8 whatever its encoding: the
-// encoding is decided when the slot is reset (see textdecode.h; the decision
-// is kept while the file stays the same), a byte-order mark is skipped, and
-// UTF-16 and Windows-1252 text is converted as it is read.
+// A file read through a slot arrives as UTF-8 whatever its encoding (see
+// textdecode.h): a byte-order mark decides it when the slot is reset, and is
+// skipped; without one the decision waits for the first byte that is not
+// ASCII (ASCII reads the same in every encoding), and is then made for the
+// whole file from there on, so a file of plain ASCII is never read twice.
+// The decision is kept while the file stays the same.  UTF-16 and
+// Windows-1252 text is converted as it is read.
 #pragma once
 
 #include <cstddef>
@@ -56,6 +59,11 @@ struct TextFileSlot {
   // The file the encoding was decided for (device, inode, size, change time).
   unsigned long long known[4] = {0, 0, 0, 0};
   std::size_t knownBom = 0;  // length of its byte-order mark
+  // No byte that is not ASCII read yet and no decision: the file open now
+  // (its identity) and where the next read starts in it.
+  bool undecided = false;
+  unsigned long long openFile[4] = {0, 0, 0, 0};
+  long long readOffset = 0;
   std::size_t pos = 0, len = 0;
   bool exhausted = false;    // the file has no more bytes
   // Fills the buffer when it is empty; false at the end of the file.  A read

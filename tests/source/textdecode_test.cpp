@@ -37,13 +37,13 @@ struct EncodingTest : ::testing::Test {
     slot.setup(messages, p.string(), "Source file");
     OpenSlot(slot);
     ResetSlot(slot);
-    if (decided) *decided = slot.encoding;
     std::vector<std::string> out;
     LineBuffer line;
     while (!SlotEof(slot)) {
       ReadSourceLine(slot, line);
       out.emplace_back(line.view());
     }
+    if (decided) *decided = slot.encoding;  // decided by the time the file was read
     return out;
   }
 };
@@ -71,6 +71,29 @@ TEST_F(EncodingTest, DecidedFromTheFile) {
     }
   }
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// Without a byte-order mark the decision waits for the first byte that is
+// not ASCII, far into the file, and is still made for the whole file: valid
+// UTF-8 there and a Windows-1252 byte much later make every line read as
+// Windows-1252 (the earlier pair of bytes becomes two characters); without
+// the later byte the pair reads as one UTF-8 character.
+TEST_F(EncodingTest, DecidedAtTheFirstByteThatIsNotAscii) {
+  std::string ascii;
+  for (int i = 0; i < 20000; ++i) ascii += "Plain,Ascii" + std::to_string(i) + "\r\n";
+  struct Case { const char* tail; TextEncoding want; std::string line; };
+  const Case cases[] = {
+      {"\xE9\r\n", TextEncoding::Windows1252, "M\xC3\x83\xC2\xA9"},
+      {"\xC3\xA9\r\n", TextEncoding::Utf8, "M\xC3\xA9"},
+  };
+  for (const Case& c : cases) {
+    TextEncoding got;
+    auto lines = read(ascii + "M\xC3\xA9\r\n" + ascii + c.tail, &got);
+    EXPECT_EQ(got, c.want) << encodingname(c.want);
+    ASSERT_GT(lines.size(), 20000u);
+    EXPECT_EQ(lines[0], "Plain,Ascii0");
+    EXPECT_EQ(lines[20000], "  " + c.line) << encodingname(c.want);  // after the line end in front
+  }
 }
 
 TEST(TextDecoder, CharactersSplitBetweenChunks) {
