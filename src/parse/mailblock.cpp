@@ -176,32 +176,6 @@ MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplat
   }
 }
 
-namespace {
-// Copies n bytes to `o` and returns the end: pieces of up to 16 bytes (most
-// of a template line and its values) with two overlapping moves, no call.
-inline char* copybytes(char* o, const char* s, std::size_t n) {
-  if (n > 16) {
-    std::memcpy(o, s, n);
-  } else if (n >= 8) {
-    std::uint64_t a, b;
-    std::memcpy(&a, s, 8);
-    std::memcpy(&b, s + n - 8, 8);
-    std::memcpy(o, &a, 8);
-    std::memcpy(o + n - 8, &b, 8);
-  } else if (n >= 4) {
-    std::uint32_t a, b;
-    std::memcpy(&a, s, 4);
-    std::memcpy(&b, s + n - 4, 4);
-    std::memcpy(o, &a, 4);
-    std::memcpy(o + n - 4, &b, 4);
-  } else if (n > 0) {
-    o[0] = s[0];
-    o[n / 2] = s[n / 2];
-    o[n - 1] = s[n - 1];
-  }
-  return o + n;
-}
-}  // namespace
 
 // The line filled by putting each value in its key's place, added to the end
 // of block_; false (nothing added) when a value holds a "<" or the line might
@@ -223,11 +197,11 @@ bool MailBlockComposer::filldirect(const Line& line) {
   const char* text = line.text.data();
   std::size_t from = 0;
   for (const auto& [at, k] : line.places) {
-    o = copybytes(o, text + from, at - from);
-    o = copybytes(o, values_[k].data(), values_[k].size());
+    o = copyshort(o, text + from, at - from);
+    o = copyshort(o, values_[k].data(), values_[k].size());
     from = at + keys_[k].size();
   }
-  copybytes(o, text + from, line.text.size() - from);
+  copyshort(o, text + from, line.text.size() - from);
   return true;
 }
 

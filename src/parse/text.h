@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -66,5 +68,30 @@ void mixedcaseinto(std::string_view text, std::string& out);
 std::string_view mixedcaseview(std::string_view text, std::string& buffer);
 // Category codes A-Z then 0-4 found in the text, each once, in that order.
 std::string cleancategory(std::string_view text);
+
+// Copies `n` bytes to `to` and returns the end.  Most values are short:
+// pieces of up to 16 bytes go as two overlapping moves, without a call.
+inline char* copyshort(char* to, const char* from, std::size_t n) {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+  return to + n;
+}
 
 }  // namespace vesper

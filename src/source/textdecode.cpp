@@ -95,17 +95,23 @@ bool isvalidutf8(std::string_view s, bool final) {
   return true;
 }
 
-TextEncoding detectencoding(int fd, std::size_t& bomLength) {
+bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomLength) {
   bomLength = 0;
   unsigned char head[3] = {0, 0, 0};
   ssize_t got = ::pread(fd, head, 3, 0);
   if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
-    bomLength = 3;
-    return TextEncoding::Utf8;
+    encoding = TextEncoding::Utf8, bomLength = 3;
+  } else if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
+    encoding = TextEncoding::Utf16LE, bomLength = 2;
+  } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
+    encoding = TextEncoding::Utf16BE, bomLength = 2;
   }
-  if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) { bomLength = 2; return TextEncoding::Utf16LE; }
-  if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) { bomLength = 2; return TextEncoding::Utf16BE; }
-  return detectencodingfrom(fd, 0);
+  return bomLength > 0;
+}
+
+TextEncoding detectencoding(int fd, std::size_t& bomLength) {
+  TextEncoding marked;
+  return detectmark(fd, marked, bomLength) ? marked : detectencodingfrom(fd, 0);
 }
 
 std::size_t firstnonascii(std::string_view bytes) { return asciiend(bytes, 0); }

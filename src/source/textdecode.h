@@ -22,6 +22,9 @@ const char* encodingname(TextEncoding e);
 
 // Reads the open file `fd` with pread (its offset is left alone).
 TextEncoding detectencoding(int fd, std::size_t& bomLength);
+// The byte-order mark alone: true, with its encoding and length, when the
+// file starts with one (`bomLength` is 0 otherwise).
+bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomLength);
 // The decision for a file without a byte-order mark whose bytes before
 // `from` are all ASCII: valid UTF-8 from `from` to the end is UTF-8, else
 // Windows-1252 (what detectencoding decides for the whole file).

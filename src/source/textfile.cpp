@@ -149,16 +149,10 @@ bool ResetSlot(TextFileSlot& slot) {
   if (!std::equal(id, id + 4, slot.known) || id[1] == 0) {
     // A byte-order mark decides at once; otherwise the first byte that is
     // not ASCII does, when fill() meets it.
-    unsigned char head[3] = {0, 0, 0};
-    ssize_t got = ::pread(fd, head, 3, 0);
-    bool marked = (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) ||
-                  (got >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)));
-    if (marked) {
-      slot.encoding = detectencoding(fd, slot.knownBom);
+    if (detectmark(fd, slot.encoding, slot.knownBom)) {
       std::copy(id, id + 4, slot.known);
     } else {
       slot.encoding = TextEncoding::Utf8;
-      slot.knownBom = 0;
       slot.undecided = true;
       std::copy(id, id + 4, slot.openFile);
     }

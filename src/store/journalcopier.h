@@ -32,8 +32,6 @@ class JournalCopier {
   void poke();
   // Waits until no copy runs or is asked for.
   void wait();
-  // Copies made so far (for tests).
-  long long copies();
 
  private:
   void run();
@@ -42,7 +40,6 @@ class JournalCopier {
   std::mutex mutex_;
   std::condition_variable work_, idle_;
   bool asked_ = false, busy_ = false, quit_ = false;
-  long long copies_ = 0;
   std::thread thread_;
 };
 

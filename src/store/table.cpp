@@ -308,20 +308,6 @@ namespace {
 std::size_t packedvalue(const Cell& c) {
   return 1 + (c.kind == Cell::Text || c.kind == Cell::Blob ? 4 + c.text.size() : 8);
 }
-// Most values are short: copied in words without a call.
-inline void copybytes(char* to, const char* from, std::size_t n) {
-  if (n > 16) {
-    std::memcpy(to, from, n);
-  } else if (n >= 8) {
-    std::uint64_t a, b;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + n - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + n - 8, &b, 8);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-  }
-}
 }  // namespace
 
 std::size_t Table::packedSize() const {
@@ -350,7 +336,7 @@ long long Table::packRow(char* out) {
       if (c.kind == Cell::Text || c.kind == Cell::Blob) {
         const std::uint32_t len = static_cast<std::uint32_t>(c.text.size());
         std::memcpy(p, &len, 4);
-        copybytes(p + 4, c.text.data(), len);
+        copyshort(p + 4, c.text.data(), len);
         p += 4 + len;
         bytes += len;
       } else {
@@ -447,9 +433,7 @@ void Table::commitGroup() {
     // the rest itself and lets the next group start it over.
     if (static_cast<long long>(d.walFrames) * d.pageBytes > d.journalLimit) {
       d.copier->wait();
-      sqlite3_busy_timeout(d.db, std::min(d.busyMs, 200));  // a reader of the journal is not waited for long
-      sqlite3_wal_checkpoint_v2(d.db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
-      sqlite3_busy_timeout(d.db, d.busyMs);
+      d.copyback(SQLITE_CHECKPOINT_RESTART);
       d.walFrames = 0;
     } else {
       d.copier->poke();
@@ -476,11 +460,7 @@ void Table::setBackgroundCopy(bool on, long long journalLimit) {
   sqlite3_wal_autocheckpoint(d.db, d.autoFrames);
   // The rest copied back and the journal emptied, unless a reader keeps
   // using it (then the next commit's copy takes it).
-  if (d.groupDepth == 0) {
-    sqlite3_busy_timeout(d.db, std::min(d.busyMs, 200));
-    sqlite3_wal_checkpoint_v2(d.db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    sqlite3_busy_timeout(d.db, d.busyMs);
-  }
+  if (d.groupDepth == 0) d.copyback(SQLITE_CHECKPOINT_TRUNCATE);
 }
 
 void Table::rollbackGroup() {

@@ -118,6 +118,14 @@ struct alignas(64) Table::Impl {
     static_cast<Impl*>(impl)->walFrames = frames;
     return SQLITE_OK;
   }
+  // Copies the journal back on this connection (`mode`: a restart or a
+  // truncating checkpoint), waiting only briefly for a reader of it; what
+  // cannot be copied now stays in the journal, safe.
+  void copyback(int mode) {
+    sqlite3_busy_timeout(db, std::min(busyMs, 200));
+    sqlite3_wal_checkpoint_v2(db, nullptr, mode, nullptr, nullptr);
+    sqlite3_busy_timeout(db, busyMs);
+  }
   // Next autoincrement values, valid while no other connection has written.
   std::vector<long long> nextAuto;
   std::vector<long long> assigned;  // the numbers given to the row being inserted

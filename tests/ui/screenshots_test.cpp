@@ -17,6 +17,7 @@
 #include "store/engine.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
+#include "support/modalscript.h"
 #include "support/qtwidgets.h"
 #include "ui/TFrmSaveImp.h"
 #include "ui/TFrmdateform.h"
@@ -67,45 +68,7 @@ QString inspect(QWidget* w, const QString& name) {
   return {};
 }
 
-// Answers the modal dialogs of a whole import in order (see the wizard window
-// test): each step waits for a modal window with its title.
-class Script : public QObject {
- public:
-  struct Step {
-    QString title;
-    std::function<void(QWidget*)> act;
-  };
-  QList<Step> steps;
-  bool stalled = false;
-  void add(const QString& title, std::function<void(QWidget*)> act) { steps.append({title, act}); }
-  void start() {
-    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
-    clock_.start();
-    timer_.start(15);
-  }
-
- private:
-  void tick() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (clock_.elapsed() > 20000) {
-      stalled = true;
-      if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
-      return;
-    }
-    if (pending_ || steps.isEmpty() || !modal || modal->windowTitle() != steps.first().title) return;
-    Step step = steps.takeFirst();
-    pending_ = true;
-    QPointer<QWidget> target(modal);
-    QTimer::singleShot(0, this, [this, step, target] {
-      pending_ = false;
-      clock_.restart();
-      if (target) step.act(target);
-    });
-  }
-  QTimer timer_;
-  QElapsedTimer clock_;
-  bool pending_ = false;
-};
+using testing::Script;
 
 }  // namespace
 
@@ -249,7 +212,7 @@ class ScreenshotsTest : public QObject {
     });
     s.start();
     main.btStartClick();
-    QVERIFY2(!s.stalled && s.steps.isEmpty(), "the import did not reach the record-import window");
+    QVERIFY2(!s.stalled && s.done(), "the import did not reach the record-import window");
     QVERIFY2(faults_.isEmpty(), qPrintable(faults_.join("\n")));
   }
 };

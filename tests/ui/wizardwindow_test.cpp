@@ -23,6 +23,7 @@
 #include "store/sampledata.h"
 #include "store/table.h"
 #include "support/fakes.h"
+#include "support/modalscript.h"
 #include "support/qtwidgets.h"
 #include "ui/TfrmGetDatabase.h"
 #include "ui/TfrmImport.h"
@@ -42,55 +43,7 @@ void click(QWidget* w, const QString& text) {
   QTest::mouseClick(b, Qt::LeftButton);
 }
 
-// Answers modal dialogs in the order given: each step waits for a modal
-// window with its title, then acts on it.  Actions run from their own
-// single-shot timer, so that an action that opens a further modal dialog does
-// not hold up the steps that answer it.
-class Script : public QObject {
- public:
-  struct Step {
-    QString title;
-    std::function<void(QWidget*)> act;
-  };
-  std::deque<Step> steps;
-  QStringList seen;  // titles of the windows acted on
-  bool stalled = false;
-
-  void add(const QString& title, std::function<void(QWidget*)> act) {
-    steps.push_back({title, std::move(act)});
-  }
-  void start() {
-    timer_.setInterval(15);
-    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
-    clock_.start();
-    timer_.start();
-  }
-  bool done() const { return steps.empty(); }
-
- private:
-  void tick() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (clock_.elapsed() > 20000) {  // something waits for an answer nobody gives
-      stalled = true;
-      if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
-      return;
-    }
-    if (pending_ || steps.empty() || !modal || modal->windowTitle() != steps.front().title) return;
-    Step step = std::move(steps.front());
-    steps.pop_front();
-    seen << step.title;
-    pending_ = true;
-    QPointer<QWidget> target(modal);
-    QTimer::singleShot(0, this, [this, step, target] {
-      pending_ = false;
-      clock_.restart();
-      if (target) step.act(target);
-    });
-  }
-  QTimer timer_;
-  QElapsedTimer clock_;
-  bool pending_ = false;
-};
+using testing::Script;
 
 int rowending(QListWidget* list, const QString& name) {
   for (int i = 0; i < list->count(); ++i) {
@@ -150,29 +103,30 @@ class WizardTest : public QObject {
   // then the chooser answered with `path`.
   void choosesource(int option, const std::string& path) {
     pickfile(path);
-    Script s;
-    s.add(QStringLiteral("Select source file type"), [option](QWidget* w) {
+    answer(QStringLiteral("&Source File"), QStringLiteral("Select source file type"), [option](QWidget* w) {
       auto* dialog = qobject_cast<Tfrmfiletype*>(w);
       QVERIFY(dialog);
       QTest::mouseClick(dialog->option(option), Qt::LeftButton);
       click(w, QStringLiteral("OK"));
     });
-    s.start();
-    click(window_.get(), QStringLiteral("&Source File"));
-    QVERIFY(s.done() && !s.stalled);
   }
 
   void choosemain() {
-    Script s;
-    s.add(QStringLiteral("Target database?"), [](QWidget* w) {
+    answer(QStringLiteral("Target Database"), QStringLiteral("Target database?"), [](QWidget* w) {
       auto* list = w->findChild<TTabListBox*>();
       QVERIFY(list && list->count() == 1);
       QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                         list->visualItemRect(list->item(0)).center());
       click(w, QStringLiteral("OK"));
     });
+  }
+
+  // Presses `opener` on the main window and answers the one dialog it opens.
+  void answer(const QString& opener, const QString& title, std::function<void(QWidget*)> act) {
+    Script s;
+    s.add(title, std::move(act));
     s.start();
-    click(window_.get(), QStringLiteral("Target Database"));
+    click(window_.get(), opener);
     QVERIFY(s.done() && !s.stalled);
   }
 
