@@ -1,10 +1,20 @@
 #include "store/journalcopier.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "store/sqlitehelp.h"
 
 namespace vesper {
+
+namespace {
+// How often the journal's new pages are sent to disk between copies.
+constexpr auto kWritebackEvery = std::chrono::milliseconds(50);
+constexpr long long kJournalHeaderBytes = 32, kFrameHeaderBytes = 24;
+}  // namespace
 
 JournalCopier::JournalCopier(const std::string& path) {
   sqlitesetup();
@@ -18,6 +28,10 @@ JournalCopier::JournalCopier(const std::string& path) {
   // again at the next poke.
   execsql(db_, "PRAGMA synchronous=NORMAL");
   sqlite3_busy_timeout(db_, 0);
+  Statement pageSize;
+  if (pageSize.prepare(db_, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pageSize.get()) == SQLITE_ROW)
+    frameBytes_ = kFrameHeaderBytes + sqlite3_column_int(pageSize.get(), 0);
+  journal_ = path + "-wal";
   thread_ = std::thread([this] { run(); });
 }
 
@@ -30,6 +44,7 @@ JournalCopier::~JournalCopier() {
     work_.notify_one();
     thread_.join();
   }
+  if (journalFd_ >= 0) close(journalFd_);
   if (db_) sqlite3_close(db_);
 }
 
@@ -50,12 +65,19 @@ void JournalCopier::wait() {
 void JournalCopier::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return asked_ || quit_; });
+    if (!work_.wait_for(lock, kWritebackEvery, [this] { return asked_ || quit_; })) {
+      lock.unlock();
+      startwriteback();
+      lock.lock();
+      continue;
+    }
     if (quit_) break;
     asked_ = false;
     busy_ = true;
     lock.unlock();
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    int logFrames = 0, copiedFrames = 0;
+    if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copiedFrames) == SQLITE_OK)
+      release(logFrames, copiedFrames);
     lock.lock();
     busy_ = false;
     idle_.notify_all();
@@ -63,6 +85,20 @@ void JournalCopier::run() {
   busy_ = false;
   asked_ = false;
   idle_.notify_all();
+}
+
+// The journal is opened here for these hints only (they apply to the file,
+// whichever descriptor gives them); it exists once the writer has written.
+void JournalCopier::startwriteback() {
+  if (journalFd_ < 0) journalFd_ = open(journal_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (journalFd_ >= 0) sync_file_range(journalFd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void JournalCopier::release(int logFrames, int copiedFrames) {
+  if (logFrames < lastCopied_ || copiedFrames < lastCopied_) lastCopied_ = 0;  // the journal started over
+  if (journalFd_ >= 0 && frameBytes_ > 0 && lastCopied_ > 0)
+    posix_fadvise(journalFd_, 0, kJournalHeaderBytes + lastCopied_ * frameBytes_, POSIX_FADV_DONTNEED);
+  lastCopied_ = copiedFrames;
 }
 
 }  // namespace vesper

@@ -8,6 +8,12 @@
 // Pokes while a copy runs make one more copy after it.  Failures (a full
 // disk, a lock) only leave more in the journal, where the rows are safe; the
 // writer's own copy (Table::setBackgroundCopy) takes the rest later.
+// Between copies the copier starts writing the journal's new pages to disk,
+// so that the flush before the next copy (above all the last one, which
+// nothing overlaps) finds little left to write; after each copy it lets the
+// system drop from memory the journal pages copied back a copy earlier (the
+// writer reads newer pages from the file itself), so that removing a long
+// journal at the end frees little.
 // Destroying the copier waits for the copy under way and closes the
 // connection.
 #pragma once
@@ -36,7 +42,14 @@ class JournalCopier {
  private:
   void run();
 
+  void startwriteback();
+  void release(int logFrames, int copiedFrames);
+
   sqlite3* db_ = nullptr;
+  std::string journal_;
+  int journalFd_ = -1;
+  long long frameBytes_ = 0;
+  int lastCopied_ = 0;  // frames the previous copy had copied back
   std::mutex mutex_;
   std::condition_variable work_, idle_;
   bool asked_ = false, busy_ = false, quit_ = false;

@@ -351,46 +351,81 @@ long long Table::packRow(char* out) {
   return bytes;
 }
 
+namespace {
+// The values of a packed row, read in field order as the insert asks for
+// them; a value the insert does not ask for (a field replaced by NULL) is
+// passed over.
+struct PackedValues {
+  const std::uint64_t* bits;  // the fields with a value in the packed bytes
+  const char* p;
+  const char* end;
+  const std::string& file;
+  std::size_t next = 0;  // the first field not yet read
+  int replaceField;
+  const Cell* replace;
+
+  [[noreturn]] void cutshort() const { throw EngineError("Table " + file + ": a packed row cut short."); }
+  bool valued(std::size_t i) const { return bits[i / 64] >> (i % 64) & 1; }
+  CellRef read() {
+    CellRef r;
+    if (p >= end) cutshort();
+    r.kind = static_cast<Cell::Kind>(*p++);
+    if (r.kind == Cell::Text || r.kind == Cell::Blob) {
+      std::uint32_t len = 0;
+      if (end - p < 4) cutshort();
+      std::memcpy(&len, p, 4);
+      if (static_cast<std::size_t>(end - p - 4) < len) cutshort();
+      r.data = p + 4;
+      r.size = len;
+      p += 4 + len;
+    } else {
+      if (end - p < 8) cutshort();
+      std::memcpy(r.kind == Cell::Integer ? static_cast<void*>(&r.integer) : &r.real, p, 8);
+      p += 8;
+    }
+    return r;
+  }
+  CellRef at(std::size_t i) {
+    while (next < i) {  // values before field i not asked for are passed over
+      std::uint64_t rest = bits[next / 64] >> (next % 64);
+      if (!rest) {
+        next = (next / 64 + 1) * 64;
+        continue;
+      }
+      std::size_t f = next + static_cast<std::size_t>(std::countr_zero(rest));
+      if (f >= i) break;
+      read();
+      next = f + 1;
+    }
+    next = i + 1;
+    CellRef r;
+    if (valued(i)) r = read();
+    if (static_cast<int>(i) == replaceField && replace) return CellRef::of(*replace);
+    return r;
+  }
+};
+}  // namespace
+
 void Table::insertPacked(const char* packed, std::size_t size, int replaceField, const Cell* replace) {
   checked(0);
   Impl& d = *d_;
   const std::size_t n = d.fields.size(), words = (n + 63) / 64;
   if (size < words * 8) throw EngineError("Table " + d.file + ": a packed row of the wrong width.");
-  std::vector<CellRef>& refs = d.packedCells;
-  refs.resize(n);  // every entry is set below: no clearing first
-  d.packedMask.resize(words);
-  std::memcpy(d.packedMask.data(), packed, words * 8);
-  const char* p = packed + words * 8;
-  const char* end = packed + size;
-  for (std::size_t i = 0; i < n; ++i) {
-    CellRef& r = refs[i];
-    if (!(d.packedMask[i / 64] >> (i % 64) & 1)) {
-      r.kind = Cell::Null;
-      continue;
-    }
-    if (p >= end) throw EngineError("Table " + d.file + ": a packed row cut short.");
-    r.kind = static_cast<Cell::Kind>(*p++);
-    if (r.kind == Cell::Text || r.kind == Cell::Blob) {
-      std::uint32_t len = 0;
-      if (end - p < 4) throw EngineError("Table " + d.file + ": a packed row cut short.");
-      std::memcpy(&len, p, 4);
-      if (static_cast<std::size_t>(end - p - 4) < len) throw EngineError("Table " + d.file + ": a packed row cut short.");
-      r.data = p + 4;
-      r.size = len;
-      p += 4 + len;
-    } else {
-      if (end - p < 8) throw EngineError("Table " + d.file + ": a packed row cut short.");
-      std::memcpy(r.kind == Cell::Integer ? static_cast<void*>(&r.integer) : &r.real, p, 8);
-      p += 8;
-    }
-  }
+  // The packed bits say where the packed values lie; the row's own bits
+  // (the replaced field set or cleared) say which columns to name.
+  std::vector<std::uint64_t>& rowBits = d.packedMask;
+  rowBits.resize(words);
+  std::memcpy(rowBits.data(), packed, words * 8);
+  d.packedBits.assign(rowBits.begin(), rowBits.end());
   if (replace && replaceField >= 0 && static_cast<std::size_t>(replaceField) < n) {
-    refs[replaceField] = CellRef::of(*replace);
     std::uint64_t bit = std::uint64_t{1} << (replaceField % 64);
-    if (replace->kind == Cell::Null) d.packedMask[replaceField / 64] &= ~bit;
-    else d.packedMask[replaceField / 64] |= bit;
+    if (replace->kind == Cell::Null) rowBits[replaceField / 64] &= ~bit;
+    else rowBits[replaceField / 64] |= bit;
+  } else {
+    replace = nullptr;
   }
-  d.storeInsert(refs, &d.packedMask);
+  PackedValues values{d.packedBits.data(), packed + words * 8, packed + size, d.file, 0, replaceField, replace};
+  d.storeRow(values, rowBits);
   d.positioned = true;
   d.atEnd = false;
   d.rowLoaded = false;

@@ -44,14 +44,7 @@ struct CellRef {
   }
 };
 
-// What the insert needs of a cell, alike for cells and packed values.
-inline Cell::Kind cellkind(const Cell& c) { return c.kind; }
-inline Cell::Kind cellkind(const CellRef& c) { return c.kind; }
-inline long long cellint(const Cell& c) { return c.integer; }
-inline long long cellint(const CellRef& c) { return c.integer; }
-inline long long cellbytes(const Cell& c) {
-  return c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.text.size()) : 8;
-}
+// The bytes a value takes, as counted for the stored-bytes total.
 inline long long cellbytes(const CellRef& c) {
   return c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.size) : 8;
 }
@@ -81,8 +74,9 @@ struct alignas(64) Table::Impl {
   std::vector<std::unique_ptr<InsertPlan>> inserts;  // most recently used first
   std::vector<std::uint64_t> rowMask;                // scratch: the columns of the row to insert
   long long bytesStored = 0;
-  std::vector<CellRef> packedCells;        // scratch: the values of a packed row
-  std::vector<std::uint64_t> packedMask;  // ... and its value bits
+  std::vector<std::uint64_t> packedMask;  // scratch: the columns of a packed row to store
+  std::vector<std::uint64_t> packedBits;  // ... and the values it holds
+  std::vector<std::uint64_t> cellsMask;   // ... and of the pending row being stored
 
   // Walk: the row ids in table order, taken by first() and after a store.
   std::vector<long long> order;
@@ -296,18 +290,11 @@ struct alignas(64) Table::Impl {
   // it; otherwise a new statement names the columns of this row and of the
   // last one used, so the statements grow towards the set an import writes
   // and are rarely made anew.
-  // `valued`, when given, marks the cells that hold a value (as a packed row
-  // gives it), so the cells need not be looked at here.
-  template <class C>
-  InsertPlan& insertPlan(const std::vector<C>& cells, const std::vector<std::uint64_t>* valued) {
+  // `valued` marks the cells of the row that hold a value, a bit per field.
+  InsertPlan& insertPlan(const std::vector<std::uint64_t>& valued) {
     const std::size_t words = namedMask.size();
     rowMask = namedMask;
-    if (valued && valued->size() == words) {
-      for (std::size_t w = 0; w < words; ++w) rowMask[w] |= (*valued)[w];
-    } else {
-      for (std::size_t i = 0; i < fields.size(); ++i)
-        if (cellkind(cells[i]) != Cell::Null) rowMask[i / 64] |= std::uint64_t{1} << (i % 64);
-    }
+    for (std::size_t w = 0; w < words && w < valued.size(); ++w) rowMask[w] |= valued[w];
     for (std::size_t k = 0; k < inserts.size(); ++k) {
       const std::vector<std::uint64_t>& m = inserts[k]->mask;
       bool covers = true;
@@ -351,10 +338,25 @@ struct alignas(64) Table::Impl {
     fail(rc, msg);
   }
 
-  // Inserts `cells` (one per field) as a new row.  Touches only the
-  // connection and the insert state, never the pending row.
-  template <class C>
-  void storeInsert(const std::vector<C>& cells, const std::vector<std::uint64_t>* valued = nullptr) {
+  // Inserts the pending cells (one per field) as a new row.
+  void storeInsert(const std::vector<Cell>& cells) {
+    std::vector<std::uint64_t>& valued = cellsMask;
+    valued.assign(namedMask.size(), 0);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      if (cells[i].kind != Cell::Null) valued[i / 64] |= std::uint64_t{1} << (i % 64);
+    struct Cells {
+      const std::vector<Cell>& cells;
+      CellRef at(std::size_t i) { return CellRef::of(cells[i]); }
+    } source{cells};
+    storeRow(source, valued);
+  }
+
+  // Inserts a row as a new row.  `source.at(i)` gives the value of field i;
+  // it is asked for the named columns in table order, each once, and for
+  // every field marked in `valued` (the fields holding a value).  Touches
+  // only the connection and the insert state, never the pending row.
+  template <class Source>
+  void storeRow(Source& source, const std::vector<std::uint64_t>& valued) {
     bool ownTransaction = groupDepth == 0 && !autoinc.empty();
     if (ownTransaction) {
       int rc = execsql(db, "BEGIN IMMEDIATE");
@@ -364,21 +366,27 @@ struct alignas(64) Table::Impl {
     assigned.assign(autoinc.size(), 0);  // kept between rows: no allocation per row
     try {
       refreshAutoinc();
-      InsertPlan& plan = insertPlan(cells, valued);
+      InsertPlan& plan = insertPlan(valued);
       sqlite3_stmt* s = plan.statement.get();
       int n = 0;
       long long bytes = 0;
       for (int i : plan.columns) {
-        int k = autoSlot[i];
+        const CellRef c = source.at(static_cast<std::size_t>(i));
+        const int k = autoSlot[i];
         ++n;
-        if (k >= 0 && cellkind(cells[i]) == Cell::Null) {
-          assigned[k] = nextAuto[k];
-          sqlite3_bind_int64(s, n, assigned[k]);
-          bytes += 8;
-        } else {  // every parameter is bound for every row: no clearing between rows
-          bind(s, n, cells[i]);
-          if (cellkind(cells[i]) != Cell::Null) bytes += cellbytes(cells[i]);
+        if (k >= 0) {
+          // A number given is kept, and the counter moves past it.
+          if (c.kind == Cell::Null) {
+            assigned[k] = nextAuto[k];
+            sqlite3_bind_int64(s, n, assigned[k]);
+            bytes += 8;
+            continue;
+          }
+          if (c.kind == Cell::Integer) assigned[k] = c.integer;
         }
+        // Every parameter is bound for every row: no clearing between rows.
+        bind(s, n, c);
+        if (c.kind != Cell::Null) bytes += cellbytes(c);
       }
       rc = sqlite3_step(s);
       sqlite3_reset(s);  // the bound texts are the caller's: bound again before the next step
@@ -399,11 +407,7 @@ struct alignas(64) Table::Impl {
         fail(crc);
       }
     }
-    for (std::size_t k = 0; k < autoinc.size(); ++k) {
-      const C& given = cells[autoinc[k]];
-      long long used = cellkind(given) == Cell::Integer ? cellint(given) : assigned[k];
-      nextAuto[k] = std::max(nextAuto[k], used + 1);
-    }
+    for (std::size_t k = 0; k < autoinc.size(); ++k) nextAuto[k] = std::max(nextAuto[k], assigned[k] + 1);
     current = rowid;
   }
 

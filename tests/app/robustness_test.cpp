@@ -229,7 +229,7 @@ TEST_F(RobustnessTest, UnwritableContactTable) {
               out.find("Disk space less then 10k") != std::string::npos) << err << out;
   long long imported = number(out, "Imported: ");
   long long rows = count();
-  EXPECT_GT(rows, 0);
+  EXPECT_GT(rows, 0) << out << err;
   EXPECT_EQ(rows, imported) << out;  // the end message counts only stored rows
   EXPECT_EQ(number(out, "Records read: "), imported + number(out, "Failed with an error: ")) << out;
   EXPECT_NE(out.find("Finished. Imported " + std::to_string(imported) + " records."), std::string::npos);

@@ -333,7 +333,9 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
 
 // A packed row stored with one value put in place of its own (the batch
 // writer's next key step), with an empty value in place of one, and packed
-// bytes that are cut short: the last is refused and stores nothing.
+// bytes that are cut short: the last is refused and stores nothing.  The
+// emptied value comes first, so that the insert names no column for it and
+// its packed bytes must be passed over to reach the values after it.
 TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
   struct Case {
     const char* code;         // packed Code
@@ -342,9 +344,10 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
     std::string storedCode, storedName;
   };
   const std::vector<Case> cases = {
-      {"K1", "K2", "Code", "K2", "Kim"},
       {"K3", nullptr, "Name", "K3", "<null>"},
+      {"K1", "K2", "Code", "K2", "Kim"},
       {"K4", "Lee", "Name", "K4", "Lee"},
+      {"K5", nullptr, "Name", "K5", "<null>"},
   };
   RawConnection raw(path);
   std::vector<char> packed;
@@ -352,12 +355,17 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
     t.newRow();
     t.field("Code").setText(c.code);
     t.field("Name").setText("Kim");
+    t.field("Notes").setText(std::string("note ") + c.code);
+    t.field("Qty").setText("7");
     packed.assign(t.packedSize(), '\0');
     t.packRow(packed.data());
     int f = t.fieldIndex(c.field);
     Cell replace = c.replaceWith ? textcell(t.fieldDef(f), c.replaceWith) : Cell{};
     t.insertPacked(packed.data(), packed.size(), f, &replace);
-    EXPECT_EQ(raw.value("SELECT Name FROM people WHERE Code = '" + c.storedCode + "'"), c.storedName) << c.code;
+    const std::string where = " FROM people WHERE Code = '" + c.storedCode + "'";
+    EXPECT_EQ(raw.value("SELECT Name" + where), c.storedName) << c.code;
+    EXPECT_EQ(raw.value("SELECT Notes" + where), std::string("note ") + c.code) << c.code;
+    EXPECT_EQ(raw.value("SELECT Qty" + where), "7") << c.code;
   }
   EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people WHERE Code = 'K1'"), "0");
   // Cut anywhere inside its values, the row is refused.
@@ -369,7 +377,7 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
   t.packRow(packed.data());
   for (std::size_t cut = 0; cut < packed.size(); ++cut)
     EXPECT_THROW(t.insertPacked(packed.data(), cut), EngineError) << cut;
-  EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people"), "3");
+  EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people"), "4");
   EXPECT_THROW(t.packRow(packed.data()), EngineError);  // no row pending any more
 }
 
