@@ -351,10 +351,10 @@ struct alignas(64) Table::Impl {
     storeRow(source, valued);
   }
 
-  // Inserts a row as a new row.  `source.at(i)` gives the value of field i;
-  // it is asked for the named columns in table order, each once, and for
-  // every field marked in `valued` (the fields holding a value).  Touches
-  // only the connection and the insert state, never the pending row.
+  // Inserts a new row.  `source.at(i)` gives the value of field i; it is
+  // asked once for each column the insert names, in table order, and these
+  // include every field `valued` marks as holding a value.  Touches only the
+  // connection and the insert state, never the pending row.
   template <class Source>
   void storeRow(Source& source, const std::vector<std::uint64_t>& valued) {
     bool ownTransaction = groupDepth == 0 && !autoinc.empty();
