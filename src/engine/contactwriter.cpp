@@ -209,8 +209,13 @@ void ContactWriter::run() {
       long long skipped = 0;
       std::size_t freed = 0;
       lock.unlock();
+      // The entries stay in the queue (their room is given back below), so
+      // rows are taken a chunk at a time and stored together.
+      Taken chunk[kWriterChunkRows];
+      std::size_t taken = 0;
       for (std::size_t k = 0; k < n; ++k) {
-        Entry e;
+        Taken& t = chunk[taken++];
+        Entry& e = t.entry;
         if (capacity_ - head_ < sizeof(Entry)) {  // a rest too short for a header
           freed += capacity_ - head_;
           head_ = 0;
@@ -222,21 +227,23 @@ void ContactWriter::run() {
           }
         }
         std::memcpy(&e, ring_.get() + head_, sizeof e);
-        const char* piece = ring_.get() + head_ + sizeof(Entry);
-        const char* row = piece + e.pieceSize;
-        std::unique_ptr<char[]> heap;
+        t.piece = ring_.get() + head_ + sizeof(Entry);
+        t.row = t.piece + e.pieceSize;
         if (e.kind == kHeapRow) {
           char* p = nullptr;
-          std::memcpy(&p, row, sizeof p);
-          heap.reset(p);
-          row = p;
+          std::memcpy(&p, t.row, sizeof p);
+          t.heap.reset(p);
+          t.row = p;
         }
-        if (down)
-          ++skipped;
-        else
-          down = !storeone(e, piece, row);
         freed += e.size;
         head_ = (head_ + e.size) % capacity_;
+        if (taken < kWriterChunkRows && k + 1 < n) continue;
+        if (down)
+          skipped += static_cast<long long>(taken);
+        else
+          down = !storechunk(chunk, taken, skipped);
+        for (std::size_t j = 0; j < taken; ++j) chunk[j].heap.reset();
+        taken = 0;
       }
       lock.lock();
       drained_.unavailableRows += skipped;
@@ -295,6 +302,47 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
   drained_.lostRows += rowsInGroup_;
   failedTotal_ += rowsInGroup_;
   rowsInGroup_ = 0;
+}
+
+bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
+  if (count == kWriterChunkRows) {
+    Table::PackedRow packed[kWriterChunkRows];
+    bool stored[kWriterChunkRows];
+    for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowSize};
+    try {
+      contact_.insertPackedMany(packed, count, stored);
+    } catch (const TableUnavailable& e) {
+      // The group is gone, or it is not known which rows it holds: it is
+      // dropped, so that no row is stored that is not counted.
+      std::lock_guard<std::mutex> lock(mutex_);
+      drained_.unavailableRows += static_cast<long long>(count);
+      failedTotal_ += static_cast<long long>(count);
+      failall(e.what(), true);
+      return false;
+    } catch (const std::exception&) {
+      std::fill(stored, stored + count, false);  // nothing stored: each row on its own says why
+    }
+    std::size_t together = 0;
+    for (std::size_t j = 0; j < count; ++j) together += stored[j];
+    rowsInGroup_ += static_cast<long long>(together);
+    if (together == count) return true;
+    // The rows passed over, one by one with their key steps.
+    for (std::size_t j = 0; j < count; ++j) {
+      if (stored[j]) continue;
+      if (!storeone(rows[j].entry, rows[j].piece, rows[j].row)) {
+        for (std::size_t r = j + 1; r < count; ++r) skipped += !stored[r];
+        return false;
+      }
+    }
+    return true;
+  }
+  for (std::size_t j = 0; j < count; ++j) {
+    if (!storeone(rows[j].entry, rows[j].piece, rows[j].row)) {
+      skipped += static_cast<long long>(count - j - 1);
+      return false;
+    }
+  }
+  return true;
 }
 
 // Stores one row; what fails is kept for drain() (under the mutex).  False

@@ -52,6 +52,9 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 512;
 constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
+// Rows the writer stores with one statement (Table::insertPackedMany); rows
+// it passes over, and the rest of a batch, are stored one by one.
+constexpr std::size_t kWriterChunkRows = 16;
 
 // The step after the newest key of `piece` in the table on the day of
 // `tried`, or the step after `tried` when that is later.
@@ -149,8 +152,21 @@ class ContactWriter {
   };
   enum : std::uint32_t { kRow, kHeapRow, kWrap };
 
+  // A queued row taken for storing: its header, name piece and packed row
+  // (the heap copy of a large row owned here until it is stored).
+  struct Taken {
+    Entry entry;
+    const char* piece = nullptr;
+    const char* row = nullptr;
+    std::unique_ptr<char[]> heap;
+  };
+
   void run();
   bool storeone(const Entry& entry, const char* piece, const char* row);
+  // Stores `count` taken rows, kWriterChunkRows of them with one statement;
+  // false once the table cannot be written, `skipped` then counting the
+  // rows not tried.
+  bool storechunk(Taken* rows, std::size_t count, long long& skipped);
   void makeroom(std::size_t bytes);  // the run thread: waits until `bytes` are free
   void publish();    // hands the filled rows over, with mutex_ held
   void commitnow(std::unique_lock<std::mutex>& lock);  // the writer's own group commit; `lock` holds mutex_

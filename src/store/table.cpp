@@ -432,6 +432,101 @@ void Table::insertPacked(const char* packed, std::size_t size, int replaceField,
   d.orderValid = false;
 }
 
+void Table::insertPackedMany(const PackedRow* rows, std::size_t count, bool* stored) {
+  checked(0);
+  Impl& d = *d_;
+  std::fill(stored, stored + count, false);
+  if (count == 0 || d.groupDepth == 0 || d.key < 0 || d.autoinc.empty()) return;
+  const std::size_t n = d.fields.size(), words = (n + 63) / 64;
+  // The columns to name: those any of the rows gives a value.
+  std::vector<std::uint64_t>& mask = d.packedMask;
+  mask.assign(words, 0);
+  for (std::size_t j = 0; j < count; ++j) {
+    if (rows[j].size < words * 8) throw EngineError("Table " + d.file + ": a packed row of the wrong width.");
+    for (std::size_t w = 0; w < words; ++w) {
+      std::uint64_t bits;
+      std::memcpy(&bits, rows[j].data + w * 8, 8);
+      mask[w] |= bits;
+    }
+  }
+  d.refreshAutoinc();
+  Impl::InsertPlan& plan = d.insertManyPlan(mask, count);
+  sqlite3_stmt* s = plan.statement.get();
+  // Per row: its key and first autoincrement number (to ask afterwards
+  // whether it was stored) and its value bytes.
+  struct Bound {
+    CellRef key;
+    long long number = 0;
+    long long bytes = 0;
+  };
+  std::vector<Bound> bound(count);
+  std::vector<long long> next = d.nextAuto;
+  std::vector<std::uint64_t>& bits = d.packedBits;
+  bits.resize(words);
+  int param = 0;
+  // Which rows were stored is asked by key and number: a row without a key,
+  // or with a number that is not a number, goes the one-by-one way.
+  bool askable = true;
+  for (std::size_t j = 0; j < count; ++j) {
+    std::memcpy(bits.data(), rows[j].data, words * 8);
+    PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, d.file, 0, -1, nullptr};
+    for (int i : plan.columns) {
+      CellRef c = values.at(static_cast<std::size_t>(i));
+      ++param;
+      const int k = d.autoSlot[i];
+      if (k >= 0) {
+        if (c.kind == Cell::Null) c = CellRef{Cell::Integer, next[k]++};
+        else if (c.kind == Cell::Integer) next[k] = std::max(next[k], c.integer + 1);
+        if (k == 0) {
+          if (c.kind != Cell::Integer) askable = false;
+          bound[j].number = c.integer;
+        }
+      }
+      if (i == d.key) {
+        if (c.kind == Cell::Null) askable = false;
+        bound[j].key = c;
+      }
+      Impl::bind(s, param, c);
+      if (c.kind != Cell::Null) bound[j].bytes += cellbytes(c);
+    }
+  }
+  for (std::size_t j = 0; j < count; ++j)
+    if (bound[j].key.kind == Cell::Null) askable = false;
+  if (!askable) return;  // bound but not run: nothing stored
+  int rc = sqlite3_step(s);
+  const int inserted = sqlite3_changes(d.db);
+  sqlite3_reset(s);
+  if (rc != SQLITE_DONE && sqlite3_get_autocommit(d.db)) d.failInGroup(rc);  // the group is gone
+  // Numbers given to rows passed over are not given again.
+  for (std::size_t k = 0; k < d.autoinc.size(); ++k) d.nextAuto[k] = std::max(d.nextAuto[k], next[k]);
+  if (rc == SQLITE_DONE && inserted == static_cast<int>(count)) {
+    std::fill(stored, stored + count, true);
+  } else {
+    // Some rows were passed over (or the statement stopped part way): a row
+    // is stored when the table holds its key with its number.
+    if (!d.storedProbe &&
+        d.storedProbe.prepare(d.db, "SELECT 1 FROM " + d.table + " WHERE " + quoteid(d.fields[d.key].name) +
+                                        " = ? AND " + quoteid(d.fields[d.autoinc[0]].name) + " = ?") != SQLITE_OK)
+      throw TableUnavailable("Table " + d.file + ": " + sqlite3_errmsg(d.db) + ".");
+    sqlite3_stmt* probe = d.storedProbe.get();
+    for (std::size_t j = 0; j < count; ++j) {
+      Impl::bind(probe, 1, bound[j].key);
+      sqlite3_bind_int64(probe, 2, bound[j].number);
+      int prc = sqlite3_step(probe);
+      sqlite3_reset(probe);
+      if (prc != SQLITE_ROW && prc != SQLITE_DONE) throw TableUnavailable(d.describe(prc));
+      stored[j] = prc == SQLITE_ROW;
+    }
+  }
+  for (std::size_t j = 0; j < count; ++j)
+    if (stored[j]) d.bytesStored += bound[j].bytes;
+  d.current = sqlite3_last_insert_rowid(d.db);
+  d.positioned = true;
+  d.atEnd = false;
+  d.rowLoaded = false;
+  d.orderValid = false;
+}
+
 void Table::drop() {
   d_->mode = Impl::None;
   d_->changed = false;

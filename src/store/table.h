@@ -27,10 +27,11 @@
 //   lock is waited for up to the busy timeout (5 seconds unless set), then the
 //   operation fails with an EngineError saying the table is locked.
 // - Tables are used from one thread, with one exception for batch writing:
-//   while one thread runs insertPacked(), lastKeyBetween() and the group
-//   calls (beginGroup(), commitGroup(), rollbackGroup(), inGroup()), another
-//   may build the next new row: newRow(), setX(), reading the pending row,
-//   changed(), packedSize(), packRow() and drop() touch only the pending row.  Everything
+//   while one thread runs insertPacked(), insertPackedMany(),
+//   lastKeyBetween() and the group calls (beginGroup(), commitGroup(),
+//   rollbackGroup(), inGroup()), another may build the next new row:
+//   newRow(), setX(), reading the pending row, changed(), packedSize(),
+//   packRow() and drop() touch only the pending row.  Everything
 //   else needs the table to itself, handed over with a synchronising step (a
 //   mutex) between the threads.
 #pragma once
@@ -136,6 +137,22 @@ class Table {
   // pending row, if any, is left alone.  `replace`, when given, is stored
   // instead of the packed value of field `replaceField`.  Fails as store().
   void insertPacked(const char* packed, std::size_t size, int replaceField = -1, const Cell* replace = nullptr);
+  // Packed rows stored together with one statement, in order, inside the
+  // open group: what a run of insertPacked() calls would store, less the
+  // statement's own cost for each row.  A row whose key the table already
+  // holds (or that cannot be stored for another reason the table survives)
+  // is passed over and `stored[j]` is false for it; the caller stores such
+  // rows one by one, which reports why.  Only for a table with a key and an
+  // autoincrement field (they tell which rows were stored) and inside a
+  // group; otherwise nothing is stored and every `stored[j]` is false.
+  // Fails with EngineError, storing nothing, on a broken packed row, and
+  // with TableUnavailable when the table can no longer be written or it is
+  // unknown which rows were stored.
+  struct PackedRow {
+    const char* data;
+    std::size_t size;
+  };
+  void insertPackedMany(const PackedRow* rows, std::size_t count, bool* stored);
 
   void beginGroup();
   void commitGroup();

@@ -68,12 +68,17 @@ struct alignas(64) Table::Impl {
   struct InsertPlan {
     std::vector<std::uint64_t> mask;
     std::vector<int> columns;  // the named fields, in table order
+    std::size_t rows = 1;      // rows the statement inserts
     Statement statement;
   };
   static constexpr std::size_t kInsertPlans = 16;
   std::vector<std::unique_ptr<InsertPlan>> inserts;  // most recently used first
   std::vector<std::uint64_t> rowMask;                // scratch: the columns of the row to insert
   long long bytesStored = 0;
+  // Statements inserting several packed rows at once (insertPackedMany),
+  // and the question whether a row of theirs was stored.
+  std::vector<std::unique_ptr<InsertPlan>> manyInserts;
+  Statement storedProbe;
   std::vector<std::uint64_t> packedMask;  // scratch: the columns of a packed row to store
   std::vector<std::uint64_t> packedBits;  // ... and the values it holds
   std::vector<std::uint64_t> cellsMask;   // ... and of the pending row being stored
@@ -324,6 +329,40 @@ struct alignas(64) Table::Impl {
     return *inserts.front();
   }
 
+  // An insert statement for `rows` rows at once that names every column of
+  // `mask`, kept like insertPlan()'s; it passes over a row whose key the
+  // table holds instead of failing.
+  InsertPlan& insertManyPlan(const std::vector<std::uint64_t>& mask, std::size_t rows) {
+    const std::size_t words = namedMask.size();
+    rowMask = namedMask;
+    for (std::size_t w = 0; w < words && w < mask.size(); ++w) rowMask[w] |= mask[w];
+    for (std::size_t k = 0; k < manyInserts.size(); ++k) {
+      const InsertPlan& p = *manyInserts[k];
+      bool covers = p.rows == rows;
+      for (std::size_t w = 0; w < words && covers; ++w) covers = (rowMask[w] & ~p.mask[w]) == 0;
+      if (!covers) continue;
+      if (k > 0) std::rotate(manyInserts.begin(), manyInserts.begin() + static_cast<long>(k),
+                             manyInserts.begin() + static_cast<long>(k) + 1);
+      return *manyInserts.front();
+    }
+    auto plan = std::make_unique<InsertPlan>();
+    plan->mask = rowMask;
+    plan->rows = rows;
+    std::string cols, marks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (!(rowMask[i / 64] >> (i % 64) & 1)) continue;
+      plan->columns.push_back(static_cast<int>(i));
+      cols += (cols.empty() ? "" : ", ") + quoteid(fields[i].name);
+      marks += marks.empty() ? "?" : ", ?";
+    }
+    std::string sql = "INSERT OR IGNORE INTO " + table + " (" + cols + ") VALUES ";
+    for (std::size_t r = 0; r < rows; ++r) sql += (r ? ", (" : "(") + marks + ")";
+    check(plan->statement.prepare(db, sql));
+    if (manyInserts.size() >= kInsertPlans) manyInserts.pop_back();
+    manyInserts.insert(manyInserts.begin(), std::move(plan));
+    return *manyInserts.front();
+  }
+
   // A failed statement inside a group may have rolled the whole group back
   // (disk full, I/O error); the caller must hear that the earlier rows are gone.
   [[noreturn]] void failInGroup(int rc) {
@@ -435,6 +474,8 @@ struct alignas(64) Table::Impl {
     copier.reset();  // closing copies back the rest and removes the journal
     groupDepth = 0;
     inserts.clear();
+    manyInserts.clear();
+    storedProbe.finalize();
     selectRow.finalize();
     dataVersion.finalize();
     keyRange.finalize();

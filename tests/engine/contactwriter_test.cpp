@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -73,7 +74,9 @@ TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
   {
     ContactWriter w(contact, recno, 4096);
     for (int i = 0; i < n; ++i) {
-      if (i % 500 == 3) EXPECT_THROW(w.submit("NONE", at, -1), EngineError);  // no row pending: the queue is left alone
+      if (i % 500 == 3) {
+        EXPECT_THROW(w.submit("NONE", at, -1), EngineError);  // no row pending: the queue is left alone
+      }
       hand(w, i % 10 == 0 ? "Taken" : "Name" + std::to_string(i) + std::string(i % 7, 'z'), at, i + 1, memo(i));
     }
     ContactWriter::Drained d = w.drain();
@@ -157,6 +160,69 @@ TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
     EXPECT_EQ(w.rowsInGroup(), 0);
   }
   EXPECT_EQ(committed(), 14);
+}
+
+// In a group, as a batch run writes, rows go to the table a chunk at a time.
+// A row whose key the table holds, and every row of a chunk that another
+// row makes the table refuse, are stored one by one after it: each row is
+// stored once with its own values, the refused one is reported, and the
+// numbers and key steps follow the order the rows were stored in.
+TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
+  const RecordKeyTime at{9000, 4000000};
+  contact.newRow();
+  contact.setText(last, "Taken");
+  contact.setText(recno, composerecordkey("TAKEN", at));
+  contact.store();
+  testing::refuselastname(dir / "data" / "CONTACT.DB", "Refused", "not this one");
+  const int n = 100;
+  auto name = [](int i) {
+    return i % 7 == 3 ? std::string("Taken") : i == 40 ? std::string("Refused") : "Name" + std::to_string(i);
+  };
+  contact.beginGroup();
+  {
+    ContactWriter w(contact, recno);
+    for (int i = 0; i < n; ++i) {
+      hand(w, name(i), i % 7 == 3 ? at : RecordKeyTime{9000, 100 + i}, i + 1, "memo " + std::to_string(i));
+    }
+    ContactWriter::Drained d = w.drain();
+    ASSERT_EQ(d.refused.size(), 1u);
+    EXPECT_EQ(d.refused[0].record, 41);
+    EXPECT_FALSE(d.unavailable);
+    EXPECT_EQ(w.rowsInGroup(), n - 1);
+  }
+  contact.commitGroup();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "select LastName, Memo, customid, Recno from contact where rowid > 1 order by rowid",
+                               -1, &st, nullptr), SQLITE_OK);
+  std::vector<int> others;  // the rows not taken, by their memo number, as stored
+  std::set<std::string> memos, keys;
+  long long lastId = 1;
+  std::string lastTaken = composerecordkey("TAKEN", at);
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    std::string lastname = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    std::string memo = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+    long long id = sqlite3_column_int64(st, 2);
+    std::string key = reinterpret_cast<const char*>(sqlite3_column_text(st, 3));
+    int i = std::stoi(memo.substr(5));
+    EXPECT_EQ(lastname, name(i)) << memo;  // its own values
+    EXPECT_TRUE(memos.insert(memo).second) << memo;
+    EXPECT_TRUE(keys.insert(key).second) << key;
+    EXPECT_GT(id, lastId) << memo;
+    lastId = id;
+    if (lastname == "Taken") {
+      EXPECT_GT(key, lastTaken);  // the steps after the newest key of the name
+      lastTaken = key;
+    } else {
+      others.push_back(i);
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  EXPECT_EQ(memos.size(), static_cast<std::size_t>(n - 1));
+  EXPECT_EQ(memos.count("memo 40"), 0u);
+  EXPECT_TRUE(std::is_sorted(others.begin(), others.end()));  // the others in the order handed over
 }
 
 }  // namespace
