@@ -77,6 +77,7 @@ void Table::open(const std::string& folder, const std::string& name) {
     if (chosen.empty() && names.size() == 1) chosen = names[0];
     if (chosen.empty()) throw EngineError("Table " + d.file + " does not hold one table named " + stem + ".");
     d.table = quoteid(chosen);
+    d.tableName = chosen;
 
     d.check(st.prepare(d.db, "SELECT name, type, pk, dflt_value IS NOT NULL FROM pragma_table_info(?)"));
     sqlite3_bind_text(st.get(), 1, chosen.c_str(), -1, SQLITE_TRANSIENT);
@@ -436,7 +437,7 @@ void Table::insertPackedMany(const PackedRow* rows, std::size_t count, bool* sto
   checked(0);
   Impl& d = *d_;
   std::fill(stored, stored + count, false);
-  if (count == 0 || d.groupDepth == 0 || d.key < 0 || d.autoinc.empty()) return;
+  if (count == 0 || d.groupDepth == 0 || d.triggered || d.key < 0 || d.autoinc.empty()) return;
   const std::size_t n = d.fields.size(), words = (n + 63) / 64;
   // The columns to name: those any of the rows gives a value.
   std::vector<std::uint64_t>& mask = d.packedMask;
@@ -538,6 +539,11 @@ void Table::beginGroup() {
     int rc = execsql(d_->db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) d_->fail(rc);
     d_->autoincFresh = false;
+    Statement triggers;
+    d_->triggered = triggers.prepare(d_->db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
+                                             "COLLATE NOCASE") != SQLITE_OK ||
+                    sqlite3_bind_text(triggers.get(), 1, d_->tableName.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
+                    sqlite3_step(triggers.get()) != SQLITE_DONE;
   }
   ++d_->groupDepth;
 }

@@ -142,9 +142,10 @@ class Table {
   // statement's own cost for each row.  A row whose key the table already
   // holds (or that cannot be stored for another reason the table survives)
   // is passed over and `stored[j]` is false for it; the caller stores such
-  // rows one by one, which reports why.  Only for a table with a key and an
-  // autoincrement field (they tell which rows were stored) and inside a
-  // group; otherwise nothing is stored and every `stored[j]` is false.
+  // rows one by one, which reports why.  Only inside a group, for a table
+  // with a key and an autoincrement field (they tell which rows were stored)
+  // and without triggers; otherwise nothing is stored and every `stored[j]`
+  // is false.
   // Fails with EngineError, storing nothing, on a broken packed row, and
   // with TableUnavailable when the table can no longer be written or it is
   // unknown which rows were stored.

@@ -79,6 +79,11 @@ struct alignas(64) Table::Impl {
   // and the question whether a row of theirs was stored.
   std::vector<std::unique_ptr<InsertPlan>> manyInserts;
   Statement storedProbe;
+  // The table has triggers (found when a group begins; nobody can add one
+  // while the group holds the table).  Their own statements would take the
+  // several-row insert's way with conflicts, so rows then go one by one.
+  bool triggered = true;
+  std::string tableName;  // the table's name inside the file, as stored
   std::vector<std::uint64_t> packedMask;  // scratch: the columns of a packed row to store
   std::vector<std::uint64_t> packedBits;  // ... and the values it holds
   std::vector<std::uint64_t> cellsMask;   // ... and of the pending row being stored

@@ -88,14 +88,23 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
 }
 
 // Nothing is stored, and every row is said to be not stored, where the rows
-// must go one by one: outside a group, and in a table without an
-// autoincrement field.  A broken packed row stores nothing at all.
+// must go one by one: outside a group, in a table with a trigger, and in a
+// table without an autoincrement field.  A broken packed row stores nothing
+// at all.
 TEST_F(PackedManyTest, StoresNothingWhereRowsMustGoOneByOne) {
   std::vector<char> a = pack("X1", "One"), b = pack("X2", "Two");
   Table::PackedRow rows[2] = {{a.data(), a.size()}, {b.data(), b.size()}};
   bool stored[2] = {true, true};
   t.insertPackedMany(rows, 2, stored);  // no group
   EXPECT_FALSE(stored[0] || stored[1]);
+
+  EXPECT_EQ(RawConnection(path).value("CREATE TRIGGER noted AFTER INSERT ON people BEGIN SELECT 1; END"), "<none>");
+  stored[0] = stored[1] = true;
+  t.beginGroup();
+  t.insertPackedMany(rows, 2, stored);
+  t.commitGroup();
+  EXPECT_FALSE(stored[0] || stored[1]);
+  EXPECT_EQ(RawConnection(path).value("DROP TRIGGER noted"), "<none>");
 
   t.beginGroup();
   rows[1].size = b.size() - 2;  // cut short
