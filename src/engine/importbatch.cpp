@@ -157,9 +157,22 @@ void ImportRun::pacewriter(std::int64_t now) {
   }
 }
 
-bool ImportRun::groupdue(std::int64_t now) const {
+bool ImportRun::groupdue(std::int64_t now) {
   if (view_.showscounters()) return now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows;
-  return now - lastCommit_ >= kQuietGroupMillis || sinceCommit_ >= kQuietGroupRows;
+  if (now - lastCommit_ >= kQuietGroupMillis || sinceCommit_ >= kQuietGroupRows) return true;
+  if (lastTenth_ || sinceCommit_ < kQuietLastTenthRows || !inlasttenth()) return false;
+  lastTenth_ = true;
+  return true;
+}
+
+bool ImportRun::inlasttenth() const {
+  const TextFileSlot& f = state_.SourceFile;
+  const long long size = f.fileSize;
+  if (f.fd < 0 || f.writing || size <= 0) return false;
+  // Bytes read from the file less those still waiting in the buffer (as
+  // decoded text: near enough for this).
+  const long long consumed = f.readOffset - static_cast<long long>(f.len - f.pos);
+  return consumed * 10 >= size * 9;
 }
 
 void ImportRun::commitgroup() {

@@ -11,8 +11,9 @@
 // Durability: in review each accepted record is committed at once; in a batch
 // rows are committed in groups (every kGroupRows rows or kGroupMillis ms,
 // whichever comes first; kQuietGroupRows and kQuietGroupMillis when the view
-// shows no counters), and always before any message box is shown and when
-// the run ends or is cancelled.  A counted row is a stored row whenever the
+// shows no counters, with a group ended where the reading reaches the last
+// tenth of a text source), and always before any message box is shown and
+// when the run ends or is cancelled.  A counted row is a stored row whenever the
 // user can see the count.
 //
 // Batches store their rows on a writer thread (contactwriter.h): a row is
@@ -79,6 +80,11 @@ class ImportRun {
   // faster; a crash still loses at most about a second of work.
   static constexpr int kQuietGroupRows = 250000;
   static constexpr int kQuietGroupMillis = 1000;
+  // ... and the group that reaches the last tenth of a text source ends
+  // there (when it holds this many rows), so that the table's journal is
+  // copied back while that tenth is read: the last group, whose copy waits
+  // for nothing else, stays short.
+  static constexpr int kQuietLastTenthRows = 10000;
   // Rows the writer may hold while the counters show (else its queue's bytes
   // bound it: deep enough to read on while a group is written to disk).
   static constexpr std::size_t kShownQueueRows = 256;
@@ -138,7 +144,8 @@ class ImportRun {
   void updatestatus();
   void pace();          // events, counters and commits in a batch
   void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
-  bool groupdue(std::int64_t now) const;  // the open group has reached its size or age
+  bool groupdue(std::int64_t now);  // the open group has reached its size or age
+  bool inlasttenth() const;         // the reading is in the last tenth of a text source
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
   void uncount(long long rows);  // counted rows that were not stored after all
@@ -172,6 +179,7 @@ class ImportRun {
   RunSummary summary_;
   std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
   int sinceEvents_ = 0, sinceCommit_ = 0;
+  bool lastTenth_ = false;  // a group was ended at the last tenth of the source
   long long groupRows_ = 0;  // rows stored in the open group (without a writer)
   long long shownAccepted_ = 0, shownRejected_ = 0;  // the counters on show
   // A commit asked of the writer, and the counters when it was asked.

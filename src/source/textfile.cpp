@@ -159,6 +159,7 @@ bool ResetSlot(TextFileSlot& slot) {
   }
   if (slot.knownBom > 0) ::lseek(fd, static_cast<off_t>(slot.knownBom), SEEK_SET);
   slot.readOffset = static_cast<long long>(slot.knownBom);
+  slot.fileSize = static_cast<long long>(id[2]);
   slot.decoder.reset(slot.encoding);
   return true;
 }

@@ -64,6 +64,7 @@ struct TextFileSlot {
   bool undecided = false;
   unsigned long long openFile[4] = {0, 0, 0, 0};
   long long readOffset = 0;
+  long long fileSize = 0;  // the file's size when it was opened for reading
   std::size_t pos = 0, len = 0;
   bool exhausted = false;    // the file has no more bytes
   // Fills the buffer when it is empty; false at the end of the file.  A read

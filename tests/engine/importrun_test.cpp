@@ -304,6 +304,25 @@ TEST_F(ImportRunTest, GroupsAreSmallWhileTheCountersShowAndLargeOtherwise) {
   }
 }
 
+// Without counters on show, the group that reaches the last tenth of a text
+// source ends there, so that the rows before it are committed (and copied
+// back) while that tenth is read and the last group stays short.  The clock
+// stands still here: no group ends for its age.
+TEST_F(ImportRunTest, TheLastTenthOfATextSourceIsAGroupOfItsOwn) {
+  view.shows = false;
+  std::set<long long> seen;  // committed row counts seen while the run went on
+  messages.onEvents = [&] { seen.insert(committedrows(dir / "data")); };
+  start(lines(30000), {"LastName", "FirstName", "City"});
+  run->btAllClick();
+  messages.onEvents = nullptr;
+  seen.erase(0);
+  seen.erase(30000);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_GE(*seen.begin(), 26000);
+  EXPECT_LE(*seen.begin(), 28500);
+  EXPECT_EQ(committedrows(dir / "data"), 30000);
+}
+
 // A row the table refuses under every key: reported with its record number
 // before anything shows the count, not counted, and the batch goes on.
 TEST_F(ImportRunTest, RowsTheWriterCannotStoreAreFailedNotCounted) {
