@@ -546,9 +546,16 @@ void Table::setText(int p, std::string_view v) {
     write(p, textcell(def, v));
     return;
   }
+  putpending(p, v.data(), v.size());
+}
+void Table::putpending(int p, const char* text, std::size_t size) {
+  Impl& d = *d_;
   Cell& c = d.pending[p];
   c.kind = Cell::Text;
-  c.text.assign(v.data(), v.size());
+  // Emptied and appended to rather than assigned: the text never lies in
+  // the cell, and appending skips assign's overlap checks.
+  c.text.clear();
+  c.text.append(text, size);
   d.valuedBits[p / 64] |= std::uint64_t{1} << (p % 64);
   d.written[p] = true;
   d.changed = true;
@@ -562,7 +569,18 @@ long long Table::bytesStored() const { return d_->bytesStored; }
 void Table::setInteger(int p, long long v) { write(p, integercell(checked(p), v)); }
 void Table::setDouble(int p, double v) { write(p, doublecell(checked(p), v)); }
 void Table::setBool(int p, bool v) { write(p, boolcell(checked(p), v)); }
-void Table::setDateTime(int p, double v) { write(p, datetimecell(checked(p), v)); }
+void Table::setDateTime(int p, double v) {
+  const FieldDef& def = checked(p);
+  // A date or time field of the pending row gets its text written straight
+  // into its cell; anything else goes through the general conversion.
+  char text[kDateTimeTextMax];
+  const std::size_t n = d_->mode != Impl::None ? datetimetextinto(def.type, v, text) : 0;
+  if (n == 0) {
+    write(p, datetimecell(def, v));
+    return;
+  }
+  putpending(p, text, n);
+}
 void Table::clear(int p) { checked(p); write(p, Cell()); }
 
 const std::string& Field::name() const { return table_->fieldName(pos_); }

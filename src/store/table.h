@@ -179,6 +179,9 @@ class Table {
   unsigned openCount_ = 0;
   const Cell& cell(int position) const;
   void write(int position, Cell value);
+  // Puts a text value into the pending row's cell in its own storage (no
+  // Cell made and moved); only with a row pending and `text` not empty.
+  void putpending(int position, const char* text, std::size_t size);
   const FieldDef& checked(int position) const {
     if (static_cast<unsigned>(position) < openCount_) return openFields_[position];
     return uncheckedfield(position);
