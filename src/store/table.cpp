@@ -542,7 +542,19 @@ void Table::setText(int p, std::string_view v) {
   // storage; anything else goes through the general conversion.
   bool fits = def.type == FieldType::Memo ||
               (def.type == FieldType::Alpha && (def.size <= 0 || v.size() <= static_cast<std::size_t>(def.size)));
-  if (d.mode == Impl::None || v.empty() || !fits) {
+  if (d.mode != Impl::None && v.empty()) {
+    // An empty text empties the cell in every type; its storage is kept.
+    Cell& c = d.pending[p];
+    c.kind = Cell::Null;
+    c.integer = 0;
+    c.real = 0;
+    c.text.clear();
+    d.valuedBits[p / 64] &= ~(std::uint64_t{1} << (p % 64));
+    d.written[p] = true;
+    d.changed = true;
+    return;
+  }
+  if (d.mode == Impl::None || !fits) {
     write(p, textcell(def, v));
     return;
   }
@@ -564,6 +576,12 @@ void Table::readText(int p, std::string& out) const {
   const Cell& c = cell(p);
   if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
   else out = celltext(d_->fields[p], c);
+}
+std::string_view Table::textView(int p, std::string& scratch) const {
+  const Cell& c = cell(p);
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) return c.text;
+  scratch = celltext(d_->fields[p], c);
+  return scratch;
 }
 long long Table::bytesStored() const { return d_->bytesStored; }
 void Table::setInteger(int p, long long v) { write(p, integercell(checked(p), v)); }

@@ -163,6 +163,10 @@ class Table {
   double asDateTime(int position) const;
   // asText into `out`, reusing its storage.
   void readText(int position, std::string& out) const;
+  // asText without a copy: a text or blob cell is seen where it lies (the
+  // view is valid until that cell is written or the row changes); any other
+  // cell is converted into `scratch`, which the view then shows.
+  std::string_view textView(int position, std::string& scratch) const;
   void setText(int position, std::string_view value);
   void setInteger(int position, long long value);
   void setDouble(int position, double value);
