@@ -263,9 +263,14 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     // The writer takes later steps itself when the key is refused; a step
     // remembered here that the writer had to pass costs the next row of the
     // piece one refusal, no more.
-    contact_.setText(recno_, composerecordkey(piece, t));
+    char key[kRecordKeyMax];
+    if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.setText(recno_, std::string_view(key, n));
+    else contact_.setText(recno_, composerecordkey(piece, t));
     long long bytes = writer_->submit(piece, t, record);
-    rememberkey(piece, t, now);
+    // A piece already known only moves on: the map does not grow, so there
+    // is nothing to drop.
+    if (known != keysAhead_.end()) known->second = t;
+    else rememberkey(piece, t, now);
     return bytes;
   }
   KeyedStore s = storekeyed(contact_, piece, t, [&](RecordKeyTime step) {
