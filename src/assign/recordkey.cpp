@@ -68,34 +68,48 @@ RecordKeyTime nextrecordkeytime(RecordKeyTime t) {
   return t;
 }
 
-std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
+namespace {
+// The time-piece step of a moment, within 0 .. RecordKeyStepsPerDay - 1.
+long keystep(RecordKeyTime t) {
+  long step = t.step % RecordKeyStepsPerDay;
+  return step < 0 ? step + RecordKeyStepsPerDay : step;
+}
+}  // namespace
+
+std::size_t composerecordkeyinto(char* out, std::string_view namepiece, RecordKeyTime t) {
+  if (namepiece.size() > kRecordKeyMax - 13) return 0;
   int year, month, day;
   decodedate(t.day, year, month, day);
-  long step = t.step % RecordKeyStepsPerDay;
-  if (step < 0) step += RecordKeyStepsPerDay;
-  // The piece without blanks, in upper case, then the thirteen digits: made
-  // in place and copied into the key once.
-  std::string key(namepiece.size() + 13, ' ');
+  const int yy = year % 100;
+  if (yy < 0) return 0;
+  // The piece without blanks, in upper case, then the thirteen digits.
   std::size_t n = 0;
   for (char c : namepiece)
-    if (c != ' ') key[n++] = upperchar(c);
-  int yy = year % 100;
-  if (yy < 0) {  // years before 1 have no two-digit form of their own
-    key.resize(n);
-    char pieces[32];
-    std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", yy, month, day, step);
-    return key + pieces;
-  }
-  char* pieces = key.data() + n;
+    if (c != ' ') out[n++] = upperchar(c);
+  char* pieces = out + n;
   auto put = [&](int at, long value, int width) {
     for (int k = width - 1; k >= 0; --k, value /= 10) pieces[at + k] = static_cast<char>('0' + value % 10);
   };
   put(0, yy, 2);
   put(2, month, 2);
   put(4, day, 2);
-  put(6, step, 7);
-  key.resize(n + 13);
-  return key;
+  put(6, keystep(t), 7);
+  return n + 13;
+}
+
+std::string composerecordkey(std::string_view namepiece, RecordKeyTime t) {
+  char made[kRecordKeyMax];
+  if (const std::size_t n = composerecordkeyinto(made, namepiece, t)) return std::string(made, n);
+  // A piece longer than a name piece, or a year before 1, which has no
+  // two-digit form of its own.
+  std::string key;
+  for (char c : namepiece)
+    if (c != ' ') key += upperchar(c);
+  int year, month, day;
+  decodedate(t.day, year, month, day);
+  char pieces[32];
+  std::snprintf(pieces, sizeof pieces, "%02d%02d%02d%07ld", year % 100, month, day, keystep(t));
+  return key + pieces;
 }
 
 std::string recordkey(std::string_view company, std::string_view lastname, Clock& clock) {

@@ -21,6 +21,7 @@
 // without reading the clock again (`nextrecordkeytime`).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,12 @@ RecordKeyTime nextrecordkeytime(RecordKeyTime t);
 // The whole key from a name piece (as `recordkeynamepiece` gives it) and a
 // key moment.
 std::string composerecordkey(std::string_view namepiece, RecordKeyTime t);
+
+// composerecordkey put at `out` (room for kRecordKeyMax bytes) without making
+// a string: the key's length, or 0 (the key left to composerecordkey) for a
+// piece longer than a name piece or a moment before year 1.
+inline constexpr std::size_t kRecordKeyMax = 21;
+std::size_t composerecordkeyinto(char* out, std::string_view namepiece, RecordKeyTime t);
 
 // The key of a new contact at the clock's present moment.  Never fails.
 std::string recordkey(std::string_view company, std::string_view lastname, Clock& clock);

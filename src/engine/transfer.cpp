@@ -223,14 +223,18 @@ void RecordTransfer::buildrow(Values& fetch) {
 }
 
 void RecordTransfer::makemailblock() {
-  MailRow& row = mailRow_;
-  std::string* values[13] = {&row.Company, &row.Salut, &row.FirstName, &row.LastName,
-                             &row.Honor,   &row.Title, &row.Addr1,     &row.Addr2,
-                             &row.City,    &row.State, &row.Zip,       &row.Country, &row.Dear};
-  for (int k = 0; k < 13; ++k) {
-    if (mailFields_[k] >= 0) contact_.readText(mailFields_[k], *values[k]);
-    else values[k]->clear();
-  }
+  // The values are seen in the pending row's cells, which stay as they are
+  // until the block is made; mailRow_ only holds a value that is not a text.
+  MailRow& held = mailRow_;
+  std::string* scratch[13] = {&held.Company, &held.Salut, &held.FirstName, &held.LastName,
+                              &held.Honor,   &held.Title, &held.Addr1,     &held.Addr2,
+                              &held.City,    &held.State, &held.Zip,       &held.Country, &held.Dear};
+  MailRowView row;
+  std::string_view* values[13] = {&row.Company, &row.Salut, &row.FirstName, &row.LastName,
+                                  &row.Honor,   &row.Title, &row.Addr1,     &row.Addr2,
+                                  &row.City,    &row.State, &row.Zip,       &row.Country, &row.Dear};
+  for (int k = 0; k < 13; ++k)
+    if (mailFields_[k] >= 0) *values[k] = contact_.textView(mailFields_[k], *scratch[k]);
   const std::string& block = composer_.compose(row, state_.messages);
   if (mailAddr_ >= 0) contact_.setText(mailAddr_, block);
   if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
@@ -248,10 +252,9 @@ void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, R
 
 long long RecordTransfer::storewithkey(long long record, const LocalTime& added) {
   if (recno_ < 0) contact_.fieldIndex("Recno");
-  if (company_ >= 0) contact_.readText(company_, companyText_);
-  if (lastname_ >= 0) contact_.readText(lastname_, lastnameText_);
-  std::string piece = recordkeynamepiece(company_ >= 0 ? std::string_view(companyText_) : std::string_view(),
-                                         lastname_ >= 0 ? std::string_view(lastnameText_) : std::string_view());
+  const std::string_view company = company_ >= 0 ? contact_.textView(company_, companyText_) : std::string_view();
+  const std::string_view lastname = lastname_ >= 0 ? contact_.textView(lastname_, lastnameText_) : std::string_view();
+  std::string piece = recordkeynamepiece(company, lastname);
   RecordKeyTime now = recordkeytime(added);
   RecordKeyTime t = now;
   auto known = keysAhead_.find(piece);
@@ -260,9 +263,14 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     // The writer takes later steps itself when the key is refused; a step
     // remembered here that the writer had to pass costs the next row of the
     // piece one refusal, no more.
-    contact_.setText(recno_, composerecordkey(piece, t));
+    char key[kRecordKeyMax];
+    if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.setText(recno_, std::string_view(key, n));
+    else contact_.setText(recno_, composerecordkey(piece, t));
     long long bytes = writer_->submit(piece, t, record);
-    rememberkey(piece, t, now);
+    // A piece already known only moves on: the map does not grow, so there
+    // is nothing to drop.
+    if (known != keysAhead_.end()) known->second = t;
+    else rememberkey(piece, t, now);
     return bytes;
   }
   KeyedStore s = storekeyed(contact_, piece, t, [&](RecordKeyTime step) {

@@ -120,10 +120,10 @@ class RecordTransfer {
   ImportState& state_;
   Table& contact_;
   MailBlockComposer composer_;
-  MailRow mailRow_;  // the row values of the block, storage kept from record to record
+  MailRow mailRow_;  // the row values of the block that are not texts, storage kept
   std::string cased_, dear_, changed_;  // a value cased or changed, storage kept
   std::string joined_;                  // the first name and middle name joined
-  std::string companyText_, lastnameText_;  // the row's values the record key is made of
+  std::string companyText_, lastnameText_;  // the key's row values when they are not texts
   std::string dataFolder_;
   std::array<Slot, kMaxSourceFields + 1> slots_{};
   int memo_, db_, recno_, dateAdded_, timeAdded_, mailAddr_, secondAddr_;

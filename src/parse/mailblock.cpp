@@ -245,7 +245,7 @@ const std::string& MailBlockComposer::fill(std::string_view line) {
   return line_;
 }
 
-const std::string& MailBlockComposer::compose(const MailRow& row, Messages& messages) {
+const std::string& MailBlockComposer::compose(const MailRowView& row, Messages& messages) {
   block_.clear();
   const int format = chooseformat(cutview(row.Zip, kMailValueCapacity),
                                   cutview(row.Country, kMailValueCapacity), settings_.FormatWhich);
@@ -255,7 +255,7 @@ const std::string& MailBlockComposer::compose(const MailRow& row, Messages& mess
   }
   // The ten values; each row value counts with its first 64 characters and
   // each value with its first 60, which is the first 60 of the row value.
-  auto put = [this](int k, const std::string& v) { values_[k] = cutview(v, kPlaceholderValueCapacity); };
+  auto put = [this](int k, std::string_view v) { values_[k] = cutview(v, kPlaceholderValueCapacity); };
   put(0, row.Company);
   std::string& name = name_;
   name.clear();

@@ -33,6 +33,18 @@ struct MailRow {
   std::string Addr1, Addr2, City, State, Zip, Country, Dear;
 };
 
+// The same values seen where they lie (in the contact's own row), so that a
+// block is composed without copying them first.
+struct MailRowView {
+  std::string_view Company, Salut, FirstName, LastName, Honor, Title;
+  std::string_view Addr1, Addr2, City, State, Zip, Country, Dear;
+  MailRowView() = default;
+  MailRowView(const MailRow& r)  // implicit: a row of strings serves wherever a view is asked for
+      : Company(r.Company), Salut(r.Salut), FirstName(r.FirstName), LastName(r.LastName),
+        Honor(r.Honor), Title(r.Title), Addr1(r.Addr1), Addr2(r.Addr2), City(r.City),
+        State(r.State), Zip(r.Zip), Country(r.Country), Dear(r.Dear) {}
+};
+
 // The settings read once per run from the first row of the settings table.
 struct MailSettings {
   bool FormatSalut = false;  // Salut in front of the name in "<name>"
@@ -92,7 +104,7 @@ class MailBlockComposer {
  public:
   MailBlockComposer(MailSettings settings, const AddressTemplates& templates);
   // The block of one contact; valid until the next call.
-  const std::string& compose(const MailRow& row, Messages& messages);
+  const std::string& compose(const MailRowView& row, Messages& messages);
 
  private:
   static constexpr int kFormats = 6;  // the format numbers format2field names

@@ -33,6 +33,7 @@
 // text that is not a whole number), never anything else.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,12 @@ std::string datetext(double datetime);
 std::string timetext(double datetime);
 std::string timestamptext(double datetime);
 bool parsedatetimetext(std::string_view text, double& datetime);
+// The text a date, time or timestamp field stores for `datetime`, put at
+// `out` (room for kDateTimeTextMax bytes) without making a string: its
+// length, or 0 (nothing meaningful put) for any other type and for a value
+// that datetimecell refuses or writes with a year outside 0-9999.
+inline constexpr std::size_t kDateTimeTextMax = 19;
+std::size_t datetimetextinto(FieldType type, double datetime, char* out);
 
 // A stored value, as SQLite holds it.
 struct Cell {

@@ -10,24 +10,45 @@ namespace vesper {
 
 namespace {
 // "a<sep>b<sep>c" with `width` digits for a and two each for b and c (leading
-// zeros); numbers outside those widths are written whole.
+// zeros) put at `out`; the end of what it put, or null (nothing put) when a
+// number does not fit its width.
+char* putthree(char* out, int a, int width, int b, int c, char sep) {
+  if (a < 0 || a >= (width == 4 ? 10000 : 100) || b < 0 || b > 99 || c < 0 || c > 99) return nullptr;
+  if (width == 4) {
+    out[0] = static_cast<char>('0' + a / 1000);
+    out[1] = static_cast<char>('0' + a / 100 % 10);
+    out += 2;
+    a %= 100;
+  }
+  out[0] = static_cast<char>('0' + a / 10);
+  out[1] = static_cast<char>('0' + a % 10);
+  out[2] = sep;
+  out[3] = static_cast<char>('0' + b / 10);
+  out[4] = static_cast<char>('0' + b % 10);
+  out[5] = sep;
+  out[6] = static_cast<char>('0' + c / 10);
+  out[7] = static_cast<char>('0' + c % 10);
+  return out + 8;
+}
+
+// As putthree, into a string; numbers outside those widths are written whole.
 std::string threenumbers(int a, int width, int b, int c, char sep) {
   char buf[48];
-  if (a < 0 || a >= (width == 4 ? 10000 : 100) || b < 0 || b > 99 || c < 0 || c > 99) {
-    std::snprintf(buf, sizeof buf, "%0*d%c%02d%c%02d", width, a, sep, b, sep, c);
-    return buf;
-  }
-  char* p = buf;
-  auto put = [&p](int value, int digits) {
-    for (int k = digits - 1; k >= 0; --k, value /= 10) p[k] = static_cast<char>('0' + value % 10);
-    p += digits;
-  };
-  put(a, width);
-  *p++ = sep;
-  put(b, 2);
-  *p++ = sep;
-  put(c, 2);
-  return std::string(buf, p);
+  if (char* end = putthree(buf, a, width, b, c, sep)) return std::string(buf, end);
+  std::snprintf(buf, sizeof buf, "%0*d%c%02d%c%02d", width, a, sep, b, sep, c);
+  return buf;
+}
+
+char* putdate(char* out, int days) {
+  int y, m, d;
+  decodedate(days, y, m, d);
+  return putthree(out, y, 4, m, d, '-');
+}
+
+char* puttime(char* out, double fraction) {
+  int h, mi, s, ms;
+  decodetime(fraction, h, mi, s, ms);
+  return putthree(out, h, 2, mi, s, ':');
 }
 }  // namespace
 
@@ -47,6 +68,30 @@ std::string timetext(double datetime) {
   int h, mi, s, ms;
   decodetime(fraction, h, mi, s, ms);
   return threenumbers(h, 2, mi, s, ':');
+}
+
+// The checks of datetimecell come first, so that every value it refuses
+// (and every year it writes whole) is left to it.
+std::size_t datetimetextinto(FieldType type, double datetime, char* out) {
+  if (!std::isfinite(datetime) || std::fabs(datetime) > 2958466.0) return 0;
+  int days;
+  double fraction;
+  splitdatetime(datetime, days, fraction);
+  if (days < -693593) return 0;
+  char* end = nullptr;
+  switch (type) {
+    case FieldType::Date: end = putdate(out, days); break;
+    case FieldType::Time: end = puttime(out, fraction); break;
+    case FieldType::Timestamp:
+      end = putdate(out, days);
+      if (end) {
+        *end++ = ' ';
+        end = puttime(end, fraction);
+      }
+      break;
+    default: break;
+  }
+  return end ? static_cast<std::size_t>(end - out) : 0;
 }
 
 std::string timestamptext(double datetime) { return datetext(datetime) + " " + timetext(datetime); }

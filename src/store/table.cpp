@@ -643,13 +643,32 @@ void Table::setText(int p, std::string_view v) {
   // storage; anything else goes through the general conversion.
   bool fits = def.type == FieldType::Memo ||
               (def.type == FieldType::Alpha && (def.size <= 0 || v.size() <= static_cast<std::size_t>(def.size)));
-  if (d.mode == Impl::None || v.empty() || !fits) {
+  if (d.mode != Impl::None && v.empty()) {
+    // An empty text empties the cell in every type; its storage is kept.
+    Cell& c = d.pending[p];
+    c.kind = Cell::Null;
+    c.integer = 0;
+    c.real = 0;
+    c.text.clear();
+    d.valuedBits[p / 64] &= ~(std::uint64_t{1} << (p % 64));
+    d.written[p] = true;
+    d.changed = true;
+    return;
+  }
+  if (d.mode == Impl::None || !fits) {
     write(p, textcell(def, v));
     return;
   }
+  putpending(p, v.data(), v.size());
+}
+void Table::putpending(int p, const char* text, std::size_t size) {
+  Impl& d = *d_;
   Cell& c = d.pending[p];
   c.kind = Cell::Text;
-  c.text.assign(v.data(), v.size());
+  // Emptied and appended to rather than assigned: the text never lies in
+  // the cell, and appending skips assign's overlap checks.
+  c.text.clear();
+  c.text.append(text, size);
   d.valuedBits[p / 64] |= std::uint64_t{1} << (p % 64);
   d.written[p] = true;
   d.changed = true;
@@ -659,11 +678,28 @@ void Table::readText(int p, std::string& out) const {
   if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
   else out = celltext(d_->fields[p], c);
 }
+std::string_view Table::textView(int p, std::string& scratch) const {
+  const Cell& c = cell(p);
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) return c.text;
+  scratch = celltext(d_->fields[p], c);
+  return scratch;
+}
 long long Table::bytesStored() const { return d_->bytesStored; }
 void Table::setInteger(int p, long long v) { write(p, integercell(checked(p), v)); }
 void Table::setDouble(int p, double v) { write(p, doublecell(checked(p), v)); }
 void Table::setBool(int p, bool v) { write(p, boolcell(checked(p), v)); }
-void Table::setDateTime(int p, double v) { write(p, datetimecell(checked(p), v)); }
+void Table::setDateTime(int p, double v) {
+  const FieldDef& def = checked(p);
+  // A date or time field of the pending row gets its text written straight
+  // into its cell; anything else goes through the general conversion.
+  char text[kDateTimeTextMax];
+  const std::size_t n = d_->mode != Impl::None ? datetimetextinto(def.type, v, text) : 0;
+  if (n == 0) {
+    write(p, datetimecell(def, v));
+    return;
+  }
+  putpending(p, text, n);
+}
 void Table::clear(int p) { checked(p); write(p, Cell()); }
 
 const std::string& Field::name() const { return table_->fieldName(pos_); }

@@ -181,6 +181,10 @@ class Table {
   double asDateTime(int position) const;
   // asText into `out`, reusing its storage.
   void readText(int position, std::string& out) const;
+  // asText without a copy: a text or blob cell is seen where it lies (the
+  // view is valid until that cell is written or the row changes); any other
+  // cell is converted into `scratch`, which the view then shows.
+  std::string_view textView(int position, std::string& scratch) const;
   void setText(int position, std::string_view value);
   void setInteger(int position, long long value);
   void setDouble(int position, double value);
@@ -197,6 +201,9 @@ class Table {
   unsigned openCount_ = 0;
   const Cell& cell(int position) const;
   void write(int position, Cell value);
+  // Puts a text value into the pending row's cell in its own storage (no
+  // Cell made and moved); only with a row pending and `text` not empty.
+  void putpending(int position, const char* text, std::size_t size);
   const FieldDef& checked(int position) const {
     if (static_cast<unsigned>(position) < openCount_) return openFields_[position];
     return uncheckedfield(position);

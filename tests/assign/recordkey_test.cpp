@@ -68,6 +68,35 @@ TEST(RecordKey, SameStepGivesSameKeyAndNextStepAdvances) {
   EXPECT_EQ(composerecordkey("", nextrecordkeytime(last)), "0001010000000");
 }
 
+// Keys made in place are the keys composerecordkey gives; a piece longer
+// than a name piece is left to it.
+TEST(RecordKey, KeysMadeInPlace) {
+  const RecordKeyTime moment{encodedate(1999, 12, 3), 5432234};
+  struct { const char* piece; RecordKeyTime t; const char* key; } cases[] = {
+      {"ACMEOBRI", moment, "ACMEOBRI9912035432234"},
+      {"", moment, "9912035432234"},
+      {"ac me", moment, "ACME9912035432234"},  // blanks dropped, upper case
+      {"3M", {encodedate(2000, 1, 1), 0}, "3M0001010000000"},
+      {"X", {encodedate(2009, 7, 4), -1}, "X0907049999999"},  // steps out of range wrap within the day
+      {"X", {encodedate(2009, 7, 4), RecordKeyStepsPerDay + 7}, "X0907040000007"},
+      {"OLD", {encodedate(1, 1, 1) - 366, 12}, "OLD0101010000012"},  // days before year 1 count as its first
+  };
+  for (auto& c : cases) {
+    char key[kRecordKeyMax];
+    const std::size_t n = composerecordkeyinto(key, c.piece, c.t);
+    EXPECT_EQ(std::string(key, n), c.key) << c.piece;
+    EXPECT_EQ(composerecordkey(c.piece, c.t), c.key) << c.piece;
+  }
+  struct { const char* piece; RecordKeyTime t; const char* key; } left[] = {
+      {"ACMEWIDGETS", moment, "ACMEWIDGETS9912035432234"},
+  };
+  for (auto& c : left) {
+    char key[kRecordKeyMax];
+    EXPECT_EQ(composerecordkeyinto(key, c.piece, c.t), 0u) << c.piece;
+    EXPECT_EQ(composerecordkey(c.piece, c.t), c.key) << c.piece;
+  }
+}
+
 }  // namespace
 }  // namespace vesper
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "parse/daycount.h"
 
 namespace vesper {
@@ -64,6 +66,44 @@ TEST(StoredTime, ParsesTheStoredFormsAndRefusesOthers) {
   double back = 0;
   ASSERT_TRUE(parsedatetimetext(timestamptext(early), back));
   EXPECT_NEAR(back, early, 1e-9);
+}
+
+// The text written in place for a date, time or timestamp field is the
+// text of the cell datetimecell makes; whatever it cannot write is left to
+// datetimecell (0), which then writes or refuses it.
+TEST(FieldTypes, DateTimeTextInPlaceIsTheCellsText) {
+  const double day = encodedate(2001, 9, 8);
+  const double values[] = {
+      day,     day + 0.25,  day + 0.999999999,  // the last moment of a day rounds down
+      0,       -0.25,       encodedate(1850, 7, 4) - 0.75, -693593, encodedate(1, 1, 1) + 0.5,
+      2958465, 2958465.5,   encodedate(2024, 2, 29) + encodetime(23, 59, 59, 999),
+  };
+  const FieldType types[] = {FieldType::Date, FieldType::Time, FieldType::Timestamp};
+  for (FieldType type : types) {
+    const FieldDef def{"D", type, 0};
+    for (double v : values) {
+      char text[kDateTimeTextMax];
+      const std::size_t n = datetimetextinto(type, v, text);
+      ASSERT_GT(n, 0u) << fieldtypename(type) << " " << v;
+      EXPECT_EQ(Cell::ofText(std::string(text, n)), datetimecell(def, v)) << fieldtypename(type) << " " << v;
+    }
+  }
+  const double refused[] = {-693594, 2958467, std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+  for (FieldType type : types) {
+    for (double v : refused) {
+      char text[kDateTimeTextMax];
+      EXPECT_EQ(datetimetextinto(type, v, text), 0u) << fieldtypename(type) << " " << v;
+    }
+  }
+  // The first day of year 10000 is still stored, with its year written whole.
+  char text[kDateTimeTextMax];
+  EXPECT_EQ(datetimetextinto(FieldType::Date, 2958466, text), 0u);
+  EXPECT_EQ(datetimecell(FieldDef{"D", FieldType::Date, 0}, 2958466), Cell::ofText("10000-01-01"));
+  const FieldType others[] = {FieldType::Alpha, FieldType::Memo, FieldType::Long, FieldType::Number};
+  for (FieldType type : others) {
+    EXPECT_EQ(datetimetextinto(type, day, text), 0u) << fieldtypename(type);
+  }
 }
 
 TEST(Cells, ReadTheKindsAnotherToolMayHaveStored) {

@@ -154,6 +154,8 @@ TEST_F(TableTest, RefusesValuesTheFieldCannotHold) {
       {"Price", [](Field f) { f.setText("1,5"); }, "'1,5' is not a valid floating point value"},
       {"Born", [](Field f) { f.setText("2023-02-29"); }, "'2023-02-29' is not a valid date or time."},
       {"Flag", [](Field f) { f.setText("maybe"); }, "'maybe' is not a valid boolean value"},
+      {"Stamp", [](Field f) { f.setDateTime(3e6); }, "Field 'Stamp' of type timestamp cannot hold a date outside 0001-9999."},
+      {"At", [](Field f) { f.setDateTime(NAN); }, "Field 'At' of type time cannot hold a date outside 0001-9999."},
   };
   for (const Case& c : cases) {
     try {
@@ -182,6 +184,71 @@ TEST_F(TableTest, PendingRowIsEmptyUntilWrittenAndDropLeavesNothing) {
   EXPECT_EQ(t.recordCount(), 0);
   EXPECT_TRUE(t.atEnd());
   EXPECT_THROW(t.field("Name").setText("x"), EngineError);  // no row pending
+}
+
+// textView gives what asText gives; text and blob cells are seen in place,
+// not copied into the scratch string.
+TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
+  struct Case {
+    const char* field;
+    std::function<void(Field)> write;
+    const char* text;
+    bool inPlace;
+  };
+  const Case cases[] = {
+      {"Name", [](Field f) { f.setText("Smith"); }, "Smith", true},
+      {"Notes", [](Field f) { f.setText("a long note\r\nof two lines"); }, "a long note\r\nof two lines", true},
+      {"Born", [](Field f) { f.setDateTime(encodedate(2024, 2, 29) + 0.5); }, "2024-02-29", true},
+      {"Stamp", [](Field f) { f.setDateTime(encodedate(1850, 7, 4) - 0.25); }, "1850-07-04 06:00:00", true},
+      {"Raw", [](Field f) { f.setText("abcdef"); }, "abcd", true},
+      {"Qty", [](Field f) { f.setInteger(-12); }, "-12", false},
+      {"Flag", [](Field f) { f.setBool(true); }, "True", false},
+      {"Name", [](Field f) { f.setText("Smith"); f.setText(""); }, "", false},
+  };
+  for (const Case& c : cases) {
+    t.newRow();
+    c.write(t.field(c.field));
+    const int p = t.fieldIndex(c.field);
+    std::string scratch = "left over";
+    const std::string_view v = t.textView(p, scratch);
+    EXPECT_EQ(v, c.text) << c.field;
+    EXPECT_EQ(v, t.asText(p)) << c.field;
+    if (c.inPlace) EXPECT_EQ(scratch, "left over") << c.field;
+    t.drop();
+  }
+}
+
+// Cells keep their storage from row to row: a shorter and a longer value of
+// the next row are stored as given, and a value emptied again is stored NULL.
+TEST_F(TableTest, ReusedPendingCellsStoreExactlyTheNewValues) {
+  const double day = encodedate(2001, 9, 8);
+  t.newRow();
+  t.field("Code").setText("A1");
+  t.field("Name").setText("Smithson");
+  t.field("Zip").setText("1");
+  t.field("Notes").setText("note");
+  t.field("Born").setDateTime(day);
+  t.store();
+  t.newRow();
+  t.field("Code").setText("A2");
+  t.field("Name").setText("Li");
+  t.field("Zip").setText("02134-0001");
+  t.field("Notes").setText("draft");
+  t.field("Notes").setText("");
+  t.field("Born").setDateTime(day + 1);
+  EXPECT_TRUE(t.changed());
+  EXPECT_TRUE(t.isNull(t.fieldIndex("Notes")));
+  t.store();
+  RawConnection raw(path);
+  EXPECT_EQ(raw.value("SELECT Name || '|' || Zip || '|' || typeof(Notes) || '|' || Born FROM people WHERE Code = 'A2'"),
+            "Li|02134-0001|null|2001-09-09");
+  EXPECT_EQ(raw.value("SELECT Name || '|' || Zip || '|' || Notes || '|' || Born FROM people WHERE Code = 'A1'"),
+            "Smithson|1|note|2001-09-08");
+  // A row whose only write empties a field still counts as changed.
+  t.newRow();
+  t.field("Notes").setText("");
+  EXPECT_TRUE(t.changed());
+  t.drop();
 }
 
 TEST_F(TableTest, TakenKeyLeavesRowPendingAndANewKeyStoresIt) {
