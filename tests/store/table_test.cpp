@@ -213,7 +213,9 @@ TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
     const std::string_view v = t.textView(p, scratch);
     EXPECT_EQ(v, c.text) << c.field;
     EXPECT_EQ(v, t.asText(p)) << c.field;
-    if (c.inPlace) EXPECT_EQ(scratch, "left over") << c.field;
+    if (c.inPlace) {
+      EXPECT_EQ(scratch, "left over") << c.field;
+    }
     t.drop();
   }
 }
