@@ -305,9 +305,9 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 }
 
 bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
+  bool stored[kWriterChunkRows] = {};
   if (count == kWriterChunkRows) {
     Table::PackedRow packed[kWriterChunkRows];
-    bool stored[kWriterChunkRows];
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowSize};
     try {
       contact_.insertPackedMany(packed, count, stored);
@@ -322,23 +322,13 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
     } catch (const std::exception&) {
       std::fill(stored, stored + count, false);  // nothing stored: each row on its own says why
     }
-    std::size_t together = 0;
-    for (std::size_t j = 0; j < count; ++j) together += stored[j];
-    rowsInGroup_ += static_cast<long long>(together);
-    if (together == count) return true;
-    // The rows passed over, one by one with their key steps.
-    for (std::size_t j = 0; j < count; ++j) {
-      if (stored[j]) continue;
-      if (!storeone(rows[j].entry, rows[j].piece, rows[j].row)) {
-        for (std::size_t r = j + 1; r < count; ++r) skipped += !stored[r];
-        return false;
-      }
-    }
-    return true;
+    for (std::size_t j = 0; j < count; ++j) rowsInGroup_ += stored[j];
   }
+  // The rest (a short chunk, rows passed over), one by one with their key steps.
   for (std::size_t j = 0; j < count; ++j) {
+    if (stored[j]) continue;
     if (!storeone(rows[j].entry, rows[j].piece, rows[j].row)) {
-      skipped += static_cast<long long>(count - j - 1);
+      for (std::size_t r = j + 1; r < count; ++r) skipped += !stored[r];
       return false;
     }
   }

@@ -240,8 +240,15 @@ void RecordTransfer::makemailblock() {
   if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
 }
 
-void RecordTransfer::rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now) {
-  keysAhead_[piece] = used;
+void RecordTransfer::rememberkey(KeysAhead::iterator known, const std::string& piece, RecordKeyTime used,
+                                 RecordKeyTime now) {
+  // A piece already known only moves on: the map does not grow, so there is
+  // nothing to drop.
+  if (known != keysAhead_.end()) {
+    known->second = used;
+    return;
+  }
+  keysAhead_.emplace(piece, used);
   if (keysAhead_.size() < purgeAt_) return;
   // Every later clock reading is at least `now`: steps before it can no
   // longer meet a clock-made key.
@@ -267,10 +274,7 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.setText(recno_, std::string_view(key, n));
     else contact_.setText(recno_, composerecordkey(piece, t));
     long long bytes = writer_->submit(piece, t, record);
-    // A piece already known only moves on: the map does not grow, so there
-    // is nothing to drop.
-    if (known != keysAhead_.end()) known->second = t;
-    else rememberkey(piece, t, now);
+    rememberkey(known, piece, t, now);
     return bytes;
   }
   KeyedStore s = storekeyed(contact_, piece, t, [&](RecordKeyTime step) {
@@ -278,7 +282,7 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     contact_.store();
   });
   if (!s.stored) throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + s.lastError);
-  rememberkey(piece, s.used, now);
+  rememberkey(known, piece, s.used, now);
   return -1;
 }
 

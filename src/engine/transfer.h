@@ -137,11 +137,13 @@ class RecordTransfer {
   // sees.  A piece forgotten anyway (or keys of an earlier run that ran ahead
   // of the clock) costs one refused store: the next step is then taken after
   // the newest key of the piece in the table.
-  std::unordered_map<std::string, RecordKeyTime> keysAhead_;
+  using KeysAhead = std::unordered_map<std::string, RecordKeyTime>;
+  KeysAhead keysAhead_;
   // Positions found by exact name (the derived fields are few).
   std::unordered_map<std::string, int> exact_;
   std::size_t purgeAt_;
-  void rememberkey(const std::string& piece, RecordKeyTime used, RecordKeyTime now);
+  // `known` is the piece's entry in keysAhead_, or its end.
+  void rememberkey(KeysAhead::iterator known, const std::string& piece, RecordKeyTime used, RecordKeyTime now);
   bool lowdiskspace(long long rowBytes);
   // Free-space readings: bytes counted since the last one, and the count at
   // which to measure again (-1: not measured yet).

@@ -336,12 +336,16 @@ Cell boolcell(const FieldDef& def, bool v) {
   cannotconvert(def, "a logical value");
 }
 
+bool storabledatetime(double v, int& days, double& fraction) {
+  if (!std::isfinite(v) || std::fabs(v) > 2958466.0) return false;
+  splitdatetime(v, days, fraction);
+  return days >= -693593;
+}
+
 Cell datetimecell(const FieldDef& def, double v) {
-  if (!std::isfinite(v) || std::fabs(v) > 2958466.0) cannotconvert(def, "a date outside 0001-9999");
   int days;
   double fraction;
-  splitdatetime(v, days, fraction);
-  if (days < -693593) cannotconvert(def, "a date outside 0001-9999");
+  if (!storabledatetime(v, days, fraction)) cannotconvert(def, "a date outside 0001-9999");
   switch (def.type) {
     case FieldType::Date: return Cell::ofText(datetext(v));
     case FieldType::Time: return Cell::ofText(timetext(v));

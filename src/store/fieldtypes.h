@@ -66,6 +66,9 @@ bool istexttype(FieldType type);
 // (also with 'T'), and 'HH:MM[:SS[.fff]]'; false for anything else.
 // The day count (whole part) and the time of day (magnitude of the fraction).
 void splitdatetime(double datetime, int& days, double& fraction);
+// splitdatetime for a value a date, time or timestamp field can hold (a
+// finite moment in the years 0001-9999); false for any other.
+bool storabledatetime(double datetime, int& days, double& fraction);
 std::string datetext(double datetime);
 std::string timetext(double datetime);
 std::string timestamptext(double datetime);

@@ -70,14 +70,12 @@ std::string timetext(double datetime) {
   return threenumbers(h, 2, mi, s, ':');
 }
 
-// The checks of datetimecell come first, so that every value it refuses
-// (and every year it writes whole) is left to it.
+// Every value datetimecell refuses (and every year it writes whole) is left
+// to it.
 std::size_t datetimetextinto(FieldType type, double datetime, char* out) {
-  if (!std::isfinite(datetime) || std::fabs(datetime) > 2958466.0) return 0;
   int days;
   double fraction;
-  splitdatetime(datetime, days, fraction);
-  if (days < -693593) return 0;
+  if (!storabledatetime(datetime, days, fraction)) return 0;
   char* end = nullptr;
   switch (type) {
     case FieldType::Date: end = putdate(out, days); break;

@@ -437,7 +437,15 @@ void Table::insertPackedMany(const PackedRow* rows, std::size_t count, bool* sto
   checked(0);
   Impl& d = *d_;
   std::fill(stored, stored + count, false);
-  if (count == 0 || d.groupDepth == 0 || d.triggered || d.key < 0 || d.autoinc.empty()) return;
+  if (count == 0 || d.groupDepth == 0 || d.key < 0 || d.autoinc.empty()) return;
+  if (d.triggered < 0) {  // asked once a group, when first needed
+    Statement triggers;
+    d.triggered = triggers.prepare(d.db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
+                                         "COLLATE NOCASE") != SQLITE_OK ||
+                  sqlite3_bind_text(triggers.get(), 1, d.tableName.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
+                  sqlite3_step(triggers.get()) != SQLITE_DONE;
+  }
+  if (d.triggered) return;
   const std::size_t n = d.fields.size(), words = (n + 63) / 64;
   // The columns to name: those any of the rows gives a value.
   std::vector<std::uint64_t>& mask = d.packedMask;
@@ -451,7 +459,7 @@ void Table::insertPackedMany(const PackedRow* rows, std::size_t count, bool* sto
     }
   }
   d.refreshAutoinc();
-  Impl::InsertPlan& plan = d.insertManyPlan(mask, count);
+  Impl::InsertPlan& plan = d.insertPlan(mask, count);
   sqlite3_stmt* s = plan.statement.get();
   // Per row: its key and first autoincrement number (to ask afterwards
   // whether it was stored) and its value bytes.
@@ -539,11 +547,7 @@ void Table::beginGroup() {
     int rc = execsql(d_->db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) d_->fail(rc);
     d_->autoincFresh = false;
-    Statement triggers;
-    d_->triggered = triggers.prepare(d_->db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
-                                             "COLLATE NOCASE") != SQLITE_OK ||
-                    sqlite3_bind_text(triggers.get(), 1, d_->tableName.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
-                    sqlite3_step(triggers.get()) != SQLITE_DONE;
+    d_->triggered = -1;
   }
   ++d_->groupDepth;
 }

@@ -79,10 +79,11 @@ struct alignas(64) Table::Impl {
   // and the question whether a row of theirs was stored.
   std::vector<std::unique_ptr<InsertPlan>> manyInserts;
   Statement storedProbe;
-  // The table has triggers (found when a group begins; nobody can add one
-  // while the group holds the table).  Their own statements would take the
-  // several-row insert's way with conflicts, so rows then go one by one.
-  bool triggered = true;
+  // The table has triggers: 1 yes, 0 no, -1 not asked in the open group
+  // (nobody can add one while a group holds the table).  Their own
+  // statements would take the several-row insert's way with conflicts, so
+  // rows then go one by one.
+  int triggered = -1;
   std::string tableName;  // the table's name inside the file, as stored
   std::vector<std::uint64_t> packedMask;  // scratch: the columns of a packed row to store
   std::vector<std::uint64_t> packedBits;  // ... and the values it holds
@@ -300,56 +301,25 @@ struct alignas(64) Table::Impl {
   // it; otherwise a new statement names the columns of this row and of the
   // last one used, so the statements grow towards the set an import writes
   // and are rarely made anew.
-  // `valued` marks the cells of the row that hold a value, a bit per field.
-  InsertPlan& insertPlan(const std::vector<std::uint64_t>& valued) {
+  // `valued` marks the cells of the row (or rows) that hold a value, a bit
+  // per field.  A statement for several `rows` at once (insertPackedMany)
+  // passes over a row whose key the table holds instead of failing; those
+  // are kept apart from the one-row statements.
+  InsertPlan& insertPlan(const std::vector<std::uint64_t>& valued, std::size_t rows = 1) {
+    std::vector<std::unique_ptr<InsertPlan>>& kept = rows == 1 ? inserts : manyInserts;
     const std::size_t words = namedMask.size();
     rowMask = namedMask;
     for (std::size_t w = 0; w < words && w < valued.size(); ++w) rowMask[w] |= valued[w];
-    for (std::size_t k = 0; k < inserts.size(); ++k) {
-      const std::vector<std::uint64_t>& m = inserts[k]->mask;
-      bool covers = true;
-      for (std::size_t w = 0; w < words && covers; ++w) covers = (rowMask[w] & ~m[w]) == 0;
-      if (!covers) continue;
-      if (k > 0) std::rotate(inserts.begin(), inserts.begin() + static_cast<long>(k), inserts.begin() + static_cast<long>(k) + 1);
-      return *inserts.front();
-    }
-    if (!inserts.empty())
-      for (std::size_t w = 0; w < words; ++w) rowMask[w] |= inserts.front()->mask[w];
-    auto plan = std::make_unique<InsertPlan>();
-    plan->mask = rowMask;
-    std::string cols, marks;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (!(rowMask[i / 64] >> (i % 64) & 1)) continue;
-      plan->columns.push_back(static_cast<int>(i));
-      cols += (cols.empty() ? "" : ", ") + quoteid(fields[i].name);
-      marks += marks.empty() ? "?" : ", ?";
-    }
-    // A row with no column at all (possible only in a table without autoinc
-    // or defaults) still makes a row, of NULLs.
-    std::string sql = cols.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
-                                   : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")";
-    check(plan->statement.prepare(db, sql));
-    if (inserts.size() >= kInsertPlans) inserts.pop_back();
-    inserts.insert(inserts.begin(), std::move(plan));
-    return *inserts.front();
-  }
-
-  // An insert statement for `rows` rows at once that names every column of
-  // `mask`, kept like insertPlan()'s; it passes over a row whose key the
-  // table holds instead of failing.
-  InsertPlan& insertManyPlan(const std::vector<std::uint64_t>& mask, std::size_t rows) {
-    const std::size_t words = namedMask.size();
-    rowMask = namedMask;
-    for (std::size_t w = 0; w < words && w < mask.size(); ++w) rowMask[w] |= mask[w];
-    for (std::size_t k = 0; k < manyInserts.size(); ++k) {
-      const InsertPlan& p = *manyInserts[k];
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+      const InsertPlan& p = *kept[k];
       bool covers = p.rows == rows;
       for (std::size_t w = 0; w < words && covers; ++w) covers = (rowMask[w] & ~p.mask[w]) == 0;
       if (!covers) continue;
-      if (k > 0) std::rotate(manyInserts.begin(), manyInserts.begin() + static_cast<long>(k),
-                             manyInserts.begin() + static_cast<long>(k) + 1);
-      return *manyInserts.front();
+      if (k > 0) std::rotate(kept.begin(), kept.begin() + static_cast<long>(k), kept.begin() + static_cast<long>(k) + 1);
+      return *kept.front();
     }
+    if (!kept.empty())
+      for (std::size_t w = 0; w < words; ++w) rowMask[w] |= kept.front()->mask[w];
     auto plan = std::make_unique<InsertPlan>();
     plan->mask = rowMask;
     plan->rows = rows;
@@ -360,12 +330,19 @@ struct alignas(64) Table::Impl {
       cols += (cols.empty() ? "" : ", ") + quoteid(fields[i].name);
       marks += marks.empty() ? "?" : ", ?";
     }
-    std::string sql = "INSERT OR IGNORE INTO " + table + " (" + cols + ") VALUES ";
-    for (std::size_t r = 0; r < rows; ++r) sql += (r ? ", (" : "(") + marks + ")";
+    std::string sql;
+    if (cols.empty()) {
+      // A row with no column at all (possible only in a table without
+      // autoinc or defaults) still makes a row, of NULLs.
+      sql = "INSERT INTO " + table + " DEFAULT VALUES";
+    } else {
+      sql = std::string(rows == 1 ? "INSERT" : "INSERT OR IGNORE") + " INTO " + table + " (" + cols + ") VALUES ";
+      for (std::size_t r = 0; r < rows; ++r) sql += (r ? ", (" : "(") + marks + ")";
+    }
     check(plan->statement.prepare(db, sql));
-    if (manyInserts.size() >= kInsertPlans) manyInserts.pop_back();
-    manyInserts.insert(manyInserts.begin(), std::move(plan));
-    return *manyInserts.front();
+    if (kept.size() >= kInsertPlans) kept.pop_back();
+    kept.insert(kept.begin(), std::move(plan));
+    return *kept.front();
   }
 
   // A failed statement inside a group may have rolled the whole group back

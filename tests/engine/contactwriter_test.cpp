@@ -42,6 +42,13 @@ struct ContactWriterTest : ::testing::Test {
     contact.setText(recno, composerecordkey(recordkeynamepiece("", lastname), key));
     w.submit(recordkeynamepiece("", lastname), key, record);
   }
+  // A row of the name "Taken" stored at once under the key step `at`.
+  void storetaken(RecordKeyTime at) {
+    contact.newRow();
+    contact.setText(last, "Taken");
+    contact.setText(recno, composerecordkey("TAKEN", at));
+    contact.store();
+  }
   // Rows committed, as another program sees them.
   long long committed() {
     sqlite3* db = nullptr;
@@ -65,10 +72,7 @@ struct ContactWriterTest : ::testing::Test {
 // drain() returns, each under a key of its own, with its own values.
 TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
   const RecordKeyTime at{9000, 4000000};
-  contact.newRow();
-  contact.setText(last, "Taken");
-  contact.setText(recno, composerecordkey("TAKEN", at));
-  contact.store();
+  storetaken(at);
   const int n = 2000;
   auto memo = [](int i) { return i % 97 == 0 ? std::string(1500 + i, 'm') : std::string(i % 13, 'x'); };
   {
@@ -168,10 +172,7 @@ TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
 // and key steps follow the order the rows were stored in.
 TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
   const RecordKeyTime at{9000, 4000000};
-  contact.newRow();
-  contact.setText(last, "Taken");
-  contact.setText(recno, composerecordkey("TAKEN", at));
-  contact.store();
+  storetaken(at);
   const int n = 100;
   auto name = [](int i) { return i % 7 == 3 ? std::string("Taken") : "Name" + std::to_string(i); };
   contact.beginGroup();
