@@ -140,9 +140,10 @@ class ConsoleRunView : public RunView {
   bool showscounters() const override { return terminal || lines; }
   void statuschanged() override {
     if ((!terminal && !lines) || !run) return;
-    std::fprintf(stderr, "%sAccepted: %s  Rejected: %s  Total: %s%s", terminal ? "\r" : "",
-                 run->lblAccepted().c_str(), run->lblRejected().c_str(), run->lblTotal().c_str(),
-                 terminal ? "" : "\n");
+    // The words of the summary: the stored rows are "Imported", the records
+    // the user or the draw passed over "Passed over".
+    std::fprintf(stderr, "%sImported: %s  Passed over: %s%s", terminal ? "\r" : "",
+                 run->lblAccepted().c_str(), run->lblRejected().c_str(), terminal ? "" : "\n");
     std::fflush(stderr);
   }
   void finishline() {
@@ -197,6 +198,9 @@ class BatchDialogs : public WizardDialogs {
           if (count) count(dialog);
           rbAcceptXClick(dialog);
           dialog.x = o_.amount;
+          if (o_.amount > dialog.xMax && !state_.CountCancelled)
+            std::fprintf(stderr, "--count %d asks for more records than the %d found: all %d are imported.\n",
+                         o_.amount, dialog.xMax, dialog.xMax);
         } else {
           rbRandomPctClick(dialog);
           dialog.percent = o_.amount;
@@ -221,6 +225,26 @@ class BatchDialogs : public WizardDialogs {
 };
 
 }  // namespace
+
+std::string summarytext(const RunSummary& s) {
+  std::string out;
+  auto line = [&](const std::string& label, long long n) { out += label + ": " + std::to_string(n) + "\n"; };
+  line("Records read", s.read);
+  line("Imported", s.imported);
+  line("Passed over", s.passedOver);
+  line("Without values", s.empty);
+  line("Rejected lines written to bad.csv", s.badLines);
+  if (s.badLinesLost > 0) line("Rejected lines lost (" + s.badLinesLostWhy + ")", s.badLinesLost);
+  line("Failed with an error", s.failed);
+  auto perfield = [&](const std::string& label, long long FieldNotes::*count) {
+    for (const FieldNotes& f : s.fields)
+      if (f.*count > 0) line(label + " " + f.field, f.*count);
+  };
+  perfield("Values cut to the width of", &FieldNotes::cut);
+  perfield("Dates not read (left empty) in", &FieldNotes::unreadableDates);
+  perfield("Numbers out of range (left empty) for", &FieldNotes::numbersNotFit);
+  return out;
+}
 
 const char* batchusage() {
   return "Usage:\n"
@@ -284,11 +308,8 @@ int batchmain(int argc, char** argv) {
     wizard.btStartClick();
     wizard.CloseAllSources();
     if (!dialogs.ran || !dialogs.completed) return 1;
-    const RunSummary& s = dialogs.summary;
-    std::printf("Records read: %lld\nImported: %lld\nPassed over: %lld\nWithout values: %lld\n"
-                "Rejected lines written to bad.csv: %lld\nFailed with an error: %lld\n",
-                s.read, s.imported, s.passedOver, s.empty, s.badLines, s.failed);
-    return s.stoppedByError ? 1 : 0;
+    std::fputs(summarytext(dialogs.summary).c_str(), stdout);
+    return dialogs.summary.stoppedByError ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());
     return 1;

@@ -10,7 +10,16 @@
 // Exit codes: 0 a completed import, 2 a usage error, 1 any other failure.
 #pragma once
 
+#include <string>
+
+#include "engine/importrun.h"
+
 namespace vesper {
+
+// The summary printed after an import: the run's counts, one per line, then
+// per contact field the values cut, the dates not read and the numbers out
+// of range.
+std::string summarytext(const RunSummary& summary);
 
 int batchmain(int argc, char** argv);
 const char* batchusage();

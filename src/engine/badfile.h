@@ -17,6 +17,10 @@
 // file cannot be created, an error box gives the system's reason, the slot is
 // marked failed and the run goes on; later bad lines are then dropped
 // silently (the slot layer's rule for failed slots).
+//
+// Every line not written is lost: `WriteBadRecord` returns why (empty when
+// the line was written), so the caller can count written and lost lines
+// apart and tell the user why lines were lost.
 #pragma once
 
 #include <string>
@@ -27,10 +31,14 @@ namespace vesper {
 struct ImportState;
 
 extern const char* const kLowDiskBadFileMessage;
+extern const char* const kLowDiskBadFileReason;
 
-void WriteBadRecord(ImportState& state, std::string_view line);
+// Writes one rejected line; returns the empty string when it was written,
+// else the reason it was not.
+std::string WriteBadRecord(ImportState& state, std::string_view line);
 
-// True when the file at `path` is shorter than 10 bytes or cannot be found.
+// True when the file at `path` is shorter than 10 bytes, cannot be found or
+// is no plain file.
 bool BadFileTooShort(const std::string& path);
 
 }  // namespace vesper

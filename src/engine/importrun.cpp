@@ -187,8 +187,13 @@ bool ImportRun::readnextdelimited() {
   bool found = ReadNextDelimitedRecord(
       state_,
       [this](std::string_view line) {
-        ++summary_.badLines;
-        WriteBadRecord(state_, line);
+        std::string lost = WriteBadRecord(state_, line);
+        if (lost.empty()) {
+          ++summary_.badLines;
+        } else {
+          ++summary_.badLinesLost;
+          if (summary_.badLinesLostWhy.empty()) summary_.badLinesLostWhy = std::move(lost);
+        }
       },
       [this] { if (batch_) pace(); }, &split_);
   splitReady_ = found;
@@ -282,6 +287,7 @@ void ImportRun::closeall() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
+  if (transfer_ && contact_.isOpen()) summary_.fields = transfer_->notes();
   CloseSlot(state_.BadFile);
   CloseSlot(state_.SourceFile);
   contact_.close();

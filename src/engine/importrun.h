@@ -64,7 +64,10 @@ struct RunSummary {
   long long read = 0;       // records read from the source
   long long imported = 0;   // rows stored
   long long passedOver = 0; // rejected by the user or passed over by the draw
-  long long badLines = 0;   // lines handed to the bad-record file
+  long long badLines = 0;   // lines written to the bad-record file
+  long long badLinesLost = 0;  // rejected lines that could not be written there
+  std::string badLinesLostWhy; // why the first of them was not written
+  std::vector<FieldNotes> fields;  // values changed on their way in, per field
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
   bool stoppedByError = false;  // the contact table could not be written

@@ -7,6 +7,7 @@
 #include "assign/dates.h"
 #include "parse/daycount.h"
 #include "parse/errors.h"
+#include "store/fieldtypes.h"
 #include "parse/text.h"
 
 namespace vesper {
@@ -34,40 +35,75 @@ struct StoreFailure : UserError {
 };
 }  // namespace
 
+namespace {
+// The digits of a whole number starting at `i` of `s`, appended to `out`;
+// returns the position after them.  Commas between groups of three digits
+// are thousands separators ("12,345", "1,234.56"): the first group has one
+// to three digits and no leading zero, every later group exactly three, and
+// the digits end after the last group.  Any other comma ends the number.
+std::size_t wholedigits(const std::string& s, std::size_t i, std::string& out) {
+  std::size_t run = i;
+  while (run < s.size() && isdigitchar(s[run])) ++run;
+  std::size_t end = run;
+  if (run - i >= 1 && run - i <= 3 && s[i] != '0') {
+    std::size_t at = run;
+    while (at + 3 < s.size() && s[at] == ',' && isdigitchar(s[at + 1]) && isdigitchar(s[at + 2]) &&
+           isdigitchar(s[at + 3]) && (at + 4 >= s.size() || !isdigitchar(s[at + 4])))
+      at += 4;
+    // The last group must end the digits: a comma and a digit after it
+    // ("1,234,56") is no grouping.
+    bool more = at + 1 < s.size() && s[at] == ',' && isdigitchar(s[at + 1]);
+    if (at > run && !more) end = at;
+  }
+  for (std::size_t k = i; k < end; ++k)
+    if (s[k] != ',') out += s[k];
+  return end;
+}
+}  // namespace
+
 long long leadinginteger(std::string_view text) {
   std::string s = trimleft(text);
+  std::string number;
   std::size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  std::size_t digits = i;
-  while (digits < s.size() && isdigitchar(s[digits])) ++digits;
-  if (digits == i) return 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) number += s[i++];
+  if (wholedigits(s, i, number) == i) return 0;
   errno = 0;
-  long long v = std::strtoll(s.substr(0, digits).c_str(), nullptr, 10);
-  return v;  // out-of-range text gives the nearest representable number
+  return std::strtoll(number.c_str(), nullptr, 10);  // out-of-range text gives the nearest representable number
 }
 
-double leadingdouble(std::string_view text) {
+double leadingdouble(std::string_view text, bool* fits) {
+  if (fits) *fits = true;
   std::string s = trimleft(text);
-  // Only plain decimal forms: sign, digits, one full stop, an exponent.
+  // Only plain decimal forms: sign, digits (thousands grouped or not), one
+  // full stop, an exponent.
+  std::string number;
   std::size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) number += s[i++];
   std::size_t start = i;
-  while (i < s.size() && isdigitchar(s[i])) ++i;
+  i = wholedigits(s, i, number);
+  bool whole = i > start;
+  bool fraction = false;
   if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && isdigitchar(s[i])) ++i;
+    number += s[i++];
+    while (i < s.size() && isdigitchar(s[i])) {
+      number += s[i++];
+      fraction = true;
+    }
   }
-  if (i == start || (i == start + 1 && s[start] == '.')) return 0;
+  if (!whole && !fraction) return 0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     std::size_t e = i + 1;
     if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
     if (e < s.size() && isdigitchar(s[e])) {
+      number.append(s, i, e - i);
       i = e;
-      while (i < s.size() && isdigitchar(s[i])) ++i;
+      while (i < s.size() && isdigitchar(s[i])) number += s[i++];
     }
   }
-  double v = std::strtod(s.substr(0, i).c_str(), nullptr);
-  return std::isfinite(v) ? v : 0;
+  double v = std::strtod(number.c_str(), nullptr);
+  if (std::isfinite(v)) return v;
+  if (fits) *fits = false;
+  return 0;
 }
 
 RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
@@ -134,7 +170,25 @@ void RecordTransfer::setderived(Derived which, std::string_view value) {
   if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
   std::size_t lead = 0;  // the leading blanks are left out, as trimleft does
   while (lead < value.size() && isleadingblank(value[lead])) ++lead;
-  contact_.setText(p, value.substr(lead));
+  puttext(p, value.substr(lead));
+}
+
+void RecordTransfer::puttext(int p, std::string_view v) {
+  const int size = contact_.fieldDef(p).size;
+  if (size > 0 && v.size() > static_cast<std::size_t>(size) && contact_.fieldType(p) == FieldType::Alpha &&
+      textlength(v) > static_cast<std::size_t>(size))
+    note(p, nCut);
+  contact_.setText(p, v);
+}
+
+std::vector<FieldNotes> RecordTransfer::notes() const {
+  std::vector<FieldNotes> out;
+  for (std::size_t p = 0; p < noteCounts_.size(); ++p) {
+    const auto& c = noteCounts_[p];
+    if (c[nCut] + c[nDate] + c[nNumber] == 0) continue;
+    out.push_back({contact_.fieldName(static_cast<int>(p)), c[nCut], c[nDate], c[nNumber]});
+  }
+  return out;
 }
 
 void RecordTransfer::appendfield(const std::string& name, const std::string& value) {
@@ -144,7 +198,7 @@ void RecordTransfer::appendfield(const std::string& name, const std::string& val
     state_.messages.errorMessage("Could not find the " + name + " field in the database");
     return;
   }
-  contact_.setText(p, contact_.asText(p) + " " + v);
+  puttext(p, contact_.asText(p) + " " + v);
 }
 
 void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
@@ -161,17 +215,24 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
         changed_ = cleancategory(v);
         v = changed_;
       }
-      contact_.setText(p, v);
+      puttext(p, v);
       break;
     }
     case FieldType::Short:
     case FieldType::Long:
-    case FieldType::Word:
-      contact_.setInteger(p, leadinginteger(v));
+    case FieldType::Word: {
+      const long long n = leadinginteger(v);
+      if (integerfits(contact_.fieldType(p), n)) contact_.setInteger(p, n);
+      else note(p, nNumber);
       break;
-    case FieldType::Number:
-      contact_.setDouble(p, leadingdouble(v));
+    }
+    case FieldType::Number: {
+      bool fits = true;
+      const double n = leadingdouble(v, &fits);
+      if (fits) contact_.setDouble(p, n);
+      else note(p, nNumber);
       break;
+    }
     case FieldType::Money: {
       changed_.assign(v);
       for (char c : {'$', '#', 'f'}) {
@@ -179,7 +240,10 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
         if (at != std::string::npos) changed_[at] = ' ';
       }
       v = changed_;
-      contact_.setDouble(p, leadingdouble(v));
+      bool fits = true;
+      const double n = leadingdouble(v, &fits);
+      if (fits) contact_.setDouble(p, n);
+      else note(p, nNumber);
       break;
     }
     case FieldType::Date:
@@ -187,6 +251,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
       // An unreadable date leaves the field empty rather than 30/12/1899.
       int day = datefromtext(v, state_.DateFormats[i], state_.DateFormats[0]);
       if (day != 0) contact_.setDateTime(p, day);
+      else note(p, nDate);
       break;
     }
     case FieldType::Time:
@@ -303,6 +368,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   long long queuedBytes = -1;
   contact_.newRow();
   memoWritten_ = false;
+  recordNotes_.clear();
   try {
     buildrow(fetch);
     if (!contact_.changed() && !memoWritten_) {
@@ -337,6 +403,10 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   }
   ++state_.AcceptedCount;
   state_.RecomputeFraction();
+  for (const auto& [p, what] : recordNotes_) {
+    if (noteCounts_.size() <= static_cast<std::size_t>(p)) noteCounts_.resize(static_cast<std::size_t>(p) + 1);
+    ++noteCounts_[static_cast<std::size_t>(p)][what];
+  }
   if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : contact_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;

@@ -28,7 +28,11 @@
 // twice its values, which covers its table page, key index entry and journal
 // copy), and at least every kFreeSpaceMillis ms for other programs' writes.
 // Numeric text that is not a number stores its leading numeric part (0 when
-// there is none).  Positions of every field the transfer needs are looked up
+// there is none).  A value is never the reason a record is lost: a whole
+// number out of its field's range, or a number beyond the double range,
+// leaves that one field empty; a date that cannot be read leaves it empty;
+// a text longer than its field is cut to the field's width.  Each of these is
+// counted per contact field for the records that became rows (`notes`).  Positions of every field the transfer needs are looked up
 // once, when the transfer is made.
 #pragma once
 
@@ -52,9 +56,21 @@ constexpr long long kRowWriteBound = 16384;
 constexpr long long kFreeSpaceMillis = 1000;
 
 // The leading whole number / floating-point number of a text (blanks before
-// it skipped); 0 when it starts with none.
+// it skipped); 0 when it starts with none.  Commas between groups of three
+// digits are thousands separators ("$1,234.56" reads 1234.56 once the
+// currency sign is gone); any other comma ends the number.  A whole number
+// beyond 64 bits reads as the nearest one; a floating-point number beyond
+// the double range reads 0 with `fits` set false.
 long long leadinginteger(std::string_view text);
-double leadingdouble(std::string_view text);
+double leadingdouble(std::string_view text, bool* fits = nullptr);
+
+// How many values of stored rows were changed on their way into one contact
+// field: cut to the field's width, a date that could not be read (left
+// empty), a number that did not fit the field (left empty).
+struct FieldNotes {
+  std::string field;
+  long long cut = 0, unreadableDates = 0, numbersNotFit = 0;
+};
 
 class RecordTransfer {
  public:
@@ -90,6 +106,10 @@ class RecordTransfer {
   // stores each row at once again.
   void setwriter(ContactWriter* writer) { writer_ = writer; }
 
+  // The fields that had a value changed so far (see FieldNotes), in the
+  // table's field order.
+  std::vector<FieldNotes> notes() const;
+
   // The derived-field setter and the field appender (exact field names).
   void setderived(const std::string& name, const std::string& value);
   void appendfield(const std::string& name, const std::string& value);
@@ -103,6 +123,11 @@ class RecordTransfer {
     CaseRule rule = CaseRule::Mixed;
     bool category = false;  // the assignment names "Category"
   };
+  enum Note { nCut, nDate, nNumber, nCount };
+  // A note on the record being built; counted once its row is stored.
+  void note(int position, Note what) { recordNotes_.push_back({position, what}); }
+  // Writes a text value, noting it when the field is too narrow for it.
+  void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
   void writedirect(int i, const Slot& slot, std::string_view value);
   void expandcombined(const std::string& code, std::string_view value);
@@ -130,6 +155,8 @@ class RecordTransfer {
   int company_, lastname_;
   std::array<int, 13> mailFields_{};
   bool memoWritten_ = false;
+  std::vector<std::pair<int, Note>> recordNotes_;
+  std::vector<std::array<long long, nCount>> noteCounts_;  // by contact field position
   ContactWriter* writer_ = nullptr;
   // Name pieces with the last key step used for each, while that step may
   // still lie ahead of the clock.  Pieces the clock has passed are dropped

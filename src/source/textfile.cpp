@@ -56,6 +56,7 @@ void TextFileSlot::setup(Messages& m, const std::string& name, const std::string
   Name = name;
   Caption = caption;
   State = 0;
+  fault.clear();
 }
 
 bool TextFileSlot::fill() {
@@ -104,6 +105,7 @@ bool OpenSlot(TextFileSlot& slot) {
   // Binding the name: the name must at least be usable as a path.
   if (slot.Name.empty() || slot.Name.find('\0') != std::string::npos) {
     slot.State = 2;
+    slot.fault = "the name is not a usable file name";
     report(slot, "Unable to open the " + slot.Caption + " called " + slot.Name);
     return false;
   }
@@ -192,6 +194,7 @@ void WriteSlotText(TextFileSlot& slot, const std::string& text) {
   }
   if (slot.State != -1) return;
   if (slot.fd < 0 || !slot.writing || !writeall(slot.fd, text.data(), text.size())) {
+    slot.fault = slot.fd < 0 || !slot.writing ? "the file is not open for writing" : std::strerror(errno);
     slot.State = 1;
     report(slot, "unable to write the " + slot.Caption + " called " + slot.Name);
   }

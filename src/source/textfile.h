@@ -38,6 +38,9 @@ struct TextFileSlot {
   std::string Name;
   std::string Caption;
   int State = 0;
+  // Why the slot failed, in the system's words ("No space left on device"),
+  // once an operation failed; empty before.
+  std::string fault;
 
   // Sets the slot up afresh: name, caption, state closed (an open file is
   // closed silently).

@@ -137,6 +137,10 @@ const char* fieldtypename(FieldType type) {
   return "unknown";
 }
 
+bool integerfits(FieldType t, long long v) {
+  return v >= limitfor(t, false) && v <= limitfor(t, true);
+}
+
 bool istexttype(FieldType t) { return t == FieldType::Alpha || t == FieldType::Memo || isdatetype(t); }
 
 std::string declaredtype(const FieldDef& def) {

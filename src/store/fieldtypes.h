@@ -61,6 +61,11 @@ FieldDef fieldfromdeclaration(std::string_view name, std::string_view declaratio
 // True for the types whose values are stored as text (alpha, memo, dates and times).
 bool istexttype(FieldType type);
 
+// True when a whole-number field of type `type` can hold `value` (short
+// -32768..32767, word 0..65535, long and autoincrement 32 bits); other types
+// take any value.
+bool integerfits(FieldType type, long long value);
+
 // Date and time texts as stored: day counts from 30 December 1899, fractions
 // of a day.  The parser accepts 'YYYY-MM-DD', 'YYYY-MM-DD HH:MM[:SS[.fff]]'
 // (also with 'T'), and 'HH:MM[:SS[.fff]]'; false for anything else.

@@ -139,5 +139,39 @@ TEST_F(BatchTest, RandomSelections) {
   }
 }
 
+// The summary counts what happened: values cut, dates not read and numbers
+// out of range per field, bad lines that could not be written with the
+// reason, and an accept-X larger than the list.
+TEST_F(BatchTest, TheSummaryCountsWhatHappenedToValuesAndLines) {
+  makedata();
+  const std::vector<std::string> slots = {"LastName", "Title", "Date1", "LastLetterNo", "Money1"};
+  std::string imp = "1\r\n";
+  for (int i = 1; i <= 210; ++i) imp += (i <= 5 ? slots[i - 1] : "") + "\r\n";
+  imp += "20\r\n";
+  for (int i = 1; i <= 210; ++i) imp += (i == 3 ? "4" : "-1") + std::string("\r\n");
+  std::ofstream(dir / "s.imp", std::ios::binary) << imp;
+  std::ofstream(dir / "s.csv", std::ios::binary)
+      << "Ames," << std::string(50, 'T') << ",12/03/1999,99999999999,\"$1,234.56\"\r\n"
+      << "Bell,Dr,31/02/1999,7,12\r\n"
+      << "Cole,,not a date,-3000000000,\r\n"
+      << "a bad line\r\n";
+  fs::create_directories(dir / "bad.csv");  // the bad line cannot be written
+  Result r = run("--database MAIN --spec s.imp --count 500 s.csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find("placed in the file BAD.CSV"), std::string::npos) << "no line reached it";
+  for (const char* want : {"Imported: 3\n", "Rejected lines written to bad.csv: 0\n",
+                           "Rejected lines lost (Is a directory: bad.csv): 1\n",
+                           "Values cut to the width of Title: 1\n", "Dates not read (left empty) in Date1: 2\n",
+                           "Numbers out of range (left empty) for LastLetterNo: 2\n"})
+    EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
+  EXPECT_NE(r.err.find("--count 500 asks for more records than the 3 found: all 3 are imported."),
+            std::string::npos) << r.err;
+  Table t;
+  t.open((dir / "data").string(), "CONTACT.DB");
+  std::map<std::string, std::string> money;
+  for (t.first(); !t.atEnd(); t.next()) money[t.asText(t.fieldIndex("LastName"))] = t.asText(t.fieldIndex("Money1"));
+  EXPECT_EQ(money["Ames"], "1234.56");
+}
+
 }  // namespace
 }  // namespace vesper

@@ -119,7 +119,7 @@ TEST_F(RobustnessTest, KilledInTheMiddle) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (std::chrono::steady_clock::now() < deadline) {
     std::string p = slurp(dir / "progress.txt");
-    std::size_t at = p.rfind("Accepted: ");
+    std::size_t at = p.rfind("Imported: ");
     if (at != std::string::npos && std::atoll(p.c_str() + at + 10) > 5000) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -128,7 +128,7 @@ TEST_F(RobustnessTest, KilledInTheMiddle) {
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it could be killed";
   std::string progress = slurp(dir / "progress.txt");
-  std::size_t last = progress.rfind("Accepted: ");
+  std::size_t last = progress.rfind("Imported: ");
   ASSERT_NE(last, std::string::npos);
   long long reported = std::atoll(progress.c_str() + last + 10);
   EXPECT_GT(reported, 0);

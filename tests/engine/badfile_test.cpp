@@ -13,6 +13,7 @@ using namespace std::string_literals;
 class BadFile : public testing::SourceFixture {
  protected:
   std::string badPath;
+  std::vector<std::string> lost;  // why each line not written was lost
   void SetUp() override {
     SourceFixture::SetUp();
     badPath = (dir / "bad.csv").string();
@@ -24,7 +25,12 @@ class BadFile : public testing::SourceFixture {
     source(bytes, kDelimited, fields);
     state.NoBadRecords = true;
     std::vector<std::string> records;
-    while (ReadNextDelimitedRecord(state, [&](std::string_view l) { WriteBadRecord(state, l); }))
+    lost.clear();
+    auto write = [&](std::string_view l) {
+      std::string why = WriteBadRecord(state, l);
+      if (!why.empty()) lost.push_back(why);
+    };
+    while (ReadNextDelimitedRecord(state, write))
       records.push_back(GetDelimitedField(state.RecordBuffer.view(), 1));
     CloseSlot(state.BadFile);
     return records;
@@ -76,6 +82,7 @@ TEST_F(BadFile, LowDiskSpace) {
   ASSERT_EQ(messages.shown.size(), 2u);        // once for each bad line
   EXPECT_EQ(messages.shown[0].kind, "plain");
   EXPECT_EQ(messages.shown[0].text, "Disk space less then 100k. Bad record file will not be writen.");
+  EXPECT_EQ(lost, std::vector<std::string>(2, kLowDiskBadFileReason));
   disk.bytes = 100000;
   run("bad\r\n", 3);
   EXPECT_EQ(read(badPath), "bad\r\n");
@@ -88,12 +95,24 @@ TEST_F(BadFile, FileThatCannotBeCreated) {
   EXPECT_TRUE(messages.shown[0].beeped);
   EXPECT_NE(messages.shown[0].text.find("missing/bad.csv"), std::string::npos);
   EXPECT_EQ(state.BadFile.State, 1);
+  const std::string why = "No such file or directory: " + (dir / "missing" / "bad.csv").string();
+  EXPECT_EQ(lost, std::vector<std::string>(2, why));  // every line not written is told apart
+}
+
+// A device that takes no bytes: each line is lost for the system's reason.
+TEST_F(BadFile, LinesThatCannotBeWrittenAreLost) {
+  state.BadFile.setup(messages, "/dev/full", "bad records file");
+  run("a,1,2\r\nbad\r\nworse\r\n", 3);
+  EXPECT_EQ(lost, std::vector<std::string>(2, "No space left on device"));
+  EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST_F(BadFile, SizeTest) {
   EXPECT_TRUE(BadFileTooShort((dir / "none.csv").string()));
   EXPECT_TRUE(BadFileTooShort(write("nine.csv", "123456789")));
   EXPECT_FALSE(BadFileTooShort(write("ten.csv", "1234567890")));
+  std::filesystem::create_directories(dir / "folder.csv");
+  EXPECT_TRUE(BadFileTooShort((dir / "folder.csv").string()));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "parse/daycount.h"
+#include "store/fieldtypes.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
 
@@ -117,7 +118,7 @@ TEST_F(TransferTest, DirectFieldsByType) {
       {true, {"NY", "USA", "ab1 2cd", "phd", "b a, 3 A", "$1,234.50", "12abc", "12/03/1999",
               "first note", "second note", "JANE", "DOE"},
        {{"State", "NY"}, {"Country", "USA"}, {"Zip", "ab1 2cd"}, {"Honor", "phd"},
-        {"Category", "AB3"}, {"Money1", "1"}, {"Num1", "12"}, {"Date1", "1999-12-03"},
+        {"Category", "AB3"}, {"Money1", "1234.5"}, {"Num1", "12"}, {"Date1", "1999-12-03"},
         {"Memo", "first note\r\nsecond note"}, {"FirstName", "Jane"}, {"Dear", "Jane"}}},
       {true, {"NEW YORK", "UNITED STATES", "", "", "", "$$5", "x", "99/99/1999", "", "", "", "ROE"},
        {{"State", "New York"}, {"Country", "United States"}, {"Money1", "0"}, {"Num1", "0"},
@@ -169,6 +170,46 @@ TEST_F(TransferTest, FailuresDropTheRowAndTheRunGoesOn) {
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0]["TimeAdded"], "10:30:00");  // the stamp wins over the assigned time
   EXPECT_EQ(state.AcceptedCount, 1);
+}
+
+// A value that does not fit its field never costs the contact: a whole
+// number out of range and an unreadable date leave their field empty, a long
+// text is cut, and each is counted against its field once the row is stored.
+TEST_F(TransferTest, ValuesThatDoNotFitLeaveTheFieldEmptyAndAreCounted) {
+  contact.close();
+  auto fields = contactfields();
+  fields.push_back({"Age", FieldType::Short, 0});
+  fields.push_back({"Visits", FieldType::Word, 0});
+  createtable((dir / "NUMBERS.DB").string(), fields, "Recno");
+  contact.open(dir.string(), "NUMBERS.DB");
+  state.TargetFieldCount = contact.fieldCount();
+  assign({"LastName", "Age", "Visits", "LastLetterNo", "Title", "Date1"});
+  state.DateFormats[6] = 4;
+  struct Case { std::vector<std::string> values; std::map<std::string, std::string> want; };
+  const Case cases[] = {
+      {{"A", "40000", "-1", "99999999999", std::string(45, 't'), "31/02/1999"},
+       {{"Age", "<none>"}, {"Visits", "<none>"}, {"LastLetterNo", "<none>"}, {"Title", std::string(40, 't')},
+        {"Date1", "<none>"}}},
+      {{"B", "-32768", "65535", "2,147,483,647", "Dr", "12/03/1999"},
+       {{"Age", "-32768"}, {"Visits", "65535"}, {"LastLetterNo", "2147483647"}, {"Title", "Dr"},
+        {"Date1", "1999-12-03"}}},
+      {{"C", "32768", "abc", "", "", "x"}, {{"Age", "<none>"}, {"Visits", "0"}, {"Date1", "<none>"}}},
+  };
+  for (const auto& c : cases) ASSERT_TRUE(import(c.values)) << c.values[0];
+  EXPECT_TRUE(messages.texts().empty());
+  for (const auto& row : rows()) {
+    const Case* c = nullptr;
+    for (const auto& k : cases) if (k.values[0] == row.at("LastName")) c = &k;
+    ASSERT_NE(c, nullptr);
+    for (const auto& [field, value] : c->want)
+      EXPECT_EQ(row.count(field) ? row.at(field) : "<none>", value) << field << " of " << c->values[0];
+  }
+  std::map<std::string, std::vector<long long>> counted;
+  for (const FieldNotes& n : transfer->notes()) counted[n.field] = {n.cut, n.unreadableDates, n.numbersNotFit};
+  const std::map<std::string, std::vector<long long>> want = {
+      {"Age", {0, 0, 2}}, {"Visits", {0, 0, 1}}, {"LastLetterNo", {0, 0, 1}}, {"Title", {1, 0, 0}},
+      {"Date1", {0, 2, 0}}};
+  EXPECT_EQ(counted, want);
 }
 
 TEST_F(TransferTest, DirectAssignmentWinsOverCombinedPieces) {
@@ -304,11 +345,28 @@ TEST(LeadingNumbers, TakeTheNumericStart) {
   EXPECT_EQ(leadinginteger("abc"), 0);
   EXPECT_EQ(leadinginteger("+"), 0);
   EXPECT_DOUBLE_EQ(leadingdouble(" 12.50 USD"), 12.5);
-  EXPECT_DOUBLE_EQ(leadingdouble("1,234.50"), 1);
   EXPECT_DOUBLE_EQ(leadingdouble(".5"), 0.5);
   EXPECT_DOUBLE_EQ(leadingdouble("."), 0);
   EXPECT_DOUBLE_EQ(leadingdouble("2e3x"), 2000);
-  EXPECT_DOUBLE_EQ(leadingdouble("1e999"), 0);
+  bool fits = true;
+  EXPECT_DOUBLE_EQ(leadingdouble("1e999", &fits), 0);
+  EXPECT_FALSE(fits);
+}
+
+// Commas between groups of three digits are thousands separators; any other
+// comma ends the number as before.
+TEST(LeadingNumbers, ThousandsSeparators) {
+  struct Case { const char* text; double real; long long whole; };
+  const Case cases[] = {
+      {"1,234.56", 1234.56, 1234},   {"12,345", 12345, 12345},     {"-1,234,567.5", -1234567.5, -1234567},
+      {"999,999 kr", 999999, 999999}, {"1,23", 1, 1},               {"1,2345", 1, 1},
+      {"1234,567", 1234, 1234},      {"1,234,56", 1, 1},           {"0,123", 0, 0},
+      {"1,234,", 1234, 1234},        {",123", 0, 0},               {"1,234e2", 123400, 1234},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(leadingdouble(c.text), c.real) << c.text;
+    EXPECT_EQ(leadinginteger(c.text), c.whole) << c.text;
+  }
 }
 
 }  // namespace
