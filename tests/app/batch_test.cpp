@@ -9,6 +9,7 @@
 
 #include "store/table.h"
 #include "support/batchcommand.h"
+#include "support/corpora.h"
 
 namespace vesper {
 namespace {
@@ -91,6 +92,7 @@ TEST_F(BatchTest, ImportsTheExamples) {
 
 // A table source from elsewhere: a FoxPro contact list with a memo file.
 TEST_F(BatchTest, ImportsADBaseTable) {
+  VESPER_NEEDS_CORPORA();
   makedata();
   std::map<int, std::string> slots = {{2, "FirstName"}, {3, "LastName"}, {5, "Addr1"}, {6, "City"},
                                       {7, "State"}, {8, "Zip"}, {10, "Country"}, {11, "Company"},
@@ -102,7 +104,7 @@ TEST_F(BatchTest, ImportsADBaseTable) {
   imp += "20\r\n";
   for (int i = 1; i <= 210; ++i) imp += (i == 19 ? "4" : "-1") + std::string("\r\n");
   std::ofstream(dir / "contacts.imp", std::ios::binary) << imp;
-  std::string table = std::string(VESPER_CORPORA) + "/dbase/javadbf/fixtures/foxprodb/contacts.dbf";
+  std::string table = testing::corpora("dbase/javadbf/fixtures/foxprodb/contacts.dbf");
   Result r = run("--database MAIN --spec contacts.imp '" + table + "'");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Finished. Imported 5 records."), std::string::npos) << r.out;
