@@ -11,6 +11,7 @@
 
 #include "app/startup.h"
 #include "app/wizard.h"
+#include "cli/batchinputs.h"
 #include "parse/errors.h"
 #include "source/counting.h"
 #include "store/sampledata.h"
@@ -278,7 +279,7 @@ int batchmain(int argc, char** argv) {
   Options o;
   std::string error;
   if (!parseargs(argc, argv, o, error)) {
-    std::fprintf(stderr, "vesper-import: %s\n\n%s", error.c_str(), batchusage());
+    std::fprintf(stderr, "vesper-import: %s\nTry 'vesper-import --help'.\n", error.c_str());
     return 2;
   }
   if (o.help) {
@@ -290,6 +291,12 @@ int batchmain(int argc, char** argv) {
       createsampledatafolder(o.createFolder);
       std::printf("Created the data folder %s\n", o.createFolder.c_str());
       return 0;
+    }
+    // A wrong path is told here, by name, before the data folder is touched.
+    for (const std::string& problem : {sourcefileproblem(o.source), specfileproblem(o.spec)}) {
+      if (problem.empty()) continue;
+      std::fprintf(stderr, "Error: %s\n", problem.c_str());
+      return 1;
     }
     ConsoleMessages messages;
     SystemClock clock;

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
 #ifdef VESPER_HAVE_GUI
   return vesper::runwindows(argc, argv);
 #else
-  std::fputs("This build has no windows; use the batch command.\n\n", stderr);
-  std::fputs(vesper::batchusage(), stderr);
+  std::fputs("vesper-import: this build has no windows; give the batch command's arguments\n"
+             "Try 'vesper-import --help'.\n", stderr);
   return 2;
 #endif
 }

@@ -2,7 +2,8 @@
 # Builds the fuzzers with clang (ASan + UBSan) and runs each for N seconds.
 #   tests/fuzz/run.sh SECONDS [fuzzer-name ...]
 # Seeds: tests/fuzz/seeds/<name>/ (small ones of our own) plus, for the table
-# readers, the real files under ../shared/corpora, read at run time.
+# readers, the real files of the corpora folder ($VESPER_CORPORA, else
+# ../shared/corpora beside the repository), read at run time when it is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
@@ -15,7 +16,10 @@ if [ ${#names[@]} -eq 0 ]; then
   for f in "$here"/*_fuzz.cpp; do names+=("$(basename "$f" .cpp)"); done
 fi
 cmake --build "$build" -j2 --target "${names[@]}" >/dev/null
-corpora=$(cd "$top/.." && pwd)/shared/corpora
+corpora=${VESPER_CORPORA:-$top/../shared/corpora}
+if [ ! -d "$corpora" ]; then
+  echo "The corpora folder $corpora is absent: the fuzzers start from their own seeds only."
+fi
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=detect_leaks=1
 status=0
@@ -23,7 +27,7 @@ for n in "${names[@]}"; do
   work=$(mktemp -d)
   seeds=()
   [ -d "$here/seeds/$n" ] && seeds+=("$here/seeds/$n")
-  if [ -f "$here/$n.corpora" ]; then   # lines: glob patterns under shared/corpora
+  if [ -f "$here/$n.corpora" ] && [ -d "$corpora" ]; then   # lines: glob patterns under the corpora folder
     mkdir -p "$work/real"
     while read -r pat; do
       [ -n "$pat" ] || continue

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "parse/text.h"
+#include "support/corpora.h"
 
 namespace vesper {
 namespace {
@@ -149,7 +150,8 @@ std::vector<std::string> readlines(const std::string& path) {
 }
 
 TEST(AddressSplitters, RealUsAddresses) {
-  const std::string dir = std::string(VESPER_CORPORA) + "/names/usaddress/raw/";
+  VESPER_NEEDS_CORPORA();
+  const std::string dir = testing::corpora("names/usaddress/raw/");
   const auto raw = readlines(dir + "us50.test.raw");
   ASSERT_GT(raw.size(), 600u);
   for (const auto& line : raw) {

@@ -9,6 +9,7 @@
 
 #include "parse/nametables.h"
 #include "parse/text.h"
+#include "support/corpora.h"
 
 namespace vesper {
 namespace {
@@ -275,7 +276,8 @@ std::vector<std::string> readnames(const std::string& path) {
 }
 
 TEST(NameSplitters, RealNameLists) {
-  const std::string dir = std::string(VESPER_CORPORA) + "/names/probablepeople/name_data/unlabeled/";
+  VESPER_NEEDS_CORPORA();
+  const std::string dir = testing::corpora("names/probablepeople/name_data/unlabeled/");
   std::size_t total = 0, withlast = 0;
   for (const char* file : {"athletes.csv", "ga_campaign_finance_names.csv", "tricky_chi_gov_names.csv"}) {
     const auto names = readnames(dir + file);

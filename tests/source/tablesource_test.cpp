@@ -5,6 +5,7 @@
 #include "app/importstate.h"
 #include "parse/daycount.h"
 #include "parse/errors.h"
+#include "support/corpora.h"
 
 namespace vesper {
 namespace {
@@ -114,10 +115,10 @@ TEST(TableSource, TableThatDoesNotOpen) {
 
 // The store's readers behind the default opener, on real tables.
 TEST(TableSource, RealTables) {
+  VESPER_NEEDS_CORPORA();
   SourceTable table;
-  const std::string dbf = std::string(VESPER_CORPORA) + "/dbase/infused-dbf/dbase_03.dbf";
-  int columns = OpenSourceTable(table, dbf, kDBase);
-  if (columns == 0) GTEST_SKIP() << "dBASE reader refused " << dbf;
+  const std::string dbf = testing::corpora("dbase/infused-dbf/dbase_03.dbf");
+  ASSERT_GT(OpenSourceTable(table, dbf, kDBase), 0) << "dBASE reader refused " << dbf;
   EXPECT_GT(TableRowCount(table), 0);
   EXPECT_EQ(GetTableField(table, 0, TableRowCount(table) + 1), "");
   EXPECT_EQ(OpenSourceTable(table, "/nonexistent/none.db", kParadox), 0);

@@ -15,6 +15,7 @@
 #include "parse/daycount.h"
 #include "parse/errors.h"
 #include "store/tempfolder.h"
+#include "support/corpora.h"
 
 namespace vesper {
 namespace {
@@ -22,7 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-const std::string kDir = std::string(VESPER_CORPORA) + "/dbase/";
+const std::string kDir = testing::corpora("dbase/");
+
+// The tests over the real tables.
+struct DBaseCorpus : ::testing::Test {
+  void SetUp() override { VESPER_NEEDS_CORPORA(); }
+};
 
 int columnnamed(const SourceTableFile& t, const std::string& name) {
   for (std::size_t i = 0; i < t.columns().size(); ++i)
@@ -150,7 +156,7 @@ const Shape kShapes[] = {
     {"pgdbf/jmarlin_issue_17_data.dbf", 24, 4},
 };
 
-TEST(DBaseCorpus, EveryTableOpensWithItsShapeOrIsRefused) {
+TEST_F(DBaseCorpus, EveryTableOpensWithItsShapeOrIsRefused) {
   for (const Shape& s : kShapes) {
     SCOPED_TRACE(s.file);
     if (s.rows < 0) {
@@ -164,7 +170,7 @@ TEST(DBaseCorpus, EveryTableOpensWithItsShapeOrIsRefused) {
   }
 }
 
-TEST(DBaseCorpus, ListCoversEveryTableInTheCorpus) {
+TEST_F(DBaseCorpus, ListCoversEveryTableInTheCorpus) {
   std::set<std::string> listed;
   for (const Shape& s : kShapes) listed.insert(s.file);
   for (const auto& e : fs::recursive_directory_iterator(kDir)) {
@@ -294,7 +300,7 @@ void check(const TableValue& v, const Want& want) {
   }
 }
 
-TEST(DBaseCorpus, ValuesMatchTheIndependentReader) {
+TEST_F(DBaseCorpus, ValuesMatchTheIndependentReader) {
   for (const Cell& c : kCells) {
     SCOPED_TRACE(std::string(c.file) + " row " + std::to_string(c.row) + " " + c.column);
     auto t = openDBaseTable(kDir + c.file);
@@ -305,7 +311,7 @@ TEST(DBaseCorpus, ValuesMatchTheIndependentReader) {
   }
 }
 
-TEST(DBaseCorpus, ColumnTypes) {
+TEST_F(DBaseCorpus, ColumnTypes) {
   auto t = openDBaseTable(kDir + "javadbf/numbers2.dbf");
   std::vector<TableColumnType> types;
   for (const auto& c : t->columns()) types.push_back(c.type);
@@ -319,7 +325,7 @@ TEST(DBaseCorpus, ColumnTypes) {
 }
 
 // A .cpg file beside the table names code pages the header leaves unsaid.
-TEST(DBaseCorpus, CpgFileBesideTheTableWins) {
+TEST_F(DBaseCorpus, CpgFileBesideTheTableWins) {
   struct Case { const char* file; const char* cpg; int row; const char* column; const char* text; };
   const Case cases[] = {
       {"DBFFile/WSPMST.DBF", "874", 0, "PNAME", "รองเท้า CASUAL"},
@@ -344,7 +350,7 @@ TEST(DBaseCorpus, CpgFileBesideTheTableWins) {
 
 // Truncated copies of real tables and memo files: refused or read, never a
 // crash or an over-read (the sanitizer build checks the latter).
-TEST(DBaseCorpus, TruncatedCopiesAreRefusedOrRead) {
+TEST_F(DBaseCorpus, TruncatedCopiesAreRefusedOrRead) {
   const char* tables[] = {"infused-dbf/dbase_83.dbf", "infused-dbf/dbase_8b.dbf",
                           "infused-dbf/dbase_30.dbf", "infused-dbf/dbase_8c.dbf",
                           "infused-dbf/dbase_02.dbf", "DBFFile/vfp9_memo_bs1.dbf",

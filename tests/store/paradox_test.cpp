@@ -14,13 +14,14 @@
 #include "store/paradox.h"
 #include "store/paradoxblob.h"
 #include "store/paradoxfield.h"
+#include "support/corpora.h"
 
 namespace fs = std::filesystem;
 using namespace vesper;
 
 namespace {
 
-const std::string kPx = std::string(VESPER_CORPORA) + "/paradox/";
+const std::string kPx = vesper::testing::corpora("paradox/");
 
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -64,11 +65,16 @@ std::vector<TableValue> row(SourceTableFile& t, int n) {
 
 double at(int h, int m, int s) { return encodetime(h, m, s); }
 
+// The tests over the real tables.
+struct ParadoxCorpus : ::testing::Test {
+  void SetUp() override { VESPER_NEEDS_CORPORA(); }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- real files
 
-TEST(ParadoxCorpus, EveryTableOpensWithItsRowCountOrIsRefusedAsEncrypted) {
+TEST_F(ParadoxCorpus, EveryTableOpensWithItsRowCountOrIsRefusedAsEncrypted) {
   // Row counts agree with the independent reader.
   const std::map<std::string, long long> rows = {
       {"paradoxReader/AREA-PDX/AREACODE.DB", 135}, {"paradoxReader/CONTACTS.DB", 55},
@@ -141,7 +147,7 @@ TEST(ParadoxCorpus, EveryTableOpensWithItsRowCountOrIsRefusedAsEncrypted) {
   EXPECT_EQ(seen, int(rows.size()) + 3);
 }
 
-TEST(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
+TEST_F(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
   auto t = openParadoxTable(kPx + "paradoxReader/MTDEMO/EMPLOYEE.DB");
   ASSERT_EQ(t->columns().size(), 3u);
   EXPECT_EQ(t->columns()[1].name, "Employee #");
@@ -165,7 +171,7 @@ TEST(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
   EXPECT_DOUBLE_EQ(r[7].number, 12.78);
 }
 
-TEST(ParadoxCorpus, Version7TableWithFrenchTextLogicalsAndDates) {
+TEST_F(ParadoxCorpus, Version7TableWithFrenchTextLogicalsAndDates) {
   auto t = openParadoxTable(kPx + "paradoxReader/MEMBRE.DB");
   ASSERT_EQ(t->columns().size(), 92u);
   EXPECT_EQ(t->columns()[0].type, TableColumnType::AutoInc);
@@ -183,7 +189,7 @@ TEST(ParadoxCorpus, Version7TableWithFrenchTextLogicalsAndDates) {
   EXPECT_EQ(row(*t, 2)[11].text, "22 rue Raymond Patenôtre");
 }
 
-TEST(ParadoxCorpus, LargeTableWithShortLastBlock) {
+TEST_F(ParadoxCorpus, LargeTableWithShortLastBlock) {
   auto t = openParadoxTable(kPx + "paradoxdriver/areas/ZIPCODES.DB");
   auto r = row(*t, 43184);
   EXPECT_EQ(r[0].text, "99950");
@@ -191,7 +197,7 @@ TEST(ParadoxCorpus, LargeTableWithShortLastBlock) {
   EXPECT_EQ(r[2].text, "Ketchikan");
 }
 
-TEST(ParadoxCorpus, DatesTimesAndTimestamps) {
+TEST_F(ParadoxCorpus, DatesTimesAndTimestamps) {
   auto d = openParadoxTable(kPx + "paradoxdriver/fields/date7.db");
   EXPECT_EQ(d->columns()[1].type, TableColumnType::Time);
   auto r = row(*d, 2);
@@ -214,7 +220,7 @@ TEST(ParadoxCorpus, DatesTimesAndTimestamps) {
   EXPECT_EQ(row(*s, 1)[5].date, encodedate(1819, 12, 14));  // before the zero date
 }
 
-TEST(ParadoxCorpus, NumbersOfEveryKind) {
+TEST_F(ParadoxCorpus, NumbersOfEveryKind) {
   auto b = openParadoxTable(kPx + "paradoxdriver/fields/bcd.db");
   EXPECT_EQ(b->columns()[2].type, TableColumnType::Bcd);
   EXPECT_EQ(b->columns()[2].size, 32);
@@ -245,7 +251,7 @@ TEST(ParadoxCorpus, NumbersOfEveryKind) {
   EXPECT_EQ(row(*by, 0)[0].text.substr(0, 6), std::string("1\0" "2\0" "3\0", 6));
 }
 
-TEST(ParadoxCorpus, MemosInTheRecordInSharedBlocksAndFormatted) {
+TEST_F(ParadoxCorpus, MemosInTheRecordInSharedBlocksAndFormatted) {
   auto m = openParadoxTable(kPx + "paradoxdriver/fields/memo.db");
   EXPECT_EQ(m->columns()[1].type, TableColumnType::Memo);
   auto r = row(*m, 0);
@@ -268,7 +274,7 @@ TEST(ParadoxCorpus, MemosInTheRecordInSharedBlocksAndFormatted) {
   EXPECT_EQ(r[1].text.substr(0, 10), "0123456789");
 }
 
-TEST(ParadoxCorpus, GraphicAndOleObjectsInOwnBlocks) {
+TEST_F(ParadoxCorpus, GraphicAndOleObjectsInOwnBlocks) {
   auto g = openParadoxTable(kPx + "paradoxdriver/fields/graphic.db");
   EXPECT_EQ(g->columns()[1].type, TableColumnType::Blob);
   const size_t sizes[] = {20086, 9626, 2074686};
@@ -277,7 +283,7 @@ TEST(ParadoxCorpus, GraphicAndOleObjectsInOwnBlocks) {
   EXPECT_EQ(row(*o, 0)[1].text.size(), 365928u);
 }
 
-TEST(ParadoxCorpus, MemoFileFoundWhateverItsCaseAndMissingOneGivesEmptyMemos) {
+TEST_F(ParadoxCorpus, MemoFileFoundWhateverItsCaseAndMissingOneGivesEmptyMemos) {
   TempDir dir;
   std::string db = slurp(kPx + "paradoxdriver/fields/memo.db");
   std::string found = dir.write("Notes.DB", db);
@@ -290,7 +296,7 @@ TEST(ParadoxCorpus, MemoFileFoundWhateverItsCaseAndMissingOneGivesEmptyMemos) {
   EXPECT_EQ(row(*t, 1)[1].text, "01234567890\n");  // wholly in the record
 }
 
-TEST(ParadoxCorpus, TruncatedCopiesAreRefusedOrReadWithoutHarm) {
+TEST_F(ParadoxCorpus, TruncatedCopiesAreRefusedOrReadWithoutHarm) {
   TempDir dir;
   for (const char* name : {"paradoxdriver/fields/memo.db", "paradoxReader/MTDEMO/EMPLOYEE.DB",
                            "paradoxReader/MEMBRE.DB", "paradoxdriver/fields/graphic.db",

@@ -27,6 +27,7 @@
 #include "store/engine.h"
 #include "store/sampledata.h"
 #include "support/contactrows.h"
+#include "support/corpora.h"
 #include "support/fakes.h"
 #include "ui/TFrmascii.h"
 #include "ui/TFrmdateform.h"
@@ -436,9 +437,8 @@ class FormsTest : public QObject {
   }
 
   void tableSourceShowsFieldName() {
-    fs::path people = fs::path(__FILE__).parent_path() /
-                      "../../../shared/corpora/dbase/dbfread-examples/people.dbf";
-    if (!fs::exists(people)) QSKIP("corpus table not found");
+    VESPER_NEEDS_CORPORA_QT();
+    fs::path people = vesper::testing::corpora("dbase/dbfread-examples/people.dbf");
     QString caption, fieldNo;
     f->dialogs.onAssign = [&](TFrmascii& d) {
       shot(&d, "assign-table");
