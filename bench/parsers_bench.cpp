@@ -1,5 +1,5 @@
-// Throughput of the personal name splitters and the city line splitter over
-// 100,000 generated values each.  The values come from small word lists with
+// Throughput of the personal name splitters, the city line splitter and
+// mixed case over 100,000 generated values each.  The values come from small word lists with
 // a fixed seed, shaped like the names and city lines of real contact lists:
 // optional titles, initials, particles and suffixes; US, Canadian and
 // British postal codes, two-word regions and comma-separated states.
@@ -14,6 +14,7 @@
 
 #include "parse/address.h"
 #include "parse/names.h"
+#include "parse/text.h"
 
 namespace {
 
@@ -128,8 +129,22 @@ void BM_splitcitystatezip(benchmark::State& state) {
   run(state, values, [](const std::string& v) { return vesper::splitcitystatezip(v); });
 }
 
+// Names and city lines in capitals, as many lists hold them, cased into one
+// buffer kept from value to value, as the import does.
+void BM_mixedcase(benchmark::State& state) {
+  static const auto values = [] {
+    std::vector<std::string> v = firstlastnames();
+    for (std::string& s : citylines()) v.push_back(std::move(s));
+    for (std::string& s : v) s = vesper::uppertext(s);
+    return v;
+  }();
+  std::string buffer;
+  run(state, values, [&buffer](const std::string& v) { return vesper::mixedcaseview(v, buffer); });
+}
+
 BENCHMARK(BM_splitfirstlast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_splitlastfirst)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_splitcitystatezip)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_mixedcase)->Unit(benchmark::kMillisecond);
 
 }  // namespace

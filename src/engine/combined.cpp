@@ -20,22 +20,28 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
     if (!mixed || s.empty()) return setderived(which, s);  // an empty text cases to itself
     setderived(which, mixedcaseview(s, cased_));
   };
-  auto lead = [](std::string_view s) {
+  // A name part without the blanks at its ends: the splitters leave one
+  // behind a part now and then (the surname of "Smith, John" is "Smith "),
+  // and a stored blank shows as a double blank in the mailing block's name.
+  auto part = [](std::string_view s) {
     while (!s.empty() && isleadingblank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && istrailingblank(s.back())) s.remove_suffix(1);
     return s;
   };
   const std::string_view c = code;  // compared by length first, no strlen
   if (c == "x2firstlast"sv || c == "x3lastfirst"sv) {
     NameParts p = c == "x2firstlast"sv ? splitfirstlast(v) : splitlastfirst(v);
-    const std::string_view first = lead(p.First);
-    mc(dSalut, p.Prefix);
-    joined_.assign(first);
-    joined_ += ' ';
-    joined_ += lead(p.Middle);
+    const std::string_view first = part(p.First), middle = part(p.Middle);
+    mc(dSalut, part(p.Prefix));
+    joined_.assign(first);  // given names, and the initials after one blank
+    if (!middle.empty()) {
+      joined_ += ' ';
+      joined_ += middle;
+    }
     mc(dFirstName, joined_);
     mc(dDear, first);
-    mc(dLastName, p.Last);
-    setderived(dHonor, p.Suffix);
+    mc(dLastName, part(p.Last));
+    setderived(dHonor, part(p.Suffix));
   } else if (c == "x4citystate"sv) {
     CityStateZip c = splitcitystate(v);
     mc(dCity, c.City);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "parse/casemap.h"
+
 namespace vesper {
 
 namespace {
@@ -142,45 +144,95 @@ inline std::uint64_t bytesbetween(std::uint64_t x, unsigned char lo, unsigned ch
   return atleast & ~above & ~x & kHigh;
 }
 
-// The high bit of each byte of `x` that is a space.
-inline std::uint64_t spacebytes(std::uint64_t x) {
-  const std::uint64_t y = x ^ (kOnes * ' ');  // a space becomes 0
+// The high bit of each byte of `x` that equals the ASCII character `c`.
+inline std::uint64_t bytesequal(std::uint64_t x, unsigned char c) {
+  const std::uint64_t y = x ^ (kOnes * c);  // such a byte becomes 0
   return ~(((y & ~kHigh) + ~kHigh) | y) & kHigh;
+}
+
+// An e-mail or web address, which keeps its letter case.
+bool isaddress(std::string_view text) {
+  return text.find('@') != std::string_view::npos || text.find("://") != std::string_view::npos;
 }
 }  // namespace
 
-void mixedcaseinto(std::string_view text, std::string& out) { out.resize(mixedcaseview(text, out).size()); }
+void mixedcaseinto(std::string_view text, std::string& out) {
+  const std::string_view cased = mixedcaseview(text, out);
+  if (cased.data() == out.data()) out.resize(cased.size());
+  else out.assign(cased);  // an address, the text itself
+}
+
+namespace {
+// The 1 to 7 bytes at `p` as the low bytes of a number, the rest zero; read
+// in at most two loads straight into a register (bytes put together in
+// memory first would make the processor wait for the stores).
+inline std::uint64_t loadshort(const char* p, std::size_t n) {
+  if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, p + n - 4, 4);  // overlaps `a` where n < 8, with the same bytes
+    return a | std::uint64_t{b} << (8 * (n - 4));
+  }
+  const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+  return byte(0) | byte(n / 2) << (8 * (n / 2)) | byte(n - 1) << (8 * (n - 1));
+}
+
+// Mixed case of eight ASCII bytes: every letter lower case (bit 5 set), and
+// the letters that come first or after a space upper case again (bit 5
+// cleared).  `after` marks (0x80) that the first byte begins a word, and on
+// return whether the byte after the eight does.
+inline std::uint64_t caseeight(std::uint64_t x, std::uint64_t& after) {
+  const std::uint64_t letters = bytesbetween(x, 'A', 'Z') | bytesbetween(x, 'a', 'z');
+  const std::uint64_t spaces = bytesequal(x, ' ');
+  after |= spaces << 8;  // the space before a byte may lie in the eight before
+  x = (x | letters >> 2) & ~((letters & after) >> 2);
+  after = spaces >> 56;
+  return x;
+}
+
+// Bytes that the eight-at-a-time casing leaves to the slower road: those
+// beyond ASCII, and ":;<=>?@", among which are the marks of an address.
+inline bool needsslowroad(std::uint64_t x) { return ((x & kHigh) | bytesbetween(x, ':', '@')) != 0; }
+}  // namespace
 
 std::string_view mixedcaseview(std::string_view text, std::string& buffer) {
   // Leading blanks skipped first (lower case leaves them as they are), then
-  // eight bytes at a time: every letter lower case (bit 5 set), and the
-  // letters that come first or after a space upper case again (bit 5
-  // cleared).  The space before a byte may lie in the previous eight.
+  // eight bytes at a time, the last few as eight with zeros after them.  From
+  // the first eight that hold a character beyond ASCII or a possible address
+  // mark on, the text is looked at for an address once and then cased one
+  // character at a time.
+  const std::string_view whole = text;
   std::size_t lead = 0;
   while (lead < text.size() && isleadingblank(text[lead])) ++lead;
   text.remove_prefix(lead);
   if (buffer.size() < text.size()) buffer.resize(text.size());
-  char* const start = buffer.data();
-  char* o = start;
+  char* o = buffer.data();
   const char* in = text.data();
   std::size_t left = text.size();
   std::uint64_t after = 0x80;  // the first character is upper case
   for (; left >= 8; left -= 8, in += 8, o += 8) {
     std::uint64_t x;
     std::memcpy(&x, in, 8);
-    const std::uint64_t letters = bytesbetween(x, 'A', 'Z') | bytesbetween(x, 'a', 'z');
-    const std::uint64_t spaces = spacebytes(x);
-    after |= spaces << 8;
-    x = (x | letters >> 2) & ~((letters & after) >> 2);
+    if (needsslowroad(x)) break;
+    x = caseeight(x, after);
     std::memcpy(o, &x, 8);
-    after = spaces >> 56;  // a space in the last byte marks the next word's first
   }
-  bool up = after != 0;  // the last few one at a time
-  for (; left > 0; --left, ++in, ++o) {
-    *o = up ? upperchar(*in) : lowerchar(*in);
-    up = *in == ' ';
+  if (left > 0 && left < 8) {
+    std::uint64_t x = loadshort(in, left);
+    if (!needsslowroad(x)) {
+      x = caseeight(x, after);
+      copyshort(o, reinterpret_cast<const char*>(&x), left);
+      o += left, left = 0;
+    }
   }
-  return std::string_view(start, text.size());
+  if (left > 0) {
+    if (isaddress(text)) return whole;
+    const std::size_t done = static_cast<std::size_t>(o - buffer.data());
+    if (buffer.size() < done + mixedcaseroom(left)) buffer.resize(done + mixedcaseroom(left));
+    const bool afterletter = done > 0 && isletterchar(in[-1]);
+    o = mixedcaseutf8(in, in + left, buffer.data() + done, after != 0, afterletter);
+  }
+  return std::string_view(buffer.data(), static_cast<std::size_t>(o - buffer.data()));
 }
 
 std::string cleancategory(std::string_view text) {

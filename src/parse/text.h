@@ -5,8 +5,9 @@
 //   leading blank  : space, CR, LF, backspace (a tab is NOT a leading blank)
 //   trailing blank : space and tab only
 //   word separator : the space character alone
-//   digit 0-9, letter A-Z a-z; bytes above 127 belong to no class and are
-//   never changed by a case conversion.
+//   digit 0-9, letter A-Z a-z; bytes above 127 belong to no class.
+// Case conversions and comparisons change the 26 ASCII letters only, except
+// mixed case, which cases the letters of every script that has case.
 // Texts are UTF-8 byte strings; `cuttext` is the one place that limits a text
 // to a capacity, and it counts characters, never cutting inside a sequence.
 #pragma once
@@ -57,14 +58,21 @@ std::string lowertext(std::string_view text);
 // Whole-text comparison folding the 26 ASCII letters.
 bool sametext(std::string_view a, std::string_view b);
 // Mixed case when `on`: lower case, leading blanks dropped, first character and
-// every character after a space upper case.  Trailing blanks remain.
+// every character after a space upper case (title case, for the few letters
+// that have one, such as the digraph "Dz").  Letters of every cased script
+// change ("MÜLLER" gives "Müller", "ΟΔΥΣΣΕΑΣ" gives "Οδυσσεας" with its final
+// sigma); trailing blanks remain.  An e-mail or web address (a text holding
+// "@" or "://") is no name: it is left as it is, leading blanks and all.
 std::string mixedcase(bool on, std::string_view text);
 // mixedcase(true, text) into `out` (its storage kept); `out` must not hold
 // the text.
 void mixedcaseinto(std::string_view text, std::string& out);
 // The same, as a view of the front of `buffer`, which is only ever made
 // longer (what lies past the view is left over from earlier texts); the view
-// is valid until the buffer is used again.  `buffer` must not hold the text.
+// is valid until the buffer is used again.  An address is `text` itself, valid
+// as long as the text.  `buffer` must not hold the text.  A text of ASCII
+// only is cased eight bytes at a time, with no allocation once the buffer
+// has grown to its length.
 std::string_view mixedcaseview(std::string_view text, std::string& buffer);
 // Category codes A-Z then 0-4 found in the text, each once, in that order.
 std::string cleancategory(std::string_view text);

@@ -23,6 +23,7 @@ struct TransferTest : ::testing::Test {
   fs::path dir = fs::temp_directory_path() / ("vesper-transfer-" + std::to_string(::getpid()));
   Table contact;
   std::unique_ptr<RecordTransfer> transfer;
+  MailSettings settings;  // assign() sets the captions; a test may set the switches
 
   void SetUp() override {
     fs::remove_all(dir);
@@ -45,7 +46,6 @@ struct TransferTest : ::testing::Test {
       if (p >= 0 && entries[i][0] != 'x') state.TargetFieldMarks[p] = 1;
     }
     state.SourceFieldCount = static_cast<int>(entries.size());
-    MailSettings settings;
     settings.lblCity = "City"; settings.lblState = "State";
     settings.lblZip = "Zip"; settings.lblCountry = "Country";
     AddressTemplates t;
@@ -217,7 +217,41 @@ TEST_F(TransferTest, DirectAssignmentWinsOverCombinedPieces) {
   ASSERT_TRUE(import({"Johnny", "John Smith", "Q"}));
   auto r = rows().at(0);
   EXPECT_EQ(r["Dear"], "Johnny");
-  EXPECT_EQ(r["FirstName"], "John  Q");
+  EXPECT_EQ(r["FirstName"], "John Q");
+}
+
+// The name parts are stored without blanks at their ends, whichever splitter
+// left one there, and the mailing block's name has one blank between parts.
+TEST_F(TransferTest, NamePartsAreStoredWithoutEndBlanks) {
+  struct Case {
+    const char* code;
+    const char* value;
+    const char *first, *dear, *last, *honor, *mailname;
+  };
+  const Case cases[] = {
+      {"x2firstlast", "Ms. Josephine Darakjy", "Josephine", "Josephine", "Darakjy", "",
+       "Ms. Josephine Darakjy"},
+      {"x2firstlast", "LENNA PAPROCKI", "Lenna", "Lenna", "Paprocki", "", "Lenna Paprocki"},
+      {"x2firstlast", "MR. JOHN Q. SMITH JR.", "John Q.", "John", "Smith", "JR.",
+       "Mr. John Q. Smith"},
+      {"x3lastfirst", "Smith, John Q.", "John Q.", "John", "Smith", "", "John Q. Smith"},
+      {"x3lastfirst", "Smith Jr., John", "John", "John", "Smith", "Jr.", "John Smith"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    settings.FormatSalut = true;
+    assign({c.code});
+    transfer->mixed = true;
+    ASSERT_TRUE(import({c.value})) << c.value;
+    auto r = rows().at(0);
+    EXPECT_EQ(r["FirstName"], c.first) << c.value;
+    EXPECT_EQ(r["Dear"], c.dear) << c.value;
+    EXPECT_EQ(r["LastName"], c.last) << c.value;
+    EXPECT_EQ(r.count("Honor") ? r["Honor"] : "", c.honor) << c.value;
+    const std::string block = r["MailAddr"];
+    EXPECT_EQ(block.substr(0, block.find("\r\n")), c.mailname) << c.value;
+    TearDown();
+  }
 }
 
 TEST_F(TransferTest, KeysStayUniqueAndOrderedForOneName) {
