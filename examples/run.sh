@@ -4,6 +4,7 @@
 # then says how to open the import wizard's windows on that folder.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/.ci/install-packages"
 echo "Building vesper-import in $top/build (the first build takes a few minutes)..."
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" -j"$(nproc)" --target vesper-import >/dev/null
