@@ -139,8 +139,9 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   for (QPushButton* b : {btSource_, btDatabase_, btStart_}) width = qMax(width, b->sizeHint().width());
   for (QPushButton* b : {btSource_, btDatabase_, btStart_}) b->setMinimumWidth(width);
 
+  // Enter presses the focused button; "Start &Import Now" is the default
+  // button the window starts with.
   btStart_->setDefault(true);
-  for (QPushButton* b : {btSource_, btDatabase_, btClear_, btExit_, btHelp_}) b->setAutoDefault(false);
 
   setTabOrder(btSource_, btDatabase_);
   setTabOrder(btDatabase_, btStart_);
