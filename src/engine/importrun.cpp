@@ -173,7 +173,9 @@ void ImportRun::shownextrecord() {
 }
 
 void ImportRun::shownextasciirecord() {
-  if (SlotEof(state_.SourceFile)) {
+  // A record of no lines never moves the reading on: such a source offers
+  // no record at all.
+  if (SlotEof(state_.SourceFile) || state_.SourceFieldCount < 1) {
     errorbox(state_.messages, "That was the last record");
     quitimport();
     return;
@@ -189,6 +191,9 @@ bool ImportRun::readnextdelimited() {
       [this](std::string_view line) {
         ++summary_.badLines;
         WriteBadRecord(state_, line);
+        // A batch hears "&Cancel import" also while it passes over lines
+        // that are no record (a "&Yes" ends the reading here).
+        if (batch_) cancelcheck();
       },
       [this] { if (batch_) pace(); }, &split_);
   splitReady_ = found;
