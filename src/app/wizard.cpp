@@ -120,6 +120,14 @@ bool Wizard::loadlabels(CatalogueLabels& labels) {
   return true;
 }
 
+// A specification without any assignment leaves the run nothing to import
+// (and a line-per-field record of no lines).
+bool Wizard::assignsanyfield() const {
+  for (int i = 1; i <= kMaxSourceFields; ++i)
+    if (!state_.FieldAssignments[i].empty()) return true;
+  return false;
+}
+
 bool Wizard::identify() {
   SourceIdentity id = IdentifySource(state_, lblSource, source_);
   if ((id.kind == kDBase || id.kind == kParadox) && id.fieldCount == 0) {
@@ -137,6 +145,8 @@ bool Wizard::identify() {
     std::string first;
     if (id.kind != state_.SourceType)
       first = "This .IMP file was not designed for this type of data.";
+    else if (!assignsanyfield())
+      first = "This .IMP file assigns no source field.";
     else if (id.kind > 0 && id.fieldCount != state_.SourceFieldCount)
       first = "This .IMP file was not designed for this data.";
     if (!first.empty()) {

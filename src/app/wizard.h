@@ -9,8 +9,8 @@
 //
 // Beyond the checks of the start, a start also ends, with a clear message and
 // nothing changed in the tables, when the source table cannot be read, when
-// the source has more than 210 fields, or when the specification file cannot
-// be read.
+// the source has more than 210 fields, when the specification file cannot
+// be read, or when it assigns no source field.
 #pragma once
 
 #include <string>
@@ -98,6 +98,7 @@ class Wizard {
  private:
   bool startchecks();
   bool identify();
+  bool assignsanyfield() const;
   bool loadlabels(CatalogueLabels& labels);
 
   ImportState& state_;

@@ -192,6 +192,11 @@ void FieldAssignmentModel::btAssignClick() {
 }
 
 void FieldAssignmentModel::btNextRecordClick() {
+  // A record of no lines would never reach the end of the source.
+  if (state_.CurrentSourceField <= 1) {
+    state_.messages.errorMessage(kAssignOneField);
+    return;
+  }
   state_.SourceFieldCount = state_.CurrentSourceField - 1;
   result_ = Result::Ok;
 }

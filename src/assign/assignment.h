@@ -54,6 +54,10 @@ int fieldposition(const std::vector<FieldDef>& fields, std::string_view name);
 void markloadedentry(ImportState& state, const std::vector<FieldDef>& fields,
                      const std::string& entry);
 
+// Said when "&Next Record" is pressed before the first line of a
+// line-per-field record was assigned: the dialog stays open.
+inline constexpr const char* kAssignOneField = "Assign at least one field before going on.";
+
 class FieldAssignmentModel {
  public:
   enum class Result { Open, Ok, Cancel };

@@ -173,7 +173,9 @@ void ImportRun::shownextrecord() {
 }
 
 void ImportRun::shownextasciirecord() {
-  if (SlotEof(state_.SourceFile)) {
+  // A record of no lines never moves the reading on: such a source offers
+  // no record at all.
+  if (SlotEof(state_.SourceFile) || state_.SourceFieldCount < 1) {
     errorbox(state_.messages, "That was the last record");
     quitimport();
     return;
@@ -194,6 +196,9 @@ bool ImportRun::readnextdelimited() {
           ++summary_.badLinesLost;
           if (summary_.badLinesLostWhy.empty()) summary_.badLinesLostWhy = std::move(lost);
         }
+        // A batch hears "&Cancel import" also while it passes over lines
+        // that are no record (a "&Yes" ends the reading here).
+        if (batch_) cancelcheck();
       },
       [this] { if (batch_) pace(); }, &split_);
   splitReady_ = found;

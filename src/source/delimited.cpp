@@ -129,7 +129,7 @@ bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
     if (badLine) badLine(bytes);
     if (afterLine) afterLine();
   };
-  while (!SlotEof(slot)) {
+  while (!SlotEof(slot) && !state.ImportStopped) {
     ReadSourceLine(slot, line);
     if (LineContinues(slot, line)) {
       // Longer than a record can be: the whole line, all pieces, is bad.

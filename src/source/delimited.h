@@ -85,7 +85,9 @@ using BadLineSink = std::function<void(std::string_view line)>;
 
 // Reads lines into RecordBuffer until one has SourceFieldCount fields (true)
 // or the source ends (false).  Every other line goes to `badLine` and clears
-// NoBadRecords; `afterLine` (optional) runs after each line read.  With
+// NoBadRecords; `afterLine` (optional) runs after each line read.  A run
+// stopped from one of the two callbacks (ImportStopped) ends the reading
+// before the next line, as the end of the source does.  With
 // `fields`, a record found is left split there as SplitDelimitedLine splits
 // it (views into RecordBuffer, valid until it is read into again), so the
 // line is scanned once for both the count and the values.

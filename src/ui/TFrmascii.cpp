@@ -139,7 +139,6 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent)
                                 lines));
   btNextRecord_ = new QPushButton(QStringLiteral("&Next Record"), lines);
   btNextRecord_->setObjectName(QStringLiteral("btNextRecord"));
-  btNextRecord_->setAutoDefault(false);
   lineLayout->addWidget(btNextRecord_, 0, Qt::AlignRight);
 
   auto* middle = new QHBoxLayout;
@@ -157,7 +156,6 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent)
   btCancel->setObjectName(QStringLiteral("btCancel"));
   auto* btHelp = new QPushButton(QStringLiteral("&Help"), this);
   btHelp->setObjectName(QStringLiteral("BtHelp"));
-  for (QPushButton* b : {btRetry, btCancel, btHelp}) b->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btRetry);
   buttons->addWidget(btCancel);

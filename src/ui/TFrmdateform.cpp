@@ -169,10 +169,8 @@ TFrmdateform::TFrmdateform(ImportState& state, QWidget* parent)
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("BitBtn1"));
   ok->setDefault(true);
-  ok->setAutoDefault(true);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
   cancel->setObjectName(QStringLiteral("BitBtn2"));
-  cancel->setAutoDefault(false);
   buttons->addStretch(1);
   buttons->addWidget(ok);
   buttons->addWidget(cancel);

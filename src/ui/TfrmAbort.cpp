@@ -32,7 +32,6 @@ TfrmAbort::TfrmAbort(QWidget* parent) : QDialog(parent) {
   yes->setDefault(true);
   auto* no = new QPushButton(QStringLiteral("&No"), this);
   no->setObjectName(QStringLiteral("btNo"));
-  no->setAutoDefault(false);
   buttons->addStretch(1);
   buttons->addWidget(yes);
   buttons->addWidget(no);

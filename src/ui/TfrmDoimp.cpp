@@ -25,7 +25,6 @@ constexpr int kRunHelp = 2309;
 QPushButton* panelbutton(const char* text, const char* name, QWidget* parent) {
   auto* b = new QPushButton(QString::fromLatin1(text), parent);
   b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
   return b;
 }
 }  // namespace

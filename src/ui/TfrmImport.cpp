@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
-#include <QStyleOption>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include "ui/help.h"
 
@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kTopic = 2300;
 const char* const kNone = "None Selected";
+// The path captions have room for this many average characters.
+constexpr int kPathChars = 44;
 
 QLabel* boldlabel(const QString& text, QWidget* parent, int pointDelta = 0) {
   auto* label = new QLabel(text, parent);
@@ -34,22 +36,26 @@ PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
   setTextInteractionFlags(Qt::NoTextInteraction);
 }
 
+QRect PathLabel::textrect() const {
+  const int clear = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+  return contentsRect().adjusted(clear, 0, -clear, 0);
+}
+
+// The same width whatever the text: room for "None Selected" and for a path
+// of kPathChars average characters.  Text widths are fractional: rounded up.
 QSize PathLabel::sizeHint() const {
-  QFontMetrics fm(font());
-  int want = fm.horizontalAdvance(text()) + 2 * frameWidth() + 4;
-  int most = fm.averageCharWidth() * 44;
-  int least = fm.horizontalAdvance(QString::fromLatin1(kNone)) + 2 * frameWidth() + 4;
-  return QSize(qBound(least, want, most), QLabel::sizeHint().height());
+  QFontMetricsF fm(font());
+  qreal text = qMax(fm.horizontalAdvance(QString::fromLatin1(kNone)), fm.averageCharWidth() * kPathChars);
+  int clear = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+  return QSize(qCeil(text) + 2 * clear + 2 * frameWidth(), QLabel::sizeHint().height());
 }
 
 QSize PathLabel::minimumSizeHint() const { return sizeHint(); }
 
 void PathLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  QStyleOptionFrame frame;
-  frame.initFrom(this);
   drawFrame(&painter);
-  QRect r = contentsRect().adjusted(2, 0, -2, 0);
+  QRect r = textrect();
   QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width());
   style()->drawItemText(&painter, r, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(),
                         shown, foregroundRole());
@@ -139,8 +145,9 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   for (QPushButton* b : {btSource_, btDatabase_, btStart_}) width = qMax(width, b->sizeHint().width());
   for (QPushButton* b : {btSource_, btDatabase_, btStart_}) b->setMinimumWidth(width);
 
+  // Enter presses the focused button; "Start &Import Now" is the default
+  // button the window starts with.
   btStart_->setDefault(true);
-  for (QPushButton* b : {btSource_, btDatabase_, btClear_, btExit_, btHelp_}) b->setAutoDefault(false);
 
   setTabOrder(btSource_, btDatabase_);
   setTabOrder(btDatabase_, btStart_);

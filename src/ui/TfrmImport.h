@@ -14,14 +14,18 @@ class QPushButton;
 
 namespace vesper {
 
-// A label for a file path: shows the whole path when it fits, else elides
-// its middle, so that a long path does not widen the window.
+// A label for a file path: as wide as a typical path from the start, so
+// that choosing a file does not resize the window; a longer path has its
+// middle elided.  Like a framed QLabel, it keeps half an "x" clear on each
+// side of its text.
 class PathLabel : public QLabel {
   Q_OBJECT
  public:
   explicit PathLabel(QWidget* parent = nullptr);
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+  // Where the text is drawn.
+  QRect textrect() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -78,7 +78,6 @@ TfrmRandom::TfrmRandom(ImportState& state, Wizard& wizard, QWidget* parent)
   CancelBtn_->setObjectName(QStringLiteral("CancelBtn"));
   btHelp_ = new QPushButton(QStringLiteral("&Help"), this);
   btHelp_->setObjectName(QStringLiteral("btHelp"));
-  for (QPushButton* b : {BtCount_, CancelBtn_, btHelp_}) b->setAutoDefault(false);
 
   auto* right = new QVBoxLayout;
   right->addWidget(BtCount_);

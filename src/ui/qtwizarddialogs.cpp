@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "ui/TFrmSaveImp.h"
 #include "ui/TFrmascii.h"
@@ -19,6 +20,26 @@ QString& lastfolderslot() {
   static QString folder;
   return folder;
 }
+
+// A file name pattern as this platform's file chooser reads it: "*.*" would
+// pass over names without a dot, so all files are "*".
+QString nativepattern(const QString& pattern) {
+  return pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : pattern;
+}
+
+// The chooser's filter for a caption such as "Text files (*.txt)": the
+// caption stays as it is, the patterns it names are matched as this platform
+// reads them (the chooser shows the caption only, see HideNameFilterDetails).
+QString namefilter(const QString& caption) {
+  const int open = caption.lastIndexOf(QLatin1Char('('));
+  const int close = caption.lastIndexOf(QLatin1Char(')'));
+  if (open < 0 || close < open) return caption;
+  QStringList patterns;
+  const QString named = caption.mid(open + 1, close - open - 1);
+  for (const QString& p : named.split(QRegularExpression(QStringLiteral("[ ;]+")), Qt::SkipEmptyParts))
+    patterns << nativepattern(p);
+  return caption + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
 }  // namespace
 
 QString lastfolder() {
@@ -33,8 +54,11 @@ void setlastfolder(const std::string& chosenFile) {
 
 std::string choosefilewithdialog(QWidget* parent, const FileRequest& request) {
   QFileDialog dialog(parent, request.title, request.folder);
-  dialog.setNameFilters(request.filters);
-  if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(request.selectedFilter);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  QStringList filters;
+  for (const QString& caption : request.filters) filters << namefilter(caption);
+  dialog.setNameFilters(filters);
+  if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(namefilter(request.selectedFilter));
   if (request.kind == FileRequest::SaveSpec) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -43,6 +67,8 @@ std::string choosefilewithdialog(QWidget* parent, const FileRequest& request) {
     dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   }
   if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+  // The pattern of the chosen file type stands in the name box.
+  if (!request.pattern.isEmpty()) dialog.selectFile(nativepattern(request.pattern));
   if (dialog.exec() != QDialog::Accepted) return {};
   QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return {};

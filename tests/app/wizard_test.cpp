@@ -201,18 +201,32 @@ TEST_F(WizardTest, SpecificationsThatDoNotFit) {
   state->SpecFileName = (dir / "twelve.imp").string();
   WriteSpecFile(*state, (dir / "data").string());
   state->ResetImportState();
-  struct Case { std::string source; std::string message; };
+  // Specifications that assign nothing, for line-per-field and delimited text.
+  for (int kind : {kLinePerField, kDelimited}) {
+    state->SourceType = kind;
+    state->SpecFileName = (dir / ("none" + std::to_string(kind) + ".imp")).string();
+    WriteSpecFile(*state, (dir / "data").string());
+  }
+  state->ResetImportState();
+  const std::string twelve = (dir / "twelve.imp").string();
+  const std::string lines = put("lines.txt", "Smith\r\nJohn\r\n");
+  const std::string kNoField =
+      "This .IMP file assigns no source field. Recommend not picking an .IMP file and redefining the fields.";
+  struct Case { std::string source, imp, message; };
   const Case cases[] = {
-      {put("eleven.csv", "a,b,c,d,e,f,g,h,i,j,k\r\n"),
+      {put("eleven.csv", "a,b,c,d,e,f,g,h,i,j,k\r\n"), twelve,
        "This .IMP file was not designed for this data. Recommend not picking an .IMP file and redefining the fields."},
-      {put("lines.txt", "Smith\r\nJohn\r\n"),
+      {lines, twelve,
        "This .IMP file was not designed for this type of data. Recommend not picking an .IMP file and redefining the fields."},
-      {put("bad.imp", "1\r\nNickname\r\n"), ""},
+      {csv, put("bad.imp", "1\r\nNickname\r\n"), ""},
+      {lines, (dir / "none0.imp").string(), kNoField},
+      {csv, (dir / "none1.imp").string(), kNoField},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.imp);
     messages.shown.clear();
-    choose(c.source == cases[2].source ? csv : c.source);
-    dialogs.imp = c.source == cases[2].source ? c.source : (dir / "twelve.imp").string();
+    choose(c.source);
+    dialogs.imp = c.imp;
     wizard->btStartClick();
     ASSERT_EQ(messages.shown.size(), 1u);
     if (!c.message.empty()) {

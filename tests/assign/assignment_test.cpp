@@ -187,6 +187,22 @@ TEST_F(AssignmentTest, LinePerFieldNextRecordAndStartOver) {
   EXPECT_TRUE(offered("LastName"));
 }
 
+// "&Next Record" before the first line was assigned would make a record of
+// no lines: it is refused and the dialog stays open.
+TEST_F(AssignmentTest, NextRecordNeedsOneAssignedLine) {
+  open(kLinePerField, 0);
+  model->FieldNamesClick(0);
+  ASSERT_TRUE(model->nextrecordenabled());
+  model->btNextRecordClick();
+  EXPECT_EQ(model->result(), FieldAssignmentModel::Result::Open);
+  EXPECT_EQ(state.SourceFieldCount, 0);
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{"Assign at least one field before going on."});
+  assign("LastName");
+  model->btNextRecordClick();
+  EXPECT_EQ(model->result(), FieldAssignmentModel::Result::Ok);
+  EXPECT_EQ(state.SourceFieldCount, 1);
+}
+
 TEST_F(AssignmentTest, LinePerFieldStopsAtSlot210) {
   open(kLinePerField, 0);
   for (int i = 1; i <= 210 && model->result() == FieldAssignmentModel::Result::Open; ++i)

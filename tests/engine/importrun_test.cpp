@@ -79,7 +79,10 @@ struct ImportRunTest : ::testing::Test {
   // Identifies `text` as a source, assigns the fields and opens the run.
   void start(const std::string& text, std::vector<std::string> assignments, int lines = 0) {
     std::ofstream((dir / "src.txt").string(), std::ios::binary) << text;
-    SourceIdentity id = IdentifySource(state, (dir / "src.txt").string(), source);
+    startfile((dir / "src.txt").string(), std::move(assignments), lines);
+  }
+  void startfile(const std::string& path, std::vector<std::string> assignments, int lines = 0) {
+    SourceIdentity id = IdentifySource(state, path, source);
     state.SourceType = id.kind;
     state.SourceFieldCount = id.kind == kLinePerField ? lines : id.fieldCount;
     for (std::size_t i = 0; i < assignments.size(); ++i) state.FieldAssignments[i + 1] = assignments[i];
@@ -227,6 +230,57 @@ TEST_F(ImportRunTest, LinePerFieldValuesKeepTheirCommas) {
   run->btAllClick();
   EXPECT_EQ(column("LastName"), (std::vector<std::string>{"Jones", "Lee", "Smith, Jr"}));
   EXPECT_EQ(column("City"), (std::vector<std::string>{"Boston", "Salem, MA, 01970", "X"}));
+}
+
+// Records that give nothing to import, of every kind of source: the batch
+// lets messages run and hears "&Cancel import" all along, also while it
+// passes over lines that are no record.
+TEST_F(ImportRunTest, BatchesOverEmptyRecordsHearCancel) {
+  std::string notRecords = "a,b,c\r\n";
+  for (int i = 0; i < 3000; ++i) notRecords += "no record\r\n";
+  const std::string corpora = VESPER_CORPORA;
+  struct Case {
+    const char* name;
+    std::string text, table;  // a text source, or a table of the corpora
+    std::vector<std::string> assignments;
+    int lines;
+  };
+  const Case cases[] = {
+      {"delimited, lines of another field count", notRecords, "", {"x1notused", "x1notused", "x1notused"}, 0},
+      {"line-per-field, blank lines", std::string(6000, '\n'), "", {"LastName"}, 1},
+      {"dBASE, nothing assigned", "", corpora + "/dbase/DBFFile/WSPMST.DBF", {"x1notused"}, 0},
+      {"Paradox, nothing assigned", "", corpora + "/paradox/paradoxdriver/db/AREACODES.DB", {"x1notused"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    messages.events = 0;
+    messages.cancelAt = 1;
+    view.asked = 0;
+    if (c.table.empty())
+      start(c.text, c.assignments, c.lines);
+    else
+      startfile(c.table, c.assignments);
+    ASSERT_EQ(run->outcome(), ImportRun::Outcome::Open);
+    const long long total = c.table.empty() ? 3000 : source.file()->recordCount();
+    run->btAllClick();
+    EXPECT_EQ(view.asked, 1);
+    EXPECT_TRUE(state.ImportStopped);
+    const RunSummary& s = run->summary();
+    EXPECT_LT(s.read + s.badLines, total / 2);
+    EXPECT_EQ(s.imported, 0);
+    EXPECT_EQ(messages.texts().back().rfind("Finished. Imported 0 records.", 0), 0u);
+  }
+}
+
+// A line-per-field record of no lines would never move the reading on: such
+// a run offers no record and ends at once.
+TEST_F(ImportRunTest, LinePerFieldRecordsOfNoLinesOfferNone) {
+  start("Smith\r\nJohn\r\n", {}, 0);
+  EXPECT_EQ(run->outcome(), ImportRun::Outcome::Ok);
+  std::vector<std::string> want = {"That was the last record", "Finished. Imported 0 records."};
+  EXPECT_EQ(messages.texts(), want);
 }
 
 TEST_F(ImportRunTest, CancelWritesStatisticsButNoSpecification) {

@@ -411,6 +411,11 @@ class FormsTest : public QObject {
       QCOMPARE(lines->item(0)->text(), QString("John Smith  <<<<<<"));
       QVERIFY(child(&d, "btNextRecord")->isVisible());
       QVERIFY(!child(&d, "btNextRecord")->isEnabled());
+      // Before the first line is assigned, "&Next Record" is refused.
+      pick(d, "LastName");
+      click(&d, "btNextRecord");
+      QVERIFY(d.isVisible());
+      QCOMPARE(f->messages.texts().back(), std::string("Assign at least one field before going on."));
       assign(d, "LastName");
       assign(d, "Addr1");
       assign(d, "City");

@@ -3,11 +3,15 @@
 // variable VESPER_SCREENSHOTS names a folder, writes a PNG of each there.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -36,9 +40,37 @@ namespace {
 
 using testing::button;
 
+// The width in which a caption's text is drawn: a label's contents less its
+// margins and, when it has a frame, less the indent a framed label keeps
+// (half an "x") on each side; a button's contents (beside the indicator of a
+// check box or radio button).
+int textroom(QWidget* w) {
+  if (auto* l = qobject_cast<QLabel*>(w)) {
+    int indent = l->indent();
+    if (indent < 0) indent = l->frameWidth() > 0 ? l->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - l->margin() : 0;
+    return l->contentsRect().width() - 2 * l->margin() - 2 * qMax(indent, 0);
+  }
+  QStyleOptionButton option;
+  option.initFrom(w);
+  QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+  if (qobject_cast<QCheckBox*>(w)) contents = QStyle::SE_CheckBoxContents;
+  if (qobject_cast<QRadioButton*>(w)) contents = QStyle::SE_RadioButtonContents;
+  return qMin(w->contentsRect().width(), w->style()->subElementRect(contents, &option, w).width());
+}
+
+// A caption whose text is wider than the room it is drawn in: clipped or
+// elided.  The width is the font's fractional advance, access keys as drawn.
+QString clipped(QWidget* w, const QString& text, bool mnemonic) {
+  qreal need = QFontMetricsF(w->font()).size(mnemonic ? Qt::TextShowMnemonic : 0, text).width();
+  int room = textroom(w);
+  if (need <= room) return {};
+  return QStringLiteral("\"%1\" needs %2 px, has %3").arg(text).arg(need).arg(room);
+}
+
 // Checks the window as shown and writes its picture.  Returns a description
-// of the first fault, or "".
-QString inspect(QWidget* w, const QString& name) {
+// of the first fault, or "".  `pathsShown`: the path captions hold chosen
+// paths, which they may elide.
+QString inspect(QWidget* w, const QString& name, bool pathsShown = false) {
   QApplication::processEvents();
   QSize size = w->size();
   if (size.width() < 160 || size.height() < 80 || size.width() > 1400 || size.height() > 1000)
@@ -51,6 +83,11 @@ QString inspect(QWidget* w, const QString& name) {
     if (cut)
       return QStringLiteral("%1: label \"%2\" is %3x%4, wants %5x%6")
           .arg(name, l->text()).arg(l->width()).arg(l->height()).arg(hint.width()).arg(hint.height());
+    bool plain = l->textFormat() == Qt::PlainText ||
+                 (l->textFormat() == Qt::AutoText && !Qt::mightBeRichText(l->text()));
+    if (l->wordWrap() || !plain || (pathsShown && qobject_cast<PathLabel*>(l))) continue;
+    QString fault = clipped(l, l->text(), l->buddy() != nullptr);
+    if (!fault.isEmpty()) return QStringLiteral("%1: label %2").arg(name, fault);
   }
   for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
     if (!b->isVisibleTo(w) || b->text().isEmpty() || b->window() != w) continue;
@@ -58,6 +95,8 @@ QString inspect(QWidget* w, const QString& name) {
     if (b->width() + 1 < hint.width() || b->height() + 1 < hint.height())
       return QStringLiteral("%1: button \"%2\" is %3x%4, wants %5x%6")
           .arg(name, b->text()).arg(b->width()).arg(b->height()).arg(hint.width()).arg(hint.height());
+    QString fault = clipped(b, b->text(), true);
+    if (!fault.isEmpty()) return QStringLiteral("%1: button %2").arg(name, fault);
   }
   QString folder = qEnvironmentVariable("VESPER_SCREENSHOTS");
   if (!folder.isEmpty()) {
@@ -85,8 +124,8 @@ class ScreenshotsTest : public QObject {
   std::unique_ptr<ImportState> state_;
   QStringList faults_;
 
-  void check(QWidget* w, const QString& name) {
-    QString fault = inspect(w, name);
+  void check(QWidget* w, const QString& name, bool pathsShown = false) {
+    QString fault = inspect(w, name, pathsShown);
     if (!fault.isEmpty()) faults_ << fault;
   }
 
@@ -168,6 +207,7 @@ class ScreenshotsTest : public QObject {
     main.dialogs().choosefile = [&](QWidget*, const FileRequest&) { return answer; };
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
+    const QSize unchosen = main.size();
 
     Script pick;
     pick.add(QStringLiteral("Select source file type"),
@@ -181,7 +221,10 @@ class ScreenshotsTest : public QObject {
     main.btSourceClick();
     main.btPnantDatabaseClick();
     QVERIFY(!pick.stalled);
-    check(&main, QStringLiteral("main-window-chosen"));
+    check(&main, QStringLiteral("main-window-chosen"), true);
+    // The path captions had room for a path from the start.
+    QApplication::processEvents();
+    QCOMPARE(main.size(), unchosen);
 
     Script s;
     s.add(QStringLiteral("Start assigning fields"),
