@@ -6,14 +6,14 @@ namespace vesper {
 
 namespace {
 const std::array<CombinedField, 8> kCombined = {{
-    {1, "x1notused", "(Not used)", ""},
-    {2, "x2firstlast", "(First & Last)", "FirstName"},
-    {3, "x3lastfirst", "(Last & First)", "FirstName"},
-    {4, "x4citystate", "(City & State)", "Zip"},
-    {5, "x5citystatezip", "(City, State & Zip)", "Zip"},
-    {6, "x6middleinitial", "(Middle Initial)", "FirstName"},
-    {7, "x7zipsuffix", "(Zip Suffix)", "Zip"},
-    {8, "x8addr1&2", "(Address 1 & 2)", "Addr2"},
+    {Combined::NotUsed, 1, "x1notused", "(Not used)", ""},
+    {Combined::FirstLast, 2, "x2firstlast", "(First & Last)", "FirstName"},
+    {Combined::LastFirst, 3, "x3lastfirst", "(Last & First)", "FirstName"},
+    {Combined::CityState, 4, "x4citystate", "(City & State)", "Zip"},
+    {Combined::CityStateZip, 5, "x5citystatezip", "(City, State & Zip)", "Zip"},
+    {Combined::MiddleInitial, 6, "x6middleinitial", "(Middle Initial)", "FirstName"},
+    {Combined::ZipSuffix, 7, "x7zipsuffix", "(Zip Suffix)", "Zip"},
+    {Combined::Addr1And2, 8, "x8addr1&2", "(Address 1 & 2)", "Addr2"},
 }};
 
 // The combined entries listed after each anchor field, in their order.
@@ -50,6 +50,12 @@ CatalogueEntry combinedentry(int digit) {
 }  // namespace
 
 const std::array<CombinedField, 8>& combinedfields() { return kCombined; }
+
+Combined combinedof(std::string_view entry) {
+  for (const CombinedField& c : kCombined)
+    if (entry == c.code) return c.field;
+  return Combined::None;
+}
 
 std::string codelabel(std::string_view code) {
   if (code.size() < 2 || code[1] < '1' || code[1] > '8') return {};

@@ -26,7 +26,12 @@ namespace vesper {
 // A combined-field code: lower-case "x" first.  Codes "x1notused" to "x8addr1&2".
 inline bool iscombinedcode(std::string_view entry) { return !entry.empty() && entry[0] == 'x'; }
 
+// The combined fields by number.  On disk (the .IMP file) and in the
+// assignment entries each is spelt by its code, "x1notused" to "x8addr1&2".
+enum class Combined { None = 0, NotUsed, FirstLast, LastFirst, CityState, CityStateZip, MiddleInitial, ZipSuffix, Addr1And2 };
+
 struct CombinedField {
+  Combined field;
   int digit;
   const char* code;
   const char* label;
@@ -34,6 +39,9 @@ struct CombinedField {
 };
 // The eight combined fields, indexed by digit - 1.
 const std::array<CombinedField, 8>& combinedfields();
+// The combined field an entry spells exactly; None for anything else (an
+// entry of "x" and a digit that is not spelt so expands to nothing).
+Combined combinedof(std::string_view entry);
 // The label of a code, by its second character; empty when it names none.
 std::string codelabel(std::string_view code);
 

@@ -1,8 +1,8 @@
 // Combined-field expansion: a source value assigned to a combined field is
 // split with the name and address parsers and its pieces written into the
 // pending row through the derived-field setter (which leaves a directly
-// assigned field alone) or the field appender.  A code that names no combined
-// field ("x1notused" among them) writes nothing.
+// assigned field alone) or the field appender.  "(Not used)", and an entry
+// that spells no combined field, write nothing.
 #include "engine/transfer.h"
 #include "parse/address.h"
 #include "parse/names.h"
@@ -10,9 +10,7 @@
 
 namespace vesper {
 
-using namespace std::string_view_literals;
-
-void RecordTransfer::expandcombined(const std::string& code, std::string_view v) {
+void RecordTransfer::expandcombined(Combined code, std::string_view v) {
   // Mixed case is worked out into a buffer kept per run, and only when the
   // box is ticked; mixed case and the setter both drop the leading blanks of
   // what they are given, so the pieces need no trimming first.
@@ -28,9 +26,10 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
     while (!s.empty() && istrailingblank(s.back())) s.remove_suffix(1);
     return s;
   };
-  const std::string_view c = code;  // compared by length first, no strlen
-  if (c == "x2firstlast"sv || c == "x3lastfirst"sv) {
-    NameParts p = c == "x2firstlast"sv ? splitfirstlast(v) : splitlastfirst(v);
+  switch (code) {
+  case Combined::FirstLast:
+  case Combined::LastFirst: {
+    NameParts p = code == Combined::FirstLast ? splitfirstlast(v) : splitlastfirst(v);
     const std::string_view first = part(p.First), middle = part(p.Middle);
     mc(dSalut, part(p.Prefix));
     joined_.assign(first);  // given names, and the initials after one blank
@@ -42,23 +41,31 @@ void RecordTransfer::expandcombined(const std::string& code, std::string_view v)
     mc(dDear, first);
     mc(dLastName, part(p.Last));
     setderived(dHonor, part(p.Suffix));
-  } else if (c == "x4citystate"sv) {
+    break;
+  }
+  case Combined::CityState: {
     CityStateZip c = splitcitystate(v);
     mc(dCity, c.City);
     mc(dState, c.State);
-  } else if (c == "x5citystatezip"sv) {
+    break;
+  }
+  case Combined::CityStateZip: {
     CityStateZip c = splitcitystatezip(v);
     mc(dCity, c.City);
     setderived(dState, c.State);
     setderived(dZip, c.Zip);
-  } else if (c == "x6middleinitial"sv) {
-    appendfield("FirstName", " " + trimleft(v));
-  } else if (c == "x7zipsuffix"sv) {
-    appendfield("Zip", " " + trimleft(v));
-  } else if (c == "x8addr1&2"sv) {
+    break;
+  }
+  case Combined::MiddleInitial: appendfield("FirstName", " " + trimleft(v)); break;
+  case Combined::ZipSuffix: appendfield("Zip", " " + trimleft(v)); break;
+  case Combined::Addr1And2: {
     AddressLines a = splitaddress(v, 40);
     mc(dAddr1, a.First);
     mc(dAddr2, a.Second);
+    break;
+  }
+  case Combined::NotUsed:
+  case Combined::None: break;
   }
 }
 

@@ -113,8 +113,12 @@ RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings 
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
-    if (e.empty() || iscombinedcode(e)) continue;
+    if (e.empty()) continue;
     Slot& slot = slots_[i];
+    if (iscombinedcode(e)) {
+      slot.combined = combinedof(e);
+      continue;
+    }
     slot.position = contact_.findField(e);
     if (slot.position >= 0) slot.firstname = contact_.fieldName(slot.position) == "FirstName";
     std::string u = uppertext(e);
@@ -281,7 +285,7 @@ void RecordTransfer::buildrow(Values& fetch) {
     std::string_view v = fetch.value(i);
     if (v.empty()) continue;
     if (iscombinedcode(e))
-      expandcombined(e, v);
+      expandcombined(slots_[i].combined, v);
     else
       writedirect(i, slots_[i], v);
   }

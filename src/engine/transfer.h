@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "app/importstate.h"
+#include "assign/catalogue.h"
 #include "assign/recordkey.h"
 #include "engine/contactwriter.h"
 #include "parse/mailblock.h"
@@ -122,6 +123,7 @@ class RecordTransfer {
     bool firstname = false; // the table spells it exactly "FirstName"
     CaseRule rule = CaseRule::Mixed;
     bool category = false;  // the assignment names "Category"
+    Combined combined = Combined::None;  // a combined field's assignment
   };
   enum Note { nCut, nDate, nNumber, nCount };
   // A note on the record being built; counted once its row is stored.
@@ -130,7 +132,7 @@ class RecordTransfer {
   void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
   void writedirect(int i, const Slot& slot, std::string_view value);
-  void expandcombined(const std::string& code, std::string_view value);
+  void expandcombined(Combined code, std::string_view value);
   void makemailblock();
   // Stores (or queues) the row; the bytes of its values when queued, else -1.
   long long storewithkey(long long record, const LocalTime& added);

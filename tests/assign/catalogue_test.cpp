@@ -100,5 +100,18 @@ TEST(Codes, LabelsAndKinds) {
   EXPECT_FALSE(issystemfield("recno"));
 }
 
+// The combined fields are read from their spelling on disk, exactly.
+TEST(CombinedCodes, ReadFromTheirSpellingOnDisk) {
+  const std::pair<const char*, Combined> cases[] = {
+      {"x1notused", Combined::NotUsed},         {"x2firstlast", Combined::FirstLast},
+      {"x3lastfirst", Combined::LastFirst},     {"x4citystate", Combined::CityState},
+      {"x5citystatezip", Combined::CityStateZip}, {"x6middleinitial", Combined::MiddleInitial},
+      {"x7zipsuffix", Combined::ZipSuffix},     {"x8addr1&2", Combined::Addr1And2},
+      {"x2firstlas", Combined::None},           {"X2FIRSTLAST", Combined::None},
+      {"x9", Combined::None},                   {"FirstName", Combined::None},
+  };
+  for (const auto& [entry, want] : cases) EXPECT_EQ(combinedof(entry), want) << entry;
+}
+
 }  // namespace
 }  // namespace vesper
