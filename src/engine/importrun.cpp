@@ -252,6 +252,9 @@ bool ImportRun::transfer() {
     return false;
   }
   if (stored && !writer_ && contact_.inGroup()) ++groupRows_;
+  // A run the disk stopped did not do what was asked: the batch command
+  // ends with a failure.
+  if (transfer_->stoppedForSpace) summary_.stoppedByError = true;
   if (stored)
     ++summary_.imported;
   else if (transfer_->failures > failedBefore)

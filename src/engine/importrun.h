@@ -70,7 +70,7 @@ struct RunSummary {
   std::vector<FieldNotes> fields;  // values changed on their way in, per field
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
-  bool stoppedByError = false;  // the contact table could not be written
+  bool stoppedByError = false;  // the contact table could not be written, or the disk was full
 };
 
 class ImportRun {

@@ -414,6 +414,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : contact_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
+    stoppedForSpace = true;
   }
   return true;
 }

@@ -81,6 +81,8 @@ class RecordTransfer {
 
   // The state of the run window's mixed-case box, read for every value.
   bool mixed = false;
+  // Set when the low-disk message stopped the run (not the user).
+  bool stoppedForSpace = false;
   // Records that failed with an error here (reported, row dropped) so far;
   // rows that a writer could not store come back from its drain().
   long long failures = 0;
@@ -96,8 +98,8 @@ class RecordTransfer {
   };
 
   // Transfers the current record; `record` numbers it for messages.  Returns
-  // true when a row was stored.  Sets ImportStopped after the low-disk
-  // message.
+  // true when a row was stored.  Sets ImportStopped (and stoppedForSpace)
+  // after the low-disk message.
   bool importonerecord(Values& fetch, long long record);
 
   // With a writer (a batch run), a complete row, its key step chosen, is

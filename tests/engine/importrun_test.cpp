@@ -137,6 +137,16 @@ TEST_F(ImportRunTest, AcceptAllAfterTheFirstWasShown) {
   EXPECT_EQ(s.imported, 5);
 }
 
+// A batch the full disk stopped is no completed import: the batch command
+// must not report it as one.
+TEST_F(ImportRunTest, ALowDiskStopIsAFailure) {
+  start(lines(5), {"LastName", "FirstName", "City"});
+  disk.bytes = 9999;
+  run->btAllClick();
+  EXPECT_EQ(run->summary().imported, 1);
+  EXPECT_TRUE(run->summary().stoppedByError);
+}
+
 TEST_F(ImportRunTest, BadLinesGoToTheBadRecordFile) {
   std::string text = "A,B,C\r\nD,E,F\r\nG,H,I,J\r\nK,L,M\r\n\tbad line\r\n";
   start(text, {"LastName", "FirstName", "City"});
