@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 #include "source/textfile.h"
 
 namespace vesper {

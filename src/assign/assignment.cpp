@@ -1,6 +1,6 @@
 #include "assign/assignment.h"
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "app/importstate.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 
 namespace vesper {
 

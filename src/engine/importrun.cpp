@@ -7,7 +7,7 @@
 
 #include "assign/catalogue.h"
 #include "engine/badfile.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "source/counting.h"
 #include "source/delimited.h"

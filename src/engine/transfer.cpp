@@ -6,7 +6,7 @@
 #include "assign/catalogue.h"
 #include "assign/dates.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/fieldtypes.h"
 #include "parse/text.h"
 

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "ui/help.h"
 
 namespace vesper {

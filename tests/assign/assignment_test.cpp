@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "support/fakes.h"
 
 namespace vesper {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 
 #include "source/source_fixture.h"
 #include "source/tablesource.h"

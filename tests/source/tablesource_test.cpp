@@ -4,7 +4,7 @@
 
 #include "app/importstate.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "support/corpora.h"
 
 namespace vesper {

@@ -1,4 +1,5 @@
-// The small interfaces through which the core reaches the user and the machine.
+// The seams: the small interfaces through which the core reaches the user and
+// the machine.  Every layer may include this header.
 //
 // Contract: the core never shows a window, reads the clock, draws a random
 // number or asks for free disk space except through these.  The windows
