@@ -154,7 +154,7 @@ class ConsoleRunView : public RunView {
 
 class NoDates : public DateFormatAsker {
  public:
-  void askdateformat(ImportState&) override {}
+  void askdateformat(AssignState&) override {}
 };
 
 class BatchDialogs : public WizardDialogs {

@@ -155,7 +155,7 @@ struct RunRead {
   int lines = 0;
 };
 
-RunRead readAll(ImportState& state) {
+RunRead readAll(SourceState& state) {
   RunRead r;
   std::vector<std::string_view> fields;
   while (ReadNextDelimitedRecord(

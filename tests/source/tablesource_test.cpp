@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/importstate.h"
-#include "parse/daycount.h"
 #include "base/errors.h"
+#include "parse/daycount.h"
+#include "source/sourcestate.h"
 #include "support/corpora.h"
 
 namespace vesper {
