@@ -41,7 +41,7 @@ class BigDisk : public Disk {
 };
 class NoDates : public DateFormatAsker {
  public:
-  void askdateformat(ImportState&) override {}
+  void askdateformat(AssignState&) override {}
 };
 
 double seconds(std::chrono::steady_clock::time_point since) {

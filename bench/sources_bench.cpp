@@ -5,11 +5,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/importstate.h"
 #include "source/counting.h"
 #include "source/delimited.h"
 #include "support/fakes.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 #include "source/tablesource.h"
 
 namespace {
@@ -42,7 +42,7 @@ struct Source {
   QuietMessages messages;
   StillClock clock;
   BigDisk disk;
-  ImportState state{messages, clock, disk};
+  SourceState state{messages, clock, disk};
   explicit Source(const std::string& path) {
     state.SourceFile.setup(messages, path, "Source file");
     state.SourceType = kDelimited;

@@ -1,6 +1,6 @@
 #include "app/chooser.h"
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "store/table.h"
 

@@ -7,7 +7,7 @@
 #include <charconv>
 
 #include "assign/assignment.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

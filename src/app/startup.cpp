@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/systemdisk.h"
 
 namespace vesper {

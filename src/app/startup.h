@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 #include "store/engine.h"
 
 namespace vesper {

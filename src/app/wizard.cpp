@@ -4,7 +4,7 @@
 
 #include "app/specfile.h"
 #include "assign/samples.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "source/delimited.h"
 

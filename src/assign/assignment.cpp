@@ -1,6 +1,6 @@
 #include "assign/assignment.h"
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {
@@ -28,7 +28,7 @@ const CombinedEffect& effectof(int digit) {
 
 // Marks the parts of a combined field as filled by it (2); a missing part is
 // reported and passed over.
-void markparts(ImportState& state, const std::vector<FieldDef>& fields, int digit) {
+void markparts(AssignState& state, const std::vector<FieldDef>& fields, int digit) {
   for (const char* part : effectof(digit).parts) {
     int pos = fieldposition(fields, part);
     if (pos >= 0 && pos < 202)
@@ -48,7 +48,7 @@ int fieldposition(const std::vector<FieldDef>& fields, std::string_view name) {
   return -1;
 }
 
-void markloadedentry(ImportState& state, const std::vector<FieldDef>& fields,
+void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
                      const std::string& entry) {
   if (!iscombinedcode(entry)) {
     // The table engine's lookup: letter case ignored.
@@ -66,7 +66,7 @@ void markloadedentry(ImportState& state, const std::vector<FieldDef>& fields,
   if (digit >= 1 && digit <= 8 && own[digit]) state.TargetFieldMarks[own[digit]] = 1;
 }
 
-FieldAssignmentModel::FieldAssignmentModel(ImportState& state, std::vector<FieldDef> fields,
+FieldAssignmentModel::FieldAssignmentModel(AssignState& state, std::vector<FieldDef> fields,
                                            CatalogueLabels labels, SampleSource& samples,
                                            DateFormatAsker& dates)
     : state_(state), fields_(std::move(fields)), labels_(std::move(labels)),

@@ -6,7 +6,7 @@
 // does everything its buttons do; the window only renders the model and
 // forwards clicks.  It writes FieldAssignments, DateFormats, TargetFieldMarks,
 // CurrentSourceField, SelectedTargetIndex, ChosenDateFormat and (line-per-field
-// sources) SourceFieldCount of the import state.  Samples come through
+// sources) SourceFieldCount of the import state (assignstate.h).  Samples come through
 // `SampleSource`, the date layout through `DateFormatAsker` (the Date Formats
 // dialog in the windows, a direct answer in tests).  No slot past 210 is ever
 // written: a line-per-field source whose user keeps assigning past line 210
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/importstate.h"
+#include "assign/assignstate.h"
 #include "assign/catalogue.h"
 #include "store/fieldtypes.h"
 
@@ -40,7 +40,7 @@ class SampleSource {
 class DateFormatAsker {
  public:
   virtual ~DateFormatAsker() = default;
-  virtual void askdateformat(ImportState& state) = 0;
+  virtual void askdateformat(AssignState& state) = 0;
 };
 
 // Marks and messages of assigning `name` to source field `field`, shared by
@@ -51,7 +51,7 @@ int fieldposition(const std::vector<FieldDef>& fields, std::string_view name);
 // Bookkeeping after loading an assignment from a specification file, for one
 // non-empty entry.  Throws EngineError "Field '<name>' not found." for a
 // contact field name that the table lacks.
-void markloadedentry(ImportState& state, const std::vector<FieldDef>& fields,
+void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
                      const std::string& entry);
 
 // Said when "&Next Record" is pressed before the first line of a
@@ -64,7 +64,7 @@ class FieldAssignmentModel {
   static constexpr int kSampleBoxes = 8;
   static constexpr int kSampleRecords = 50;
 
-  FieldAssignmentModel(ImportState& state, std::vector<FieldDef> contactfields,
+  FieldAssignmentModel(AssignState& state, std::vector<FieldDef> contactfields,
                        CatalogueLabels labels, SampleSource& samples, DateFormatAsker& dates);
 
   // --- the dialog's operations ---
@@ -101,7 +101,7 @@ class FieldAssignmentModel {
   void SetEdits();
   void markcontactfield(const std::string& name);
 
-  ImportState& state_;
+  AssignState& state_;
   std::vector<FieldDef> fields_;
   CatalogueLabels labels_;
   SampleSource& source_;

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

@@ -25,7 +25,7 @@
 #include <string>
 #include <string_view>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper {
 

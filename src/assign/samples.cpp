@@ -6,9 +6,9 @@
 namespace vesper {
 
 std::string SourceSamples::sample(int field, int record) {
-  switch (state_.SourceType) {
-    case kLinePerField: return PeekSourceLine(state_, field, record);
-    case kDelimited: return PeekDelimitedField(state_, field, record);
+  switch (source_.SourceType) {
+    case kLinePerField: return PeekSourceLine(source_, field, record);
+    case kDelimited: return PeekDelimitedField(source_, field, record);
     default: return GetTableField(table_, field - 1, record);
   }
 }

@@ -3,20 +3,20 @@
 // view of a line-per-field source.
 #pragma once
 
-#include "app/importstate.h"
 #include "assign/assignment.h"
+#include "source/sourcestate.h"
 #include "source/tablesource.h"
 
 namespace vesper {
 
 class SourceSamples : public SampleSource {
  public:
-  SourceSamples(ImportState& state, SourceTable& table) : state_(state), table_(table) {}
+  SourceSamples(SourceDescription& source, SourceTable& table) : source_(source), table_(table) {}
   std::string sample(int field, int record) override;
   std::string fieldname(int field) override { return table_.columnName(field - 1); }
 
  private:
-  ImportState& state_;
+  SourceDescription& source_;
   SourceTable& table_;
 };
 

@@ -12,7 +12,7 @@
 #include "app/startup.h"
 #include "app/wizard.h"
 #include "cli/batchinputs.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "source/counting.h"
 #include "store/sampledata.h"
 #include "store/systemdisk.h"
@@ -154,7 +154,7 @@ class ConsoleRunView : public RunView {
 
 class NoDates : public DateFormatAsker {
  public:
-  void askdateformat(ImportState&) override {}
+  void askdateformat(AssignState&) override {}
 };
 
 class BatchDialogs : public WizardDialogs {

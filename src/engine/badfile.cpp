@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "app/importstate.h"
-#include "parse/errors.h"
+#include "base/errors.h"
+#include "engine/runstate.h"
 
 namespace vesper {
 
@@ -24,7 +24,7 @@ std::string folderof(const std::string& path) {
 
 }  // namespace
 
-std::string WriteBadRecord(ImportState& state, std::string_view line) {
+std::string WriteBadRecord(RunState& state, std::string_view line) {
   TextFileSlot& slot = state.BadFile;
   long long free = state.disk.freeSpace(folderof(slot.Name));
   if (free >= 0 && free < kMinFreeSpace) {  // -1: not known, so try

@@ -28,14 +28,14 @@
 
 namespace vesper {
 
-struct ImportState;
+struct RunState;
 
 extern const char* const kLowDiskBadFileMessage;
 extern const char* const kLowDiskBadFileReason;
 
 // Writes one rejected line; returns the empty string when it was written,
 // else the reason it was not.
-std::string WriteBadRecord(ImportState& state, std::string_view line);
+std::string WriteBadRecord(RunState& state, std::string_view line);
 
 // True when the file at `path` is shorter than 10 bytes, cannot be found or
 // is no plain file.

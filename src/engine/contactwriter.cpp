@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "assign/recordkey.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/table.h"
 
 namespace vesper {

@@ -3,8 +3,8 @@
 // that keep every counted row stored (see importrun.h).
 #include <algorithm>
 
+#include "base/errors.h"
 #include "engine/importrun.h"
-#include "parse/errors.h"
 #include "source/counting.h"
 #include "source/delimited.h"
 #include "source/lineperfield.h"

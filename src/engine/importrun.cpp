@@ -7,7 +7,7 @@
 
 #include "assign/catalogue.h"
 #include "engine/badfile.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "source/counting.h"
 #include "source/delimited.h"
@@ -21,7 +21,7 @@ const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK
                                         "FormatLatin", "FormatEurope", "FormatSpecial"};
 }  // namespace
 
-ImportRun::ImportRun(ImportState& state, Table& contact, SourceTable& source,
+ImportRun::ImportRun(RunState& state, Table& contact, SourceTable& source,
                      std::string dataFolder, RunView& view, std::function<void()> finish)
     : state_(state), contact_(contact), source_(source), dataFolder_(std::move(dataFolder)),
       view_(view), finish_(std::move(finish)) {

@@ -37,8 +37,8 @@
 #include <string>
 #include <vector>
 
-#include "app/importstate.h"
 #include "engine/contactwriter.h"
+#include "engine/runstate.h"
 #include "engine/transfer.h"
 #include "source/tablesource.h"
 #include "store/table.h"
@@ -98,7 +98,7 @@ class ImportRun {
   // `contact` is the open CONTACT.DB, `source` the open source table (table
   // sources); `finish` saves the specification (called by quitimport after
   // the end message).
-  ImportRun(ImportState& state, Table& contact, SourceTable& source, std::string dataFolder,
+  ImportRun(RunState& state, Table& contact, SourceTable& source, std::string dataFolder,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -159,7 +159,7 @@ class ImportRun {
   void finished();
   void closeall();
 
-  ImportState& state_;
+  RunState& state_;
   Table& contact_;
   SourceTable& source_;
   std::string dataFolder_;

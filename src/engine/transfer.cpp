@@ -6,7 +6,7 @@
 #include "assign/catalogue.h"
 #include "assign/dates.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/fieldtypes.h"
 #include "parse/text.h"
 
@@ -106,7 +106,7 @@ double leadingdouble(std::string_view text, bool* fits) {
   return 0;
 }
 
-RecordTransfer::RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
+RecordTransfer::RecordTransfer(RunState& state, Table& contact, MailSettings settings,
                                AddressTemplates templates, std::string dataFolder)
     : state_(state), contact_(contact), composer_(std::move(settings), templates),
       dataFolder_(std::move(dataFolder)),

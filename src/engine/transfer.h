@@ -43,10 +43,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/importstate.h"
 #include "assign/catalogue.h"
 #include "assign/recordkey.h"
 #include "engine/contactwriter.h"
+#include "engine/runstate.h"
 #include "parse/mailblock.h"
 #include "store/table.h"
 
@@ -76,7 +76,7 @@ struct FieldNotes {
 class RecordTransfer {
  public:
   // `contact` is the open CONTACT.DB; `dataFolder` is measured for free space.
-  RecordTransfer(ImportState& state, Table& contact, MailSettings settings,
+  RecordTransfer(RunState& state, Table& contact, MailSettings settings,
                  AddressTemplates templates, std::string dataFolder);
 
   // The state of the run window's mixed-case box, read for every value.
@@ -146,7 +146,7 @@ class RecordTransfer {
   void setderived(Derived which, std::string_view value);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
 
-  ImportState& state_;
+  RunState& state_;
   Table& contact_;
   MailBlockComposer composer_;
   MailRow mailRow_;  // the row values of the block that are not texts, storage kept

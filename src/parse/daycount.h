@@ -6,7 +6,7 @@
 // Valid dates run from 1 January 0001 to 31 December 9999.
 #pragma once
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper {
 

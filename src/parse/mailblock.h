@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper {
 

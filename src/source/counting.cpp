@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/importstate.h"
 #include "source/delimited.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 #include "source/tablesource.h"
 
 namespace vesper {
@@ -18,7 +18,7 @@ namespace {
 
 // Counts a text source through a slot of its own.  Returns lines read and,
 // for a delimited source, the records among them.
-void countTextSource(ImportState& state, const CountProgress& progress, int& lines,
+void countTextSource(SourceState& state, const CountProgress& progress, int& lines,
                      int& records) {
   lines = records = 0;
   TextFileSlot slot;
@@ -44,7 +44,7 @@ void countTextSource(ImportState& state, const CountProgress& progress, int& lin
 
 }  // namespace
 
-void doit(ImportState& state, SourceTable& table, const CountProgress& progress) {
+void doit(SourceState& state, SourceTable& table, const CountProgress& progress) {
   state.SourceRecordCount = 0;
   state.CountCancelled = false;
   int n = 0;
@@ -62,7 +62,7 @@ void doit(ImportState& state, SourceTable& table, const CountProgress& progress)
   state.RecomputeFraction();
 }
 
-bool DrawForRecord(ImportState& state) {
+bool DrawForRecord(SourceState& state) {
   if (state.random.next() >= state.RandomFraction) {
     ++state.RejectedCount;
     return false;
@@ -70,7 +70,7 @@ bool DrawForRecord(ImportState& state) {
   return true;
 }
 
-void btCountClick(ImportState& state, SourceTable& table, RandomDialog& dialog,
+void btCountClick(SourceState& state, SourceTable& table, RandomDialog& dialog,
                   const CountProgress& progress) {
   doit(state, table, progress);
   dialog.countText = std::to_string(state.SourceRecordCount);
@@ -95,7 +95,7 @@ void rbAcceptXClick(RandomDialog& dialog) {
   dialog.xEnabled = true;
 }
 
-bool OKBtnClick(ImportState& state, const RandomDialog& dialog) {
+bool OKBtnClick(SourceState& state, const RandomDialog& dialog) {
   if (!dialog.acceptX) {
     state.RandomFraction = std::clamp(dialog.percent, 1, 100) * 0.01;
     state.AcceptLimit = 100000000;

@@ -25,7 +25,7 @@
 
 namespace vesper {
 
-struct ImportState;
+struct SourceState;
 class SourceTable;
 
 // What the count window does while a text source is counted.
@@ -39,11 +39,11 @@ struct CountProgress {
 
 // Counts the records of the source (see above), then RecomputeFraction.  A
 // cancelled count leaves SourceRecordCount 0.
-void doit(ImportState& state, SourceTable& table, const CountProgress& progress = {});
+void doit(SourceState& state, SourceTable& table, const CountProgress& progress = {});
 
 // The draw for one record of a batch: true when the record is to be merged;
 // false when it is passed over (RejectedCount is then raised by one).
-bool DrawForRecord(ImportState& state);
+bool DrawForRecord(SourceState& state);
 
 // The values of the random-selection dialog and what is usable in it.
 struct RandomDialog {
@@ -62,12 +62,12 @@ struct RandomDialog {
 extern const char* const kCountFirstMessage;
 
 // "&Count Records": counts (doit) and unlocks the dialog.
-void btCountClick(ImportState& state, SourceTable& table, RandomDialog& dialog,
+void btCountClick(SourceState& state, SourceTable& table, RandomDialog& dialog,
                   const CountProgress& progress = {});
 void rbRandomPctClick(RandomDialog& dialog);
 void rbAcceptXClick(RandomDialog& dialog);
 // "OK": stores the choice in the state and returns true (close with OK), or
 // shows kCountFirstMessage in an error box and returns false (stay open).
-bool OKBtnClick(ImportState& state, const RandomDialog& dialog);
+bool OKBtnClick(SourceState& state, const RandomDialog& dialog);
 
 }  // namespace vesper

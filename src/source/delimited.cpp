@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/importstate.h"
 #include "parse/text.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 #include "source/tablesource.h"
 
 namespace vesper {
@@ -86,14 +86,14 @@ int SplitDelimitedLine(std::string_view line, std::vector<std::string_view>& fie
   return static_cast<int>(fields.size());
 }
 
-int CountFirstLineFields(ImportState& state) {
-  RewindSourceFile(state);
+int CountFirstLineFields(SourceDescription& source) {
+  RewindSourceFile(source);
   LineBuffer line;
-  ReadSourceLine(state.SourceFile, line);
+  ReadSourceLine(source.SourceFile, line);
   return CountDelimitedFields(line.view());
 }
 
-SourceIdentity IdentifySource(ImportState& state, const std::string& path, SourceTable& table) {
+SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table) {
   state.SourceFile.setup(state.messages, path, "Source file");
   const std::string name = uppertext(filenamepart(path));
   if (name.find(".DBF") != std::string::npos)
@@ -104,22 +104,22 @@ SourceIdentity IdentifySource(ImportState& state, const std::string& path, Sourc
   return {n < 3 ? kLinePerField : kDelimited, n};
 }
 
-std::string PeekDelimitedField(ImportState& state, int n, int k) {
+std::string PeekDelimitedField(SourceDescription& source, int n, int k) {
   if (k < 1) return {};
-  TextFileSlot& slot = state.SourceFile;
-  RewindSourceFile(state);
+  TextFileSlot& slot = source.SourceFile;
+  RewindSourceFile(source);
   LineBuffer line, scratch;
   int found = 0;
   while (!SlotEof(slot)) {
     ReadSourceLine(slot, line);
     if (ReadRestOfLine(slot, line, scratch, nullptr, nullptr) > 0) continue;  // too long
-    if (CountDelimitedFields(line.view()) != state.SourceFieldCount) continue;
+    if (CountDelimitedFields(line.view()) != source.SourceFieldCount) continue;
     if (++found == k) return GetDelimitedField(line.view(), n);
   }
   return {};
 }
 
-bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
+bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badLine,
                              const std::function<void()>& afterLine,
                              std::vector<std::string_view>* fields) {
   TextFileSlot& slot = state.SourceFile;

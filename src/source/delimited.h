@@ -34,7 +34,8 @@
 
 namespace vesper {
 
-struct ImportState;
+struct SourceDescription;
+struct SourceState;
 class SourceTable;
 
 constexpr char kJoinedComma = '\x1f';
@@ -60,7 +61,7 @@ std::vector<std::string_view> SplitDelimitedLine(std::string_view line);
 int SplitDelimitedLine(std::string_view line, std::vector<std::string_view>& fields);
 
 // Rewinds the source file and counts the fields of its first line.
-int CountFirstLineFields(ImportState& state);
+int CountFirstLineFields(SourceDescription& source);
 
 struct SourceIdentity {
   int kind = 0;        // SourceKind
@@ -72,12 +73,12 @@ struct SourceIdentity {
 // one containing ".DB" a Paradox table (both opened in `table`); otherwise a
 // first line of fewer than 3 fields makes a line-per-field source and 3 or more
 // a delimited one.  Only the file name is tested, not the folders above it.
-SourceIdentity IdentifySource(ImportState& state, const std::string& path, SourceTable& table);
+SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table);
 
 // Field n of the k-th record (from 1) counted from the start of the source;
 // empty when there are fewer records.  Rewinds the source and reads into a
 // buffer of its own; RecordBuffer is left alone.
-std::string PeekDelimitedField(ImportState& state, int n, int k);
+std::string PeekDelimitedField(SourceDescription& source, int n, int k);
 
 // Receives every line of the source that is not a record: the bytes of the
 // line as the file has them, without any line-end character.
@@ -91,7 +92,7 @@ using BadLineSink = std::function<void(std::string_view line)>;
 // `fields`, a record found is left split there as SplitDelimitedLine splits
 // it (views into RecordBuffer, valid until it is read into again), so the
 // line is scanned once for both the count and the values.
-bool ReadNextDelimitedRecord(ImportState& state, const BadLineSink& badLine,
+bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badLine,
                              const std::function<void()>& afterLine = {},
                              std::vector<std::string_view>* fields = nullptr);
 

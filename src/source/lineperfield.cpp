@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/importstate.h"
 #include "source/delimited.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 
 namespace vesper {
 
@@ -21,12 +21,12 @@ std::string readLineValue(TextFileSlot& slot, LineBuffer& line, LineBuffer& scra
   return CleanValue(text);
 }
 
-void copyJoinToRecord(ImportState& state) {
-  const int L = state.JoinLength;
-  std::memcpy(state.RecordBuffer.text, state.JoinBuffer.text, static_cast<std::size_t>(L) + 1);
-  state.RecordBuffer.count = L;
-  state.RecordBuffer.raw.clear();
-  state.RecordBuffer.lineEndInFront = 0;
+void copyJoinToRecord(SourceDescription& source) {
+  const int L = source.JoinLength;
+  std::memcpy(source.RecordBuffer.text, source.JoinBuffer.text, static_cast<std::size_t>(L) + 1);
+  source.RecordBuffer.count = L;
+  source.RecordBuffer.raw.clear();
+  source.RecordBuffer.lineEndInFront = 0;
 }
 
 }  // namespace
@@ -35,21 +35,21 @@ std::string BufferToValue(const char* buffer, int count) {
   return CleanValue(std::string_view(buffer, static_cast<std::size_t>(std::max(count, 0))));
 }
 
-bool JoinValue(ImportState& state, std::string_view value) {
-  int L = state.JoinLength;
+bool JoinValue(SourceDescription& source, std::string_view value) {
+  int L = source.JoinLength;
   if (static_cast<std::size_t>(L) + value.size() + 3 > static_cast<std::size_t>(kLineCapacity))
     return false;
-  char* join = state.JoinBuffer.text;
+  char* join = source.JoinBuffer.text;
   join[1 + L++] = '"';
   for (char c : value) join[1 + L++] = c == ',' ? kJoinedComma : c;
   join[1 + L++] = '"';
   join[1 + L++] = ',';
-  state.JoinLength = L;
-  copyJoinToRecord(state);
+  source.JoinLength = L;
+  copyJoinToRecord(source);
   return true;
 }
 
-void ReadLineRecord(ImportState& state, const std::function<void()>& afterLine) {
+void ReadLineRecord(SourceState& state, const std::function<void()>& afterLine) {
   std::memset(state.JoinBuffer.text, ' ', sizeof state.JoinBuffer.text);
   state.JoinLength = 0;
   copyJoinToRecord(state);
@@ -71,10 +71,10 @@ void ReadLineRecord(ImportState& state, const std::function<void()>& afterLine) 
   }
 }
 
-std::string PeekSourceLine(ImportState& state, int f, int k) {
+std::string PeekSourceLine(SourceDescription& source, int f, int k) {
   if (k < 1) return {};
-  TextFileSlot& slot = state.SourceFile;
-  RewindSourceFile(state);
+  TextFileSlot& slot = source.SourceFile;
+  RewindSourceFile(source);
   LineBuffer line, scratch;
   for (int skip = f - 3; skip > 0; --skip) {
     if (SlotEof(slot)) return {};

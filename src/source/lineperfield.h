@@ -29,7 +29,8 @@
 
 namespace vesper {
 
-struct ImportState;
+struct SourceDescription;
+struct SourceState;
 
 // The first count characters of the buffer, cleaned with CleanValue.
 std::string BufferToValue(const char* buffer, int count);
@@ -37,17 +38,17 @@ std::string BufferToValue(const char* buffer, int count);
 // Appends one value to the record being joined and refreshes RecordBuffer
 // and RecordLength.  False (and nothing appended) when the joined record would
 // pass 4000 characters.
-bool JoinValue(ImportState& state, std::string_view value);
+bool JoinValue(SourceDescription& source, std::string_view value);
 
 // Reads the next record into RecordBuffer as a joined record.  A record cut
 // short by the end of the source has its missing fields empty.  `afterLine`
 // (optional) runs after each line read.
-void ReadLineRecord(ImportState& state, const std::function<void()>& afterLine = {});
+void ReadLineRecord(SourceState& state, const std::function<void()>& afterLine = {});
 
 // Line k (from 1) of the line view for field f: the lines of the first record
 // around line f, starting at line f - 2 (line 1 when f is 3 or less), with
 // "  <<<<<<" appended to line f.  Empty past the end of the file.  Rewinds the
 // source and reads into a buffer of its own.
-std::string PeekSourceLine(ImportState& state, int f, int k);
+std::string PeekSourceLine(SourceDescription& source, int f, int k);
 
 }  // namespace vesper

@@ -1,6 +1,6 @@
 #include "source/sourceline.h"
 
-#include "app/importstate.h"
+#include "source/sourcestate.h"
 
 namespace vesper {
 
@@ -8,9 +8,9 @@ namespace {
 constexpr int kCtrlZ = 26;
 }
 
-bool RewindSourceFile(ImportState& state) {
-  if (state.SourceFile.State == 0 && !OpenSlot(state.SourceFile)) return false;
-  return ResetSlot(state.SourceFile);
+bool RewindSourceFile(SourceDescription& source) {
+  if (source.SourceFile.State == 0 && !OpenSlot(source.SourceFile)) return false;
+  return ResetSlot(source.SourceFile);
 }
 
 bool LineContinues(TextFileSlot& slot, const LineBuffer& piece) {

@@ -15,11 +15,11 @@
 
 namespace vesper {
 
-struct ImportState;
+struct SourceDescription;
 
 // Opens the source slot when it is closed and rewinds it to the first line.
 // False when the slot could not be opened.
-bool RewindSourceFile(ImportState& state);
+bool RewindSourceFile(SourceDescription& source);
 
 // True when `piece` (just read from `slot`) filled the buffer and the line
 // goes on in the file: the next read continues the same line.

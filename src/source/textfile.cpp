@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

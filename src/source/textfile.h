@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 #include "parse/text.h"
 #include "source/textdecode.h"
 

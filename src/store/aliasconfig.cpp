@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

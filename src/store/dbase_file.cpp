@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "store/dbase_internal.h"
 

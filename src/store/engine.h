@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 #include "store/aliasconfig.h"
 #include "store/table.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "parse/text.h"
 
 namespace vesper {

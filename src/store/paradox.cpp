@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/codepage.h"
 #include "store/paradoxblob.h"
 #include "store/paradoxfield.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper {
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "store/sqlitehelp.h"
 #include "store/systemdisk.h"

@@ -1,7 +1,7 @@
 // Creation of a new table file (createtable, declared in table.h).
 #include <filesystem>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "store/sqlitehelp.h"
 #include "store/systemdisk.h"

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/journalcopier.h"
 #include "store/sqlitehelp.h"
 #include "store/table.h"

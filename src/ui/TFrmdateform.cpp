@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -113,7 +113,7 @@ const TFrmdateform::Choice TFrmdateform::kChoices[12] = {
     {"dd mmm yy", "03 December 99", 11},
 };
 
-TFrmdateform::TFrmdateform(ImportState& state, QWidget* parent)
+TFrmdateform::TFrmdateform(AssignState& state, QWidget* parent)
     : QDialog(parent), state_(state) {
   setWindowTitle(QStringLiteral("Date Formats"));
   setModal(true);
@@ -213,7 +213,7 @@ void TFrmdateform::BitBtn1Click() {
   accept();
 }
 
-void QtDateFormatAsker::askdateformat(ImportState& state) {
+void QtDateFormatAsker::askdateformat(AssignState& state) {
   QWidget* parent = parent_ ? parent_.data() : QApplication::activeModalWidget();
   TFrmdateform dialog(state, parent);
   // The question may come while the assignment shows the wait cursor.

@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QPointer>
 
-#include "app/importstate.h"
 #include "assign/assignment.h"
 
 class QButtonGroup;
@@ -51,7 +50,7 @@ class TFrmdateform : public QDialog {
   };
   static const Choice kChoices[12];
 
-  explicit TFrmdateform(ImportState& state, QWidget* parent = nullptr);
+  explicit TFrmdateform(AssignState& state, QWidget* parent = nullptr);
 
   void RadioButton1Click();
   void RadioButton2Click();
@@ -71,7 +70,7 @@ class TFrmdateform : public QDialog {
  private:
   void choose(int index);
 
-  ImportState& state_;
+  AssignState& state_;
   QButtonGroup* choices_ = nullptr;
   NumberBox* pivot_ = nullptr;
 };
@@ -81,7 +80,7 @@ class QtDateFormatAsker : public DateFormatAsker {
  public:
   explicit QtDateFormatAsker(QWidget* parent = nullptr) : parent_(parent) {}
   void setParent(QWidget* parent) { parent_ = parent; }
-  void askdateformat(ImportState& state) override;
+  void askdateformat(AssignState& state) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper {
 

@@ -6,7 +6,7 @@
 
 #include "app/importstate.h"
 #include "app/startup.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/engine.h"
 #include "store/systemdisk.h"
 #include "ui/TFrmSaveImp.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "support/fakes.h"
 
 namespace vesper {

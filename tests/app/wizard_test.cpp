@@ -63,7 +63,7 @@ struct FakeDialogs : WizardDialogs, RunView, DateFormatAsker {
   RunView& runview() override { return *this; }
   DateFormatAsker& dateformats() override { return *this; }
   bool askabort() override { return true; }
-  void askdateformat(ImportState& s) override { s.ChosenDateFormat = 4; }
+  void askdateformat(AssignState& s) override { s.ChosenDateFormat = 4; }
 };
 
 struct WizardTest : ::testing::Test {

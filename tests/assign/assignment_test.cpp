@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "support/fakes.h"
 
 namespace vesper {
@@ -28,7 +28,7 @@ class FakeDates : public DateFormatAsker {
  public:
   int answer = -1;  // -1: the user pressed Cancel without clicking
   int asked = 0;
-  void askdateformat(ImportState& s) override {
+  void askdateformat(AssignState& s) override {
     ++asked;
     if (answer >= 0) s.ChosenDateFormat = answer;
   }
@@ -47,7 +47,7 @@ struct AssignmentTest : ::testing::Test {
   testing::RecordingMessages messages;
   testing::FixedClock clock;
   testing::FixedDisk disk;
-  ImportState state{messages, clock, disk};
+  AssignState state{messages, clock, disk};
   FakeSamples samples;
   FakeDates dates;
   std::unique_ptr<FieldAssignmentModel> model;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 
 namespace vesper {
 namespace {

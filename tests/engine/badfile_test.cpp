@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/runstate.h"
 #include "source/delimited.h"
 #include "source/source_fixture.h"
 
@@ -10,12 +11,12 @@ namespace {
 
 using namespace std::string_literals;
 
-class BadFile : public testing::SourceFixture {
+class BadFile : public testing::StateFixture<RunState> {
  protected:
   std::string badPath;
   std::vector<std::string> lost;  // why each line not written was lost
   void SetUp() override {
-    SourceFixture::SetUp();
+    StateFixture::SetUp();
     badPath = (dir / "bad.csv").string();
     state.BadFile.setup(messages, badPath, "bad records file");
   }

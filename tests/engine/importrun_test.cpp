@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 // Message boxes recorded; the Nth "let messages run" presses "&Cancel import".
 struct CancellingMessages : testing::RecordingMessages {
-  ImportState* state = nullptr;
+  RunState* state = nullptr;
   int cancelAt = -1;
   testing::FixedClock* clock = nullptr;
   int millisPerEvents = 0;  // the clock moves on this much each time messages run
@@ -54,7 +54,7 @@ struct ImportRunTest : ::testing::Test {
   CancellingMessages messages;
   testing::FixedClock clock;
   testing::FixedDisk disk;
-  ImportState state{messages, clock, disk};
+  RunState state{messages, clock, disk};
   fs::path dir = fs::temp_directory_path() / ("vesper-run-" + std::to_string(::getpid()));
   fs::path cwd = fs::current_path();
   Table contact;

@@ -19,7 +19,7 @@ struct TransferTest : ::testing::Test {
   testing::RecordingMessages messages;
   testing::FixedClock clock;
   testing::FixedDisk disk;
-  ImportState state{messages, clock, disk};
+  RunState state{messages, clock, disk};
   fs::path dir = fs::temp_directory_path() / ("vesper-transfer-" + std::to_string(::getpid()));
   Table contact;
   std::unique_ptr<RecordTransfer> transfer;

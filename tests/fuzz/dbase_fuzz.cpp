@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/dbase.h"
 
 // The code page converters are opened once and kept for the life of the

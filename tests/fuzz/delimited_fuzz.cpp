@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "app/importstate.h"
 #include "source/delimited.h"
 #include "support/fakes.h"
 #include "source/lineperfield.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ void scanner(std::string_view line) {
   check(GetDelimitedField(line, n + 1).empty());
 }
 
-void join(ImportState& state, std::string_view data) {
+void join(SourceState& state, std::string_view data) {
   std::vector<std::string> values;
   std::size_t start = 0;
   while (start <= data.size()) {
@@ -79,7 +79,7 @@ void join(ImportState& state, std::string_view data) {
     check(GetDelimitedField(record, static_cast<int>(i + 1)) == values[i]);
 }
 
-void readFile(ImportState& state, const std::string& path, std::string_view data) {
+void readFile(SourceState& state, const std::string& path, std::string_view data) {
   { std::ofstream(path, std::ios::binary | std::ios::trunc) << data; }
   state.SourceFile.setup(state.messages, path, "Source file");
   state.SourceFieldCount = CountFirstLineFields(state);
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   static QuietMessages messages;
   static StillClock clock;
   static BigDisk disk;
-  static ImportState state(messages, clock, disk);
+  static SourceState state(messages, clock, disk);
   static const std::string path = "/tmp/vesper-delimited-fuzz-" + std::to_string(::getpid());
   std::string_view data(reinterpret_cast<const char*>(bytes), size);
   scanner(data.substr(0, std::min<std::size_t>(size, 8000)));

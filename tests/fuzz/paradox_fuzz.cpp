@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/paradox.h"
 
 namespace {

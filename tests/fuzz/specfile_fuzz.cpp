@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/specfile.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "parse/text.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "assign/dates.h"
-#include "parse/errors.h"
+#include "base/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

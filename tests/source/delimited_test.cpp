@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 
 #include "source/source_fixture.h"
 #include "source/tablesource.h"
@@ -155,7 +155,7 @@ struct RunRead {
   int lines = 0;
 };
 
-RunRead readAll(ImportState& state) {
+RunRead readAll(SourceState& state) {
   RunRead r;
   std::vector<std::string_view> fields;
   while (ReadNextDelimitedRecord(

@@ -1,4 +1,5 @@
-// A temporary folder and an import state for the text-source tests.
+// A temporary folder and an import state for the text-source tests: the
+// source layer's state, or a state above it for the tests of a layer above.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,13 +10,14 @@
 #include <iterator>
 #include <string>
 
-#include "app/importstate.h"
 #include "source/sourceline.h"
+#include "source/sourcestate.h"
 #include "support/fakes.h"
 
 namespace vesper::testing {
 
-class SourceFixture : public ::testing::Test {
+template <class State>
+class StateFixture : public ::testing::Test {
  protected:
   std::filesystem::path dir = std::filesystem::temp_directory_path() /
                               ("vesper-source-" + std::to_string(::getpid()) + "-" +
@@ -23,7 +25,7 @@ class SourceFixture : public ::testing::Test {
   RecordingMessages messages;
   FixedClock clock;
   FixedDisk disk;
-  ImportState state{messages, clock, disk};
+  State state{messages, clock, disk};
 
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
@@ -46,5 +48,7 @@ class SourceFixture : public ::testing::Test {
     ASSERT_TRUE(RewindSourceFile(state));
   }
 };
+
+using SourceFixture = StateFixture<SourceState>;
 
 }  // namespace vesper::testing

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/importstate.h"
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
+#include "source/sourcestate.h"
 #include "support/corpora.h"
 
 namespace vesper {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "store/dbase.h"
 #include "store/tempfolder.h"
 

@@ -12,8 +12,8 @@
 #include <set>
 #include <variant>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "store/tempfolder.h"
 #include "support/corpora.h"
 

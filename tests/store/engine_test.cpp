@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/systemdisk.h"
 #include "store/tempfolder.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "parse/errors.h"
+#include "base/errors.h"
 #include "store/table.h"
 #include "store/tempfolder.h"
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <map>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "store/paradox.h"
 #include "store/paradoxblob.h"
 #include "store/paradoxfield.h"

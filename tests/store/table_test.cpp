@@ -10,8 +10,8 @@
 #include <functional>
 #include <thread>
 
+#include "base/errors.h"
 #include "parse/daycount.h"
-#include "parse/errors.h"
 #include "parse/text.h"
 #include "store/tempfolder.h"
 

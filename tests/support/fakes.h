@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "parse/platform.h"
+#include "base/seams.h"
 
 namespace vesper::testing {
 

@@ -45,7 +45,7 @@ namespace {
 struct Quiet : SampleSource, DateFormatAsker {
   std::string sample(int, int) override { return {}; }
   std::string fieldname(int) override { return {}; }
-  void askdateformat(ImportState&) override {}
+  void askdateformat(AssignState&) override {}
 };
 
 // The push buttons of `w` itself (not of windows it owns).

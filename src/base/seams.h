@@ -1,12 +1,15 @@
-// The small interfaces through which the core reaches the user and the machine.
+// The seams: the small interfaces through which the core reaches the user and
+// the machine.  Every layer may include this header.
 //
 // Contract: the core never shows a window, reads the clock, draws a random
 // number or asks for free disk space except through these.  The windows
 // implement `Messages` with real message boxes; the batch command prints to
-// standard error; tests record (tests/support/fakes.h).
+// standard error; tests record (tests/support/fakes.h).  `ImportSeams` holds
+// the ones an import reaches them through.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -40,6 +43,24 @@ inline void errorbox(Messages& m, const std::string& text) {
   m.beep();
   m.errorMessage(text);
 }
+
+// Passes every message box on to the user's Messages, first running
+// `beforeBox` (the import run uses it to commit the rows stored so far, so no
+// counted row waits uncommitted while a box waits for the user).
+class MessageHub : public Messages {
+ public:
+  explicit MessageHub(Messages& target) : target_(&target) {}
+  std::function<void()> beforeBox;
+  void beep() override { target_->beep(); }
+  void errorMessage(const std::string& t) override { prepare(); target_->errorMessage(t); }
+  void infoMessage(const std::string& t) override { prepare(); target_->infoMessage(t); }
+  void plainMessage(const std::string& t) override { prepare(); target_->plainMessage(t); }
+  void processEvents() override { target_->processEvents(); }
+
+ private:
+  void prepare() { if (beforeBox) beforeBox(); }
+  Messages* target_;
+};
 
 // Local date and time of day.
 struct LocalTime {
@@ -81,6 +102,21 @@ class Random {
   std::mt19937_64 engine_{0x5eed};
   bool pinned_ = false;
   std::uint64_t pinnedSeed_ = 0;
+};
+
+// The seams of one import: every message goes through the hub, in front of
+// the user's Messages; the clock and the disk are the machine's; the random
+// generator draws the random selection.
+struct ImportSeams {
+  ImportSeams(Messages& m, Clock& c, Disk& d) : hub(m), messages(hub), clock(c), disk(d) {}
+  ImportSeams(const ImportSeams&) = delete;
+  ImportSeams& operator=(const ImportSeams&) = delete;
+
+  MessageHub hub;
+  Messages& messages;  // the hub
+  Clock& clock;
+  Disk& disk;
+  Random random;
 };
 
 }  // namespace vesper

@@ -1,5 +1,6 @@
-// Errors that travel up to the place that reports them.  Each carries the
-// exact text the user sees; parsers never throw.
+// The shared error types: errors that travel up, through any layer, to the
+// place that reports them.  Each carries the exact text the user sees;
+// parsers never throw.
 #pragma once
 
 #include <stdexcept>
