@@ -56,7 +56,7 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 512;
 constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
-// Rows the writer stores with one statement (Table::insertPackedMany); rows
+// Rows the writer stores with one statement (RowWriter::insertMany); rows
 // it passes over, and the rest of a batch, are stored one by one.
 constexpr std::size_t kWriterChunkRows = 16;
 
@@ -98,7 +98,7 @@ class ContactWriter {
     std::string message;  // the engine's message of the last refusal
   };
   struct Drained {
-    std::vector<Failure> refused;   // every key refused (kStoreAttempts tries)
+    std::vector<Failure> refused;   // rows the store refused (under every key tried)
     bool unavailable = false;       // the table could not be written
     std::string error;              // ... with the engine's message
     long long unavailableRows = 0;  // rows not stored because of it (the failing one included)

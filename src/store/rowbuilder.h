@@ -80,12 +80,13 @@ class alignas(64) RowBuilder : public TableFields {
   const std::vector<std::uint64_t>& valued() const { return valuedBits_; }
   const std::vector<bool>& written() const { return written_; }
 
+ private:
+  friend class Table;
   // The table's side: its fields and name when it opens (nullptr when it
   // closes), and the row it edits.
   void attach(const std::vector<FieldDef>* fields, int key, const std::string* file);
   void editRow(const std::vector<Cell>& current);
 
- private:
   enum Mode { None, Inserting, Editing };
   void write(int position, Cell value);
   // Puts a text value into the pending row's cell in its own storage (no

@@ -63,6 +63,8 @@ class alignas(64) TableWriter final : public RowWriter {
   void setBackgroundCopy(bool on, long long journalLimit);
   long long bytesStored() const override;
 
+ private:
+  friend class Table;
   // The table's side.  Rows stored so far and the row id of the last one;
   // groups rolled back so far.
   long long rowsStored() const;
@@ -75,7 +77,6 @@ class alignas(64) TableWriter final : public RowWriter {
   // (before the connection closes).
   void close();
 
- private:
   struct State;
   template <class Source>
   StoreResult storerow(Source& source, const std::uint64_t* valued);
