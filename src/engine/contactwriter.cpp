@@ -32,7 +32,8 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
 }
 
 ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
-    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keyDef_(rows_.fieldDef(recno)), capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
+    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keyDef_(rows_.fieldDef(recno)),
+      capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
       maxRows_(std::max<std::size_t>(queueRows, 1)),
       wakeRows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxRows_ / 8, 1))), ring_(new char[capacity_]) {
   room_ = capacity_;
@@ -340,6 +341,15 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
 bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char* row) {
   const std::string piece(pieceAt, entry.pieceSize);
   const PackedRow packed{row, entry.rowSize};
+  // The table cannot be written (TableUnavailable), or anything else leaves
+  // it in doubt: nothing more is stored.
+  auto down = [&](const char* what) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++drained_.unavailableRows;
+    ++failedTotal_;
+    failall(what, false);
+    return false;
+  };
   KeyedStore s;
   try {
     Cell later;
@@ -350,20 +360,11 @@ bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char
       return table_.insert(packed, recno_, later);
     });
   } catch (const TableUnavailable& e) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++drained_.unavailableRows;
-    ++failedTotal_;
-    failall(e.what(), false);
-    return false;
+    return down(e.what());
   } catch (const EngineError& e) {
     s.lastError = e.what();  // this row alone cannot be stored
   } catch (const std::exception& e) {
-    // Anything else leaves the table in doubt.
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++drained_.unavailableRows;
-    ++failedTotal_;
-    failall(e.what(), false);
-    return false;
+    return down(e.what());
   }
   if (s.stored) {
     ++rowsInGroup_;

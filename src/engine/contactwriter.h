@@ -117,8 +117,8 @@ class ContactWriter {
   // Hands over the store's pending new row (its key field holding the
   // record key of `piece` at step `key`), with the record number for
   // messages; the pending row ends as with RowBuilder::packRow(), whose
-  // value bytes it returns.  Waits while the queue is full.  Rows are handed over
-  // kWriterPublishRows at a time (one lock for them all); drain() and
+  // value bytes it returns.  Waits while the queue is full.  Rows are handed
+  // over kWriterPublishRows at a time (one lock for them all); drain() and
   // commitsoon() hand over the rest first.
   long long submit(const std::string& piece, RecordKeyTime key, long long record);
   // Waits until every row handed over is stored or failed; what failed since

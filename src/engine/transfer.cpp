@@ -108,8 +108,8 @@ double leadingdouble(std::string_view text, bool* fits) {
 
 RecordTransfer::RecordTransfer(ImportState& state, ContactStore& contact, MailSettings settings,
                                AddressTemplates templates, std::string dataFolder)
-    : state_(state), contact_(contact.row()), table_(contact.writer()), composer_(std::move(settings), templates),
-      dataFolder_(std::move(dataFolder)),
+    : state_(state), contact_(contact.row()), table_(contact.writer()),
+      composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)),
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];

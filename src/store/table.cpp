@@ -78,8 +78,10 @@ struct Table::Impl {
     if (rowLoaded) return currentCells;
     currentCells.assign(file.fields.size(), Cell());
     if (!atEnd) {
-      if (!selectRow)
-        file.check(selectRow.prepare(file.db, "SELECT " + file.columnList() + " FROM " + file.table + " WHERE rowid = ?"));
+      if (!selectRow) {
+        const std::string sql = "SELECT " + file.columnList() + " FROM " + file.table + " WHERE rowid = ?";
+        file.check(selectRow.prepare(file.db, sql));
+      }
       sqlite3_stmt* s = selectRow.get();
       sqlite3_bind_int64(s, 1, current);
       int rc = sqlite3_step(s);
