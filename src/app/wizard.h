@@ -105,7 +105,7 @@ class Wizard {
   Engine& engine_;
   WizardDialogs& dialogs_;
   std::string dataFolder_;
-  Table contact_;
+  ContactTable contact_;
   SourceTable source_;
   RunSummary summary_;
   std::string endMessage_;

@@ -16,7 +16,7 @@ bool later(const RecordKeyTime& a, const RecordKeyTime& b) {
 constexpr std::size_t padded(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
 }  // namespace
 
-RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordKeyTime tried) {
+RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, RecordKeyTime tried) {
   RecordKeyTime next = nextrecordkeytime(tried);
   std::string low = composerecordkey(piece, {tried.day, 0});
   std::string high = composerecordkey(piece, {tried.day, RecordKeyStepsPerDay - 1});
@@ -31,8 +31,9 @@ RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordK
   return later(after, next) ? after : next;
 }
 
-ContactWriter::ContactWriter(Table& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
-    : contact_(contact), recno_(recno), capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
+ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
+    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keyDef_(rows_.fieldDef(recno)),
+      capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
       maxRows_(std::max<std::size_t>(queueRows, 1)),
       wakeRows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxRows_ / 8, 1))), ring_(new char[capacity_]) {
   room_ = capacity_;
@@ -66,7 +67,7 @@ void ContactWriter::makeroom(std::size_t bytes) {
 }
 
 long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record) {
-  const std::size_t rowSize = contact_.packedSize();  // EngineError when no new row is pending
+  const std::size_t rowSize = rows_.packedSize();  // EngineError when no new row is pending
   // A row that would take more than a quarter of the queue (long memos) is
   // packed on the heap and handed over by its address.  Everything that can
   // fail comes before the queue is touched.
@@ -75,7 +76,7 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
   long long bytes = 0;
   if (onHeap) {
     heap.reset(new char[rowSize]);
-    bytes = contact_.packRow(heap.get());
+    bytes = rows_.packRow(heap.get());
   }
   const std::size_t size = padded(sizeof(Entry) + piece.size() + (onHeap ? sizeof(char*) : rowSize));
   // Entries are whole: one that does not fit before the end of the queue
@@ -104,7 +105,7 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
     char* p = heap.release();
     std::memcpy(rowAt, &p, sizeof p);
   } else {
-    bytes = contact_.packRow(rowAt);
+    bytes = rows_.packRow(rowAt);
   }
   tail_ = (tail_ + size) % capacity_;
   room_ -= skip + size;
@@ -268,9 +269,9 @@ void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     std::string error;
     try {
-      contact_.commitGroup();
+      table_.commitGroup();
       rowsInGroup_ = 0;
-      contact_.beginGroup();
+      table_.beginGroup();
     } catch (const std::exception& e) {
       error = e.what();
       if (error.empty()) error = "The group could not be committed.";
@@ -294,11 +295,11 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
   unavailableNow_.store(true, std::memory_order_release);
   failing_.store(true, std::memory_order_release);
   try {
-    if (dropgroup && contact_.inGroup()) contact_.rollbackGroup();
+    if (dropgroup && table_.inGroup()) table_.rollbackGroup();
   } catch (const std::exception&) {
     // The group is gone either way.
   }
-  if (contact_.inGroup()) return;
+  if (table_.inGroup()) return;
   drained_.lostRows += rowsInGroup_;
   failedTotal_ += rowsInGroup_;
   rowsInGroup_ = 0;
@@ -307,10 +308,10 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
   bool stored[kWriterChunkRows] = {};
   if (count == kWriterChunkRows) {
-    Table::PackedRow packed[kWriterChunkRows];
+    PackedRow packed[kWriterChunkRows];
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowSize};
     try {
-      contact_.insertPackedMany(packed, count, stored);
+      table_.insertMany(packed, count, stored);
     } catch (const TableUnavailable& e) {
       // The group is gone, or it is not known which rows it holds: it is
       // dropped, so that no row is stored that is not counted.
@@ -338,36 +339,42 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
 // Stores one row; what fails is kept for drain() (under the mutex).  False
 // once the table cannot be written.
 bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char* row) {
-  const FieldDef& key = contact_.fieldDef(recno_);
   const std::string piece(pieceAt, entry.pieceSize);
-  try {
-    Cell later;
-    KeyedStore s = storekeyed(contact_, piece, entry.key, [&](RecordKeyTime t) {
-      // The run thread wrote the key of the first step into the row.
-      if (t.day == entry.key.day && t.step == entry.key.step) {
-        contact_.insertPacked(row, entry.rowSize);
-      } else {
-        later = textcell(key, composerecordkey(piece, t));
-        contact_.insertPacked(row, entry.rowSize, recno_, &later);
-      }
-    });
-    if (s.stored) {
-      ++rowsInGroup_;
-      return true;
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    drained_.refused.push_back({entry.record, s.lastError});
-    ++failedTotal_;
-    failing_.store(true, std::memory_order_release);
-    return true;
-  } catch (const std::exception& e) {
-    // TableUnavailable, or anything else that leaves the table in doubt.
+  const PackedRow packed{row, entry.rowSize};
+  // The table cannot be written (TableUnavailable), or anything else leaves
+  // it in doubt: nothing more is stored.
+  auto down = [&](const char* what) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++drained_.unavailableRows;
     ++failedTotal_;
-    failall(e.what(), false);
+    failall(what, false);
     return false;
+  };
+  KeyedStore s;
+  try {
+    Cell later;
+    s = storekeyed(table_, piece, entry.key, [&](RecordKeyTime t) {
+      // The run thread wrote the key of the first step into the row.
+      if (t.day == entry.key.day && t.step == entry.key.step) return table_.insert(packed);
+      later = textcell(keyDef_, composerecordkey(piece, t));
+      return table_.insert(packed, recno_, later);
+    });
+  } catch (const TableUnavailable& e) {
+    return down(e.what());
+  } catch (const EngineError& e) {
+    s.lastError = e.what();  // this row alone cannot be stored
+  } catch (const std::exception& e) {
+    return down(e.what());
   }
+  if (s.stored) {
+    ++rowsInGroup_;
+    return true;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  drained_.refused.push_back({entry.record, s.lastError});
+  ++failedTotal_;
+  failing_.store(true, std::memory_order_release);
+  return true;
 }
 
 }  // namespace vesper

@@ -1,21 +1,25 @@
 // Storing contact rows under a record key, and the batch writer thread.
 //
 // Contract: `storekeyed` stores one row under the key of its name piece at a
-// key step, taking the step after the newest key of that piece in the table
-// each time the table refuses the key, at most kStoreAttempts times; a table
-// that cannot be written at all (TableUnavailable) ends the tries at once.
+// key step; each time the store answers that the key is taken it takes the
+// step after the newest key of that piece in the table, at most
+// kStoreAttempts times.  A row refused for another reason is not tried
+// again (no other key cures it); a store that cannot be written at all
+// (TableUnavailable) ends the tries at once, by its exception.
 //
-// `ContactWriter` does the inserts of a batch run on a thread of its own: the
-// run thread builds complete rows (every cell, the key step chosen) in the
-// table's pending row and hands them over packed into a queue of
+// `ContactWriter` does the inserts of a batch run on a thread of its own.
+// It is made from the contact store and splits it by thread: the run thread
+// keeps the store's RowBuilder, where it builds complete rows (every cell,
+// the key step chosen) and hands them over packed into a queue of
 // kWriterQueueBytes bytes (deep enough to read on while a group is written
 // to disk; a run may also bound its rows); while the queue is full the run
-// thread waits.  The writer stores the rows in the order given, into the
-// group the run opened, with the key retries of `storekeyed`.  It never
-// shows a message and never counts: `drain()` waits until every row handed
-// over was stored or failed (and an asked commit is done) and returns what
-// failed, and only then may the run thread use the table for anything but
-// building the next new row (groups, counts, walks: see table.h).
+// thread waits.  The writer thread has the store's RowWriter: it stores the
+// rows in the order given, into the group the run opened, with the key steps
+// of `storekeyed`.  It never shows a message and never counts: `drain()`
+// waits until every row handed over was stored or failed (and an asked
+// commit is done) and returns what failed; with that the RowWriter is the
+// run thread's again (to commit, to open a group) until it next hands a row
+// over or asks a commit.
 //
 // `commitsoon()` asks the writer to commit the group after the rows handed
 // over so far and to open the next one, without waiting: the run thread goes
@@ -40,7 +44,7 @@
 
 #include "assign/recordkey.h"
 #include "base/errors.h"
-#include "store/table.h"
+#include "store/contactstore.h"
 
 namespace vesper {
 
@@ -52,13 +56,13 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 512;
 constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
-// Rows the writer stores with one statement (Table::insertPackedMany); rows
+// Rows the writer stores with one statement (RowWriter::insertMany); rows
 // it passes over, and the rest of a batch, are stored one by one.
 constexpr std::size_t kWriterChunkRows = 16;
 
 // The step after the newest key of `piece` in the table on the day of
 // `tried`, or the step after `tried` when that is later.
-RecordKeyTime keystepafterlast(Table& contact, const std::string& piece, RecordKeyTime tried);
+RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, RecordKeyTime tried);
 
 struct KeyedStore {
   bool stored = false;
@@ -67,23 +71,21 @@ struct KeyedStore {
 };
 
 // `store(t)` stores the row under the record key of `piece` at key step `t`
-// (EngineError when refused).
+// and returns the store's StoreResult.
 template <class Store>
-KeyedStore storekeyed(Table& contact, const std::string& piece, RecordKeyTime from, Store&& store) {
+KeyedStore storekeyed(RowWriter& contact, const std::string& piece, RecordKeyTime from, Store&& store) {
   KeyedStore result;
   RecordKeyTime t = from;
   for (int attempt = 0; attempt < kStoreAttempts; ++attempt) {
-    try {
-      store(t);
+    StoreResult r = store(t);
+    if (r.stored()) {
       result.stored = true;
       result.used = t;
       return result;
-    } catch (const TableUnavailable&) {
-      throw;  // no other key can cure it
-    } catch (const EngineError& e) {
-      result.lastError = e.what();
-      t = keystepafterlast(contact, piece, t);
     }
+    result.lastError = std::move(r.message);
+    if (r.kind != StoreResult::KeyTaken) return result;
+    t = keystepafterlast(contact, piece, t);
   }
   return result;
 }
@@ -96,7 +98,7 @@ class ContactWriter {
     std::string message;  // the engine's message of the last refusal
   };
   struct Drained {
-    std::vector<Failure> refused;   // every key refused (kStoreAttempts tries)
+    std::vector<Failure> refused;   // rows the store refused (under every key tried)
     bool unavailable = false;       // the table could not be written
     std::string error;              // ... with the engine's message
     long long unavailableRows = 0;  // rows not stored because of it (the failing one included)
@@ -106,17 +108,17 @@ class ContactWriter {
   // `recno` is the position of the key field in `contact`; `queueBytes` the
   // size of the queue in bytes (at least 1 KB), `queueRows` the most rows it
   // holds.
-  ContactWriter(Table& contact, int recno, std::size_t queueBytes = kWriterQueueBytes,
+  ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes = kWriterQueueBytes,
                 std::size_t queueRows = SIZE_MAX);
   ~ContactWriter();  // stores what is queued, then ends the thread
   ContactWriter(const ContactWriter&) = delete;
   ContactWriter& operator=(const ContactWriter&) = delete;
 
-  // Hands over the table's pending new row (its key field holding the
+  // Hands over the store's pending new row (its key field holding the
   // record key of `piece` at step `key`), with the record number for
-  // messages; the pending row ends as with Table::packRow(), whose value
-  // bytes it returns.  Waits while the queue is full.  Rows are handed over
-  // kWriterPublishRows at a time (one lock for them all); drain() and
+  // messages; the pending row ends as with RowBuilder::packRow(), whose
+  // value bytes it returns.  Waits while the queue is full.  Rows are handed
+  // over kWriterPublishRows at a time (one lock for them all); drain() and
   // commitsoon() hand over the rest first.
   long long submit(const std::string& piece, RecordKeyTime key, long long record);
   // Waits until every row handed over is stored or failed; what failed since
@@ -172,8 +174,10 @@ class ContactWriter {
   void commitnow(std::unique_lock<std::mutex>& lock);  // the writer's own group commit; `lock` holds mutex_
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
-  Table& contact_;
+  RowBuilder& rows_;  // the run thread's
+  RowWriter& table_;  // the writer thread's, the run thread's after drain()
   const int recno_;
+  const FieldDef keyDef_;
   const std::size_t capacity_;  // bytes of the queue
   const std::size_t maxRows_;   // rows it may hold
   const std::size_t wakeRows_;  // rows queued before an idle writer is woken

@@ -33,15 +33,15 @@ void ImportRun::batchstart() {
   updatestatus();
   lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
   opengroup();
-  int recno = contact_.isOpen() ? contact_.findField("Recno") : -1;
-  if (contact_.isOpen() && contact_.inGroup() && recno >= 0) {
+  int recno = contact_.isOpen() ? contact_.row().findField("Recno") : -1;
+  if (contact_.isOpen() && contact_.writer().inGroup() && recno >= 0) {
     // With the counters on show the run reads only a little ahead of the
     // table, so the stored counts on show follow the reading closely.
     writer_ = std::make_unique<ContactWriter>(contact_, recno, kWriterQueueBytes,
                                               view_.showscounters() ? kShownQueueRows : SIZE_MAX);
     transfer_->setwriter(writer_.get());
     // The journal is copied back on a thread of its own, not by the commits.
-    contact_.setBackgroundCopy(true);
+    contact_.writer().setBackgroundCopy(true);
   }
   switch (state_.SourceType) {
     case kLinePerField: importallascii(); break;
@@ -177,11 +177,11 @@ bool ImportRun::inlasttenth() const {
 
 void ImportRun::commitgroup() {
   settlewriter();
-  if (!contact_.isOpen() || !contact_.inGroup()) return;
+  if (!contact_.isOpen() || !contact_.writer().inGroup()) return;
   try {
-    contact_.commitGroup();
+    contact_.writer().commitGroup();
   } catch (const EngineError& e) {
-    contact_.rollbackGroup();
+    contact_.writer().rollbackGroup();
     losegroup();
     stoponerror(e.what());
     return;
@@ -215,9 +215,9 @@ void ImportRun::settlewriter() {
 }
 
 void ImportRun::opengroup() {
-  if (!batch_ || state_.ImportStopped || contact_.inGroup()) return;
+  if (!batch_ || state_.ImportStopped || contact_.writer().inGroup()) return;
   try {
-    contact_.beginGroup();
+    contact_.writer().beginGroup();
   } catch (const EngineError& e) {
     stoponerror(e.what());
   }

@@ -21,7 +21,7 @@ const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK
                                         "FormatLatin", "FormatEurope", "FormatSpecial"};
 }  // namespace
 
-ImportRun::ImportRun(RunState& state, Table& contact, SourceTable& source,
+ImportRun::ImportRun(RunState& state, ContactStore& contact, SourceTable& source,
                      std::string dataFolder, RunView& view, std::function<void()> finish)
     : state_(state), contact_(contact), source_(source), dataFolder_(std::move(dataFolder)),
       view_(view), finish_(std::move(finish)) {
@@ -32,7 +32,7 @@ ImportRun::~ImportRun() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
-  if (contact_.isOpen()) contact_.setBackgroundCopy(false);
+  if (contact_.isOpen()) contact_.writer().setBackgroundCopy(false);
   state_.hub.beforeBox = nullptr;
 }
 
@@ -247,11 +247,11 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    if (!writer_ && groupRows_ > 0 && !contact_.inGroup()) losegroup();  // the group went with it
+    if (!writer_ && groupRows_ > 0 && !contact_.writer().inGroup()) losegroup();  // the group went with it
     stoponerror(e.what());
     return false;
   }
-  if (stored && !writer_ && contact_.inGroup()) ++groupRows_;
+  if (stored && !writer_ && contact_.writer().inGroup()) ++groupRows_;
   // A run the disk stopped did not do what was asked: the batch command
   // ends with a failure.
   if (transfer_->stoppedForSpace) summary_.stoppedByError = true;

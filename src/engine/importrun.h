@@ -95,10 +95,10 @@ class ImportRun {
   static constexpr int kEventRecords = 64;
   static constexpr int kStatusMillis = 100;
 
-  // `contact` is the open CONTACT.DB, `source` the open source table (table
-  // sources); `finish` saves the specification (called by quitimport after
-  // the end message).
-  ImportRun(RunState& state, Table& contact, SourceTable& source, std::string dataFolder,
+  // `contact` is the open contact store, `source` the open source table
+  // (table sources); `finish` saves the specification (called by quitimport
+  // after the end message).
+  ImportRun(RunState& state, ContactStore& contact, SourceTable& source, std::string dataFolder,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -160,7 +160,7 @@ class ImportRun {
   void closeall();
 
   RunState& state_;
-  Table& contact_;
+  ContactStore& contact_;
   SourceTable& source_;
   std::string dataFolder_;
   RunView& view_;

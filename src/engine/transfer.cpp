@@ -106,10 +106,10 @@ double leadingdouble(std::string_view text, bool* fits) {
   return 0;
 }
 
-RecordTransfer::RecordTransfer(RunState& state, Table& contact, MailSettings settings,
+RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
                                AddressTemplates templates, std::string dataFolder)
-    : state_(state), contact_(contact), composer_(std::move(settings), templates),
-      dataFolder_(std::move(dataFolder)),
+    : state_(state), contact_(contact.row()), table_(contact.writer()),
+      composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)),
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
@@ -346,11 +346,19 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     rememberkey(known, piece, t, now);
     return bytes;
   }
-  KeyedStore s = storekeyed(contact_, piece, t, [&](RecordKeyTime step) {
-    contact_.setText(recno_, composerecordkey(piece, step));
-    contact_.store();
-  });
+  KeyedStore s;
+  try {
+    s = storekeyed(table_, piece, t, [&](RecordKeyTime step) {
+      contact_.setText(recno_, composerecordkey(piece, step));
+      return table_.insert(contact_);
+    });
+  } catch (const TableUnavailable&) {
+    throw;
+  } catch (const EngineError& e) {
+    s.lastError = e.what();  // this row alone cannot be stored
+  }
   if (!s.stored) throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + s.lastError);
+  contact_.drop();  // stored
   rememberkey(known, piece, s.used, now);
   return -1;
 }
@@ -368,7 +376,7 @@ bool RecordTransfer::lowdiskspace(long long rowBytes) {
 }
 
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
-  const long long storedBefore = writer_ ? 0 : contact_.bytesStored();
+  const long long storedBefore = writer_ ? 0 : table_.bytesStored();
   long long queuedBytes = -1;
   contact_.newRow();
   memoWritten_ = false;
@@ -411,7 +419,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     if (noteCounts_.size() <= static_cast<std::size_t>(p)) noteCounts_.resize(static_cast<std::size_t>(p) + 1);
     ++noteCounts_[static_cast<std::size_t>(p)][what];
   }
-  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : contact_.bytesStored() - storedBefore)) {
+  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : table_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
     stoppedForSpace = true;

@@ -13,10 +13,11 @@
 //    other table-engine failure while the row is built drops the row and
 //    reports "Record N was not imported: " + the engine's message; the run
 //    goes on;
-//  - the store is retried with the next free key step for the record's name
-//    piece (no sleeping); a failure that a new key cannot cure ends the tries
-//    after kStoreAttempts with "Record N could not be stored: " + the engine's
-//    message, and the row is dropped;
+//  - while the store answers that the key is taken, the row is stored again
+//    under the next free key step for the record's name piece (no sleeping),
+//    at most kStoreAttempts times; a row still not stored then, or refused
+//    for another reason, is reported "Record N could not be stored: " + the
+//    engine's message, and the row is dropped;
 //  - a table that cannot be written at all (TableUnavailable: locked past the
 //    wait, read-only, disk full) drops the row and the error travels on: the
 //    run stops on it.
@@ -48,7 +49,7 @@
 #include "engine/contactwriter.h"
 #include "engine/runstate.h"
 #include "parse/mailblock.h"
-#include "store/table.h"
+#include "store/contactstore.h"
 
 namespace vesper {
 
@@ -75,8 +76,9 @@ struct FieldNotes {
 
 class RecordTransfer {
  public:
-  // `contact` is the open CONTACT.DB; `dataFolder` is measured for free space.
-  RecordTransfer(RunState& state, Table& contact, MailSettings settings,
+  // `contact` is the open contact store; `dataFolder` is measured for free
+  // space.
+  RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
                  AddressTemplates templates, std::string dataFolder);
 
   // The state of the run window's mixed-case box, read for every value.
@@ -147,7 +149,8 @@ class RecordTransfer {
   int lookup(const char* name) const;  // engine lookup, -1 when missing
 
   RunState& state_;
-  Table& contact_;
+  RowBuilder& contact_;  // the contact row being built
+  RowWriter& table_;     // ... and what stores it when no writer does
   MailBlockComposer composer_;
   MailRow mailRow_;  // the row values of the block that are not texts, storage kept
   std::string cased_, dear_, changed_;  // a value cased or changed, storage kept

@@ -7,7 +7,7 @@
 // before it copies and the file after, as a copy made by a commit would.
 // Pokes while a copy runs make one more copy after it.  Failures (a full
 // disk, a lock) only leave more in the journal, where the rows are safe; the
-// writer's own copy (Table::setBackgroundCopy) takes the rest later.
+// writer's own copy (TableWriter::setBackgroundCopy) takes the rest later.
 // Between copies the copier starts writing the journal's new pages to disk,
 // so that the flush before the next copy (above all the last one, which
 // nothing overlaps) finds little left to write; after each copy it lets the

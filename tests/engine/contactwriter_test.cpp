@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "store/sampledata.h"
+#include "store/table.h"
 #include "support/refusingtrigger.h"
 
 namespace vesper {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 struct ContactWriterTest : ::testing::Test {
   fs::path dir = fs::temp_directory_path() / ("vesper-writer-" + std::to_string(::getpid()));
-  Table contact;
+  ContactTable contact;
   int recno = -1, last = -1;
 
   void SetUp() override {
@@ -65,6 +66,50 @@ struct ContactWriterTest : ::testing::Test {
     return out;
   }
 };
+
+// The store's answers decide the tries: a taken key moves on to the step
+// after the newest key of the piece in the table, a row refused for another
+// reason is not tried again, and the tries end at kStoreAttempts.
+TEST_F(ContactWriterTest, StoreKeyedTriesAnotherKeyOnlyForATakenKey) {
+  const RecordKeyTime at{9000, 4000000};
+  storetaken(at);
+  struct Case {
+    std::vector<StoreResult::Kind> answers;  // then KeyTaken for every later try
+    bool stored;
+    int tries;
+  };
+  const Case cases[] = {
+      {{StoreResult::Stored}, true, 1},
+      {{StoreResult::KeyTaken, StoreResult::KeyTaken, StoreResult::Stored}, true, 3},
+      {{StoreResult::Refused}, false, 1},
+      {{StoreResult::KeyTaken, StoreResult::Refused}, false, 2},
+      {{}, false, kStoreAttempts},
+  };
+  for (const Case& c : cases) {
+    std::vector<RecordKeyTime> steps;
+    KeyedStore s = storekeyed(contact.writer(), "TAKEN", at, [&](RecordKeyTime t) {
+      const std::size_t n = steps.size();
+      steps.push_back(t);
+      StoreResult r;
+      r.kind = n < c.answers.size() ? c.answers[n] : StoreResult::KeyTaken;
+      r.message = "answer " + std::to_string(n);
+      return r;
+    });
+    const std::string what = "case of " + std::to_string(c.tries) + " tries";
+    EXPECT_EQ(s.stored, c.stored) << what;
+    ASSERT_EQ(static_cast<int>(steps.size()), c.tries) << what;
+    EXPECT_EQ(steps[0].step, at.step) << what;
+    if (c.tries > 1) {
+      EXPECT_EQ(steps[1].step, nextrecordkeytime(at).step) << what;  // after the key in the table
+    }
+    for (std::size_t k = 1; k < steps.size(); ++k) EXPECT_GT(steps[k].step, steps[k - 1].step) << what;
+    if (s.stored) {
+      EXPECT_EQ(s.used.step, steps.back().step) << what;
+    } else {
+      EXPECT_EQ(s.lastError, "answer " + std::to_string(c.tries - 1)) << what;
+    }
+  }
+}
 
 // More rows than the queue holds (a queue of 4 KB: rows of many sizes wrap
 // at every offset of its end; long memos go over the heap), some of them
@@ -141,7 +186,7 @@ TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
 // are reported with the commit, once.
 TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
   testing::refuselastname(dir / "data" / "CONTACT.DB", "Refused", "not this one");
-  contact.beginGroup();
+  contact.writer().beginGroup();
   {
     ContactWriter w(contact, recno);
     for (int i = 0; i < 10; ++i) hand(w, i == 3 ? "Refused" : "Name" + std::to_string(i), {9000, 10 * i}, i + 1);
@@ -159,7 +204,7 @@ TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
     EXPECT_EQ(d.refused[0].record, 4);
     EXPECT_EQ(w.rowsInGroup(), 5);  // the rows handed after the ask, in the group the writer opened
     EXPECT_EQ(committed(), 9);
-    contact.commitGroup();
+    contact.writer().commitGroup();
     w.groupended();
     EXPECT_EQ(w.rowsInGroup(), 0);
   }
@@ -175,7 +220,7 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
   storetaken(at);
   const int n = 100;
   auto name = [](int i) { return i % 7 == 3 ? std::string("Taken") : "Name" + std::to_string(i); };
-  contact.beginGroup();
+  contact.writer().beginGroup();
   {
     ContactWriter w(contact, recno);
     for (int i = 0; i < n; ++i) {
@@ -186,7 +231,7 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
     EXPECT_FALSE(d.unavailable);
     EXPECT_EQ(w.rowsInGroup(), n);
   }
-  contact.commitGroup();
+  contact.writer().commitGroup();
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
   sqlite3_stmt* st = nullptr;

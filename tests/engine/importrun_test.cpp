@@ -57,7 +57,7 @@ struct ImportRunTest : ::testing::Test {
   RunState state{messages, clock, disk};
   fs::path dir = fs::temp_directory_path() / ("vesper-run-" + std::to_string(::getpid()));
   fs::path cwd = fs::current_path();
-  Table contact;
+  ContactTable contact;
   SourceTable source;
   FakeView view;
   int specsWritten = 0;

@@ -8,6 +8,7 @@
 #include "parse/daycount.h"
 #include "store/fieldtypes.h"
 #include "store/sampledata.h"
+#include "store/table.h"
 #include "support/fakes.h"
 
 namespace vesper {
@@ -21,7 +22,7 @@ struct TransferTest : ::testing::Test {
   testing::FixedDisk disk;
   RunState state{messages, clock, disk};
   fs::path dir = fs::temp_directory_path() / ("vesper-transfer-" + std::to_string(::getpid()));
-  Table contact;
+  ContactTable contact;
   std::unique_ptr<RecordTransfer> transfer;
   MailSettings settings;  // assign() sets the captions; a test may set the switches
 
@@ -271,7 +272,7 @@ TEST_F(TransferTest, KeysOfAnEarlierRunAheadOfTheClockAreStepped) {
   assign({"LastName"});
   // An earlier run used 200 steps ahead of a still clock for the same name.
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(import({"Smith"}, i + 1));
-  std::string lastOfEarlier = contact.lastKeyBetween("SMITH", "SMITHZ");
+  std::string lastOfEarlier = contact.writer().lastKeyBetween("SMITH", "SMITHZ");
   // A new run knows nothing of those keys and starts from the same moment.
   assign({"LastName"});
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(import({"Smith"}, i + 1)) << messages.texts().back();

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SourceSamples samples(state, table);
   for (int f = 1; f <= std::min(state.SourceFieldCount, 3); ++f)
     for (int r = 1; r <= 8; ++r) samples.sample(f, r);
-  Table contact;
+  ContactTable contact;
   contact.open((dir / "data").string(), "CONTACT.DB");
   state.TargetFieldCount = contact.fieldCount();
   state.DatabaseName = "MAIN";

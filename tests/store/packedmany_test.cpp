@@ -1,4 +1,4 @@
-// Packed rows stored several at a time (Table::insertPackedMany).
+// Packed rows stored several at a time (TableWriter::insertMany).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,8 +31,8 @@ struct PackedManyTest : ::testing::Test {
     t.field("Code").setText(code);
     t.field("Name").setText(name);
     if (!notes.empty()) t.field("Notes").setText(notes);
-    std::vector<char> bytes(t.packedSize());
-    t.packRow(bytes.data());
+    std::vector<char> bytes(t.row().packedSize());
+    t.row().packRow(bytes.data());
     return bytes;
   }
   std::string value(const std::string& sql) { return RawConnection(path).value(sql); }
@@ -61,13 +61,13 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
   for (const Case& c : cases) {
     std::vector<std::vector<char>> bytes;
     for (const std::string& code : c.codes) bytes.push_back(pack(code, "N" + code, "about " + code));
-    std::vector<Table::PackedRow> rows;
+    std::vector<PackedRow> rows;
     for (const auto& b : bytes) rows.push_back({b.data(), b.size()});
     bool stored[8] = {};
-    const long long before = t.bytesStored();
-    t.beginGroup();
-    t.insertPackedMany(rows.data(), rows.size(), stored);
-    t.commitGroup();
+    const long long before = t.writer().bytesStored();
+    t.writer().beginGroup();
+    t.writer().insertMany(rows.data(), rows.size(), stored);
+    t.writer().commitGroup();
     long long bytes_ = 0;
     for (std::size_t j = 0; j < c.codes.size(); ++j) {
       EXPECT_EQ(stored[j], c.stored[j]) << c.codes[j];
@@ -81,7 +81,7 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
       // Code, "N" + code, "about " + code, and the 8 bytes of its number.
       bytes_ += static_cast<long long>(3 * c.codes[j].size() + 1 + 6 + 8);
     }
-    EXPECT_EQ(t.bytesStored() - before, bytes_);  // only the rows stored count
+    EXPECT_EQ(t.writer().bytesStored() - before, bytes_);  // only the rows stored count
   }
   EXPECT_EQ(value("SELECT Name FROM people WHERE Code = 'OLD'"), "Kept");
   EXPECT_EQ(value("SELECT COUNT(*) FROM people"), "11");
@@ -93,24 +93,24 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
 // at all.
 TEST_F(PackedManyTest, StoresNothingWhereRowsMustGoOneByOne) {
   std::vector<char> a = pack("X1", "One"), b = pack("X2", "Two");
-  Table::PackedRow rows[2] = {{a.data(), a.size()}, {b.data(), b.size()}};
+  PackedRow rows[2] = {{a.data(), a.size()}, {b.data(), b.size()}};
   bool stored[2] = {true, true};
-  t.insertPackedMany(rows, 2, stored);  // no group
+  t.writer().insertMany(rows, 2, stored);  // no group
   EXPECT_FALSE(stored[0] || stored[1]);
 
   EXPECT_EQ(RawConnection(path).value("CREATE TRIGGER noted AFTER INSERT ON people BEGIN SELECT 1; END"), "<none>");
   stored[0] = stored[1] = true;
-  t.beginGroup();
-  t.insertPackedMany(rows, 2, stored);
-  t.commitGroup();
+  t.writer().beginGroup();
+  t.writer().insertMany(rows, 2, stored);
+  t.writer().commitGroup();
   EXPECT_FALSE(stored[0] || stored[1]);
   EXPECT_EQ(RawConnection(path).value("DROP TRIGGER noted"), "<none>");
 
-  t.beginGroup();
+  t.writer().beginGroup();
   rows[1].size = b.size() - 2;  // cut short
   stored[0] = stored[1] = true;
-  EXPECT_THROW(t.insertPackedMany(rows, 2, stored), EngineError);
-  t.commitGroup();
+  EXPECT_THROW(t.writer().insertMany(rows, 2, stored), EngineError);
+  t.writer().commitGroup();
   EXPECT_EQ(value("SELECT COUNT(*) FROM people"), "0");
 
   TempFolder other;
@@ -119,13 +119,13 @@ TEST_F(PackedManyTest, StoresNothingWhereRowsMustGoOneByOne) {
   plain.open(other.path(), "PLAIN.DB");
   plain.newRow();
   plain.field("Code").setText("P1");
-  std::vector<char> p(plain.packedSize());
-  plain.packRow(p.data());
-  Table::PackedRow one{p.data(), p.size()};
-  plain.beginGroup();
+  std::vector<char> p(plain.row().packedSize());
+  plain.row().packRow(p.data());
+  PackedRow one{p.data(), p.size()};
+  plain.writer().beginGroup();
   stored[0] = true;
-  plain.insertPackedMany(&one, 1, stored);
-  plain.commitGroup();
+  plain.writer().insertMany(&one, 1, stored);
+  plain.writer().commitGroup();
   EXPECT_FALSE(stored[0]);
   EXPECT_EQ(RawConnection(other.file("PLAIN.DB")).value("SELECT COUNT(*) FROM plain"), "0");
 }

@@ -275,7 +275,7 @@ TEST_F(TableTest, TakenKeyLeavesRowPendingAndANewKeyStoresIt) {
 
 TEST_F(TableTest, LastKeyBetweenFindsTheGreatestKeyInTheRange) {
   for (const char* code : {"AB1", "AB5", "AB9", "ABC", "B"}) add(code);
-  t.beginGroup();
+  t.writer().beginGroup();
   add("AB7");  // a row of the open group counts too
   struct Case { const char* low; const char* high; const char* want; };
   const Case cases[] = {
@@ -286,8 +286,8 @@ TEST_F(TableTest, LastKeyBetweenFindsTheGreatestKeyInTheRange) {
       {"A", "Z", "B"},
       {"C", "D", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(t.lastKeyBetween(c.low, c.high), c.want) << c.low << ".." << c.high;
-  t.commitGroup();
+  for (const Case& c : cases) EXPECT_EQ(t.writer().lastKeyBetween(c.low, c.high), c.want) << c.low << ".." << c.high;
+  t.writer().commitGroup();
 }
 
 TEST_F(TableTest, WalksInKeyOrderAndEditsCurrentRow) {
@@ -323,15 +323,15 @@ TEST_F(TableTest, NumbersAutoincrementAlsoAfterAnotherProgramAdded) {
 
 TEST_F(TableTest, GroupCommitsTogetherAndSurvivesAFailedStore) {
   add("A");
-  t.beginGroup();
+  t.writer().beginGroup();
   add("B");
   add("C");
   EXPECT_THROW(add("A"), EngineError);
   t.drop();
   RawConnection other(path);
   EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "1");  // not committed yet
-  t.commitGroup();
-  EXPECT_FALSE(t.inGroup());
+  t.writer().commitGroup();
+  EXPECT_FALSE(t.writer().inGroup());
   EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "3");
   EXPECT_EQ(other.value("SELECT group_concat(Id) FROM (SELECT Id FROM people ORDER BY Id)"), "1,2,3");
 }
@@ -373,7 +373,7 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
     createtable(file, peoplefields(), "Code");
     Table u;
     u.open(other.path(), "PEOPLE.DB");
-    if (grouped) u.beginGroup();
+    if (grouped) u.writer().beginGroup();
     std::vector<char> packed;
     for (const RowCase& r : rows) {
       u.newRow();
@@ -383,12 +383,12 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
         u.store();
         continue;
       }
-      packed.assign(u.packedSize(), '\0');
-      u.packRow(packed.data());
+      packed.assign(u.row().packedSize(), '\0');
+      u.row().packRow(packed.data());
       EXPECT_FALSE(u.isPending());
-      u.insertPacked(packed.data(), packed.size());
+      u.writer().insert(PackedRow{packed.data(), packed.size()});
     }
-    if (grouped) u.commitGroup();
+    if (grouped) u.writer().commitGroup();
     RawConnection raw(file);
     for (std::size_t i = 0; i < rows.size(); ++i) {
       std::string where = std::string(" FROM people WHERE Code = '") + rows[i].code + "'";
@@ -426,11 +426,11 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
     t.field("Name").setText("Kim");
     t.field("Notes").setText(std::string("note ") + c.code);
     t.field("Qty").setText("7");
-    packed.assign(t.packedSize(), '\0');
-    t.packRow(packed.data());
+    packed.assign(t.row().packedSize(), '\0');
+    t.row().packRow(packed.data());
     int f = t.fieldIndex(c.field);
     Cell replace = c.replaceWith ? textcell(t.fieldDef(f), c.replaceWith) : Cell{};
-    t.insertPacked(packed.data(), packed.size(), f, &replace);
+    t.writer().insert(PackedRow{packed.data(), packed.size()}, f, replace);
     const std::string where = " FROM people WHERE Code = '" + c.storedCode + "'";
     EXPECT_EQ(raw.value("SELECT Name" + where), c.storedName) << c.code;
     EXPECT_EQ(raw.value("SELECT Notes" + where), std::string("note ") + c.code) << c.code;
@@ -442,12 +442,12 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
   t.field("Code").setText("CUT");
   t.field("Notes").setText("a longer note");
   t.field("Qty").setText("5");
-  packed.assign(t.packedSize(), '\0');
-  t.packRow(packed.data());
+  packed.assign(t.row().packedSize(), '\0');
+  t.row().packRow(packed.data());
   for (std::size_t cut = 0; cut < packed.size(); ++cut)
-    EXPECT_THROW(t.insertPacked(packed.data(), cut), EngineError) << cut;
+    EXPECT_THROW(t.writer().insert(PackedRow{packed.data(), cut}), EngineError) << cut;
   EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people"), "4");
-  EXPECT_THROW(t.packRow(packed.data()), EngineError);  // no row pending any more
+  EXPECT_THROW(t.row().packRow(packed.data()), EngineError);  // no row pending any more
 }
 
 // With the journal copied back by a thread of its own: the table file
@@ -460,18 +460,18 @@ TEST_F(TableTest, JournalCopiedBackInTheBackgroundStartsOverAtItsLimit) {
   const int groups = 24, rows = 1000;
   const std::string wal = path + "-wal";
   auto size = [](const std::string& f) { return fs::exists(f) ? static_cast<long long>(fs::file_size(f)) : 0LL; };
-  t.setBackgroundCopy(true, limit);
+  t.writer().setBackgroundCopy(true, limit);
   const long long fileBefore = size(path);
   long long largestJournal = 0;
   for (int g = 0; g < groups; ++g) {
-    t.beginGroup();
+    t.writer().beginGroup();
     for (int r = 0; r < rows; ++r) {
       t.newRow();
       t.field("Code").setText("G" + std::to_string(g) + "R" + std::to_string(r));
       t.field("Notes").setText(std::string(200, static_cast<char>('a' + g % 26)));
       t.store();
     }
-    t.commitGroup();
+    t.writer().commitGroup();
     largestJournal = std::max(largestJournal, size(wal));
   }
   // The copier has copied groups back into the file by now, or soon.
@@ -480,7 +480,7 @@ TEST_F(TableTest, JournalCopiedBackInTheBackgroundStartsOverAtItsLimit) {
   // About 250 KB a group: without starting over the journal would hold all
   // of them (6 MB).
   EXPECT_LT(largestJournal, limit + (2 << 20));
-  t.setBackgroundCopy(false);
+  t.writer().setBackgroundCopy(false);
   EXPECT_EQ(size(wal), 0);
   RawConnection raw(path);
   EXPECT_EQ(raw.value("PRAGMA integrity_check"), "ok");
@@ -515,17 +515,17 @@ TEST(TableDefaults, ColumnWithDefaultGetsTheRowsValueEvenWhenEmpty) {
 }
 
 TEST_F(TableTest, AutoincrementInAGroupAfterAFailedStoreAndAfterTheGroup) {
-  t.beginGroup();
+  t.writer().beginGroup();
   add("A");
   EXPECT_THROW(add("A"), EngineError);
   t.drop();
   add("B");
-  t.commitGroup();
+  t.writer().commitGroup();
   RawConnection(path).exec("INSERT INTO people (Code, Id) VALUES ('X', 20)");
-  t.beginGroup();
+  t.writer().beginGroup();
   add("C");  // the new group reads the counter again
   add("D");
-  t.commitGroup();
+  t.writer().commitGroup();
   RawConnection raw(path);
   EXPECT_EQ(raw.value("SELECT group_concat(Code || Id, ',') FROM (SELECT * FROM people ORDER BY Id)"),
             "A1,B2,X20,C21,D22");

@@ -85,7 +85,7 @@ class EnterKeyTest : public QObject {
   Quiet quiet_;
   std::unique_ptr<DatabaseChooser> chooser_;
   std::unique_ptr<FieldAssignmentModel> model_;
-  Table contact_;
+  ContactTable contact_;
   SourceTable source_;
   std::unique_ptr<ImportRun> run_;
   QWidget helpOwner_;

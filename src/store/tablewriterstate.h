@@ -1,0 +1,151 @@
+// Inner state of a table writer (internal to the table engine; include only
+// from the writer's own sources): the kept insert statements, the
+// autoincrement counters, the open group and the journal copier.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "store/journalcopier.h"
+#include "store/sqlitehelp.h"
+#include "store/tablefile.h"
+#include "store/tablewriter.h"
+
+namespace vesper {
+
+struct TableWriter::State {
+  explicit State(TableFile& f) : file(f) {}
+  TableFile& file;
+
+  // Insert statements by the set of columns they name (one bit per field).
+  struct InsertPlan {
+    std::vector<std::uint64_t> mask;
+    std::vector<int> columns;  // the named fields, in table order
+    std::size_t rows = 1;      // rows the statement inserts
+    Statement statement;
+  };
+  static constexpr std::size_t kInsertPlans = 16;
+  std::vector<std::unique_ptr<InsertPlan>> inserts;      // most recently used first
+  std::vector<std::unique_ptr<InsertPlan>> manyInserts;  // ... of several rows (insertMany)
+  std::vector<std::uint64_t> rowMask;  // scratch: the columns of the row to insert
+  Statement storedProbe;  // was a row of a several-row insert stored?
+  Statement dataVersion, keyRange;
+  // The table has triggers: 1 yes, 0 no, -1 not asked in the open group
+  // (nobody can add one while a group holds the table).  Their own
+  // statements would take the several-row insert's way with conflicts, so
+  // rows then go one by one.
+  int triggered = -1;
+  std::vector<std::uint64_t> packedMask;  // scratch: the columns of a packed row to store
+  std::vector<std::uint64_t> packedBits;  // ... and the values it holds
+  std::vector<std::uint64_t> cellsMask;   // ... and of a built row being stored
+  long long bytesStored = 0;
+  long long rowsStored = 0, rollbacks = 0, lastRowid = 0;
+
+  int groupDepth = 0;
+  // While a copier copies the journal back, the frames it held after the
+  // last commit.
+  std::unique_ptr<JournalCopier> copier;
+  int walFrames = 0;
+  long long journalLimit = 0;
+  static int onwal(void* state, sqlite3*, const char*, int frames) {
+    static_cast<State*>(state)->walFrames = frames;
+    return SQLITE_OK;
+  }
+  // Copies the journal back on this connection (`mode`: a restart or a
+  // truncating checkpoint), waiting only briefly for a reader of it; what
+  // cannot be copied now stays in the journal, safe.
+  void copyback(int mode) {
+    sqlite3_busy_timeout(file.db, std::min(file.busyMs, 200));
+    sqlite3_wal_checkpoint_v2(file.db, nullptr, mode, nullptr, nullptr);
+    sqlite3_busy_timeout(file.db, file.busyMs);
+  }
+
+  // Next autoincrement values, valid while no other connection has written.
+  std::vector<long long> nextAuto;
+  std::vector<long long> assigned;  // the numbers given to the row being inserted
+  long long seenVersion = -1;
+  // The counters were read inside the open group: no other connection can
+  // write until it ends, so they stay valid without asking again.
+  bool autoincFresh = false;
+
+  // Called inside a write transaction: the autoincrement counters are
+  // re-read when another connection has committed since they were last read.
+  void refreshAutoinc();
+  // Forgets the counters (the group that held them is gone).
+  void forgetAutoinc() {
+    nextAuto.clear();
+    autoincFresh = false;
+  }
+  // An insert statement naming every column of the row that must be named
+  // (`valued`: the fields holding a value, a bit per field), for `rows` rows.
+  InsertPlan& insertPlan(const std::uint64_t* valued, std::size_t rows = 1);
+  // Fails for a failed statement (`msg`: the engine's message, taken before
+  // anything else ran on the connection); inside a group that the failure
+  // took with it, with TableUnavailable saying the group's rows are lost.
+  [[noreturn]] void failInGroup(int rc, std::string msg);
+  [[noreturn]] void failInGroup(int rc) { failInGroup(rc, file.describe(rc)); }
+  // A failed insert of one row: refused (its key taken, or otherwise) as an
+  // outcome, or thrown when the table cannot be written.
+  StoreResult refusal(int rc, std::string msg);
+};
+
+// The values of a packed row, read in field order as the insert asks for
+// them; a value the insert does not ask for (a field replaced by NULL) is
+// passed over.
+struct PackedValues {
+  const std::uint64_t* bits;  // the fields with a value in the packed bytes
+  const char* p;
+  const char* end;
+  const std::string& file;
+  std::size_t next = 0;  // the first field not yet read
+  int replaceField = -1;
+  const Cell* replace = nullptr;
+
+  [[noreturn]] void cutshort() const { throw EngineError("Table " + file + ": a packed row cut short."); }
+  bool valued(std::size_t i) const { return bits[i / 64] >> (i % 64) & 1; }
+  CellRef read() {
+    CellRef r;
+    if (p >= end) cutshort();
+    r.kind = static_cast<Cell::Kind>(*p++);
+    if (r.kind == Cell::Text || r.kind == Cell::Blob) {
+      std::uint32_t len = 0;
+      if (end - p < 4) cutshort();
+      std::memcpy(&len, p, 4);
+      if (static_cast<std::size_t>(end - p - 4) < len) cutshort();
+      r.data = p + 4;
+      r.size = len;
+      p += 4 + len;
+    } else {
+      if (end - p < 8) cutshort();
+      std::memcpy(r.kind == Cell::Integer ? static_cast<void*>(&r.integer) : &r.real, p, 8);
+      p += 8;
+    }
+    return r;
+  }
+  CellRef at(std::size_t i) {
+    while (next < i) {  // values before field i not asked for are passed over
+      std::uint64_t rest = bits[next / 64] >> (next % 64);
+      if (!rest) {
+        next = (next / 64 + 1) * 64;
+        continue;
+      }
+      std::size_t f = next + static_cast<std::size_t>(std::countr_zero(rest));
+      if (f >= i) break;
+      read();
+      next = f + 1;
+    }
+    next = i + 1;
+    CellRef r;
+    if (valued(i)) r = read();
+    if (static_cast<int>(i) == replaceField && replace) return CellRef::of(*replace);
+    return r;
+  }
+};
+
+}  // namespace vesper
