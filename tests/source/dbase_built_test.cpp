@@ -8,7 +8,7 @@
 
 #include "parse/daycount.h"
 #include "parse/errors.h"
-#include "store/dbase.h"
+#include "source/formats/dbase.h"
 #include "store/tempfolder.h"
 
 namespace vesper {

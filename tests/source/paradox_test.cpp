@@ -11,9 +11,9 @@
 
 #include "parse/daycount.h"
 #include "parse/errors.h"
-#include "store/paradox.h"
-#include "store/paradoxblob.h"
-#include "store/paradoxfield.h"
+#include "source/formats/paradox.h"
+#include "source/formats/paradoxblob.h"
+#include "source/formats/paradoxfield.h"
 #include "support/corpora.h"
 
 namespace fs = std::filesystem;
