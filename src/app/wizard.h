@@ -13,6 +13,7 @@
 // be read, or when it assigns no source field.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/chooser.h"
@@ -20,6 +21,7 @@
 #include "assign/assignment.h"
 #include "engine/importrun.h"
 #include "source/counting.h"
+#include "source/recordsource.h"
 #include "source/tablesource.h"
 #include "store/engine.h"
 #include "store/table.h"
@@ -106,7 +108,8 @@ class Wizard {
   WizardDialogs& dialogs_;
   std::string dataFolder_;
   Table contact_;
-  SourceTable source_;
+  SourceTable table_;  // the source table, when the source is one
+  std::unique_ptr<RecordSource> source_;  // the source of the last start
   RunSummary summary_;
   std::string endMessage_;
   bool runEnded_ = false;

@@ -40,7 +40,7 @@
 #include "app/importstate.h"
 #include "engine/contactwriter.h"
 #include "engine/transfer.h"
-#include "source/tablesource.h"
+#include "source/recordsource.h"
 #include "store/table.h"
 
 namespace vesper {
@@ -95,10 +95,10 @@ class ImportRun {
   static constexpr int kEventRecords = 64;
   static constexpr int kStatusMillis = 100;
 
-  // `contact` is the open CONTACT.DB, `source` the open source table (table
-  // sources); `finish` saves the specification (called by quitimport after
-  // the end message).
-  ImportRun(ImportState& state, Table& contact, SourceTable& source, std::string dataFolder,
+  // `contact` is the open CONTACT.DB, `source` the reader of the source, of
+  // whatever kind; `finish` saves the specification (called by quitimport
+  // after the end message).
+  ImportRun(ImportState& state, Table& contact, RecordSource& source, std::string dataFolder,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -131,15 +131,9 @@ class ImportRun {
  private:
   void loadsettings(MailSettings& settings, AddressTemplates& templates);
   void shownextrecord();
-  void shownextasciirecord();
-  void shownextdelimitedrecord();
-  void shownextdbaserecord();
   void listfields();
-  std::string fieldvalue(int i);
-  bool readnextdelimited();
-  void importallascii();
-  void importalldelimited();
-  void importalldbase();
+  bool readnext();
+  void importall();
   void batchstart();
   bool cancelcheck();
   void drawandtransfer();
@@ -148,7 +142,7 @@ class ImportRun {
   void pace();          // events, counters and commits in a batch
   void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
   bool groupdue(std::int64_t now);  // the open group has reached its size or age
-  bool inlasttenth() const;         // the reading is in the last tenth of a text source
+  bool inlasttenth() const;         // the reading is in the last tenth of the source file
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
   void uncount(long long rows);  // counted rows that were not stored after all
@@ -161,7 +155,7 @@ class ImportRun {
 
   ImportState& state_;
   Table& contact_;
-  SourceTable& source_;
+  RecordSource& source_;
   std::string dataFolder_;
   RunView& view_;
   std::function<void()> finish_;
@@ -170,11 +164,6 @@ class ImportRun {
   bool pendingMixed_ = false;
 
   std::vector<std::string> lines_;
-  // The fields of the text record being transferred, split once for all its
-  // values (raw, as GetDelimitedField finds them before cleaning).  A
-  // delimited record is split by the reader that found it (splitReady_).
-  std::vector<std::string_view> split_;
-  bool splitReady_ = false;
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;

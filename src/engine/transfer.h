@@ -47,6 +47,7 @@
 #include "assign/recordkey.h"
 #include "engine/contactwriter.h"
 #include "parse/mailblock.h"
+#include "source/recordsource.h"
 #include "store/table.h"
 
 namespace vesper {
@@ -85,14 +86,9 @@ class RecordTransfer {
   long long failures = 0;
 
   // The values of the record being transferred: the text of source field
-  // `field` (from 1), valid until the next call.
-  class Values {
-   public:
-    virtual std::string_view value(int field) = 0;
-
-   protected:
-    ~Values() = default;
-  };
+  // `field` (from 1), valid until the next call.  A record source gives its
+  // current record's.
+  using Values = RecordValues;
 
   // Transfers the current record; `record` numbers it for messages.  Returns
   // true when a row was stored.  Sets ImportStopped after the low-disk

@@ -3,9 +3,6 @@
 #include <algorithm>
 
 #include "app/importstate.h"
-#include "source/delimited.h"
-#include "source/sourceline.h"
-#include "source/tablesource.h"
 
 namespace vesper {
 
@@ -14,50 +11,10 @@ const char* const kCountFirstMessage =
     "total number of records in the import file using the COUNT button\n\n"
     " This may be a lengthy operation.";
 
-namespace {
-
-// Counts a text source through a slot of its own.  Returns lines read and,
-// for a delimited source, the records among them.
-void countTextSource(ImportState& state, const CountProgress& progress, int& lines,
-                     int& records) {
-  lines = records = 0;
-  TextFileSlot slot;
-  slot.setup(state.messages, state.SourceFile.Name, "Source file");
-  if (!OpenSlot(slot) || !ResetSlot(slot)) return;
-  const bool delimited = state.SourceType == kDelimited;
-  LineBuffer line, scratch;
-  while (!state.CountCancelled && !SlotEof(slot)) {
-    ReadSourceLine(slot, line);
-    bool tooLong = ReadRestOfLine(slot, line, scratch, nullptr, nullptr) > 0;
-    ++lines;
-    if (delimited && !tooLong && !IsBlankAfterFinalLineEnd(slot, line) &&
-        CountDelimitedFields(line.view()) == state.SourceFieldCount)
-      ++records;
-    if (lines % 10 == 0 && progress.show) progress.show(lines);
-    if (progress.letInputRun)
-      progress.letInputRun();
-    else
-      state.messages.processEvents();
-  }
-  CloseSlot(slot);
-}
-
-}  // namespace
-
-void doit(ImportState& state, SourceTable& table, const CountProgress& progress) {
+void doit(ImportState& state, RecordSource& source, const CountProgress& progress) {
   state.SourceRecordCount = 0;
   state.CountCancelled = false;
-  int n = 0;
-  if (state.SourceType == kDBase || state.SourceType == kParadox) {
-    n = TableRowCount(table);
-  } else {
-    int lines = 0, records = 0;
-    countTextSource(state, progress, lines, records);
-    if (state.SourceType == kDelimited)
-      n = records;
-    else
-      n = state.SourceFieldCount >= 1 ? lines / state.SourceFieldCount : 0;
-  }
+  int n = source.count(progress);
   state.SourceRecordCount = state.CountCancelled ? 0 : n;
   state.RecomputeFraction();
 }
@@ -70,9 +27,9 @@ bool DrawForRecord(ImportState& state) {
   return true;
 }
 
-void btCountClick(ImportState& state, SourceTable& table, RandomDialog& dialog,
+void btCountClick(ImportState& state, RecordSource& source, RandomDialog& dialog,
                   const CountProgress& progress) {
-  doit(state, table, progress);
+  doit(state, source, progress);
   dialog.countText = std::to_string(state.SourceRecordCount);
   dialog.optionsEnabled = true;
   dialog.percentEnabled = !dialog.acceptX;
