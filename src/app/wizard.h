@@ -5,7 +5,8 @@
 // reached through `WizardDialogs`, which the windows implement with real
 // dialogs and the batch command with its arguments.  The wizard owns the
 // tables the import works through (the contact table, the source table) and
-// opens the others where they are needed.
+// the reader of the source (a RecordSource, opened at each start), and opens
+// the other tables where they are needed.
 //
 // Beyond the checks of the start, a start also ends, with a clear message and
 // nothing changed in the tables, when the source table cannot be read, when

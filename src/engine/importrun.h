@@ -7,6 +7,9 @@
 // statistics to every DATABASE.DB row of the chosen database (also after
 // "Cancel").  The window (or the batch command) renders `lines()`, the
 // counters and the panels, and answers the abort question through `RunView`.
+// The records come through the source's RecordSource, the same way for
+// every kind of source; the run takes its bad-line sink and its line hook
+// while it lives.
 //
 // Durability: in review each accepted record is committed at once; in a batch
 // rows are committed in groups (every kGroupRows rows or kGroupMillis ms,

@@ -13,6 +13,7 @@
 #include "assign/samples.h"
 #include "engine/importrun.h"
 #include "source/delimited.h"
+#include "source/tablesource.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
 
