@@ -11,11 +11,11 @@ namespace vesper {
 
 namespace {
 const FileTypeOption kOptions[5] = {
-    {"Pick from all files (*.*)", 0, 1, "*.*"},
-    {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv"},
-    {"Text or ASCII Files (*.txt)", 6, 2, "*.txt"},
-    {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf"},
-    {"Paradox files (*.db)", 3, 5, "*.db"},
+    {"Pick from all files (*.*)", 0, 1, "*.*", kLinePerField},
+    {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv", kDelimited},
+    {"Text or ASCII Files (*.txt)", 6, 2, "*.txt", kDelimited},
+    {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf", kDBase},
+    {"Paradox files (*.db)", 3, 5, "*.db", kParadox},
 };
 const char* const kFilters[5] = {"All files (*.*)", "Text files (*.txt)",
                                  "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
@@ -62,7 +62,7 @@ void Wizard::btSourceClick() {
   state_.SpecFileName.clear();
   chooserFilter = kOptions[choice].filter;
   chooserPattern = kOptions[choice].pattern;
-  state_.SourceType = kOptions[choice].code == 6 ? kDelimited : kOptions[choice].code;
+  state_.SourceType = kOptions[choice].kind;
   std::string path = dialogs_.choosesource(chooserFilter, chooserPattern);
   if (!path.empty()) {
     lblSource = path;

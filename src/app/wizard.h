@@ -30,12 +30,14 @@
 namespace vesper {
 
 // The file type dialog's options: caption, choice code, filter number,
-// file name pattern.
+// file name pattern, and the source kind the choice presumes until the
+// chosen file is identified at the start.
 struct FileTypeOption {
   const char* caption;
   int code;
   int filter;
   const char* pattern;
+  int kind;
 };
 const FileTypeOption* filetypeoptions();  // five options, in screen order
 const char* const* sourcefilters();       // the five filters of the source file chooser
