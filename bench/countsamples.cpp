@@ -65,12 +65,13 @@ int main(int argc, char** argv) {
   SourceIdentity id = IdentifySource(state, path, table);
   state.SourceType = id.kind;
   state.SourceFieldCount = id.fieldCount;
+  std::unique_ptr<RecordSource> source = MakeRecordSource(state, table);
 
   double bestCount = 1e30;
   long long counted = 0;
   for (int r = 0; r < repeats; ++r) {
     auto start = std::chrono::steady_clock::now();
-    doit(state, table);
+    doit(state, *source);
     bestCount = std::min(bestCount, seconds(start));
     counted = state.SourceRecordCount;
   }
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   double bestSamples = 1e30;
   std::size_t found = 0;
   for (int r = 0; r < repeats; ++r) {
-    SourceSamples samples(state, table);
+    SourceSamples samples(*source);
     NoDates dates;
     FieldAssignmentModel model(state, contactfields(), CatalogueLabels{}, samples, dates);
     auto start = std::chrono::steady_clock::now();

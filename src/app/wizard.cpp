@@ -6,17 +6,16 @@
 #include "assign/samples.h"
 #include "base/errors.h"
 #include "parse/text.h"
-#include "source/delimited.h"
 
 namespace vesper {
 
 namespace {
 const FileTypeOption kOptions[5] = {
-    {"Pick from all files (*.*)", 0, 1, "*.*"},
-    {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv"},
-    {"Text or ASCII Files (*.txt)", 6, 2, "*.txt"},
-    {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf"},
-    {"Paradox files (*.db)", 3, 5, "*.db"},
+    {"Pick from all files (*.*)", 0, 1, "*.*", kLinePerField},
+    {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv", kDelimited},
+    {"Text or ASCII Files (*.txt)", 6, 2, "*.txt", kDelimited},
+    {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf", kDBase},
+    {"Paradox files (*.db)", 3, 5, "*.db", kParadox},
 };
 const char* const kFilters[5] = {"All files (*.*)", "Text files (*.txt)",
                                  "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
@@ -63,7 +62,7 @@ void Wizard::btSourceClick() {
   state_.SpecFileName.clear();
   chooserFilter = kOptions[choice].filter;
   chooserPattern = kOptions[choice].pattern;
-  state_.SourceType = kOptions[choice].code == 6 ? kDelimited : kOptions[choice].code;
+  state_.SourceType = kOptions[choice].kind;
   std::string path = dialogs_.choosesource(chooserFilter, chooserPattern);
   if (!path.empty()) {
     lblSource = path;
@@ -129,35 +128,39 @@ bool Wizard::assignsanyfield() const {
 }
 
 bool Wizard::identify() {
-  SourceIdentity id = IdentifySource(state_, lblSource, source_);
-  if ((id.kind == kDBase || id.kind == kParadox) && id.fieldCount == 0) {
-    state_.messages.errorMessage("The source table " + lblSource +
-                                 " could not be read: it is damaged, encrypted or not a " +
-                                 (id.kind == kDBase ? "dBASE" : "Paradox") + " table.");
-    return false;
-  }
-  if (id.kind != kLinePerField && id.fieldCount > kMaxSourceFields) {
-    state_.messages.errorMessage("The source file has " + std::to_string(id.fieldCount) +
-                                 " fields; at most 210 fields can be imported.");
+  if (source_) source_->close();
+  source_.reset();
+  OpenedSource opened = OpenRecordSource(state_, lblSource, table_);
+  RecordSource& source = *opened.source;
+  const bool ownCount = !source.traits().fieldsByUser;  // the file fixes the record's fields
+  std::string failure = source.openFailure(lblSource);
+  if (failure.empty() && ownCount && opened.fieldCount > kMaxSourceFields)
+    failure = "The source file has " + std::to_string(opened.fieldCount) +
+              " fields; at most 210 fields can be imported.";
+  if (!failure.empty()) {
+    state_.messages.errorMessage(failure);
+    source.close();
     return false;
   }
   if (state_.SpecLoaded) {
     std::string first;
-    if (id.kind != state_.SourceType)
+    if (source.kind() != state_.SourceType)
       first = "This .IMP file was not designed for this type of data.";
     else if (!assignsanyfield())
       first = "This .IMP file assigns no source field.";
-    else if (id.kind > 0 && id.fieldCount != state_.SourceFieldCount)
+    else if (ownCount && opened.fieldCount != state_.SourceFieldCount)
       first = "This .IMP file was not designed for this data.";
     if (!first.empty()) {
       state_.messages.errorMessage(first + kNotDesigned);
       state_.SpecLoaded = false;
       state_.SpecFileName.clear();
+      source.close();
       return false;
     }
   }
-  state_.SourceType = id.kind;
-  if (id.kind > 0) state_.SourceFieldCount = id.fieldCount;
+  state_.SourceType = source.kind();
+  if (ownCount) state_.SourceFieldCount = opened.fieldCount;
+  source_ = std::move(opened.source);
   return true;
 }
 
@@ -179,7 +182,7 @@ void Wizard::btStartClick() {
   if (state_.SpecLoaded) {
     finishedascii();
   } else {
-    SourceSamples samples(state_, source_);
+    SourceSamples samples(*source_);
     FieldAssignmentModel model(state_, contact_.fields(), labels, samples, dialogs_.dateformats());
     dialogs_.assignfields(model);
     if (model.result() == FieldAssignmentModel::Result::Ok) {
@@ -197,7 +200,7 @@ void Wizard::btStartClick() {
 void Wizard::finishedascii() {
   // The run writes the specification with the name in force now.
   std::string folder = dataFolder_;
-  ImportRun run(state_, contact_, source_, folder, dialogs_.runview(),
+  ImportRun run(state_, contact_, *source_, folder, dialogs_.runview(),
                 [this, folder] { WriteSpecFile(state_, folder); });
   dialogs_.runimport(run);
   summary_ = run.summary();
@@ -206,7 +209,8 @@ void Wizard::finishedascii() {
 }
 
 void Wizard::countrecords(RandomDialog& dialog, const CountProgress& progress) {
-  btCountClick(state_, source_, dialog, progress);
+  if (!source_) source_ = MakeRecordSource(state_, table_);
+  btCountClick(state_, *source_, dialog, progress);
 }
 
 void Wizard::BtnClearClick() {
@@ -217,9 +221,8 @@ void Wizard::BtnClearClick() {
 
 void Wizard::CloseAllSources() {
   CloseSlot(state_.BadFile);
-  CloseSlot(state_.SourceFile);
+  if (source_) source_->close();
   contact_.close();
-  source_.close();
 }
 
 }  // namespace vesper

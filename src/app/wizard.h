@@ -5,7 +5,8 @@
 // reached through `WizardDialogs`, which the windows implement with real
 // dialogs and the batch command with its arguments.  The wizard owns the
 // tables the import works through (the contact table, the source table) and
-// opens the others where they are needed.
+// the reader of the source (a RecordSource, opened at each start), and opens
+// the other tables where they are needed.
 //
 // Beyond the checks of the start, a start also ends, with a clear message and
 // nothing changed in the tables, when the source table cannot be read, when
@@ -13,6 +14,7 @@
 // be read, or when it assigns no source field.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/chooser.h"
@@ -20,6 +22,7 @@
 #include "assign/assignment.h"
 #include "engine/importrun.h"
 #include "source/counting.h"
+#include "source/recordsource.h"
 #include "source/tablesource.h"
 #include "store/engine.h"
 #include "store/table.h"
@@ -27,12 +30,14 @@
 namespace vesper {
 
 // The file type dialog's options: caption, choice code, filter number,
-// file name pattern.
+// file name pattern, and the source kind the choice presumes until the
+// chosen file is identified at the start.
 struct FileTypeOption {
   const char* caption;
   int code;
   int filter;
   const char* pattern;
+  int kind;
 };
 const FileTypeOption* filetypeoptions();  // five options, in screen order
 const char* const* sourcefilters();       // the five filters of the source file chooser
@@ -106,7 +111,8 @@ class Wizard {
   WizardDialogs& dialogs_;
   std::string dataFolder_;
   ContactTable contact_;
-  SourceTable source_;
+  SourceTable table_;  // the source table, when the source is one
+  std::unique_ptr<RecordSource> source_;  // the source of the last start
   RunSummary summary_;
   std::string endMessage_;
   bool runEnded_ = false;

@@ -6,8 +6,6 @@
 namespace vesper {
 
 namespace {
-bool istable(int kind) { return kind == kDBase || kind == kParadox; }
-
 // The contact fields each combined field fills, and the combined-field marks
 // an assignment of it sets, by digit.
 struct CombinedEffect { std::vector<const char*> parts; std::vector<int> marks; };
@@ -91,7 +89,7 @@ void FieldAssignmentModel::loadsamples() {
   samples_.clear();
   ClearEdits();
   int f = state_.CurrentSourceField;
-  tablefield_ = istable(state_.SourceType) ? "(Field: " + source_.fieldname(f) + ")" : "";
+  tablefield_ = traits().namedFields ? "(Field: " + source_.fieldname(f) + ")" : "";
   for (int r = 1; r <= kSampleRecords && samples_.size() < kSampleBoxes; ++r) {
     std::string v = source_.sample(f, r);
     if (!v.empty()) samples_.push_back(std::move(v));
@@ -128,8 +126,8 @@ void FieldAssignmentModel::markcontactfield(const std::string& name) {
   FieldType t = fields_[pos].type;
   int f = state_.CurrentSourceField;
   if (t == FieldType::Date || t == FieldType::Timestamp) {
-    if (istable(state_.SourceType)) {
-      state_.DateFormats[f] = 4;
+    if (int layout = traits().dateLayout) {
+      state_.DateFormats[f] = layout;
     } else {
       state_.ChosenDateFormat = 2;
       dates_.askdateformat(state_);
@@ -164,11 +162,12 @@ void FieldAssignmentModel::acceptfield() {
   }
   loadfieldlist();
   state_.CurrentSourceField = f + 1;
-  if (state_.CurrentSourceField > state_.SourceFieldCount && state_.SourceType != kLinePerField) {
+  const bool byUser = traits().fieldsByUser;
+  if (state_.CurrentSourceField > state_.SourceFieldCount && !byUser) {
     result_ = Result::Ok;
     return;
   }
-  if (state_.SourceType == kLinePerField && state_.CurrentSourceField > kMaxSourceFields) {
+  if (byUser && state_.CurrentSourceField > kMaxSourceFields) {
     state_.SourceFieldCount = kMaxSourceFields;
     state_.messages.infoMessage("A record can hold at most 210 lines: the record is taken to "
                                 "end at line 210.");

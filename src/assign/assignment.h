@@ -8,7 +8,9 @@
 // CurrentSourceField, SelectedTargetIndex, ChosenDateFormat and (line-per-field
 // sources) SourceFieldCount of the import state (assignstate.h).  Samples come through
 // `SampleSource`, the date layout through `DateFormatAsker` (the Date Formats
-// dialog in the windows, a direct answer in tests).  No slot past 210 is ever
+// dialog in the windows, a direct answer in tests).  What differs by source
+// kind (column names shown, dates in a layout of the source's own, a record
+// ended by the user) comes from the kind's SourceTraits.  No slot past 210 is ever
 // written: a line-per-field source whose user keeps assigning past line 210
 // ends the record at line 210 with a message.
 #pragma once
@@ -19,6 +21,7 @@
 
 #include "assign/assignstate.h"
 #include "assign/catalogue.h"
+#include "source/recordsource.h"
 #include "store/fieldtypes.h"
 
 namespace vesper {
@@ -90,7 +93,7 @@ class FieldAssignmentModel {
   std::string fieldnumbercaption() const;  // "Field No. N"
   std::string tablefieldcaption() const { return tablefield_; }  // "(Field: name)" or ""
   bool assignenabled() const { return assignEnabled_; }
-  bool nextrecordvisible() const { return state_.SourceType == kLinePerField; }
+  bool nextrecordvisible() const { return traits().fieldsByUser; }
   bool nextrecordenabled() const { return assignEnabled_; }
   Result result() const { return result_; }
 
@@ -100,6 +103,8 @@ class FieldAssignmentModel {
   void ClearEdits();
   void SetEdits();
   void markcontactfield(const std::string& name);
+  // What the kind of the source being assigned asks of the dialog.
+  const SourceTraits& traits() const { return SourceTraitsOf(state_.SourceType); }
 
   AssignState& state_;
   std::vector<FieldDef> fields_;

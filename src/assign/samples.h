@@ -1,23 +1,20 @@
 // The sample values of the field assignment dialog, read from the source
-// being assigned by its kind: table columns, delimited fields, or the line
-// view of a line-per-field source.
+// being assigned.
 #pragma once
 
 #include "assign/assignment.h"
-#include "source/sourcestate.h"
-#include "source/tablesource.h"
+#include "source/recordsource.h"
 
 namespace vesper {
 
 class SourceSamples : public SampleSource {
  public:
-  SourceSamples(SourceDescription& source, SourceTable& table) : source_(source), table_(table) {}
-  std::string sample(int field, int record) override;
-  std::string fieldname(int field) override { return table_.columnName(field - 1); }
+  explicit SourceSamples(RecordSource& source) : source_(source) {}
+  std::string sample(int field, int record) override { return source_.sample(field, record); }
+  std::string fieldname(int field) override { return source_.fieldName(field); }
 
  private:
-  SourceDescription& source_;
-  SourceTable& table_;
+  RecordSource& source_;
 };
 
 }  // namespace vesper

@@ -6,9 +6,6 @@
 #include "base/errors.h"
 #include "engine/importrun.h"
 #include "source/counting.h"
-#include "source/delimited.h"
-#include "source/lineperfield.h"
-#include "source/textfile.h"
 
 namespace vesper {
 
@@ -43,11 +40,7 @@ void ImportRun::batchstart() {
     // The journal is copied back on a thread of its own, not by the commits.
     contact_.writer().setBackgroundCopy(true);
   }
-  switch (state_.SourceType) {
-    case kLinePerField: importallascii(); break;
-    case kDelimited: importalldelimited(); break;
-    default: importalldbase(); break;
-  }
+  importall();
 }
 
 bool ImportRun::cancelcheck() {
@@ -71,40 +64,16 @@ void ImportRun::drawandtransfer() {
     ++summary_.passedOver;
 }
 
-void ImportRun::importalldelimited() {
+// The record on display first, then every record after it.  The reading
+// paces the batch (the source's line hook) and hears "&Cancel import" while
+// it passes over lines that are no record (its bad-line sink).
+void ImportRun::importall() {
   drawandtransfer();
-  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
+  while (!state_.ImportStopped && source_.more()) {
     if (cancelcheck()) break;
-    if (!readnextdelimited()) break;  // paces after every line read
+    if (!readnext()) break;
     state_.RecomputeFraction();
     drawandtransfer();
-  }
-  quitimport();
-}
-
-void ImportRun::importallascii() {
-  drawandtransfer();
-  while (!state_.ImportStopped && !SlotEof(state_.SourceFile)) {
-    if (cancelcheck()) break;
-    ReadLineRecord(state_, [this] { pace(); });
-    ++summary_.read;
-    state_.RecomputeFraction();
-    drawandtransfer();
-  }
-  quitimport();
-}
-
-void ImportRun::importalldbase() {
-  SourceTableFile* file = source_.file();
-  bool counted = true;  // the row on display was counted when it was shown
-  while (file && !file->atEnd() && !state_.ImportStopped) {
-    if (cancelcheck()) break;
-    if (!counted) ++summary_.read;
-    state_.RecomputeFraction();
-    drawandtransfer();
-    file->next();
-    counted = false;
-    pace();
   }
   quitimport();
 }
@@ -166,13 +135,8 @@ bool ImportRun::groupdue(std::int64_t now) {
 }
 
 bool ImportRun::inlasttenth() const {
-  const TextFileSlot& f = state_.SourceFile;
-  const long long size = f.fileSize;
-  if (f.fd < 0 || f.writing || size <= 0) return false;
-  // Bytes read from the file less those still waiting in the buffer (as
-  // decoded text: near enough for this).
-  const long long consumed = f.readOffset - static_cast<long long>(f.len - f.pos);
-  return consumed * 10 >= size * 9;
+  const ReadProgress p = source_.readProgress();
+  return p.total > 0 && p.done * 10 >= p.total * 9;
 }
 
 void ImportRun::commitgroup() {

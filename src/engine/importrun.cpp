@@ -1,18 +1,13 @@
 #include "engine/importrun.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include "parse/daycount.h"
 
 #include "assign/catalogue.h"
 #include "engine/badfile.h"
 #include "base/errors.h"
+#include "parse/daycount.h"
 #include "parse/text.h"
 #include "source/counting.h"
-#include "source/delimited.h"
-#include "source/lineperfield.h"
-#include "source/sourceline.h"
 
 namespace vesper {
 
@@ -21,11 +16,24 @@ const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK
                                         "FormatLatin", "FormatEurope", "FormatSpecial"};
 }  // namespace
 
-ImportRun::ImportRun(RunState& state, ContactStore& contact, SourceTable& source,
+ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& source,
                      std::string dataFolder, RunView& view, std::function<void()> finish)
     : state_(state), contact_(contact), source_(source), dataFolder_(std::move(dataFolder)),
       view_(view), finish_(std::move(finish)) {
   state_.hub.beforeBox = [this] { commitgroup(); };
+  source_.setBadLineSink([this](std::string_view line) {
+    std::string lost = WriteBadRecord(state_, line);
+    if (lost.empty()) {
+      ++summary_.badLines;
+    } else {
+      ++summary_.badLinesLost;
+      if (summary_.badLinesLostWhy.empty()) summary_.badLinesLostWhy = std::move(lost);
+    }
+    // A batch hears "&Cancel import" also while it passes over lines that
+    // are no record (a "&Yes" ends the reading here).
+    if (batch_) cancelcheck();
+  });
+  source_.setLineHook([this] { if (batch_) pace(); });
 }
 
 ImportRun::~ImportRun() {
@@ -34,6 +42,8 @@ ImportRun::~ImportRun() {
   writer_.reset();
   if (contact_.isOpen()) contact_.writer().setBackgroundCopy(false);
   state_.hub.beforeBox = nullptr;
+  source_.setBadLineSink({});
+  source_.setLineHook({});
 }
 
 void ImportRun::setmixed(bool on) {
@@ -72,8 +82,6 @@ void ImportRun::FormCreate() {
   review_ = true;
   state_.CancelRequested = false;
   state_.ImportStopped = false;
-  std::memset(state_.JoinBuffer.text, ' ', sizeof state_.JoinBuffer.text);
-  state_.JoinLength = 0;
   MailSettings settings;
   AddressTemplates templates;
   try {
@@ -94,63 +102,12 @@ void ImportRun::FormCreate() {
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;
   state_.AcceptLimit = 0;
-  if (state_.SourceType == kDelimited || state_.SourceType == kLinePerField) {
-    RewindSourceFile(state_);
-  } else if (source_.file()) {
-    source_.file()->first();
-  }
+  source_.rewind();
   shownextrecord();
   updatestatus();
 }
 
-namespace {
-// The values of a text record from its fields as they stand in the line:
-// cleaned as GetDelimitedField cleans them, without a copy unless a joined
-// comma has to be given back.  The fields are the pieces of one line, in
-// order, so the line is searched for joined commas once: a line read from a
-// file holds none, and then no field is searched at all.
-class SplitValues final : public RecordTransfer::Values {
- public:
-  explicit SplitValues(const std::vector<std::string_view>& fields) : fields_(fields) {
-    if (fields_.empty()) return;
-    const char* from = fields_.front().data();
-    const char* to = fields_.back().data() + fields_.back().size();
-    joinedCommas_ = to > from && std::memchr(from, kJoinedComma, static_cast<std::size_t>(to - from));
-  }
-  std::string_view value(int i) override {
-    if (i < 1 || i > static_cast<int>(fields_.size())) return {};
-    std::string_view v = CleanView(fields_[static_cast<std::size_t>(i - 1)]);
-    if (!joinedCommas_ || v.find(kJoinedComma) == std::string_view::npos) return v;
-    joined_.assign(v);
-    std::replace(joined_.begin(), joined_.end(), kJoinedComma, ',');
-    return joined_;
-  }
-
- private:
-  const std::vector<std::string_view>& fields_;
-  bool joinedCommas_ = false;  // some field holds one
-  std::string joined_;
-};
-
-// The values of the current row of a source table.
-class TableValues final : public RecordTransfer::Values {
- public:
-  explicit TableValues(SourceTable& source) : source_(source) {}
-  std::string_view value(int i) override { return value_ = GetTableField(source_, i - 1, 0); }
-
- private:
-  SourceTable& source_;
-  std::string value_;
-};
-}  // namespace
-
 // --- record display ---
-
-std::string ImportRun::fieldvalue(int i) {
-  if (state_.SourceType == kDBase || state_.SourceType == kParadox)
-    return GetTableField(source_, i - 1, 0);
-  return GetDelimitedField(state_.RecordBuffer.text, state_.RecordBuffer.count, i);
-}
 
 void ImportRun::listfields() {
   lines_.clear();
@@ -158,75 +115,28 @@ void ImportRun::listfields() {
   for (int i = 1; i <= n; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty()) continue;
-    lines_.push_back((iscombinedcode(e) ? codelabel(e) : e) + ": " + fieldvalue(i));
+    std::string line = (iscombinedcode(e) ? codelabel(e) : e) + ": ";
+    lines_.push_back(line.append(source_.value(i)));
   }
   if (!batch_) view_.recordchanged();
 }
 
 void ImportRun::shownextrecord() {
-  switch (state_.SourceType) {
-    case kLinePerField: shownextasciirecord(); break;
-    case kDelimited: shownextdelimitedrecord(); break;
-    default: shownextdbaserecord(); break;
+  if (!source_.more()) {
+    source_.tellEnd();
+    quitimport();
+  } else if (!readnext()) {
+    quitimport();  // only lines that are no record were left
+  } else {
+    listfields();
   }
   state_.RecomputeFraction();
 }
 
-void ImportRun::shownextasciirecord() {
-  // A record of no lines never moves the reading on: such a source offers
-  // no record at all.
-  if (SlotEof(state_.SourceFile) || state_.SourceFieldCount < 1) {
-    errorbox(state_.messages, "That was the last record");
-    quitimport();
-    return;
-  }
-  ReadLineRecord(state_);
-  ++summary_.read;
-  listfields();
-}
-
-bool ImportRun::readnextdelimited() {
-  bool found = ReadNextDelimitedRecord(
-      state_,
-      [this](std::string_view line) {
-        std::string lost = WriteBadRecord(state_, line);
-        if (lost.empty()) {
-          ++summary_.badLines;
-        } else {
-          ++summary_.badLinesLost;
-          if (summary_.badLinesLostWhy.empty()) summary_.badLinesLostWhy = std::move(lost);
-        }
-        // A batch hears "&Cancel import" also while it passes over lines
-        // that are no record (a "&Yes" ends the reading here).
-        if (batch_) cancelcheck();
-      },
-      [this] { if (batch_) pace(); }, &split_);
-  splitReady_ = found;
+bool ImportRun::readnext() {
+  bool found = source_.next();
   if (found) ++summary_.read;
   return found;
-}
-
-void ImportRun::shownextdelimitedrecord() {
-  if (SlotEof(state_.SourceFile)) {
-    state_.messages.errorMessage("The record is empty");
-    quitimport();
-    return;
-  }
-  if (!readnextdelimited()) {
-    quitimport();
-    return;
-  }
-  listfields();
-}
-
-void ImportRun::shownextdbaserecord() {
-  if (!source_.file() || source_.file()->atEnd()) {
-    state_.messages.errorMessage("The record is empty");
-    quitimport();
-    return;
-  }
-  ++summary_.read;
-  listfields();
 }
 
 // --- review ---
@@ -235,15 +145,7 @@ bool ImportRun::transfer() {
   long long failedBefore = transfer_->failures;
   bool stored = false;
   try {
-    if (state_.SourceType == kDelimited || state_.SourceType == kLinePerField) {
-      // A delimited record was split when it was read; a joined one is split here.
-      if (state_.SourceType != kDelimited || !splitReady_) SplitDelimitedLine(state_.RecordBuffer.view(), split_);
-      SplitValues values(split_);
-      stored = transfer_->importonerecord(values, summary_.read);
-    } else {
-      TableValues values(source_);
-      stored = transfer_->importonerecord(values, summary_.read);
-    }
+    stored = transfer_->importonerecord(source_, summary_.read);
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
@@ -274,7 +176,6 @@ void ImportRun::btAcceptOneClick() {
     quitimport();
     return;
   }
-  if (state_.SourceType == kDBase || state_.SourceType == kParadox) source_.file()->next();
   shownextrecord();
 }
 
@@ -283,8 +184,6 @@ void ImportRun::btRejectClick() {
   ++state_.RejectedCount;
   ++summary_.passedOver;
   updatestatus();
-  if ((state_.SourceType == kDBase || state_.SourceType == kParadox) && source_.file())
-    source_.file()->next();
   shownextrecord();
 }
 
@@ -297,9 +196,8 @@ void ImportRun::closeall() {
   writer_.reset();
   if (transfer_ && contact_.isOpen()) summary_.fields = transfer_->notes();
   CloseSlot(state_.BadFile);
-  CloseSlot(state_.SourceFile);
-  contact_.close();
   source_.close();
+  contact_.close();
 }
 
 void ImportRun::quitimport() {

@@ -7,6 +7,9 @@
 // statistics to every DATABASE.DB row of the chosen database (also after
 // "Cancel").  The window (or the batch command) renders `lines()`, the
 // counters and the panels, and answers the abort question through `RunView`.
+// The records come through the source's RecordSource, the same way for
+// every kind of source; the run takes its bad-line sink and its line hook
+// while it lives.
 //
 // Durability: in review each accepted record is committed at once; in a batch
 // rows are committed in groups (every kGroupRows rows or kGroupMillis ms,
@@ -40,7 +43,7 @@
 #include "engine/contactwriter.h"
 #include "engine/runstate.h"
 #include "engine/transfer.h"
-#include "source/tablesource.h"
+#include "source/recordsource.h"
 #include "store/table.h"
 
 namespace vesper {
@@ -95,10 +98,10 @@ class ImportRun {
   static constexpr int kEventRecords = 64;
   static constexpr int kStatusMillis = 100;
 
-  // `contact` is the open contact store, `source` the open source table
-  // (table sources); `finish` saves the specification (called by quitimport
+  // `contact` is the open contact store, `source` the reader of the source, of
+  // whatever kind; `finish` saves the specification (called by quitimport
   // after the end message).
-  ImportRun(RunState& state, ContactStore& contact, SourceTable& source, std::string dataFolder,
+  ImportRun(RunState& state, ContactStore& contact, RecordSource& source, std::string dataFolder,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -131,15 +134,9 @@ class ImportRun {
  private:
   void loadsettings(MailSettings& settings, AddressTemplates& templates);
   void shownextrecord();
-  void shownextasciirecord();
-  void shownextdelimitedrecord();
-  void shownextdbaserecord();
   void listfields();
-  std::string fieldvalue(int i);
-  bool readnextdelimited();
-  void importallascii();
-  void importalldelimited();
-  void importalldbase();
+  bool readnext();
+  void importall();
   void batchstart();
   bool cancelcheck();
   void drawandtransfer();
@@ -148,7 +145,7 @@ class ImportRun {
   void pace();          // events, counters and commits in a batch
   void pacewriter(std::int64_t now);  // ... the commits and counters of a writer
   bool groupdue(std::int64_t now);  // the open group has reached its size or age
-  bool inlasttenth() const;         // the reading is in the last tenth of a text source
+  bool inlasttenth() const;         // the reading is in the last tenth of the source file
   void commitgroup();
   void settlewriter();  // waits for the writer; uncounts what it did not store
   void uncount(long long rows);  // counted rows that were not stored after all
@@ -161,7 +158,7 @@ class ImportRun {
 
   RunState& state_;
   ContactStore& contact_;
-  SourceTable& source_;
+  RecordSource& source_;
   std::string dataFolder_;
   RunView& view_;
   std::function<void()> finish_;
@@ -170,11 +167,6 @@ class ImportRun {
   bool pendingMixed_ = false;
 
   std::vector<std::string> lines_;
-  // The fields of the text record being transferred, split once for all its
-  // values (raw, as GetDelimitedField finds them before cleaning).  A
-  // delimited record is split by the reader that found it (splitReady_).
-  std::vector<std::string_view> split_;
-  bool splitReady_ = false;
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;

@@ -49,6 +49,7 @@
 #include "engine/contactwriter.h"
 #include "engine/runstate.h"
 #include "parse/mailblock.h"
+#include "source/recordsource.h"
 #include "store/contactstore.h"
 
 namespace vesper {
@@ -90,14 +91,9 @@ class RecordTransfer {
   long long failures = 0;
 
   // The values of the record being transferred: the text of source field
-  // `field` (from 1), valid until the next call.
-  class Values {
-   public:
-    virtual std::string_view value(int field) = 0;
-
-   protected:
-    ~Values() = default;
-  };
+  // `field` (from 1), valid until the next call.  A record source gives its
+  // current record's.
+  using Values = RecordValues;
 
   // Transfers the current record; `record` numbers it for messages.  Returns
   // true when a row was stored.  Sets ImportStopped (and stoppedForSpace)

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "source/delimited.h"
-#include "source/sourceline.h"
+#include "source/recordsource.h"
 #include "source/sourcestate.h"
-#include "source/tablesource.h"
 
 namespace vesper {
 
@@ -14,50 +12,10 @@ const char* const kCountFirstMessage =
     "total number of records in the import file using the COUNT button\n\n"
     " This may be a lengthy operation.";
 
-namespace {
-
-// Counts a text source through a slot of its own.  Returns lines read and,
-// for a delimited source, the records among them.
-void countTextSource(SourceState& state, const CountProgress& progress, int& lines,
-                     int& records) {
-  lines = records = 0;
-  TextFileSlot slot;
-  slot.setup(state.messages, state.SourceFile.Name, "Source file");
-  if (!OpenSlot(slot) || !ResetSlot(slot)) return;
-  const bool delimited = state.SourceType == kDelimited;
-  LineBuffer line, scratch;
-  while (!state.CountCancelled && !SlotEof(slot)) {
-    ReadSourceLine(slot, line);
-    bool tooLong = ReadRestOfLine(slot, line, scratch, nullptr, nullptr) > 0;
-    ++lines;
-    if (delimited && !tooLong && !IsBlankAfterFinalLineEnd(slot, line) &&
-        CountDelimitedFields(line.view()) == state.SourceFieldCount)
-      ++records;
-    if (lines % 10 == 0 && progress.show) progress.show(lines);
-    if (progress.letInputRun)
-      progress.letInputRun();
-    else
-      state.messages.processEvents();
-  }
-  CloseSlot(slot);
-}
-
-}  // namespace
-
-void doit(SourceState& state, SourceTable& table, const CountProgress& progress) {
+void doit(SourceState& state, RecordSource& source, const CountProgress& progress) {
   state.SourceRecordCount = 0;
   state.CountCancelled = false;
-  int n = 0;
-  if (state.SourceType == kDBase || state.SourceType == kParadox) {
-    n = TableRowCount(table);
-  } else {
-    int lines = 0, records = 0;
-    countTextSource(state, progress, lines, records);
-    if (state.SourceType == kDelimited)
-      n = records;
-    else
-      n = state.SourceFieldCount >= 1 ? lines / state.SourceFieldCount : 0;
-  }
+  int n = source.count(progress);
   state.SourceRecordCount = state.CountCancelled ? 0 : n;
   state.RecomputeFraction();
 }
@@ -70,9 +28,9 @@ bool DrawForRecord(SourceState& state) {
   return true;
 }
 
-void btCountClick(SourceState& state, SourceTable& table, RandomDialog& dialog,
+void btCountClick(SourceState& state, RecordSource& source, RandomDialog& dialog,
                   const CountProgress& progress) {
-  doit(state, table, progress);
+  doit(state, source, progress);
   dialog.countText = std::to_string(state.SourceRecordCount);
   dialog.optionsEnabled = true;
   dialog.percentEnabled = !dialog.acceptX;

@@ -1,6 +1,7 @@
 // Record counting and random selection.
 //
-// Contract.  `doit` counts the records of the source into SourceRecordCount:
+// Contract.  `doit` counts the records of the source (its `count`) into
+// SourceRecordCount:
 //   delimited text    the lines with SourceFieldCount fields (the records the
 //                     run will offer), so an exact count allows an exact
 //                     accept-X; lines that are not records are not counted
@@ -20,26 +21,17 @@
 // (`RandomDialog`); the window only shows the values and passes the clicks.
 #pragma once
 
-#include <functional>
 #include <string>
+
+#include "source/recordsource.h"
 
 namespace vesper {
 
 struct SourceState;
-class SourceTable;
-
-// What the count window does while a text source is counted.
-struct CountProgress {
-  // Shows the number of lines read so far; called after every 10th line.
-  std::function<void(int lines)> show;
-  // Lets pending user input run (the window's Cancel sets CountCancelled);
-  // called after every line.  When empty, the state's Messages::processEvents.
-  std::function<void()> letInputRun;
-};
 
 // Counts the records of the source (see above), then RecomputeFraction.  A
 // cancelled count leaves SourceRecordCount 0.
-void doit(SourceState& state, SourceTable& table, const CountProgress& progress = {});
+void doit(SourceState& state, RecordSource& source, const CountProgress& progress = {});
 
 // The draw for one record of a batch: true when the record is to be merged;
 // false when it is passed over (RejectedCount is then raised by one).
@@ -62,7 +54,7 @@ struct RandomDialog {
 extern const char* const kCountFirstMessage;
 
 // "&Count Records": counts (doit) and unlocks the dialog.
-void btCountClick(SourceState& state, SourceTable& table, RandomDialog& dialog,
+void btCountClick(SourceState& state, RecordSource& source, RandomDialog& dialog,
                   const CountProgress& progress = {});
 void rbRandomPctClick(RandomDialog& dialog);
 void rbAcceptXClick(RandomDialog& dialog);

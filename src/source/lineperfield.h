@@ -1,7 +1,7 @@
 // Line-per-field text sources: a record is SourceFieldCount consecutive lines,
 // field i its i-th line.
 //
-// Contract.  The run reads a record with ReadLineRecord, which joins the
+// Contract.  A record is read with ReadLineRecord, which joins the
 // cleaned values of its lines into one delimited record in JoinBuffer and
 // copies it to RecordBuffer: a blank, then every value in double quotes, the
 // quoted values separated by commas (RecordLength stops before the comma that

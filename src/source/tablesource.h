@@ -22,14 +22,14 @@
 #include <memory>
 #include <string>
 
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
 namespace vesper {
 
 class SourceTable {
  public:
   using Opener = std::function<std::unique_ptr<SourceTableFile>(const std::string&, TableFormat)>;
-  // Opens tables with the store's readers.
+  // Opens tables with the dBASE and Paradox readers of source/formats.
   SourceTable() : opener_(&openSourceTableFile) {}
   // Opens tables with `opener` (tests, other table back ends).
   explicit SourceTable(Opener opener) : opener_(std::move(opener)) {}

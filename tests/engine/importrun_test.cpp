@@ -14,6 +14,7 @@
 
 #include "source/counting.h"
 #include "source/delimited.h"
+#include "source/tablesource.h"
 #include "store/sampledata.h"
 #include "support/contactrows.h"
 #include "support/fakes.h"
@@ -61,6 +62,7 @@ struct ImportRunTest : ::testing::Test {
   SourceTable source;
   FakeView view;
   int specsWritten = 0;
+  std::unique_ptr<RecordSource> records;
   std::unique_ptr<ImportRun> run;
 
   void SetUp() override {
@@ -90,7 +92,8 @@ struct ImportRunTest : ::testing::Test {
     for (std::size_t i = 0; i < assignments.size(); ++i) state.FieldAssignments[i + 1] = assignments[i];
     contact.open((dir / "data").string(), "contact.db");
     state.TargetFieldCount = contact.fieldCount();
-    run = std::make_unique<ImportRun>(state, contact, source, (dir / "data").string(), view,
+    records = MakeRecordSource(state, source);
+    run = std::make_unique<ImportRun>(state, contact, *records, (dir / "data").string(), view,
                                       [this] { ++specsWritten; });
     run->FormCreate();
   }
@@ -203,7 +206,7 @@ TEST_F(ImportRunTest, RandomSelection) {
     state.random.pin(7);
     start(lines(30) + "bad\r\n", {"LastName", "FirstName", "City"});
     RandomDialog dialog;
-    btCountClick(state, source, dialog);
+    btCountClick(state, *records, dialog);
     EXPECT_EQ(state.SourceRecordCount, 30);
     if (c.acceptX) rbAcceptXClick(dialog); else rbRandomPctClick(dialog);
     dialog.percent = c.percent;

@@ -11,10 +11,10 @@
 #include <string_view>
 
 #include "base/errors.h"
-#include "store/dbase.h"
+#include "source/formats/dbase.h"
 
 // The code page converters are opened once and kept for the life of the
-// program (store/codepage.cpp); at exit they show as leaks, which they are not.
+// program (source/formats/codepage.cpp); at exit they show as leaks, which they are not.
 extern "C" const char* __lsan_default_suppressions() { return "leak:iconv_open\n"; }
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/errors.h"
-#include "store/paradox.h"
+#include "source/formats/paradox.h"
 
 namespace {
 

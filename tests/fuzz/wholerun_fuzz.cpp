@@ -13,6 +13,7 @@
 #include "assign/samples.h"
 #include "engine/importrun.h"
 #include "source/delimited.h"
+#include "source/tablesource.h"
 #include "store/sampledata.h"
 #include "support/fakes.h"
 
@@ -69,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 1; i <= state.SourceFieldCount; ++i)
     state.FieldAssignments[i] = kTargets[(i + data[0] / 4) % (sizeof kTargets / sizeof *kTargets)];
   state.DateFormats[5] = 1 + data[0] % 12;
-  SourceSamples samples(state, table);
+  std::unique_ptr<RecordSource> records = MakeRecordSource(state, table);
+  SourceSamples samples(*records);
   for (int f = 1; f <= std::min(state.SourceFieldCount, 3); ++f)
     for (int r = 1; r <= 8; ++r) samples.sample(f, r);
   ContactTable contact;
@@ -78,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.DatabaseName = "MAIN";
   Yes view;
   {
-    ImportRun run(state, contact, table, (dir / "data").string(), view);
+    ImportRun run(state, contact, *records, (dir / "data").string(), view);
     run.FormCreate();
     if (run.outcome() == ImportRun::Outcome::Open) run.btAllClick();
     const RunSummary& s = run.summary();

@@ -4,6 +4,7 @@
 
 #include "source/delimited.h"
 #include "source/lineperfield.h"
+#include "source/recordsource.h"
 #include "source/source_fixture.h"
 #include "source/tablesource.h"
 
@@ -44,7 +45,7 @@ TEST_F(Counting, TextSources) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes.substr(0, 40));
     source(c.bytes, c.kind, c.fields);
-    doit(state, table);
+    doit(state, *MakeRecordSource(state, table));
     EXPECT_EQ(state.SourceRecordCount, c.want);
   }
   EXPECT_TRUE(messages.shown.empty());
@@ -54,7 +55,7 @@ TEST_F(Counting, ProgressAndCancel) {
   source(numberedLines(25, "\r\n", false), kDelimited, 3);
   std::vector<int> shown;
   int lines = 0;
-  doit(state, table, {[&](int n) { shown.push_back(n); }, [&] { ++lines; }});
+  doit(state, *MakeRecordSource(state, table), {[&](int n) { shown.push_back(n); }, [&] { ++lines; }});
   EXPECT_EQ(shown, (std::vector<int>{10, 20}));
   EXPECT_EQ(lines, 25);
   EXPECT_EQ(state.SourceRecordCount, 25);
@@ -62,14 +63,14 @@ TEST_F(Counting, ProgressAndCancel) {
 
   // Cancel pressed while the 7th line is counted: the count stops, 0 is kept.
   lines = 0;
-  doit(state, table, {{}, [&] { if (++lines == 7) state.CountCancelled = true; }});
+  doit(state, *MakeRecordSource(state, table), {{}, [&] { if (++lines == 7) state.CountCancelled = true; }});
   EXPECT_EQ(lines, 7);
   EXPECT_EQ(state.SourceRecordCount, 0);
   EXPECT_TRUE(state.CountCancelled);
 
   // Without a callback the window system's pending input runs.
   int before = messages.events;
-  doit(state, table);
+  doit(state, *MakeRecordSource(state, table));
   EXPECT_EQ(messages.events - before, 25);
 }
 
@@ -89,7 +90,7 @@ TEST_F(Counting, TablesCountRows) {
   });
   OpenSourceTable(rows, "zip.db", kParadox);
   state.SourceType = kParadox;
-  doit(state, rows);
+  doit(state, *MakeRecordSource(state, rows));
   EXPECT_EQ(state.SourceRecordCount, 43185);
 }
 
@@ -99,7 +100,7 @@ TEST_F(Counting, RunResumesAfterTheCount) {
   source(numberedLines(4, "\r\n", true) + "bad\r\n" + numberedLines(6, "\r\n", true), kDelimited, 3);
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(ReadNextDelimitedRecord(state, {}));
   EXPECT_EQ(GetDelimitedField(state.RecordBuffer.view(), 1), "r3");
-  doit(state, table);
+  doit(state, *MakeRecordSource(state, table));
   EXPECT_EQ(state.SourceRecordCount, 10);
   EXPECT_EQ(GetDelimitedField(state.RecordBuffer.view(), 1), "r3");
   ASSERT_TRUE(ReadNextDelimitedRecord(state, {}));
@@ -108,7 +109,7 @@ TEST_F(Counting, RunResumesAfterTheCount) {
   // The same for a line-per-field source.
   source("a1\r\na2\r\nb1\r\nb2\r\nc1\r\nc2\r\n", kLinePerField, 2);
   ReadLineRecord(state);
-  doit(state, table);
+  doit(state, *MakeRecordSource(state, table));
   EXPECT_EQ(state.SourceRecordCount, 3);
   EXPECT_EQ(GetDelimitedField(state.RecordBuffer.view(), 2), "a2");
   ReadLineRecord(state);
@@ -162,7 +163,7 @@ TEST_F(Counting, PercentageDraws) {
 TEST_F(Counting, DialogRules) {
   source(numberedLines(12, "\r\n", true), kDelimited, 3);
   RandomDialog dialog;
-  btCountClick(state, table, dialog);
+  btCountClick(state, *MakeRecordSource(state, table), dialog);
   EXPECT_EQ(dialog.countText, "12");
   EXPECT_EQ(dialog.xMax, 12);
   EXPECT_EQ(dialog.x, 12);

@@ -87,6 +87,7 @@ class EnterKeyTest : public QObject {
   std::unique_ptr<FieldAssignmentModel> model_;
   ContactTable contact_;
   SourceTable source_;
+  std::unique_ptr<RecordSource> records_;
   std::unique_ptr<ImportRun> run_;
   QWidget helpOwner_;
 
@@ -100,7 +101,8 @@ class EnterKeyTest : public QObject {
     state_->FieldAssignments[1] = "LastName";
     contact_.close();
     contact_.open(data_, "contact.db");
-    run_ = std::make_unique<ImportRun>(*state_, contact_, source_, data_, view_);
+    records_ = MakeRecordSource(*state_, source_);
+    run_ = std::make_unique<ImportRun>(*state_, contact_, *records_, data_, view_);
     return new TfrmDoimp(*run_, *state_, main_->wizard(), view_, main_.get());
   }
 

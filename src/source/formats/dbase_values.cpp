@@ -9,7 +9,7 @@
 
 #include "parse/daycount.h"
 #include "parse/text.h"
-#include "store/dbase_internal.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper::dbase {
 

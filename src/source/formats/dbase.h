@@ -1,7 +1,7 @@
 // Read-only dBASE table reader (.dbf with its .dbt or .fpt memo file).
 //
 // Reads dBASE II, III, IV, 5 and 7, FoxPro 2 and Visual FoxPro tables as a
-// SourceTableFile (see store/sourcetable.h).  Column types:
+// SourceTableFile (see source/formats/sourcetable.h).  Column types:
 //   C, V -> String     N, F -> Float       D -> Date      T, @ -> DateTime
 //   L -> Logical       M -> Memo           I -> Long      + -> AutoInc
 //   Y -> Currency      O -> Float          Q -> Bytes
@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
 namespace vesper {
 

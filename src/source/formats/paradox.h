@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
 namespace vesper {
 

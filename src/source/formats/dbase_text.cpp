@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "parse/text.h"
-#include "store/codepage.h"
-#include "store/dbase_internal.h"
+#include "source/formats/codepage.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper::dbase {
 

@@ -1,14 +1,14 @@
-#include "store/paradox.h"
+#include "source/formats/paradox.h"
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "base/errors.h"
-#include "store/codepage.h"
-#include "store/paradoxblob.h"
-#include "store/paradoxfield.h"
-#include "store/paradoxfile.h"
+#include "source/formats/codepage.h"
+#include "source/formats/paradoxblob.h"
+#include "source/formats/paradoxfield.h"
+#include "source/formats/paradoxfile.h"
 
 namespace vesper {
 

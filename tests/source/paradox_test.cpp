@@ -11,9 +11,10 @@
 
 #include "base/errors.h"
 #include "parse/daycount.h"
-#include "store/paradox.h"
-#include "store/paradoxblob.h"
-#include "store/paradoxfield.h"
+#include "base/errors.h"
+#include "source/formats/paradox.h"
+#include "source/formats/paradoxblob.h"
+#include "source/formats/paradoxfield.h"
 #include "support/corpora.h"
 
 namespace fs = std::filesystem;

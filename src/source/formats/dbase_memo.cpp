@@ -7,7 +7,7 @@
 //        starts with a big-endian type and length.
 // Reads are bounded by the memo file's size: a block outside the file gives
 // an empty memo, a length past the end is cut at the end.
-#include "store/dbase_internal.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper::dbase {
 

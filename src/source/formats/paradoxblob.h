@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "store/paradoxfile.h"
+#include "source/formats/paradoxfile.h"
 
 namespace vesper {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "parse/text.h"
-#include "store/dbase_internal.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper::dbase {
 

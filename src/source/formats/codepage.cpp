@@ -1,4 +1,4 @@
-#include "store/codepage.h"
+#include "source/formats/codepage.h"
 
 #include <iconv.h>
 

@@ -1,10 +1,10 @@
-#include "store/paradoxfield.h"
+#include "source/formats/paradoxfield.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "store/codepage.h"
+#include "source/formats/codepage.h"
 
 namespace vesper {
 

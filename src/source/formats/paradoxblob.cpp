@@ -1,4 +1,4 @@
-#include "store/paradoxblob.h"
+#include "source/formats/paradoxblob.h"
 
 #include <filesystem>
 #include <system_error>

@@ -2,11 +2,11 @@
 // skipping deleted ones, and turns each field's bytes into a typed value.
 // Records are read a chunk at a time; nothing is read outside the record
 // area that the header and the file's size agree on.
-#include "store/dbase.h"
+#include "source/formats/dbase.h"
 
 #include <algorithm>
 
-#include "store/dbase_internal.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper {
 

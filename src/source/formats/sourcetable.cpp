@@ -1,7 +1,7 @@
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
-#include "store/dbase.h"
-#include "store/paradox.h"
+#include "source/formats/dbase.h"
+#include "source/formats/paradox.h"
 
 namespace vesper {
 

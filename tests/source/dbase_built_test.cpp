@@ -8,7 +8,8 @@
 
 #include "base/errors.h"
 #include "parse/daycount.h"
-#include "store/dbase.h"
+#include "base/errors.h"
+#include "source/formats/dbase.h"
 #include "store/tempfolder.h"
 
 namespace vesper {

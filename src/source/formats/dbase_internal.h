@@ -1,5 +1,5 @@
 // Pieces of the dBASE table reader shared by its source files (not for use
-// outside src/store/dbase*.cpp).
+// outside source/formats/dbase*.cpp).
 //
 // Contract: every size, offset, count and block number taken from a file is
 // checked against the file's real size before it is used; a table that cannot
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
 namespace vesper::dbase {
 

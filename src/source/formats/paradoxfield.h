@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/sourcetable.h"
+#include "source/formats/sourcetable.h"
 
 namespace vesper {
 

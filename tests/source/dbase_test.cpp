@@ -1,7 +1,7 @@
 // dBASE reader: every table of the shared corpus (values checked against an
 // independent reader), truncated copies of real tables, and hand-made tables
 // for layouts and code pages the corpus lacks.
-#include "store/dbase.h"
+#include "source/formats/dbase.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
-#include "store/dbase_internal.h"
+#include "source/formats/dbase_internal.h"
 
 namespace vesper::dbase {
 

@@ -1,0 +1,40 @@
+#include "source/recordsource.h"
+
+#include "source/sourcestate.h"
+#include "source/tablerecordsource.h"
+#include "source/textrecordsource.h"
+
+namespace vesper {
+
+const SourceTraits& SourceTraitsOf(int kind) {
+  // Tables give their dates as MM/DD/YYYY (TableValueText): date code 4.
+  static const SourceTraits kLines{false, 0, true};
+  static const SourceTraits kText{false, 0, false};
+  static const SourceTraits kTable{true, 4, false};
+  switch (kind) {
+    case kLinePerField: return kLines;
+    case kDBase:
+    case kParadox: return kTable;
+    default: return kText;
+  }
+}
+
+std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, SourceTable& table) {
+  switch (kind) {
+    case kLinePerField: return std::make_unique<LinePerFieldSource>(state);
+    case kDBase: return std::make_unique<DBaseSource>(state, table);
+    case kParadox: return std::make_unique<ParadoxSource>(state, table);
+    default: return std::make_unique<DelimitedSource>(state);
+  }
+}
+
+std::unique_ptr<RecordSource> MakeRecordSource(SourceState& state, SourceTable& table) {
+  return MakeRecordSource(state.SourceType, state, table);
+}
+
+OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table) {
+  SourceIdentity id = IdentifySource(state, path, table);
+  return {MakeRecordSource(id.kind, state, table), id.fieldCount};
+}
+
+}  // namespace vesper
