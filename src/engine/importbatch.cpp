@@ -173,8 +173,11 @@ void ImportRun::settlewriter() {
   uncount(static_cast<long long>(d.refused.size()));
   if (d.unavailable) uncount(d.unavailableRows + d.lostRows);
   state_.RecomputeFraction();
-  for (const auto& f : d.refused)
-    state_.messages.errorMessage("Record " + std::to_string(f.record) + " could not be stored: " + f.message);
+  for (const auto& f : d.refused) {
+    ImportIssue issue{f.record, {}, {}, IssueKind::RowRefused, f.message};
+    state_.messages.errorMessage(issuemessage(issue));
+    issues_.add(std::move(issue));
+  }
   if (d.unavailable) stoponerror(d.error);
 }
 

@@ -23,12 +23,11 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
   state_.hub.beforeBox = [this] { commitgroup(); };
   source_.setBadLineSink([this](std::string_view line) {
     std::string lost = WriteBadRecord(state_, line);
-    if (lost.empty()) {
-      ++summary_.badLines;
-    } else {
-      ++summary_.badLinesLost;
-      if (summary_.badLinesLostWhy.empty()) summary_.badLinesLostWhy = std::move(lost);
-    }
+    const bool written = lost.empty();
+    issues_.add({0, std::string(line), {}, written ? IssueKind::LineRejected : IssueKind::LineLost,
+                 written ? std::string("written to the bad-record file") : std::move(lost)});
+    summary_.badLines = issues_.count(IssueKind::LineRejected);
+    summary_.badLinesLost = issues_.count(IssueKind::LineLost);
     // A batch hears "&Cancel import" also while it passes over lines that
     // are no record (a "&Yes" ends the reading here).
     if (batch_) cancelcheck();
@@ -96,7 +95,7 @@ void ImportRun::FormCreate() {
   state_.lblState = settings.lblState;
   state_.lblZip = settings.lblZip;
   state_.lblCountry = settings.lblCountry;
-  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, dataFolder_);
+  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, dataFolder_, issues_);
   transfer_->mixed = pendingMixed_;
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
@@ -194,7 +193,10 @@ void ImportRun::closeall() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
-  if (transfer_ && contact_.isOpen()) summary_.fields = transfer_->notes();
+  summary_.badLines = issues_.count(IssueKind::LineRejected);
+  summary_.badLinesLost = issues_.count(IssueKind::LineLost);
+  summary_.badLinesLostWhy = issues_.firsttext(IssueKind::LineLost);
+  summary_.fields = issues_.perfield();
   CloseSlot(state_.BadFile);
   source_.close();
   contact_.close();

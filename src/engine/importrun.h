@@ -67,6 +67,7 @@ struct RunSummary {
   long long read = 0;       // records read from the source
   long long imported = 0;   // rows stored
   long long passedOver = 0; // rejected by the user or passed over by the draw
+  // The counts below are those of the run's issues (ImportIssue) at its end.
   long long badLines = 0;   // lines written to the bad-record file
   long long badLinesLost = 0;  // rejected lines that could not be written there
   std::string badLinesLostWhy; // why the first of them was not written
@@ -128,6 +129,9 @@ class ImportRun {
   bool progressvisible() const { return !review_; }
   Outcome outcome() const { return outcome_; }
   const RunSummary& summary() const { return summary_; }
+  // Every issue the run met: lines that are no record, values changed on
+  // their way in, records that failed.
+  const IssueLog& issues() const { return issues_; }
   // The end message shown by quitimport.
   const std::string& endmessage() const { return endMessage_; }
 
@@ -172,6 +176,7 @@ class ImportRun {
   Outcome outcome_ = Outcome::Open;
   std::string endMessage_;
   RunSummary summary_;
+  IssueLog issues_;
   std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
   int sinceEvents_ = 0, sinceCommit_ = 0;
   bool lastTenth_ = false;  // a group was ended at the last tenth of the source

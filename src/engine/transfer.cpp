@@ -107,9 +107,9 @@ double leadingdouble(std::string_view text, bool* fits) {
 }
 
 RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
-                               AddressTemplates templates, std::string dataFolder)
+                               AddressTemplates templates, std::string dataFolder, IssueLog& issues)
     : state_(state), contact_(contact.row()), table_(contact.writer()),
-      composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)),
+      composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)), issues_(issues),
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
@@ -181,18 +181,24 @@ void RecordTransfer::puttext(int p, std::string_view v) {
   const int size = contact_.fieldDef(p).size;
   if (size > 0 && v.size() > static_cast<std::size_t>(size) && contact_.fieldType(p) == FieldType::Alpha &&
       textlength(v) > static_cast<std::size_t>(size))
-    note(p, nCut);
+    note(p, IssueKind::ValueCut, v);
   contact_.setText(p, v);
 }
 
-std::vector<FieldNotes> RecordTransfer::notes() const {
-  std::vector<FieldNotes> out;
-  for (std::size_t p = 0; p < noteCounts_.size(); ++p) {
-    const auto& c = noteCounts_[p];
-    if (c[nCut] + c[nDate] + c[nNumber] == 0) continue;
-    out.push_back({contact_.fieldName(static_cast<int>(p)), c[nCut], c[nDate], c[nNumber]});
-  }
-  return out;
+void RecordTransfer::note(int p, IssueKind kind, std::string_view value) {
+  // The value is quoted in the issue's text, cut so a long one costs little.
+  std::string quoted = "'" + cuttext(value, 40) + (textlength(value) > 40 ? "...'" : "'");
+  const char* what = kind == IssueKind::ValueCut     ? " was cut to the field's width"
+                     : kind == IssueKind::DateUnread ? " is not a date; the field was left empty"
+                                                     : " does not fit the field; it was left empty";
+  recordIssues_.push_back({0, {}, contact_.fieldName(p), kind, quoted + what});
+}
+
+void RecordTransfer::fail(long long record, IssueKind kind, std::string text) {
+  ++failures;
+  ImportIssue issue{record, {}, {}, kind, std::move(text)};
+  state_.messages.errorMessage(issuemessage(issue));
+  issues_.add(std::move(issue));
 }
 
 void RecordTransfer::appendfield(const std::string& name, const std::string& value) {
@@ -227,14 +233,14 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
     case FieldType::Word: {
       const long long n = leadinginteger(v);
       if (integerfits(contact_.fieldType(p), n)) contact_.setInteger(p, n);
-      else note(p, nNumber);
+      else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
     case FieldType::Number: {
       bool fits = true;
       const double n = leadingdouble(v, &fits);
       if (fits) contact_.setDouble(p, n);
-      else note(p, nNumber);
+      else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
     case FieldType::Money: {
@@ -247,7 +253,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
       bool fits = true;
       const double n = leadingdouble(v, &fits);
       if (fits) contact_.setDouble(p, n);
-      else note(p, nNumber);
+      else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
     case FieldType::Date:
@@ -255,7 +261,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
       // An unreadable date leaves the field empty rather than 30/12/1899.
       int day = datefromtext(v, state_.DateFormats[i], state_.DateFormats[0]);
       if (day != 0) contact_.setDateTime(p, day);
-      else note(p, nDate);
+      else note(p, IssueKind::DateUnread, v);
       break;
     }
     case FieldType::Time:
@@ -357,7 +363,7 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
   } catch (const EngineError& e) {
     s.lastError = e.what();  // this row alone cannot be stored
   }
-  if (!s.stored) throw StoreFailure("Record " + std::to_string(record) + " could not be stored: " + s.lastError);
+  if (!s.stored) throw StoreFailure(s.lastError);
   contact_.drop();  // stored
   rememberkey(known, piece, s.used, now);
   return -1;
@@ -380,7 +386,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   long long queuedBytes = -1;
   contact_.newRow();
   memoWritten_ = false;
-  recordNotes_.clear();
+  recordIssues_.clear();
   try {
     buildrow(fetch);
     if (!contact_.changed() && !memoWritten_) {
@@ -403,21 +409,18 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     throw;
   } catch (const StoreFailure& e) {
     contact_.drop();
-    ++failures;
-    state_.messages.errorMessage(e.what());
+    fail(record, IssueKind::RowRefused, e.what());
     return false;
   } catch (const UserError& e) {
     contact_.drop();
-    ++failures;
-    state_.messages.errorMessage("Record " + std::to_string(record) +
-                                 " was not imported: " + e.what());
+    fail(record, IssueKind::RecordFailed, e.what());
     return false;
   }
   ++state_.AcceptedCount;
   state_.RecomputeFraction();
-  for (const auto& [p, what] : recordNotes_) {
-    if (noteCounts_.size() <= static_cast<std::size_t>(p)) noteCounts_.resize(static_cast<std::size_t>(p) + 1);
-    ++noteCounts_[static_cast<std::size_t>(p)][what];
+  for (ImportIssue& issue : recordIssues_) {
+    issue.record = record;
+    issues_.add(std::move(issue));
   }
   if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : table_.bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");

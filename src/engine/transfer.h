@@ -32,8 +32,9 @@
 // there is none).  A value is never the reason a record is lost: a whole
 // number out of its field's range, or a number beyond the double range,
 // leaves that one field empty; a date that cannot be read leaves it empty;
-// a text longer than its field is cut to the field's width.  Each of these is
-// counted per contact field for the records that became rows (`notes`).  Positions of every field the transfer needs are looked up
+// a text longer than its field is cut to the field's width.  Each of these,
+// for a record that became a row, and each failed record, is an ImportIssue
+// added to the run's IssueLog.  Positions of every field the transfer needs are looked up
 // once, when the transfer is made.
 #pragma once
 
@@ -47,6 +48,7 @@
 #include "assign/catalogue.h"
 #include "assign/recordkey.h"
 #include "engine/contactwriter.h"
+#include "engine/importissue.h"
 #include "engine/runstate.h"
 #include "parse/mailblock.h"
 #include "source/recordsource.h"
@@ -67,20 +69,12 @@ constexpr long long kFreeSpaceMillis = 1000;
 long long leadinginteger(std::string_view text);
 double leadingdouble(std::string_view text, bool* fits = nullptr);
 
-// How many values of stored rows were changed on their way into one contact
-// field: cut to the field's width, a date that could not be read (left
-// empty), a number that did not fit the field (left empty).
-struct FieldNotes {
-  std::string field;
-  long long cut = 0, unreadableDates = 0, numbersNotFit = 0;
-};
-
 class RecordTransfer {
  public:
   // `contact` is the open contact store; `dataFolder` is measured for free
   // space.
   RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
-                 AddressTemplates templates, std::string dataFolder);
+                 AddressTemplates templates, std::string dataFolder, IssueLog& issues);
 
   // The state of the run window's mixed-case box, read for every value.
   bool mixed = false;
@@ -107,10 +101,6 @@ class RecordTransfer {
   // stores each row at once again.
   void setwriter(ContactWriter* writer) { writer_ = writer; }
 
-  // The fields that had a value changed so far (see FieldNotes), in the
-  // table's field order.
-  std::vector<FieldNotes> notes() const;
-
   // The derived-field setter and the field appender (exact field names).
   void setderived(const std::string& name, const std::string& value);
   void appendfield(const std::string& name, const std::string& value);
@@ -125,9 +115,11 @@ class RecordTransfer {
     bool category = false;  // the assignment names "Category"
     Combined combined = Combined::None;  // a combined field's assignment
   };
-  enum Note { nCut, nDate, nNumber, nCount };
-  // A note on the record being built; counted once its row is stored.
-  void note(int position, Note what) { recordNotes_.push_back({position, what}); }
+  // An issue of a value of the record being built; added to the log once
+  // its row is stored.
+  void note(int position, IssueKind kind, std::string_view value);
+  // A failed record: the issue logged and its message shown.
+  void fail(long long record, IssueKind kind, std::string text);
   // Writes a text value, noting it when the field is too narrow for it.
   void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
@@ -158,8 +150,8 @@ class RecordTransfer {
   int company_, lastname_;
   std::array<int, 13> mailFields_{};
   bool memoWritten_ = false;
-  std::vector<std::pair<int, Note>> recordNotes_;
-  std::vector<std::array<long long, nCount>> noteCounts_;  // by contact field position
+  IssueLog& issues_;
+  std::vector<ImportIssue> recordIssues_;  // of the record being built
   ContactWriter* writer_ = nullptr;
   // Name pieces with the last key step used for each, while that step may
   // still lie ahead of the clock.  Pieces the clock has passed are dropped

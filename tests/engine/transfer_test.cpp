@@ -24,6 +24,7 @@ struct TransferTest : ::testing::Test {
   fs::path dir = fs::temp_directory_path() / ("vesper-transfer-" + std::to_string(::getpid()));
   ContactTable contact;
   std::unique_ptr<RecordTransfer> transfer;
+  IssueLog issues;
   MailSettings settings;  // assign() sets the captions; a test may set the switches
 
   void SetUp() override {
@@ -51,7 +52,7 @@ struct TransferTest : ::testing::Test {
     settings.lblZip = "Zip"; settings.lblCountry = "Country";
     AddressTemplates t;
     t.FormatUS = "<name>\r\n<company>\r\n<address1>\r\n<address2>\r\n<city>, <state>  <zip>";
-    transfer = std::make_unique<RecordTransfer>(state, contact, settings, t, dir.string());
+    transfer = std::make_unique<RecordTransfer>(state, contact, settings, t, dir.string(), issues);
   }
   // The record's values, field i being values[i - 1].
   struct Listed final : RecordTransfer::Values {
@@ -167,6 +168,9 @@ TEST_F(TransferTest, FailuresDropTheRowAndTheRunGoesOn) {
       "Record 8 was not imported: '' is not a valid integer value",
   };
   EXPECT_EQ(messages.texts(), want);
+  ASSERT_EQ(issues.kept().size(), 2u);  // the failures are issues of their records
+  EXPECT_EQ(issues.kept()[0].record, 7);
+  EXPECT_EQ(issues.count(IssueKind::RecordFailed), 2);
   auto all = rows();
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0]["TimeAdded"], "10:30:00");  // the stamp wins over the assigned time
@@ -196,7 +200,8 @@ TEST_F(TransferTest, ValuesThatDoNotFitLeaveTheFieldEmptyAndAreCounted) {
         {"Date1", "1999-12-03"}}},
       {{"C", "32768", "abc", "", "", "x"}, {{"Age", "<none>"}, {"Visits", "0"}, {"Date1", "<none>"}}},
   };
-  for (const auto& c : cases) ASSERT_TRUE(import(c.values)) << c.values[0];
+  long long record = 0;
+  for (const auto& c : cases) ASSERT_TRUE(import(c.values, ++record)) << c.values[0];
   EXPECT_TRUE(messages.texts().empty());
   for (const auto& row : rows()) {
     const Case* c = nullptr;
@@ -206,11 +211,20 @@ TEST_F(TransferTest, ValuesThatDoNotFitLeaveTheFieldEmptyAndAreCounted) {
       EXPECT_EQ(row.count(field) ? row.at(field) : "<none>", value) << field << " of " << c->values[0];
   }
   std::map<std::string, std::vector<long long>> counted;
-  for (const FieldNotes& n : transfer->notes()) counted[n.field] = {n.cut, n.unreadableDates, n.numbersNotFit};
+  for (const FieldNotes& n : issues.perfield()) counted[n.field] = {n.cut, n.unreadableDates, n.numbersNotFit};
   const std::map<std::string, std::vector<long long>> want = {
       {"Age", {0, 0, 2}}, {"Visits", {0, 0, 1}}, {"LastLetterNo", {0, 0, 1}}, {"Title", {1, 0, 0}},
       {"Date1", {0, 2, 0}}};
   EXPECT_EQ(counted, want);
+  // Each is an issue of its record and field, with the value in its text.
+  ASSERT_EQ(issues.kept().size(), 7u);
+  const ImportIssue& age = issues.kept()[0];
+  EXPECT_EQ(age.record, 1);
+  EXPECT_EQ(age.field, "Age");
+  EXPECT_EQ(age.kind, IssueKind::NumberOutOfRange);
+  EXPECT_EQ(age.text, "'40000' does not fit the field; it was left empty");
+  EXPECT_EQ(issues.kept().back().record, 3);
+  EXPECT_EQ(issues.kept().back().text, "'x' is not a date; the field was left empty");
 }
 
 TEST_F(TransferTest, DirectAssignmentWinsOverCombinedPieces) {

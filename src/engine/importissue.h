@@ -1,0 +1,76 @@
+// Issues met while importing: one record of each thing that went wrong with a
+// source record or line, or was changed on its way into a contact, collected
+// by the run.  The summary's counts and the failure messages are made from
+// these records, so the record number and the field are data, not only words
+// inside a message.
+//
+// Contract: `IssueLog::add` counts every issue by kind and, for the value
+// kinds, by contact field; it keeps the first kKept issues whole (memory stays
+// flat however many a long import meets).  `issuemessage` gives the message a
+// failed record shows the user.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesper {
+
+enum class IssueKind {
+  ValueCut,          // a text cut to its field's width (the row is stored)
+  DateUnread,        // a date that could not be read, field left empty
+  NumberOutOfRange,  // a number its field cannot hold, field left empty
+  LineRejected,      // a line that is no record, written to the bad-record file
+  LineLost,          // such a line that could not be written there
+  RecordFailed,      // a record whose row could not be made ("was not imported")
+  RowRefused,        // a row the contact table refused ("could not be stored")
+  Count
+};
+
+struct ImportIssue {
+  long long record = 0;  // the source record (0: a line that is no record)
+  std::string line;      // the source line, for a rejected or lost line (cut)
+  std::string field;     // the contact field, when the issue is a value's
+  IssueKind kind = IssueKind::RecordFailed;
+  std::string text;      // what happened, in the engine's or the system's words
+};
+
+// How many values of stored rows were changed on their way into one contact
+// field: cut to the field's width, a date that could not be read (left
+// empty), a number that did not fit the field (left empty).
+struct FieldNotes {
+  std::string field;
+  long long cut = 0, unreadableDates = 0, numbersNotFit = 0;
+};
+
+// The message of a failed record: "Record N was not imported: " + the text,
+// or for a refused row "Record N could not be stored: " + the text.
+std::string issuemessage(const ImportIssue& issue);
+
+class IssueLog {
+ public:
+  static constexpr std::size_t kKept = 1000;
+  static constexpr std::size_t kLineKept = 200;  // characters of a line kept
+
+  void add(ImportIssue issue);
+  long long count(IssueKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
+  // The value issues by contact field, in the order the fields were first met.
+  std::vector<FieldNotes> perfield() const;
+  // The first issues, whole, in the order they were met.
+  const std::vector<ImportIssue>& kept() const { return kept_; }
+  // The text of the first issue of a kind ("" when none was met).
+  const std::string& firsttext(IssueKind kind) const { return first_[static_cast<std::size_t>(kind)]; }
+
+ private:
+  static constexpr std::size_t kKinds = static_cast<std::size_t>(IssueKind::Count);
+  std::array<long long, kKinds> counts_{};
+  std::array<std::string, kKinds> first_{};
+  std::vector<ImportIssue> kept_;
+  std::vector<FieldNotes> fields_;
+  std::map<std::string, std::size_t, std::less<>> fieldIndex_;
+};
+
+}  // namespace vesper
