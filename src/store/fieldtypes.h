@@ -102,6 +102,18 @@ struct Cell {
 
 // Reading a cell of a field.  An empty (null) cell reads as "", 0, 0.0, false.
 std::string celltext(const FieldDef& def, const Cell& cell);
+// celltext into `out`, reusing its storage.
+inline void celltextinto(const FieldDef& def, const Cell& c, std::string& out) {
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
+  else out = celltext(def, c);
+}
+// celltext without a copy: a text or blob cell is seen where it lies; any
+// other cell is converted into `scratch`, which the view then shows.
+inline std::string_view celltextview(const FieldDef& def, const Cell& c, std::string& scratch) {
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) return c.text;
+  scratch = celltext(def, c);
+  return scratch;
+}
 long long cellinteger(const FieldDef& def, const Cell& cell);
 double celldouble(const FieldDef& def, const Cell& cell);
 bool cellbool(const FieldDef& def, const Cell& cell);

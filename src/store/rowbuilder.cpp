@@ -69,17 +69,10 @@ double RowBuilder::asDouble(int p) const { const Cell& c = cell(p); return celld
 bool RowBuilder::asBool(int p) const { const Cell& c = cell(p); return cellbool(fieldDef(p), c); }
 double RowBuilder::asDateTime(int p) const { const Cell& c = cell(p); return celldatetime(fieldDef(p), c); }
 
-void RowBuilder::readText(int p, std::string& out) const {
-  const Cell& c = cell(p);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
-  else out = celltext(fieldDef(p), c);
-}
+void RowBuilder::readText(int p, std::string& out) const { celltextinto(fieldDef(p), cell(p), out); }
 
 std::string_view RowBuilder::textView(int p, std::string& scratch) const {
-  const Cell& c = cell(p);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) return c.text;
-  scratch = celltext(fieldDef(p), c);
-  return scratch;
+  return celltextview(fieldDef(p), cell(p), scratch);
 }
 
 void RowBuilder::write(int position, Cell value) {

@@ -284,16 +284,9 @@ long long Table::asInteger(int p) const { const Cell& c = cell(p); return cellin
 double Table::asDouble(int p) const { const Cell& c = cell(p); return celldouble(fieldDef(p), c); }
 bool Table::asBool(int p) const { const Cell& c = cell(p); return cellbool(fieldDef(p), c); }
 double Table::asDateTime(int p) const { const Cell& c = cell(p); return celldatetime(fieldDef(p), c); }
-void Table::readText(int p, std::string& out) const {
-  const Cell& c = cell(p);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) out.assign(c.text);
-  else out = celltext(fieldDef(p), c);
-}
+void Table::readText(int p, std::string& out) const { celltextinto(fieldDef(p), cell(p), out); }
 std::string_view Table::textView(int p, std::string& scratch) const {
-  const Cell& c = cell(p);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) return c.text;
-  scratch = celltext(fieldDef(p), c);
-  return scratch;
+  return celltextview(fieldDef(p), cell(p), scratch);
 }
 void Table::setText(int p, std::string_view v) { checked(p); d_->row.setText(p, v); }
 void Table::setInteger(int p, long long v) { checked(p); d_->row.setInteger(p, v); }
