@@ -35,13 +35,14 @@ void DatabaseChooser::FormShow() {
   }
 }
 
+std::string DatabaseChooser::nameof(int selected) const {
+  if (selected < 0 || selected >= static_cast<int>(lines_.size())) return {};
+  const std::string& line = lines_[selected];
+  return cuttext(trimright(line.substr(0, line.find('\t'))), 20);
+}
+
 void DatabaseChooser::OKBtnClick(int selected) {
-  state_.DatabaseName.clear();
-  if (selected >= 0 && selected < static_cast<int>(lines_.size())) {
-    const std::string& line = lines_[selected];
-    std::string name = trimright(line.substr(0, line.find('\t')));
-    state_.DatabaseName = cuttext(name, 20);
-  }
+  state_.DatabaseName = nameof(selected);
   result_ = Result::Ok;
 }
 

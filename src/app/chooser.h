@@ -5,9 +5,9 @@
 // Description in the table's order; an empty catalogue shows the error box
 // "No databases could be found.  Exit import and create a database using
 // Pennant." and the chooser closes with Cancel.  `OKBtnClick` takes the name
-// of the selected line (the text before the tab without the padding, cut to
-// 20 characters), or empties DatabaseName when no line is selected.  Cancel
-// leaves DatabaseName as it was.
+// of the selected line (`nameof`: the text before the tab without the
+// padding, cut to 20 characters), or empties DatabaseName when no line is
+// selected.  Cancel leaves DatabaseName as it was.
 #pragma once
 
 #include <string>
@@ -27,6 +27,8 @@ class DatabaseChooser {
 
   void FormShow();
   void OKBtnClick(int selected);  // -1: no line selected
+  // The database name line `selected` stands for ("" for no line).
+  std::string nameof(int selected) const;
   void CancelClick() { result_ = Result::Cancel; }
 
   const std::vector<std::string>& lines() const { return lines_; }

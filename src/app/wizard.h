@@ -1,12 +1,11 @@
 // The import wizard: the main window's logic ("Pennant Vesper Import").
 //
 // Contract: `Wizard` holds the main window's captions and enabled buttons and
-// does what its buttons do, on the import state; every dialog it opens is
-// reached through `WizardDialogs`, which the windows implement with real
-// dialogs and the batch command with its arguments.  The wizard owns the
-// tables the import works through (the contact table, the source table) and
-// the reader of the source (a RecordSource, opened at each start), and opens
-// the other tables where they are needed.
+// does what its buttons do through an ImportSession (session.h), which owns
+// the tables and the reader of the source; every dialog it opens is reached
+// through `WizardDialogs`, which the windows implement with real dialogs.
+// The captions are what the start checks: a source or a database shown as
+// "None Selected" is none.
 //
 // Beyond the checks of the start, a start also ends, with a clear message and
 // nothing changed in the tables, when the source table cannot be read, when
@@ -19,13 +18,7 @@
 
 #include "app/chooser.h"
 #include "app/importstate.h"
-#include "assign/assignment.h"
-#include "engine/importrun.h"
-#include "source/counting.h"
-#include "source/recordsource.h"
-#include "source/tablesource.h"
-#include "store/engine.h"
-#include "store/table.h"
+#include "app/session.h"
 
 namespace vesper {
 
@@ -80,7 +73,7 @@ class Wizard {
   void btExitClick() { CloseAllSources(); }
   void CloseAllSources();
 
-  // Used by the batch command: the source path as if chosen in step one.
+  // The source path as if chosen in step one.
   void setsource(const std::string& path);
 
   // --- what the window shows ---
@@ -92,27 +85,21 @@ class Wizard {
   int chooserFilter = 1;
   std::string chooserPattern = "*.*";
 
-  const std::string& dataFolder() const { return dataFolder_; }
+  const std::string& dataFolder() const { return session_.dataFolder(); }
+  ImportSession& session() { return session_; }
   // "&Count Records" of the random selection dialog, on the wizard's source.
-  void countrecords(RandomDialog& dialog, const CountProgress& progress = {});
+  void countrecords(RandomDialog& dialog, const CountProgress& progress = {}) {
+    session_.countrecords(dialog, progress);
+  }
   const std::string& lastendmessage() const { return endMessage_; }
   // What the last run did (empty before the first run).
   const RunSummary& lastsummary() const { return summary_; }
   bool lastrunended() const { return runEnded_; }
 
  private:
-  bool startchecks();
-  bool identify();
-  bool assignsanyfield() const;
-  bool loadlabels(CatalogueLabels& labels);
-
   ImportState& state_;
-  Engine& engine_;
   WizardDialogs& dialogs_;
-  std::string dataFolder_;
-  ContactTable contact_;
-  SourceTable table_;  // the source table, when the source is one
-  std::unique_ptr<RecordSource> source_;  // the source of the last start
+  ImportSession session_;
   RunSummary summary_;
   std::string endMessage_;
   bool runEnded_ = false;

@@ -7,10 +7,11 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/startup.h"
-#include "app/wizard.h"
+#include "app/session.h"
 #include "cli/batchinputs.h"
 #include "base/errors.h"
 #include "source/counting.h"
@@ -134,6 +135,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
 
 class ConsoleRunView : public RunView {
  public:
+  explicit ConsoleRunView(bool progress) : lines(progress) {}
   ImportRun* run = nullptr;
   bool terminal = ::isatty(2);
   bool lines = false;  // --progress: one line per refresh when not a terminal
@@ -147,83 +149,48 @@ class ConsoleRunView : public RunView {
                  run->lblAccepted().c_str(), run->lblRejected().c_str(), terminal ? "" : "\n");
     std::fflush(stderr);
   }
+  void fewerrecords(int asked, int found) override {
+    std::fprintf(stderr, "--count %d asks for more records than the %d found: all %d are imported.\n",
+                 asked, found, found);
+  }
   void finishline() {
     if (terminal && run) std::fputc('\n', stderr);
   }
 };
 
-class NoDates : public DateFormatAsker {
- public:
-  void askdateformat(AssignState&) override {}
-};
-
-class BatchDialogs : public WizardDialogs {
- public:
-  BatchDialogs(ImportState& state, const Options& o) : state_(state), o_(o) {
-    view.lines = o.progress;
-  }
-  bool chosen = false, ran = false;
-  ConsoleRunView view;
-  NoDates dates;
-
-  bool filetype(int& choice) override { choice = 0; return true; }
-  std::string choosesource(int, const std::string&) override { return o_.source; }
-  void choosedatabase(DatabaseChooser& chooser) override {
-    chooser.FormShow();
-    if (chooser.result() != DatabaseChooser::Result::Open) return;
-    for (std::size_t i = 0; i < chooser.lines().size(); ++i) {
-      chooser.OKBtnClick(static_cast<int>(i));
-      if (state_.DatabaseName == o_.database) { chosen = true; return; }
-    }
-    state_.DatabaseName.clear();
-    chooser.CancelClick();
-    state_.messages.errorMessage("There is no database called " + o_.database +
-                                 " in DATABASE.DB.");
-  }
-  std::string advanced() override { return o_.spec; }
-  void assignfields(FieldAssignmentModel&) override {}  // cancelled: the start ends
-  std::string savespec() override { return ""; }
-  RunView& runview() override { return view; }
-  DateFormatAsker& dateformats() override { return dates; }
-  void runimport(ImportRun& run) override {
-    ran = true;
-    view.run = &run;
-    run.setmixed(o_.mixed);
-    run.FormCreate();
-    if (run.outcome() == ImportRun::Outcome::Open) {
-      if (o_.mode == Options::All) {
-        run.btAllClick();
-      } else {
-        RandomDialog dialog;
-        if (o_.mode == Options::Count) {
-          if (count) count(dialog);
-          rbAcceptXClick(dialog);
-          dialog.x = o_.amount;
-          if (o_.amount > dialog.xMax && !state_.CountCancelled)
-            std::fprintf(stderr, "--count %d asks for more records than the %d found: all %d are imported.\n",
-                         o_.amount, dialog.xMax, dialog.xMax);
-        } else {
-          rbRandomPctClick(dialog);
-          dialog.percent = o_.amount;
-        }
-        if (OKBtnClick(state_, dialog)) run.btRandomClick();
-        else run.btCancelClick();
-      }
-    }
-    view.finishline();
-    view.run = nullptr;
-    completed = run.outcome() == ImportRun::Outcome::Ok;
-    summary = run.summary();
-  }
-  // "&Count Records", on the wizard's source.
-  std::function<void(RandomDialog&)> count;
+// What the import did: whether it ran to its end, and its summary.
+struct BatchResult {
   bool completed = false;
   RunSummary summary;
-
- private:
-  ImportState& state_;
-  const Options& o_;
 };
+
+// The run of the started session: every record, or the share asked for.
+BatchResult runbatch(ImportSession& session, const Options& o) {
+  ConsoleRunView view(o.progress);
+  std::unique_ptr<ImportRun> run = session.makerun(view);
+  view.run = run.get();
+  run->setmixed(o.mixed);
+  if (run->start()) {
+    if (o.mode == Options::All)
+      run->acceptAll();
+    else if (o.mode == Options::Count)
+      run->acceptRandom(RandomShare::count(o.amount));
+    else
+      run->acceptRandom(RandomShare::percent(o.amount));
+  }
+  view.finishline();
+  view.run = nullptr;
+  return {run->outcome() == ImportRun::Outcome::Ok, run->summary()};
+}
+
+// The session's start with the specification file given: no field is
+// assigned here, so the import runs only under a specification that loaded
+// and fits the source.
+bool startbatch(ImportSession& session, const Options& o) {
+  session.choosespec(o.spec);
+  return session.checkstart(true) && session.opentarget() && session.loadspec() &&
+         session.opensource() && session.specloaded();
+}
 
 }  // namespace
 
@@ -305,18 +272,20 @@ int batchmain(int argc, char** argv) {
     if (!startupcheck(engine, messages, programfolder())) return 1;
     ImportState state(messages, clock, disk);
     if (o.seeded) state.random.pin(o.seed);
-    BatchDialogs dialogs(state, o);
-    Wizard wizard(state, engine, dialogs);
-    wizard.FormCreate();
-    dialogs.count = [&](RandomDialog& dialog) { wizard.countrecords(dialog); };
-    wizard.setsource(o.source);
-    wizard.btPnantDatabaseClick();
-    if (!dialogs.chosen) return 1;
-    wizard.btStartClick();
-    wizard.CloseAllSources();
-    if (!dialogs.ran || !dialogs.completed) return 1;
-    std::fputs(summarytext(dialogs.summary).c_str(), stdout);
-    return dialogs.summary.stoppedByError ? 1 : 0;
+    ImportSession session(state, engine);
+    session.begin();
+    session.setsource(o.source);
+    if (!session.choosedatabase(o.database)) return 1;
+    bool started = startbatch(session, o);
+    BatchResult result;
+    if (started) {
+      result = runbatch(session, o);
+      session.endstart();
+    }
+    session.close();
+    if (!result.completed) return 1;
+    std::fputs(summarytext(result.summary).c_str(), stdout);
+    return result.summary.stoppedByError ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());
     return 1;

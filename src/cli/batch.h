@@ -1,5 +1,7 @@
-// The batch command: one import without windows, through the same wizard and
-// run as the windows.
+// The batch command: one import without windows, driving the same import
+// session and runner as the windows' handlers: the session chooses the
+// database by name and starts under the given specification, the runner
+// accepts all records or a random share of them.
 //
 //   vesper-import --database NAME --spec FILE.IMP [--all | --percent P |
 //                 --count X] [--mixed-case] [--seed N] SOURCE

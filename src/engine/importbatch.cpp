@@ -11,17 +11,35 @@ namespace vesper {
 
 // --- batches ---
 
-void ImportRun::btAllClick() {
+void ImportRun::acceptAll() {
   if (outcome_ != Outcome::Open) return;
   state_.RandomFraction = 1.0;
   state_.FractionFixed = true;
   batchstart();
 }
 
-void ImportRun::btRandomClick() {
+void ImportRun::acceptRandom() {
   if (outcome_ != Outcome::Open) return;
   if (!state_.FractionFixed) state_.RecomputeFraction();
   batchstart();
+}
+
+void ImportRun::acceptRandom(RandomShare share) {
+  if (outcome_ != Outcome::Open) return;
+  if (share.kind == RandomShare::Kind::Percent) {
+    choosepercent(state_, share.amount);
+    acceptRandom();
+    return;
+  }
+  // The count reads the source through a slot of its own: the record on
+  // display stays on display.
+  doit(state_, source_);
+  if (share.amount > state_.SourceRecordCount && !state_.CountCancelled)
+    view_.fewerrecords(share.amount, state_.SourceRecordCount);
+  if (choosecount(state_, share.amount))
+    acceptRandom();
+  else
+    cancel();
 }
 
 void ImportRun::batchstart() {
@@ -64,11 +82,15 @@ void ImportRun::drawandtransfer() {
     ++summary_.passedOver;
 }
 
-// The record on display first, then every record after it.  The reading
-// paces the batch (the source's line hook) and hears "&Cancel import" while
-// it passes over lines that are no record (its bad-line sink).
+// The record on display first (unless it was decided on), then every record
+// after it.  The reading paces the batch (the source's line hook) and hears
+// "&Cancel import" while it passes over lines that are no record (its
+// bad-line sink).
 void ImportRun::importall() {
-  drawandtransfer();
+  if (shown_) {
+    shown_ = false;
+    drawandtransfer();
+  }
   while (!state_.ImportStopped && source_.more()) {
     if (cancelcheck()) break;
     if (!readnext()) break;

@@ -77,7 +77,7 @@ void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates
   for (int k = 0; k < 6; ++k) *fields[k] = text(kTemplateFields[k]);
 }
 
-void ImportRun::FormCreate() {
+bool ImportRun::start() {
   review_ = true;
   state_.CancelRequested = false;
   state_.ImportStopped = false;
@@ -104,6 +104,7 @@ void ImportRun::FormCreate() {
   source_.rewind();
   shownextrecord();
   updatestatus();
+  return outcome_ == Outcome::Open;
 }
 
 // --- record display ---
@@ -127,6 +128,7 @@ void ImportRun::shownextrecord() {
   } else if (!readnext()) {
     quitimport();  // only lines that are no record were left
   } else {
+    shown_ = true;
     listfields();
   }
   state_.RecomputeFraction();
@@ -166,24 +168,28 @@ bool ImportRun::transfer() {
   return stored;
 }
 
-void ImportRun::btAcceptOneClick() {
-  if (outcome_ != Outcome::Open) return;
+bool ImportRun::next() {
+  if (outcome_ != Outcome::Open) return false;
+  if (!shown_) shownextrecord();
+  return outcome_ == Outcome::Open;
+}
+
+// Each record accepted in review is committed at once.
+void ImportRun::accept() {
+  if (outcome_ != Outcome::Open || !shown_) return;
+  shown_ = false;
   transfer();
   commitgroup();
   updatestatus();
-  if (state_.ImportStopped) {
-    quitimport();
-    return;
-  }
-  shownextrecord();
+  if (state_.ImportStopped) quitimport();
 }
 
-void ImportRun::btRejectClick() {
-  if (outcome_ != Outcome::Open) return;
+void ImportRun::reject() {
+  if (outcome_ != Outcome::Open || !shown_) return;
+  shown_ = false;
   ++state_.RejectedCount;
   ++summary_.passedOver;
   updatestatus();
-  shownextrecord();
 }
 
 // --- the end ---
@@ -245,7 +251,7 @@ void ImportRun::finished() {
   }
 }
 
-void ImportRun::btCancelClick() {
+void ImportRun::cancel() {
   if (outcome_ != Outcome::Open) return;
   state_.SpecFileName.clear();
   state_.SpecLoaded = false;

@@ -1,12 +1,17 @@
-// The import run: the record-import window's logic ("Accept records").
+// The import run: the runner of an import, and the record-import window's
+// logic ("Accept records").
 //
-// Contract: `ImportRun` shows the source records one at a time for review,
-// accepts or rejects each, or accepts all or a random share of the rest in a
-// batch; at the end it reports the result, saves the import specification
-// (through the `finish` hook the wizard gives it) and writes the import
-// statistics to every DATABASE.DB row of the chosen database (also after
-// "Cancel").  The window (or the batch command) renders `lines()`, the
-// counters and the panels, and answers the abort question through `RunView`.
+// Contract: `ImportRun` puts the source records on display one at a time for
+// review (`next`), accepts or rejects the one on display (`accept`,
+// `reject`), or accepts all or a random share of the rest in a batch
+// (`acceptAll`, `acceptRandom`); `cancel` ends it in review and
+// `requestCancel` asks a batch under way to stop.  At the end it reports the
+// result (`summary`), saves the import specification (through the `finish`
+// hook the session gives it) and writes the import statistics to every
+// DATABASE.DB row of the chosen database (also after a cancel).  Its
+// observer, the `RunView`, renders `lines()`, the counters and the panels,
+// and answers the abort question.  The window's click handlers keep the
+// form's names and call the verbs.
 // The records come through the source's RecordSource, the same way for
 // every kind of source; the run takes its bad-line sink and its line hook
 // while it lives.
@@ -60,6 +65,18 @@ class RunView {
   // what a crash could take, not by the counters' refresh.
   virtual bool showscounters() const { return true; }
   virtual void recordchanged() {}
+  // acceptRandom(count) asked for more records than the count found: all
+  // `found` records are imported.
+  virtual void fewerrecords(int asked, int found) { (void)asked; (void)found; }
+};
+
+// The share of the records acceptRandom takes: each with a chance of a
+// percentage, or exactly a number of them, counted first.
+struct RandomShare {
+  enum class Kind { Percent, Count } kind = Kind::Percent;
+  int amount = 100;
+  static RandomShare percent(int p) { return {Kind::Percent, p}; }
+  static RandomShare count(int x) { return {Kind::Count, x}; }
 };
 
 // What a run did, for the batch command's summary.
@@ -106,16 +123,37 @@ class ImportRun {
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
+  // --- the runner's verbs ---
+  // Prepares the run (the address settings, the source from its start) and
+  // puts the first record on display; false when the run ended at once.
+  bool start();
+  // The record on display, the next one once that was accepted or rejected;
+  // false (the run has ended) when none is left.
+  bool next();
+  // Stores the record on display / passes over it (neither moves on).
+  void accept();
+  void reject();
+  // The record on display and every one after it, in a batch.
+  void acceptAll();
+  // The same, each record drawn: with the share chosen in the state
+  // (RandomFraction, AcceptLimit, FractionFixed, as the random selection
+  // dialog leaves them) ...
+  void acceptRandom();
+  // ... or with `share`; a count is made first, as "&Count Records" makes it.
+  // A count that finds no record shows why and cancels the run.
+  void acceptRandom(RandomShare share);
+  void requestCancel() { state_.CancelRequested = true; }  // heard by a batch
+  void cancel();  // ends the run in review, storing nothing more
+
   // --- the window's operations ---
-  void FormCreate();
-  void btAcceptOneClick();
-  void btRejectClick();
-  void btAllClick();
-  // After the random selection dialog closed with OK (it has set
-  // RandomFraction, AcceptLimit and FractionFixed).
-  void btRandomClick();
-  void bt2CancelClick() { state_.CancelRequested = true; }
-  void btCancelClick();
+  void FormCreate() { start(); }
+  void btAcceptOneClick() { accept(); next(); }
+  void btRejectClick() { reject(); next(); }
+  void btAllClick() { acceptAll(); }
+  // After the random selection dialog closed with OK.
+  void btRandomClick() { acceptRandom(); }
+  void bt2CancelClick() { requestCancel(); }
+  void btCancelClick() { cancel(); }
 
   // --- what the window shows ---
   bool mixed() const { return transfer_ ? transfer_->mixed : false; }
@@ -171,6 +209,7 @@ class ImportRun {
   bool pendingMixed_ = false;
 
   std::vector<std::string> lines_;
+  bool shown_ = false;  // a record is on display, not yet accepted or rejected
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;

@@ -53,21 +53,27 @@ void rbAcceptXClick(RandomDialog& dialog) {
   dialog.xEnabled = true;
 }
 
-bool OKBtnClick(SourceState& state, const RandomDialog& dialog) {
-  if (!dialog.acceptX) {
-    state.RandomFraction = std::clamp(dialog.percent, 1, 100) * 0.01;
-    state.AcceptLimit = 100000000;
-    state.FractionFixed = true;
-    return true;
-  }
+void choosepercent(SourceState& state, int percent) {
+  state.RandomFraction = std::clamp(percent, 1, 100) * 0.01;
+  state.AcceptLimit = 100000000;
+  state.FractionFixed = true;
+}
+
+bool choosecount(SourceState& state, int x) {
   if (state.SourceRecordCount > 0) {
     state.FractionFixed = false;
-    state.AcceptLimit = std::clamp(dialog.x, 0, state.SourceRecordCount);
+    state.AcceptLimit = std::clamp(x, 0, state.SourceRecordCount);
     state.RecomputeFraction();
     return true;
   }
   state.messages.errorMessage(kCountFirstMessage);
   return false;
+}
+
+bool OKBtnClick(SourceState& state, const RandomDialog& dialog) {
+  if (dialog.acceptX) return choosecount(state, dialog.x);
+  choosepercent(state, dialog.percent);
+  return true;
 }
 
 }  // namespace vesper

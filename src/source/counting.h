@@ -62,4 +62,11 @@ void rbAcceptXClick(RandomDialog& dialog);
 // shows kCountFirstMessage in an error box and returns false (stay open).
 bool OKBtnClick(SourceState& state, const RandomDialog& dialog);
 
+// The two choices of the dialog, as the run's random selection takes them:
+// each record with a chance of `percent` percent (1 to 100) ...
+void choosepercent(SourceState& state, int percent);
+// ... or exactly `x` of the records counted (at most SourceRecordCount); false,
+// with kCountFirstMessage in an error box, while no record was counted.
+bool choosecount(SourceState& state, int x);
+
 }  // namespace vesper

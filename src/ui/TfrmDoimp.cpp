@@ -174,7 +174,7 @@ void TfrmDoimp::showEvent(QShowEvent* event) {
 
 void TfrmDoimp::FormCreate() {
   if (run_.outcome() != ImportRun::Outcome::Open) return closeifdone();
-  run_.FormCreate();
+  run_.start();
   showrecord();
   updatestatus();
   closeifdone();
@@ -215,19 +215,21 @@ void TfrmDoimp::CheckBox1Click() { run_.setmixed(CheckBox1_->isChecked()); }
 
 void TfrmDoimp::btAcceptOneClick() {
   if (batchrunning()) return;
-  run_.btAcceptOneClick();
+  run_.accept();
+  run_.next();
   closeifdone();
 }
 
 void TfrmDoimp::btRejectClick() {
   if (batchrunning()) return;
-  run_.btRejectClick();
+  run_.reject();
+  run_.next();
   closeifdone();
 }
 
 void TfrmDoimp::btAllClick() {
   if (batchrunning()) return;
-  run_.btAllClick();
+  run_.acceptAll();
   closeifdone();
 }
 
@@ -235,15 +237,15 @@ void TfrmDoimp::btRandomClick() {
   if (batchrunning()) return;
   TfrmRandom random(state_, wizard_, this);
   if (random.exec() != QDialog::Accepted) return;
-  run_.btRandomClick();
+  run_.acceptRandom();
   closeifdone();
 }
 
-void TfrmDoimp::bt2CancelClick() { run_.bt2CancelClick(); }
+void TfrmDoimp::bt2CancelClick() { run_.requestCancel(); }
 
 void TfrmDoimp::btCancelClick() {
   if (batchrunning()) return;
-  run_.btCancelClick();
+  run_.cancel();
   closeifdone();
 }
 

@@ -2,7 +2,7 @@
 // shows the source records one at a time for review and lets the user accept
 // or reject each, or accept all or a random share of the rest in a batch.
 // The run itself is ImportRun; the window renders its record list, counters
-// and panels and passes the clicks on.
+// and panels, and its click handlers call the run's verbs.
 #pragma once
 
 #include <QDialog>
