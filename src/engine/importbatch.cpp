@@ -195,11 +195,7 @@ void ImportRun::settlewriter() {
   uncount(static_cast<long long>(d.refused.size()));
   if (d.unavailable) uncount(d.unavailableRows + d.lostRows);
   state_.RecomputeFraction();
-  for (const auto& f : d.refused) {
-    ImportIssue issue{f.record, {}, {}, IssueKind::RowRefused, f.message};
-    state_.messages.errorMessage(issuemessage(issue));
-    issues_.add(std::move(issue));
-  }
+  for (const auto& f : d.refused) issues_.report({f.record, {}, {}, IssueKind::RowRefused, f.message}, state_.messages);
   if (d.unavailable) stoponerror(d.error);
 }
 

@@ -29,6 +29,19 @@ void IssueLog::add(ImportIssue issue) {
   kept_.push_back(std::move(issue));
 }
 
+void IssueLog::addline(IssueKind kind, std::string_view line, std::string_view text) {
+  if (keeping() || count(kind) == 0) {
+    add({0, cuttext(line, kLineKept), {}, kind, std::string(text)});
+    return;
+  }
+  ++counts_[static_cast<std::size_t>(kind)];
+}
+
+void IssueLog::report(ImportIssue issue, Messages& messages) {
+  messages.errorMessage(issuemessage(issue));
+  add(std::move(issue));
+}
+
 std::vector<FieldNotes> IssueLog::perfield() const { return fields_; }
 
 }  // namespace vesper

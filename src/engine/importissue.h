@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/seams.h"
+
 namespace vesper {
 
 enum class IssueKind {
@@ -56,6 +58,14 @@ class IssueLog {
   static constexpr std::size_t kLineKept = 200;  // characters of a line kept
 
   void add(ImportIssue issue);
+  // A line that is no record: counted always, its text copied only while
+  // issues are still kept whole.
+  void addline(IssueKind kind, std::string_view line, std::string_view text);
+  // A failed record: its message shown, then the issue added.
+  void report(ImportIssue issue, Messages& messages);
+  // False once kKept issues are kept: a caller may then leave the text of an
+  // issue it adds empty (only the counts and the first text of a kind matter).
+  bool keeping() const { return kept_.size() < kKept; }
   long long count(IssueKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
   // The value issues by contact field, in the order the fields were first met.
   std::vector<FieldNotes> perfield() const;

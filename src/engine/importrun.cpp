@@ -22,12 +22,15 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
       view_(view), finish_(std::move(finish)) {
   state_.hub.beforeBox = [this] { commitgroup(); };
   source_.setBadLineSink([this](std::string_view line) {
-    std::string lost = WriteBadRecord(state_, line);
-    const bool written = lost.empty();
-    issues_.add({0, std::string(line), {}, written ? IssueKind::LineRejected : IssueKind::LineLost,
-                 written ? std::string("written to the bad-record file") : std::move(lost)});
-    summary_.badLines = issues_.count(IssueKind::LineRejected);
-    summary_.badLinesLost = issues_.count(IssueKind::LineLost);
+    const std::string lost = WriteBadRecord(state_, line);
+    if (lost.empty()) {
+      issues_.addline(IssueKind::LineRejected, line, "written to the bad-record file");
+      summary_.badLines = issues_.count(IssueKind::LineRejected);
+    } else {
+      issues_.addline(IssueKind::LineLost, line, lost);
+      summary_.badLinesLost = issues_.count(IssueKind::LineLost);
+      summary_.badLinesLostWhy = issues_.firsttext(IssueKind::LineLost);
+    }
     // A batch hears "&Cancel import" also while it passes over lines that
     // are no record (a "&Yes" ends the reading here).
     if (batch_) cancelcheck();
@@ -199,9 +202,6 @@ void ImportRun::closeall() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
-  summary_.badLines = issues_.count(IssueKind::LineRejected);
-  summary_.badLinesLost = issues_.count(IssueKind::LineLost);
-  summary_.badLinesLostWhy = issues_.firsttext(IssueKind::LineLost);
   summary_.fields = issues_.perfield();
   CloseSlot(state_.BadFile);
   source_.close();

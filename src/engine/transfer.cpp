@@ -186,19 +186,21 @@ void RecordTransfer::puttext(int p, std::string_view v) {
 }
 
 void RecordTransfer::note(int p, IssueKind kind, std::string_view value) {
-  // The value is quoted in the issue's text, cut so a long one costs little.
-  std::string quoted = "'" + cuttext(value, 40) + (textlength(value) > 40 ? "...'" : "'");
-  const char* what = kind == IssueKind::ValueCut     ? " was cut to the field's width"
-                     : kind == IssueKind::DateUnread ? " is not a date; the field was left empty"
-                                                     : " does not fit the field; it was left empty";
-  recordIssues_.push_back({0, {}, contact_.fieldName(p), kind, quoted + what});
+  // The value is quoted in the issue's text, cut so a long one costs little;
+  // once the log keeps no more issues whole, only the count matters.
+  std::string text;
+  if (issues_.keeping()) {
+    const char* what = kind == IssueKind::ValueCut     ? " was cut to the field's width"
+                       : kind == IssueKind::DateUnread ? " is not a date; the field was left empty"
+                                                       : " does not fit the field; it was left empty";
+    text = "'" + cuttext(value, 40) + (textlength(value) > 40 ? "...'" : "'") + what;
+  }
+  recordIssues_.push_back({0, {}, contact_.fieldName(p), kind, std::move(text)});
 }
 
 void RecordTransfer::fail(long long record, IssueKind kind, std::string text) {
   ++failures;
-  ImportIssue issue{record, {}, {}, kind, std::move(text)};
-  state_.messages.errorMessage(issuemessage(issue));
-  issues_.add(std::move(issue));
+  issues_.report({record, {}, {}, kind, std::move(text)}, state_.messages);
 }
 
 void RecordTransfer::appendfield(const std::string& name, const std::string& value) {

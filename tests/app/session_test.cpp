@@ -7,6 +7,7 @@
 #include <set>
 
 #include "store/sampledata.h"
+#include "support/datafolder.h"
 #include "support/fakes.h"
 
 namespace vesper {
@@ -21,32 +22,19 @@ struct RecordingView : RunView {
   void fewerrecords(int asked, int found) override { fewer.emplace_back(asked, found); }
 };
 
-struct SessionTest : ::testing::Test {
-  testing::RecordingMessages messages;
-  testing::FixedClock clock;
-  testing::FixedDisk disk;
-  fs::path dir = fs::temp_directory_path() / ("vesper-session-" + std::to_string(::getpid()));
-  fs::path cwd = fs::current_path();
-  std::unique_ptr<Engine> engine;
-  std::unique_ptr<ImportState> state;
+struct SessionTest : testing::DataFolderTest {
+  SessionTest() : DataFolderTest("session") {}
   std::unique_ptr<ImportSession> session;
 
   void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    createsampledatafolder((dir / "data").string());
-    engine = std::make_unique<Engine>((dir / "engine.cfg").string());
-    engine->addStandardAlias("PNANT", (dir / "data").string(), "PARADOX");
-    fs::current_path(dir);
-    state = std::make_unique<ImportState>(messages, clock, disk);
+    DataFolderTest::SetUp();
     state->random.pin(7);
     session = std::make_unique<ImportSession>(*state, *engine);
     session->begin();
   }
   void TearDown() override {
     session.reset();
-    fs::current_path(cwd);
-    fs::remove_all(dir);
+    DataFolderTest::TearDown();
   }
   // Five records of three fields (LastName, FirstName, City) and a
   // specification for them; the session started on them.

@@ -8,6 +8,7 @@
 #include "app/specfile.h"
 #include "app/startup.h"
 #include "store/sampledata.h"
+#include "support/datafolder.h"
 #include "support/fakes.h"
 
 namespace vesper {
@@ -66,32 +67,19 @@ struct FakeDialogs : WizardDialogs, RunView, DateFormatAsker {
   void askdateformat(AssignState& s) override { s.ChosenDateFormat = 4; }
 };
 
-struct WizardTest : ::testing::Test {
-  testing::RecordingMessages messages;
-  testing::FixedClock clock;
-  testing::FixedDisk disk;
-  fs::path dir = fs::temp_directory_path() / ("vesper-wizard-" + std::to_string(::getpid()));
-  fs::path cwd = fs::current_path();
-  std::unique_ptr<Engine> engine;
-  std::unique_ptr<ImportState> state;
+struct WizardTest : testing::DataFolderTest {
+  WizardTest() : DataFolderTest("wizard") {}
   FakeDialogs dialogs;
   std::unique_ptr<Wizard> wizard;
 
   void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    createsampledatafolder((dir / "data").string());
-    engine = std::make_unique<Engine>((dir / "engine.cfg").string());
-    engine->addStandardAlias("PNANT", (dir / "data").string(), "PARADOX");
-    fs::current_path(dir);
-    state = std::make_unique<ImportState>(messages, clock, disk);
+    DataFolderTest::SetUp();
     wizard = std::make_unique<Wizard>(*state, *engine, dialogs);
     wizard->FormCreate();
   }
   void TearDown() override {
     wizard.reset();
-    fs::current_path(cwd);
-    fs::remove_all(dir);
+    DataFolderTest::TearDown();
   }
   std::string put(const std::string& name, const std::string& text) {
     std::ofstream((dir / name).string(), std::ios::binary) << text;
