@@ -41,7 +41,7 @@ bool ImportSession::choosedatabase(const std::string& name) {
   if (chooser.result() != DatabaseChooser::Result::Open) return false;
   for (std::size_t i = 0; i < chooser.lines().size(); ++i) {
     if (chooser.nameof(static_cast<int>(i)) != name) continue;
-    state_.DatabaseName = chooser.nameof(static_cast<int>(i));
+    state_.DatabaseName = name;
     return true;
   }
   state_.DatabaseName.clear();
