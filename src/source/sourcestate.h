@@ -7,6 +7,7 @@
 
 #include "base/seams.h"
 #include "source/textfile.h"
+#include "source/textlayout.h"
 
 namespace vesper {
 
@@ -25,6 +26,10 @@ struct SourceDescription {
   int JoinLength = 0;
   int SourceRecordCount = 0;
   bool CountCancelled = false;
+  // A delimited text source: how it is written (recognised when it is
+  // identified) and what was asked for.
+  TextLayout SourceLayout;
+  LayoutChoice SourceLayoutChoice;
 
   int& RecordLength() { return RecordBuffer.count; }
 };
