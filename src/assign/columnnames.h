@@ -73,8 +73,8 @@ ColumnMeaning meaningOfKind(std::string_view value);
 std::string columnGroup(std::string_view name);
 
 // A cell that holds data rather than a column name: an e-mail or web
-// address, a date, a number of five or more digits, a phone number or any
-// text of digits and punctuation alone.
+// address, a date, a number of five or more digits, a phone number, any
+// text of digits and punctuation alone, or a text led by a number.
 bool looksLikeData(std::string_view cell);
 
 // Whether a line's cells are a header line: more than half of the non-empty

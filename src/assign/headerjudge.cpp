@@ -26,9 +26,11 @@ bool looksLikeData(std::string_view cell) {
     else if (isLetter(c)) letters = true;
   }
   // Numbers, dates and phone numbers; a name with a long number in it (a
-  // date with a month name, a phone number with "ext") is no column name
-  // either.
-  return (digits > 0 && !letters) || digits >= 5;
+  // date with a month name, a phone number with "ext") or led by a number
+  // (a house number and street) is no column name either.
+  auto first = cell.find_first_not_of(" \t\"'(+");
+  bool ledByNumber = first != std::string_view::npos && isDigit(cell[first]);
+  return (digits > 0 && !letters) || digits >= 5 || ledByNumber;
 }
 
 bool isHeaderLine(const std::vector<std::string>& cells) {
@@ -37,7 +39,10 @@ bool isHeaderLine(const std::vector<std::string>& cells) {
     if (columnKey(cell).empty()) continue;
     if (looksLikeData(cell)) return false;
     ++filled;
-    if (meaningOfColumn(cell).role != ColumnRole::Unknown) ++known;
+    // "Notes:" is the heading of a note above the header, not a column.
+    bool label = cell.find_last_not_of(" \t") != std::string::npos &&
+                 cell[cell.find_last_not_of(" \t")] == ':';
+    if (!label && meaningOfColumn(cell).role != ColumnRole::Unknown) ++known;
   }
   return filled > 0 && 2 * known > filled;
 }

@@ -248,6 +248,10 @@ class Proposer {
   // A date field for a birthday or an anniversary: the one labelled so, else
   // the first free one not labelled for another date.
   void dates(R role) {
+    // An export that writes the birthday as year, month and day columns
+    // names the day column like a whole birthday: it holds no date.
+    for (const auto& key : keys_)
+      if (role == R::Birthday && key == "birthmonth") return;
     for (std::size_t i : withRole(role)) {
       std::string labelled, free;
       for (const auto& f : fields_) {
