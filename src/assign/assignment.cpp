@@ -64,6 +64,29 @@ void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
   if (digit >= 1 && digit <= 8 && own[digit]) state.TargetFieldMarks[own[digit]] = 1;
 }
 
+void markAssignedEntry(AssignState& state, const std::vector<FieldDef>& fields,
+                       const std::string& entry) {
+  if (iscombinedcode(entry)) {
+    int digit = digitof(entry);
+    markparts(state, fields, digit);
+    for (int m : effectof(digit).marks) state.TargetFieldMarks[m] = 1;
+    return;
+  }
+  int pos = fieldposition(fields, entry);
+  if (pos < 0) return;
+  if (pos < 202) state.TargetFieldMarks[pos] = 1;
+  // The combined fields that would fill the same contact field.
+  struct Block { const char* field; std::vector<int> marks; };
+  static const Block blocks[] = {
+      {"FirstName", {202, 203}}, {"LastName", {202, 203}}, {"City", {204, 205}},
+      {"State", {204, 205}},     {"Zip", {205}},           {"Addr1", {208}},
+      {"Addr2", {208}},
+  };
+  for (const auto& b : blocks)
+    if (entry == b.field)
+      for (int m : b.marks) state.TargetFieldMarks[m] = 2;
+}
+
 FieldAssignmentModel::FieldAssignmentModel(AssignState& state, std::vector<FieldDef> fields,
                                            CatalogueLabels labels, SampleSource& samples,
                                            DateFormatAsker& dates)
@@ -119,10 +142,9 @@ void FieldAssignmentModel::FieldNamesClick(int index) {
   assignEnabled_ = true;
 }
 
-void FieldAssignmentModel::markcontactfield(const std::string& name) {
+void FieldAssignmentModel::takeDateLayout(const std::string& name) {
   int pos = fieldposition(fields_, name);
   if (pos < 0) return;
-  if (pos < 202) state_.TargetFieldMarks[pos] = 1;
   FieldType t = fields_[pos].type;
   int f = state_.CurrentSourceField;
   if (t == FieldType::Date || t == FieldType::Timestamp) {
@@ -134,15 +156,6 @@ void FieldAssignmentModel::markcontactfield(const std::string& name) {
       state_.DateFormats[f] = state_.ChosenDateFormat;
     }
   }
-  struct Block { const char* field; std::vector<int> marks; };
-  static const Block blocks[] = {
-      {"FirstName", {202, 203}}, {"LastName", {202, 203}}, {"City", {204, 205}},
-      {"State", {204, 205}},     {"Zip", {205}},           {"Addr1", {208}},
-      {"Addr2", {208}},
-  };
-  for (const auto& b : blocks)
-    if (name == b.field)
-      for (int m : b.marks) state_.TargetFieldMarks[m] = 2;
 }
 
 void FieldAssignmentModel::acceptfield() {
@@ -153,13 +166,8 @@ void FieldAssignmentModel::acceptfield() {
   int f = state_.CurrentSourceField;
   state_.FieldAssignments[f] = cuttext(entry.name, kAssignmentCapacity);
   const std::string& name = state_.FieldAssignments[f];
-  if (!iscombinedcode(name)) {
-    markcontactfield(name);
-  } else {
-    int digit = digitof(name);
-    markparts(state_, fields_, digit);
-    for (int m : effectof(digit).marks) state_.TargetFieldMarks[m] = 1;
-  }
+  markAssignedEntry(state_, fields_, name);
+  if (!iscombinedcode(name)) takeDateLayout(name);
   loadfieldlist();
   state_.CurrentSourceField = f + 1;
   const bool byUser = traits().fieldsByUser;

@@ -57,6 +57,15 @@ int fieldposition(const std::vector<FieldDef>& fields, std::string_view name);
 void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
                      const std::string& entry);
 
+// The marks the dialog sets when `entry` (a contact field name or a
+// combined-field code, as stored in FieldAssignments) is assigned: a contact
+// field used (1) and the combined fields it collides with blocked (2); a
+// combined field used with the contact fields it fills blocked, a missing
+// one reported.  A contact field the table lacks sets nothing.  Date
+// layouts are not touched.
+void markAssignedEntry(AssignState& state, const std::vector<FieldDef>& fields,
+                       const std::string& entry);
+
 // Said when "&Next Record" is pressed before the first line of a
 // line-per-field record was assigned: the dialog stays open.
 inline constexpr const char* kAssignOneField = "Assign at least one field before going on.";
@@ -102,7 +111,8 @@ class FieldAssignmentModel {
   void loadsamples();
   void ClearEdits();
   void SetEdits();
-  void markcontactfield(const std::string& name);
+  // The date layout of the field being assigned, when `name` is a date field.
+  void takeDateLayout(const std::string& name);
   // What the kind of the source being assigned asks of the dialog.
   const SourceTraits& traits() const { return SourceTraitsOf(state_.SourceType); }
 
