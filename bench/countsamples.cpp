@@ -25,10 +25,10 @@ using namespace vesper;
 class QuietMessages : public Messages {
  public:
   void beep() override {}
-  void errorMessage(const std::string& t) override { std::fprintf(stderr, "Error: %s\n", t.c_str()); }
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
+  void errormessage(const std::string& t) override { std::fprintf(stderr, "Error: %s\n", t.c_str()); }
+  void infomessage(const std::string&) override {}
+  void plainmessage(const std::string&) override {}
+  void processevents() override {}
 };
 class StillClock : public Clock {
  public:
@@ -37,7 +37,7 @@ class StillClock : public Clock {
 };
 class BigDisk : public Disk {
  public:
-  long long freeSpace(const std::string&) override { return 1LL << 40; }
+  long long freespace(const std::string&) override { return 1LL << 40; }
 };
 class NoDates : public DateFormatAsker {
  public:
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   SourceTable table;
   SourceIdentity id = IdentifySource(state, path, table);
   state.SourceType = id.kind;
-  state.SourceFieldCount = id.fieldCount;
+  state.SourceFieldCount = id.fieldcount;
   std::unique_ptr<RecordSource> source = MakeRecordSource(state, table);
 
   double bestCount = 1e30;

@@ -18,15 +18,15 @@ void DatabaseChooser::FormShow() {
   result_ = Result::Open;
   try {
     Table t;
-    t.open(dataFolder_, "DATABASE.DB");
-    int db = t.fieldIndex("DB");
-    int description = t.fieldIndex("Description");
-    for (t.first(); !t.atEnd(); t.next()) {
-      lines_.push_back(chooserline(t.asText(db), t.asText(description)));
-      names_.push_back(t.asText(db));
+    t.open(datafolder_, "DATABASE.DB");
+    int db = t.fieldindex("DB");
+    int description = t.fieldindex("Description");
+    for (t.first(); !t.atend(); t.next()) {
+      lines_.push_back(chooserline(t.astext(db), t.astext(description)));
+      names_.push_back(t.astext(db));
     }
   } catch (const EngineError& e) {
-    state_.messages.errorMessage(e.what());
+    state_.messages.errormessage(e.what());
   }
   if (lines_.empty()) {
     errorbox(state_.messages,

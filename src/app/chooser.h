@@ -22,8 +22,8 @@ std::string chooserline(const std::string& db, const std::string& description);
 class DatabaseChooser {
  public:
   enum class Result { Open, Ok, Cancel };
-  DatabaseChooser(ImportState& state, std::string dataFolder)
-      : state_(state), dataFolder_(std::move(dataFolder)) {}
+  DatabaseChooser(ImportState& state, std::string datafolder)
+      : state_(state), datafolder_(std::move(datafolder)) {}
 
   void FormShow();
   void OKBtnClick(int selected);  // -1: no line selected
@@ -38,7 +38,7 @@ class DatabaseChooser {
 
  private:
   ImportState& state_;
-  std::string dataFolder_;
+  std::string datafolder_;
   std::vector<std::string> lines_;
   std::vector<std::string> names_;
   Result result_ = Result::Open;

@@ -24,10 +24,10 @@ std::string tablepassword(int length) {
 ImportSession::ImportSession(ImportState& state, Engine& engine) : state_(state), engine_(engine) {}
 
 void ImportSession::begin() {
-  engine_.addPassword(tablepassword(6));
-  engine_.addPassword(tablepassword(7));
+  engine_.addpassword(tablepassword(6));
+  engine_.addpassword(tablepassword(7));
   state_.AliasName = "PNANT";
-  dataFolder_ = engine_.dataFolder(state_.AliasName);
+  datafolder_ = engine_.datafolder(state_.AliasName);
   state_.SpecFileName.clear();
   state_.ResetImportState();
   state_.SpecLoaded = false;
@@ -36,7 +36,7 @@ void ImportSession::begin() {
 
 // The name is matched as the database chooser hands it back from its list.
 bool ImportSession::choosedatabase(const std::string& name) {
-  DatabaseChooser chooser(state_, dataFolder_);
+  DatabaseChooser chooser(state_, datafolder_);
   chooser.FormShow();
   if (chooser.result() != DatabaseChooser::Result::Open) return false;
   for (std::size_t i = 0; i < chooser.lines().size(); ++i) {
@@ -45,23 +45,23 @@ bool ImportSession::choosedatabase(const std::string& name) {
     return true;
   }
   state_.DatabaseName.clear();
-  state_.messages.errorMessage("There is no database called " + name + " in DATABASE.DB.");
+  state_.messages.errormessage("There is no database called " + name + " in DATABASE.DB.");
   return false;
 }
 
-bool ImportSession::checkstart(bool databaseChosen) {
+bool ImportSession::checkstart(bool databasechosen) {
   if (!source_.empty() && !std::filesystem::exists(std::filesystem::path(source_))) {
-    state_.messages.errorMessage("File not found. Change the source file.");
+    state_.messages.errormessage("File not found. Change the source file.");
     state_.SpecFileName.clear();
     return false;
   }
   if (textlength(source_) < 2) {
-    state_.messages.errorMessage(
+    state_.messages.errormessage(
         "You must select a source file (the file containing your list of names)");
     return false;
   }
-  if (!databaseChosen) {
-    state_.messages.errorMessage("You must select a Pennant database");
+  if (!databasechosen) {
+    state_.messages.errormessage("You must select a Pennant database");
     return false;
   }
   return true;
@@ -70,29 +70,29 @@ bool ImportSession::checkstart(bool databaseChosen) {
 void ImportSession::loadlabels() {
   labels_ = {};
   Table db;
-  db.open(dataFolder_, "DATABASE.DB");
-  int key = db.fieldIndex("DB");
-  for (db.first(); !db.atEnd(); db.next()) {
-    if (db.asText(key) != state_.DatabaseName) continue;
-    for (int p = 0; p < db.fieldCount(); ++p) labels_.database.set(db.fieldName(p), db.asText(p));
+  db.open(datafolder_, "DATABASE.DB");
+  int key = db.fieldindex("DB");
+  for (db.first(); !db.atend(); db.next()) {
+    if (db.astext(key) != state_.DatabaseName) continue;
+    for (int p = 0; p < db.fieldcount(); ++p) labels_.database.set(db.fieldname(p), db.astext(p));
     break;
   }
   Table settings;
-  settings.open(dataFolder_, "SETTINGS.DB");
+  settings.open(datafolder_, "SETTINGS.DB");
   settings.first();
-  if (!settings.atEnd())
-    for (int p = 0; p < settings.fieldCount(); ++p)
-      labels_.settings.set(settings.fieldName(p), settings.asText(p));
+  if (!settings.atend())
+    for (int p = 0; p < settings.fieldcount(); ++p)
+      labels_.settings.set(settings.fieldname(p), settings.astext(p));
 }
 
 bool ImportSession::opentarget() {
   try {
     loadlabels();
     contact_.close();
-    contact_.open(dataFolder_, "contact.db");
-    state_.TargetFieldCount = contact_.fieldCount();
+    contact_.open(datafolder_, "contact.db");
+    state_.TargetFieldCount = contact_.fieldcount();
   } catch (const UserError& e) {
-    state_.messages.errorMessage(e.what());
+    state_.messages.errormessage(e.what());
     return false;
   }
   return true;
@@ -103,7 +103,7 @@ bool ImportSession::loadspec() {
   try {
     ReadSpecFile(state_, state_.SpecFileName, contact_.fields());
   } catch (const UserError& e) {
-    state_.messages.errorMessage(e.what());
+    state_.messages.errormessage(e.what());
     return false;
   }
   return true;
@@ -124,13 +124,13 @@ bool ImportSession::identify() {
   reader_.reset();
   OpenedSource opened = OpenRecordSource(state_, source_, table_);
   RecordSource& source = *opened.source;
-  const bool ownCount = !source.traits().fieldsByUser;  // the file fixes the record's fields
-  std::string failure = source.openFailure(source_);
-  if (failure.empty() && ownCount && opened.fieldCount > kMaxSourceFields)
-    failure = "The source file has " + std::to_string(opened.fieldCount) +
+  const bool owncount = !source.traits().fieldsbyuser;  // the file fixes the record's fields
+  std::string failure = source.openfailure(source_);
+  if (failure.empty() && owncount && opened.fieldcount > kMaxSourceFields)
+    failure = "The source file has " + std::to_string(opened.fieldcount) +
               " fields; at most 210 fields can be imported.";
   if (!failure.empty()) {
-    state_.messages.errorMessage(failure);
+    state_.messages.errormessage(failure);
     source.close();
     return false;
   }
@@ -140,10 +140,10 @@ bool ImportSession::identify() {
       first = "This .IMP file was not designed for this type of data.";
     else if (!assignsanyfield())
       first = "This .IMP file assigns no source field.";
-    else if (ownCount && opened.fieldCount != state_.SourceFieldCount)
+    else if (owncount && opened.fieldcount != state_.SourceFieldCount)
       first = "This .IMP file was not designed for this data.";
     if (!first.empty()) {
-      state_.messages.errorMessage(first + kNotDesigned);
+      state_.messages.errormessage(first + kNotDesigned);
       state_.SpecLoaded = false;
       state_.SpecFileName.clear();
       source.close();
@@ -151,7 +151,7 @@ bool ImportSession::identify() {
     }
   }
   state_.SourceType = source.kind();
-  if (ownCount) state_.SourceFieldCount = opened.fieldCount;
+  if (owncount) state_.SourceFieldCount = opened.fieldcount;
   reader_ = std::move(opened.source);
   return true;
 }
@@ -172,7 +172,7 @@ void ImportSession::saveas(const std::string& name) {
 
 std::unique_ptr<ImportRun> ImportSession::makerun(RunView& view) {
   // The run writes the specification with the name in force when it ends.
-  std::string folder = dataFolder_;
+  std::string folder = datafolder_;
   return std::make_unique<ImportRun>(state_, contact_, *reader_, folder, view,
                                      [this, folder] { WriteSpecFile(state_, folder); });
 }

@@ -39,7 +39,7 @@ class ImportSession {
   ImportSession(ImportState& state, Engine& engine);
 
   void begin();
-  const std::string& dataFolder() const { return dataFolder_; }
+  const std::string& datafolder() const { return datafolder_; }
 
   // --- the choices ---
   void presumekind(int kind) { state_.SourceType = kind; }
@@ -52,7 +52,7 @@ class ImportSession {
   void choosespec(const std::string& path) { state_.SpecFileName = path; }
 
   // --- the start ---
-  bool checkstart(bool databaseChosen);
+  bool checkstart(bool databasechosen);
   bool opentarget();
   bool loadspec();
   bool opensource();
@@ -78,7 +78,7 @@ class ImportSession {
 
   ImportState& state_;
   Engine& engine_;
-  std::string dataFolder_;
+  std::string datafolder_;
   std::string source_;
   CatalogueLabels labels_;
   ContactTable contact_;

@@ -89,9 +89,9 @@ bool readwhole(TextFileSlot& slot, std::string& out) {
 
 }  // namespace
 
-void WriteSpecFile(ImportState& state, const std::string& dataFolder) {
-  if (state.disk.freeSpace(dataFolder) < kMinFreeSpace) {
-    state.messages.plainMessage("Disk space less then 5k. IMP file will not be saved.");
+void WriteSpecFile(ImportState& state, const std::string& datafolder) {
+  if (state.disk.freespace(datafolder) < kMinFreeSpace) {
+    state.messages.plainmessage("Disk space less then 5k. IMP file will not be saved.");
     return;
   }
   std::string name = state.SpecFileName.empty() ? "IMPORT.IMP" : state.SpecFileName;

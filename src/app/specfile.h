@@ -30,7 +30,7 @@ constexpr int kSpecFileLines = 422;
 // empty).  Too little free space on the data folder's drive: the plain
 // message "Disk space less then 5k. IMP file will not be saved." and nothing
 // is written.  Creating the file fails: IoError.
-void WriteSpecFile(ImportState& state, const std::string& dataFolder);
+void WriteSpecFile(ImportState& state, const std::string& datafolder);
 
 // Reads `name` into the import state and does the marking bookkeeping of
 // every non-empty slot against the contact table's fields; SourceFieldCount

@@ -16,18 +16,18 @@ std::string sessionpassword() {
 }
 }  // namespace
 
-bool isPNANTAliasOK(Engine& engine, const std::string& programFolder) {
-  if (engine.isAlias(kDataAlias)) return true;
-  engine.addStandardAlias(kDataAlias, joinpath(programFolder, "data"), "PARADOX");
-  engine.saveConfig();
+bool isPNANTAliasOK(Engine& engine, const std::string& programdir) {
+  if (engine.isalias(kDataAlias)) return true;
+  engine.addstandardalias(kDataAlias, joinpath(programdir, "data"), "PARADOX");
+  engine.saveconfig();
   return true;
 }
 
 bool isContactTableOK(Engine& engine, Messages& messages) {
-  std::string folder = engine.dataFolder(kDataAlias);
+  std::string folder = engine.datafolder(kDataAlias);
   if (fileexists(joinpath(folder, "Contact.db"))) {
     Table contact;
-    engine.openTable(contact, kDataAlias, "CONTACT.DB");
+    engine.opentable(contact, kDataAlias, "CONTACT.DB");
     return true;
   }
   errorbox(messages, "Could not find the CONTACT.DB database in the " + folder +
@@ -35,17 +35,17 @@ bool isContactTableOK(Engine& engine, Messages& messages) {
   return false;
 }
 
-bool startupcheck(Engine& engine, Messages& messages, const std::string& programFolder) {
-  engine.addPassword(sessionpassword());
-  if (!isPNANTAliasOK(engine, programFolder)) return false;
+bool startupcheck(Engine& engine, Messages& messages, const std::string& programdir) {
+  engine.addpassword(sessionpassword());
+  if (!isPNANTAliasOK(engine, programdir)) return false;
   if (!isContactTableOK(engine, messages)) return false;
   try {
     Table database;
-    engine.openTable(database, kDataAlias, "DATABASE.DB");
+    engine.opentable(database, kDataAlias, "DATABASE.DB");
   } catch (const EngineError& e) {
-    messages.errorMessage(e.what());
+    messages.errormessage(e.what());
   }
-  return isPNANTAliasOK(engine, programFolder) && isContactTableOK(engine, messages);
+  return isPNANTAliasOK(engine, programdir) && isContactTableOK(engine, messages);
 }
 
 std::string programfolder() {

@@ -18,9 +18,9 @@
 
 namespace vesper {
 
-bool isPNANTAliasOK(Engine& engine, const std::string& programFolder);
+bool isPNANTAliasOK(Engine& engine, const std::string& programdir);
 bool isContactTableOK(Engine& engine, Messages& messages);
-bool startupcheck(Engine& engine, Messages& messages, const std::string& programFolder);
+bool startupcheck(Engine& engine, Messages& messages, const std::string& programdir);
 
 // The folder of the running program (from /proc/self/exe).
 std::string programfolder();

@@ -34,7 +34,7 @@ void Wizard::setsource(const std::string& path) {
   lblSource = path;
   session_.setsource(path);
   session_.choosespec({});
-  databaseEnabled = true;
+  databaseenabled = true;
 }
 
 void Wizard::btSourceClick() {
@@ -43,25 +43,25 @@ void Wizard::btSourceClick() {
   if (!dialogs_.filetype(choice)) return;
   if (choice < 0 || choice > 4) choice = 0;
   session_.choosespec({});
-  chooserFilter = kOptions[choice].filter;
-  chooserPattern = kOptions[choice].pattern;
+  chooserfilter = kOptions[choice].filter;
+  chooserpattern = kOptions[choice].pattern;
   session_.presumekind(kOptions[choice].kind);
-  std::string path = dialogs_.choosesource(chooserFilter, chooserPattern);
+  std::string path = dialogs_.choosesource(chooserfilter, chooserpattern);
   if (!path.empty()) {
     lblSource = path;
-    databaseEnabled = true;
+    databaseenabled = true;
   }
 }
 
 void Wizard::btPnantDatabaseClick() {
-  DatabaseChooser chooser(state_, session_.dataFolder());
+  DatabaseChooser chooser(state_, session_.datafolder());
   dialogs_.choosedatabase(chooser);
   lblDatabase = state_.DatabaseName;
   if (state_.DatabaseName.empty()) {
     lblDatabase = kNone;
-    startEnabled = false;
+    startenabled = false;
   } else if (chooser.result() == DatabaseChooser::Result::Ok) {
-    startEnabled = true;
+    startenabled = true;
   }
 }
 
@@ -84,14 +84,14 @@ void Wizard::finishedascii() {
   std::unique_ptr<ImportRun> run = session_.makerun(dialogs_.runview());
   dialogs_.runimport(*run);
   summary_ = run->summary();
-  endMessage_ = run->endmessage();
-  runEnded_ = true;
+  endmessage_ = run->endmessage();
+  runended_ = true;
 }
 
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
-  databaseEnabled = false;
-  startEnabled = false;
+  databaseenabled = false;
+  startenabled = false;
 }
 
 void Wizard::CloseAllSources() { session_.close(); }

@@ -79,30 +79,30 @@ class Wizard {
   // --- what the window shows ---
   std::string lblSource = "None Selected";
   std::string lblDatabase = "None Selected";
-  bool databaseEnabled = false;
-  bool startEnabled = false;
+  bool databaseenabled = false;
+  bool startenabled = false;
   // The file type dialog's choice preset for the source chooser.
-  int chooserFilter = 1;
-  std::string chooserPattern = "*.*";
+  int chooserfilter = 1;
+  std::string chooserpattern = "*.*";
 
-  const std::string& dataFolder() const { return session_.dataFolder(); }
+  const std::string& datafolder() const { return session_.datafolder(); }
   ImportSession& session() { return session_; }
   // "&Count Records" of the random selection dialog, on the wizard's source.
   void countrecords(RandomDialog& dialog, const CountProgress& progress = {}) {
     session_.countrecords(dialog, progress);
   }
-  const std::string& lastendmessage() const { return endMessage_; }
+  const std::string& lastendmessage() const { return endmessage_; }
   // What the last run did (empty before the first run).
   const RunSummary& lastsummary() const { return summary_; }
-  bool lastrunended() const { return runEnded_; }
+  bool lastrunended() const { return runended_; }
 
  private:
   ImportState& state_;
   WizardDialogs& dialogs_;
   ImportSession session_;
   RunSummary summary_;
-  std::string endMessage_;
-  bool runEnded_ = false;
+  std::string endmessage_;
+  bool runended_ = false;
 };
 
 }  // namespace vesper

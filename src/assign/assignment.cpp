@@ -32,7 +32,7 @@ void markparts(AssignState& state, const std::vector<FieldDef>& fields, int digi
     if (pos >= 0 && pos < 202)
       state.TargetFieldMarks[pos] = 2;
     else if (pos < 0)
-      state.messages.plainMessage(std::string("could not find the ") + part +
+      state.messages.plainmessage(std::string("could not find the ") + part +
                                   " field in the database");
   }
 }
@@ -97,7 +97,7 @@ void FieldAssignmentModel::FormCreate() {
   result_ = Result::Open;
   state_.SelectedTargetIndex = -1;
   selected_ = -1;
-  assignEnabled_ = false;
+  assignenabled_ = false;
   chosen_.clear();
   prepareascii();
 }
@@ -112,11 +112,11 @@ void FieldAssignmentModel::loadsamples() {
   samples_.clear();
   ClearEdits();
   int f = state_.CurrentSourceField;
-  tablefield_ = traits().namedFields ? "(Field: " + source_.fieldname(f) + ")" : "";
+  tablefield_ = traits().namedfields ? "(Field: " + source_.fieldname(f) + ")" : "";
   for (int r = 1; r <= kSampleRecords && samples_.size() < kSampleBoxes; ++r) {
     std::string v = source_.sample(f, r);
     if (!v.empty()) samples_.push_back(std::move(v));
-    state_.messages.processEvents();
+    state_.messages.processevents();
   }
   SetEdits();
 }
@@ -139,7 +139,7 @@ void FieldAssignmentModel::loadfieldlist() {
 void FieldAssignmentModel::FieldNamesClick(int index) {
   if (index < 0 || index >= static_cast<int>(list_.size())) return;
   selected_ = index;
-  assignEnabled_ = true;
+  assignenabled_ = true;
 }
 
 void FieldAssignmentModel::takeDateLayout(const std::string& name) {
@@ -148,7 +148,7 @@ void FieldAssignmentModel::takeDateLayout(const std::string& name) {
   FieldType t = fields_[pos].type;
   int f = state_.CurrentSourceField;
   if (t == FieldType::Date || t == FieldType::Timestamp) {
-    if (int layout = traits().dateLayout) {
+    if (int layout = traits().datelayout) {
       state_.DateFormats[f] = layout;
     } else {
       state_.ChosenDateFormat = 2;
@@ -170,14 +170,14 @@ void FieldAssignmentModel::acceptfield() {
   if (!iscombinedcode(name)) takeDateLayout(name);
   loadfieldlist();
   state_.CurrentSourceField = f + 1;
-  const bool byUser = traits().fieldsByUser;
-  if (state_.CurrentSourceField > state_.SourceFieldCount && !byUser) {
+  const bool byuser = traits().fieldsbyuser;
+  if (state_.CurrentSourceField > state_.SourceFieldCount && !byuser) {
     result_ = Result::Ok;
     return;
   }
-  if (byUser && state_.CurrentSourceField > kMaxSourceFields) {
+  if (byuser && state_.CurrentSourceField > kMaxSourceFields) {
     state_.SourceFieldCount = kMaxSourceFields;
-    state_.messages.infoMessage("A record can hold at most 210 lines: the record is taken to "
+    state_.messages.infomessage("A record can hold at most 210 lines: the record is taken to "
                                 "end at line 210.");
     result_ = Result::Ok;
     return;
@@ -191,17 +191,17 @@ void FieldAssignmentModel::btAssignClick() {
   int again = state_.SelectedTargetIndex;
   if (again >= 0 && again < static_cast<int>(list_.size())) {
     selected_ = again;
-    assignEnabled_ = true;
+    assignenabled_ = true;
   } else {
     selected_ = -1;
-    assignEnabled_ = false;
+    assignenabled_ = false;
   }
 }
 
 void FieldAssignmentModel::btNextRecordClick() {
   // A record of no lines would never reach the end of the source.
   if (state_.CurrentSourceField <= 1) {
-    state_.messages.errorMessage(kAssignOneField);
+    state_.messages.errormessage(kAssignOneField);
     return;
   }
   state_.SourceFieldCount = state_.CurrentSourceField - 1;

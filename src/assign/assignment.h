@@ -101,9 +101,9 @@ class FieldAssignmentModel {
   const std::vector<std::string>& samplelist() const { return samples_; }
   std::string fieldnumbercaption() const;  // "Field No. N"
   std::string tablefieldcaption() const { return tablefield_; }  // "(Field: name)" or ""
-  bool assignenabled() const { return assignEnabled_; }
-  bool nextrecordvisible() const { return traits().fieldsByUser; }
-  bool nextrecordenabled() const { return assignEnabled_; }
+  bool assignenabled() const { return assignenabled_; }
+  bool nextrecordvisible() const { return traits().fieldsbyuser; }
+  bool nextrecordenabled() const { return assignenabled_; }
   Result result() const { return result_; }
 
  private:
@@ -128,7 +128,7 @@ class FieldAssignmentModel {
   std::vector<std::string> samples_;
   std::array<std::string, kSampleBoxes> edits_{};
   std::string tablefield_;
-  bool assignEnabled_ = false;
+  bool assignenabled_ = false;
   Result result_ = Result::Open;
 };
 

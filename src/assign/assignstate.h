@@ -25,7 +25,7 @@ struct AssignState : SourceState, ImportSpec, AssignmentCursor {
   // states above widen it with their own parts, so the assignment dialog's
   // "Start over" resets the whole import as the wizard does.
   virtual void ResetImportState() {
-    random.reseedFromClock(clock);
+    random.reseedfromclock(clock);
     ResetSpec();
   }
 };

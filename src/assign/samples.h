@@ -11,7 +11,7 @@ class SourceSamples : public SampleSource {
  public:
   explicit SourceSamples(RecordSource& source) : source_(source) {}
   std::string sample(int field, int record) override { return source_.sample(field, record); }
-  std::string fieldname(int field) override { return source_.fieldName(field); }
+  std::string fieldname(int field) override { return source_.fieldname(field); }
 
  private:
   RecordSource& source_;

@@ -21,10 +21,10 @@ class Messages {
  public:
   virtual ~Messages() = default;
   virtual void beep() = 0;
-  virtual void errorMessage(const std::string& text) = 0;  // error box, no beep
-  virtual void infoMessage(const std::string& text) = 0;
-  virtual void plainMessage(const std::string& text) = 0;  // no icon
-  virtual void processEvents() = 0;
+  virtual void errormessage(const std::string& text) = 0;  // error box, no beep
+  virtual void infomessage(const std::string& text) = 0;
+  virtual void plainmessage(const std::string& text) = 0;  // no icon
+  virtual void processevents() = 0;
 };
 
 // Shows nothing and lets nothing run: for work that has no one to tell
@@ -32,33 +32,33 @@ class Messages {
 class SilentMessages : public Messages {
  public:
   void beep() override {}
-  void errorMessage(const std::string&) override {}
-  void infoMessage(const std::string&) override {}
-  void plainMessage(const std::string&) override {}
-  void processEvents() override {}
+  void errormessage(const std::string&) override {}
+  void infomessage(const std::string&) override {}
+  void plainmessage(const std::string&) override {}
+  void processevents() override {}
 };
 
 // The exclamation beep, then a modal error box with the message.
 inline void errorbox(Messages& m, const std::string& text) {
   m.beep();
-  m.errorMessage(text);
+  m.errormessage(text);
 }
 
 // Passes every message box on to the user's Messages, first running
-// `beforeBox` (the import run uses it to commit the rows stored so far, so no
+// `beforebox` (the import run uses it to commit the rows stored so far, so no
 // counted row waits uncommitted while a box waits for the user).
 class MessageHub : public Messages {
  public:
   explicit MessageHub(Messages& target) : target_(&target) {}
-  std::function<void()> beforeBox;
+  std::function<void()> beforebox;
   void beep() override { target_->beep(); }
-  void errorMessage(const std::string& t) override { prepare(); target_->errorMessage(t); }
-  void infoMessage(const std::string& t) override { prepare(); target_->infoMessage(t); }
-  void plainMessage(const std::string& t) override { prepare(); target_->plainMessage(t); }
-  void processEvents() override { target_->processEvents(); }
+  void errormessage(const std::string& t) override { prepare(); target_->errormessage(t); }
+  void infomessage(const std::string& t) override { prepare(); target_->infomessage(t); }
+  void plainmessage(const std::string& t) override { prepare(); target_->plainmessage(t); }
+  void processevents() override { target_->processevents(); }
 
  private:
-  void prepare() { if (beforeBox) beforeBox(); }
+  void prepare() { if (beforebox) beforebox(); }
   Messages* target_;
 };
 
@@ -80,7 +80,7 @@ class Clock {
 class Disk {
  public:
   virtual ~Disk() = default;
-  virtual long long freeSpace(const std::string& path) = 0;
+  virtual long long freespace(const std::string& path) = 0;
 };
 
 // The import's random generator.  Seeded from the clock by default; a pinned
@@ -88,9 +88,9 @@ class Disk {
 class Random {
  public:
   void seed(std::uint64_t s) { engine_.seed(s); }
-  void pin(std::uint64_t s) { pinned_ = true; pinnedSeed_ = s; engine_.seed(s); }
-  void reseedFromClock(Clock& clock) {
-    if (pinned_) { engine_.seed(pinnedSeed_); return; }
+  void pin(std::uint64_t s) { pinned_ = true; pinnedseed_ = s; engine_.seed(s); }
+  void reseedfromclock(Clock& clock) {
+    if (pinned_) { engine_.seed(pinnedseed_); return; }
     LocalTime t = clock.now();
     engine_.seed(static_cast<std::uint64_t>(clock.ticks()) * 1000003u +
                  static_cast<std::uint64_t>(t.msec + 1000 * (t.second + 60 * t.minute)));
@@ -101,7 +101,7 @@ class Random {
  private:
   std::mt19937_64 engine_{0x5eed};
   bool pinned_ = false;
-  std::uint64_t pinnedSeed_ = 0;
+  std::uint64_t pinnedseed_ = 0;
 };
 
 // The seams of one import: every message goes through the hub, in front of

@@ -28,14 +28,14 @@ class ConsoleMessages : public Messages {
   void beep() override {}
   // Error and plain boxes go to standard error; information boxes (the end
   // message above all) to standard output.
-  void errorMessage(const std::string& t) override { say("Error", t); }
-  void infoMessage(const std::string& t) override {
+  void errormessage(const std::string& t) override { say("Error", t); }
+  void infomessage(const std::string& t) override {
     ++shown;
     std::printf("%s\n", t.c_str());
     std::fflush(stdout);
   }
-  void plainMessage(const std::string& t) override { say("", t); }
-  void processEvents() override {}
+  void plainmessage(const std::string& t) override { say("", t); }
+  void processevents() override {}
 
  private:
   void say(const char* kind, const std::string& t) {
@@ -55,9 +55,9 @@ class SystemClock : public Clock {
     std::time_t secs = std::chrono::system_clock::to_time_t(tp);
     // The local calendar time is worked out once per second (a run reads the
     // clock several times for every record).
-    if (secs != cachedSecs_) {
+    if (secs != cachedsecs_) {
       localtime_r(&secs, &tm_);
-      cachedSecs_ = secs;
+      cachedsecs_ = secs;
     }
     int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                   tp.time_since_epoch()).count() % 1000);
@@ -73,12 +73,12 @@ class SystemClock : public Clock {
   }
 
  private:
-  std::time_t cachedSecs_ = -1;
+  std::time_t cachedsecs_ = -1;
   std::tm tm_{};
 };
 
 struct Options {
-  std::string database, spec, source, createFolder;
+  std::string database, spec, source, createfolder;
   enum { All, Percent, Count } mode = All;
   int amount = 100;
   bool mixed = false;
@@ -114,7 +114,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     if (a == "--help" || a == "-h") o.help = true;
     else if (a == "--database") { if (!value(o.database)) return false; }
     else if (a == "--spec") { if (!value(o.spec)) return false; }
-    else if (a == "--create-data-folder") { if (!value(o.createFolder)) return false; }
+    else if (a == "--create-data-folder") { if (!value(o.createfolder)) return false; }
     else if (a == "--all") { o.mode = Options::All; ++modes; }
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
@@ -125,7 +125,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (o.source.empty()) o.source = a;
     else { error = "only one source file can be imported at a time"; return false; }
   }
-  if (o.help || !o.createFolder.empty()) return true;
+  if (o.help || !o.createfolder.empty()) return true;
   if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
   if (o.database.empty()) { error = "--database is required"; return false; }
   if (o.spec.empty()) { error = "--spec is required"; return false; }
@@ -172,11 +172,11 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
   run->setmixed(o.mixed);
   if (run->start()) {
     if (o.mode == Options::All)
-      run->acceptAll();
+      run->acceptall();
     else if (o.mode == Options::Count)
-      run->acceptRandom(RandomShare::count(o.amount));
+      run->acceptrandom(RandomShare::count(o.amount));
     else
-      run->acceptRandom(RandomShare::percent(o.amount));
+      run->acceptrandom(RandomShare::percent(o.amount));
   }
   view.finishline();
   view.run = nullptr;
@@ -199,18 +199,18 @@ std::string summarytext(const RunSummary& s) {
   auto line = [&](const std::string& label, long long n) { out += label + ": " + std::to_string(n) + "\n"; };
   line("Records read", s.read);
   line("Imported", s.imported);
-  line("Passed over", s.passedOver);
+  line("Passed over", s.passedover);
   line("Without values", s.empty);
-  line("Rejected lines written to bad.csv", s.badLines);
-  if (s.badLinesLost > 0) line("Rejected lines lost (" + s.badLinesLostWhy + ")", s.badLinesLost);
+  line("Rejected lines written to bad.csv", s.badlines);
+  if (s.badlineslost > 0) line("Rejected lines lost (" + s.badlineslostwhy + ")", s.badlineslost);
   line("Failed with an error", s.failed);
   auto perfield = [&](const std::string& label, long long FieldNotes::*count) {
     for (const FieldNotes& f : s.fields)
       if (f.*count > 0) line(label + " " + f.field, f.*count);
   };
   perfield("Values cut to the width of", &FieldNotes::cut);
-  perfield("Dates not read (left empty) in", &FieldNotes::unreadableDates);
-  perfield("Numbers out of range (left empty) for", &FieldNotes::numbersNotFit);
+  perfield("Dates not read (left empty) in", &FieldNotes::unreadabledates);
+  perfield("Numbers out of range (left empty) for", &FieldNotes::numbersnotfit);
   return out;
 }
 
@@ -254,9 +254,9 @@ int batchmain(int argc, char** argv) {
     return 0;
   }
   try {
-    if (!o.createFolder.empty()) {
-      createsampledatafolder(o.createFolder);
-      std::printf("Created the data folder %s\n", o.createFolder.c_str());
+    if (!o.createfolder.empty()) {
+      createsampledatafolder(o.createfolder);
+      std::printf("Created the data folder %s\n", o.createfolder.c_str());
       return 0;
     }
     // A wrong path is told here, by name, before the data folder is touched.
@@ -285,7 +285,7 @@ int batchmain(int argc, char** argv) {
     session.close();
     if (!result.completed) return 1;
     std::fputs(summarytext(result.summary).c_str(), stdout);
-    return result.summary.stoppedByError ? 1 : 0;
+    return result.summary.stoppedbyerror ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());
     return 1;

@@ -26,9 +26,9 @@ std::string folderof(const std::string& path) {
 
 std::string WriteBadRecord(RunState& state, std::string_view line) {
   TextFileSlot& slot = state.BadFile;
-  long long free = state.disk.freeSpace(folderof(slot.Name));
+  long long free = state.disk.freespace(folderof(slot.Name));
   if (free >= 0 && free < kMinFreeSpace) {  // -1: not known, so try
-    state.messages.plainMessage(kLowDiskBadFileMessage);
+    state.messages.plainmessage(kLowDiskBadFileMessage);
     return kLowDiskBadFileReason;
   }
   if (slot.State == 0) {

@@ -31,37 +31,37 @@ void RecordTransfer::expandcombined(Combined code, std::string_view v) {
   case Combined::LastFirst: {
     NameParts p = code == Combined::FirstLast ? splitfirstlast(v) : splitlastfirst(v);
     const std::string_view first = part(p.First), middle = part(p.Middle);
-    mc(dSalut, part(p.Prefix));
+    mc(kDerivedSalut, part(p.Prefix));
     joined_.assign(first);  // given names, and the initials after one blank
     if (!middle.empty()) {
       joined_ += ' ';
       joined_ += middle;
     }
-    mc(dFirstName, joined_);
-    mc(dDear, first);
-    mc(dLastName, part(p.Last));
-    setderived(dHonor, part(p.Suffix));
+    mc(kDerivedFirstName, joined_);
+    mc(kDerivedDear, first);
+    mc(kDerivedLastName, part(p.Last));
+    setderived(kDerivedHonor, part(p.Suffix));
     break;
   }
   case Combined::CityState: {
     CityStateZip c = splitcitystate(v);
-    mc(dCity, c.City);
-    mc(dState, c.State);
+    mc(kDerivedCity, c.City);
+    mc(kDerivedState, c.State);
     break;
   }
   case Combined::CityStateZip: {
     CityStateZip c = splitcitystatezip(v);
-    mc(dCity, c.City);
-    setderived(dState, c.State);
-    setderived(dZip, c.Zip);
+    mc(kDerivedCity, c.City);
+    setderived(kDerivedState, c.State);
+    setderived(kDerivedZip, c.Zip);
     break;
   }
   case Combined::MiddleInitial: appendfield("FirstName", " " + trimleft(v)); break;
   case Combined::ZipSuffix: appendfield("Zip", " " + trimleft(v)); break;
   case Combined::Addr1And2: {
     AddressLines a = splitaddress(v, 40);
-    mc(dAddr1, a.First);
-    mc(dAddr2, a.Second);
+    mc(kDerivedAddr1, a.First);
+    mc(kDerivedAddr2, a.Second);
     break;
   }
   case Combined::NotUsed:

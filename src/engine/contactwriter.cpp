@@ -20,7 +20,7 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
   RecordKeyTime next = nextrecordkeytime(tried);
   std::string low = composerecordkey(piece, {tried.day, 0});
   std::string high = composerecordkey(piece, {tried.day, RecordKeyStepsPerDay - 1});
-  std::string last = contact.lastKeyBetween(low, high);
+  std::string last = contact.lastkeybetween(low, high);
   if (last.size() != low.size()) return next;
   long step = 0;
   for (std::size_t k = last.size() - 7; k < last.size(); ++k) {
@@ -31,13 +31,13 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
   return later(after, next) ? after : next;
 }
 
-ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
-    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keyDef_(rows_.fieldDef(recno)),
-      capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
-      maxRows_(std::max<std::size_t>(queueRows, 1)),
-      wakeRows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxRows_ / 8, 1))), ring_(new char[capacity_]) {
+ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queuebytes, std::size_t queuerows)
+    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keydef_(rows_.fielddef(recno)),
+      capacity_(padded(std::max<std::size_t>(queuebytes, 1024))),
+      maxrows_(std::max<std::size_t>(queuerows, 1)),
+      wakerows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxrows_ / 8, 1))), ring_(new char[capacity_]) {
   room_ = capacity_;
-  rowRoom_ = maxRows_;
+  rowroom_ = maxrows_;
   thread_ = std::thread([this] { run(); });
 }
 
@@ -52,10 +52,10 @@ ContactWriter::~ContactWriter() {
 }
 
 void ContactWriter::makeroom(std::size_t bytes) {
-  if (room_ >= bytes && rowRoom_ > 0) return;
+  if (room_ >= bytes && rowroom_ > 0) return;
   std::unique_lock<std::mutex> lock(mutex_);
   publish();
-  auto fits = [&] { return capacity_ - used_ >= bytes && count_ < maxRows_; };
+  auto fits = [&] { return capacity_ - used_ >= bytes && count_ < maxrows_; };
   if (!fits()) {
     waiting_ = true;
     work_.notify_one();
@@ -63,22 +63,22 @@ void ContactWriter::makeroom(std::size_t bytes) {
     waiting_ = false;
   }
   room_ = capacity_ - used_;
-  rowRoom_ = maxRows_ - count_;
+  rowroom_ = maxrows_ - count_;
 }
 
 long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record) {
-  const std::size_t rowSize = rows_.packedSize();  // EngineError when no new row is pending
+  const std::size_t rowsize = rows_.packedsize();  // EngineError when no new row is pending
   // A row that would take more than a quarter of the queue (long memos) is
   // packed on the heap and handed over by its address.  Everything that can
   // fail comes before the queue is touched.
-  const bool onHeap = padded(sizeof(Entry) + piece.size() + rowSize) > capacity_ / 4;
+  const bool onheap = padded(sizeof(Entry) + piece.size() + rowsize) > capacity_ / 4;
   std::unique_ptr<char[]> heap;
   long long bytes = 0;
-  if (onHeap) {
-    heap.reset(new char[rowSize]);
-    bytes = rows_.packRow(heap.get());
+  if (onheap) {
+    heap.reset(new char[rowsize]);
+    bytes = rows_.packrow(heap.get());
   }
-  const std::size_t size = padded(sizeof(Entry) + piece.size() + (onHeap ? sizeof(char*) : rowSize));
+  const std::size_t size = padded(sizeof(Entry) + piece.size() + (onheap ? sizeof(char*) : rowsize));
   // Entries are whole: one that does not fit before the end of the queue
   // starts at its beginning, behind a skip over the rest.
   const std::size_t skip = tail_ + size > capacity_ ? capacity_ - tail_ : 0;
@@ -93,24 +93,24 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
   char* at = ring_.get() + tail_;
   Entry e;
   e.size = static_cast<std::uint32_t>(size);
-  e.kind = onHeap ? kHeapRow : kRow;
+  e.kind = onheap ? kHeapRow : kRow;
   e.record = record;
   e.key = key;
-  e.pieceSize = static_cast<std::uint32_t>(piece.size());
-  e.rowSize = static_cast<std::uint32_t>(rowSize);
+  e.piecesize = static_cast<std::uint32_t>(piece.size());
+  e.rowsize = static_cast<std::uint32_t>(rowsize);
   std::memcpy(at, &e, sizeof e);
   std::memcpy(at + sizeof(Entry), piece.data(), piece.size());
-  char* rowAt = at + sizeof(Entry) + piece.size();
-  if (onHeap) {
+  char* rowat = at + sizeof(Entry) + piece.size();
+  if (onheap) {
     char* p = heap.release();
-    std::memcpy(rowAt, &p, sizeof p);
+    std::memcpy(rowat, &p, sizeof p);
   } else {
-    bytes = rows_.packRow(rowAt);
+    bytes = rows_.packrow(rowat);
   }
   tail_ = (tail_ + size) % capacity_;
   room_ -= skip + size;
-  --rowRoom_;
-  unpublishedBytes_ += skip + size;
+  --rowroom_;
+  unpublishedbytes_ += skip + size;
   ++unpublished_;
   if (unpublished_ < kWriterPublishRows) return bytes;
   bool wake;
@@ -118,7 +118,7 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
     std::lock_guard<std::mutex> lock(mutex_);
     publish();
     // Woken for a handful of rows at a time, not for each one.
-    wake = idle_ && count_ >= wakeRows_;
+    wake = idle_ && count_ >= wakerows_;
   }
   if (wake) work_.notify_one();
   return bytes;
@@ -126,32 +126,32 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
 
 void ContactWriter::publish() {
   count_ += unpublished_;
-  used_ += unpublishedBytes_;
+  used_ += unpublishedbytes_;
   handed_ += static_cast<long long>(unpublished_);
   unpublished_ = 0;
-  unpublishedBytes_ = 0;
+  unpublishedbytes_ = 0;
 }
 
 ContactWriter::Drained ContactWriter::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   publish();
-  if (count_ > 0 || commitAfter_ >= 0 || committing_) {
+  if (count_ > 0 || commitafter_ >= 0 || committing_) {
     waiting_ = true;
     work_.notify_one();
-    done_.wait(lock, [this] { return count_ == 0 && commitAfter_ < 0 && !committing_; });
+    done_.wait(lock, [this] { return count_ == 0 && commitafter_ < 0 && !committing_; });
     waiting_ = false;
   }
   room_ = capacity_ - used_;
-  rowRoom_ = maxRows_ - count_;
-  commitDone_ = false;  // the caller settles everything now
+  rowroom_ = maxrows_ - count_;
+  commitdone_ = false;  // the caller settles everything now
   failing_ = false;
-  unavailableNow_ = false;
+  unavailablenow_ = false;
   Drained out = std::move(drained_);
   drained_ = Drained{};
   return out;
 }
 
-bool ContactWriter::unavailable() { return unavailableNow_.load(std::memory_order_acquire); }
+bool ContactWriter::unavailable() { return unavailablenow_.load(std::memory_order_acquire); }
 
 bool ContactWriter::failing() { return failing_.load(std::memory_order_acquire); }
 
@@ -159,29 +159,29 @@ void ContactWriter::commitsoon() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     publish();
-    commitAfter_ = handed_;
-    commitDone_ = false;
+    commitafter_ = handed_;
+    commitdone_ = false;
   }
   work_.notify_one();
 }
 
-bool ContactWriter::committed(long long& failedRows) {
-  if (!commitDone_.load(std::memory_order_acquire)) return false;  // no lock while nothing is done
+bool ContactWriter::committed(long long& failedrows) {
+  if (!commitdone_.load(std::memory_order_acquire)) return false;  // no lock while nothing is done
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!commitDone_) return false;
-  commitDone_ = false;
-  failedRows = failedAtCommit_;
+  if (!commitdone_) return false;
+  commitdone_ = false;
+  failedrows = failedatcommit_;
   return true;
 }
 
-long long ContactWriter::rowsInGroup() {
+long long ContactWriter::rowsingroup() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return rowsInGroup_;
+  return rowsingroup_;
 }
 
 void ContactWriter::groupended() {
   std::lock_guard<std::mutex> lock(mutex_);
-  rowsInGroup_ = 0;
+  rowsingroup_ = 0;
 }
 
 void ContactWriter::run() {
@@ -189,11 +189,11 @@ void ContactWriter::run() {
   for (;;) {
     idle_ = true;
     work_.wait(lock, [this] {
-      return count_ >= wakeRows_ || (count_ > 0 && (waiting_ || commitAfter_ >= 0)) ||
-             (commitAfter_ >= 0 && settled_ >= commitAfter_) || quit_;
+      return count_ >= wakerows_ || (count_ > 0 && (waiting_ || commitafter_ >= 0)) ||
+             (commitafter_ >= 0 && settled_ >= commitafter_) || quit_;
     });
     idle_ = false;
-    if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow(lock);  // before rows handed over since
+    if (commitafter_ >= 0 && settled_ >= commitafter_) commitnow(lock);  // before rows handed over since
     if (count_ == 0) {
       if (quit_) return;
       if (waiting_) done_.notify_one();
@@ -205,7 +205,7 @@ void ContactWriter::run() {
       // thread while the rest are stored: the run thread leaves queued
       // entries alone.
       std::size_t n = std::min(count_, kWriterBatchRows);
-      if (commitAfter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitAfter_ - settled_)));
+      if (commitafter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitafter_ - settled_)));
       bool down = drained_.unavailable;
       long long skipped = 0;
       std::size_t freed = 0;
@@ -229,7 +229,7 @@ void ContactWriter::run() {
         }
         std::memcpy(&e, ring_.get() + head_, sizeof e);
         t.piece = ring_.get() + head_ + sizeof(Entry);
-        t.row = t.piece + e.pieceSize;
+        t.row = t.piece + e.piecesize;
         if (e.kind == kHeapRow) {
           char* p = nullptr;
           std::memcpy(&p, t.row, sizeof p);
@@ -247,12 +247,12 @@ void ContactWriter::run() {
         taken = 0;
       }
       lock.lock();
-      drained_.unavailableRows += skipped;
-      failedTotal_ += skipped;
+      drained_.unavailablerows += skipped;
+      failedtotal_ += skipped;
       count_ -= n;
       used_ -= freed;
       settled_ += static_cast<long long>(n);
-      if (commitAfter_ >= 0 && settled_ >= commitAfter_) commitnow(lock);
+      if (commitafter_ >= 0 && settled_ >= commitafter_) commitnow(lock);
       if (waiting_) done_.notify_one();
     }
   }
@@ -263,15 +263,15 @@ void ContactWriter::run() {
 // flushes), and the run thread goes on building and handing over rows, which
 // a group does not touch.  drain() waits for the commit to end.
 void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
-  commitAfter_ = -1;
+  commitafter_ = -1;
   if (!drained_.unavailable) {
     committing_ = true;
     lock.unlock();
     std::string error;
     try {
-      table_.commitGroup();
-      rowsInGroup_ = 0;
-      table_.beginGroup();
+      table_.commitgroup();
+      rowsingroup_ = 0;
+      table_.begingroup();
     } catch (const std::exception& e) {
       error = e.what();
       if (error.empty()) error = "The group could not be committed.";
@@ -280,8 +280,8 @@ void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
     committing_ = false;
     if (!error.empty()) failall(error, true);
   }
-  failedAtCommit_ = failedTotal_;
-  commitDone_.store(true, std::memory_order_release);
+  failedatcommit_ = failedtotal_;
+  commitdone_.store(true, std::memory_order_release);
 }
 
 // The table cannot be written: nothing more is stored.  The rows of the open
@@ -292,38 +292,38 @@ void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
 void ContactWriter::failall(const std::string& error, bool dropgroup) {
   drained_.unavailable = true;
   drained_.error = error;
-  unavailableNow_.store(true, std::memory_order_release);
+  unavailablenow_.store(true, std::memory_order_release);
   failing_.store(true, std::memory_order_release);
   try {
-    if (dropgroup && table_.inGroup()) table_.rollbackGroup();
+    if (dropgroup && table_.ingroup()) table_.rollbackgroup();
   } catch (const std::exception&) {
     // The group is gone either way.
   }
-  if (table_.inGroup()) return;
-  drained_.lostRows += rowsInGroup_;
-  failedTotal_ += rowsInGroup_;
-  rowsInGroup_ = 0;
+  if (table_.ingroup()) return;
+  drained_.lostrows += rowsingroup_;
+  failedtotal_ += rowsingroup_;
+  rowsingroup_ = 0;
 }
 
 bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
   bool stored[kWriterChunkRows] = {};
   if (count == kWriterChunkRows) {
     PackedRow packed[kWriterChunkRows];
-    for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowSize};
+    for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowsize};
     try {
-      table_.insertMany(packed, count, stored);
+      table_.insertmany(packed, count, stored);
     } catch (const TableUnavailable& e) {
       // The group is gone, or it is not known which rows it holds: it is
       // dropped, so that no row is stored that is not counted.
       std::lock_guard<std::mutex> lock(mutex_);
-      drained_.unavailableRows += static_cast<long long>(count);
-      failedTotal_ += static_cast<long long>(count);
+      drained_.unavailablerows += static_cast<long long>(count);
+      failedtotal_ += static_cast<long long>(count);
       failall(e.what(), true);
       return false;
     } catch (const std::exception&) {
       std::fill(stored, stored + count, false);  // nothing stored: each row on its own says why
     }
-    for (std::size_t j = 0; j < count; ++j) rowsInGroup_ += stored[j];
+    for (std::size_t j = 0; j < count; ++j) rowsingroup_ += stored[j];
   }
   // The rest (a short chunk, rows passed over), one by one with their key steps.
   for (std::size_t j = 0; j < count; ++j) {
@@ -338,15 +338,15 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
 
 // Stores one row; what fails is kept for drain() (under the mutex).  False
 // once the table cannot be written.
-bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char* row) {
-  const std::string piece(pieceAt, entry.pieceSize);
-  const PackedRow packed{row, entry.rowSize};
+bool ContactWriter::storeone(const Entry& entry, const char* pieceat, const char* row) {
+  const std::string piece(pieceat, entry.piecesize);
+  const PackedRow packed{row, entry.rowsize};
   // The table cannot be written (TableUnavailable), or anything else leaves
   // it in doubt: nothing more is stored.
   auto down = [&](const char* what) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++drained_.unavailableRows;
-    ++failedTotal_;
+    ++drained_.unavailablerows;
+    ++failedtotal_;
     failall(what, false);
     return false;
   };
@@ -356,23 +356,23 @@ bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char
     s = storekeyed(table_, piece, entry.key, [&](RecordKeyTime t) {
       // The run thread wrote the key of the first step into the row.
       if (t.day == entry.key.day && t.step == entry.key.step) return table_.insert(packed);
-      later = textcell(keyDef_, composerecordkey(piece, t));
+      later = textcell(keydef_, composerecordkey(piece, t));
       return table_.insert(packed, recno_, later);
     });
   } catch (const TableUnavailable& e) {
     return down(e.what());
   } catch (const EngineError& e) {
-    s.lastError = e.what();  // this row alone cannot be stored
+    s.lasterror = e.what();  // this row alone cannot be stored
   } catch (const std::exception& e) {
     return down(e.what());
   }
   if (s.stored) {
-    ++rowsInGroup_;
+    ++rowsingroup_;
     return true;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  drained_.refused.push_back({entry.record, s.lastError});
-  ++failedTotal_;
+  drained_.refused.push_back({entry.record, s.lasterror});
+  ++failedtotal_;
   failing_.store(true, std::memory_order_release);
   return true;
 }

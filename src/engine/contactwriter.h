@@ -56,7 +56,7 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 512;
 constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
-// Rows the writer stores with one statement (RowWriter::insertMany); rows
+// Rows the writer stores with one statement (RowWriter::insertmany); rows
 // it passes over, and the rest of a batch, are stored one by one.
 constexpr std::size_t kWriterChunkRows = 16;
 
@@ -67,7 +67,7 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
 struct KeyedStore {
   bool stored = false;
   RecordKeyTime used;     // the key step of the stored row
-  std::string lastError;  // the engine's message of the last refusal
+  std::string lasterror;  // the engine's message of the last refusal
 };
 
 // `store(t)` stores the row under the record key of `piece` at key step `t`
@@ -83,7 +83,7 @@ KeyedStore storekeyed(RowWriter& contact, const std::string& piece, RecordKeyTim
       result.used = t;
       return result;
     }
-    result.lastError = std::move(r.message);
+    result.lasterror = std::move(r.message);
     if (r.kind != StoreResult::KeyTaken) return result;
     t = keystepafterlast(contact, piece, t);
   }
@@ -101,22 +101,22 @@ class ContactWriter {
     std::vector<Failure> refused;   // rows the store refused (under every key tried)
     bool unavailable = false;       // the table could not be written
     std::string error;              // ... with the engine's message
-    long long unavailableRows = 0;  // rows not stored because of it (the failing one included)
-    long long lostRows = 0;         // rows stored in a group that the failure rolled back
+    long long unavailablerows = 0;  // rows not stored because of it (the failing one included)
+    long long lostrows = 0;         // rows stored in a group that the failure rolled back
   };
 
-  // `recno` is the position of the key field in `contact`; `queueBytes` the
-  // size of the queue in bytes (at least 1 KB), `queueRows` the most rows it
+  // `recno` is the position of the key field in `contact`; `queuebytes` the
+  // size of the queue in bytes (at least 1 KB), `queuerows` the most rows it
   // holds.
-  ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes = kWriterQueueBytes,
-                std::size_t queueRows = SIZE_MAX);
+  ContactWriter(ContactStore& contact, int recno, std::size_t queuebytes = kWriterQueueBytes,
+                std::size_t queuerows = SIZE_MAX);
   ~ContactWriter();  // stores what is queued, then ends the thread
   ContactWriter(const ContactWriter&) = delete;
   ContactWriter& operator=(const ContactWriter&) = delete;
 
   // Hands over the store's pending new row (its key field holding the
   // record key of `piece` at step `key`), with the record number for
-  // messages; the pending row ends as with RowBuilder::packRow(), whose
+  // messages; the pending row ends as with RowBuilder::packrow(), whose
   // value bytes it returns.  Waits while the queue is full.  Rows are handed
   // over kWriterPublishRows at a time (one lock for them all); drain() and
   // commitsoon() hand over the rest first.
@@ -132,11 +132,11 @@ class ContactWriter {
   // One commit at a time: asking again before committed() said so moves the
   // commit behind the rows handed over since.
   void commitsoon();
-  // True once when the asked commit is done; `failedRows` is then the number
+  // True once when the asked commit is done; `failedrows` is then the number
   // of rows, handed over since the writer started, that were not stored.
-  bool committed(long long& failedRows);
+  bool committed(long long& failedrows);
   // Rows stored in the open group (read after drain()).
-  long long rowsInGroup();
+  long long rowsingroup();
   // The run thread committed or dropped the group itself (after drain()).
   void groupended();
 
@@ -149,8 +149,8 @@ class ContactWriter {
     std::uint32_t kind = 0;  // kRow, kHeapRow, kWrap
     long long record = 0;
     RecordKeyTime key;
-    std::uint32_t pieceSize = 0;
-    std::uint32_t rowSize = 0;
+    std::uint32_t piecesize = 0;
+    std::uint32_t rowsize = 0;
   };
   enum : std::uint32_t { kRow, kHeapRow, kWrap };
 
@@ -177,10 +177,10 @@ class ContactWriter {
   RowBuilder& rows_;  // the run thread's
   RowWriter& table_;  // the writer thread's, the run thread's after drain()
   const int recno_;
-  const FieldDef keyDef_;
+  const FieldDef keydef_;
   const std::size_t capacity_;  // bytes of the queue
-  const std::size_t maxRows_;   // rows it may hold
-  const std::size_t wakeRows_;  // rows queued before an idle writer is woken
+  const std::size_t maxrows_;   // rows it may hold
+  const std::size_t wakerows_;  // rows queued before an idle writer is woken
   const std::unique_ptr<char[]> ring_;
   std::size_t head_ = 0;   // the oldest entry not yet stored (the writer's)
   std::size_t count_ = 0;  // rows handed over and not yet stored
@@ -194,19 +194,19 @@ class ContactWriter {
   // knows of.  On a cache
   // line of their own, apart from what the writer thread writes.
   alignas(64) std::size_t tail_ = 0;
-  std::size_t unpublished_ = 0, unpublishedBytes_ = 0, room_ = 0, rowRoom_ = 0;
+  std::size_t unpublished_ = 0, unpublishedbytes_ = 0, room_ = 0, rowroom_ = 0;
   alignas(64) std::atomic<bool> failing_{false};     // drained_ holds a failure
-  std::atomic<bool> unavailableNow_{false};  // ... a TableUnavailable one
+  std::atomic<bool> unavailablenow_{false};  // ... a TableUnavailable one
   Drained drained_;        // written by the writer thread under mutex_
   long long handed_ = 0;        // rows handed over since the start
   long long settled_ = 0;     // of them stored or failed
-  long long failedTotal_ = 0;   // of them not stored
-  long long commitAfter_ = -1;  // commit once settled_ reaches it; -1 none asked
-  std::atomic<bool> commitDone_{false};  // the asked commit is done ... (written under mutex_)
-  long long failedAtCommit_ = 0;  // ... with this many rows not stored by then
+  long long failedtotal_ = 0;   // of them not stored
+  long long commitafter_ = -1;  // commit once settled_ reaches it; -1 none asked
+  std::atomic<bool> commitdone_{false};  // the asked commit is done ... (written under mutex_)
+  long long failedatcommit_ = 0;  // ... with this many rows not stored by then
   // Written by the writer thread alone while it stores (no lock: the run
   // thread reads it only after drain(), which waits for the writer).
-  long long rowsInGroup_ = 0;
+  long long rowsingroup_ = 0;
   std::mutex mutex_;
   std::condition_variable work_, done_;
   std::thread thread_;

@@ -11,24 +11,24 @@ namespace vesper {
 
 // --- batches ---
 
-void ImportRun::acceptAll() {
+void ImportRun::acceptall() {
   if (outcome_ != Outcome::Open) return;
   state_.RandomFraction = 1.0;
   state_.FractionFixed = true;
   batchstart();
 }
 
-void ImportRun::acceptRandom() {
+void ImportRun::acceptrandom() {
   if (outcome_ != Outcome::Open) return;
   if (!state_.FractionFixed) state_.RecomputeFraction();
   batchstart();
 }
 
-void ImportRun::acceptRandom(RandomShare share) {
+void ImportRun::acceptrandom(RandomShare share) {
   if (outcome_ != Outcome::Open) return;
   if (share.kind == RandomShare::Kind::Percent) {
     choosepercent(state_, share.amount);
-    acceptRandom();
+    acceptrandom();
     return;
   }
   // The count reads the source through a slot of its own: the record on
@@ -37,7 +37,7 @@ void ImportRun::acceptRandom(RandomShare share) {
   if (share.amount > state_.SourceRecordCount && !state_.CountCancelled)
     view_.fewerrecords(share.amount, state_.SourceRecordCount);
   if (choosecount(state_, share.amount))
-    acceptRandom();
+    acceptrandom();
   else
     cancel();
 }
@@ -46,17 +46,17 @@ void ImportRun::batchstart() {
   review_ = false;
   batch_ = true;
   updatestatus();
-  lastEvents_ = lastStatus_ = lastCommit_ = state_.clock.ticks();
+  lastevents_ = laststatus_ = lastcommit_ = state_.clock.ticks();
   opengroup();
-  int recno = contact_.isOpen() ? contact_.row().findField("Recno") : -1;
-  if (contact_.isOpen() && contact_.writer().inGroup() && recno >= 0) {
+  int recno = contact_.isopen() ? contact_.row().findfield("Recno") : -1;
+  if (contact_.isopen() && contact_.writer().ingroup() && recno >= 0) {
     // With the counters on show the run reads only a little ahead of the
     // table, so the stored counts on show follow the reading closely.
     writer_ = std::make_unique<ContactWriter>(contact_, recno, kWriterQueueBytes,
                                               view_.showscounters() ? kShownQueueRows : SIZE_MAX);
     transfer_->setwriter(writer_.get());
     // The journal is copied back on a thread of its own, not by the commits.
-    contact_.writer().setBackgroundCopy(true);
+    contact_.writer().setbackgroundcopy(true);
   }
   importall();
 }
@@ -79,7 +79,7 @@ void ImportRun::drawandtransfer() {
   if (DrawForRecord(state_))
     transfer();
   else
-    ++summary_.passedOver;
+    ++summary_.passedover;
 }
 
 // The record on display first (unless it was decided on), then every record
@@ -102,23 +102,23 @@ void ImportRun::importall() {
 
 void ImportRun::pace() {
   std::int64_t now = state_.clock.ticks();
-  ++sinceEvents_;
-  ++sinceCommit_;
+  ++sinceevents_;
+  ++sincecommit_;
   if (writer_) {
     pacewriter(now);
   } else {
-    bool statusdue = now - lastStatus_ >= kStatusMillis;
+    bool statusdue = now - laststatus_ >= kStatusMillis;
     // Commit before the counters show: a count the user sees is a stored count.
     if ((statusdue && view_.showscounters()) || groupdue(now)) commitgroup();
     if (statusdue) {
-      lastStatus_ = now;
+      laststatus_ = now;
       updatestatus();
     }
   }
-  if (now - lastEvents_ >= kEventMillis || sinceEvents_ >= kEventRecords) {
-    lastEvents_ = now;
-    sinceEvents_ = 0;
-    state_.messages.processEvents();
+  if (now - lastevents_ >= kEventMillis || sinceevents_ >= kEventRecords) {
+    lastevents_ = now;
+    sinceevents_ = 0;
+    state_.messages.processevents();
   }
 }
 
@@ -129,53 +129,53 @@ void ImportRun::pacewriter(std::int64_t now) {
     commitgroup();  // its messages and counts, at once
     if (state_.ImportStopped || !writer_) return;
   }
-  long long failedRows = 0;
-  if (commitAsked_ && writer_->committed(failedRows)) {
-    commitAsked_ = false;
-    shownAccepted_ = askedAccepted_ - (failedRows - askedUncounted_);
-    shownRejected_ = askedRejected_;
-    lastStatus_ = now;
+  long long failedrows = 0;
+  if (commitasked_ && writer_->committed(failedrows)) {
+    commitasked_ = false;
+    shownaccepted_ = askedaccepted_ - (failedrows - askeduncounted_);
+    shownrejected_ = askedrejected_;
+    laststatus_ = now;
     view_.statuschanged();
   }
-  if (!commitAsked_ && (groupdue(now) || (view_.showscounters() && now - lastStatus_ >= kStatusMillis))) {
-    askedAccepted_ = state_.AcceptedCount;
-    askedRejected_ = state_.RejectedCount;
-    askedUncounted_ = uncounted_;
-    commitAsked_ = true;
+  if (!commitasked_ && (groupdue(now) || (view_.showscounters() && now - laststatus_ >= kStatusMillis))) {
+    askedaccepted_ = state_.AcceptedCount;
+    askedrejected_ = state_.RejectedCount;
+    askeduncounted_ = uncounted_;
+    commitasked_ = true;
     writer_->commitsoon();
-    lastCommit_ = now;
-    sinceCommit_ = 0;
+    lastcommit_ = now;
+    sincecommit_ = 0;
   }
 }
 
 bool ImportRun::groupdue(std::int64_t now) {
-  if (view_.showscounters()) return now - lastCommit_ >= kGroupMillis || sinceCommit_ >= kGroupRows;
-  if (now - lastCommit_ >= kQuietGroupMillis || sinceCommit_ >= kQuietGroupRows) return true;
-  if (lastTenth_ || sinceCommit_ < kQuietLastTenthRows || !inlasttenth()) return false;
-  lastTenth_ = true;
+  if (view_.showscounters()) return now - lastcommit_ >= kGroupMillis || sincecommit_ >= kGroupRows;
+  if (now - lastcommit_ >= kQuietGroupMillis || sincecommit_ >= kQuietGroupRows) return true;
+  if (lasttenth_ || sincecommit_ < kQuietLastTenthRows || !inlasttenth()) return false;
+  lasttenth_ = true;
   return true;
 }
 
 bool ImportRun::inlasttenth() const {
-  const ReadProgress p = source_.readProgress();
+  const ReadProgress p = source_.readprogress();
   return p.total > 0 && p.done * 10 >= p.total * 9;
 }
 
 void ImportRun::commitgroup() {
   settlewriter();
-  if (!contact_.isOpen() || !contact_.writer().inGroup()) return;
+  if (!contact_.isopen() || !contact_.writer().ingroup()) return;
   try {
-    contact_.writer().commitGroup();
+    contact_.writer().commitgroup();
   } catch (const EngineError& e) {
-    contact_.writer().rollbackGroup();
+    contact_.writer().rollbackgroup();
     losegroup();
     stoponerror(e.what());
     return;
   }
-  groupRows_ = 0;
+  grouprows_ = 0;
   if (writer_) writer_->groupended();
-  sinceCommit_ = 0;
-  lastCommit_ = state_.clock.ticks();
+  sincecommit_ = 0;
+  lastcommit_ = state_.clock.ticks();
   opengroup();
 }
 
@@ -189,20 +189,20 @@ void ImportRun::uncount(long long rows) {
 void ImportRun::settlewriter() {
   if (!writer_) return;
   ContactWriter::Drained d = writer_->drain();
-  commitAsked_ = false;  // drained: the commit asked is done, the caller shows the counts
+  commitasked_ = false;  // drained: the commit asked is done, the caller shows the counts
   if (d.refused.empty() && !d.unavailable) return;
   // Every count is put right before the first message shows one.
   uncount(static_cast<long long>(d.refused.size()));
-  if (d.unavailable) uncount(d.unavailableRows + d.lostRows);
+  if (d.unavailable) uncount(d.unavailablerows + d.lostrows);
   state_.RecomputeFraction();
   for (const auto& f : d.refused) issues_.report({f.record, {}, {}, IssueKind::RowRefused, f.message}, state_.messages);
   if (d.unavailable) stoponerror(d.error);
 }
 
 void ImportRun::opengroup() {
-  if (!batch_ || state_.ImportStopped || contact_.writer().inGroup()) return;
+  if (!batch_ || state_.ImportStopped || contact_.writer().ingroup()) return;
   try {
-    contact_.writer().beginGroup();
+    contact_.writer().begingroup();
   } catch (const EngineError& e) {
     stoponerror(e.what());
   }
@@ -210,22 +210,22 @@ void ImportRun::opengroup() {
 
 void ImportRun::losegroup() {
   // The rows stored since the group began never reached the table.
-  uncount(writer_ ? writer_->rowsInGroup() : groupRows_);
+  uncount(writer_ ? writer_->rowsingroup() : grouprows_);
   if (writer_) writer_->groupended();
-  groupRows_ = 0;
+  grouprows_ = 0;
 }
 
 void ImportRun::stoponerror(const std::string& what) {
-  summary_.stoppedByError = true;
+  summary_.stoppedbyerror = true;
   state_.ImportStopped = true;
-  state_.messages.errorMessage(what + " The import stops here; the " +
+  state_.messages.errormessage(what + " The import stops here; the " +
                                std::to_string(state_.AcceptedCount) +
                                " contacts stored before are kept.");
 }
 
 void ImportRun::updatestatus() {
-  shownAccepted_ = state_.AcceptedCount;
-  shownRejected_ = state_.RejectedCount;
+  shownaccepted_ = state_.AcceptedCount;
+  shownrejected_ = state_.RejectedCount;
   view_.statuschanged();
 }
 

@@ -13,13 +13,13 @@ void IssueLog::add(ImportIssue issue) {
   const std::size_t k = static_cast<std::size_t>(issue.kind);
   if (++counts_[k] == 1) first_[k] = issue.text;
   long long FieldNotes::*count = issue.kind == IssueKind::ValueCut           ? &FieldNotes::cut
-                                 : issue.kind == IssueKind::DateUnread       ? &FieldNotes::unreadableDates
-                                 : issue.kind == IssueKind::NumberOutOfRange ? &FieldNotes::numbersNotFit
+                                 : issue.kind == IssueKind::DateUnread       ? &FieldNotes::unreadabledates
+                                 : issue.kind == IssueKind::NumberOutOfRange ? &FieldNotes::numbersnotfit
                                                                              : nullptr;
   if (count) {
-    auto at = fieldIndex_.find(issue.field);
-    if (at == fieldIndex_.end()) {
-      at = fieldIndex_.emplace(issue.field, fields_.size()).first;
+    auto at = fieldindex_.find(issue.field);
+    if (at == fieldindex_.end()) {
+      at = fieldindex_.emplace(issue.field, fields_.size()).first;
       fields_.push_back({issue.field});
     }
     ++(fields_[at->second].*count);
@@ -38,7 +38,7 @@ void IssueLog::addline(IssueKind kind, std::string_view line, std::string_view t
 }
 
 void IssueLog::report(ImportIssue issue, Messages& messages) {
-  messages.errorMessage(issuemessage(issue));
+  messages.errormessage(issuemessage(issue));
   add(std::move(issue));
 }
 

@@ -45,7 +45,7 @@ struct ImportIssue {
 // empty), a number that did not fit the field (left empty).
 struct FieldNotes {
   std::string field;
-  long long cut = 0, unreadableDates = 0, numbersNotFit = 0;
+  long long cut = 0, unreadabledates = 0, numbersnotfit = 0;
 };
 
 // The message of a failed record: "Record N was not imported: " + the text,
@@ -80,7 +80,7 @@ class IssueLog {
   std::array<std::string, kKinds> first_{};
   std::vector<ImportIssue> kept_;
   std::vector<FieldNotes> fields_;
-  std::map<std::string, std::size_t, std::less<>> fieldIndex_;
+  std::map<std::string, std::size_t, std::less<>> fieldindex_;
 };
 
 }  // namespace vesper

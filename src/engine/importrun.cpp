@@ -17,59 +17,59 @@ const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK
 }  // namespace
 
 ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& source,
-                     std::string dataFolder, RunView& view, std::function<void()> finish)
-    : state_(state), contact_(contact), source_(source), dataFolder_(std::move(dataFolder)),
+                     std::string datafolder, RunView& view, std::function<void()> finish)
+    : state_(state), contact_(contact), source_(source), datafolder_(std::move(datafolder)),
       view_(view), finish_(std::move(finish)) {
-  state_.hub.beforeBox = [this] { commitgroup(); };
-  source_.setBadLineSink([this](std::string_view line) {
+  state_.hub.beforebox = [this] { commitgroup(); };
+  source_.setbadlinesink([this](std::string_view line) {
     const std::string lost = WriteBadRecord(state_, line);
     if (lost.empty()) {
       issues_.addline(IssueKind::LineRejected, line, "written to the bad-record file");
-      summary_.badLines = issues_.count(IssueKind::LineRejected);
+      summary_.badlines = issues_.count(IssueKind::LineRejected);
     } else {
       issues_.addline(IssueKind::LineLost, line, lost);
-      summary_.badLinesLost = issues_.count(IssueKind::LineLost);
-      summary_.badLinesLostWhy = issues_.firsttext(IssueKind::LineLost);
+      summary_.badlineslost = issues_.count(IssueKind::LineLost);
+      summary_.badlineslostwhy = issues_.firsttext(IssueKind::LineLost);
     }
     // A batch hears "&Cancel import" also while it passes over lines that
     // are no record (a "&Yes" ends the reading here).
     if (batch_) cancelcheck();
   });
-  source_.setLineHook([this] { if (batch_) pace(); });
+  source_.setlinehook([this] { if (batch_) pace(); });
 }
 
 ImportRun::~ImportRun() {
   commitgroup();
   if (transfer_) transfer_->setwriter(nullptr);
   writer_.reset();
-  if (contact_.isOpen()) contact_.writer().setBackgroundCopy(false);
-  state_.hub.beforeBox = nullptr;
-  source_.setBadLineSink({});
-  source_.setLineHook({});
+  if (contact_.isopen()) contact_.writer().setbackgroundcopy(false);
+  state_.hub.beforebox = nullptr;
+  source_.setbadlinesink({});
+  source_.setlinehook({});
 }
 
 void ImportRun::setmixed(bool on) {
-  pendingMixed_ = on;
+  pendingmixed_ = on;
   if (transfer_) transfer_->mixed = on;
 }
 
 void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates) {
   Table t;
-  t.open(dataFolder_, "SETTINGS.DB");
+  t.open(datafolder_, "SETTINGS.DB");
   t.first();
-  if (t.atEnd()) return;
+  if (t.atend()) return;
   auto text = [&](const char* name) {
-    int p = t.findField(name);
-    return p >= 0 ? t.asText(p) : std::string();
+    int p = t.findfield(name);
+    return p >= 0 ? t.astext(p) : std::string();
   };
   auto flag = [&](const char* name) {
-    int p = t.findField(name);
-    return p >= 0 && t.asBool(p);
+    int p = t.findfield(name);
+    return p >= 0 && t.asbool(p);
   };
   settings.FormatSalut = flag("FormatSalut");
   settings.FormatHonor = flag("FormatHonor");
-  int w = t.findField("FormatWhich");
-  settings.FormatWhich = w >= 0 ? static_cast<int>(t.asInteger(w)) : 0;
+  int w = t.findfield("FormatWhich");
+  settings.FormatWhich = w >= 0 ? static_cast<int>(t.asinteger(w)) : 0;
   settings.lblCity = cuttext(text("lblCity"), 15);
   settings.lblState = cuttext(text("lblState"), 15);
   settings.lblZip = cuttext(text("lblZip"), 15);
@@ -89,7 +89,7 @@ bool ImportRun::start() {
   try {
     loadsettings(settings, templates);
   } catch (const EngineError& e) {
-    state_.messages.errorMessage(e.what());
+    state_.messages.errormessage(e.what());
   }
   state_.FormatSalut = settings.FormatSalut;
   state_.FormatHonor = settings.FormatHonor;
@@ -98,8 +98,8 @@ bool ImportRun::start() {
   state_.lblState = settings.lblState;
   state_.lblZip = settings.lblZip;
   state_.lblCountry = settings.lblCountry;
-  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, dataFolder_, issues_);
-  transfer_->mixed = pendingMixed_;
+  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, datafolder_, issues_);
+  transfer_->mixed = pendingmixed_;
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;
@@ -126,7 +126,7 @@ void ImportRun::listfields() {
 
 void ImportRun::shownextrecord() {
   if (!source_.more()) {
-    source_.tellEnd();
+    source_.tellend();
     quitimport();
   } else if (!readnext()) {
     quitimport();  // only lines that are no record were left
@@ -146,24 +146,24 @@ bool ImportRun::readnext() {
 // --- review ---
 
 bool ImportRun::transfer() {
-  long long failedBefore = transfer_->failures;
+  long long failedbefore = transfer_->failures;
   bool stored = false;
   try {
     stored = transfer_->importonerecord(source_, summary_.read);
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    if (!writer_ && groupRows_ > 0 && !contact_.writer().inGroup()) losegroup();  // the group went with it
+    if (!writer_ && grouprows_ > 0 && !contact_.writer().ingroup()) losegroup();  // the group went with it
     stoponerror(e.what());
     return false;
   }
-  if (stored && !writer_ && contact_.writer().inGroup()) ++groupRows_;
+  if (stored && !writer_ && contact_.writer().ingroup()) ++grouprows_;
   // A run the disk stopped did not do what was asked: the batch command
   // ends with a failure.
-  if (transfer_->stoppedForSpace) summary_.stoppedByError = true;
+  if (transfer_->stoppedforspace) summary_.stoppedbyerror = true;
   if (stored)
     ++summary_.imported;
-  else if (transfer_->failures > failedBefore)
+  else if (transfer_->failures > failedbefore)
     ++summary_.failed;
   else
     ++summary_.empty;
@@ -191,7 +191,7 @@ void ImportRun::reject() {
   if (outcome_ != Outcome::Open || !shown_) return;
   shown_ = false;
   ++state_.RejectedCount;
-  ++summary_.passedOver;
+  ++summary_.passedover;
   updatestatus();
 }
 
@@ -213,16 +213,16 @@ void ImportRun::quitimport() {
   batch_ = false;
   commitgroup();  // the last counters shown are stored rows too
   updatestatus();
-  endMessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
+  endmessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
   closeall();
   if (!state_.NoBadRecords && !BadFileTooShort(state_.BadFile.Name))
-    endMessage_ += "  Some improper records were not imported, and were placed in the file BAD.CSV";
-  state_.messages.infoMessage(endMessage_);
+    endmessage_ += "  Some improper records were not imported, and were placed in the file BAD.CSV";
+  state_.messages.infomessage(endmessage_);
   if (finish_) {
     try {
       finish_();
     } catch (const UserError& e) {
-      state_.messages.errorMessage(e.what());
+      state_.messages.errormessage(e.what());
     }
   }
   finished();
@@ -232,22 +232,22 @@ void ImportRun::quitimport() {
 void ImportRun::finished() {
   try {
     Table db;
-    db.open(dataFolder_, "DATABASE.DB");
-    int key = db.fieldIndex("DB");
-    int dateImport = db.fieldIndex("DateImport");
-    int timeImport = db.fieldIndex("TimeImport");
-    int numImport = db.fieldIndex("NumImport");
-    for (db.first(); !db.atEnd(); db.next()) {
-      if (db.asText(key) != state_.DatabaseName) continue;
+    db.open(datafolder_, "DATABASE.DB");
+    int key = db.fieldindex("DB");
+    int dateimport = db.fieldindex("DateImport");
+    int timeimport = db.fieldindex("TimeImport");
+    int numimport = db.fieldindex("NumImport");
+    for (db.first(); !db.atend(); db.next()) {
+      if (db.astext(key) != state_.DatabaseName) continue;
       db.edit();
       double now = datetimeof(state_.clock.now());
-      db.setDateTime(dateImport, now);
-      db.setDateTime(timeImport, datetimeof(state_.clock.now()));
-      db.setInteger(numImport, state_.AcceptedCount);
+      db.setdatetime(dateimport, now);
+      db.setdatetime(timeimport, datetimeof(state_.clock.now()));
+      db.setinteger(numimport, state_.AcceptedCount);
       db.store();
     }
   } catch (const EngineError& e) {
-    state_.messages.errorMessage(e.what());
+    state_.messages.errormessage(e.what());
   }
 }
 

@@ -4,8 +4,8 @@
 // Contract: `ImportRun` puts the source records on display one at a time for
 // review (`next`), accepts or rejects the one on display (`accept`,
 // `reject`), or accepts all or a random share of the rest in a batch
-// (`acceptAll`, `acceptRandom`); `cancel` ends it in review and
-// `requestCancel` asks a batch under way to stop.  At the end it reports the
+// (`acceptall`, `acceptrandom`); `cancel` ends it in review and
+// `requestcancel` asks a batch under way to stop.  At the end it reports the
 // result (`summary`), saves the import specification (through the `finish`
 // hook the session gives it) and writes the import statistics to every
 // DATABASE.DB row of the chosen database (also after a cancel).  Its
@@ -65,12 +65,12 @@ class RunView {
   // what a crash could take, not by the counters' refresh.
   virtual bool showscounters() const { return true; }
   virtual void recordchanged() {}
-  // acceptRandom(count) asked for more records than the count found: all
+  // acceptrandom(count) asked for more records than the count found: all
   // `found` records are imported.
   virtual void fewerrecords(int asked, int found) { (void)asked; (void)found; }
 };
 
-// The share of the records acceptRandom takes: each with a chance of a
+// The share of the records acceptrandom takes: each with a chance of a
 // percentage, or exactly a number of them, counted first.
 struct RandomShare {
   enum class Kind { Percent, Count } kind = Kind::Percent;
@@ -83,15 +83,15 @@ struct RandomShare {
 struct RunSummary {
   long long read = 0;       // records read from the source
   long long imported = 0;   // rows stored
-  long long passedOver = 0; // rejected by the user or passed over by the draw
+  long long passedover = 0; // rejected by the user or passed over by the draw
   // The counts below are those of the run's issues (ImportIssue) at its end.
-  long long badLines = 0;   // lines written to the bad-record file
-  long long badLinesLost = 0;  // rejected lines that could not be written there
-  std::string badLinesLostWhy; // why the first of them was not written
+  long long badlines = 0;   // lines written to the bad-record file
+  long long badlineslost = 0;  // rejected lines that could not be written there
+  std::string badlineslostwhy; // why the first of them was not written
   std::vector<FieldNotes> fields;  // values changed on their way in, per field
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
-  bool stoppedByError = false;  // the contact table could not be written, or the disk was full
+  bool stoppedbyerror = false;  // the contact table could not be written, or the disk was full
 };
 
 class ImportRun {
@@ -119,7 +119,7 @@ class ImportRun {
   // `contact` is the open contact store, `source` the reader of the source, of
   // whatever kind; `finish` saves the specification (called by quitimport
   // after the end message).
-  ImportRun(RunState& state, ContactStore& contact, RecordSource& source, std::string dataFolder,
+  ImportRun(RunState& state, ContactStore& contact, RecordSource& source, std::string datafolder,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -134,25 +134,25 @@ class ImportRun {
   void accept();
   void reject();
   // The record on display and every one after it, in a batch.
-  void acceptAll();
+  void acceptall();
   // The same, each record drawn: with the share chosen in the state
   // (RandomFraction, AcceptLimit, FractionFixed, as the random selection
   // dialog leaves them) ...
-  void acceptRandom();
+  void acceptrandom();
   // ... or with `share`; a count is made first, as "&Count Records" makes it.
   // A count that finds no record shows why and cancels the run.
-  void acceptRandom(RandomShare share);
-  void requestCancel() { state_.CancelRequested = true; }  // heard by a batch
+  void acceptrandom(RandomShare share);
+  void requestcancel() { state_.CancelRequested = true; }  // heard by a batch
   void cancel();  // ends the run in review, storing nothing more
 
   // --- the window's operations ---
   void FormCreate() { start(); }
   void btAcceptOneClick() { accept(); next(); }
   void btRejectClick() { reject(); next(); }
-  void btAllClick() { acceptAll(); }
+  void btAllClick() { acceptall(); }
   // After the random selection dialog closed with OK.
-  void btRandomClick() { acceptRandom(); }
-  void bt2CancelClick() { requestCancel(); }
+  void btRandomClick() { acceptrandom(); }
+  void bt2CancelClick() { requestcancel(); }
   void btCancelClick() { cancel(); }
 
   // --- what the window shows ---
@@ -160,9 +160,9 @@ class ImportRun {
   void setmixed(bool on);  // CheckBox1
   const std::vector<std::string>& lines() const { return lines_; }  // datalist
   // The counters as last shown (see Durability).
-  std::string lblAccepted() const { return std::to_string(shownAccepted_); }
-  std::string lblRejected() const { return std::to_string(shownRejected_); }
-  std::string lblTotal() const { return std::to_string(shownAccepted_ + shownRejected_); }
+  std::string lblAccepted() const { return std::to_string(shownaccepted_); }
+  std::string lblRejected() const { return std::to_string(shownrejected_); }
+  std::string lblTotal() const { return std::to_string(shownaccepted_ + shownrejected_); }
   bool reviewvisible() const { return review_; }
   bool progressvisible() const { return !review_; }
   Outcome outcome() const { return outcome_; }
@@ -171,7 +171,7 @@ class ImportRun {
   // their way in, records that failed.
   const IssueLog& issues() const { return issues_; }
   // The end message shown by quitimport.
-  const std::string& endmessage() const { return endMessage_; }
+  const std::string& endmessage() const { return endmessage_; }
 
  private:
   void loadsettings(MailSettings& settings, AddressTemplates& templates);
@@ -201,29 +201,29 @@ class ImportRun {
   RunState& state_;
   ContactStore& contact_;
   RecordSource& source_;
-  std::string dataFolder_;
+  std::string datafolder_;
   RunView& view_;
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;
   std::unique_ptr<ContactWriter> writer_;  // during a batch
-  bool pendingMixed_ = false;
+  bool pendingmixed_ = false;
 
   std::vector<std::string> lines_;
   bool shown_ = false;  // a record is on display, not yet accepted or rejected
   bool review_ = true;
   bool batch_ = false;
   Outcome outcome_ = Outcome::Open;
-  std::string endMessage_;
+  std::string endmessage_;
   RunSummary summary_;
   IssueLog issues_;
-  std::int64_t lastEvents_ = 0, lastStatus_ = 0, lastCommit_ = 0;
-  int sinceEvents_ = 0, sinceCommit_ = 0;
-  bool lastTenth_ = false;  // a group was ended at the last tenth of the source
-  long long groupRows_ = 0;  // rows stored in the open group (without a writer)
-  long long shownAccepted_ = 0, shownRejected_ = 0;  // the counters on show
+  std::int64_t lastevents_ = 0, laststatus_ = 0, lastcommit_ = 0;
+  int sinceevents_ = 0, sincecommit_ = 0;
+  bool lasttenth_ = false;  // a group was ended at the last tenth of the source
+  long long grouprows_ = 0;  // rows stored in the open group (without a writer)
+  long long shownaccepted_ = 0, shownrejected_ = 0;  // the counters on show
   // A commit asked of the writer, and the counters when it was asked.
-  bool commitAsked_ = false;
-  long long askedAccepted_ = 0, askedRejected_ = 0, askedUncounted_ = 0;
+  bool commitasked_ = false;
+  long long askedaccepted_ = 0, askedrejected_ = 0, askeduncounted_ = 0;
   long long uncounted_ = 0;  // counted rows taken back (uncount) so far
 };
 

@@ -19,17 +19,17 @@ struct RunTarget {
 };
 
 struct RunState : AssignState, RunTarget {
-  RunState(Messages& m, Clock& c, Disk& d) : AssignState(m, c, d) { setupBadFile(); }
+  RunState(Messages& m, Clock& c, Disk& d) : AssignState(m, c, d) { setupbadfile(); }
 
   // The specification as AssignState resets it, then the bad-record file set
   // up afresh: "bad.csv", closed.
   void ResetImportState() override {
     AssignState::ResetImportState();
-    setupBadFile();
+    setupbadfile();
   }
 
  private:
-  void setupBadFile() { BadFile.setup(messages, "bad.csv", "bad records file"); }
+  void setupbadfile() { BadFile.setup(messages, "bad.csv", "bad records file"); }
 };
 
 }  // namespace vesper

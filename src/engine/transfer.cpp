@@ -107,10 +107,10 @@ double leadingdouble(std::string_view text, bool* fits) {
 }
 
 RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
-                               AddressTemplates templates, std::string dataFolder, IssueLog& issues)
+                               AddressTemplates templates, std::string datafolder, IssueLog& issues)
     : state_(state), contact_(contact.row()), table_(contact.writer()),
-      composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)), issues_(issues),
-      purgeAt_(kKeysAheadStart) {
+      composer_(std::move(settings), templates), datafolder_(std::move(datafolder)), issues_(issues),
+      purgeat_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty()) continue;
@@ -119,8 +119,8 @@ RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSetti
       slot.combined = combinedof(e);
       continue;
     }
-    slot.position = contact_.findField(e);
-    if (slot.position >= 0) slot.firstname = contact_.fieldName(slot.position) == "FirstName";
+    slot.position = contact_.findfield(e);
+    if (slot.position >= 0) slot.firstname = contact_.fieldname(slot.position) == "FirstName";
     std::string u = uppertext(e);
     slot.rule = u == "STATE" || u == "COUNTRY" ? CaseRule::MixedIfLonger
                 : u == "ZIP" || u == "HONOR"   ? CaseRule::Kept
@@ -130,25 +130,25 @@ RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSetti
   memo_ = lookup("memo");
   db_ = lookup("DB");
   recno_ = lookup("Recno");
-  dateAdded_ = lookup("DateAdded");
-  timeAdded_ = lookup("TimeAdded");
-  mailAddr_ = lookup("MailAddr");
-  secondAddr_ = lookup("SecondAddr");
+  dateadded_ = lookup("DateAdded");
+  timeadded_ = lookup("TimeAdded");
+  mailaddr_ = lookup("MailAddr");
+  secondaddr_ = lookup("SecondAddr");
   company_ = lookup("company");
   lastname_ = lookup("lastname");
-  for (int k = 0; k < 13; ++k) mailFields_[k] = lookup(kMailFields[k]);
+  for (int k = 0; k < 13; ++k) mailfields_[k] = lookup(kMailFields[k]);
   derived_.fill(-2);
 }
 
-int RecordTransfer::lookup(const char* name) const { return contact_.findField(name); }
+int RecordTransfer::lookup(const char* name) const { return contact_.findfield(name); }
 
 int RecordTransfer::exactposition(const std::string& name) {
   auto known = exact_.find(name);
   if (known != exact_.end()) return known->second;
   int found = -1;
-  int n = std::min(state_.TargetFieldCount, contact_.fieldCount());
+  int n = std::min(state_.TargetFieldCount, contact_.fieldcount());
   for (int p = 0; p < n && found < 0; ++p)
-    if (contact_.fieldName(p) == name) found = p;
+    if (contact_.fieldname(p) == name) found = p;
   exact_.emplace(name, found);
   return found;
 }
@@ -157,18 +157,18 @@ void RecordTransfer::setderived(const std::string& name, const std::string& valu
   std::string v = trimleft(value);
   int p = exactposition(name);
   if (p < 0) {
-    state_.messages.errorMessage("Could not find the " + name + " field in the database");
+    state_.messages.errormessage("Could not find the " + name + " field in the database");
     return;
   }
   if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
-  contact_.setText(p, v);
+  contact_.settext(p, v);
 }
 
 void RecordTransfer::setderived(Derived which, std::string_view value) {
   int& p = derived_[which];
   if (p == -2) p = exactposition(kDerivedNames[which]);
   if (p < 0) {
-    state_.messages.errorMessage(std::string("Could not find the ") + kDerivedNames[which] + " field in the database");
+    state_.messages.errormessage(std::string("Could not find the ") + kDerivedNames[which] + " field in the database");
     return;
   }
   if (p < 211 && state_.TargetFieldMarks[p] == 1) return;
@@ -178,11 +178,11 @@ void RecordTransfer::setderived(Derived which, std::string_view value) {
 }
 
 void RecordTransfer::puttext(int p, std::string_view v) {
-  const int size = contact_.fieldDef(p).size;
-  if (size > 0 && v.size() > static_cast<std::size_t>(size) && contact_.fieldType(p) == FieldType::Alpha &&
+  const int size = contact_.fielddef(p).size;
+  if (size > 0 && v.size() > static_cast<std::size_t>(size) && contact_.fieldtype(p) == FieldType::Alpha &&
       textlength(v) > static_cast<std::size_t>(size))
     note(p, IssueKind::ValueCut, v);
-  contact_.setText(p, v);
+  contact_.settext(p, v);
 }
 
 void RecordTransfer::note(int p, IssueKind kind, std::string_view value) {
@@ -195,7 +195,7 @@ void RecordTransfer::note(int p, IssueKind kind, std::string_view value) {
                                                        : " does not fit the field; it was left empty";
     text = "'" + cuttext(value, 40) + (textlength(value) > 40 ? "...'" : "'") + what;
   }
-  recordIssues_.push_back({0, {}, contact_.fieldName(p), kind, std::move(text)});
+  recordissues_.push_back({0, {}, contact_.fieldname(p), kind, std::move(text)});
 }
 
 void RecordTransfer::fail(long long record, IssueKind kind, std::string text) {
@@ -207,17 +207,17 @@ void RecordTransfer::appendfield(const std::string& name, const std::string& val
   std::string v = trimleft(value);
   int p = exactposition(name);
   if (p < 0) {
-    state_.messages.errorMessage("Could not find the " + name + " field in the database");
+    state_.messages.errormessage("Could not find the " + name + " field in the database");
     return;
   }
-  puttext(p, contact_.asText(p) + " " + v);
+  puttext(p, contact_.astext(p) + " " + v);
 }
 
 void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
   const std::string& e = state_.FieldAssignments[i];
-  if (slot.position < 0) contact_.fieldIndex(e);  // the engine's own "not found" error
+  if (slot.position < 0) contact_.fieldindex(e);  // the engine's own "not found" error
   int p = slot.position;
-  switch (contact_.fieldType(p)) {
+  switch (contact_.fieldtype(p)) {
     case FieldType::Alpha: {
       if (mixed && (slot.rule == CaseRule::Mixed ||
                     (slot.rule == CaseRule::MixedIfLonger && textlength(v) > 3))) {
@@ -234,14 +234,14 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
     case FieldType::Long:
     case FieldType::Word: {
       const long long n = leadinginteger(v);
-      if (integerfits(contact_.fieldType(p), n)) contact_.setInteger(p, n);
+      if (integerfits(contact_.fieldtype(p), n)) contact_.setinteger(p, n);
       else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
     case FieldType::Number: {
       bool fits = true;
       const double n = leadingdouble(v, &fits);
-      if (fits) contact_.setDouble(p, n);
+      if (fits) contact_.setdouble(p, n);
       else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
@@ -254,7 +254,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
       v = changed_;
       bool fits = true;
       const double n = leadingdouble(v, &fits);
-      if (fits) contact_.setDouble(p, n);
+      if (fits) contact_.setdouble(p, n);
       else note(p, IssueKind::NumberOutOfRange, v);
       break;
     }
@@ -262,18 +262,18 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
     case FieldType::Timestamp: {
       // An unreadable date leaves the field empty rather than 30/12/1899.
       int day = datefromtext(v, state_.DateFormats[i], state_.DateFormats[0]);
-      if (day != 0) contact_.setDateTime(p, day);
+      if (day != 0) contact_.setdatetime(p, day);
       else note(p, IssueKind::DateUnread, v);
       break;
     }
     case FieldType::Time:
-      contact_.setDateTime(p, timefromtext(v));
+      contact_.setdatetime(p, timefromtext(v));
       break;
     case FieldType::Memo: {
-      if (memo_ < 0) contact_.fieldIndex("memo");
-      std::string now = contact_.asText(memo_);
-      contact_.setText(memo_, now.empty() ? std::string(v) : now + "\r\n" + std::string(v));
-      memoWritten_ = true;
+      if (memo_ < 0) contact_.fieldindex("memo");
+      std::string now = contact_.astext(memo_);
+      contact_.settext(memo_, now.empty() ? std::string(v) : now + "\r\n" + std::string(v));
+      memowritten_ = true;
       break;
     }
     default:
@@ -281,7 +281,7 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
   }
   if (slot.firstname) {
     if (mixed) v = mixedcaseview(v, dear_);
-    setderived(dDear, v);
+    setderived(kDerivedDear, v);
   }
 }
 
@@ -301,8 +301,8 @@ void RecordTransfer::buildrow(Values& fetch) {
 
 void RecordTransfer::makemailblock() {
   // The values are seen in the pending row's cells, which stay as they are
-  // until the block is made; mailRow_ only holds a value that is not a text.
-  MailRow& held = mailRow_;
+  // until the block is made; mailrow_ only holds a value that is not a text.
+  MailRow& held = mailrow_;
   std::string* scratch[13] = {&held.Company, &held.Salut, &held.FirstName, &held.LastName,
                               &held.Honor,   &held.Title, &held.Addr1,     &held.Addr2,
                               &held.City,    &held.State, &held.Zip,       &held.Country, &held.Dear};
@@ -311,45 +311,45 @@ void RecordTransfer::makemailblock() {
                                   &row.Honor,   &row.Title, &row.Addr1,     &row.Addr2,
                                   &row.City,    &row.State, &row.Zip,       &row.Country, &row.Dear};
   for (int k = 0; k < 13; ++k)
-    if (mailFields_[k] >= 0) *values[k] = contact_.textView(mailFields_[k], *scratch[k]);
+    if (mailfields_[k] >= 0) *values[k] = contact_.textview(mailfields_[k], *scratch[k]);
   const std::string& block = composer_.compose(row, state_.messages);
-  if (mailAddr_ >= 0) contact_.setText(mailAddr_, block);
-  if (secondAddr_ >= 0) contact_.setText(secondAddr_, block);
+  if (mailaddr_ >= 0) contact_.settext(mailaddr_, block);
+  if (secondaddr_ >= 0) contact_.settext(secondaddr_, block);
 }
 
 void RecordTransfer::rememberkey(KeysAhead::iterator known, const std::string& piece, RecordKeyTime used,
                                  RecordKeyTime now) {
   // A piece already known only moves on: the map does not grow, so there is
   // nothing to drop.
-  if (known != keysAhead_.end()) {
+  if (known != keysahead_.end()) {
     known->second = used;
     return;
   }
-  keysAhead_.emplace(piece, used);
-  if (keysAhead_.size() < purgeAt_) return;
+  keysahead_.emplace(piece, used);
+  if (keysahead_.size() < purgeat_) return;
   // Every later clock reading is at least `now`: steps before it can no
   // longer meet a clock-made key.
-  std::erase_if(keysAhead_, [&](const auto& entry) { return later(now, entry.second); });
-  if (keysAhead_.size() >= kKeysAheadMax) keysAhead_.clear();
-  purgeAt_ = std::max(kKeysAheadStart, 2 * keysAhead_.size());
+  std::erase_if(keysahead_, [&](const auto& entry) { return later(now, entry.second); });
+  if (keysahead_.size() >= kKeysAheadMax) keysahead_.clear();
+  purgeat_ = std::max(kKeysAheadStart, 2 * keysahead_.size());
 }
 
 long long RecordTransfer::storewithkey(long long record, const LocalTime& added) {
-  if (recno_ < 0) contact_.fieldIndex("Recno");
-  const std::string_view company = company_ >= 0 ? contact_.textView(company_, companyText_) : std::string_view();
-  const std::string_view lastname = lastname_ >= 0 ? contact_.textView(lastname_, lastnameText_) : std::string_view();
+  if (recno_ < 0) contact_.fieldindex("Recno");
+  const std::string_view company = company_ >= 0 ? contact_.textview(company_, companytext_) : std::string_view();
+  const std::string_view lastname = lastname_ >= 0 ? contact_.textview(lastname_, lastnametext_) : std::string_view();
   std::string piece = recordkeynamepiece(company, lastname);
   RecordKeyTime now = recordkeytime(added);
   RecordKeyTime t = now;
-  auto known = keysAhead_.find(piece);
-  if (known != keysAhead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
+  auto known = keysahead_.find(piece);
+  if (known != keysahead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
   if (writer_) {
     // The writer takes later steps itself when the key is refused; a step
     // remembered here that the writer had to pass costs the next row of the
     // piece one refusal, no more.
     char key[kRecordKeyMax];
-    if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.setText(recno_, std::string_view(key, n));
-    else contact_.setText(recno_, composerecordkey(piece, t));
+    if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.settext(recno_, std::string_view(key, n));
+    else contact_.settext(recno_, composerecordkey(piece, t));
     long long bytes = writer_->submit(piece, t, record);
     rememberkey(known, piece, t, now);
     return bytes;
@@ -357,55 +357,55 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
   KeyedStore s;
   try {
     s = storekeyed(table_, piece, t, [&](RecordKeyTime step) {
-      contact_.setText(recno_, composerecordkey(piece, step));
+      contact_.settext(recno_, composerecordkey(piece, step));
       return table_.insert(contact_);
     });
   } catch (const TableUnavailable&) {
     throw;
   } catch (const EngineError& e) {
-    s.lastError = e.what();  // this row alone cannot be stored
+    s.lasterror = e.what();  // this row alone cannot be stored
   }
-  if (!s.stored) throw StoreFailure(s.lastError);
+  if (!s.stored) throw StoreFailure(s.lasterror);
   contact_.drop();  // stored
   rememberkey(known, piece, s.used, now);
   return -1;
 }
 
-bool RecordTransfer::lowdiskspace(long long rowBytes) {
-  countedSinceFree_ += kRowWriteBound + 2 * rowBytes;
+bool RecordTransfer::lowdiskspace(long long rowbytes) {
+  countedsincefree_ += kRowWriteBound + 2 * rowbytes;
   std::int64_t now = state_.clock.ticks();
-  if (measureFreeAfter_ >= 0 && countedSinceFree_ < measureFreeAfter_ && now - freeMeasuredAt_ < kFreeSpaceMillis)
+  if (measurefreeafter_ >= 0 && countedsincefree_ < measurefreeafter_ && now - freemeasuredat_ < kFreeSpaceMillis)
     return false;
-  long long free = state_.disk.freeSpace(dataFolder_);
-  countedSinceFree_ = 0;
-  freeMeasuredAt_ = now;
-  measureFreeAfter_ = free > kMinFreeSpaceForRecords ? (free - kMinFreeSpaceForRecords) / 2 : 0;
+  long long free = state_.disk.freespace(datafolder_);
+  countedsincefree_ = 0;
+  freemeasuredat_ = now;
+  measurefreeafter_ = free > kMinFreeSpaceForRecords ? (free - kMinFreeSpaceForRecords) / 2 : 0;
   return free < kMinFreeSpaceForRecords;
 }
 
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
-  const long long storedBefore = writer_ ? 0 : table_.bytesStored();
-  long long queuedBytes = -1;
-  contact_.newRow();
-  memoWritten_ = false;
-  recordIssues_.clear();
+  const long long storedbefore = writer_ ? 0 : table_.bytesstored();
+  long long queuedbytes = -1;
+  contact_.newrow();
+  memowritten_ = false;
+  recordissues_.clear();
   try {
     buildrow(fetch);
-    if (!contact_.changed() && !memoWritten_) {
+    if (!contact_.changed() && !memowritten_) {
       contact_.drop();
       return false;
     }
-    if (db_ < 0) contact_.fieldIndex("DB");
-    contact_.setText(db_, state_.DatabaseName);
+    if (db_ < 0) contact_.fieldindex("DB");
+    contact_.settext(db_, state_.DatabaseName);
     makemailblock();
-    if (dateAdded_ < 0) contact_.fieldIndex("DateAdded");
-    if (timeAdded_ < 0) contact_.fieldIndex("TimeAdded");
+    if (dateadded_ < 0) contact_.fieldindex("DateAdded");
+    if (timeadded_ < 0) contact_.fieldindex("TimeAdded");
     // One clock reading for the date, the time and the key of the row.
     const LocalTime added = state_.clock.now();
     const double at = datetimeof(added);
-    contact_.setDateTime(dateAdded_, at);
-    contact_.setDateTime(timeAdded_, at);
-    queuedBytes = storewithkey(record, added);
+    contact_.setdatetime(dateadded_, at);
+    contact_.setdatetime(timeadded_, at);
+    queuedbytes = storewithkey(record, added);
   } catch (const TableUnavailable&) {
     contact_.drop();
     throw;
@@ -420,14 +420,14 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   }
   ++state_.AcceptedCount;
   state_.RecomputeFraction();
-  for (ImportIssue& issue : recordIssues_) {
+  for (ImportIssue& issue : recordissues_) {
     issue.record = record;
     issues_.add(std::move(issue));
   }
-  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : table_.bytesStored() - storedBefore)) {
-    state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
+  if (lowdiskspace(queuedbytes >= 0 ? queuedbytes : table_.bytesstored() - storedbefore)) {
+    state_.messages.infomessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
-    stoppedForSpace = true;
+    stoppedforspace = true;
   }
   return true;
 }

@@ -71,15 +71,15 @@ double leadingdouble(std::string_view text, bool* fits = nullptr);
 
 class RecordTransfer {
  public:
-  // `contact` is the open contact store; `dataFolder` is measured for free
+  // `contact` is the open contact store; `datafolder` is measured for free
   // space.
   RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
-                 AddressTemplates templates, std::string dataFolder, IssueLog& issues);
+                 AddressTemplates templates, std::string datafolder, IssueLog& issues);
 
   // The state of the run window's mixed-case box, read for every value.
   bool mixed = false;
   // Set when the low-disk message stopped the run (not the user).
-  bool stoppedForSpace = false;
+  bool stoppedforspace = false;
   // Records that failed with an error here (reported, row dropped) so far;
   // rows that a writer could not store come back from its drain().
   long long failures = 0;
@@ -90,7 +90,7 @@ class RecordTransfer {
   using Values = RecordValues;
 
   // Transfers the current record; `record` numbers it for messages.  Returns
-  // true when a row was stored.  Sets ImportStopped (and stoppedForSpace)
+  // true when a row was stored.  Sets ImportStopped (and stoppedforspace)
   // after the low-disk message.
   bool importonerecord(Values& fetch, long long record);
 
@@ -131,8 +131,11 @@ class RecordTransfer {
   int exactposition(const std::string& name);
   // The fields the combined-field expansion and the first-name rule write,
   // by exact name; their positions are found on first use and kept.
-  enum Derived { dSalut, dFirstName, dDear, dLastName, dHonor, dCity, dState, dZip, dAddr1, dAddr2, dCount };
-  std::array<int, dCount> derived_{};  // -2: not looked up yet
+  enum Derived {
+    kDerivedSalut, kDerivedFirstName, kDerivedDear, kDerivedLastName, kDerivedHonor, kDerivedCity,
+    kDerivedState, kDerivedZip, kDerivedAddr1, kDerivedAddr2, kDerivedCount
+  };
+  std::array<int, kDerivedCount> derived_{};  // -2: not looked up yet
   void setderived(Derived which, std::string_view value);
   int lookup(const char* name) const;  // engine lookup, -1 when missing
 
@@ -140,18 +143,18 @@ class RecordTransfer {
   RowBuilder& contact_;  // the contact row being built
   RowWriter& table_;     // ... and what stores it when no writer does
   MailBlockComposer composer_;
-  MailRow mailRow_;  // the row values of the block that are not texts, storage kept
+  MailRow mailrow_;  // the row values of the block that are not texts, storage kept
   std::string cased_, dear_, changed_;  // a value cased or changed, storage kept
   std::string joined_;                  // the first name and middle name joined
-  std::string companyText_, lastnameText_;  // the key's row values when they are not texts
-  std::string dataFolder_;
+  std::string companytext_, lastnametext_;  // the key's row values when they are not texts
+  std::string datafolder_;
   std::array<Slot, kMaxSourceFields + 1> slots_{};
-  int memo_, db_, recno_, dateAdded_, timeAdded_, mailAddr_, secondAddr_;
+  int memo_, db_, recno_, dateadded_, timeadded_, mailaddr_, secondaddr_;
   int company_, lastname_;
-  std::array<int, 13> mailFields_{};
-  bool memoWritten_ = false;
+  std::array<int, 13> mailfields_{};
+  bool memowritten_ = false;
   IssueLog& issues_;
-  std::vector<ImportIssue> recordIssues_;  // of the record being built
+  std::vector<ImportIssue> recordissues_;  // of the record being built
   ContactWriter* writer_ = nullptr;
   // Name pieces with the last key step used for each, while that step may
   // still lie ahead of the clock.  Pieces the clock has passed are dropped
@@ -160,18 +163,18 @@ class RecordTransfer {
   // of the clock) costs one refused store: the next step is then taken after
   // the newest key of the piece in the table.
   using KeysAhead = std::unordered_map<std::string, RecordKeyTime>;
-  KeysAhead keysAhead_;
+  KeysAhead keysahead_;
   // Positions found by exact name (the derived fields are few).
   std::unordered_map<std::string, int> exact_;
-  std::size_t purgeAt_;
-  // `known` is the piece's entry in keysAhead_, or its end.
+  std::size_t purgeat_;
+  // `known` is the piece's entry in keysahead_, or its end.
   void rememberkey(KeysAhead::iterator known, const std::string& piece, RecordKeyTime used, RecordKeyTime now);
-  bool lowdiskspace(long long rowBytes);
+  bool lowdiskspace(long long rowbytes);
   // Free-space readings: bytes counted since the last one, and the count at
   // which to measure again (-1: not measured yet).
-  long long countedSinceFree_ = 0;
-  long long measureFreeAfter_ = -1;
-  std::int64_t freeMeasuredAt_ = 0;
+  long long countedsincefree_ = 0;
+  long long measurefreeafter_ = -1;
+  std::int64_t freemeasuredat_ = 0;
 };
 
 }  // namespace vesper

@@ -79,7 +79,7 @@ int chooseformat(std::string_view zip, std::string_view country, int formatwhich
 
 std::string format2field(int f, Messages& messages) {
   if (f >= 0 && f < static_cast<int>(kFormatFields.size())) return kFormatFields[f];
-  messages.plainMessage("ERROR! in format2field, f = " + std::to_string(f));
+  messages.plainmessage("ERROR! in format2field, f = " + std::to_string(f));
   return {};
 }
 

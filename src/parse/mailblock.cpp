@@ -182,7 +182,7 @@ MailBlockComposer::MailBlockComposer(MailSettings settings, const AddressTemplat
 // pass 200 bytes on the way (keys are replaced in key order, and the line is
 // cut whenever it does).
 bool MailBlockComposer::filldirect(const Line& line) {
-  if (!line.direct || valuesOpen_) return false;
+  if (!line.direct || valuesopen_) return false;
   std::size_t most = line.text.size();  // every value that is longer than its key put in
   std::size_t size = line.text.size();  // every value put in
   for (const auto& [at, k] : line.places) {
@@ -274,8 +274,8 @@ const std::string& MailBlockComposer::compose(const MailRowView& row, Messages& 
   put(7, row.Zip);
   put(8, row.Country);
   put(9, row.Dear);
-  valuesOpen_ = false;
-  for (std::string_view v : values_) valuesOpen_ = valuesOpen_ || v.find('<') != std::string_view::npos;
+  valuesopen_ = false;
+  for (std::string_view v : values_) valuesopen_ = valuesopen_ || v.find('<') != std::string_view::npos;
   for (const Line& line : lines_[format]) {
     const std::size_t start = block_.size();
     if (!filldirect(line)) block_ += fill(line.text);

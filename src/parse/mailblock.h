@@ -129,7 +129,7 @@ class MailBlockComposer {
   std::array<std::string_view, kPairs> values_;
   std::string name_, line_, block_;
   std::vector<std::size_t> opens_;  // where line_ holds a "<", in order
-  bool valuesOpen_ = false;          // a value of the contact holds a "<"
+  bool valuesopen_ = false;          // a value of the contact holds a "<"
 };
 
 }  // namespace vesper

@@ -211,12 +211,12 @@ bool takesuffixatfront(std::string_view& text, NameParts& parts) {
 // States of splitfirstlast.
 namespace {
 enum FirstLastState {
-  flStart = 0,       // nothing recognised yet
-  flTitle = 1,       // a title was taken from the front
-  flNoTitle = 2,     // no more titles
-  flSuffix = 3,      // a suffix was taken from the end
-  flGiven = 4,       // taking given names and initials
-  flParticle = 5,    // a particle starts the surname
+  kFirstLastStart = 0,       // nothing recognised yet
+  kFirstLastTitle = 1,       // a title was taken from the front
+  kFirstLastNoTitle = 2,     // no more titles
+  kFirstLastSuffix = 3,      // a suffix was taken from the end
+  kFirstLastGiven = 4,       // taking given names and initials
+  kFirstLastParticle = 5,    // a particle starts the surname
 };
 }  // namespace
 
@@ -233,24 +233,24 @@ NameParts splitfirstlast(std::string_view input) {
     buffer = replacechar(input, ',', ' ');
     text = buffer;
   }
-  int state = flStart;
+  int state = kFirstLastStart;
   for (;;) {
     text = cleanview(text);
     std::size_t w = firstblank(text);
-    if (w == 0 && state == flStart) {  // one word: a given name alone
+    if (w == 0 && state == kFirstLastStart) {  // one word: a given name alone
       parts.First = cuttext(text, FirstCapacity);
       break;
     }
-    if (state == flParticle) {  // the particle and all after it
+    if (state == kFirstLastParticle) {  // the particle and all after it
       parts.Last = cuttext(text, LastCapacity);
       break;
     }
-    if (state > flStart && w == 0) {  // the last word left
+    if (state > kFirstLastStart && w == 0) {  // the last word left
       parts.Last = cuttext(text, LastCapacity);
       break;
     }
-    if (state < flNoTitle) state = takefronttitle(text, parts) ? flTitle : flNoTitle;
-    if (state == flGiven) {
+    if (state < kFirstLastNoTitle) state = takefronttitle(text, parts) ? kFirstLastTitle : kFirstLastNoTitle;
+    if (state == kFirstLastGiven) {
       // w still holds for the text: no operation ran on it in this round.
       std::string_view word = text.substr(0, w - 1);
       std::size_t c1 = charbytes(word, 0);
@@ -258,7 +258,7 @@ NameParts splitfirstlast(std::string_view input) {
                      ((c1 == word.size() && word != "&") ||
                       (c1 + 1 == word.size() && word.back() == '.'));
       if (isparticle(text)) {
-        state = flParticle;
+        state = kFirstLastParticle;
       } else if (initial) {
         std::string letter(word.substr(0, c1));
         letter += '.';
@@ -269,8 +269,8 @@ NameParts splitfirstlast(std::string_view input) {
         text.remove_prefix(w - 1);
       }
     }
-    if (state == flNoTitle || state == flSuffix)
-      state = takesuffixatend(text, parts) ? flSuffix : flGiven;
+    if (state == kFirstLastNoTitle || state == kFirstLastSuffix)
+      state = takesuffixatend(text, parts) ? kFirstLastSuffix : kFirstLastGiven;
   }
   return parts;
 }
@@ -278,14 +278,14 @@ NameParts splitfirstlast(std::string_view input) {
 // States of splitlastfirst.
 namespace {
 enum LastFirstState {
-  lfStart = 0,         // nothing recognised yet
-  lfFrontTitle = 1,    // a title was taken at the very front
-  lfNoFrontTitle = 2,  // no (more) titles at the front
-  lfSurname = 3,       // the next word is the surname
-  lfSurnameTaken = 4,  // the surname is taken
-  lfTitleAfter = 5,    // a title was taken after the surname
-  lfSuffixes = 6,      // looking for suffixes after the surname
-  lfGiven = 7,         // the next word is a given name or an initial
+  kLastFirstStart = 0,         // nothing recognised yet
+  kLastFirstFrontTitle = 1,    // a title was taken at the very front
+  kLastFirstNoFrontTitle = 2,  // no (more) titles at the front
+  kLastFirstSurname = 3,       // the next word is the surname
+  kLastFirstSurnameTaken = 4,  // the surname is taken
+  kLastFirstTitleAfter = 5,    // a title was taken after the surname
+  kLastFirstSuffixes = 6,      // looking for suffixes after the surname
+  kLastFirstGiven = 7,         // the next word is a given name or an initial
 };
 }  // namespace
 
@@ -297,11 +297,11 @@ NameParts splitlastfirst(std::string_view input) {
   }
   std::string buffer(input);
   std::string_view text = buffer;  // the working text only ever shrinks
-  int state = lfStart;
+  int state = kLastFirstStart;
   for (;;) {
     text = cleanview(text);
     std::size_t w = firstblank(text);
-    if (w == 0 && state == lfStart) {  // one word, commas still in it
+    if (w == 0 && state == kLastFirstStart) {  // one word, commas still in it
       if (!text.empty() && text.back() == ',') {
         parts.Last = cuttext(text.substr(0, text.size() - 1), LastCapacity);
       } else if (!text.empty() && text.front() == ',') {
@@ -314,16 +314,16 @@ NameParts splitlastfirst(std::string_view input) {
     }
     // Commas become blanks.  The whole buffer is changed in place in the first
     // round (the view keeps pointing into it), so later rounds find none.
-    if (state == lfStart)
+    if (state == kLastFirstStart)
       for (char& c : buffer)
         if (c == ',') c = ' ';
     text = cleanview(text);
     w = firstblank(text);
-    if (state == lfSurnameTaken || state == lfTitleAfter)
-      state = takefronttitle(text, parts) ? lfTitleAfter : lfSuffixes;
-    if (state == lfSuffixes) state = takesuffixatfront(text, parts) ? lfSuffixes : lfGiven;
+    if (state == kLastFirstSurnameTaken || state == kLastFirstTitleAfter)
+      state = takefronttitle(text, parts) ? kLastFirstTitleAfter : kLastFirstSuffixes;
+    if (state == kLastFirstSuffixes) state = takesuffixatfront(text, parts) ? kLastFirstSuffixes : kLastFirstGiven;
     if (w == 0) {  // one word was left before the title or suffix test
-      if (state <= lfSurname)
+      if (state <= kLastFirstSurname)
         addto(parts.Last, text, LastCapacity);
       else if (text.empty())
         ;  // the word was a title or a suffix
@@ -333,20 +333,20 @@ NameParts splitlastfirst(std::string_view input) {
         addto(parts.First, text, FirstCapacity);
       break;
     }
-    if (state < lfNoFrontTitle)
-      state = takefronttitle(text, parts) ? lfFrontTitle : lfNoFrontTitle;
+    if (state < kLastFirstNoFrontTitle)
+      state = takefronttitle(text, parts) ? kLastFirstFrontTitle : kLastFirstNoFrontTitle;
     text = trimleftview(text);
-    if (state == lfNoFrontTitle) {
+    if (state == kLastFirstNoFrontTitle) {
       if (isparticle(text)) {  // the particle joins the surname word after it
         std::size_t b = text.find(' ');
         extend(parts.Last, text.substr(0, b + 1), LastCapacity);
         text.remove_prefix(b + 1);
       }
-      state = lfSurname;
+      state = kLastFirstSurname;
     }
     w = firstblank(text);
-    if (state == lfSurname) {
-      state = lfSurnameTaken;
+    if (state == kLastFirstSurname) {
+      state = kLastFirstSurnameTaken;
       if (w == 0) {
         extend(parts.Last, text, LastCapacity);
         break;
@@ -355,13 +355,13 @@ NameParts splitlastfirst(std::string_view input) {
       text.remove_prefix(w);
     }
     w = firstblank(text);
-    if (w == 0 || state != lfGiven) continue;
+    if (w == 0 || state != kLastFirstGiven) continue;
     // A given name or an initial, with more words after it.
     char second = secondchar(text);
     if (!parts.First.empty() && (second == ' ' || second == '.')) {
       addto(parts.Middle, text.substr(0, w), MiddleCapacity);
       text.remove_prefix(w - 1);
-      state = lfSurnameTaken;
+      state = kLastFirstSurnameTaken;
       continue;
     }
     addto(parts.First, text.substr(0, w), FirstCapacity);
@@ -373,7 +373,7 @@ NameParts splitlastfirst(std::string_view input) {
       text.remove_prefix(w - 1);
       extend(parts.First, " ", FirstCapacity);
     }
-    state = lfSurnameTaken;
+    state = kLastFirstSurnameTaken;
   }
   return parts;
 }

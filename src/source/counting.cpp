@@ -31,26 +31,26 @@ bool DrawForRecord(SourceState& state) {
 void btCountClick(SourceState& state, RecordSource& source, RandomDialog& dialog,
                   const CountProgress& progress) {
   doit(state, source, progress);
-  dialog.countText = std::to_string(state.SourceRecordCount);
-  dialog.optionsEnabled = true;
-  dialog.percentEnabled = !dialog.acceptX;
-  dialog.xEnabled = dialog.acceptX;
-  dialog.countEnabled = false;
-  dialog.okEnabled = true;
-  dialog.xMax = state.SourceRecordCount;
+  dialog.counttext = std::to_string(state.SourceRecordCount);
+  dialog.optionsenabled = true;
+  dialog.percentenabled = !dialog.acceptx;
+  dialog.xenabled = dialog.acceptx;
+  dialog.countenabled = false;
+  dialog.okenabled = true;
+  dialog.xmax = state.SourceRecordCount;
   dialog.x = state.SourceRecordCount;
 }
 
 void rbRandomPctClick(RandomDialog& dialog) {
-  dialog.acceptX = false;
-  dialog.percentEnabled = true;
-  dialog.xEnabled = false;
+  dialog.acceptx = false;
+  dialog.percentenabled = true;
+  dialog.xenabled = false;
 }
 
 void rbAcceptXClick(RandomDialog& dialog) {
-  dialog.acceptX = true;
-  dialog.percentEnabled = false;
-  dialog.xEnabled = true;
+  dialog.acceptx = true;
+  dialog.percentenabled = false;
+  dialog.xenabled = true;
 }
 
 void choosepercent(SourceState& state, int percent) {
@@ -66,12 +66,12 @@ bool choosecount(SourceState& state, int x) {
     state.RecomputeFraction();
     return true;
   }
-  state.messages.errorMessage(kCountFirstMessage);
+  state.messages.errormessage(kCountFirstMessage);
   return false;
 }
 
 bool OKBtnClick(SourceState& state, const RandomDialog& dialog) {
-  if (dialog.acceptX) return choosecount(state, dialog.x);
+  if (dialog.acceptx) return choosecount(state, dialog.x);
   choosepercent(state, dialog.percent);
   return true;
 }

@@ -39,16 +39,16 @@ bool DrawForRecord(SourceState& state);
 
 // The values of the random-selection dialog and what is usable in it.
 struct RandomDialog {
-  std::string countText;        // lblCount: the count once made, else empty
-  bool acceptX = false;         // "Accept &X at random" selected (else the percentage)
+  std::string counttext;        // lblCount: the count once made, else empty
+  bool acceptx = false;         // "Accept &X at random" selected (else the percentage)
   int percent = 1;              // SEPercent, 1 to 100
-  int x = 100;                  // SEx, 0 to xMax
-  int xMax = 0;
-  bool optionsEnabled = false;  // both options
-  bool percentEnabled = false;
-  bool xEnabled = false;        // the X box and its label
-  bool countEnabled = true;     // "&Count Records"
-  bool okEnabled = false;
+  int x = 100;                  // SEx, 0 to xmax
+  int xmax = 0;
+  bool optionsenabled = false;  // both options
+  bool percentenabled = false;
+  bool xenabled = false;        // the X box and its label
+  bool countenabled = true;     // "&Count Records"
+  bool okenabled = false;
 };
 
 extern const char* const kCountFirstMessage;

@@ -43,7 +43,7 @@ void eachfield(std::string_view line, Each each) {
   }
 }
 
-std::string cleanField(std::string_view text) {
+std::string cleanfield(std::string_view text) {
   std::string v = CleanValue(text);
   std::replace(v.begin(), v.end(), kJoinedComma, ',');
   return v;
@@ -68,7 +68,7 @@ std::string GetDelimitedField(std::string_view line, int n) {
   std::string value;
   eachfield(line, [&](std::string_view f) {
     if (++field < n) return true;
-    value = cleanField(f);
+    value = cleanfield(f);
     return false;
   });
   return value;
@@ -119,15 +119,15 @@ std::string PeekDelimitedField(SourceDescription& source, int n, int k) {
   return {};
 }
 
-bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badLine,
-                             const std::function<void()>& afterLine,
+bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badline,
+                             const std::function<void()>& afterline,
                              std::vector<std::string_view>* fields) {
   TextFileSlot& slot = state.SourceFile;
   LineBuffer& line = state.RecordBuffer;
   auto reject = [&](std::string_view bytes) {
     state.NoBadRecords = false;
-    if (badLine) badLine(bytes);
-    if (afterLine) afterLine();
+    if (badline) badline(bytes);
+    if (afterline) afterline();
   };
   while (!SlotEof(slot) && !state.ImportStopped) {
     ReadSourceLine(slot, line);
@@ -142,7 +142,7 @@ bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badLine,
     if (IsBlankAfterFinalLineEnd(slot, line)) break;
     const int count = fields ? SplitDelimitedLine(line.view(), *fields) : CountDelimitedFields(line.view());
     if (count == state.SourceFieldCount) {
-      if (afterLine) afterLine();
+      if (afterline) afterline();
       return true;
     }
     reject(LineBytes(line));

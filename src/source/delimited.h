@@ -65,7 +65,7 @@ int CountFirstLineFields(SourceDescription& source);
 
 struct SourceIdentity {
   int kind = 0;        // SourceKind
-  int fieldCount = 0;  // for tables the column count (0: the table did not open)
+  int fieldcount = 0;  // for tables the column count (0: the table did not open)
 };
 
 // Sets SourceFile up afresh for `path` (caption "Source file") and decides
@@ -85,15 +85,15 @@ std::string PeekDelimitedField(SourceDescription& source, int n, int k);
 using BadLineSink = std::function<void(std::string_view line)>;
 
 // Reads lines into RecordBuffer until one has SourceFieldCount fields (true)
-// or the source ends (false).  Every other line goes to `badLine` and clears
-// NoBadRecords; `afterLine` (optional) runs after each line read.  A run
+// or the source ends (false).  Every other line goes to `badline` and clears
+// NoBadRecords; `afterline` (optional) runs after each line read.  A run
 // stopped from one of the two callbacks (ImportStopped) ends the reading
 // before the next line, as the end of the source does.  With
 // `fields`, a record found is left split there as SplitDelimitedLine splits
 // it (views into RecordBuffer, valid until it is read into again), so the
 // line is scanned once for both the count and the values.
-bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badLine,
-                             const std::function<void()>& afterLine = {},
+bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badline,
+                             const std::function<void()>& afterline = {},
                              std::vector<std::string_view>* fields = nullptr);
 
 }  // namespace vesper

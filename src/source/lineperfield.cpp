@@ -13,7 +13,7 @@ namespace {
 
 // Reads one whole line of the file into `line` (and `scratch` for the pieces
 // of a long line) and returns its cleaned value.
-std::string readLineValue(TextFileSlot& slot, LineBuffer& line, LineBuffer& scratch) {
+std::string readlinevalue(TextFileSlot& slot, LineBuffer& line, LineBuffer& scratch) {
   ReadSourceLine(slot, line);
   if (!LineContinues(slot, line)) return BufferToValue(line.text, line.count);
   std::string text(line.view());
@@ -21,12 +21,12 @@ std::string readLineValue(TextFileSlot& slot, LineBuffer& line, LineBuffer& scra
   return CleanValue(text);
 }
 
-void copyJoinToRecord(SourceDescription& source) {
+void copyjointorecord(SourceDescription& source) {
   const int L = source.JoinLength;
   std::memcpy(source.RecordBuffer.text, source.JoinBuffer.text, static_cast<std::size_t>(L) + 1);
   source.RecordBuffer.count = L;
   source.RecordBuffer.raw.clear();
-  source.RecordBuffer.lineEndInFront = 0;
+  source.RecordBuffer.lineendinfront = 0;
 }
 
 }  // namespace
@@ -45,29 +45,29 @@ bool JoinValue(SourceDescription& source, std::string_view value) {
   join[1 + L++] = '"';
   join[1 + L++] = ',';
   source.JoinLength = L;
-  copyJoinToRecord(source);
+  copyjointorecord(source);
   return true;
 }
 
-void ReadLineRecord(SourceState& state, const std::function<void()>& afterLine) {
+void ReadLineRecord(SourceState& state, const std::function<void()>& afterline) {
   std::memset(state.JoinBuffer.text, ' ', sizeof state.JoinBuffer.text);
   state.JoinLength = 0;
-  copyJoinToRecord(state);
+  copyjointorecord(state);
   TextFileSlot& slot = state.SourceFile;
   LineBuffer scratch;
-  int cutAt = 0;  // the first line whose value did not fit
+  int cutat = 0;  // the first line whose value did not fit
   for (int i = 1; i <= state.SourceFieldCount; ++i) {
     if (SlotEof(slot)) break;
-    std::string value = readLineValue(slot, state.RecordBuffer, scratch);
-    if (cutAt == 0 && !JoinValue(state, value)) cutAt = i;
-    if (afterLine) afterLine();
+    std::string value = readlinevalue(slot, state.RecordBuffer, scratch);
+    if (cutat == 0 && !JoinValue(state, value)) cutat = i;
+    if (afterline) afterline();
   }
-  copyJoinToRecord(state);  // the lines read after a cut used RecordBuffer
-  if (cutAt > 0) {
+  copyjointorecord(state);  // the lines read after a cut used RecordBuffer
+  if (cutat > 0) {
     errorbox(state.messages,
              "Record " + std::to_string(state.AcceptedCount + state.RejectedCount + 1) +
                  " of the source file does not fit in 4000 characters: its fields from line " +
-                 std::to_string(cutAt) + " on were left empty.");
+                 std::to_string(cutat) + " on were left empty.");
   }
 }
 
@@ -78,12 +78,12 @@ std::string PeekSourceLine(SourceDescription& source, int f, int k) {
   LineBuffer line, scratch;
   for (int skip = f - 3; skip > 0; --skip) {
     if (SlotEof(slot)) return {};
-    readLineValue(slot, line, scratch);
+    readlinevalue(slot, line, scratch);
   }
   const int mark = std::min(f, 3);
   for (int i = 1;; ++i) {
     if (SlotEof(slot)) return {};
-    std::string text = readLineValue(slot, line, scratch);
+    std::string text = readlinevalue(slot, line, scratch);
     if (i == mark) text += "  <<<<<<";
     if (i == k) return text;
   }

@@ -41,9 +41,9 @@ std::string BufferToValue(const char* buffer, int count);
 bool JoinValue(SourceDescription& source, std::string_view value);
 
 // Reads the next record into RecordBuffer as a joined record.  A record cut
-// short by the end of the source has its missing fields empty.  `afterLine`
+// short by the end of the source has its missing fields empty.  `afterline`
 // (optional) runs after each line read.
-void ReadLineRecord(SourceState& state, const std::function<void()>& afterLine = {});
+void ReadLineRecord(SourceState& state, const std::function<void()>& afterline = {});
 
 // Line k (from 1) of the line view for field f: the lines of the first record
 // around line f, starting at line f - 2 (line 1 when f is 3 or less), with

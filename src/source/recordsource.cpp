@@ -34,7 +34,7 @@ std::unique_ptr<RecordSource> MakeRecordSource(SourceState& state, SourceTable& 
 
 OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table) {
   SourceIdentity id = IdentifySource(state, path, table);
-  return {MakeRecordSource(id.kind, state, table), id.fieldCount};
+  return {MakeRecordSource(id.kind, state, table), id.fieldcount};
 }
 
 }  // namespace vesper

@@ -49,8 +49,8 @@ struct CountProgress {
   // Shows the number of lines read so far; called after every 10th line.
   std::function<void(int lines)> show;
   // Lets pending user input run (the window's Cancel sets CountCancelled);
-  // called after every line.  When empty, the state's Messages::processEvents.
-  std::function<void()> letInputRun;
+  // called after every line.  When empty, the state's Messages::processevents.
+  std::function<void()> letinputrun;
 };
 
 // How far the reading has come, in bytes of the file (total 0: unknown).
@@ -60,13 +60,13 @@ struct ReadProgress {
 
 struct SourceTraits {
   // The fields have names of their own, shown in the assignment dialog.
-  bool namedFields = false;
+  bool namedfields = false;
   // The date layout code the source's dates come in; 0 when the user is asked
   // for each date field.
-  int dateLayout = 0;
+  int datelayout = 0;
   // The user ends the record ("&Next Record"): the source has no field count
   // of its own; otherwise its own count (first line, columns) is the record's.
-  bool fieldsByUser = false;
+  bool fieldsbyuser = false;
 };
 
 // The traits of the source kind `kind` (SourceKind).
@@ -81,9 +81,9 @@ class RecordSource : public RecordValues {
   const SourceTraits& traits() const { return SourceTraitsOf(kind()); }
   // Why the source opened by OpenRecordSource at `path` cannot be read, in
   // the user's words; empty when it can.
-  virtual std::string openFailure(const std::string& path) const = 0;
+  virtual std::string openfailure(const std::string& path) const = 0;
   // The name of field `field` (from 1); empty when the fields have none.
-  virtual std::string fieldName(int field) const = 0;
+  virtual std::string fieldname(int field) const = 0;
 
   // Back before the first record, the source opened when it was closed.
   virtual void rewind() = 0;
@@ -91,9 +91,9 @@ class RecordSource : public RecordValues {
   virtual bool more() = 0;
   // Reads the next record; false when there is none.
   virtual bool next() = 0;
-  virtual ReadProgress readProgress() const { return {}; }
+  virtual ReadProgress readprogress() const { return {}; }
   // Tells the user that the review reached the end of the source.
-  virtual void tellEnd() = 0;
+  virtual void tellend() = 0;
   virtual void close() = 0;
 
   // Field `field` of record `record` (both from 1) for the assignment
@@ -103,12 +103,12 @@ class RecordSource : public RecordValues {
   // The records of the source (see doit); stops when CountCancelled is set.
   virtual int count(const CountProgress& progress) = 0;
 
-  void setBadLineSink(BadLineSink sink) { badLine_ = std::move(sink); }
-  void setLineHook(std::function<void()> hook) { afterLine_ = std::move(hook); }
+  void setbadlinesink(BadLineSink sink) { badline_ = std::move(sink); }
+  void setlinehook(std::function<void()> hook) { afterline_ = std::move(hook); }
 
  protected:
-  BadLineSink badLine_;
-  std::function<void()> afterLine_;
+  BadLineSink badline_;
+  std::function<void()> afterline_;
 };
 
 // The reader of kind `kind` over the state's source (a table kind reads
@@ -119,7 +119,7 @@ std::unique_ptr<RecordSource> MakeRecordSource(SourceState& state, SourceTable& 
 // The file at `path` opened as a source (IdentifySource) and its reader.
 struct OpenedSource {
   std::unique_ptr<RecordSource> source;
-  int fieldCount = 0;  // its own: the first line's fields, the table's columns
+  int fieldcount = 0;  // its own: the first line's fields, the table's columns
 };
 OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table);
 

@@ -34,7 +34,7 @@ int ReadRestOfLine(TextFileSlot& slot, const LineBuffer& piece, LineBuffer& scra
 }
 
 bool IsBlankAfterFinalLineEnd(TextFileSlot& slot, const LineBuffer& line) {
-  if (line.lineEndInFront == 0 || static_cast<int>(line.raw.size()) != line.lineEndInFront)
+  if (line.lineendinfront == 0 || static_cast<int>(line.raw.size()) != line.lineendinfront)
     return false;
   return SlotEof(slot);
 }

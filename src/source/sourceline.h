@@ -38,7 +38,7 @@ bool IsBlankAfterFinalLineEnd(TextFileSlot& slot, const LineBuffer& line);
 
 // The bytes of the line as the file has them, without the previous line's end.
 inline std::string_view LineBytes(const LineBuffer& line) {
-  return std::string_view(line.raw).substr(static_cast<std::size_t>(line.lineEndInFront));
+  return std::string_view(line.raw).substr(static_cast<std::size_t>(line.lineendinfront));
 }
 
 }  // namespace vesper

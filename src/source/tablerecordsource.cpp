@@ -4,31 +4,31 @@
 
 namespace vesper {
 
-std::string TableRecordSource::openFailure(const std::string& path) const {
-  if (table_.columnCount() > 0) return {};
+std::string TableRecordSource::openfailure(const std::string& path) const {
+  if (table_.columncount() > 0) return {};
   return "The source table " + path + " could not be read: it is damaged, encrypted or not a " +
-         formatName() + " table.";
+         formatname() + " table.";
 }
 
 void TableRecordSource::rewind() {
   if (SourceTableFile* file = table_.file()) file->first();
-  onNextRow_ = true;
+  onnextrow_ = true;
 }
 
 bool TableRecordSource::more() {
   SourceTableFile* file = table_.file();
   if (!file) return false;
-  if (!onNextRow_) {
+  if (!onnextrow_) {
     file->next();
-    onNextRow_ = true;
-    if (afterLine_) afterLine_();
+    onnextrow_ = true;
+    if (afterline_) afterline_();
   }
-  return !file->atEnd();
+  return !file->atend();
 }
 
 bool TableRecordSource::next() {
   if (!more()) return false;
-  onNextRow_ = false;
+  onnextrow_ = false;
   return true;
 }
 
@@ -36,7 +36,7 @@ std::string_view TableRecordSource::value(int field) {
   return value_ = GetTableField(table_, field - 1, 0);
 }
 
-void TableRecordSource::tellEnd() { state_.messages.errorMessage("The record is empty"); }
+void TableRecordSource::tellend() { state_.messages.errormessage("The record is empty"); }
 
 std::string TableRecordSource::sample(int field, int record) {
   return GetTableField(table_, field - 1, record);

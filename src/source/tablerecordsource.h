@@ -20,25 +20,25 @@ class TableRecordSource : public RecordSource {
  public:
   TableRecordSource(SourceState& state, SourceTable& table) : state_(state), table_(table) {}
 
-  std::string openFailure(const std::string& path) const override;
-  std::string fieldName(int field) const override { return table_.columnName(field - 1); }
+  std::string openfailure(const std::string& path) const override;
+  std::string fieldname(int field) const override { return table_.columnname(field - 1); }
   void rewind() override;
   bool more() override;
   bool next() override;
   std::string_view value(int field) override;
-  void tellEnd() override;
+  void tellend() override;
   void close() override { table_.close(); }
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
 
  protected:
   // The table format's name for the user ("dBASE").
-  virtual const char* formatName() const = 0;
+  virtual const char* formatname() const = 0;
 
  private:
   SourceState& state_;
   SourceTable& table_;
-  bool onNextRow_ = true;  // the cursor is on the row the next read gives
+  bool onnextrow_ = true;  // the cursor is on the row the next read gives
   std::string value_;
 };
 
@@ -48,7 +48,7 @@ class DBaseSource final : public TableRecordSource {
   int kind() const override;
 
  protected:
-  const char* formatName() const override { return "dBASE"; }
+  const char* formatname() const override { return "dBASE"; }
 };
 
 class ParadoxSource final : public TableRecordSource {
@@ -57,7 +57,7 @@ class ParadoxSource final : public TableRecordSource {
   int kind() const override;
 
  protected:
-  const char* formatName() const override { return "Paradox"; }
+  const char* formatname() const override { return "Paradox"; }
 };
 
 }  // namespace vesper

@@ -51,15 +51,15 @@ std::string FormatHashDotHash(double value) {
     if (*p != '.') digits += *p;
   int exponent = std::atoi(std::strchr(buf, 'e') + 1);
   // Digits before the decimal point: exponent + 1 (may be <= 0).
-  int intDigits = exponent + 1;
-  int keep = intDigits + 2;  // digits kept up to the second decimal
+  int intdigits = exponent + 1;
+  int keep = intdigits + 2;  // digits kept up to the second decimal
   if (keep < 0) return {};
   std::string kept = digits.substr(0, std::min<std::size_t>(digits.size(), static_cast<std::size_t>(keep)));
-  bool roundUp = static_cast<std::size_t>(keep) < digits.size() && digits[static_cast<std::size_t>(keep)] >= '5';
+  bool roundup = static_cast<std::size_t>(keep) < digits.size() && digits[static_cast<std::size_t>(keep)] >= '5';
   // Work on an integer string of hundredths.
   while (static_cast<int>(kept.size()) < keep) kept += '0';
   if (kept.empty()) kept.push_back('0');
-  if (roundUp) {
+  if (roundup) {
     int i = static_cast<int>(kept.size()) - 1;
     while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9') kept[static_cast<std::size_t>(i--)] = '0';
     if (i < 0)
@@ -96,8 +96,8 @@ std::string TableValueText(TableColumnType type, const TableValue& value) {
   }
 }
 
-std::string SourceTable::columnName(int index) const {
-  if (!file_ || index < 0 || index >= columnCount()) return {};
+std::string SourceTable::columnname(int index) const {
+  if (!file_ || index < 0 || index >= columncount()) return {};
   return file_->columns()[static_cast<std::size_t>(index)].name;
 }
 
@@ -108,7 +108,7 @@ int OpenSourceTable(SourceTable& table, const std::string& path, int kind) {
   } catch (const std::exception&) {
     table.file_.reset();  // refused: no message now, the column count of 0 says it
   }
-  return table.columnCount();
+  return table.columncount();
 }
 
 std::string GetTableField(SourceTable& table, int index, int k) {
@@ -116,16 +116,16 @@ std::string GetTableField(SourceTable& table, int index, int k) {
   if (!file) return {};
   if (k >= 1) {
     file->first();
-    for (int row = 1; row < k && !file->atEnd(); ++row) file->next();
+    for (int row = 1; row < k && !file->atend(); ++row) file->next();
   }
-  if (file->atEnd() || index < 0 || index >= table.columnCount()) return {};
+  if (file->atend() || index < 0 || index >= table.columncount()) return {};
   return TableValueText(file->columns()[static_cast<std::size_t>(index)].type, file->value(index));
 }
 
 int TableRowCount(SourceTable& table) {
   SourceTableFile* file = table.file();
   if (!file) return 0;
-  long long n = file->recordCount();
+  long long n = file->recordcount();
   return n > 0x7fffffff ? 0x7fffffff : static_cast<int>(n);
 }
 

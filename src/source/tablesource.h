@@ -30,17 +30,17 @@ class SourceTable {
  public:
   using Opener = std::function<std::unique_ptr<SourceTableFile>(const std::string&, TableFormat)>;
   // Opens tables with the dBASE and Paradox readers of source/formats.
-  SourceTable() : opener_(&openSourceTableFile) {}
+  SourceTable() : opener_(&opensourcetablefile) {}
   // Opens tables with `opener` (tests, other table back ends).
   explicit SourceTable(Opener opener) : opener_(std::move(opener)) {}
 
-  bool isOpen() const { return file_ != nullptr; }
+  bool isopen() const { return file_ != nullptr; }
   void close() { file_.reset(); }
   // Null when the table is closed.
   SourceTableFile* file() { return file_.get(); }
-  int columnCount() const { return file_ ? static_cast<int>(file_->columns().size()) : 0; }
+  int columncount() const { return file_ ? static_cast<int>(file_->columns().size()) : 0; }
   // Name of the column at `index` (from 0); empty when there is none.
-  std::string columnName(int index) const;
+  std::string columnname(int index) const;
 
  private:
   friend int OpenSourceTable(SourceTable& table, const std::string& path, int kind);

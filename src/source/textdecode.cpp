@@ -95,23 +95,23 @@ bool isvalidutf8(std::string_view s, bool final) {
   return true;
 }
 
-bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomLength) {
-  bomLength = 0;
+bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomlength) {
+  bomlength = 0;
   unsigned char head[3] = {0, 0, 0};
   ssize_t got = ::pread(fd, head, 3, 0);
   if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
-    encoding = TextEncoding::Utf8, bomLength = 3;
+    encoding = TextEncoding::Utf8, bomlength = 3;
   } else if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
-    encoding = TextEncoding::Utf16LE, bomLength = 2;
+    encoding = TextEncoding::Utf16LE, bomlength = 2;
   } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
-    encoding = TextEncoding::Utf16BE, bomLength = 2;
+    encoding = TextEncoding::Utf16BE, bomlength = 2;
   }
-  return bomLength > 0;
+  return bomlength > 0;
 }
 
-TextEncoding detectencoding(int fd, std::size_t& bomLength) {
+TextEncoding detectencoding(int fd, std::size_t& bomlength) {
   TextEncoding marked;
-  return detectmark(fd, marked, bomLength) ? marked : detectencodingfrom(fd, 0);
+  return detectmark(fd, marked, bomlength) ? marked : detectencodingfrom(fd, 0);
 }
 
 std::size_t firstnonascii(std::string_view bytes) { return asciiend(bytes, 0); }

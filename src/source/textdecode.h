@@ -21,10 +21,10 @@ enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
 const char* encodingname(TextEncoding e);
 
 // Reads the open file `fd` with pread (its offset is left alone).
-TextEncoding detectencoding(int fd, std::size_t& bomLength);
+TextEncoding detectencoding(int fd, std::size_t& bomlength);
 // The byte-order mark alone: true, with its encoding and length, when the
-// file starts with one (`bomLength` is 0 otherwise).
-bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomLength);
+// file starts with one (`bomlength` is 0 otherwise).
+bool detectmark(int fd, TextEncoding& encoding, std::size_t& bomlength);
 // The decision for a file without a byte-order mark whose bytes before
 // `from` are all ASCII: valid UTF-8 from `from` to the end is UTF-8, else
 // Windows-1252 (what detectencoding decides for the whole file).

@@ -87,13 +87,13 @@ bool TextFileSlot::fill() {
     if (undecided) {
       const std::size_t at = firstnonascii(bytes);
       if (at < bytes.size()) {  // everything before was ASCII: decide from here on
-        encoding = detectencodingfrom(fd, readOffset + static_cast<long long>(at));
+        encoding = detectencodingfrom(fd, readoffset + static_cast<long long>(at));
         decoder.reset(encoding);
         undecided = false;
-        std::copy(openFile, openFile + 4, known);
+        std::copy(openfile, openfile + 4, known);
       }
     }
-    readOffset += n;
+    readoffset += n;
     decoder.decode(bytes, buffer);
     len = buffer.size();
     if (len > 0) return true;
@@ -151,17 +151,17 @@ bool ResetSlot(TextFileSlot& slot) {
   if (!std::equal(id, id + 4, slot.known) || id[1] == 0) {
     // A byte-order mark decides at once; otherwise the first byte that is
     // not ASCII does, when fill() meets it.
-    if (detectmark(fd, slot.encoding, slot.knownBom)) {
+    if (detectmark(fd, slot.encoding, slot.knownbom)) {
       std::copy(id, id + 4, slot.known);
     } else {
       slot.encoding = TextEncoding::Utf8;
       slot.undecided = true;
-      std::copy(id, id + 4, slot.openFile);
+      std::copy(id, id + 4, slot.openfile);
     }
   }
-  if (slot.knownBom > 0) ::lseek(fd, static_cast<off_t>(slot.knownBom), SEEK_SET);
-  slot.readOffset = static_cast<long long>(slot.knownBom);
-  slot.fileSize = static_cast<long long>(id[2]);
+  if (slot.knownbom > 0) ::lseek(fd, static_cast<off_t>(slot.knownbom), SEEK_SET);
+  slot.readoffset = static_cast<long long>(slot.knownbom);
+  slot.filesize = static_cast<long long>(id[2]);
   slot.decoder.reset(slot.encoding);
   return true;
 }
@@ -274,8 +274,8 @@ std::size_t copyclean(const char* b, std::size_t p, std::size_t stop, char*& out
 void readline(TextFileSlot& slot, LineBuffer& line) {
   line.count = 0;
   line.raw.clear();
-  line.lineEndInFront = 0;
-  bool frontEnd = true;  // still inside the previous line's end
+  line.lineendinfront = 0;
+  bool frontend = true;  // still inside the previous line's end
   char prev = 0;
   for (;;) {
     char c = ' ';
@@ -288,18 +288,18 @@ void readline(TextFileSlot& slot, LineBuffer& line) {
         return;
       }
     }
-    if (frontEnd && (c == '\r' || (c == '\n' && (line.count == 0 || prev == '\r')))) {
-      ++line.lineEndInFront;
+    if (frontend && (c == '\r' || (c == '\n' && (line.count == 0 || prev == '\r')))) {
+      ++line.lineendinfront;
     } else {
-      frontEnd = false;
+      frontend = false;
     }
     line.raw += c;
     line.text[line.count++] = static_cast<unsigned char>(c) < 32 ? ' ' : c;
     int next = slot.peek();
-    bool endOfLine = next < 0 || next == kCtrlZ || next == '\r' || (next == '\n' && c != '\r');
-    if (endOfLine || line.count >= kLineCapacity) return;
+    bool endofline = next < 0 || next == kCtrlZ || next == '\r' || (next == '\n' && c != '\r');
+    if (endofline || line.count >= kLineCapacity) return;
     prev = c;
-    if (frontEnd || slot.writing || slot.fd < 0) continue;
+    if (frontend || slot.writing || slot.fd < 0) continue;
     // The rest of the line straight from the read-ahead buffer, as long as the
     // character after the one taken is there to tell whether the line ends.
     // The character at `from` is no line end (the peek above said so), and

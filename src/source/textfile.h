@@ -61,13 +61,13 @@ struct TextFileSlot {
   TextDecoder decoder;
   // The file the encoding was decided for (device, inode, size, change time).
   unsigned long long known[4] = {0, 0, 0, 0};
-  std::size_t knownBom = 0;  // length of its byte-order mark
+  std::size_t knownbom = 0;  // length of its byte-order mark
   // No byte that is not ASCII read yet and no decision: the file open now
   // (its identity) and where the next read starts in it.
   bool undecided = false;
-  unsigned long long openFile[4] = {0, 0, 0, 0};
-  long long readOffset = 0;
-  long long fileSize = 0;  // the file's size when it was opened for reading
+  unsigned long long openfile[4] = {0, 0, 0, 0};
+  long long readoffset = 0;
+  long long filesize = 0;  // the file's size when it was opened for reading
   std::size_t pos = 0, len = 0;
   bool exhausted = false;    // the file has no more bytes
   // Fills the buffer when it is empty; false at the end of the file.  A read
@@ -97,7 +97,7 @@ bool SlotEof(TextFileSlot& slot);
 
 // A line buffer: 4001 positions, with the count of valid characters.  `raw`
 // holds the same line's bytes exactly as the file has them (control
-// characters not turned into spaces), and `lineEndInFront` how many of its
+// characters not turned into spaces), and `lineendinfront` how many of its
 // first bytes are the previous line's end (0, 1 for CR or LF, 2 for CR LF) —
 // what the bad-record writer leaves out.  After ReadSourceLine every position
 // from `count` on holds a space; `used` is how many it wrote, so the next
@@ -108,7 +108,7 @@ struct LineBuffer {
   char text[kLineCapacity + 1];
   int count = 0;
   std::string raw;
-  int lineEndInFront = 0;
+  int lineendinfront = 0;
   int used = 0;
   LineBuffer();
   std::string_view view() const { return std::string_view(text, static_cast<std::size_t>(count)); }

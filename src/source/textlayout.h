@@ -32,11 +32,11 @@ struct TextLayout {
   char separator = ',';
   Quoting quoting = Quoting::Classic;
   // The line of the file (from 1) that holds the header; 0 when there is none.
-  int headerLine = 0;
+  int headerline = 0;
   // Lines before the header passed over as notes, not records.
-  int preambleLines = 0;
+  int preamblelines = 0;
   // The header's cells, one per source field; empty when there is no header.
-  std::vector<std::string> columnNames;
+  std::vector<std::string> columnnames;
 };
 
 struct LayoutChoice {

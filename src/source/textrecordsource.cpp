@@ -15,35 +15,35 @@ void TextRecordSource::rewind() { RewindSourceFile(state_); }
 
 void TextRecordSource::close() { CloseSlot(state_.SourceFile); }
 
-ReadProgress TextRecordSource::readProgress() const {
+ReadProgress TextRecordSource::readprogress() const {
   const TextFileSlot& f = state_.SourceFile;
-  if (f.fd < 0 || f.writing || f.fileSize <= 0) return {};
+  if (f.fd < 0 || f.writing || f.filesize <= 0) return {};
   // Bytes read from the file less those still waiting in the buffer (as
   // decoded text: near enough for this).
-  return {f.readOffset - static_cast<long long>(f.len - f.pos), f.fileSize};
+  return {f.readoffset - static_cast<long long>(f.len - f.pos), f.filesize};
 }
 
-void TextRecordSource::noteJoinedCommas() {
-  joinedCommas_ = false;
+void TextRecordSource::notejoinedcommas() {
+  joinedcommas_ = false;
   if (split_.empty()) return;
   // The fields are the pieces of one line, in order: one search covers them
   // all, and a line read from a file never holds a joined comma.
   const char* from = split_.front().data();
   const char* to = split_.back().data() + split_.back().size();
-  joinedCommas_ = to > from && std::memchr(from, kJoinedComma, static_cast<std::size_t>(to - from));
+  joinedcommas_ = to > from && std::memchr(from, kJoinedComma, static_cast<std::size_t>(to - from));
 }
 
 std::string_view TextRecordSource::value(int field) {
   if (field < 1 || field > static_cast<int>(split_.size())) return {};
   std::string_view v = CleanView(split_[static_cast<std::size_t>(field - 1)]);
-  if (!joinedCommas_ || v.find(kJoinedComma) == std::string_view::npos) return v;
+  if (!joinedcommas_ || v.find(kJoinedComma) == std::string_view::npos) return v;
   joined_.assign(v);
   std::replace(joined_.begin(), joined_.end(), kJoinedComma, ',');
   return joined_;
 }
 
-TextRecordSource::LineCount TextRecordSource::countLines(const CountProgress& progress,
-                                                         bool countRecords) {
+TextRecordSource::LineCount TextRecordSource::countlines(const CountProgress& progress,
+                                                         bool withrecords) {
   LineCount n;
   TextFileSlot slot;
   slot.setup(state_.messages, state_.SourceFile.Name, "Source file");
@@ -51,16 +51,16 @@ TextRecordSource::LineCount TextRecordSource::countLines(const CountProgress& pr
   LineBuffer line, scratch;
   while (!state_.CountCancelled && !SlotEof(slot)) {
     ReadSourceLine(slot, line);
-    bool tooLong = ReadRestOfLine(slot, line, scratch, nullptr, nullptr) > 0;
+    bool toolong = ReadRestOfLine(slot, line, scratch, nullptr, nullptr) > 0;
     ++n.lines;
-    if (countRecords && !tooLong && !IsBlankAfterFinalLineEnd(slot, line) &&
+    if (withrecords && !toolong && !IsBlankAfterFinalLineEnd(slot, line) &&
         CountDelimitedFields(line.view()) == state_.SourceFieldCount)
       ++n.records;
     if (n.lines % 10 == 0 && progress.show) progress.show(n.lines);
-    if (progress.letInputRun)
-      progress.letInputRun();
+    if (progress.letinputrun)
+      progress.letinputrun();
     else
-      state_.messages.processEvents();
+      state_.messages.processevents();
   }
   CloseSlot(slot);
   return n;
@@ -73,12 +73,12 @@ int DelimitedSource::kind() const { return kDelimited; }
 bool DelimitedSource::more() { return !SlotEof(state_.SourceFile); }
 
 bool DelimitedSource::next() {
-  if (!ReadNextDelimitedRecord(state_, badLine_, afterLine_, &split_)) return false;
-  noteJoinedCommas();
+  if (!ReadNextDelimitedRecord(state_, badline_, afterline_, &split_)) return false;
+  notejoinedcommas();
   return true;
 }
 
-void DelimitedSource::tellEnd() { state_.messages.errorMessage("The record is empty"); }
+void DelimitedSource::tellend() { state_.messages.errormessage("The record is empty"); }
 
 std::string DelimitedSource::sample(int field, int record) {
   return PeekDelimitedField(state_, field, record);
@@ -86,7 +86,7 @@ std::string DelimitedSource::sample(int field, int record) {
 
 // The lines that are records: an exact count allows an exact accept-X.
 int DelimitedSource::count(const CountProgress& progress) {
-  return countLines(progress, true).records;
+  return countlines(progress, true).records;
 }
 
 // --- line per field ---
@@ -107,13 +107,13 @@ bool LinePerFieldSource::more() {
 
 bool LinePerFieldSource::next() {
   if (!more()) return false;
-  ReadLineRecord(state_, afterLine_);
+  ReadLineRecord(state_, afterline_);
   SplitDelimitedLine(state_.RecordBuffer.view(), split_);
-  noteJoinedCommas();
+  notejoinedcommas();
   return true;
 }
 
-void LinePerFieldSource::tellEnd() { errorbox(state_.messages, "That was the last record"); }
+void LinePerFieldSource::tellend() { errorbox(state_.messages, "That was the last record"); }
 
 std::string LinePerFieldSource::sample(int field, int record) {
   return PeekSourceLine(state_, field, record);
@@ -122,7 +122,7 @@ std::string LinePerFieldSource::sample(int field, int record) {
 // Lines read (the blank after a final line end included) over the lines of
 // a record, rounded down.
 int LinePerFieldSource::count(const CountProgress& progress) {
-  int lines = countLines(progress, false).lines;
+  int lines = countlines(progress, false).lines;
   return state_.SourceFieldCount >= 1 ? lines / state_.SourceFieldCount : 0;
 }
 

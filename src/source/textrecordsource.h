@@ -20,28 +20,28 @@ class TextRecordSource : public RecordSource {
  public:
   explicit TextRecordSource(SourceState& state) : state_(state) {}
 
-  std::string openFailure(const std::string&) const override { return {}; }
-  std::string fieldName(int) const override { return {}; }
+  std::string openfailure(const std::string&) const override { return {}; }
+  std::string fieldname(int) const override { return {}; }
   void rewind() override;
-  ReadProgress readProgress() const override;
+  ReadProgress readprogress() const override;
   void close() override;
   std::string_view value(int field) override;
 
  protected:
   // Looks once through the fields in split_ (the record in RecordBuffer)
   // for joined commas, which value() then gives back as commas.
-  void noteJoinedCommas();
+  void notejoinedcommas();
   // Reads the source through a slot of its own: the lines read and, when
   // asked, the lines with SourceFieldCount fields (delimited records).
   struct LineCount { int lines = 0, records = 0; };
-  LineCount countLines(const CountProgress& progress, bool countRecords);
+  LineCount countlines(const CountProgress& progress, bool withrecords);
 
   SourceState& state_;
   // The fields of the record as they stand in RecordBuffer, uncleaned.
   std::vector<std::string_view> split_;
 
  private:
-  bool joinedCommas_ = false;  // some field holds one
+  bool joinedcommas_ = false;  // some field holds one
   std::string joined_;         // a value with its joined commas given back
 };
 
@@ -52,7 +52,7 @@ class DelimitedSource final : public TextRecordSource {
   int kind() const override;
   bool more() override;
   bool next() override;
-  void tellEnd() override;
+  void tellend() override;
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
 };
@@ -65,7 +65,7 @@ class LinePerFieldSource final : public TextRecordSource {
   void rewind() override;
   bool more() override;
   bool next() override;
-  void tellEnd() override;
+  void tellend() override;
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
 };

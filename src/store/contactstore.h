@@ -17,7 +17,7 @@
 //   store that cannot be written at all just now throws (TableUnavailable:
 //   locked past the wait, read-only, disk full); a broken packed row or a
 //   field that does not exist throws EngineError.
-// - Rows go into the open group, if any: beginGroup() ... commitGroup() put
+// - Rows go into the open group, if any: begingroup() ... commitgroup() put
 //   them into one transaction; without a group each row is committed at once.
 #pragma once
 
@@ -41,7 +41,7 @@ class RowWriter {
  public:
   // Stores the pending new row of `row` (which stays pending either way).
   virtual StoreResult insert(const RowBuilder& row) = 0;
-  // Stores a row packed by RowBuilder::packRow(), as insert(row) would have
+  // Stores a row packed by RowBuilder::packrow(), as insert(row) would have
   // stored it.
   virtual StoreResult insert(const PackedRow& row) = 0;
   // ... with `value` stored instead of the packed value of field `field`.
@@ -55,22 +55,22 @@ class RowWriter {
   // `stored[j]` is false.  Throws as insert(), storing nothing, on a broken
   // packed row; TableUnavailable also when it is unknown which rows were
   // stored.
-  virtual void insertMany(const PackedRow* rows, std::size_t count, bool* stored) = 0;
+  virtual void insertmany(const PackedRow* rows, std::size_t count, bool* stored) = 0;
   // The greatest key from `low` to `high` (both included, compared as texts),
   // or "" when there is none; sees the rows of the open group.
-  virtual std::string lastKeyBetween(std::string_view low, std::string_view high) = 0;
+  virtual std::string lastkeybetween(std::string_view low, std::string_view high) = 0;
 
-  virtual void beginGroup() = 0;
-  virtual void commitGroup() = 0;
+  virtual void begingroup() = 0;
+  virtual void commitgroup() = 0;
   // Discards the open group's rows (after a commit that could not finish).
-  virtual void rollbackGroup() = 0;
-  virtual bool inGroup() const = 0;
+  virtual void rollbackgroup() = 0;
+  virtual bool ingroup() const = 0;
   // While on, the store writes its rows to disk behind the commits, so a
   // long batch does not stop for it; off catches up.
-  virtual void setBackgroundCopy(bool on) = 0;
+  virtual void setbackgroundcopy(bool on) = 0;
   // Bytes of the values of the rows stored since the store was opened (texts
   // by length, other values 8 each).
-  virtual long long bytesStored() const = 0;
+  virtual long long bytesstored() const = 0;
 
  protected:
   ~RowWriter() = default;
@@ -78,7 +78,7 @@ class RowWriter {
 
 class ContactStore {
  public:
-  virtual bool isOpen() const = 0;
+  virtual bool isopen() const = 0;
   virtual RowBuilder& row() = 0;
   virtual RowWriter& writer() = 0;
   // Commits an open group and lets go of the store.

@@ -6,36 +6,36 @@ namespace vesper {
 
 Engine::Engine() : Engine(defaultconfigpath()) {}
 
-Engine::Engine(std::string configPath) : configPath_(std::move(configPath)) { config_.load(configPath_); }
+Engine::Engine(std::string configpath) : configpath_(std::move(configpath)) { config_.load(configpath_); }
 
-void Engine::addPassword(const std::string& password) { passwords_.push_back(password); }
+void Engine::addpassword(const std::string& password) { passwords_.push_back(password); }
 
-bool Engine::isAlias(const std::string& alias) const { return config_.has(alias); }
+bool Engine::isalias(const std::string& alias) const { return config_.has(alias); }
 
-void Engine::addStandardAlias(const std::string& alias, const std::string& path, const std::string& driver) {
+void Engine::addstandardalias(const std::string& alias, const std::string& path, const std::string& driver) {
   config_.addstandard(alias, path, driver);
 }
 
-void Engine::saveConfig() { config_.save(configPath_); }
+void Engine::saveconfig() { config_.save(configpath_); }
 
-std::vector<std::string> Engine::aliasParams(const std::string& alias) const { return config_.params(alias); }
+std::vector<std::string> Engine::aliasparams(const std::string& alias) const { return config_.params(alias); }
 
-std::string Engine::dataFolder(const std::string& alias) const { return pathfromparams(aliasParams(alias)); }
+std::string Engine::datafolder(const std::string& alias) const { return pathfromparams(aliasparams(alias)); }
 
-std::string Engine::folderOf(const std::string& aliasOrFolder) const {
-  return isAlias(aliasOrFolder) ? dataFolder(aliasOrFolder) : aliasOrFolder;
+std::string Engine::resolvefolder(const std::string& aliasorfolder) const {
+  return isalias(aliasorfolder) ? datafolder(aliasorfolder) : aliasorfolder;
 }
 
-void Engine::openTable(Table& table, const std::string& aliasOrFolder, const std::string& name) const {
-  table.setBusyTimeout(busyMs_);
-  table.open(folderOf(aliasOrFolder), name);
+void Engine::opentable(Table& table, const std::string& aliasorfolder, const std::string& name) const {
+  table.setbusytimeout(busyms_);
+  table.open(resolvefolder(aliasorfolder), name);
 }
 
-long long Engine::freeSpace(Disk& disk) const { return disk.freeSpace(dataFolder()); }
+long long Engine::freespace(Disk& disk) const { return disk.freespace(datafolder()); }
 
-long long Engine::freeSpace() const {
+long long Engine::freespace() const {
   SystemDisk disk;
-  return freeSpace(disk);
+  return freespace(disk);
 }
 
 }  // namespace vesper

@@ -110,7 +110,7 @@ bool isdatetype(FieldType t) {
 Cell checkedinteger(const FieldDef& def, long long v) {
   if (v < limitfor(def.type, false) || v > limitfor(def.type, true))
     throw EngineError("Value " + std::to_string(v) + " is out of range for field '" + def.name + "'.");
-  return Cell::ofInteger(v);
+  return Cell::ofinteger(v);
 }
 
 // A date-time read from a stored text; a text that is no date is an error.
@@ -267,9 +267,9 @@ Cell textcell(const FieldDef& def, std::string_view text) {
   if (text.empty()) return Cell();
   switch (def.type) {
     case FieldType::Alpha:
-      return Cell::ofText(def.size > 0 ? cuttext(text, static_cast<std::size_t>(def.size))
+      return Cell::oftext(def.size > 0 ? cuttext(text, static_cast<std::size_t>(def.size))
                                        : std::string(text));
-    case FieldType::Memo: return Cell::ofText(std::string(text));
+    case FieldType::Memo: return Cell::oftext(std::string(text));
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::Word:
@@ -284,7 +284,7 @@ Cell textcell(const FieldDef& def, std::string_view text) {
       double v = 0;
       if (!parsedouble(text, v))
         throw EngineError("'" + std::string(text) + "' is not a valid floating point value");
-      return Cell::ofReal(v);
+      return Cell::ofreal(v);
     }
     case FieldType::Date:
     case FieldType::Time:
@@ -297,23 +297,23 @@ Cell textcell(const FieldDef& def, std::string_view text) {
     case FieldType::Logical: {
       std::string t = trimmed(text);
       if (sametext(t, "true") || sametext(t, "t") || sametext(t, "yes") || sametext(t, "y") || t == "1")
-        return Cell::ofInteger(1);
+        return Cell::ofinteger(1);
       if (sametext(t, "false") || sametext(t, "f") || sametext(t, "no") || sametext(t, "n") || t == "0")
-        return Cell::ofInteger(0);
+        return Cell::ofinteger(0);
       throw EngineError("'" + std::string(text) + "' is not a valid boolean value");
     }
     case FieldType::Bytes:
-      return Cell::ofBlob(std::string(def.size > 0 ? text.substr(0, def.size) : text));
+      return Cell::ofblob(std::string(def.size > 0 ? text.substr(0, def.size) : text));
     case FieldType::Binary:
-    case FieldType::Graphic: return Cell::ofBlob(std::string(text));
+    case FieldType::Graphic: return Cell::ofblob(std::string(text));
   }
   return Cell();
 }
 
 Cell integercell(const FieldDef& def, long long v) {
   if (isintegertype(def.type)) return checkedinteger(def, v);
-  if (isrealtype(def.type)) return Cell::ofReal(static_cast<double>(v));
-  if (def.type == FieldType::Logical) return Cell::ofInteger(v != 0);
+  if (isrealtype(def.type)) return Cell::ofreal(static_cast<double>(v));
+  if (def.type == FieldType::Logical) return Cell::ofinteger(v != 0);
   if (isdatetype(def.type)) return datetimecell(def, static_cast<double>(v));
   if (def.type == FieldType::Alpha || def.type == FieldType::Memo)
     return textcell(def, std::to_string(v));
@@ -322,20 +322,20 @@ Cell integercell(const FieldDef& def, long long v) {
 
 Cell doublecell(const FieldDef& def, double v) {
   if (!std::isfinite(v)) cannotconvert(def, "an infinite or undefined number");
-  if (isrealtype(def.type)) return Cell::ofReal(v);
+  if (isrealtype(def.type)) return Cell::ofreal(v);
   if (isintegertype(def.type)) {
     if (!(std::fabs(v) < 9.2e18)) cannotconvert(def, "a whole number that large");
     return checkedinteger(def, std::llround(v));
   }
-  if (def.type == FieldType::Logical) return Cell::ofInteger(v != 0);
+  if (def.type == FieldType::Logical) return Cell::ofinteger(v != 0);
   if (isdatetype(def.type)) return datetimecell(def, v);
   if (def.type == FieldType::Alpha || def.type == FieldType::Memo) return textcell(def, numbertext(v));
   cannotconvert(def, "a number");
 }
 
 Cell boolcell(const FieldDef& def, bool v) {
-  if (def.type == FieldType::Logical || isintegertype(def.type)) return Cell::ofInteger(v ? 1 : 0);
-  if (isrealtype(def.type)) return Cell::ofReal(v ? 1 : 0);
+  if (def.type == FieldType::Logical || isintegertype(def.type)) return Cell::ofinteger(v ? 1 : 0);
+  if (isrealtype(def.type)) return Cell::ofreal(v ? 1 : 0);
   if (def.type == FieldType::Alpha || def.type == FieldType::Memo) return textcell(def, v ? "True" : "False");
   cannotconvert(def, "a logical value");
 }
@@ -351,9 +351,9 @@ Cell datetimecell(const FieldDef& def, double v) {
   double fraction;
   if (!storabledatetime(v, days, fraction)) cannotconvert(def, "a date outside 0001-9999");
   switch (def.type) {
-    case FieldType::Date: return Cell::ofText(datetext(v));
-    case FieldType::Time: return Cell::ofText(timetext(v));
-    case FieldType::Timestamp: return Cell::ofText(timestamptext(v));
+    case FieldType::Date: return Cell::oftext(datetext(v));
+    case FieldType::Time: return Cell::oftext(timetext(v));
+    case FieldType::Timestamp: return Cell::oftext(timestamptext(v));
     case FieldType::Alpha:
     case FieldType::Memo: return textcell(def, timestamptext(v));
     default: return doublecell(def, v);

@@ -93,10 +93,10 @@ struct Cell {
   double real = 0;
   std::string text;  // Text and Blob
 
-  static Cell ofInteger(long long v) { Cell c; c.kind = Integer; c.integer = v; return c; }
-  static Cell ofReal(double v) { Cell c; c.kind = Real; c.real = v; return c; }
-  static Cell ofText(std::string v) { Cell c; c.kind = Text; c.text = std::move(v); return c; }
-  static Cell ofBlob(std::string v) { Cell c; c.kind = Blob; c.text = std::move(v); return c; }
+  static Cell ofinteger(long long v) { Cell c; c.kind = Integer; c.integer = v; return c; }
+  static Cell ofreal(double v) { Cell c; c.kind = Real; c.real = v; return c; }
+  static Cell oftext(std::string v) { Cell c; c.kind = Text; c.text = std::move(v); return c; }
+  static Cell ofblob(std::string v) { Cell c; c.kind = Blob; c.text = std::move(v); return c; }
   bool operator==(const Cell&) const = default;
 };
 

@@ -28,9 +28,9 @@ JournalCopier::JournalCopier(const std::string& path) {
   // again at the next poke.
   execsql(db_, "PRAGMA synchronous=NORMAL");
   sqlite3_busy_timeout(db_, 0);
-  Statement pageSize;
-  if (pageSize.prepare(db_, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pageSize.get()) == SQLITE_ROW)
-    frameBytes_ = kFrameHeaderBytes + sqlite3_column_int(pageSize.get(), 0);
+  Statement pagesize;
+  if (pagesize.prepare(db_, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pagesize.get()) == SQLITE_ROW)
+    framebytes_ = kFrameHeaderBytes + sqlite3_column_int(pagesize.get(), 0);
   journal_ = path + "-wal";
   thread_ = std::thread([this] { run(); });
 }
@@ -44,7 +44,7 @@ JournalCopier::~JournalCopier() {
     work_.notify_one();
     thread_.join();
   }
-  if (journalFd_ >= 0) close(journalFd_);
+  if (journalfd_ >= 0) close(journalfd_);
   if (db_) sqlite3_close(db_);
 }
 
@@ -75,9 +75,9 @@ void JournalCopier::run() {
     asked_ = false;
     busy_ = true;
     lock.unlock();
-    int logFrames = 0, copiedFrames = 0;
-    if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copiedFrames) == SQLITE_OK)
-      release(logFrames, copiedFrames);
+    int logframes = 0, copiedframes = 0;
+    if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logframes, &copiedframes) == SQLITE_OK)
+      release(logframes, copiedframes);
     lock.lock();
     busy_ = false;
     idle_.notify_all();
@@ -90,15 +90,15 @@ void JournalCopier::run() {
 // The journal is opened here for these hints only (they apply to the file,
 // whichever descriptor gives them); it exists once the writer has written.
 void JournalCopier::startwriteback() {
-  if (journalFd_ < 0) journalFd_ = open(journal_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (journalFd_ >= 0) sync_file_range(journalFd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  if (journalfd_ < 0) journalfd_ = open(journal_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (journalfd_ >= 0) sync_file_range(journalfd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-void JournalCopier::release(int logFrames, int copiedFrames) {
-  if (logFrames < lastCopied_ || copiedFrames < lastCopied_) lastCopied_ = 0;  // the journal started over
-  if (journalFd_ >= 0 && frameBytes_ > 0 && lastCopied_ > 0)
-    posix_fadvise(journalFd_, 0, kJournalHeaderBytes + lastCopied_ * frameBytes_, POSIX_FADV_DONTNEED);
-  lastCopied_ = copiedFrames;
+void JournalCopier::release(int logframes, int copiedframes) {
+  if (logframes < lastcopied_ || copiedframes < lastcopied_) lastcopied_ = 0;  // the journal started over
+  if (journalfd_ >= 0 && framebytes_ > 0 && lastcopied_ > 0)
+    posix_fadvise(journalfd_, 0, kJournalHeaderBytes + lastcopied_ * framebytes_, POSIX_FADV_DONTNEED);
+  lastcopied_ = copiedframes;
 }
 
 }  // namespace vesper

@@ -7,7 +7,7 @@
 // before it copies and the file after, as a copy made by a commit would.
 // Pokes while a copy runs make one more copy after it.  Failures (a full
 // disk, a lock) only leave more in the journal, where the rows are safe; the
-// writer's own copy (TableWriter::setBackgroundCopy) takes the rest later.
+// writer's own copy (TableWriter::setbackgroundcopy) takes the rest later.
 // Between copies the copier starts writing the journal's new pages to disk,
 // so that the flush before the next copy (above all the last one, which
 // nothing overlaps) finds little left to write; after each copy it lets the
@@ -43,13 +43,13 @@ class JournalCopier {
   void run();
 
   void startwriteback();
-  void release(int logFrames, int copiedFrames);
+  void release(int logframes, int copiedframes);
 
   sqlite3* db_ = nullptr;
   std::string journal_;
-  int journalFd_ = -1;
-  long long frameBytes_ = 0;
-  int lastCopied_ = 0;  // frames the previous copy had copied back
+  int journalfd_ = -1;
+  long long framebytes_ = 0;
+  int lastcopied_ = 0;  // frames the previous copy had copied back
   std::mutex mutex_;
   std::condition_variable work_, idle_;
   bool asked_ = false, busy_ = false, quit_ = false;

@@ -14,7 +14,7 @@ void RowBuilder::attach(const std::vector<FieldDef>* fields, int key, const std:
   mode_ = None;
   changed_ = false;
   pending_.clear();
-  valuedBits_.clear();
+  valuedbits_.clear();
   written_.clear();
 }
 
@@ -23,36 +23,36 @@ const std::string& RowBuilder::file() const {
   return file_ ? *file_ : none;
 }
 
-void RowBuilder::newRow() {
+void RowBuilder::newrow() {
   checked(0);
   mode_ = Inserting;
-  const std::size_t n = static_cast<std::size_t>(fieldCount()), words = (n + 63) / 64;
-  if (pending_.size() == n && valuedBits_.size() == words) {
+  const std::size_t n = static_cast<std::size_t>(fieldcount()), words = (n + 63) / 64;
+  if (pending_.size() == n && valuedbits_.size() == words) {
     // Only the cells holding a value need emptying; each keeps its text
     // storage for the next row.
     for (std::size_t w = 0; w < words; ++w) {
-      for (std::uint64_t bits = valuedBits_[w]; bits; bits &= bits - 1) {
+      for (std::uint64_t bits = valuedbits_[w]; bits; bits &= bits - 1) {
         Cell& c = pending_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
         c.kind = Cell::Null;
         c.integer = 0;
         c.real = 0;
         c.text.clear();
       }
-      valuedBits_[w] = 0;
+      valuedbits_[w] = 0;
     }
   } else {
     pending_.assign(n, Cell());
-    valuedBits_.assign(words, 0);
+    valuedbits_.assign(words, 0);
   }
   written_.assign(n, false);
   changed_ = false;
 }
 
-void RowBuilder::editRow(const std::vector<Cell>& current) {
+void RowBuilder::editrow(const std::vector<Cell>& current) {
   pending_ = current;
-  valuedBits_.assign((pending_.size() + 63) / 64, 0);
+  valuedbits_.assign((pending_.size() + 63) / 64, 0);
   for (std::size_t i = 0; i < pending_.size(); ++i)
-    if (pending_[i].kind != Cell::Null) valuedBits_[i / 64] |= std::uint64_t{1} << (i % 64);
+    if (pending_[i].kind != Cell::Null) valuedbits_[i / 64] |= std::uint64_t{1} << (i % 64);
   written_.assign(pending_.size(), false);
   changed_ = false;
   mode_ = Editing;
@@ -63,29 +63,29 @@ void RowBuilder::drop() {
   changed_ = false;
 }
 
-std::string RowBuilder::asText(int p) const { const Cell& c = cell(p); return celltext(fieldDef(p), c); }
-long long RowBuilder::asInteger(int p) const { const Cell& c = cell(p); return cellinteger(fieldDef(p), c); }
-double RowBuilder::asDouble(int p) const { const Cell& c = cell(p); return celldouble(fieldDef(p), c); }
-bool RowBuilder::asBool(int p) const { const Cell& c = cell(p); return cellbool(fieldDef(p), c); }
-double RowBuilder::asDateTime(int p) const { const Cell& c = cell(p); return celldatetime(fieldDef(p), c); }
+std::string RowBuilder::astext(int p) const { const Cell& c = cell(p); return celltext(fielddef(p), c); }
+long long RowBuilder::asinteger(int p) const { const Cell& c = cell(p); return cellinteger(fielddef(p), c); }
+double RowBuilder::asdouble(int p) const { const Cell& c = cell(p); return celldouble(fielddef(p), c); }
+bool RowBuilder::asbool(int p) const { const Cell& c = cell(p); return cellbool(fielddef(p), c); }
+double RowBuilder::asdatetime(int p) const { const Cell& c = cell(p); return celldatetime(fielddef(p), c); }
 
-void RowBuilder::readText(int p, std::string& out) const { celltextinto(fieldDef(p), cell(p), out); }
+void RowBuilder::textinto(int p, std::string& out) const { celltextinto(fielddef(p), cell(p), out); }
 
-std::string_view RowBuilder::textView(int p, std::string& scratch) const {
-  return celltextview(fieldDef(p), cell(p), scratch);
+std::string_view RowBuilder::textview(int p, std::string& scratch) const {
+  return celltextview(fielddef(p), cell(p), scratch);
 }
 
 void RowBuilder::write(int position, Cell value) {
   if (mode_ == None) throw EngineError("Table " + file() + " is not in edit or insert mode.");
   const std::uint64_t bit = std::uint64_t{1} << (position % 64);
-  if (value.kind == Cell::Null) valuedBits_[position / 64] &= ~bit;
-  else valuedBits_[position / 64] |= bit;
+  if (value.kind == Cell::Null) valuedbits_[position / 64] &= ~bit;
+  else valuedbits_[position / 64] |= bit;
   pending_[position] = std::move(value);
   written_[position] = true;
   changed_ = true;
 }
 
-void RowBuilder::setText(int p, std::string_view v) {
+void RowBuilder::settext(int p, std::string_view v) {
   const FieldDef& def = checked(p);
   // A text that fits its text field is copied into the pending cell's own
   // storage; anything else goes through the general conversion.
@@ -98,7 +98,7 @@ void RowBuilder::setText(int p, std::string_view v) {
     c.integer = 0;
     c.real = 0;
     c.text.clear();
-    valuedBits_[p / 64] &= ~(std::uint64_t{1} << (p % 64));
+    valuedbits_[p / 64] &= ~(std::uint64_t{1} << (p % 64));
     written_[p] = true;
     changed_ = true;
     return;
@@ -117,15 +117,15 @@ void RowBuilder::putpending(int p, const char* text, std::size_t size) {
   // the cell, and appending skips assign's overlap checks.
   c.text.clear();
   c.text.append(text, size);
-  valuedBits_[p / 64] |= std::uint64_t{1} << (p % 64);
+  valuedbits_[p / 64] |= std::uint64_t{1} << (p % 64);
   written_[p] = true;
   changed_ = true;
 }
 
-void RowBuilder::setInteger(int p, long long v) { write(p, integercell(checked(p), v)); }
-void RowBuilder::setDouble(int p, double v) { write(p, doublecell(checked(p), v)); }
-void RowBuilder::setBool(int p, bool v) { write(p, boolcell(checked(p), v)); }
-void RowBuilder::setDateTime(int p, double v) {
+void RowBuilder::setinteger(int p, long long v) { write(p, integercell(checked(p), v)); }
+void RowBuilder::setdouble(int p, double v) { write(p, doublecell(checked(p), v)); }
+void RowBuilder::setbool(int p, bool v) { write(p, boolcell(checked(p), v)); }
+void RowBuilder::setdatetime(int p, double v) {
   const FieldDef& def = checked(p);
   // A date or time field of the pending row gets its text written straight
   // into its cell; anything else goes through the general conversion.
@@ -145,25 +145,25 @@ std::size_t packedvalue(const Cell& c) {
 }
 }  // namespace
 
-std::size_t RowBuilder::packedSize() const {
+std::size_t RowBuilder::packedsize() const {
   checked(0);
   if (mode_ != Inserting) throw EngineError("Table " + file() + " is not in insert mode.");
-  std::size_t n = valuedBits_.size() * 8;
-  for (std::size_t w = 0; w < valuedBits_.size(); ++w)
-    for (std::uint64_t bits = valuedBits_[w]; bits; bits &= bits - 1)
+  std::size_t n = valuedbits_.size() * 8;
+  for (std::size_t w = 0; w < valuedbits_.size(); ++w)
+    for (std::uint64_t bits = valuedbits_[w]; bits; bits &= bits - 1)
       n += packedvalue(pending_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
   return n;
 }
 
-long long RowBuilder::packRow(char* out) {
+long long RowBuilder::packrow(char* out) {
   checked(0);
   if (mode_ != Inserting) throw EngineError("Table " + file() + " is not in insert mode.");
-  const std::size_t words = valuedBits_.size();
-  std::memcpy(out, valuedBits_.data(), words * 8);
+  const std::size_t words = valuedbits_.size();
+  std::memcpy(out, valuedbits_.data(), words * 8);
   char* p = out + words * 8;
   long long bytes = 0;
   for (std::size_t w = 0; w < words; ++w) {
-    for (std::uint64_t bits = valuedBits_[w]; bits; bits &= bits - 1) {
+    for (std::uint64_t bits = valuedbits_[w]; bits; bits &= bits - 1) {
       const Cell& c = pending_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
       *p++ = static_cast<char>(c.kind);
       if (c.kind == Cell::Text || c.kind == Cell::Blob) {

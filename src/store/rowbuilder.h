@@ -5,19 +5,19 @@
 // - A row builder belongs to the thread that builds rows (the one reading the
 //   source); it touches no connection, so it may build the next row while a
 //   RowWriter stores earlier ones on a thread of its own.
-// - newRow() starts a new row, empty in every field; a table's edit() puts
+// - newrow() starts a new row, empty in every field; a table's edit() puts
 //   its current row here.  setX() write into the pending row (EngineError
 //   when none is pending, after the value's own conversion); reads see the
 //   pending row, or an empty cell when none is pending.  drop() ends the
 //   pending row (stored or not).
 // - Cells keep their text storage from row to row, so building a row of
 //   texts that fit needs no allocation.
-// - packRow() packs a pending new row for RowWriter::insert(): the value bits
+// - packrow() packs a pending new row for RowWriter::insert(): the value bits
 //   (64 fields a word), then for each field holding a value, in table order,
 //   its kind (one byte) and its value (8 bytes for an integer or a real, a
-//   4-byte length and the bytes for a text or blob).  packedSize() is the
-//   number of bytes packRow() writes; packRow() ends the pending row without
-//   storing it and returns the bytes of its values, as bytesStored counts
+//   4-byte length and the bytes for a text or blob).  packedsize() is the
+//   number of bytes packrow() writes; packrow() ends the pending row without
+//   storing it and returns the bytes of its values, as bytesstored counts
 //   them.  Both fail with EngineError when no new row is pending.
 #pragma once
 
@@ -31,7 +31,7 @@
 
 namespace vesper {
 
-// Packed rows as packRow() writes them.
+// Packed rows as packrow() writes them.
 struct PackedRow {
   const char* data;
   std::size_t size;
@@ -41,9 +41,9 @@ struct PackedRow {
 // its own.
 class alignas(64) RowBuilder : public TableFields {
  public:
-  void newRow();
-  bool isPending() const { return mode_ != None; }
-  bool isNew() const { return mode_ == Inserting; }
+  void newrow();
+  bool ispending() const { return mode_ != None; }
+  bool isnew() const { return mode_ == Inserting; }
   bool changed() const { return mode_ != None && changed_; }  // a field was written since the row began
   void drop();
 
@@ -52,32 +52,32 @@ class alignas(64) RowBuilder : public TableFields {
     checked(position);
     return mode_ != None ? pending_[static_cast<std::size_t>(position)] : empty_;
   }
-  bool isNull(int position) const { return cell(position).kind == Cell::Null; }
-  std::string asText(int position) const;
-  long long asInteger(int position) const;
-  double asDouble(int position) const;
-  bool asBool(int position) const;
-  double asDateTime(int position) const;  // day count + fraction of a day
-  void readText(int position, std::string& out) const;  // asText into `out`, reusing its storage
-  // asText without a copy: a text or blob cell is seen where it lies (valid
+  bool isnull(int position) const { return cell(position).kind == Cell::Null; }
+  std::string astext(int position) const;
+  long long asinteger(int position) const;
+  double asdouble(int position) const;
+  bool asbool(int position) const;
+  double asdatetime(int position) const;  // day count + fraction of a day
+  void textinto(int position, std::string& out) const;  // astext into `out`, reusing its storage
+  // astext without a copy: a text or blob cell is seen where it lies (valid
   // until that cell is written or the row changes); any other cell is
   // converted into `scratch`, which the view then shows.
-  std::string_view textView(int position, std::string& scratch) const;
+  std::string_view textview(int position, std::string& scratch) const;
 
-  void setText(int position, std::string_view value);
-  void setInteger(int position, long long value);
-  void setDouble(int position, double value);
-  void setBool(int position, bool value);
-  void setDateTime(int position, double value);  // date part for a date field, time part for a time field
+  void settext(int position, std::string_view value);
+  void setinteger(int position, long long value);
+  void setdouble(int position, double value);
+  void setbool(int position, bool value);
+  void setdatetime(int position, double value);  // date part for a date field, time part for a time field
   void clear(int position);
 
-  std::size_t packedSize() const;
-  long long packRow(char* out);
+  std::size_t packedsize() const;
+  long long packrow(char* out);
 
   // The cells of the pending row, which of them hold a value (a bit per
   // field) and which were written, for the table that stores it.
   const std::vector<Cell>& cells() const { return pending_; }
-  const std::vector<std::uint64_t>& valued() const { return valuedBits_; }
+  const std::vector<std::uint64_t>& valued() const { return valuedbits_; }
   const std::vector<bool>& written() const { return written_; }
 
  private:
@@ -85,7 +85,7 @@ class alignas(64) RowBuilder : public TableFields {
   // The table's side: its fields and name when it opens (nullptr when it
   // closes), and the row it edits.
   void attach(const std::vector<FieldDef>* fields, int key, const std::string* file);
-  void editRow(const std::vector<Cell>& current);
+  void editrow(const std::vector<Cell>& current);
 
   enum Mode { None, Inserting, Editing };
   void write(int position, Cell value);
@@ -97,7 +97,7 @@ class alignas(64) RowBuilder : public TableFields {
   Mode mode_ = None;
   bool changed_ = false;
   std::vector<Cell> pending_;
-  std::vector<std::uint64_t> valuedBits_;  // the pending cells holding a value, 64 a word
+  std::vector<std::uint64_t> valuedbits_;  // the pending cells holding a value, 64 a word
   std::vector<bool> written_;
   const std::string* file_ = nullptr;
   const Cell empty_{};

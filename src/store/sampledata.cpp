@@ -52,7 +52,7 @@ std::vector<Template> addresslayouts() {
   };
 }
 
-void set(Table& t, const char* name, const std::string& value) { t.field(name).setText(value); }
+void set(Table& t, const char* name, const std::string& value) { t.field(name).settext(value); }
 
 }  // namespace
 
@@ -149,7 +149,7 @@ void createsampledatafolder(const std::string& dir) {
 
   Table db;
   db.open(dir, "DATABASE.DB");
-  db.newRow();
+  db.newrow();
   set(db, "DB", "MAIN");
   set(db, "Description", "Main contacts");
   set(db, "User1", "Spouse");
@@ -163,15 +163,15 @@ void createsampledatafolder(const std::string& dir) {
   set(db, "Money1", "Annual sales");
   set(db, "Money2", "Credit limit");
   set(db, "Category", "Category");
-  db.field("NumImport").setInteger(0);
+  db.field("NumImport").setinteger(0);
   db.store();
 
   Table settings;
   settings.open(dir, "SETTINGS.DB");
-  settings.newRow();
-  settings.field("FormatSalut").setBool(true);
-  settings.field("FormatHonor").setBool(false);
-  settings.field("FormatWhich").setInteger(0);
+  settings.newrow();
+  settings.field("FormatSalut").setbool(true);
+  settings.field("FormatHonor").setbool(false);
+  settings.field("FormatWhich").setinteger(0);
   set(settings, "lblCity", "City");
   set(settings, "lblState", "State");
   set(settings, "lblZip", "Zip");

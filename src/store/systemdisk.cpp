@@ -61,7 +61,7 @@ bool fileexists(const std::string& path) {
   return !findfile(folder, name).empty();
 }
 
-long long SystemDisk::freeSpace(const std::string& path) {
+long long SystemDisk::freespace(const std::string& path) {
   struct statvfs vfs;
   if (::statvfs(path.empty() ? "." : path.c_str(), &vfs) != 0) return -1;
   unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;

@@ -32,7 +32,7 @@ void splitpath(const std::string& path, std::string& folder, std::string& name);
 // empty path means the working folder.
 class SystemDisk : public Disk {
  public:
-  long long freeSpace(const std::string& path) override;
+  long long freespace(const std::string& path) override;
 };
 
 }  // namespace vesper

@@ -11,14 +11,14 @@
 // - Fields are looked up as TableFields says; field names never become SQL
 //   text (identifiers come from the table's own schema and are quoted,
 //   values are bound).
-// - Rows are walked with first()/next()/atEnd() in key order (insertion order
+// - Rows are walked with first()/next()/atend() in key order (insertion order
 //   for a table without key).  The order is taken when the walk starts.
-// - The pending row is the table's RowBuilder (`row()`): newRow() starts one
+// - The pending row is the table's RowBuilder (`row()`): newrow() starts one
 //   (empty in every field), edit() makes the current row pending, setX()
 //   write into it, store() saves it and makes it the current row, drop()
 //   discards it.  While a row is pending, reads see the pending row.  A store
 //   that fails throws EngineError with the engine's message and leaves the
-//   row pending and the table usable.  newRow() or edit() while a row is
+//   row pending and the table usable.  newrow() or edit() while a row is
 //   pending discards that row.
 // - New rows are stored through the table's TableWriter (`writer()`), which
 //   also holds the commit groups: each store commits at once unless a group
@@ -58,19 +58,19 @@ class Field {
   int size() const;
 
   // Of the pending row when there is one, else of the current row.
-  bool isNull() const;
-  std::string asText() const;
-  long long asInteger() const;
-  double asDouble() const;
-  bool asBool() const;
-  double asDateTime() const;  // day count + fraction of a day
+  bool isnull() const;
+  std::string astext() const;
+  long long asinteger() const;
+  double asdouble() const;
+  bool asbool() const;
+  double asdatetime() const;  // day count + fraction of a day
 
   // Into the pending row (EngineError when no row is pending).
-  void setText(std::string_view value);
-  void setInteger(long long value);
-  void setDouble(double value);
-  void setBool(bool value);
-  void setDateTime(double value);  // date part for a date field, time part for a time field
+  void settext(std::string_view value);
+  void setinteger(long long value);
+  void setdouble(double value);
+  void setbool(bool value);
+  void setdatetime(double value);  // date part for a date field, time part for a time field
   void clear();
 
  private:
@@ -92,22 +92,22 @@ class Table : public TableFields {
   void open(const std::string& folder, const std::string& name);
   void open(const std::string& path);
   void close();
-  bool isOpen() const;
+  bool isopen() const;
   const std::string& path() const;  // the file as found on disk; "" when closed
-  void setBusyTimeout(int milliseconds);
-  int busyTimeout() const;
+  void setbusytimeout(int milliseconds);
+  int busytimeout() const;
 
   Field field(int position);
   Field field(std::string_view name);
 
   void first();
   void next();
-  bool atEnd();
-  long long recordCount();
+  bool atend();
+  long long recordcount();
 
-  void newRow();
+  void newrow();
   void edit();
-  bool isPending() const;
+  bool ispending() const;
   bool changed() const;  // true once a field of the pending row was written
   void store();
   void drop();
@@ -117,23 +117,23 @@ class Table : public TableFields {
   TableWriter& writer();
 
   // Values by position (see Field).
-  bool isNull(int position) const;
-  std::string asText(int position) const;
-  long long asInteger(int position) const;
-  double asDouble(int position) const;
-  bool asBool(int position) const;
-  double asDateTime(int position) const;
-  // asText into `out`, reusing its storage.
-  void readText(int position, std::string& out) const;
-  // asText without a copy: a text or blob cell is seen where it lies (the
+  bool isnull(int position) const;
+  std::string astext(int position) const;
+  long long asinteger(int position) const;
+  double asdouble(int position) const;
+  bool asbool(int position) const;
+  double asdatetime(int position) const;
+  // astext into `out`, reusing its storage.
+  void textinto(int position, std::string& out) const;
+  // astext without a copy: a text or blob cell is seen where it lies (the
   // view is valid until that cell is written or the row changes); any other
   // cell is converted into `scratch`, which the view then shows.
-  std::string_view textView(int position, std::string& scratch) const;
-  void setText(int position, std::string_view value);
-  void setInteger(int position, long long value);
-  void setDouble(int position, double value);
-  void setBool(int position, bool value);
-  void setDateTime(int position, double value);
+  std::string_view textview(int position, std::string& scratch) const;
+  void settext(int position, std::string_view value);
+  void setinteger(int position, long long value);
+  void setdouble(int position, double value);
+  void setbool(int position, bool value);
+  void setdatetime(int position, double value);
   void clear(int position);
 
  private:
@@ -145,16 +145,16 @@ class Table : public TableFields {
 // The contact table of the data folder as the store an import writes to.
 class ContactTable final : public Table, public ContactStore {
  public:
-  bool isOpen() const override { return Table::isOpen(); }
+  bool isopen() const override { return Table::isopen(); }
   RowBuilder& row() override { return Table::row(); }
   TableWriter& writer() override { return Table::writer(); }
   void close() override { Table::close(); }
 };
 
-// Creates the table file at `path` with the fields in this order; `keyField`
+// Creates the table file at `path` with the fields in this order; `keyfield`
 // (may be empty) becomes its unique key.  Refuses, with EngineError, a file
 // that exists already (letter case ignored), invalid fields or sizes.
 void createtable(const std::string& path, const std::vector<FieldDef>& fields,
-                 const std::string& keyField = "");
+                 const std::string& keyfield = "");
 
 }  // namespace vesper

@@ -11,10 +11,10 @@ namespace vesper {
 
 namespace {
 
-void validate(const std::vector<FieldDef>& fields, const std::string& keyField) {
+void validate(const std::vector<FieldDef>& fields, const std::string& keyfield) {
   if (fields.empty()) throw EngineError("A table needs at least one field.");
   if (fields.size() > 255) throw EngineError("A table can have at most 255 fields.");
-  bool keyFound = keyField.empty();
+  bool keyfound = keyfield.empty();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDef& f = fields[i];
     if (f.name.empty() || f.name.size() > 64) throw EngineError("Invalid field name '" + f.name + "'.");
@@ -22,19 +22,19 @@ void validate(const std::vector<FieldDef>& fields, const std::string& keyField) 
       if (sametext(fields[j].name, f.name)) throw EngineError("Duplicate field name '" + f.name + "'.");
     if ((f.type == FieldType::Alpha || f.type == FieldType::Bytes) && (f.size < 1 || f.size > 255))
       throw EngineError("Invalid size " + std::to_string(f.size) + " for field '" + f.name + "'.");
-    if (f.name == keyField) {
-      keyFound = true;
+    if (f.name == keyfield) {
+      keyfound = true;
       if (f.type == FieldType::Memo || f.type == FieldType::Binary || f.type == FieldType::Graphic)
         throw EngineError("Field '" + f.name + "' of type " + fieldtypename(f.type) + " cannot be a key.");
     }
   }
-  if (!keyFound) throw EngineError("Key field '" + keyField + "' is not among the fields.");
+  if (!keyfound) throw EngineError("Key field '" + keyfield + "' is not among the fields.");
 }
 
 }  // namespace
 
-void createtable(const std::string& path, const std::vector<FieldDef>& fields, const std::string& keyField) {
-  validate(fields, keyField);
+void createtable(const std::string& path, const std::vector<FieldDef>& fields, const std::string& keyfield) {
+  validate(fields, keyfield);
   std::string folder, name;
   splitpath(path, folder, name);
   std::string existing = findfile(folder, name);
@@ -46,7 +46,7 @@ void createtable(const std::string& path, const std::vector<FieldDef>& fields, c
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i) sql += ", ";
     sql += quoteid(fields[i].name) + " " + declaredtype(fields[i]);
-    if (fields[i].name == keyField) sql += " NOT NULL PRIMARY KEY";
+    if (fields[i].name == keyfield) sql += " NOT NULL PRIMARY KEY";
   }
   sql += ")";
 

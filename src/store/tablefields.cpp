@@ -22,14 +22,14 @@ const FieldDef& TableFields::uncheckedfield(int position) const {
   throw EngineError("Field number " + std::to_string(position) + " is out of range.");
 }
 
-int TableFields::findField(std::string_view name) const {
+int TableFields::findfield(std::string_view name) const {
   for (unsigned i = 0; i < count_; ++i)
     if (sametext(open_[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 
-int TableFields::fieldIndex(std::string_view name) const {
-  int i = findField(name);
+int TableFields::fieldindex(std::string_view name) const {
+  int i = findfield(name);
   if (i < 0) throw EngineError("Field '" + std::string(name) + "' not found.");
   return i;
 }

@@ -1,7 +1,7 @@
 // The fields of an open table, by position and by name.
 //
 // Contract: the list is fixed while the table is open, so any thread may read
-// it.  Lookup by name ignores letter case; fieldIndex() fails with
+// it.  Lookup by name ignores letter case; fieldindex() fails with
 // EngineError "Field 'X' not found.".  Asking for a field by position fails
 // with EngineError while the table is closed ("Cannot perform this operation
 // on a closed table.") or when the position is out of range.
@@ -17,14 +17,14 @@ namespace vesper {
 
 class TableFields {
  public:
-  int fieldCount() const { return static_cast<int>(count_); }
+  int fieldcount() const { return static_cast<int>(count_); }
   const std::vector<FieldDef>& fields() const { return fields_ ? *fields_ : none(); }
-  const FieldDef& fieldDef(int position) const { return checked(position); }
-  const std::string& fieldName(int position) const { return checked(position).name; }
-  FieldType fieldType(int position) const { return checked(position).type; }
-  int findField(std::string_view name) const;   // letter case ignored; -1 when missing
-  int fieldIndex(std::string_view name) const;  // as findField, EngineError when missing
-  int keyField() const { return key_; }         // position of the key field, -1 without key
+  const FieldDef& fielddef(int position) const { return checked(position); }
+  const std::string& fieldname(int position) const { return checked(position).name; }
+  FieldType fieldtype(int position) const { return checked(position).type; }
+  int findfield(std::string_view name) const;   // letter case ignored; -1 when missing
+  int fieldindex(std::string_view name) const;  // as findfield, EngineError when missing
+  int keyfield() const { return key_; }         // position of the key field, -1 without key
 
  protected:
   // The fields of the table just opened (`fields` outlives the opening), or

@@ -19,7 +19,7 @@ void TableFile::open(const std::string& found) {
   int rc = sqlite3_open_v2(found.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   try {
     if (rc != SQLITE_OK) fail(rc);
-    sqlite3_busy_timeout(db, busyMs);
+    sqlite3_busy_timeout(db, busyms);
     sqlite3_extended_result_codes(db, 1);
 
     // The table inside the file: the one named like the file, else the only one.
@@ -36,7 +36,7 @@ void TableFile::open(const std::string& found) {
     if (chosen.empty() && names.size() == 1) chosen = names[0];
     if (chosen.empty()) throw EngineError("Table " + file + " does not hold one table named " + stem + ".");
     table = quoteid(chosen);
-    tableName = chosen;
+    tablename = chosen;
 
     check(st.prepare(db, "SELECT name, type, pk, dflt_value IS NOT NULL FROM pragma_table_info(?)"));
     sqlite3_bind_text(st.get(), 1, chosen.c_str(), -1, SQLITE_TRANSIENT);
@@ -47,15 +47,15 @@ void TableFile::open(const std::string& found) {
       fields.push_back(fieldfromdeclaration(n ? n : "", t ? t : ""));
       if (fields.back().type == FieldType::AutoInc) autoinc.push_back(static_cast<int>(fields.size()) - 1);
       const std::size_t at = fields.size() - 1;
-      if (at % 64 == 0) namedMask.push_back(0);
+      if (at % 64 == 0) namedmask.push_back(0);
       if (fields.back().type == FieldType::AutoInc || sqlite3_column_int(st.get(), 3) != 0)
-        namedMask[at / 64] |= std::uint64_t{1} << (at % 64);
+        namedmask[at / 64] |= std::uint64_t{1} << (at % 64);
       if (sqlite3_column_int(st.get(), 2) > 0) ++keys, keypos = static_cast<int>(fields.size()) - 1;
     }
     if (rc != SQLITE_DONE) fail(rc);
     key = keys == 1 ? keypos : -1;
-    autoSlot.assign(fields.size(), -1);
-    for (std::size_t k = 0; k < autoinc.size(); ++k) autoSlot[autoinc[k]] = static_cast<int>(k);
+    autoslot.assign(fields.size(), -1);
+    for (std::size_t k = 0; k < autoinc.size(); ++k) autoslot[autoinc[k]] = static_cast<int>(k);
 
     // A table without row ids (made by another tool) cannot be walked here.
     Statement probe;
@@ -73,14 +73,14 @@ void TableFile::open(const std::string& found) {
     // each page less often.  Larger journals gain little and, on a disk that
     // fills up, leave more that cannot be copied back.  Closing the table
     // copies the rest and removes the journal.
-    Statement pageSize;
-    int bytesPerPage = 4096;
-    if (pageSize.prepare(db, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pageSize.get()) == SQLITE_ROW)
-      bytesPerPage = std::max(512, sqlite3_column_int(pageSize.get(), 0));
-    pageSize.finalize();
-    pageBytes = bytesPerPage;
-    autoFrames = (64 << 20) / bytesPerPage;
-    sqlite3_wal_autocheckpoint(db, autoFrames);
+    Statement pagesize;
+    int bytesperpage = 4096;
+    if (pagesize.prepare(db, "PRAGMA page_size") == SQLITE_OK && sqlite3_step(pagesize.get()) == SQLITE_ROW)
+      bytesperpage = std::max(512, sqlite3_column_int(pagesize.get(), 0));
+    pagesize.finalize();
+    pagebytes = bytesperpage;
+    autoframes = (64 << 20) / bytesperpage;
+    sqlite3_wal_autocheckpoint(db, autoframes);
   } catch (...) {
     close();
     throw;
@@ -89,9 +89,9 @@ void TableFile::open(const std::string& found) {
 
 void TableFile::close() {
   if (db) sqlite3_close_v2(db);
-  const int busy = busyMs;
+  const int busy = busyms;
   *this = TableFile();
-  busyMs = busy;
+  busyms = busy;
 }
 
 std::string TableFile::describe(int rc) const {
@@ -100,7 +100,7 @@ std::string TableFile::describe(int rc) const {
     case SQLITE_BUSY:
     case SQLITE_LOCKED: {
       char secs[32];
-      std::snprintf(secs, sizeof secs, "%g", busyMs / 1000.0);
+      std::snprintf(secs, sizeof secs, "%g", busyms / 1000.0);
       return "Table " + file + " is locked by another user or program; it did not become free within " +
              secs + " seconds.";
     }
@@ -129,23 +129,23 @@ void TableFile::fail(int rc, const std::string& msg) {
   throw EngineError(msg);
 }
 
-std::string TableFile::columnList() const {
+std::string TableFile::columnlist() const {
   std::string cols;
   for (const auto& f : fields) cols += (cols.empty() ? "" : ", ") + quoteid(f.name);
   return cols;
 }
 
-Cell TableFile::readColumn(sqlite3_stmt* s, int i) {
+Cell TableFile::readcolumn(sqlite3_stmt* s, int i) {
   switch (sqlite3_column_type(s, i)) {
-    case SQLITE_INTEGER: return Cell::ofInteger(sqlite3_column_int64(s, i));
-    case SQLITE_FLOAT: return Cell::ofReal(sqlite3_column_double(s, i));
+    case SQLITE_INTEGER: return Cell::ofinteger(sqlite3_column_int64(s, i));
+    case SQLITE_FLOAT: return Cell::ofreal(sqlite3_column_double(s, i));
     case SQLITE_TEXT: {
       const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-      return Cell::ofText(std::string(t ? t : "", sqlite3_column_bytes(s, i)));
+      return Cell::oftext(std::string(t ? t : "", sqlite3_column_bytes(s, i)));
     }
     case SQLITE_BLOB: {
       const char* b = static_cast<const char*>(sqlite3_column_blob(s, i));
-      return Cell::ofBlob(std::string(b ? b : "", sqlite3_column_bytes(s, i)));
+      return Cell::ofblob(std::string(b ? b : "", sqlite3_column_bytes(s, i)));
     }
     default: return Cell();
   }

@@ -39,24 +39,24 @@ struct TableFile {
   sqlite3* db = nullptr;
   std::string path, file;  // full path as found, and its file name for messages
   std::string table;       // quoted SQL name of the table inside the file
-  std::string tableName;   // ... as stored
+  std::string tablename;   // ... as stored
   std::vector<FieldDef> fields;
   std::vector<int> autoinc;   // positions of autoincrement fields
-  std::vector<int> autoSlot;  // per field: its index in autoinc, -1 for other fields
+  std::vector<int> autoslot;  // per field: its index in autoinc, -1 for other fields
   // The fields every insert names (autoinc, non-NULL default), a bit per
   // field, 64 fields a word.
-  std::vector<std::uint64_t> namedMask;
+  std::vector<std::uint64_t> namedmask;
   int key = -1;
-  int busyMs = 5000;
+  int busyms = 5000;
   // The journal's page size, and how often commits copy it back.
-  int pageBytes = 4096;
-  int autoFrames = 1000;
+  int pagebytes = 4096;
+  int autoframes = 1000;
 
   // Opens the file at `found` (the path as found on disk).  On failure the
   // file is closed again and the error thrown.
   void open(const std::string& found);
   void close();
-  bool isOpen() const { return db != nullptr; }
+  bool isopen() const { return db != nullptr; }
 
   // The engine's message for a failed SQLite call.
   std::string describe(int rc) const;
@@ -67,9 +67,9 @@ struct TableFile {
   }
   // True for failures after which the table cannot be written just now.
   static bool unavailable(int rc);
-  std::string columnList() const;
+  std::string columnlist() const;
 
-  static Cell readColumn(sqlite3_stmt* s, int i);
+  static Cell readcolumn(sqlite3_stmt* s, int i);
   static int bind(sqlite3_stmt* s, int index, const CellRef& c);
   static int bind(sqlite3_stmt* s, int index, const Cell& c) { return bind(s, index, CellRef::of(c)); }
 };

@@ -7,28 +7,28 @@ namespace vesper {
 
 // --- the state ---
 
-void TableWriter::State::refreshAutoinc() {
+void TableWriter::State::refreshautoinc() {
   if (file.autoinc.empty()) return;
-  if (groupDepth > 0 && autoincFresh && nextAuto.size() == file.autoinc.size()) return;
-  if (!dataVersion) file.check(dataVersion.prepare(file.db, "PRAGMA data_version"));
-  int rc = sqlite3_step(dataVersion.get());
-  long long version = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersion.get(), 0) : -2;
-  dataVersion.reset();
+  if (groupdepth > 0 && autoincfresh && nextauto.size() == file.autoinc.size()) return;
+  if (!dataversion) file.check(dataversion.prepare(file.db, "PRAGMA data_version"));
+  int rc = sqlite3_step(dataversion.get());
+  long long version = rc == SQLITE_ROW ? sqlite3_column_int64(dataversion.get(), 0) : -2;
+  dataversion.reset();
   if (rc != SQLITE_ROW) file.fail(rc);
-  if (version == seenVersion && nextAuto.size() == file.autoinc.size()) {
-    autoincFresh = groupDepth > 0;
+  if (version == seenversion && nextauto.size() == file.autoinc.size()) {
+    autoincfresh = groupdepth > 0;
     return;
   }
-  nextAuto.clear();
+  nextauto.clear();
   for (int p : file.autoinc) {
     Statement st;
     file.check(st.prepare(file.db, "SELECT MAX(" + quoteid(file.fields[p].name) + ") FROM " + file.table));
     rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) file.fail(rc);
-    nextAuto.push_back(sqlite3_column_int64(st.get(), 0) + 1);
+    nextauto.push_back(sqlite3_column_int64(st.get(), 0) + 1);
   }
-  seenVersion = version;
-  autoincFresh = groupDepth > 0;
+  seenversion = version;
+  autoincfresh = groupdepth > 0;
 }
 
 // A statement naming more columns than the row needs serves as well (the
@@ -38,28 +38,28 @@ void TableWriter::State::refreshAutoinc() {
 // writes and are rarely made anew.  A statement for several rows at once
 // passes over a row whose key the table holds instead of failing; those are
 // kept apart from the one-row statements.
-TableWriter::State::InsertPlan& TableWriter::State::insertPlan(const std::uint64_t* valued, std::size_t rows) {
-  std::vector<std::unique_ptr<InsertPlan>>& kept = rows == 1 ? inserts : manyInserts;
-  const std::vector<std::uint64_t>& named = file.namedMask;
+TableWriter::State::InsertPlan& TableWriter::State::insertplan(const std::uint64_t* valued, std::size_t rows) {
+  std::vector<std::unique_ptr<InsertPlan>>& kept = rows == 1 ? inserts : manyinserts;
+  const std::vector<std::uint64_t>& named = file.namedmask;
   const std::size_t words = named.size();
-  rowMask = named;
-  for (std::size_t w = 0; w < words; ++w) rowMask[w] |= valued[w];
+  rowmask = named;
+  for (std::size_t w = 0; w < words; ++w) rowmask[w] |= valued[w];
   for (std::size_t k = 0; k < kept.size(); ++k) {
     const InsertPlan& p = *kept[k];
     bool covers = p.rows == rows;
-    for (std::size_t w = 0; w < words && covers; ++w) covers = (rowMask[w] & ~p.mask[w]) == 0;
+    for (std::size_t w = 0; w < words && covers; ++w) covers = (rowmask[w] & ~p.mask[w]) == 0;
     if (!covers) continue;
     if (k > 0) std::rotate(kept.begin(), kept.begin() + static_cast<long>(k), kept.begin() + static_cast<long>(k) + 1);
     return *kept.front();
   }
   if (!kept.empty())
-    for (std::size_t w = 0; w < words; ++w) rowMask[w] |= kept.front()->mask[w];
+    for (std::size_t w = 0; w < words; ++w) rowmask[w] |= kept.front()->mask[w];
   auto plan = std::make_unique<InsertPlan>();
-  plan->mask = rowMask;
+  plan->mask = rowmask;
   plan->rows = rows;
   std::string cols, marks;
   for (std::size_t i = 0; i < file.fields.size(); ++i) {
-    if (!(rowMask[i / 64] >> (i % 64) & 1)) continue;
+    if (!(rowmask[i / 64] >> (i % 64) & 1)) continue;
     plan->columns.push_back(static_cast<int>(i));
     cols += (cols.empty() ? "" : ", ") + quoteid(file.fields[i].name);
     marks += marks.empty() ? "?" : ", ?";
@@ -79,18 +79,18 @@ TableWriter::State::InsertPlan& TableWriter::State::insertPlan(const std::uint64
   return *kept.front();
 }
 
-void TableWriter::State::failInGroup(int rc, std::string msg) {
-  if (groupDepth > 0 && sqlite3_get_autocommit(file.db)) {
-    groupDepth = 0;
-    forgetAutoinc();
+void TableWriter::State::failingroup(int rc, std::string msg) {
+  if (groupdepth > 0 && sqlite3_get_autocommit(file.db)) {
+    groupdepth = 0;
+    forgetautoinc();
     throw TableUnavailable(msg + " The rows stored since the group began were not saved.");
   }
   TableFile::fail(rc, msg);
 }
 
 StoreResult TableWriter::State::refusal(int rc, std::string msg) {
-  if (TableFile::unavailable(rc) || (groupDepth > 0 && sqlite3_get_autocommit(file.db)))
-    failInGroup(rc, std::move(msg));
+  if (TableFile::unavailable(rc) || (groupdepth > 0 && sqlite3_get_autocommit(file.db)))
+    failingroup(rc, std::move(msg));
   StoreResult r;
   r.kind = rc == SQLITE_CONSTRAINT_PRIMARYKEY || rc == SQLITE_CONSTRAINT_UNIQUE ? StoreResult::KeyTaken
                                                                                 : StoreResult::Refused;
@@ -116,27 +116,27 @@ template <class Source>
 StoreResult TableWriter::storerow(Source& source, const std::uint64_t* valued) {
   State& s = *s_;
   TableFile& f = file_;
-  bool ownTransaction = s.groupDepth == 0 && !f.autoinc.empty();
-  if (ownTransaction) {
+  bool owntransaction = s.groupdepth == 0 && !f.autoinc.empty();
+  if (owntransaction) {
     int rc = execsql(f.db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) f.fail(rc);
   }
   int rc = SQLITE_OK;
   s.assigned.assign(f.autoinc.size(), 0);  // kept between rows: no allocation per row
   try {
-    s.refreshAutoinc();
-    State::InsertPlan& plan = s.insertPlan(valued);
+    s.refreshautoinc();
+    State::InsertPlan& plan = s.insertplan(valued);
     sqlite3_stmt* st = plan.statement.get();
     int n = 0;
     long long bytes = 0;
     for (int i : plan.columns) {
       const CellRef c = source.at(static_cast<std::size_t>(i));
-      const int k = f.autoSlot[i];
+      const int k = f.autoslot[i];
       ++n;
       if (k >= 0) {
         // A number given is kept, and the counter moves past it.
         if (c.kind == Cell::Null) {
-          s.assigned[k] = s.nextAuto[k];
+          s.assigned[k] = s.nextauto[k];
           sqlite3_bind_int64(st, n, s.assigned[k]);
           bytes += 8;
           continue;
@@ -149,33 +149,33 @@ StoreResult TableWriter::storerow(Source& source, const std::uint64_t* valued) {
     }
     rc = sqlite3_step(st);
     sqlite3_reset(st);  // the bound texts are the caller's: bound again before the next step
-    if (rc == SQLITE_DONE) s.bytesStored += bytes;
+    if (rc == SQLITE_DONE) s.bytesstored += bytes;
   } catch (...) {
-    if (ownTransaction) execsql(f.db, "ROLLBACK");
+    if (owntransaction) execsql(f.db, "ROLLBACK");
     throw;
   }
   if (rc != SQLITE_DONE) {
     std::string msg = f.describe(rc);  // before the rollback answers in its place
-    if (ownTransaction) execsql(f.db, "ROLLBACK");
+    if (owntransaction) execsql(f.db, "ROLLBACK");
     return s.refusal(rc, std::move(msg));
   }
   long long rowid = sqlite3_last_insert_rowid(f.db);
-  if (ownTransaction) {
+  if (owntransaction) {
     int crc = execsql(f.db, "COMMIT");
     if (crc != SQLITE_OK) {
       execsql(f.db, "ROLLBACK");
       f.fail(crc);
     }
   }
-  for (std::size_t k = 0; k < f.autoinc.size(); ++k) s.nextAuto[k] = std::max(s.nextAuto[k], s.assigned[k] + 1);
-  s.lastRowid = rowid;
-  ++s.rowsStored;
+  for (std::size_t k = 0; k < f.autoinc.size(); ++k) s.nextauto[k] = std::max(s.nextauto[k], s.assigned[k] + 1);
+  s.lastrowid = rowid;
+  ++s.rowsstored;
   return {};
 }
 
 StoreResult TableWriter::insert(const RowBuilder& row) {
   needopen(file_);
-  if (!row.isNew()) throw EngineError("Table " + file_.file + " is not in insert mode.");
+  if (!row.isnew()) throw EngineError("Table " + file_.file + " is not in insert mode.");
   struct Cells {
     const std::vector<Cell>& cells;
     CellRef at(std::size_t i) { return CellRef::of(cells[i]); }
@@ -196,32 +196,32 @@ StoreResult TableWriter::insertpacked(const PackedRow& row, int field, const Cel
   if (row.size < words * 8) throw EngineError("Table " + file_.file + ": a packed row of the wrong width.");
   // The packed bits say where the packed values lie; the row's own bits
   // (the replaced field set or cleared) say which columns to name.
-  std::vector<std::uint64_t>& rowBits = s.packedMask;
-  rowBits.resize(words);
-  std::memcpy(rowBits.data(), row.data, words * 8);
-  s.packedBits.assign(rowBits.begin(), rowBits.end());
+  std::vector<std::uint64_t>& rowbits = s.packedmask;
+  rowbits.resize(words);
+  std::memcpy(rowbits.data(), row.data, words * 8);
+  s.packedbits.assign(rowbits.begin(), rowbits.end());
   if (value && field >= 0 && static_cast<std::size_t>(field) < n) {
     std::uint64_t bit = std::uint64_t{1} << (field % 64);
-    if (value->kind == Cell::Null) rowBits[field / 64] &= ~bit;
-    else rowBits[field / 64] |= bit;
+    if (value->kind == Cell::Null) rowbits[field / 64] &= ~bit;
+    else rowbits[field / 64] |= bit;
   } else {
     value = nullptr;
   }
-  PackedValues values{s.packedBits.data(), row.data + words * 8, row.data + row.size, file_.file, 0, field, value};
-  return storerow(values, rowBits.data());
+  PackedValues values{s.packedbits.data(), row.data + words * 8, row.data + row.size, file_.file, 0, field, value};
+  return storerow(values, rowbits.data());
 }
 
-std::string TableWriter::lastKeyBetween(std::string_view low, std::string_view high) {
+std::string TableWriter::lastkeybetween(std::string_view low, std::string_view high) {
   needopen(file_);
   State& s = *s_;
   const TableFile& f = file_;
   if (f.key < 0) return {};
-  if (!s.keyRange) {
+  if (!s.keyrange) {
     std::string k = quoteid(f.fields[f.key].name);
-    f.check(s.keyRange.prepare(f.db, "SELECT " + k + " FROM " + f.table + " WHERE " + k + " >= ? AND " + k +
+    f.check(s.keyrange.prepare(f.db, "SELECT " + k + " FROM " + f.table + " WHERE " + k + " >= ? AND " + k +
                                          " <= ? ORDER BY " + k + " DESC LIMIT 1"));
   }
-  sqlite3_stmt* st = s.keyRange.get();
+  sqlite3_stmt* st = s.keyrange.get();
   sqlite3_bind_text(st, 1, low.data(), static_cast<int>(low.size()), SQLITE_STATIC);
   sqlite3_bind_text(st, 2, high.data(), static_cast<int>(high.size()), SQLITE_STATIC);
   int rc = sqlite3_step(st);
@@ -230,70 +230,70 @@ std::string TableWriter::lastKeyBetween(std::string_view low, std::string_view h
     const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     found.assign(t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, 0)));
   }
-  s.keyRange.reset();
+  s.keyrange.reset();
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) f.fail(rc);
   return found;
 }
 
 // --- groups and the journal ---
 
-void TableWriter::beginGroup() {
+void TableWriter::begingroup() {
   needopen(file_);
   State& s = *s_;
-  if (s.groupDepth == 0) {
+  if (s.groupdepth == 0) {
     int rc = execsql(file_.db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) file_.fail(rc);
-    s.autoincFresh = false;
+    s.autoincfresh = false;
     s.triggered = -1;
   }
-  ++s.groupDepth;
+  ++s.groupdepth;
 }
 
-void TableWriter::commitGroup() {
+void TableWriter::commitgroup() {
   needopen(file_);
   State& s = *s_;
-  if (s.groupDepth == 0) return;
-  if (s.groupDepth > 1) {
-    --s.groupDepth;
+  if (s.groupdepth == 0) return;
+  if (s.groupdepth > 1) {
+    --s.groupdepth;
     return;
   }
   int rc = execsql(file_.db, "COMMIT");
   if (rc != SQLITE_OK) {
     // A commit that could not finish leaves the group open for another try,
     // unless SQLite has rolled it back already.
-    if (sqlite3_get_autocommit(file_.db)) s.groupDepth = 0, s.forgetAutoinc();
+    if (sqlite3_get_autocommit(file_.db)) s.groupdepth = 0, s.forgetautoinc();
     file_.fail(rc);
   }
-  s.groupDepth = 0;
-  s.autoincFresh = false;
+  s.groupdepth = 0;
+  s.autoincfresh = false;
   if (s.copier) {
     // The copier copies what this commit added while the next group is
     // written.  The journal cannot start over while a writer goes on (only
     // an empty journal does), so past the limit this commit copies the rest
     // itself and lets the next group start it over.
-    if (static_cast<long long>(s.walFrames) * file_.pageBytes > s.journalLimit) {
+    if (static_cast<long long>(s.walframes) * file_.pagebytes > s.journallimit) {
       s.copier->wait();
       s.copyback(SQLITE_CHECKPOINT_RESTART);
-      s.walFrames = 0;
+      s.walframes = 0;
     } else {
       s.copier->poke();
     }
   }
 }
 
-void TableWriter::rollbackGroup() {
+void TableWriter::rollbackgroup() {
   needopen(file_);
   State& s = *s_;
-  if (s.groupDepth == 0) return;
+  if (s.groupdepth == 0) return;
   if (!sqlite3_get_autocommit(file_.db)) execsql(file_.db, "ROLLBACK");
-  s.groupDepth = 0;
-  s.forgetAutoinc();
+  s.groupdepth = 0;
+  s.forgetautoinc();
   ++s.rollbacks;
 }
 
-bool TableWriter::inGroup() const { return s_->groupDepth > 0; }
+bool TableWriter::ingroup() const { return s_->groupdepth > 0; }
 
-void TableWriter::setBackgroundCopy(bool on, long long journalLimit) {
+void TableWriter::setbackgroundcopy(bool on, long long journallimit) {
   State& s = *s_;
   if (!file_.db || on == (s.copier != nullptr)) return;
   if (on) {
@@ -303,32 +303,32 @@ void TableWriter::setBackgroundCopy(bool on, long long journalLimit) {
     if (!m || !sametext(reinterpret_cast<const char*>(m), "wal")) return;
     mode.finalize();
     s.copier = std::make_unique<JournalCopier>(file_.path);
-    s.walFrames = 0;
-    s.journalLimit = journalLimit;
+    s.walframes = 0;
+    s.journallimit = journallimit;
     sqlite3_wal_hook(file_.db, &State::onwal, &s);  // in place of the commits' own copies
     return;
   }
   s.copier.reset();
-  sqlite3_wal_autocheckpoint(file_.db, file_.autoFrames);
+  sqlite3_wal_autocheckpoint(file_.db, file_.autoframes);
   // The rest copied back and the journal emptied, unless a reader keeps
   // using it (then the next commit's copy takes it).
-  if (s.groupDepth == 0) s.copyback(SQLITE_CHECKPOINT_TRUNCATE);
+  if (s.groupdepth == 0) s.copyback(SQLITE_CHECKPOINT_TRUNCATE);
 }
 
-long long TableWriter::bytesStored() const { return s_->bytesStored; }
-long long TableWriter::rowsStored() const { return s_->rowsStored; }
-long long TableWriter::lastRowid() const { return s_->lastRowid; }
+long long TableWriter::bytesstored() const { return s_->bytesstored; }
+long long TableWriter::rowsstored() const { return s_->rowsstored; }
+long long TableWriter::lastrowid() const { return s_->lastrowid; }
 long long TableWriter::rollbacks() const { return s_->rollbacks; }
 
-void TableWriter::failstatement(int rc) { s_->failInGroup(rc); }
+void TableWriter::failstatement(int rc) { s_->failingroup(rc); }
 
 void TableWriter::close() {
   State& s = *s_;
   if (file_.db) {
-    if (s.groupDepth > 0 && execsql(file_.db, "COMMIT") != SQLITE_OK) execsql(file_.db, "ROLLBACK");
+    if (s.groupdepth > 0 && execsql(file_.db, "COMMIT") != SQLITE_OK) execsql(file_.db, "ROLLBACK");
     if (s.copier) {
       s.copier.reset();  // closing copies back the rest and removes the journal
-      sqlite3_wal_autocheckpoint(file_.db, file_.autoFrames);  // no hook left on this state
+      sqlite3_wal_autocheckpoint(file_.db, file_.autoframes);  // no hook left on this state
     }
   }
   s_ = std::make_unique<State>(file_);  // every statement finalized

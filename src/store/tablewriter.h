@@ -17,15 +17,15 @@
 //   column gets its default, which is NULL, so the stored row is the same.
 //   Statements are kept per column set, a few at a time: an import writes
 //   much the same columns for every row.
-// - insertMany() needs an open group and a table with a key and an
+// - insertmany() needs an open group and a table with a key and an
 //   autoincrement field (they tell which rows were stored), without
 //   triggers; elsewhere it stores nothing.
 // - A failed statement inside a group may have taken the whole group with it
 //   (disk full, I/O error): that is TableUnavailable, saying the group's rows
 //   were not saved, and the group is over.
-// - setBackgroundCopy(true): the journal is copied back by a JournalCopier
+// - setbackgroundcopy(true): the journal is copied back by a JournalCopier
 //   after each group commit instead of by the commit itself; it then grows
-//   until it holds `journalLimit` bytes, when a commit copies the rest itself
+//   until it holds `journallimit` bytes, when a commit copies the rest itself
 //   and the journal starts over.  Off copies the rest back and empties the
 //   journal (unless another program reads it).  Only for a file in WAL mode.
 #pragma once
@@ -50,25 +50,25 @@ class alignas(64) TableWriter final : public RowWriter {
   StoreResult insert(const RowBuilder& row) override;
   StoreResult insert(const PackedRow& row) override;
   StoreResult insert(const PackedRow& row, int field, const Cell& value) override;
-  void insertMany(const PackedRow* rows, std::size_t count, bool* stored) override;
-  std::string lastKeyBetween(std::string_view low, std::string_view high) override;
+  void insertmany(const PackedRow* rows, std::size_t count, bool* stored) override;
+  std::string lastkeybetween(std::string_view low, std::string_view high) override;
 
-  void beginGroup() override;
-  void commitGroup() override;
-  void rollbackGroup() override;
-  bool inGroup() const override;
+  void begingroup() override;
+  void commitgroup() override;
+  void rollbackgroup() override;
+  bool ingroup() const override;
 
   static constexpr long long kJournalLimit = 512LL << 20;
-  void setBackgroundCopy(bool on) override { setBackgroundCopy(on, kJournalLimit); }
-  void setBackgroundCopy(bool on, long long journalLimit);
-  long long bytesStored() const override;
+  void setbackgroundcopy(bool on) override { setbackgroundcopy(on, kJournalLimit); }
+  void setbackgroundcopy(bool on, long long journallimit);
+  long long bytesstored() const override;
 
  private:
   friend class Table;
   // The table's side.  Rows stored so far and the row id of the last one;
   // groups rolled back so far.
-  long long rowsStored() const;
-  long long lastRowid() const;
+  long long rowsstored() const;
+  long long lastrowid() const;
   long long rollbacks() const;
   // Fails for the failed statement `rc` of the table's own (an update), as
   // a failed insert fails.

@@ -1,4 +1,4 @@
-// Packed rows stored several at a time with one statement (insertMany).
+// Packed rows stored several at a time with one statement (insertmany).
 #include "store/tablewriter.h"
 
 #include "store/tablewriterstate.h"
@@ -11,21 +11,21 @@ void TableWriter::askedtriggers() {
   Statement triggers;
   s.triggered = triggers.prepare(file_.db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
                                            "COLLATE NOCASE") != SQLITE_OK ||
-                sqlite3_bind_text(triggers.get(), 1, file_.tableName.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
+                sqlite3_bind_text(triggers.get(), 1, file_.tablename.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
                 sqlite3_step(triggers.get()) != SQLITE_DONE;
 }
 
-void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* stored) {
+void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* stored) {
   if (!file_.db) throw EngineError("Cannot perform this operation on a closed table.");
   State& s = *s_;
   TableFile& f = file_;
   std::fill(stored, stored + count, false);
-  if (count == 0 || s.groupDepth == 0 || f.key < 0 || f.autoinc.empty()) return;
+  if (count == 0 || s.groupdepth == 0 || f.key < 0 || f.autoinc.empty()) return;
   askedtriggers();
   if (s.triggered) return;
   const std::size_t n = f.fields.size(), words = (n + 63) / 64;
   // The columns to name: those any of the rows gives a value.
-  std::vector<std::uint64_t>& mask = s.packedMask;
+  std::vector<std::uint64_t>& mask = s.packedmask;
   mask.assign(words, 0);
   for (std::size_t j = 0; j < count; ++j) {
     if (rows[j].size < words * 8) throw EngineError("Table " + f.file + ": a packed row of the wrong width.");
@@ -35,8 +35,8 @@ void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* sto
       mask[w] |= bits;
     }
   }
-  s.refreshAutoinc();
-  State::InsertPlan& plan = s.insertPlan(mask.data(), count);
+  s.refreshautoinc();
+  State::InsertPlan& plan = s.insertplan(mask.data(), count);
   sqlite3_stmt* st = plan.statement.get();
   // Per row: its key and first autoincrement number (to ask afterwards
   // whether it was stored) and its value bytes.
@@ -46,8 +46,8 @@ void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* sto
     long long bytes = 0;
   };
   std::vector<Bound> bound(count);
-  std::vector<long long> next = s.nextAuto;
-  std::vector<std::uint64_t>& bits = s.packedBits;
+  std::vector<long long> next = s.nextauto;
+  std::vector<std::uint64_t>& bits = s.packedbits;
   bits.resize(words);
   int param = 0;
   // Which rows were stored is asked by key and number: a row without a key,
@@ -59,7 +59,7 @@ void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* sto
     for (int i : plan.columns) {
       CellRef c = values.at(static_cast<std::size_t>(i));
       ++param;
-      const int k = f.autoSlot[i];
+      const int k = f.autoslot[i];
       if (k >= 0) {
         if (c.kind == Cell::Null) c = CellRef{Cell::Integer, next[k]++};
         else if (c.kind == Cell::Integer) next[k] = std::max(next[k], c.integer + 1);
@@ -82,19 +82,19 @@ void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* sto
   int rc = sqlite3_step(st);
   const int inserted = sqlite3_changes(f.db);
   sqlite3_reset(st);
-  if (rc != SQLITE_DONE && sqlite3_get_autocommit(f.db)) s.failInGroup(rc);  // the group is gone
+  if (rc != SQLITE_DONE && sqlite3_get_autocommit(f.db)) s.failingroup(rc);  // the group is gone
   // Numbers given to rows passed over are not given again.
-  for (std::size_t k = 0; k < f.autoinc.size(); ++k) s.nextAuto[k] = std::max(s.nextAuto[k], next[k]);
+  for (std::size_t k = 0; k < f.autoinc.size(); ++k) s.nextauto[k] = std::max(s.nextauto[k], next[k]);
   if (rc == SQLITE_DONE && inserted == static_cast<int>(count)) {
     std::fill(stored, stored + count, true);
   } else {
     // Some rows were passed over (or the statement stopped part way): a row
     // is stored when the table holds its key with its number.
-    if (!s.storedProbe &&
-        s.storedProbe.prepare(f.db, "SELECT 1 FROM " + f.table + " WHERE " + quoteid(f.fields[f.key].name) +
+    if (!s.storedprobe &&
+        s.storedprobe.prepare(f.db, "SELECT 1 FROM " + f.table + " WHERE " + quoteid(f.fields[f.key].name) +
                                         " = ? AND " + quoteid(f.fields[f.autoinc[0]].name) + " = ?") != SQLITE_OK)
       throw TableUnavailable("Table " + f.file + ": " + sqlite3_errmsg(f.db) + ".");
-    sqlite3_stmt* probe = s.storedProbe.get();
+    sqlite3_stmt* probe = s.storedprobe.get();
     for (std::size_t j = 0; j < count; ++j) {
       TableFile::bind(probe, 1, bound[j].key);
       sqlite3_bind_int64(probe, 2, bound[j].number);
@@ -105,9 +105,9 @@ void TableWriter::insertMany(const PackedRow* rows, std::size_t count, bool* sto
     }
   }
   for (std::size_t j = 0; j < count; ++j)
-    if (stored[j]) s.bytesStored += bound[j].bytes;
-  s.lastRowid = sqlite3_last_insert_rowid(f.db);
-  ++s.rowsStored;
+    if (stored[j]) s.bytesstored += bound[j].bytes;
+  s.lastrowid = sqlite3_last_insert_rowid(f.db);
+  ++s.rowsstored;
 }
 
 }  // namespace vesper

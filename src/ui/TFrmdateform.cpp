@@ -209,7 +209,7 @@ void TFrmdateform::BitBtn1Click() {
   if (wholenumber(text, pivot))
     state_.DateFormats[0] = pivot;
   else
-    state_.messages.errorMessage(ConversionError(text.toStdString()).what());
+    state_.messages.errormessage(ConversionError(text.toStdString()).what());
   accept();
 }
 

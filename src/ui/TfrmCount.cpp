@@ -66,7 +66,7 @@ void TfrmCount::doit(Wizard& wizard, RandomDialog& dialog) {
   QElapsedTimer sinceInput;
   CountProgress progress;
   progress.show = [this](int lines) { showcount(lines); };
-  progress.letInputRun = [&sinceInput] {
+  progress.letinputrun = [&sinceInput] {
     if (sinceInput.isValid() && sinceInput.elapsed() < kInputMillis) return;
     QApplication::processEvents();
     sinceInput.start();

@@ -229,7 +229,7 @@ void TfrmDoimp::btRejectClick() {
 
 void TfrmDoimp::btAllClick() {
   if (batchrunning()) return;
-  run_.acceptAll();
+  run_.acceptall();
   closeifdone();
 }
 
@@ -237,11 +237,11 @@ void TfrmDoimp::btRandomClick() {
   if (batchrunning()) return;
   TfrmRandom random(state_, wizard_, this);
   if (random.exec() != QDialog::Accepted) return;
-  run_.acceptRandom();
+  run_.acceptrandom();
   closeifdone();
 }
 
-void TfrmDoimp::bt2CancelClick() { run_.requestCancel(); }
+void TfrmDoimp::bt2CancelClick() { run_.requestcancel(); }
 
 void TfrmDoimp::btCancelClick() {
   if (batchrunning()) return;

@@ -179,8 +179,8 @@ void TfrmImport::render() {
   lblSource_->setText(QString::fromStdString(wizard_->lblSource));
   lblSource_->setToolTip(lblSource_->text());
   lblDatabase_->setText(QString::fromStdString(wizard_->lblDatabase));
-  btDatabase_->setEnabled(wizard_->databaseEnabled);
-  btStart_->setEnabled(wizard_->startEnabled);
+  btDatabase_->setEnabled(wizard_->databaseenabled);
+  btStart_->setEnabled(wizard_->startenabled);
   lblSource_->updateGeometry();
   lblDatabase_->updateGeometry();
 }
@@ -188,13 +188,13 @@ void TfrmImport::render() {
 void TfrmImport::btSourceClick() {
   wizard_->btSourceClick();
   render();
-  if (wizard_->lblSource != kNone && wizard_->databaseEnabled) btDatabase_->setFocus();
+  if (wizard_->lblSource != kNone && wizard_->databaseenabled) btDatabase_->setFocus();
 }
 
 void TfrmImport::btPnantDatabaseClick() {
   wizard_->btPnantDatabaseClick();
   render();
-  if (wizard_->lblDatabase != kNone && wizard_->startEnabled) btStart_->setFocus();
+  if (wizard_->lblDatabase != kNone && wizard_->startenabled) btStart_->setFocus();
 }
 
 void TfrmImport::btStartClick() {

@@ -112,25 +112,25 @@ TfrmRandom::TfrmRandom(ImportState& state, Wizard& wizard, QWidget* parent)
 void TfrmRandom::render() {
   bool idle = !counting_;
   lblCount_->setText(QString::fromLatin1(kCountCaption) +
-                     (values_.countText.empty() ? QString()
+                     (values_.counttext.empty() ? QString()
                                                 : QStringLiteral(" ") +
-                                                      QString::fromStdString(values_.countText)));
-  rbRandomPct_->setChecked(!values_.acceptX);
-  rbAcceptX_->setChecked(values_.acceptX);
-  rbRandomPct_->setEnabled(idle && values_.optionsEnabled);
-  rbAcceptX_->setEnabled(idle && values_.optionsEnabled);
+                                                      QString::fromStdString(values_.counttext)));
+  rbRandomPct_->setChecked(!values_.acceptx);
+  rbAcceptX_->setChecked(values_.acceptx);
+  rbRandomPct_->setEnabled(idle && values_.optionsenabled);
+  rbAcceptX_->setEnabled(idle && values_.optionsenabled);
   {
     QSignalBlocker quiet1(SEPercent_), quiet2(SEx_);
     SEPercent_->setValue(values_.percent);
     // Before the count the box shows its first value above the (zero) count.
-    SEx_->setRange(0, std::max(values_.xMax, values_.x));
+    SEx_->setRange(0, std::max(values_.xmax, values_.x));
     SEx_->setValue(values_.x);
   }
-  SEPercent_->setEnabled(idle && values_.percentEnabled);
-  SEx_->setEnabled(idle && values_.xEnabled);
-  Label2_->setEnabled(idle && values_.xEnabled);
-  BtCount_->setEnabled(idle && values_.countEnabled);
-  OKBtn_->setEnabled(idle && values_.okEnabled);
+  SEPercent_->setEnabled(idle && values_.percentenabled);
+  SEx_->setEnabled(idle && values_.xenabled);
+  Label2_->setEnabled(idle && values_.xenabled);
+  BtCount_->setEnabled(idle && values_.countenabled);
+  OKBtn_->setEnabled(idle && values_.okenabled);
   CancelBtn_->setEnabled(idle);
   btHelp_->setEnabled(idle);
 }
@@ -144,7 +144,7 @@ void TfrmRandom::takevalues() {
 }
 
 void TfrmRandom::btCountClick() {
-  if (counting_ || !values_.countEnabled) return;
+  if (counting_ || !values_.countenabled) return;
   counting_ = true;
   render();
   {
@@ -170,7 +170,7 @@ void TfrmRandom::rbAcceptXClick() {
 }
 
 void TfrmRandom::OKBtnClick() {
-  if (counting_ || !values_.okEnabled) return;
+  if (counting_ || !values_.okenabled) return;
   takevalues();
   if (vesper::OKBtnClick(state_, values_)) accept();
 }

@@ -29,18 +29,18 @@ QWidget* QtMessages::owner() const {
 
 void QtMessages::beep() { QApplication::beep(); }
 
-void QtMessages::errorMessage(const std::string& text) {
+void QtMessages::errormessage(const std::string& text) {
   showbox(owner(), QMessageBox::Critical, text);
 }
 
-void QtMessages::infoMessage(const std::string& text) {
+void QtMessages::infomessage(const std::string& text) {
   showbox(owner(), QMessageBox::Information, text);
 }
 
-void QtMessages::plainMessage(const std::string& text) {
+void QtMessages::plainmessage(const std::string& text) {
   showbox(owner(), QMessageBox::NoIcon, text);
 }
 
-void QtMessages::processEvents() { QCoreApplication::processEvents(); }
+void QtMessages::processevents() { QCoreApplication::processEvents(); }
 
 }  // namespace vesper

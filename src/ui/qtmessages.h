@@ -15,10 +15,10 @@ class QtMessages : public Messages {
   void setParent(QWidget* parent) { parent_ = parent; }
 
   void beep() override;
-  void errorMessage(const std::string& text) override;  // QMessageBox::Critical
-  void infoMessage(const std::string& text) override;   // QMessageBox::Information
-  void plainMessage(const std::string& text) override;  // no icon
-  void processEvents() override;
+  void errormessage(const std::string& text) override;  // QMessageBox::Critical
+  void infomessage(const std::string& text) override;   // QMessageBox::Information
+  void plainmessage(const std::string& text) override;  // no icon
+  void processevents() override;
 
  private:
   QWidget* owner() const;

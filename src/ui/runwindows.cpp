@@ -55,7 +55,7 @@ int runwindows(int argc, char** argv) {
   } catch (const UserError& e) {
     // The table engine could not add or save the alias, or open the
     // contact table: its own message, then the end.
-    messages.errorMessage(e.what());
+    messages.errormessage(e.what());
     return 0;
   }
 

@@ -29,7 +29,7 @@ struct BatchTest : testing::BatchCommandTest {
   long long contacts() {
     Table t;
     t.open((dir / "data").string(), "CONTACT.DB");
-    return t.recordCount();
+    return t.recordcount();
   }
 };
 
@@ -124,17 +124,17 @@ TEST_F(BatchTest, ImportsADBaseTable) {
   Table t;
   t.open((dir / "data").string(), "CONTACT.DB");
   bool found = false;
-  for (t.first(); !t.atEnd(); t.next()) {
-    if (t.asText(t.fieldIndex("LastName")) != "Davolio") continue;
+  for (t.first(); !t.atend(); t.next()) {
+    if (t.astext(t.fieldindex("LastName")) != "Davolio") continue;
     found = true;
-    EXPECT_EQ(t.asText(t.fieldIndex("FirstName")), "Nancy");
-    EXPECT_EQ(t.asText(t.fieldIndex("Dear")), "Nancy");
-    EXPECT_EQ(t.asText(t.fieldIndex("Date1")), "1963-04-08");
-    EXPECT_EQ(t.asText(t.fieldIndex("Company")), "Cascade Coffee Roasters");
-    EXPECT_EQ(t.asText(t.fieldIndex("Zip")), "98122");
-    EXPECT_EQ(t.asText(t.fieldIndex("Memo")).substr(0, 39), "Education includes a B.A. in Psychology");
-    EXPECT_NE(t.asText(t.fieldIndex("MailAddr")).find("Seattle, WA  98122"), std::string::npos)
-        << t.asText(t.fieldIndex("MailAddr"));
+    EXPECT_EQ(t.astext(t.fieldindex("FirstName")), "Nancy");
+    EXPECT_EQ(t.astext(t.fieldindex("Dear")), "Nancy");
+    EXPECT_EQ(t.astext(t.fieldindex("Date1")), "1963-04-08");
+    EXPECT_EQ(t.astext(t.fieldindex("Company")), "Cascade Coffee Roasters");
+    EXPECT_EQ(t.astext(t.fieldindex("Zip")), "98122");
+    EXPECT_EQ(t.astext(t.fieldindex("Memo")).substr(0, 39), "Education includes a B.A. in Psychology");
+    EXPECT_NE(t.astext(t.fieldindex("MailAddr")).find("Seattle, WA  98122"), std::string::npos)
+        << t.astext(t.fieldindex("MailAddr"));
   }
   EXPECT_TRUE(found);
 }
@@ -184,7 +184,7 @@ TEST_F(BatchTest, TheSummaryCountsWhatHappenedToValuesAndLines) {
   Table t;
   t.open((dir / "data").string(), "CONTACT.DB");
   std::map<std::string, std::string> money;
-  for (t.first(); !t.atEnd(); t.next()) money[t.asText(t.fieldIndex("LastName"))] = t.asText(t.fieldIndex("Money1"));
+  for (t.first(); !t.atend(); t.next()) money[t.astext(t.fieldindex("LastName"))] = t.astext(t.fieldindex("Money1"));
   EXPECT_EQ(money["Ames"], "1234.56");
 }
 

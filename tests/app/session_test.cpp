@@ -57,7 +57,7 @@ struct SessionTest : testing::DataFolderTest {
     Table t;
     t.open((dir / "data").string(), "CONTACT.DB");
     std::multiset<std::string> names;
-    for (t.first(); !t.atEnd(); t.next()) names.insert(t.asText(t.fieldIndex("LastName")));
+    for (t.first(); !t.atend(); t.next()) names.insert(t.astext(t.fieldindex("LastName")));
     return names;
   }
 };
@@ -81,7 +81,7 @@ TEST_F(SessionTest, TheRunnersVerbsDecideEachRecordOnce) {
     std::vector<Step> steps;
     std::size_t rows;                    // contacts stored
     std::multiset<std::string> without;  // names that must not be stored
-    long long passedOver;
+    long long passedover;
     long long read;                      // records read from the source
     std::vector<std::pair<int, int>> fewer;
     bool completed;                      // ran to its end: the specification is saved
@@ -110,11 +110,11 @@ TEST_F(SessionTest, TheRunnersVerbsDecideEachRecordOnce) {
       switch (s) {
         case Accept: run->accept(); break;
         case Reject: run->reject(); break;
-        case All: run->acceptAll(); break;
-        case Count2: run->acceptRandom(RandomShare::count(2)); break;
-        case Count3: run->acceptRandom(RandomShare::count(3)); break;
-        case Count9: run->acceptRandom(RandomShare::count(9)); break;
-        case Percent100: run->acceptRandom(RandomShare::percent(100)); break;
+        case All: run->acceptall(); break;
+        case Count2: run->acceptrandom(RandomShare::count(2)); break;
+        case Count3: run->acceptrandom(RandomShare::count(3)); break;
+        case Count9: run->acceptrandom(RandomShare::count(9)); break;
+        case Percent100: run->acceptrandom(RandomShare::percent(100)); break;
         case Cancel: run->cancel(); break;
       }
     }
@@ -130,7 +130,7 @@ TEST_F(SessionTest, TheRunnersVerbsDecideEachRecordOnce) {
     std::set<std::string> distinct(rows.begin(), rows.end());
     EXPECT_EQ(distinct.size(), rows.size()) << "a record stored twice";
     EXPECT_EQ(summary.imported, static_cast<long long>(c.rows));
-    EXPECT_EQ(summary.passedOver, c.passedOver);
+    EXPECT_EQ(summary.passedover, c.passedover);
     EXPECT_EQ(summary.read, c.read);
     EXPECT_EQ(view.fewer, c.fewer);
     EXPECT_EQ(fs::exists(dir / "saved.imp"), c.completed);

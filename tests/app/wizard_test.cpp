@@ -21,8 +21,8 @@ struct FakeDialogs : WizardDialogs, RunView, DateFormatAsker {
   bool filetypeOk = true;
   int filetypeChoice = 0;
   std::string source;
-  int chooserFilter = 0;
-  std::string chooserPattern;
+  int chooserfilter = 0;
+  std::string chooserpattern;
   int databaseIndex = 0;  // -1: OK without a selection; -2: Cancel
   std::string imp;        // the advanced dialog's answer
   int advancedShown = 0;
@@ -34,8 +34,8 @@ struct FakeDialogs : WizardDialogs, RunView, DateFormatAsker {
 
   bool filetype(int& choice) override { choice = filetypeChoice; return filetypeOk; }
   std::string choosesource(int filter, const std::string& pattern) override {
-    chooserFilter = filter;
-    chooserPattern = pattern;
+    chooserfilter = filter;
+    chooserpattern = pattern;
     return source;
   }
   void choosedatabase(DatabaseChooser& chooser) override {
@@ -93,37 +93,37 @@ struct WizardTest : testing::DataFolderTest {
   long long contacts() {
     Table t;
     t.open((dir / "data").string(), "CONTACT.DB");
-    return t.recordCount();
+    return t.recordcount();
   }
 };
 
 TEST_F(WizardTest, StepsEnableEachOther) {
   EXPECT_EQ(wizard->lblSource, "None Selected");
-  EXPECT_FALSE(wizard->databaseEnabled);
+  EXPECT_FALSE(wizard->databaseenabled);
   dialogs.filetypeChoice = 2;  // "Text or ASCII Files (*.txt)"
   dialogs.source = put("a.txt", "x,y,z\r\n");
   wizard->btSourceClick();
-  EXPECT_EQ(dialogs.chooserFilter, 2);
-  EXPECT_EQ(dialogs.chooserPattern, "*.txt");
+  EXPECT_EQ(dialogs.chooserfilter, 2);
+  EXPECT_EQ(dialogs.chooserpattern, "*.txt");
   EXPECT_EQ(state->SourceType, kDelimited);
   EXPECT_EQ(wizard->lblSource, dialogs.source);
-  EXPECT_TRUE(wizard->databaseEnabled);
+  EXPECT_TRUE(wizard->databaseenabled);
   wizard->btPnantDatabaseClick();
   EXPECT_EQ(wizard->lblDatabase, "MAIN");
-  EXPECT_TRUE(wizard->startEnabled);
+  EXPECT_TRUE(wizard->startenabled);
   // A second "&Source File" cancelled at the type dialog: caption back to none,
   // the database button as it was.
   dialogs.filetypeOk = false;
   wizard->btSourceClick();
   EXPECT_EQ(wizard->lblSource, "None Selected");
-  EXPECT_TRUE(wizard->databaseEnabled);
+  EXPECT_TRUE(wizard->databaseenabled);
   // OK without a selection in the chooser.
   dialogs.databaseIndex = -1;
   wizard->btPnantDatabaseClick();
   EXPECT_EQ(wizard->lblDatabase, "None Selected");
-  EXPECT_FALSE(wizard->startEnabled);
+  EXPECT_FALSE(wizard->startenabled);
   wizard->BtnClearClick();
-  EXPECT_FALSE(wizard->databaseEnabled);
+  EXPECT_FALSE(wizard->databaseenabled);
 }
 
 TEST_F(WizardTest, StartChecks) {
@@ -249,7 +249,7 @@ TEST_F(WizardTest, ChooserLinesAndEmptyCatalogue) {
     db.open((dir / "data").string(), "DATABASE.DB");
     db.first();
     db.edit();
-    db.setText(db.fieldIndex("DB"), "x'); DROP TABLE contact; --");
+    db.settext(db.fieldindex("DB"), "x'); DROP TABLE contact; --");
     db.store();
   }
   DatabaseChooser chooser(*state, (dir / "data").string());
@@ -279,7 +279,7 @@ TEST_F(WizardTest, StartUpOutcomes) {
   EXPECT_EQ(messages.texts().back(), "Could not find the CONTACT.DB database in the " +
                                          (dir / "prog" / "data").string() + " folder. Goodbye.");
   Engine reread((dir / "fresh.cfg").string());
-  EXPECT_EQ(reread.dataFolder(), (dir / "prog" / "data").string());
+  EXPECT_EQ(reread.datafolder(), (dir / "prog" / "data").string());
   // The table there, named in other letter case: found.
   createsampledatafolder((dir / "prog" / "data").string());
   fs::rename(dir / "prog" / "data" / "CONTACT.DB", dir / "prog" / "data" / "Contact.db");

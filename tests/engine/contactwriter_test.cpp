@@ -27,8 +27,8 @@ struct ContactWriterTest : ::testing::Test {
     fs::remove_all(dir);
     createsampledatafolder((dir / "data").string());
     contact.open((dir / "data").string(), "contact.db");
-    recno = contact.fieldIndex("Recno");
-    last = contact.fieldIndex("LastName");
+    recno = contact.fieldindex("Recno");
+    last = contact.fieldindex("LastName");
   }
   void TearDown() override {
     contact.close();
@@ -37,17 +37,17 @@ struct ContactWriterTest : ::testing::Test {
   // Builds a row in the table's pending row and hands it to the writer.
   void hand(ContactWriter& w, const std::string& lastname, RecordKeyTime key, long long record,
             const std::string& memo = "") {
-    contact.newRow();
-    contact.setText(last, lastname);
-    if (!memo.empty()) contact.setText(contact.fieldIndex("Memo"), memo);
-    contact.setText(recno, composerecordkey(recordkeynamepiece("", lastname), key));
+    contact.newrow();
+    contact.settext(last, lastname);
+    if (!memo.empty()) contact.settext(contact.fieldindex("Memo"), memo);
+    contact.settext(recno, composerecordkey(recordkeynamepiece("", lastname), key));
     w.submit(recordkeynamepiece("", lastname), key, record);
   }
   // A row of the name "Taken" stored at once under the key step `at`.
   void storetaken(RecordKeyTime at) {
-    contact.newRow();
-    contact.setText(last, "Taken");
-    contact.setText(recno, composerecordkey("TAKEN", at));
+    contact.newrow();
+    contact.settext(last, "Taken");
+    contact.settext(recno, composerecordkey("TAKEN", at));
     contact.store();
   }
   // Rows committed, as another program sees them.
@@ -62,7 +62,7 @@ struct ContactWriterTest : ::testing::Test {
   }
   std::vector<std::string> keys() {
     std::vector<std::string> out;
-    for (contact.first(); !contact.atEnd(); contact.next()) out.push_back(contact.asText(recno));
+    for (contact.first(); !contact.atend(); contact.next()) out.push_back(contact.astext(recno));
     return out;
   }
 };
@@ -106,7 +106,7 @@ TEST_F(ContactWriterTest, StoreKeyedTriesAnotherKeyOnlyForATakenKey) {
     if (s.stored) {
       EXPECT_EQ(s.used.step, steps.back().step) << what;
     } else {
-      EXPECT_EQ(s.lastError, "answer " + std::to_string(c.tries - 1)) << what;
+      EXPECT_EQ(s.lasterror, "answer " + std::to_string(c.tries - 1)) << what;
     }
   }
 }
@@ -131,8 +131,8 @@ TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
     ContactWriter::Drained d = w.drain();
     EXPECT_TRUE(d.refused.empty());
     EXPECT_FALSE(d.unavailable);
-    EXPECT_EQ(d.unavailableRows, 0);
-    EXPECT_EQ(contact.recordCount(), n + 1);  // drain gave the table back: no other thread uses it
+    EXPECT_EQ(d.unavailablerows, 0);
+    EXPECT_EQ(contact.recordcount(), n + 1);  // drain gave the table back: no other thread uses it
   }
   std::vector<std::string> k = keys();
   EXPECT_EQ(std::set<std::string>(k.begin(), k.end()).size(), k.size());
@@ -158,7 +158,7 @@ TEST_F(ContactWriterTest, DrainReturnsWhenEveryRowIsStored) {
 // A table that another program holds: the first row fails as unavailable and
 // nothing after it is tried; drain() says so once, for every row.
 TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
-  contact.setBusyTimeout(20);
+  contact.setbusytimeout(20);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -168,17 +168,17 @@ TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
     ContactWriter::Drained d = w.drain();
     EXPECT_TRUE(d.unavailable);
     EXPECT_NE(d.error.find("is locked by another user or program"), std::string::npos) << d.error;
-    EXPECT_EQ(d.unavailableRows, 40);
+    EXPECT_EQ(d.unavailablerows, 40);
     EXPECT_TRUE(d.refused.empty());
     // The next drain starts afresh: once the lock is gone rows are stored again.
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     hand(w, "Later", {9000, 5}, 41);
     d = w.drain();
     EXPECT_FALSE(d.unavailable);
-    EXPECT_EQ(d.unavailableRows, 0);
+    EXPECT_EQ(d.unavailablerows, 0);
   }
   sqlite3_close(other);
-  EXPECT_EQ(contact.recordCount(), 1);
+  EXPECT_EQ(contact.recordcount(), 1);
 }
 
 // The writer commits the group at the rows handed over when the commit was
@@ -186,7 +186,7 @@ TEST_F(ContactWriterTest, UnavailableTableFailsTheRowsBehindIt) {
 // are reported with the commit, once.
 TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
   testing::refuselastname(dir / "data" / "CONTACT.DB", "Refused", "not this one");
-  contact.writer().beginGroup();
+  contact.writer().begingroup();
   {
     ContactWriter w(contact, recno);
     for (int i = 0; i < 10; ++i) hand(w, i == 3 ? "Refused" : "Name" + std::to_string(i), {9000, 10 * i}, i + 1);
@@ -202,11 +202,11 @@ TEST_F(ContactWriterTest, CommitSoonCommitsTheRowsHandedSoFar) {
     ContactWriter::Drained d = w.drain();
     ASSERT_EQ(d.refused.size(), 1u);
     EXPECT_EQ(d.refused[0].record, 4);
-    EXPECT_EQ(w.rowsInGroup(), 5);  // the rows handed after the ask, in the group the writer opened
+    EXPECT_EQ(w.rowsingroup(), 5);  // the rows handed after the ask, in the group the writer opened
     EXPECT_EQ(committed(), 9);
-    contact.writer().commitGroup();
+    contact.writer().commitgroup();
     w.groupended();
-    EXPECT_EQ(w.rowsInGroup(), 0);
+    EXPECT_EQ(w.rowsingroup(), 0);
   }
   EXPECT_EQ(committed(), 14);
 }
@@ -220,7 +220,7 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
   storetaken(at);
   const int n = 100;
   auto name = [](int i) { return i % 7 == 3 ? std::string("Taken") : "Name" + std::to_string(i); };
-  contact.writer().beginGroup();
+  contact.writer().begingroup();
   {
     ContactWriter w(contact, recno);
     for (int i = 0; i < n; ++i) {
@@ -229,9 +229,9 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
     ContactWriter::Drained d = w.drain();
     EXPECT_TRUE(d.refused.empty());
     EXPECT_FALSE(d.unavailable);
-    EXPECT_EQ(w.rowsInGroup(), n);
+    EXPECT_EQ(w.rowsingroup(), n);
   }
-  contact.writer().commitGroup();
+  contact.writer().commitgroup();
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").c_str(), &db), SQLITE_OK);
   sqlite3_stmt* st = nullptr;

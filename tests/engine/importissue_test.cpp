@@ -24,7 +24,7 @@ TEST(IssueLog, CountsEveryIssueAndKeepsTheFirst) {
   ASSERT_EQ(fields.size(), 2u);
   EXPECT_EQ(fields[0].field, "Title");  // in the order first met
   EXPECT_EQ(fields[0].cut, (n + 1) / 2);
-  EXPECT_EQ(fields[1].unreadableDates, n / 2);
+  EXPECT_EQ(fields[1].unreadabledates, n / 2);
   EXPECT_EQ(fields[1].cut, 0);
 }
 

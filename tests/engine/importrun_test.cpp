@@ -32,8 +32,8 @@ struct CancellingMessages : testing::RecordingMessages {
   testing::FixedClock* clock = nullptr;
   int millisPerEvents = 0;  // the clock moves on this much each time messages run
   std::function<void()> onEvents;
-  void processEvents() override {
-    testing::RecordingMessages::processEvents();
+  void processevents() override {
+    testing::RecordingMessages::processevents();
     if (state && events == cancelAt) state->CancelRequested = true;
     if (clock) clock->tick += millisPerEvents;
     if (onEvents) onEvents();
@@ -88,10 +88,10 @@ struct ImportRunTest : ::testing::Test {
   void startfile(const std::string& path, std::vector<std::string> assignments, int lines = 0) {
     SourceIdentity id = IdentifySource(state, path, source);
     state.SourceType = id.kind;
-    state.SourceFieldCount = id.kind == kLinePerField ? lines : id.fieldCount;
+    state.SourceFieldCount = id.kind == kLinePerField ? lines : id.fieldcount;
     for (std::size_t i = 0; i < assignments.size(); ++i) state.FieldAssignments[i + 1] = assignments[i];
     contact.open((dir / "data").string(), "contact.db");
-    state.TargetFieldCount = contact.fieldCount();
+    state.TargetFieldCount = contact.fieldcount();
     records = MakeRecordSource(state, source);
     run = std::make_unique<ImportRun>(state, contact, *records, (dir / "data").string(), view,
                                       [this] { ++specsWritten; });
@@ -132,9 +132,9 @@ TEST_F(ImportRunTest, AcceptAllAfterTheFirstWasShown) {
   Table db;
   db.open((dir / "data").string(), "DATABASE.DB");
   db.first();
-  EXPECT_EQ(db.asText(db.fieldIndex("NumImport")), "5");
-  EXPECT_EQ(db.asText(db.fieldIndex("DateImport")), "2026-12-07");
-  EXPECT_EQ(db.asText(db.fieldIndex("TimeImport")), "09:00:00");
+  EXPECT_EQ(db.astext(db.fieldindex("NumImport")), "5");
+  EXPECT_EQ(db.astext(db.fieldindex("DateImport")), "2026-12-07");
+  EXPECT_EQ(db.astext(db.fieldindex("TimeImport")), "09:00:00");
   const RunSummary& s = run->summary();
   EXPECT_EQ(s.read, 5);
   EXPECT_EQ(s.imported, 5);
@@ -147,7 +147,7 @@ TEST_F(ImportRunTest, ALowDiskStopIsAFailure) {
   disk.bytes = 9999;
   run->btAllClick();
   EXPECT_EQ(run->summary().imported, 1);
-  EXPECT_TRUE(run->summary().stoppedByError);
+  EXPECT_TRUE(run->summary().stoppedbyerror);
 }
 
 TEST_F(ImportRunTest, BadLinesGoToTheBadRecordFile) {
@@ -158,7 +158,7 @@ TEST_F(ImportRunTest, BadLinesGoToTheBadRecordFile) {
   EXPECT_EQ(messages.texts().back(),
             "Finished. Imported 3 records.  Some improper records were not imported, and were "
             "placed in the file BAD.CSV");
-  EXPECT_EQ(run->summary().badLines, 2);
+  EXPECT_EQ(run->summary().badlines, 2);
 }
 
 TEST_F(ImportRunTest, ReviewAcceptAndReject) {
@@ -197,7 +197,7 @@ TEST_F(ImportRunTest, CancelImportAsksAndYesStops) {
 }
 
 TEST_F(ImportRunTest, RandomSelection) {
-  struct Case { bool acceptX; int percent, x; int want; };
+  struct Case { bool acceptx; int percent, x; int want; };
   const Case cases[] = {{false, 100, 0, 30}, {true, 0, 7, 7}, {true, 0, 1, 1}, {true, 0, 0, 0},
                         {true, 0, 30, 30}};
   for (const auto& c : cases) {
@@ -208,12 +208,12 @@ TEST_F(ImportRunTest, RandomSelection) {
     RandomDialog dialog;
     btCountClick(state, *records, dialog);
     EXPECT_EQ(state.SourceRecordCount, 30);
-    if (c.acceptX) rbAcceptXClick(dialog); else rbRandomPctClick(dialog);
+    if (c.acceptx) rbAcceptXClick(dialog); else rbRandomPctClick(dialog);
     dialog.percent = c.percent;
     dialog.x = c.x;
     ASSERT_TRUE(OKBtnClick(state, dialog));
     run->btRandomClick();
-    EXPECT_EQ(state.AcceptedCount, c.want) << c.acceptX << " " << c.x;
+    EXPECT_EQ(state.AcceptedCount, c.want) << c.acceptx << " " << c.x;
     EXPECT_EQ(state.AcceptedCount + state.RejectedCount, 30);
   }
 }
@@ -281,12 +281,12 @@ TEST_F(ImportRunTest, BatchesOverEmptyRecordsHearCancel) {
     else
       startfile(c.table, c.assignments);
     ASSERT_EQ(run->outcome(), ImportRun::Outcome::Open);
-    const long long total = c.table.empty() ? 3000 : source.file()->recordCount();
+    const long long total = c.table.empty() ? 3000 : source.file()->recordcount();
     run->btAllClick();
     EXPECT_EQ(view.asked, 1);
     EXPECT_TRUE(state.ImportStopped);
     const RunSummary& s = run->summary();
-    EXPECT_LT(s.read + s.badLines, total / 2);
+    EXPECT_LT(s.read + s.badlines, total / 2);
     EXPECT_EQ(s.imported, 0);
     EXPECT_EQ(messages.texts().back().rfind("Finished. Imported 0 records.", 0), 0u);
   }
@@ -312,7 +312,7 @@ TEST_F(ImportRunTest, CancelWritesStatisticsButNoSpecification) {
   Table db;
   db.open((dir / "data").string(), "DATABASE.DB");
   db.first();
-  EXPECT_EQ(db.asText(db.fieldIndex("NumImport")), "1");
+  EXPECT_EQ(db.astext(db.fieldindex("NumImport")), "1");
 }
 
 }  // namespace
@@ -325,7 +325,7 @@ namespace {
 long long committedrows(const fs::path& data) {
   Table t;
   t.open(data.string(), "contact.db");
-  return t.recordCount();
+  return t.recordcount();
 }
 
 // A batch stores and commits its rows on a writer thread: whenever the
@@ -421,7 +421,7 @@ TEST_F(ImportRunTest, RowsTheWriterCannotStoreAreFailedNotCounted) {
   EXPECT_EQ(s.read, 5);
   EXPECT_EQ(s.imported, 4);
   EXPECT_EQ(s.failed, 1);
-  EXPECT_FALSE(s.stoppedByError);
+  EXPECT_FALSE(s.stoppedbyerror);
 }
 
 }  // namespace

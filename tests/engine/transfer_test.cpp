@@ -31,7 +31,7 @@ struct TransferTest : ::testing::Test {
     fs::remove_all(dir);
     createsampledatafolder(dir.string());
     contact.open(dir.string(), "contact.db");
-    state.TargetFieldCount = contact.fieldCount();
+    state.TargetFieldCount = contact.fieldcount();
     state.DatabaseName = "MAIN";
     clock.time = {2026, 12, 7, 10, 30, 0, 0};
   }
@@ -44,7 +44,7 @@ struct TransferTest : ::testing::Test {
   void assign(std::vector<std::string> entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       state.FieldAssignments[i + 1] = entries[i];
-      int p = contact.findField(entries[i]);
+      int p = contact.findfield(entries[i]);
       if (p >= 0 && entries[i][0] != 'x') state.TargetFieldMarks[p] = 1;
     }
     state.SourceFieldCount = static_cast<int>(entries.size());
@@ -70,10 +70,10 @@ struct TransferTest : ::testing::Test {
   // Every stored row as field -> text.
   std::vector<std::map<std::string, std::string>> rows() {
     std::vector<std::map<std::string, std::string>> out;
-    for (contact.first(); !contact.atEnd(); contact.next()) {
+    for (contact.first(); !contact.atend(); contact.next()) {
       std::map<std::string, std::string> r;
-      for (int p = 0; p < contact.fieldCount(); ++p)
-        if (!contact.isNull(p)) r[contact.fieldName(p)] = contact.asText(p);
+      for (int p = 0; p < contact.fieldcount(); ++p)
+        if (!contact.isnull(p)) r[contact.fieldname(p)] = contact.astext(p);
       out.push_back(r);
     }
     return out;
@@ -187,7 +187,7 @@ TEST_F(TransferTest, ValuesThatDoNotFitLeaveTheFieldEmptyAndAreCounted) {
   fields.push_back({"Visits", FieldType::Word, 0});
   createtable((dir / "NUMBERS.DB").string(), fields, "Recno");
   contact.open(dir.string(), "NUMBERS.DB");
-  state.TargetFieldCount = contact.fieldCount();
+  state.TargetFieldCount = contact.fieldcount();
   assign({"LastName", "Age", "Visits", "LastLetterNo", "Title", "Date1"});
   state.DateFormats[6] = 4;
   struct Case { std::vector<std::string> values; std::map<std::string, std::string> want; };
@@ -211,7 +211,7 @@ TEST_F(TransferTest, ValuesThatDoNotFitLeaveTheFieldEmptyAndAreCounted) {
       EXPECT_EQ(row.count(field) ? row.at(field) : "<none>", value) << field << " of " << c->values[0];
   }
   std::map<std::string, std::vector<long long>> counted;
-  for (const FieldNotes& n : issues.perfield()) counted[n.field] = {n.cut, n.unreadableDates, n.numbersNotFit};
+  for (const FieldNotes& n : issues.perfield()) counted[n.field] = {n.cut, n.unreadabledates, n.numbersnotfit};
   const std::map<std::string, std::vector<long long>> want = {
       {"Age", {0, 0, 2}}, {"Visits", {0, 0, 1}}, {"LastLetterNo", {0, 0, 1}}, {"Title", {1, 0, 0}},
       {"Date1", {0, 2, 0}}};
@@ -274,8 +274,8 @@ TEST_F(TransferTest, KeysStayUniqueAndOrderedForOneName) {
   // The clock stands still: every record wants the same key moment.
   for (int i = 0; i < 10000; ++i) ASSERT_TRUE(import({"Smith"}, i + 1));
   std::vector<std::string> keys;
-  for (contact.first(); !contact.atEnd(); contact.next())
-    keys.push_back(contact.asText(contact.fieldIndex("Recno")));
+  for (contact.first(); !contact.atend(); contact.next())
+    keys.push_back(contact.astext(contact.fieldindex("Recno")));
   ASSERT_EQ(keys.size(), 10000u);
   EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
   EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
@@ -286,13 +286,13 @@ TEST_F(TransferTest, KeysOfAnEarlierRunAheadOfTheClockAreStepped) {
   assign({"LastName"});
   // An earlier run used 200 steps ahead of a still clock for the same name.
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(import({"Smith"}, i + 1));
-  std::string lastOfEarlier = contact.writer().lastKeyBetween("SMITH", "SMITHZ");
+  std::string lastOfEarlier = contact.writer().lastkeybetween("SMITH", "SMITHZ");
   // A new run knows nothing of those keys and starts from the same moment.
   assign({"LastName"});
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(import({"Smith"}, i + 1)) << messages.texts().back();
   std::vector<std::string> keys;
-  for (contact.first(); !contact.atEnd(); contact.next())
-    keys.push_back(contact.asText(contact.fieldIndex("Recno")));
+  for (contact.first(); !contact.atend(); contact.next())
+    keys.push_back(contact.astext(contact.fieldindex("Recno")));
   ASSERT_EQ(keys.size(), 205u);
   EXPECT_EQ(keys[199], lastOfEarlier);
   EXPECT_EQ(keys[200], "SMITH2612074375200");  // the step after the earlier run's last
@@ -372,7 +372,7 @@ TEST_F(TransferTest, DerivedFieldsAreFoundByExactName) {
                {"TimeAdded", FieldType::Time, 0}},
               "Recno");
   contact.open(other.string(), "CONTACT.DB");
-  state.TargetFieldCount = contact.fieldCount();
+  state.TargetFieldCount = contact.fieldcount();
   assign({"FirstName", "x2firstlast"});
   ASSERT_TRUE(import({"Ann", "Dr. Bob Smith III"}));
   std::vector<std::string> want = {

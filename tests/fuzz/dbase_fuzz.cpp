@@ -58,13 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (mark != std::string_view::npos) put(base + (fpt ? ".fpt" : ".dbt"), memo);
 
   try {
-    auto t = vesper::openDBaseTable(base + ".dbf");
+    auto t = vesper::opendbasetable(base + ".dbf");
     const int columns = static_cast<int>(t->columns().size());
     long long rows = 0;
     std::size_t total = 0;
-    for (t->first(); !t->atEnd(); t->next(), ++rows)
+    for (t->first(); !t->atend(); t->next(), ++rows)
       for (int c = -1; c <= columns; ++c) total += t->value(c).text.size();
-    if (rows != t->recordCount()) __builtin_trap();  // the count and the walk must agree
+    if (rows != t->recordcount()) __builtin_trap();  // the count and the walk must agree
     (void)total;
   } catch (const vesper::EngineError&) {
   }

@@ -53,13 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   save(db, table);
   if (hasmemo) save(mb, memo); else std::remove(mb.c_str());
   try {
-    auto t = vesper::openParadoxTable(db);
+    auto t = vesper::openparadoxtable(db);
     long long rows = 0;
-    for (t->first(); !t->atEnd(); t->next(), ++rows) {
+    for (t->first(); !t->atend(); t->next(), ++rows) {
       for (int c = 0; c < int(t->columns().size()); ++c) t->value(c);
-      if (rows > t->recordCount()) std::abort();  // more rows than it counted
+      if (rows > t->recordcount()) std::abort();  // more rows than it counted
     }
-    if (rows != t->recordCount()) std::abort();
+    if (rows != t->recordcount()) std::abort();
   } catch (const vesper::EngineError&) {
   }
   return 0;

@@ -21,10 +21,10 @@ class CountingMessages : public vesper::Messages {
  public:
   int shown = 0;
   void beep() override { std::abort(); }  // nothing here may beep
-  void errorMessage(const std::string&) override { std::abort(); }
-  void infoMessage(const std::string&) override { std::abort(); }
-  void plainMessage(const std::string&) override { ++shown; }
-  void processEvents() override {}
+  void errormessage(const std::string&) override { std::abort(); }
+  void infomessage(const std::string&) override { std::abort(); }
+  void plainmessage(const std::string&) override { ++shown; }
+  void processevents() override {}
 };
 
 void check(bool ok) {

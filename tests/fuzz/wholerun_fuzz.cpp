@@ -64,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ImportState state(messages, clock, disk);
   SourceTable table;
   SourceIdentity id = IdentifySource(state, source.string(), table);
-  if (id.kind != kLinePerField && (id.fieldCount < 1 || id.fieldCount > kMaxSourceFields)) return 0;
+  if (id.kind != kLinePerField && (id.fieldcount < 1 || id.fieldcount > kMaxSourceFields)) return 0;
   state.SourceType = id.kind;
-  state.SourceFieldCount = id.kind == kLinePerField ? 1 + data[0] % 5 : id.fieldCount;
+  state.SourceFieldCount = id.kind == kLinePerField ? 1 + data[0] % 5 : id.fieldcount;
   for (int i = 1; i <= state.SourceFieldCount; ++i)
     state.FieldAssignments[i] = kTargets[(i + data[0] / 4) % (sizeof kTargets / sizeof *kTargets)];
   state.DateFormats[5] = 1 + data[0] % 12;
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int r = 1; r <= 8; ++r) samples.sample(f, r);
   ContactTable contact;
   contact.open((dir / "data").string(), "CONTACT.DB");
-  state.TargetFieldCount = contact.fieldCount();
+  state.TargetFieldCount = contact.fieldcount();
   state.DatabaseName = "MAIN";
   Yes view;
   {
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.FormCreate();
     if (run.outcome() == ImportRun::Outcome::Open) run.btAllClick();
     const RunSummary& s = run.summary();
-    if (s.imported + s.passedOver + s.empty + s.failed > s.read + 1) __builtin_trap();
+    if (s.imported + s.passedover + s.empty + s.failed > s.read + 1) __builtin_trap();
   }
   if (++runs % 500 == 0) {  // keep the table small
     sqlite3* db = nullptr;

@@ -79,10 +79,10 @@ TEST_F(Counting, TablesCountRows) {
    public:
     std::vector<TableColumn> cols{{"A", TableColumnType::String, 1}};
     const std::vector<TableColumn>& columns() const override { return cols; }
-    long long recordCount() const override { return 43185; }
+    long long recordcount() const override { return 43185; }
     void first() override {}
     void next() override {}
-    bool atEnd() const override { return true; }
+    bool atend() const override { return true; }
     TableValue value(int) override { return {}; }
   };
   SourceTable rows([](const std::string&, TableFormat) -> std::unique_ptr<SourceTableFile> {
@@ -125,7 +125,7 @@ TEST_F(Counting, AcceptXMergesExactlyX) {
       state.SourceRecordCount = 10;
       state.AcceptedCount = byHand;  // accepted in review before the batch
       state.RejectedCount = 0;
-      dialog.acceptX = true;
+      dialog.acceptx = true;
       dialog.x = x;
       ASSERT_TRUE(OKBtnClick(state, dialog));
       EXPECT_EQ(state.AcceptLimit, x);
@@ -164,10 +164,10 @@ TEST_F(Counting, DialogRules) {
   source(numberedLines(12, "\r\n", true), kDelimited, 3);
   RandomDialog dialog;
   btCountClick(state, *MakeRecordSource(state, table), dialog);
-  EXPECT_EQ(dialog.countText, "12");
-  EXPECT_EQ(dialog.xMax, 12);
+  EXPECT_EQ(dialog.counttext, "12");
+  EXPECT_EQ(dialog.xmax, 12);
   EXPECT_EQ(dialog.x, 12);
-  EXPECT_TRUE(dialog.okEnabled && !dialog.countEnabled);
+  EXPECT_TRUE(dialog.okenabled && !dialog.countenabled);
 
   // X after a cancelled (or empty) count is refused, and the dialog stays.
   state.SourceRecordCount = 0;

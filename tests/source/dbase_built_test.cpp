@@ -75,7 +75,7 @@ class Built : public ::testing::Test {
     std::ofstream(dir.file(name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return dir.file(name);
   }
-  std::unique_ptr<SourceTableFile> open(const std::string& bytes) { return openDBaseTable(put("t.dbf", bytes)); }
+  std::unique_ptr<SourceTableFile> open(const std::string& bytes) { return opendbasetable(put("t.dbf", bytes)); }
   // Value of column c of the first live row.
   TableValue first(const std::string& bytes, int c = 0) {
     auto t = open(bytes);
@@ -127,7 +127,7 @@ TEST_F(Built, CpgFileOverridesTheDriverByte) {
     std::ofstream(d.file("X.cpg")) << c.cpg;
     std::string bytes = build(0x03, {{"T", 'C', 8}}, {" " + c.bytes + std::string(8 - c.bytes.size(), ' ')}, 0x03);
     std::ofstream(table, std::ios::binary) << bytes;
-    auto t = openDBaseTable(table);
+    auto t = opendbasetable(table);
     t->first();
     EXPECT_EQ(t->value(0).text, c.text);
   }
@@ -203,14 +203,14 @@ TEST_F(Built, RecordCountIsReconciledWithTheFileSize) {
   for (Case c : {Case{10, 2}, Case{1, 1}, Case{0, 0}, Case{3, 2}}) {
     SCOPED_TRACE(c.stated);
     auto t = open(build(0x03, {{"A", 'C', 4}}, rows, 3, c.stated));
-    EXPECT_EQ(t->recordCount(), c.live);
+    EXPECT_EQ(t->recordcount(), c.live);
     long long walked = 0;
-    for (t->first(); !t->atEnd(); t->next()) ++walked;
+    for (t->first(); !t->atend(); t->next()) ++walked;
     EXPECT_EQ(walked, c.live);
   }
   // An end-of-file mark where a row should start ends the table.
   auto t = open(build(0x03, {{"A", 'C', 4}}, {" one ", "\x1A    ", " thre"}));
-  EXPECT_EQ(t->recordCount(), 1);
+  EXPECT_EQ(t->recordcount(), 1);
 }
 
 TEST_F(Built, CursorOutsideTheRowsGivesNulls) {
@@ -219,7 +219,7 @@ TEST_F(Built, CursorOutsideTheRowsGivesNulls) {
   EXPECT_TRUE(t->value(-1).null);
   EXPECT_TRUE(t->value(1).null);
   t->next();
-  EXPECT_TRUE(t->atEnd());
+  EXPECT_TRUE(t->atend());
   EXPECT_TRUE(t->value(0).null);
   t->next();
   t->first();
@@ -242,7 +242,7 @@ TEST_F(Built, MemoBlocksOutsideTheirFile) {
   dbt3 += "memo one\x1A\x1A";
   const std::string table3 = build(0x83, {{"M", 'M', 10}}, {"          1", "          9", "         00"});
   put("m3.DBT", dbt3);
-  auto t3 = openDBaseTable(put("m3.dbf", table3));
+  auto t3 = opendbasetable(put("m3.dbf", table3));
   t3->first();
   EXPECT_EQ(t3->value(0).text, "memo one");
   t3->next();
@@ -258,7 +258,7 @@ TEST_F(Built, MemoBlocksOutsideTheirFile) {
   le(len, 0, 100000, 4);
   dbt4 += len + "short";
   put("m4.dbt", dbt4);
-  auto t4 = openDBaseTable(put("m4.dbf", build(0x8B, {{"M", 'M', 10}}, {"          1"})));
+  auto t4 = opendbasetable(put("m4.dbf", build(0x8B, {{"M", 'M', 10}}, {"          1"})));
   t4->first();
   EXPECT_EQ(t4->value(0).text, "short");
 
@@ -270,7 +270,7 @@ TEST_F(Built, MemoBlocksOutsideTheirFile) {
   put("f.fpt", fpt);
   std::string r1 = " " + std::string("\x20\x00\x00\x00", 4), r2 = " " + std::string("\x21\x00\x00\x00", 4);
   std::string r3 = " " + std::string("\xFF\xFF\xFF\xFF", 4);
-  auto tf = openDBaseTable(put("f.dbf", build(0x30, {{"M", 'M', 4}}, {r1, r2, r3}, 3, -1, Kind::Visual)));
+  auto tf = opendbasetable(put("f.dbf", build(0x30, {{"M", 'M', 4}}, {r1, r2, r3}, 3, -1, Kind::Visual)));
   tf->first();
   EXPECT_EQ(tf->value(0).text, "hello");
   tf->next();
@@ -365,7 +365,7 @@ TEST_F(Built, DBaseTwo) {
   h[40] = '\r';
   h += " Ann    1.50*Bob    2.00 Cy    -0.25";
   auto t = open(h);
-  EXPECT_EQ(t->recordCount(), 2);
+  EXPECT_EQ(t->recordcount(), 2);
   t->first();
   EXPECT_EQ(t->value(0).text, "Ann");
   EXPECT_DOUBLE_EQ(t->value(1).number, 1.5);

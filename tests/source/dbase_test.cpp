@@ -40,13 +40,13 @@ int columnnamed(const SourceTableFile& t, const std::string& name) {
 // Walks to the 0-based live row `row`.
 void moveto(SourceTableFile& t, int row) {
   t.first();
-  for (int i = 0; i < row && !t.atEnd(); ++i) t.next();
-  ASSERT_FALSE(t.atEnd()) << "row " << row;
+  for (int i = 0; i < row && !t.atend(); ++i) t.next();
+  ASSERT_FALSE(t.atend()) << "row " << row;
 }
 
 long long walk(SourceTableFile& t) {
   long long n = 0;
-  for (t.first(); !t.atEnd(); t.next()) {
+  for (t.first(); !t.atend(); t.next()) {
     for (std::size_t c = 0; c < t.columns().size(); ++c) t.value(static_cast<int>(c));
     ++n;
   }
@@ -160,12 +160,12 @@ TEST_F(DBaseCorpus, EveryTableOpensWithItsShapeOrIsRefused) {
   for (const Shape& s : kShapes) {
     SCOPED_TRACE(s.file);
     if (s.rows < 0) {
-      EXPECT_THROW(openDBaseTable(kDir + s.file), EngineError);
+      EXPECT_THROW(opendbasetable(kDir + s.file), EngineError);
       continue;
     }
-    auto t = openDBaseTable(kDir + s.file);
+    auto t = opendbasetable(kDir + s.file);
     EXPECT_EQ(t->columns().size(), s.columns);
-    EXPECT_EQ(t->recordCount(), s.rows);
+    EXPECT_EQ(t->recordcount(), s.rows);
     EXPECT_EQ(walk(*t), s.rows);
   }
 }
@@ -303,7 +303,7 @@ void check(const TableValue& v, const Want& want) {
 TEST_F(DBaseCorpus, ValuesMatchTheIndependentReader) {
   for (const Cell& c : kCells) {
     SCOPED_TRACE(std::string(c.file) + " row " + std::to_string(c.row) + " " + c.column);
-    auto t = openDBaseTable(kDir + c.file);
+    auto t = opendbasetable(kDir + c.file);
     int col = columnnamed(*t, c.column);
     if (col < 0) continue;
     moveto(*t, c.row);
@@ -312,13 +312,13 @@ TEST_F(DBaseCorpus, ValuesMatchTheIndependentReader) {
 }
 
 TEST_F(DBaseCorpus, ColumnTypes) {
-  auto t = openDBaseTable(kDir + "javadbf/numbers2.dbf");
+  auto t = opendbasetable(kDir + "javadbf/numbers2.dbf");
   std::vector<TableColumnType> types;
   for (const auto& c : t->columns()) types.push_back(c.type);
   using T = TableColumnType;
   EXPECT_EQ(types, (std::vector<T>{T::Float, T::Float, T::String, T::Float, T::Date, T::DateTime,
                                    T::Logical, T::Currency, T::Float, T::Long}));
-  auto inv = openDBaseTable(kDir + "javadbf/inventory.dbf");
+  auto inv = opendbasetable(kDir + "javadbf/inventory.dbf");
   EXPECT_EQ(inv->columns()[0].type, T::AutoInc);
   EXPECT_EQ(inv->columns()[4].type, T::Blob);  // B in dBASE 7 is a memo block
   EXPECT_EQ(inv->value(4).text.find("GIF87a"), 8u);
@@ -340,7 +340,7 @@ TEST_F(DBaseCorpus, CpgFileBesideTheTableWins) {
     std::string link = dir.file(fs::path(c.file).filename().string());
     fs::create_symlink(kDir + c.file, link);
     writefile(fs::path(link).replace_extension(".CPG").string(), c.cpg);
-    auto t = openDBaseTable(link);
+    auto t = opendbasetable(link);
     int col = columnnamed(*t, c.column);
     if (col < 0) continue;
     moveto(*t, c.row);
@@ -372,9 +372,9 @@ TEST_F(DBaseCorpus, TruncatedCopiesAreRefusedOrRead) {
       if (!memo.empty()) writefile(dir.file("t.dbt"), memo.substr(0, memo.size() * cut / table.size()));
       if (!memo.empty()) writefile(dir.file("t.fpt"), memo.substr(0, memo.size() * cut / table.size()));
       try {
-        auto t = openDBaseTable(dir.file("t.dbf"));
+        auto t = opendbasetable(dir.file("t.dbf"));
         long long rows = walk(*t);
-        EXPECT_EQ(rows, t->recordCount());
+        EXPECT_EQ(rows, t->recordcount());
       } catch (const EngineError& e) {
         EXPECT_NE(std::string(e.what()).find("Cannot read the dBASE table"), std::string::npos);
       }

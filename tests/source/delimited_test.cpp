@@ -123,7 +123,7 @@ TEST_F(DelimitedSource, IdentifiesTheKindByFileNameAndFirstLine) {
     std::string path = write(c.name, c.bytes);
     SourceIdentity id = IdentifySource(state, path, table);
     EXPECT_EQ(id.kind, c.kind);
-    EXPECT_EQ(id.fieldCount, c.count);
+    EXPECT_EQ(id.fieldcount, c.count);
     EXPECT_EQ(state.SourceFile.Name, path);
     EXPECT_EQ(state.SourceFile.Caption, "Source file");
     std::vector<TableFormat> want;

@@ -50,7 +50,7 @@ class TempDir {
 // Every value of every row, so that a bad reference or offset shows up.
 long long walkall(SourceTableFile& t) {
   long long rows = 0;
-  for (t.first(); !t.atEnd(); t.next(), ++rows)
+  for (t.first(); !t.atend(); t.next(), ++rows)
     for (int c = 0; c < int(t.columns().size()); ++c) t.value(c);
   return rows;
 }
@@ -58,7 +58,7 @@ long long walkall(SourceTableFile& t) {
 // The row `n` (from 0) of a table.
 std::vector<TableValue> row(SourceTableFile& t, int n) {
   t.first();
-  for (int i = 0; i < n && !t.atEnd(); ++i) t.next();
+  for (int i = 0; i < n && !t.atend(); ++i) t.next();
   std::vector<TableValue> out;
   for (int c = 0; c < int(t.columns().size()); ++c) out.push_back(t.value(c));
   return out;
@@ -131,7 +131,7 @@ TEST_F(ParadoxCorpus, EveryTableOpensWithItsRowCountOrIsRefusedAsEncrypted) {
     ++seen;
     if (rel.rfind("paradoxdriver/encrypt/", 0) == 0) {
       try {
-        openParadoxTable(e.path().string());
+        openparadoxtable(e.path().string());
         ADD_FAILURE() << "an encrypted table was opened";
       } catch (const EngineError& err) {
         EXPECT_EQ(err.what(), "The table " + e.path().string() + " is encrypted and cannot be read.");
@@ -139,17 +139,17 @@ TEST_F(ParadoxCorpus, EveryTableOpensWithItsRowCountOrIsRefusedAsEncrypted) {
       continue;
     }
     ASSERT_TRUE(rows.count(rel)) << "no expected row count";
-    auto t = openParadoxTable(e.path().string());
-    EXPECT_EQ(t->recordCount(), rows.at(rel));
+    auto t = openparadoxtable(e.path().string());
+    EXPECT_EQ(t->recordcount(), rows.at(rel));
     EXPECT_EQ(walkall(*t), rows.at(rel));
-    EXPECT_TRUE(t->atEnd());
+    EXPECT_TRUE(t->atend());
     EXPECT_TRUE(t->value(0).null);  // past the last row
   }
   EXPECT_EQ(seen, int(rows.size()) + 3);
 }
 
 TEST_F(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
-  auto t = openParadoxTable(kPx + "paradoxReader/MTDEMO/EMPLOYEE.DB");
+  auto t = openparadoxtable(kPx + "paradoxReader/MTDEMO/EMPLOYEE.DB");
   ASSERT_EQ(t->columns().size(), 3u);
   EXPECT_EQ(t->columns()[1].name, "Employee #");
   EXPECT_EQ(t->columns()[1].type, TableColumnType::Short);
@@ -159,7 +159,7 @@ TEST_F(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
   EXPECT_EQ(r[1].integer, 1);
   EXPECT_EQ(r[2].text, "Cynthia Elkins");
 
-  auto a = openParadoxTable(kPx + "paradoxdriver/mtdemo/AMOUNT.DB");
+  auto a = openparadoxtable(kPx + "paradoxdriver/mtdemo/AMOUNT.DB");
   EXPECT_EQ(a->columns()[0].type, TableColumnType::Date);
   EXPECT_EQ(a->columns()[2].type, TableColumnType::Currency);
   EXPECT_EQ(a->columns()[3].type, TableColumnType::Float);
@@ -173,7 +173,7 @@ TEST_F(ParadoxCorpus, Version3TableWithShortsMoneyAndDates) {
 }
 
 TEST_F(ParadoxCorpus, Version7TableWithFrenchTextLogicalsAndDates) {
-  auto t = openParadoxTable(kPx + "paradoxReader/MEMBRE.DB");
+  auto t = openparadoxtable(kPx + "paradoxReader/MEMBRE.DB");
   ASSERT_EQ(t->columns().size(), 92u);
   EXPECT_EQ(t->columns()[0].type, TableColumnType::AutoInc);
   EXPECT_EQ(t->columns()[6].name, "MembreAssociation");
@@ -191,7 +191,7 @@ TEST_F(ParadoxCorpus, Version7TableWithFrenchTextLogicalsAndDates) {
 }
 
 TEST_F(ParadoxCorpus, LargeTableWithShortLastBlock) {
-  auto t = openParadoxTable(kPx + "paradoxdriver/areas/ZIPCODES.DB");
+  auto t = openparadoxtable(kPx + "paradoxdriver/areas/ZIPCODES.DB");
   auto r = row(*t, 43184);
   EXPECT_EQ(r[0].text, "99950");
   EXPECT_EQ(r[1].text, "AK");
@@ -199,7 +199,7 @@ TEST_F(ParadoxCorpus, LargeTableWithShortLastBlock) {
 }
 
 TEST_F(ParadoxCorpus, DatesTimesAndTimestamps) {
-  auto d = openParadoxTable(kPx + "paradoxdriver/fields/date7.db");
+  auto d = openparadoxtable(kPx + "paradoxdriver/fields/date7.db");
   EXPECT_EQ(d->columns()[1].type, TableColumnType::Time);
   auto r = row(*d, 2);
   EXPECT_EQ(r[0].date, encodedate(2018, 1, 2));
@@ -207,22 +207,22 @@ TEST_F(ParadoxCorpus, DatesTimesAndTimestamps) {
   EXPECT_TRUE(row(*d, 3)[0].null);
   EXPECT_TRUE(row(*d, 4)[1].null);
   for (const char* f : {"date35.db", "date4.db", "date5.db"})
-    EXPECT_EQ(row(*openParadoxTable(kPx + "paradoxdriver/fields/" + f), 1)[0].date,
+    EXPECT_EQ(row(*openparadoxtable(kPx + "paradoxdriver/fields/" + f), 1)[0].date,
               encodedate(2018, 2, 1)) << f;
 
-  auto ts = openParadoxTable(kPx + "paradoxdriver/fields/timestamp.db");
+  auto ts = openparadoxtable(kPx + "paradoxdriver/fields/timestamp.db");
   EXPECT_EQ(ts->columns()[0].type, TableColumnType::DateTime);
   EXPECT_TRUE(row(*ts, 0)[0].null);
   r = row(*ts, 1);
   EXPECT_EQ(r[0].date, encodedate(2020, 2, 1));
   EXPECT_NEAR(r[0].time, at(1, 0, 1), 1e-9);
 
-  auto s = openParadoxTable(kPx + "paradoxdriver/geog/tblsttes.DB");
+  auto s = openparadoxtable(kPx + "paradoxdriver/geog/tblsttes.DB");
   EXPECT_EQ(row(*s, 1)[5].date, encodedate(1819, 12, 14));  // before the zero date
 }
 
 TEST_F(ParadoxCorpus, NumbersOfEveryKind) {
-  auto b = openParadoxTable(kPx + "paradoxdriver/fields/bcd.db");
+  auto b = openparadoxtable(kPx + "paradoxdriver/fields/bcd.db");
   EXPECT_EQ(b->columns()[2].type, TableColumnType::Bcd);
   EXPECT_EQ(b->columns()[2].size, 32);
   const double want[3][3] = {{1.23, 1, 0.123}, {-1.23, -1, -0.123}, {0, NAN, 0.9999}};
@@ -236,38 +236,38 @@ TEST_F(ParadoxCorpus, NumbersOfEveryKind) {
       }
     }
   }
-  auto l = openParadoxTable(kPx + "paradoxdriver/fields/long.db");
+  auto l = openparadoxtable(kPx + "paradoxdriver/fields/long.db");
   EXPECT_EQ(row(*l, 1)[1].integer, 2);
   EXPECT_TRUE(row(*l, 2)[1].null);
-  auto g = openParadoxTable(kPx + "paradoxdriver/db/GENERAL.DB");
+  auto g = openparadoxtable(kPx + "paradoxdriver/db/GENERAL.DB");
   EXPECT_EQ(row(*g, 2)[0].integer, 333333333);
   EXPECT_DOUBLE_EQ(row(*g, 1)[2].number, 150);
-  auto dec = openParadoxTable(kPx + "paradoxdriver/db/DECIMAL.DB");
+  auto dec = openparadoxtable(kPx + "paradoxdriver/db/DECIMAL.DB");
   EXPECT_DOUBLE_EQ(row(*dec, 0)[0].number, -200);
-  auto lg = openParadoxTable(kPx + "paradoxdriver/fields/logical.db");
+  auto lg = openparadoxtable(kPx + "paradoxdriver/fields/logical.db");
   std::string bools;
-  for (lg->first(); !lg->atEnd(); lg->next()) bools += lg->value(0).logical ? 'T' : 'F';
+  for (lg->first(); !lg->atend(); lg->next()) bools += lg->value(0).logical ? 'T' : 'F';
   EXPECT_EQ(bools, "TFTT");
-  auto by = openParadoxTable(kPx + "paradoxdriver/fields/bytes.db");
+  auto by = openparadoxtable(kPx + "paradoxdriver/fields/bytes.db");
   EXPECT_EQ(row(*by, 0)[0].text.substr(0, 6), std::string("1\0" "2\0" "3\0", 6));
 }
 
 TEST_F(ParadoxCorpus, MemosInTheRecordInSharedBlocksAndFormatted) {
-  auto m = openParadoxTable(kPx + "paradoxdriver/fields/memo.db");
+  auto m = openparadoxtable(kPx + "paradoxdriver/fields/memo.db");
   EXPECT_EQ(m->columns()[1].type, TableColumnType::Memo);
   auto r = row(*m, 0);
   EXPECT_EQ(r[1].text.size(), 555u);  // longer than the 240 kept in the record
   EXPECT_EQ(r[1].text.substr(0, 12), "012345678900");
   EXPECT_EQ(row(*m, 1)[1].text, "01234567890\n");
 
-  auto c = openParadoxTable(kPx + "paradoxdriver/db/CUSTOMER.DB");
+  auto c = openparadoxtable(kPx + "paradoxdriver/db/CUSTOMER.DB");
   EXPECT_EQ(row(*c, 0)[8].text, "Small comment (less 100 symbols)");
   EXPECT_EQ(row(*c, 1)[8].text.substr(0, 38), "\tThe length of the leader may be zero ");
-  EXPECT_TRUE(row(*openParadoxTable(kPx + "paradoxReader/CUSTOMER.DB"), 0)[8].null);
-  EXPECT_EQ(row(*openParadoxTable(kPx + "paradoxReader/HERCULES.DB"), 0)[1].text.substr(0, 16),
+  EXPECT_TRUE(row(*openparadoxtable(kPx + "paradoxReader/CUSTOMER.DB"), 0)[8].null);
+  EXPECT_EQ(row(*openparadoxtable(kPx + "paradoxReader/HERCULES.DB"), 0)[1].text.substr(0, 16),
             "<TABLE BORDER=2>");
 
-  auto f = openParadoxTable(kPx + "paradoxdriver/fields/fmemo.db");
+  auto f = openparadoxtable(kPx + "paradoxdriver/fields/fmemo.db");
   EXPECT_EQ(f->columns()[1].type, TableColumnType::Memo);
   EXPECT_EQ(row(*f, 0)[1].text, "123");
   r = row(*f, 1);
@@ -276,11 +276,11 @@ TEST_F(ParadoxCorpus, MemosInTheRecordInSharedBlocksAndFormatted) {
 }
 
 TEST_F(ParadoxCorpus, GraphicAndOleObjectsInOwnBlocks) {
-  auto g = openParadoxTable(kPx + "paradoxdriver/fields/graphic.db");
+  auto g = openparadoxtable(kPx + "paradoxdriver/fields/graphic.db");
   EXPECT_EQ(g->columns()[1].type, TableColumnType::Blob);
   const size_t sizes[] = {20086, 9626, 2074686};
   for (int i = 0; i < 3; ++i) EXPECT_EQ(row(*g, i)[1].text.size(), sizes[i]) << i;
-  auto o = openParadoxTable(kPx + "paradoxdriver/fields/ole.db");
+  auto o = openparadoxtable(kPx + "paradoxdriver/fields/ole.db");
   EXPECT_EQ(row(*o, 0)[1].text.size(), 365928u);
 }
 
@@ -290,9 +290,9 @@ TEST_F(ParadoxCorpus, MemoFileFoundWhateverItsCaseAndMissingOneGivesEmptyMemos) 
   std::string found = dir.write("Notes.DB", db);
   dir.write("NOTES.mB", slurp(kPx + "paradoxdriver/fields/memo.mb"));
   std::string alone = dir.write("alone.db", db);
-  EXPECT_EQ(row(*openParadoxTable(found), 0)[1].text.size(), 555u);
-  EXPECT_EQ(findParadoxBlobFile(found), dir.path() + "/NOTES.mB");
-  auto t = openParadoxTable(alone);
+  EXPECT_EQ(row(*openparadoxtable(found), 0)[1].text.size(), 555u);
+  EXPECT_EQ(findparadoxblobfile(found), dir.path() + "/NOTES.mB");
+  auto t = openparadoxtable(alone);
   EXPECT_TRUE(row(*t, 0)[1].null);                 // needs the memo file
   EXPECT_EQ(row(*t, 1)[1].text, "01234567890\n");  // wholly in the record
 }
@@ -312,7 +312,7 @@ TEST_F(ParadoxCorpus, TruncatedCopiesAreRefusedOrReadWithoutHarm) {
       std::string path = dir.write("cut.db", bytes.substr(0, cut));
       if (!memo.empty()) dir.write("cut.mb", memo.substr(0, memo.size() / 3));
       try {
-        auto t = openParadoxTable(path);
+        auto t = openparadoxtable(path);
         walkall(*t);
       } catch (const EngineError& e) {
         EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
@@ -380,10 +380,10 @@ TEST(ParadoxField, FlippedSignEncodings) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TableValue v = decodeParadoxField(c.code, c.raw, "CP1252");
+    TableValue v = decodeparadoxfield(c.code, c.raw, "CP1252");
     ASSERT_EQ(v.null, c.null);
     if (c.null) continue;
-    switch (paradoxColumnType(c.code)) {
+    switch (paradoxcolumntype(c.code)) {
       case TableColumnType::Short:
       case TableColumnType::Long:
       case TableColumnType::AutoInc: EXPECT_EQ(v.integer, (long long)c.expected); break;
@@ -397,23 +397,23 @@ TEST(ParadoxField, FlippedSignEncodings) {
 
 TEST(ParadoxField, TimestampTextAndFormattedMemo) {
   // 2 January 2000 12:00:00.000: 730121.5 days of 86,400,000 ms.
-  TableValue ts = decodeParadoxField(PxTimestamp, bytes({0xC2, 0xCC, 0xAF, 0xC4, 0xEE, 0x35, 0x00, 0x00}), "");
+  TableValue ts = decodeparadoxfield(PxTimestamp, bytes({0xC2, 0xCC, 0xAF, 0xC4, 0xEE, 0x35, 0x00, 0x00}), "");
   ASSERT_FALSE(ts.null);
   EXPECT_EQ(ts.date, encodedate(2000, 1, 2));
   EXPECT_NEAR(ts.time, 0.5, 1e-9);
 
-  EXPECT_EQ(decodeParadoxField(PxAlpha, std::string("Caf\x82\0zz", 7), "CP850").text, "Café");
-  EXPECT_TRUE(decodeParadoxField(PxAlpha, std::string(5, '\0'), "CP850").null);
-  EXPECT_EQ(paradoxBlobValue(PxMemo, std::string("Line 1\r\nLine \xE9\0junk", 19), "CP1252").text,
+  EXPECT_EQ(decodeparadoxfield(PxAlpha, std::string("Caf\x82\0zz", 7), "CP850").text, "Café");
+  EXPECT_TRUE(decodeparadoxfield(PxAlpha, std::string(5, '\0'), "CP850").null);
+  EXPECT_EQ(paradoxblobvalue(PxMemo, std::string("Line 1\r\nLine \xE9\0junk", 19), "CP1252").text,
             "Line 1\r\nLine é");
 
   std::string fmt(44, '\0');
   fmt[0] = 7;
   fmt[4] = 4;
   fmt += std::string("Hi!\0", 4) + "formatting runs";
-  EXPECT_EQ(paradoxBlobValue(PxFormattedMemo, fmt, "CP1252").text, "Hi!");
+  EXPECT_EQ(paradoxblobvalue(PxFormattedMemo, fmt, "CP1252").text, "Hi!");
   fmt[4] = 100;  // text longer than the object
-  EXPECT_TRUE(paradoxBlobValue(PxFormattedMemo, fmt, "CP1252").null);
+  EXPECT_TRUE(paradoxblobvalue(PxFormattedMemo, fmt, "CP1252").null);
 }
 
 // ---------------------------------------------------------- hand-made tables
@@ -501,16 +501,16 @@ TEST(ParadoxTable, RowsFollowTheBlockChainNotTheFileOrder) {
   t.blocks = {{0, {rec("last", 5)}},
               {1, {}, -8},  // an emptied block stays in the chain
               {2, {rec("Fran\x87", 1), rec("two", 2)}}};
-  auto table = openParadoxTable(dir.write("chain.db", build(t)));
+  auto table = openparadoxtable(dir.write("chain.db", build(t)));
   ASSERT_EQ(table->columns().size(), 2u);
   EXPECT_EQ(table->columns()[0].name, "Name");
-  EXPECT_EQ(table->recordCount(), 3);
+  EXPECT_EQ(table->recordcount(), 3);
   std::string seen;
-  for (table->first(); !table->atEnd(); table->next())
+  for (table->first(); !table->atend(); table->next())
     seen += table->value(0).text + "=" + std::to_string(table->value(1).integer) + " ";
   EXPECT_EQ(seen, "Franç=1 two=2 last=5 ");  // code page 850 from the header
   table->next();
-  EXPECT_TRUE(table->atEnd());
+  EXPECT_TRUE(table->atend());
 }
 
 TEST(ParadoxTable, DamagedOrForeignHeadersAndChainsAreRefused) {
@@ -550,13 +550,13 @@ TEST(ParadoxTable, DamagedOrForeignHeadersAndChainsAreRefused) {
     c.change(t);
     std::string path = dir.write("bad.db", build(t));
     try {
-      openParadoxTable(path);
+      openparadoxtable(path);
       ADD_FAILURE() << "opened";
     } catch (const EngineError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
     }
   }
-  EXPECT_THROW(openParadoxTable(dir.path() + "/none.db"), EngineError);
+  EXPECT_THROW(openparadoxtable(dir.path() + "/none.db"), EngineError);
 }
 
 // A memo file of three blocks: header, a shared block with slots 0 and 1, and

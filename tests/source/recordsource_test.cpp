@@ -15,14 +15,14 @@ class ThreeRows : public SourceTableFile {
                                 {"PAID", TableColumnType::Currency, 8}};
   std::size_t at = 0;
   const std::vector<TableColumn>& columns() const override { return cols; }
-  long long recordCount() const override { return 3; }
+  long long recordcount() const override { return 3; }
   void first() override { at = 0; }
   void next() override { if (at < 3) ++at; }
-  bool atEnd() const override { return at >= 3; }
+  bool atend() const override { return at >= 3; }
   // NAME reads the text, PAID the number.
   TableValue value(int) override {
     TableValue v;
-    if (atEnd()) return v;
+    if (atend()) return v;
     v.null = false;
     v.text = "N" + std::to_string(at + 1);
     v.number = 1.5 * static_cast<double>(at + 1);
@@ -78,14 +78,14 @@ TEST_F(RecordSourceTest, EveryKindReadsItsRecordsInOrder) {
     if (c.kind == kDBase || c.kind == kParadox) {
       OpenSourceTable(table, c.bytes, c.kind);
       state.SourceType = c.kind;
-      state.SourceFieldCount = table.columnCount();
+      state.SourceFieldCount = table.columncount();
     } else {
       source(c.bytes, c.kind, c.fields);
     }
     std::unique_ptr<RecordSource> s = MakeRecordSource(state, table);
     EXPECT_EQ(s->kind(), c.kind);
-    s->setBadLineSink([&](std::string_view line) { bad.emplace_back(line); });
-    s->setLineHook([&] { ++lines; });
+    s->setbadlinesink([&](std::string_view line) { bad.emplace_back(line); });
+    s->setlinehook([&] { ++lines; });
     EXPECT_EQ(readall(*s, c.fields), c.records);
     EXPECT_EQ(bad, c.bad);
     EXPECT_EQ(lines, c.lines);
@@ -109,7 +109,7 @@ TEST_F(RecordSourceTest, ATableRecordKeepsItsRowUntilTheNextIsAsked) {
   EXPECT_EQ(s->value(1), "N2");
   ASSERT_TRUE(s->next());  // ... which the next record then is
   EXPECT_EQ(s->value(1), "N2");
-  EXPECT_EQ(s->fieldName(2), "PAID");
+  EXPECT_EQ(s->fieldname(2), "PAID");
 }
 
 // What a source says when it cannot be read, or has come to its end, names
@@ -133,9 +133,9 @@ TEST_F(RecordSourceTest, FailureAndEndMessagesByKind) {
     OpenedSource opened = OpenRecordSource(state, path, table);
     std::string want = c.failure;
     if (!want.empty()) want.replace(want.find(c.path), std::string(c.path).size(), path);
-    EXPECT_EQ(opened.source->openFailure(path), want);
+    EXPECT_EQ(opened.source->openfailure(path), want);
     messages.shown.clear();
-    opened.source->tellEnd();
+    opened.source->tellend();
     ASSERT_EQ(messages.texts(), std::vector<std::string>{c.end});
     EXPECT_EQ(messages.shown[0].beeped, c.beeps);
     opened.source->close();

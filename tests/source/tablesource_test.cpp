@@ -17,11 +17,11 @@ class FakeTable : public SourceTableFile {
   std::vector<std::vector<TableValue>> rows;
   std::size_t at = 0;
   const std::vector<TableColumn>& columns() const override { return cols; }
-  long long recordCount() const override { return static_cast<long long>(rows.size()); }
+  long long recordcount() const override { return static_cast<long long>(rows.size()); }
   void first() override { at = 0; }
   void next() override { if (at < rows.size()) ++at; }
-  bool atEnd() const override { return at >= rows.size(); }
-  TableValue value(int c) override { return atEnd() ? TableValue{} : rows[at][static_cast<std::size_t>(c)]; }
+  bool atend() const override { return at >= rows.size(); }
+  TableValue value(int c) override { return atend() ? TableValue{} : rows[at][static_cast<std::size_t>(c)]; }
 };
 
 TableValue text(const std::string& t) { TableValue v; v.null = false; v.text = t; return v; }
@@ -88,8 +88,8 @@ TEST(TableSource, RowsByNumberAndCurrentRow) {
   EXPECT_EQ(OpenSourceTable(table, "/x/names.dbf", kDBase), 2);
   EXPECT_EQ(askedPath, "/x/names.dbf");
   EXPECT_EQ(askedFormat, TableFormat::DBase);
-  EXPECT_EQ(table.columnName(1), "PAID");
-  EXPECT_EQ(table.columnName(2), "");
+  EXPECT_EQ(table.columnname(1), "PAID");
+  EXPECT_EQ(table.columnname(2), "");
   EXPECT_EQ(TableRowCount(table), 8);
 
   EXPECT_EQ(GetTableField(table, 0, 3), "N3");
@@ -108,7 +108,7 @@ TEST(TableSource, TableThatDoesNotOpen) {
     throw EngineError("damaged");
   });
   EXPECT_EQ(OpenSourceTable(table, "bad.db", kParadox), 0);
-  EXPECT_FALSE(table.isOpen());
+  EXPECT_FALSE(table.isopen());
   EXPECT_EQ(GetTableField(table, 0, 1), "");
   EXPECT_EQ(TableRowCount(table), 0);
 }

@@ -35,7 +35,7 @@ class TextFileTest : public ::testing::Test {
     while (!SlotEof(slot)) {
       ReadSourceLine(slot, line);
       out.emplace_back(line.view());
-      if (fronts) fronts->push_back(line.lineEndInFront);
+      if (fronts) fronts->push_back(line.lineendinfront);
     }
     return out;
   }
@@ -164,7 +164,7 @@ TEST_F(TextFileTest, RawKeepsTheBytes) {
   EXPECT_EQ(line.view(), "a b");
   ReadSourceLine(slot, line);
   EXPECT_EQ(line.raw, "\r\nc\x01" "d");
-  EXPECT_EQ(line.lineEndInFront, 2);
+  EXPECT_EQ(line.lineendinfront, 2);
 }
 
 TEST_F(TextFileTest, SlotMessages) {

@@ -61,15 +61,15 @@ TEST(FileTest, MatchesTableFileNamesWithoutRegardToCase) {
 
 TEST(FreeSpace, RealFigureOrMinusOne) {
   SystemDisk disk;
-  EXPECT_GT(disk.freeSpace("/tmp"), 0);
-  EXPECT_EQ(disk.freeSpace("/no/such/folder/anywhere"), -1);
-  EXPECT_GT(disk.freeSpace(""), 0);  // the working folder
+  EXPECT_GT(disk.freespace("/tmp"), 0);
+  EXPECT_EQ(disk.freespace("/no/such/folder/anywhere"), -1);
+  EXPECT_GT(disk.freespace(""), 0);  // the working folder
 
   TempFolder dir;
   Engine engine(dir.file("engine.cfg"));
-  EXPECT_EQ(engine.freeSpace(), disk.freeSpace(""));  // no alias: empty data folder
-  engine.addStandardAlias(kDataAlias, "/no/such/folder", "PARADOX");
-  EXPECT_EQ(engine.freeSpace(), -1);
+  EXPECT_EQ(engine.freespace(), disk.freespace(""));  // no alias: empty data folder
+  engine.addstandardalias(kDataAlias, "/no/such/folder", "PARADOX");
+  EXPECT_EQ(engine.freespace(), -1);
 }
 
 TEST(AliasConfig, SavedAliasSurvivesAndKeepsItsLinesAsWritten) {
@@ -80,34 +80,34 @@ TEST(AliasConfig, SavedAliasSurvivesAndKeepsItsLinesAsWritten) {
                         "DEFAULT DRIVER=PARADOX\nPATH=/new/data\n";
   {
     Engine engine(cfg);
-    EXPECT_TRUE(engine.isAlias("PNANT"));
-    EXPECT_EQ(engine.aliasParams("PNANT"),
+    EXPECT_TRUE(engine.isalias("PNANT"));
+    EXPECT_EQ(engine.aliasparams("PNANT"),
               (std::vector<std::string>{"TYPE=STANDARD", "PATH=/old/data", "DEFAULT DRIVER=PARADOX",
                                         "PATH=/new/data"}));
-    EXPECT_EQ(engine.dataFolder(), "/new/data");
-    EXPECT_THROW(engine.addStandardAlias("Pnant", "/x", "PARADOX"), EngineError);
-    engine.addStandardAlias("OTHER", "/other", "PARADOX");
-    EXPECT_TRUE(engine.isAlias("other"));  // at once, before any save
-    engine.saveConfig();
+    EXPECT_EQ(engine.datafolder(), "/new/data");
+    EXPECT_THROW(engine.addstandardalias("Pnant", "/x", "PARADOX"), EngineError);
+    engine.addstandardalias("OTHER", "/other", "PARADOX");
+    EXPECT_TRUE(engine.isalias("other"));  // at once, before any save
+    engine.saveconfig();
   }
   Engine again(cfg);
-  EXPECT_EQ(again.dataFolder(), "/new/data");
-  EXPECT_EQ(again.dataFolder("OTHER"), "/other");
-  EXPECT_EQ(again.aliasParams("OTHER"),
+  EXPECT_EQ(again.datafolder(), "/new/data");
+  EXPECT_EQ(again.datafolder("OTHER"), "/other");
+  EXPECT_EQ(again.aliasparams("OTHER"),
             (std::vector<std::string>{"TYPE=STANDARD", "PATH=/other", "DEFAULT DRIVER=PARADOX"}));
   EXPECT_NE(readfile(cfg).find("; written by hand\n[pnant]\n"), std::string::npos);
-  EXPECT_TRUE(again.aliasParams("MISSING").empty());
-  EXPECT_EQ(again.dataFolder("MISSING"), "");
+  EXPECT_TRUE(again.aliasparams("MISSING").empty());
+  EXPECT_EQ(again.datafolder("MISSING"), "");
 }
 
 TEST(AliasConfig, RefusesValuesThatWouldBreakTheFile) {
   TempFolder dir;
   Engine engine(dir.file("engine.cfg"));
-  EXPECT_THROW(engine.addStandardAlias("A", "/x\n[EVIL]", "PARADOX"), EngineError);
-  EXPECT_THROW(engine.addStandardAlias("A]B", "/x", "PARADOX"), EngineError);
-  EXPECT_THROW(engine.addStandardAlias("", "/x", "PARADOX"), EngineError);
-  EXPECT_FALSE(engine.isAlias("A"));
-  EXPECT_FALSE(engine.isAlias("EVIL"));
+  EXPECT_THROW(engine.addstandardalias("A", "/x\n[EVIL]", "PARADOX"), EngineError);
+  EXPECT_THROW(engine.addstandardalias("A]B", "/x", "PARADOX"), EngineError);
+  EXPECT_THROW(engine.addstandardalias("", "/x", "PARADOX"), EngineError);
+  EXPECT_FALSE(engine.isalias("A"));
+  EXPECT_FALSE(engine.isalias("EVIL"));
 }
 
 TEST(AliasConfig, DefaultPathFollowsTheEnvironment) {
@@ -146,15 +146,15 @@ TEST(EngineTables, OpensByAliasOrFolderWithTheSessionTimeout) {
   TempFolder dir;
   createtable(dir.file("DATABASE.DB"), {{"DB", FieldType::Alpha, 20}}, "DB");
   Engine engine(dir.file("engine.cfg"));
-  engine.setBusyTimeout(1234);
-  engine.addStandardAlias(kDataAlias, dir.path() + "/", "PARADOX");
+  engine.setbusytimeout(1234);
+  engine.addstandardalias(kDataAlias, dir.path() + "/", "PARADOX");
   Table byAlias, byFolder;
-  engine.openTable(byAlias, kDataAlias, "database.db");
-  engine.openTable(byFolder, dir.path(), "Database.DB");
+  engine.opentable(byAlias, kDataAlias, "database.db");
+  engine.opentable(byFolder, dir.path(), "Database.DB");
   EXPECT_EQ(byAlias.path(), dir.file("DATABASE.DB"));
   EXPECT_EQ(byFolder.path(), dir.file("DATABASE.DB"));
-  EXPECT_EQ(byAlias.busyTimeout(), 1234);
-  engine.addPassword("secret");
+  EXPECT_EQ(byAlias.busytimeout(), 1234);
+  engine.addpassword("secret");
   EXPECT_EQ(engine.passwords(), std::vector<std::string>{"secret"});
 }
 

@@ -85,7 +85,7 @@ TEST(FieldTypes, DateTimeTextInPlaceIsTheCellsText) {
       char text[kDateTimeTextMax];
       const std::size_t n = datetimetextinto(type, v, text);
       ASSERT_GT(n, 0u) << fieldtypename(type) << " " << v;
-      EXPECT_EQ(Cell::ofText(std::string(text, n)), datetimecell(def, v)) << fieldtypename(type) << " " << v;
+      EXPECT_EQ(Cell::oftext(std::string(text, n)), datetimecell(def, v)) << fieldtypename(type) << " " << v;
     }
   }
   const double refused[] = {-693594, 2958467, std::numeric_limits<double>::infinity(),
@@ -99,7 +99,7 @@ TEST(FieldTypes, DateTimeTextInPlaceIsTheCellsText) {
   // The first day of year 10000 is still stored, with its year written whole.
   char text[kDateTimeTextMax];
   EXPECT_EQ(datetimetextinto(FieldType::Date, 2958466, text), 0u);
-  EXPECT_EQ(datetimecell(FieldDef{"D", FieldType::Date, 0}, 2958466), Cell::ofText("10000-01-01"));
+  EXPECT_EQ(datetimecell(FieldDef{"D", FieldType::Date, 0}, 2958466), Cell::oftext("10000-01-01"));
   const FieldType others[] = {FieldType::Alpha, FieldType::Memo, FieldType::Long, FieldType::Number};
   for (FieldType type : others) {
     EXPECT_EQ(datetimetextinto(type, day, text), 0u) << fieldtypename(type);
@@ -109,13 +109,13 @@ TEST(FieldTypes, DateTimeTextInPlaceIsTheCellsText) {
 TEST(Cells, ReadTheKindsAnotherToolMayHaveStored) {
   const FieldDef number{"N", FieldType::Number, 0}, flag{"L", FieldType::Logical, 0};
   const FieldDef alpha{"A", FieldType::Alpha, 5}, date{"D", FieldType::Date, 0};
-  EXPECT_EQ(celltext(number, Cell::ofReal(0.1 + 0.2)), "0.3");
-  EXPECT_EQ(cellinteger(number, Cell::ofReal(2.5)), 3);
-  EXPECT_EQ(celltext(flag, Cell::ofInteger(5)), "True");
-  EXPECT_TRUE(cellbool(flag, Cell::ofText("Yes")));
-  EXPECT_EQ(celltext(alpha, Cell::ofInteger(2134)), "2134");
-  EXPECT_EQ(cellinteger(alpha, Cell::ofText(" 42 ")), 42);
-  EXPECT_EQ(celldatetime(date, Cell::ofText("1899-12-31")), 1);
+  EXPECT_EQ(celltext(number, Cell::ofreal(0.1 + 0.2)), "0.3");
+  EXPECT_EQ(cellinteger(number, Cell::ofreal(2.5)), 3);
+  EXPECT_EQ(celltext(flag, Cell::ofinteger(5)), "True");
+  EXPECT_TRUE(cellbool(flag, Cell::oftext("Yes")));
+  EXPECT_EQ(celltext(alpha, Cell::ofinteger(2134)), "2134");
+  EXPECT_EQ(cellinteger(alpha, Cell::oftext(" 42 ")), 42);
+  EXPECT_EQ(celldatetime(date, Cell::oftext("1899-12-31")), 1);
   EXPECT_EQ(celltext(alpha, Cell()), "");
   EXPECT_EQ(textcell(alpha, ""), Cell());
 }

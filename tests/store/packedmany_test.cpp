@@ -1,4 +1,4 @@
-// Packed rows stored several at a time (TableWriter::insertMany).
+// Packed rows stored several at a time (TableWriter::insertmany).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,12 +27,12 @@ struct PackedManyTest : ::testing::Test {
   }
   // A new row packed as the batch writer receives it.
   std::vector<char> pack(const std::string& code, const std::string& name, const std::string& notes = "") {
-    t.newRow();
-    t.field("Code").setText(code);
-    t.field("Name").setText(name);
-    if (!notes.empty()) t.field("Notes").setText(notes);
-    std::vector<char> bytes(t.row().packedSize());
-    t.row().packRow(bytes.data());
+    t.newrow();
+    t.field("Code").settext(code);
+    t.field("Name").settext(name);
+    if (!notes.empty()) t.field("Notes").settext(notes);
+    std::vector<char> bytes(t.row().packedsize());
+    t.row().packrow(bytes.data());
     return bytes;
   }
   std::string value(const std::string& sql) { return RawConnection(path).value(sql); }
@@ -53,9 +53,9 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
       {{"D1", "D2", "OLD"}, {true, true, false}},
       {{"OLD", "OLD"}, {false, false}},
   };
-  t.newRow();
-  t.field("Code").setText("OLD");
-  t.field("Name").setText("Kept");
+  t.newrow();
+  t.field("Code").settext("OLD");
+  t.field("Name").settext("Kept");
   t.store();
   long long lastId = 1;
   for (const Case& c : cases) {
@@ -64,10 +64,10 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
     std::vector<PackedRow> rows;
     for (const auto& b : bytes) rows.push_back({b.data(), b.size()});
     bool stored[8] = {};
-    const long long before = t.writer().bytesStored();
-    t.writer().beginGroup();
-    t.writer().insertMany(rows.data(), rows.size(), stored);
-    t.writer().commitGroup();
+    const long long before = t.writer().bytesstored();
+    t.writer().begingroup();
+    t.writer().insertmany(rows.data(), rows.size(), stored);
+    t.writer().commitgroup();
     long long bytes_ = 0;
     for (std::size_t j = 0; j < c.codes.size(); ++j) {
       EXPECT_EQ(stored[j], c.stored[j]) << c.codes[j];
@@ -81,7 +81,7 @@ TEST_F(PackedManyTest, StoresTogetherAndPassesOverTakenKeys) {
       // Code, "N" + code, "about " + code, and the 8 bytes of its number.
       bytes_ += static_cast<long long>(3 * c.codes[j].size() + 1 + 6 + 8);
     }
-    EXPECT_EQ(t.writer().bytesStored() - before, bytes_);  // only the rows stored count
+    EXPECT_EQ(t.writer().bytesstored() - before, bytes_);  // only the rows stored count
   }
   EXPECT_EQ(value("SELECT Name FROM people WHERE Code = 'OLD'"), "Kept");
   EXPECT_EQ(value("SELECT COUNT(*) FROM people"), "11");
@@ -95,37 +95,37 @@ TEST_F(PackedManyTest, StoresNothingWhereRowsMustGoOneByOne) {
   std::vector<char> a = pack("X1", "One"), b = pack("X2", "Two");
   PackedRow rows[2] = {{a.data(), a.size()}, {b.data(), b.size()}};
   bool stored[2] = {true, true};
-  t.writer().insertMany(rows, 2, stored);  // no group
+  t.writer().insertmany(rows, 2, stored);  // no group
   EXPECT_FALSE(stored[0] || stored[1]);
 
   EXPECT_EQ(RawConnection(path).value("CREATE TRIGGER noted AFTER INSERT ON people BEGIN SELECT 1; END"), "<none>");
   stored[0] = stored[1] = true;
-  t.writer().beginGroup();
-  t.writer().insertMany(rows, 2, stored);
-  t.writer().commitGroup();
+  t.writer().begingroup();
+  t.writer().insertmany(rows, 2, stored);
+  t.writer().commitgroup();
   EXPECT_FALSE(stored[0] || stored[1]);
   EXPECT_EQ(RawConnection(path).value("DROP TRIGGER noted"), "<none>");
 
-  t.writer().beginGroup();
+  t.writer().begingroup();
   rows[1].size = b.size() - 2;  // cut short
   stored[0] = stored[1] = true;
-  EXPECT_THROW(t.writer().insertMany(rows, 2, stored), EngineError);
-  t.writer().commitGroup();
+  EXPECT_THROW(t.writer().insertmany(rows, 2, stored), EngineError);
+  t.writer().commitgroup();
   EXPECT_EQ(value("SELECT COUNT(*) FROM people"), "0");
 
   TempFolder other;
   createtable(other.file("PLAIN.DB"), {{"Code", FieldType::Alpha, 8}, {"Name", FieldType::Alpha, 10}}, "Code");
   Table plain;
   plain.open(other.path(), "PLAIN.DB");
-  plain.newRow();
-  plain.field("Code").setText("P1");
-  std::vector<char> p(plain.row().packedSize());
-  plain.row().packRow(p.data());
+  plain.newrow();
+  plain.field("Code").settext("P1");
+  std::vector<char> p(plain.row().packedsize());
+  plain.row().packrow(p.data());
   PackedRow one{p.data(), p.size()};
-  plain.writer().beginGroup();
+  plain.writer().begingroup();
   stored[0] = true;
-  plain.writer().insertMany(&one, 1, stored);
-  plain.writer().commitGroup();
+  plain.writer().insertmany(&one, 1, stored);
+  plain.writer().commitgroup();
   EXPECT_FALSE(stored[0]);
   EXPECT_EQ(RawConnection(other.file("PLAIN.DB")).value("SELECT COUNT(*) FROM plain"), "0");
 }

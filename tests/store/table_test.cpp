@@ -44,28 +44,28 @@ class TableTest : public ::testing::Test {
     t.open(dir.path(), "PEOPLE.DB");
   }
   void add(const std::string& code, const std::string& name = "") {
-    t.newRow();
-    t.field("Code").setText(code);
-    if (!name.empty()) t.field("Name").setText(name);
+    t.newrow();
+    t.field("Code").settext(code);
+    if (!name.empty()) t.field("Name").settext(name);
     t.store();
   }
   std::vector<std::string> walk(const char* field = "Code") {
     std::vector<std::string> out;
-    for (t.first(); !t.atEnd(); t.next()) out.push_back(t.field(field).asText());
+    for (t.first(); !t.atend(); t.next()) out.push_back(t.field(field).astext());
     return out;
   }
 };
 
 TEST_F(TableTest, ReportsFieldsByPositionAndNameIgnoringCase) {
-  ASSERT_EQ(t.fieldCount(), 16);
-  EXPECT_EQ(t.fieldName(3), "Notes");
-  EXPECT_EQ(t.fieldType(3), FieldType::Memo);
-  EXPECT_EQ(t.fieldDef(1).size, 10);
-  EXPECT_EQ(t.fieldType(13), FieldType::AutoInc);
-  EXPECT_EQ(t.keyField(), 0);
+  ASSERT_EQ(t.fieldcount(), 16);
+  EXPECT_EQ(t.fieldname(3), "Notes");
+  EXPECT_EQ(t.fieldtype(3), FieldType::Memo);
+  EXPECT_EQ(t.fielddef(1).size, 10);
+  EXPECT_EQ(t.fieldtype(13), FieldType::AutoInc);
+  EXPECT_EQ(t.keyfield(), 0);
   EXPECT_EQ(t.field("zIP").name(), "Zip");
-  EXPECT_EQ(t.findField("STAMP"), 6);
-  EXPECT_EQ(t.findField("Stam"), -1);
+  EXPECT_EQ(t.findfield("STAMP"), 6);
+  EXPECT_EQ(t.findfield("Stam"), -1);
   try {
     t.field("Nickname");
     FAIL() << "missing field accepted";
@@ -79,12 +79,12 @@ TEST_F(TableTest, TextColumnsKeepLeadingZerosInTheFile) {
   int n = 0;
   for (const char* column : {"Code", "Name", "Zip", "Notes"}) {
     for (const char* v : values) {
-      t.newRow();
-      t.field("Code").setText("K" + std::to_string(n++));
-      t.field(column).setText(v);
+      t.newrow();
+      t.field("Code").settext("K" + std::to_string(n++));
+      t.field(column).settext(v);
       std::string expected = cuttext(v, t.field(column).size() ? t.field(column).size() : 99);
       t.store();
-      EXPECT_EQ(t.field(column).asText(), expected) << column;
+      EXPECT_EQ(t.field(column).astext(), expected) << column;
       RawConnection raw(path);
       std::string where = " FROM people WHERE rowid = (SELECT MAX(rowid) FROM people)";
       EXPECT_EQ(raw.value(std::string("SELECT typeof(\"") + column + "\")" + where), "text") << column << " " << v;
@@ -104,31 +104,31 @@ TEST_F(TableTest, ValuesRoundTripInSqliteNaturalForm) {
     const char* text;
   };
   const Case cases[] = {
-      {"Born", [&](Field f) { f.setDateTime(day + time); }, "text", "2024-02-29", "2024-02-29"},
-      {"At", [&](Field f) { f.setDateTime(day + time); }, "text", "13:05:09", "13:05:09"},
-      {"Stamp", [&](Field f) { f.setDateTime(day + time); }, "text", "2024-02-29 13:05:09", "2024-02-29 13:05:09"},
-      {"Born", [](Field f) { f.setText("1850-07-04"); }, "text", "1850-07-04", "1850-07-04"},
-      {"Qty", [](Field f) { f.setText(" -12 "); }, "integer", "-12", "-12"},
-      {"Big", [](Field f) { f.setInteger(2000000000); }, "integer", "2000000000", "2000000000"},
-      {"W", [](Field f) { f.setDouble(65534.6); }, "integer", "65535", "65535"},
-      {"Price", [](Field f) { f.setText("1234.5"); }, "real", "1234.5", "1234.5"},
-      {"Cash", [](Field f) { f.setDouble(-0.25); }, "real", "-0.25", "-0.25"},
-      {"Amount", [](Field f) { f.setInteger(7); }, "integer", "7", "7"},  // NUMERIC affinity
-      {"Amount", [](Field f) { f.setText("7.25"); }, "real", "7.25", "7.25"},
-      {"Flag", [](Field f) { f.setBool(true); }, "integer", "1", "True"},
-      {"Flag", [](Field f) { f.setText("false"); }, "integer", "0", "False"},
-      {"Raw", [](Field f) { f.setText("abcdef"); }, "blob", "abcd", "abcd"},
-      {"Name", [](Field f) { f.setText("Ünïcödé and more"); }, "text", "Ünïcödé an", "Ünïcödé an"},
+      {"Born", [&](Field f) { f.setdatetime(day + time); }, "text", "2024-02-29", "2024-02-29"},
+      {"At", [&](Field f) { f.setdatetime(day + time); }, "text", "13:05:09", "13:05:09"},
+      {"Stamp", [&](Field f) { f.setdatetime(day + time); }, "text", "2024-02-29 13:05:09", "2024-02-29 13:05:09"},
+      {"Born", [](Field f) { f.settext("1850-07-04"); }, "text", "1850-07-04", "1850-07-04"},
+      {"Qty", [](Field f) { f.settext(" -12 "); }, "integer", "-12", "-12"},
+      {"Big", [](Field f) { f.setinteger(2000000000); }, "integer", "2000000000", "2000000000"},
+      {"W", [](Field f) { f.setdouble(65534.6); }, "integer", "65535", "65535"},
+      {"Price", [](Field f) { f.settext("1234.5"); }, "real", "1234.5", "1234.5"},
+      {"Cash", [](Field f) { f.setdouble(-0.25); }, "real", "-0.25", "-0.25"},
+      {"Amount", [](Field f) { f.setinteger(7); }, "integer", "7", "7"},  // NUMERIC affinity
+      {"Amount", [](Field f) { f.settext("7.25"); }, "real", "7.25", "7.25"},
+      {"Flag", [](Field f) { f.setbool(true); }, "integer", "1", "True"},
+      {"Flag", [](Field f) { f.settext("false"); }, "integer", "0", "False"},
+      {"Raw", [](Field f) { f.settext("abcdef"); }, "blob", "abcd", "abcd"},
+      {"Name", [](Field f) { f.settext("Ünïcödé and more"); }, "text", "Ünïcödé an", "Ünïcödé an"},
   };
   int n = 0;
   for (const Case& c : cases) {
-    t.newRow();
+    t.newrow();
     std::string code = (n < 10 ? "R0" : "R") + std::to_string(n);
     ++n;
-    t.field("Code").setText(code);
+    t.field("Code").settext(code);
     c.write(t.field(c.field));
     t.store();
-    EXPECT_EQ(t.field(c.field).asText(), c.text) << c.field;
+    EXPECT_EQ(t.field(c.field).astext(), c.text) << c.field;
     RawConnection raw(path);
     std::string where = " FROM people WHERE Code = '" + code + "'";
     EXPECT_EQ(raw.value(std::string("SELECT typeof(\"") + c.field + "\")" + where), c.rawType) << c.field;
@@ -136,26 +136,26 @@ TEST_F(TableTest, ValuesRoundTripInSqliteNaturalForm) {
   }
   // Typed reads of what was just stored.
   t.first();  // R0: Born and friends
-  EXPECT_DOUBLE_EQ(t.field("Born").asDateTime(), day);
+  EXPECT_DOUBLE_EQ(t.field("Born").asdatetime(), day);
   t.next();
-  EXPECT_NEAR(t.field("At").asDateTime(), time, 1e-9);
+  EXPECT_NEAR(t.field("At").asdatetime(), time, 1e-9);
   t.next();
-  EXPECT_NEAR(t.field("Stamp").asDateTime(), day + time, 1e-9);
-  EXPECT_EQ(t.field("Stamp").asInteger(), static_cast<long long>(day));
+  EXPECT_NEAR(t.field("Stamp").asdatetime(), day + time, 1e-9);
+  EXPECT_EQ(t.field("Stamp").asinteger(), static_cast<long long>(day));
 }
 
 TEST_F(TableTest, RefusesValuesTheFieldCannotHold) {
-  t.newRow();
+  t.newrow();
   struct Case { const char* field; std::function<void(Field)> write; const char* message; };
   const Case cases[] = {
-      {"Qty", [](Field f) { f.setText("12x"); }, "'12x' is not a valid integer value"},
-      {"Qty", [](Field f) { f.setInteger(40000); }, "Value 40000 is out of range for field 'Qty'."},
-      {"W", [](Field f) { f.setInteger(-1); }, "Value -1 is out of range for field 'W'."},
-      {"Price", [](Field f) { f.setText("1,5"); }, "'1,5' is not a valid floating point value"},
-      {"Born", [](Field f) { f.setText("2023-02-29"); }, "'2023-02-29' is not a valid date or time."},
-      {"Flag", [](Field f) { f.setText("maybe"); }, "'maybe' is not a valid boolean value"},
-      {"Stamp", [](Field f) { f.setDateTime(3e6); }, "Field 'Stamp' of type timestamp cannot hold a date outside 0001-9999."},
-      {"At", [](Field f) { f.setDateTime(NAN); }, "Field 'At' of type time cannot hold a date outside 0001-9999."},
+      {"Qty", [](Field f) { f.settext("12x"); }, "'12x' is not a valid integer value"},
+      {"Qty", [](Field f) { f.setinteger(40000); }, "Value 40000 is out of range for field 'Qty'."},
+      {"W", [](Field f) { f.setinteger(-1); }, "Value -1 is out of range for field 'W'."},
+      {"Price", [](Field f) { f.settext("1,5"); }, "'1,5' is not a valid floating point value"},
+      {"Born", [](Field f) { f.settext("2023-02-29"); }, "'2023-02-29' is not a valid date or time."},
+      {"Flag", [](Field f) { f.settext("maybe"); }, "'maybe' is not a valid boolean value"},
+      {"Stamp", [](Field f) { f.setdatetime(3e6); }, "Field 'Stamp' of type timestamp cannot hold a date outside 0001-9999."},
+      {"At", [](Field f) { f.setdatetime(NAN); }, "Field 'At' of type time cannot hold a date outside 0001-9999."},
   };
   for (const Case& c : cases) {
     try {
@@ -169,24 +169,24 @@ TEST_F(TableTest, RefusesValuesTheFieldCannotHold) {
 }
 
 TEST_F(TableTest, PendingRowIsEmptyUntilWrittenAndDropLeavesNothing) {
-  t.newRow();
-  EXPECT_TRUE(t.isPending());
+  t.newrow();
+  EXPECT_TRUE(t.ispending());
   EXPECT_FALSE(t.changed());
-  for (int i = 0; i < t.fieldCount(); ++i) {
-    EXPECT_TRUE(t.isNull(i)) << t.fieldName(i);
-    EXPECT_EQ(t.asText(i), "") << t.fieldName(i);
+  for (int i = 0; i < t.fieldcount(); ++i) {
+    EXPECT_TRUE(t.isnull(i)) << t.fieldname(i);
+    EXPECT_EQ(t.astext(i), "") << t.fieldname(i);
   }
-  t.field("Name").setText("Smith");
+  t.field("Name").settext("Smith");
   EXPECT_TRUE(t.changed());
-  EXPECT_EQ(t.field("name").asText(), "Smith");
+  EXPECT_EQ(t.field("name").astext(), "Smith");
   t.drop();
-  EXPECT_FALSE(t.isPending());
-  EXPECT_EQ(t.recordCount(), 0);
-  EXPECT_TRUE(t.atEnd());
-  EXPECT_THROW(t.field("Name").setText("x"), EngineError);  // no row pending
+  EXPECT_FALSE(t.ispending());
+  EXPECT_EQ(t.recordcount(), 0);
+  EXPECT_TRUE(t.atend());
+  EXPECT_THROW(t.field("Name").settext("x"), EngineError);  // no row pending
 }
 
-// textView gives what asText gives; text and blob cells are seen in place,
+// textview gives what astext gives; text and blob cells are seen in place,
 // not copied into the scratch string.
 TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
   struct Case {
@@ -196,23 +196,23 @@ TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
     bool inPlace;
   };
   const Case cases[] = {
-      {"Name", [](Field f) { f.setText("Smith"); }, "Smith", true},
-      {"Notes", [](Field f) { f.setText("a long note\r\nof two lines"); }, "a long note\r\nof two lines", true},
-      {"Born", [](Field f) { f.setDateTime(encodedate(2024, 2, 29) + 0.5); }, "2024-02-29", true},
-      {"Stamp", [](Field f) { f.setDateTime(encodedate(1850, 7, 4) - 0.25); }, "1850-07-04 06:00:00", true},
-      {"Raw", [](Field f) { f.setText("abcdef"); }, "abcd", true},
-      {"Qty", [](Field f) { f.setInteger(-12); }, "-12", false},
-      {"Flag", [](Field f) { f.setBool(true); }, "True", false},
-      {"Name", [](Field f) { f.setText("Smith"); f.setText(""); }, "", false},
+      {"Name", [](Field f) { f.settext("Smith"); }, "Smith", true},
+      {"Notes", [](Field f) { f.settext("a long note\r\nof two lines"); }, "a long note\r\nof two lines", true},
+      {"Born", [](Field f) { f.setdatetime(encodedate(2024, 2, 29) + 0.5); }, "2024-02-29", true},
+      {"Stamp", [](Field f) { f.setdatetime(encodedate(1850, 7, 4) - 0.25); }, "1850-07-04 06:00:00", true},
+      {"Raw", [](Field f) { f.settext("abcdef"); }, "abcd", true},
+      {"Qty", [](Field f) { f.setinteger(-12); }, "-12", false},
+      {"Flag", [](Field f) { f.setbool(true); }, "True", false},
+      {"Name", [](Field f) { f.settext("Smith"); f.settext(""); }, "", false},
   };
   for (const Case& c : cases) {
-    t.newRow();
+    t.newrow();
     c.write(t.field(c.field));
-    const int p = t.fieldIndex(c.field);
+    const int p = t.fieldindex(c.field);
     std::string scratch = "left over";
-    const std::string_view v = t.textView(p, scratch);
+    const std::string_view v = t.textview(p, scratch);
     EXPECT_EQ(v, c.text) << c.field;
-    EXPECT_EQ(v, t.asText(p)) << c.field;
+    EXPECT_EQ(v, t.astext(p)) << c.field;
     if (c.inPlace) {
       EXPECT_EQ(scratch, "left over") << c.field;
     }
@@ -224,22 +224,22 @@ TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
 // the next row are stored as given, and a value emptied again is stored NULL.
 TEST_F(TableTest, ReusedPendingCellsStoreExactlyTheNewValues) {
   const double day = encodedate(2001, 9, 8);
-  t.newRow();
-  t.field("Code").setText("A1");
-  t.field("Name").setText("Smithson");
-  t.field("Zip").setText("1");
-  t.field("Notes").setText("note");
-  t.field("Born").setDateTime(day);
+  t.newrow();
+  t.field("Code").settext("A1");
+  t.field("Name").settext("Smithson");
+  t.field("Zip").settext("1");
+  t.field("Notes").settext("note");
+  t.field("Born").setdatetime(day);
   t.store();
-  t.newRow();
-  t.field("Code").setText("A2");
-  t.field("Name").setText("Li");
-  t.field("Zip").setText("02134-0001");
-  t.field("Notes").setText("draft");
-  t.field("Notes").setText("");
-  t.field("Born").setDateTime(day + 1);
+  t.newrow();
+  t.field("Code").settext("A2");
+  t.field("Name").settext("Li");
+  t.field("Zip").settext("02134-0001");
+  t.field("Notes").settext("draft");
+  t.field("Notes").settext("");
+  t.field("Born").setdatetime(day + 1);
   EXPECT_TRUE(t.changed());
-  EXPECT_TRUE(t.isNull(t.fieldIndex("Notes")));
+  EXPECT_TRUE(t.isnull(t.fieldindex("Notes")));
   t.store();
   RawConnection raw(path);
   EXPECT_EQ(raw.value("SELECT Name || '|' || Zip || '|' || typeof(Notes) || '|' || Born FROM people WHERE Code = 'A2'"),
@@ -247,35 +247,35 @@ TEST_F(TableTest, ReusedPendingCellsStoreExactlyTheNewValues) {
   EXPECT_EQ(raw.value("SELECT Name || '|' || Zip || '|' || Notes || '|' || Born FROM people WHERE Code = 'A1'"),
             "Smithson|1|note|2001-09-08");
   // A row whose only write empties a field still counts as changed.
-  t.newRow();
-  t.field("Notes").setText("");
+  t.newrow();
+  t.field("Notes").settext("");
   EXPECT_TRUE(t.changed());
   t.drop();
 }
 
 TEST_F(TableTest, TakenKeyLeavesRowPendingAndANewKeyStoresIt) {
   add("A", "First");
-  t.newRow();
-  t.field("Code").setText("A");
-  t.field("Name").setText("Second");
+  t.newrow();
+  t.field("Code").settext("A");
+  t.field("Name").settext("Second");
   try {
     t.store();
     FAIL() << "duplicate key stored";
   } catch (const EngineError& e) {
     EXPECT_NE(std::string(e.what()).find("Key violation"), std::string::npos) << e.what();
   }
-  EXPECT_TRUE(t.isPending());
-  EXPECT_EQ(t.field("Name").asText(), "Second");
-  t.field("Code").setText("B");
+  EXPECT_TRUE(t.ispending());
+  EXPECT_EQ(t.field("Name").astext(), "Second");
+  t.field("Code").settext("B");
   t.store();
-  EXPECT_FALSE(t.isPending());
-  EXPECT_EQ(t.recordCount(), 2);
+  EXPECT_FALSE(t.ispending());
+  EXPECT_EQ(t.recordcount(), 2);
   EXPECT_EQ(walk("Name"), (std::vector<std::string>{"First", "Second"}));
 }
 
 TEST_F(TableTest, LastKeyBetweenFindsTheGreatestKeyInTheRange) {
   for (const char* code : {"AB1", "AB5", "AB9", "ABC", "B"}) add(code);
-  t.writer().beginGroup();
+  t.writer().begingroup();
   add("AB7");  // a row of the open group counts too
   struct Case { const char* low; const char* high; const char* want; };
   const Case cases[] = {
@@ -286,8 +286,8 @@ TEST_F(TableTest, LastKeyBetweenFindsTheGreatestKeyInTheRange) {
       {"A", "Z", "B"},
       {"C", "D", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(t.writer().lastKeyBetween(c.low, c.high), c.want) << c.low << ".." << c.high;
-  t.writer().commitGroup();
+  for (const Case& c : cases) EXPECT_EQ(t.writer().lastkeybetween(c.low, c.high), c.want) << c.low << ".." << c.high;
+  t.writer().commitgroup();
 }
 
 TEST_F(TableTest, WalksInKeyOrderAndEditsCurrentRow) {
@@ -295,43 +295,43 @@ TEST_F(TableTest, WalksInKeyOrderAndEditsCurrentRow) {
   EXPECT_EQ(walk(), (std::vector<std::string>{"A", "B", "C", "D"}));
   // Edit during a walk, as the statistics update does, and carry on.
   std::vector<std::string> seen;
-  for (t.first(); !t.atEnd(); t.next()) {
-    seen.push_back(t.field("Code").asText());
-    if (t.field("Code").asText() == "B") {
+  for (t.first(); !t.atend(); t.next()) {
+    seen.push_back(t.field("Code").astext());
+    if (t.field("Code").astext() == "B") {
       t.edit();
-      EXPECT_EQ(t.field("Name").asText(), "nB");
-      t.field("Big").setInteger(42);
+      EXPECT_EQ(t.field("Name").astext(), "nB");
+      t.field("Big").setinteger(42);
       t.store();
-      EXPECT_EQ(t.field("Big").asInteger(), 42);
+      EXPECT_EQ(t.field("Big").asinteger(), 42);
     }
   }
   EXPECT_EQ(seen, (std::vector<std::string>{"A", "B", "C", "D"}));
   RawConnection raw(path);
   EXPECT_EQ(raw.value("SELECT Big FROM people WHERE Code = 'B'"), "42");
   EXPECT_EQ(raw.value("SELECT Name FROM people WHERE Code = 'B'"), "nB");  // unwritten fields untouched
-  EXPECT_EQ(t.recordCount(), 4);
+  EXPECT_EQ(t.recordcount(), 4);
 }
 
 TEST_F(TableTest, NumbersAutoincrementAlsoAfterAnotherProgramAdded) {
   add("A");
   add("B");
-  EXPECT_EQ(t.field("Id").asInteger(), 2);
+  EXPECT_EQ(t.field("Id").asinteger(), 2);
   RawConnection(path).exec("INSERT INTO people (Code, Id) VALUES ('X', 10)");
   add("C");
-  EXPECT_EQ(t.field("Id").asInteger(), 11);
+  EXPECT_EQ(t.field("Id").asinteger(), 11);
 }
 
 TEST_F(TableTest, GroupCommitsTogetherAndSurvivesAFailedStore) {
   add("A");
-  t.writer().beginGroup();
+  t.writer().begingroup();
   add("B");
   add("C");
   EXPECT_THROW(add("A"), EngineError);
   t.drop();
   RawConnection other(path);
   EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "1");  // not committed yet
-  t.writer().commitGroup();
-  EXPECT_FALSE(t.writer().inGroup());
+  t.writer().commitgroup();
+  EXPECT_FALSE(t.writer().ingroup());
   EXPECT_EQ(other.value("SELECT COUNT(*) FROM people"), "3");
   EXPECT_EQ(other.value("SELECT group_concat(Id) FROM (SELECT Id FROM people ORDER BY Id)"), "1,2,3");
 }
@@ -373,22 +373,22 @@ TEST_F(TableTest, RowsWithDifferentColumnSetsStoreExactlyTheirValues) {
     createtable(file, peoplefields(), "Code");
     Table u;
     u.open(other.path(), "PEOPLE.DB");
-    if (grouped) u.writer().beginGroup();
+    if (grouped) u.writer().begingroup();
     std::vector<char> packed;
     for (const RowCase& r : rows) {
-      u.newRow();
-      u.field("Code").setText(r.code);
-      for (const auto& [f, v] : r.values) u.field(f).setText(v);
+      u.newrow();
+      u.field("Code").settext(r.code);
+      for (const auto& [f, v] : r.values) u.field(f).settext(v);
       if (way != Packed) {
         u.store();
         continue;
       }
-      packed.assign(u.row().packedSize(), '\0');
-      u.row().packRow(packed.data());
-      EXPECT_FALSE(u.isPending());
+      packed.assign(u.row().packedsize(), '\0');
+      u.row().packrow(packed.data());
+      EXPECT_FALSE(u.ispending());
       u.writer().insert(PackedRow{packed.data(), packed.size()});
     }
-    if (grouped) u.writer().commitGroup();
+    if (grouped) u.writer().commitgroup();
     RawConnection raw(file);
     for (std::size_t i = 0; i < rows.size(); ++i) {
       std::string where = std::string(" FROM people WHERE Code = '") + rows[i].code + "'";
@@ -421,15 +421,15 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
   RawConnection raw(path);
   std::vector<char> packed;
   for (const Case& c : cases) {
-    t.newRow();
-    t.field("Code").setText(c.code);
-    t.field("Name").setText("Kim");
-    t.field("Notes").setText(std::string("note ") + c.code);
-    t.field("Qty").setText("7");
-    packed.assign(t.row().packedSize(), '\0');
-    t.row().packRow(packed.data());
-    int f = t.fieldIndex(c.field);
-    Cell replace = c.replaceWith ? textcell(t.fieldDef(f), c.replaceWith) : Cell{};
+    t.newrow();
+    t.field("Code").settext(c.code);
+    t.field("Name").settext("Kim");
+    t.field("Notes").settext(std::string("note ") + c.code);
+    t.field("Qty").settext("7");
+    packed.assign(t.row().packedsize(), '\0');
+    t.row().packrow(packed.data());
+    int f = t.fieldindex(c.field);
+    Cell replace = c.replaceWith ? textcell(t.fielddef(f), c.replaceWith) : Cell{};
     t.writer().insert(PackedRow{packed.data(), packed.size()}, f, replace);
     const std::string where = " FROM people WHERE Code = '" + c.storedCode + "'";
     EXPECT_EQ(raw.value("SELECT Name" + where), c.storedName) << c.code;
@@ -438,16 +438,16 @@ TEST_F(TableTest, PackedRowsTakeAReplacedValueAndRefuseBrokenBytes) {
   }
   EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people WHERE Code = 'K1'"), "0");
   // Cut anywhere inside its values, the row is refused.
-  t.newRow();
-  t.field("Code").setText("CUT");
-  t.field("Notes").setText("a longer note");
-  t.field("Qty").setText("5");
-  packed.assign(t.row().packedSize(), '\0');
-  t.row().packRow(packed.data());
+  t.newrow();
+  t.field("Code").settext("CUT");
+  t.field("Notes").settext("a longer note");
+  t.field("Qty").settext("5");
+  packed.assign(t.row().packedsize(), '\0');
+  t.row().packrow(packed.data());
   for (std::size_t cut = 0; cut < packed.size(); ++cut)
     EXPECT_THROW(t.writer().insert(PackedRow{packed.data(), cut}), EngineError) << cut;
   EXPECT_EQ(raw.value("SELECT COUNT(*) FROM people"), "4");
-  EXPECT_THROW(t.row().packRow(packed.data()), EngineError);  // no row pending any more
+  EXPECT_THROW(t.row().packrow(packed.data()), EngineError);  // no row pending any more
 }
 
 // With the journal copied back by a thread of its own: the table file
@@ -460,18 +460,18 @@ TEST_F(TableTest, JournalCopiedBackInTheBackgroundStartsOverAtItsLimit) {
   const int groups = 24, rows = 1000;
   const std::string wal = path + "-wal";
   auto size = [](const std::string& f) { return fs::exists(f) ? static_cast<long long>(fs::file_size(f)) : 0LL; };
-  t.writer().setBackgroundCopy(true, limit);
+  t.writer().setbackgroundcopy(true, limit);
   const long long fileBefore = size(path);
   long long largestJournal = 0;
   for (int g = 0; g < groups; ++g) {
-    t.writer().beginGroup();
+    t.writer().begingroup();
     for (int r = 0; r < rows; ++r) {
-      t.newRow();
-      t.field("Code").setText("G" + std::to_string(g) + "R" + std::to_string(r));
-      t.field("Notes").setText(std::string(200, static_cast<char>('a' + g % 26)));
+      t.newrow();
+      t.field("Code").settext("G" + std::to_string(g) + "R" + std::to_string(r));
+      t.field("Notes").settext(std::string(200, static_cast<char>('a' + g % 26)));
       t.store();
     }
-    t.writer().commitGroup();
+    t.writer().commitgroup();
     largestJournal = std::max(largestJournal, size(wal));
   }
   // The copier has copied groups back into the file by now, or soon.
@@ -480,7 +480,7 @@ TEST_F(TableTest, JournalCopiedBackInTheBackgroundStartsOverAtItsLimit) {
   // About 250 KB a group: without starting over the journal would hold all
   // of them (6 MB).
   EXPECT_LT(largestJournal, limit + (2 << 20));
-  t.writer().setBackgroundCopy(false);
+  t.writer().setbackgroundcopy(false);
   EXPECT_EQ(size(wal), 0);
   RawConnection raw(path);
   EXPECT_EQ(raw.value("PRAGMA integrity_check"), "ok");
@@ -502,10 +502,10 @@ TEST(TableDefaults, ColumnWithDefaultGetsTheRowsValueEvenWhenEmpty) {
   t.open(dir.path(), "DEFS.DB");
   const char* kinds[] = {"", "fancy", ""};
   for (int n = 0; n < 3; ++n) {
-    t.newRow();
-    t.field("Code").setText("K" + std::to_string(n));
-    t.field("Kind").setText(kinds[n]);
-    t.field("Other").setText(*kinds[n] ? "x" : "");
+    t.newrow();
+    t.field("Code").settext("K" + std::to_string(n));
+    t.field("Kind").settext(kinds[n]);
+    t.field("Other").settext(*kinds[n] ? "x" : "");
     t.store();
   }
   RawConnection raw(path);
@@ -515,28 +515,28 @@ TEST(TableDefaults, ColumnWithDefaultGetsTheRowsValueEvenWhenEmpty) {
 }
 
 TEST_F(TableTest, AutoincrementInAGroupAfterAFailedStoreAndAfterTheGroup) {
-  t.writer().beginGroup();
+  t.writer().begingroup();
   add("A");
   EXPECT_THROW(add("A"), EngineError);
   t.drop();
   add("B");
-  t.writer().commitGroup();
+  t.writer().commitgroup();
   RawConnection(path).exec("INSERT INTO people (Code, Id) VALUES ('X', 20)");
-  t.writer().beginGroup();
+  t.writer().begingroup();
   add("C");  // the new group reads the counter again
   add("D");
-  t.writer().commitGroup();
+  t.writer().commitgroup();
   RawConnection raw(path);
   EXPECT_EQ(raw.value("SELECT group_concat(Code || Id, ',') FROM (SELECT * FROM people ORDER BY Id)"),
             "A1,B2,X20,C21,D22");
 }
 
 TEST_F(TableTest, LockThatDoesNotClearIsAClearError) {
-  t.setBusyTimeout(200);
+  t.setbusytimeout(200);
   RawConnection other(path);
   ASSERT_EQ(other.exec("BEGIN IMMEDIATE; INSERT INTO people (Code) VALUES ('Z')"), SQLITE_OK);
-  t.newRow();
-  t.field("Code").setText("A");
+  t.newrow();
+  t.field("Code").settext("A");
   auto start = std::chrono::steady_clock::now();
   try {
     t.store();
@@ -546,21 +546,21 @@ TEST_F(TableTest, LockThatDoesNotClearIsAClearError) {
               "Table PEOPLE.DB is locked by another user or program; it did not become free within 0.2 seconds.");
   }
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
-  EXPECT_TRUE(t.isPending());
-  EXPECT_EQ(t.recordCount(), 0);  // readers are not blocked by the writer
+  EXPECT_TRUE(t.ispending());
+  EXPECT_EQ(t.recordcount(), 0);  // readers are not blocked by the writer
   other.exec("COMMIT");
   t.store();
-  EXPECT_EQ(t.recordCount(), 2);
+  EXPECT_EQ(t.recordcount(), 2);
 }
 
 TEST_F(TableTest, NamesAndValuesNeverBecomeSql) {
   const std::string evil = "x'); DROP TABLE people; --";
-  EXPECT_EQ(t.findField(evil), -1);
+  EXPECT_EQ(t.findfield(evil), -1);
   EXPECT_THROW(t.field(evil), EngineError);
-  t.newRow();
-  t.field("Code").setText("Q");
-  t.field("Notes").setText(evil);
-  t.field("Name").setText("\"; DROP");
+  t.newrow();
+  t.field("Code").settext("Q");
+  t.field("Notes").settext(evil);
+  t.field("Name").settext("\"; DROP");
   t.store();
   RawConnection raw(path);
   EXPECT_EQ(raw.value("SELECT Notes FROM people"), evil);
@@ -569,17 +569,17 @@ TEST_F(TableTest, NamesAndValuesNeverBecomeSql) {
 }
 
 TEST_F(TableTest, OpensByNameInAnyCaseAndReopeningIsHarmless) {
-  t.newRow();
-  t.field("Code").setText("P");
+  t.newrow();
+  t.field("Code").settext("P");
   t.open(dir.path(), "people.db");  // the same file: the pending row stays
-  EXPECT_TRUE(t.isPending());
+  EXPECT_TRUE(t.ispending());
   t.store();
   Table second;
   second.open(dir.file("People.Db"));
   EXPECT_EQ(second.path(), path);
-  EXPECT_EQ(second.recordCount(), 1);
+  EXPECT_EQ(second.recordcount(), 1);
   EXPECT_THROW(second.open(dir.path(), "MISSING.DB"), EngineError);
-  EXPECT_FALSE(second.isOpen());
+  EXPECT_FALSE(second.isopen());
 }
 
 TEST(TableFiles, RefusesFilesThatAreNotTablesAndExistingNames) {

@@ -49,26 +49,26 @@ TEST(TableWriterTest, RefusedRowsAreOutcomesWithTheEnginesMessage) {
     RowBuilder& row = t.row();
     TableWriter& writer = t.writer();
     const bool grouped = way == BuiltInGroup || way == PackedInGroup;
-    if (grouped) writer.beginGroup();
+    if (grouped) writer.begingroup();
     std::vector<char> packed;
     for (const Row& r : rows) {
-      row.newRow();
-      row.setText(0, r.code);
-      row.setText(1, r.name);
+      row.newrow();
+      row.settext(0, r.code);
+      row.settext(1, r.name);
       StoreResult got;
       if (way == BuiltAlone || way == BuiltInGroup) {
         got = writer.insert(row);
-        EXPECT_TRUE(row.isPending()) << r.code;  // the caller ends it
+        EXPECT_TRUE(row.ispending()) << r.code;  // the caller ends it
       } else {
-        packed.assign(row.packedSize(), '\0');
-        row.packRow(packed.data());
+        packed.assign(row.packedsize(), '\0');
+        row.packrow(packed.data());
         got = writer.insert(PackedRow{packed.data(), packed.size()});
       }
       EXPECT_EQ(got.kind, r.want) << r.code << " way " << way;
       EXPECT_EQ(got.message, r.message) << r.code << " way " << way;
-      EXPECT_EQ(writer.inGroup(), grouped) << r.code;
+      EXPECT_EQ(writer.ingroup(), grouped) << r.code;
     }
-    if (grouped) writer.commitGroup();
+    if (grouped) writer.commitgroup();
     EXPECT_EQ(raw.value("SELECT group_concat(Code || ':' || Name, ',') FROM (SELECT * FROM people ORDER BY Id)"),
               "OLD:Kept,N1:Ann,N3:Bo")
         << "way " << way;
@@ -83,13 +83,13 @@ TEST(TableWriterTest, LockedTableThrowsInsteadOfRefusing) {
   createtable(path, {{"Code", FieldType::Alpha, 8}, {"Id", FieldType::AutoInc, 0}}, "Code");
   Table t;
   t.open(dir.path(), "PEOPLE.DB");
-  t.setBusyTimeout(20);
+  t.setbusytimeout(20);
   RawConnection other(path);
   ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
-  t.row().newRow();
-  t.row().setText(0, "A");
+  t.row().newrow();
+  t.row().settext(0, "A");
   EXPECT_THROW(t.writer().insert(t.row()), TableUnavailable);
-  EXPECT_TRUE(t.row().isPending());
+  EXPECT_TRUE(t.row().ispending());
   other.exec("COMMIT");
   EXPECT_TRUE(t.writer().insert(t.row()).stored());
 }

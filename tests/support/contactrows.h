@@ -10,13 +10,13 @@
 
 namespace vesper::testing {
 
-// Every value of `field` in CONTACT.DB of `dataFolder`, sorted.
-inline std::vector<std::string> sortedcolumn(const std::filesystem::path& dataFolder, const std::string& field) {
+// Every value of `field` in CONTACT.DB of `datafolder`, sorted.
+inline std::vector<std::string> sortedcolumn(const std::filesystem::path& datafolder, const std::string& field) {
   Table t;
-  t.open(dataFolder.string(), "contact.db");
+  t.open(datafolder.string(), "contact.db");
   std::vector<std::string> out;
-  int p = t.fieldIndex(field);
-  for (t.first(); !t.atEnd(); t.next()) out.push_back(t.asText(p));
+  int p = t.fieldindex(field);
+  for (t.first(); !t.atend(); t.next()) out.push_back(t.astext(p));
   std::sort(out.begin(), out.end());
   return out;
 }

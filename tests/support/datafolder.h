@@ -34,7 +34,7 @@ struct DataFolderTest : ::testing::Test {
     std::filesystem::create_directories(dir);
     createsampledatafolder((dir / "data").string());
     engine = std::make_unique<Engine>((dir / "engine.cfg").string());
-    engine->addStandardAlias("PNANT", (dir / "data").string(), "PARADOX");
+    engine->addstandardalias("PNANT", (dir / "data").string(), "PARADOX");
     std::filesystem::current_path(dir);
     state = std::make_unique<ImportState>(messages, clock, disk);
   }

@@ -21,10 +21,10 @@ class RecordingMessages : public Messages {
   int beeps = 0;
   int events = 0;
   void beep() override { ++beeps; pendingBeep_ = true; }
-  void errorMessage(const std::string& t) override { add("error", t); }
-  void infoMessage(const std::string& t) override { add("info", t); }
-  void plainMessage(const std::string& t) override { add("plain", t); }
-  void processEvents() override { ++events; }
+  void errormessage(const std::string& t) override { add("error", t); }
+  void infomessage(const std::string& t) override { add("info", t); }
+  void plainmessage(const std::string& t) override { add("plain", t); }
+  void processevents() override { ++events; }
   std::vector<std::string> texts() const {
     std::vector<std::string> out;
     for (auto& m : shown) out.push_back(m.text);
@@ -54,7 +54,7 @@ class FixedDisk : public Disk {
  public:
   long long bytes = 1LL << 40;
   int readings = 0;
-  long long freeSpace(const std::string&) override { ++readings; return bytes; }
+  long long freespace(const std::string&) override { ++readings; return bytes; }
 };
 
 }  // namespace vesper::testing

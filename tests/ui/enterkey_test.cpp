@@ -97,7 +97,7 @@ class EnterKeyTest : public QObject {
     std::ofstream(path, std::ios::binary) << "Smith,John,Boston\r\nJones,Ann,Denver\r\n";
     SourceIdentity id = IdentifySource(*state_, path, source_);
     state_->SourceType = id.kind;
-    state_->SourceFieldCount = id.fieldCount;
+    state_->SourceFieldCount = id.fieldcount;
     state_->FieldAssignments[1] = "LastName";
     contact_.close();
     contact_.open(data_, "contact.db");
@@ -108,7 +108,7 @@ class EnterKeyTest : public QObject {
 
   QDialog* assignmentdialog() {
     state_->SourceType = kLinePerField;  // "&Next Record" on show
-    if (!contact_.isOpen()) contact_.open(data_, "contact.db");
+    if (!contact_.isopen()) contact_.open(data_, "contact.db");
     model_ = std::make_unique<FieldAssignmentModel>(*state_, contact_.fields(), CatalogueLabels{},
                                                     quiet_, quiet_);
     return new TFrmascii(*model_, main_.get());
@@ -121,7 +121,7 @@ class EnterKeyTest : public QObject {
     data_ = tmp_.filePath(QStringLiteral("data")).toStdString();
     createsampledatafolder(data_);
     engine_ = std::make_unique<Engine>(tmp_.filePath(QStringLiteral("engine.cfg")).toStdString());
-    engine_->addStandardAlias("PNANT", data_, "PARADOX");
+    engine_->addstandardalias("PNANT", data_, "PARADOX");
     state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
     state_->DatabaseName = "MAIN";
     main_ = std::make_unique<TfrmImport>(*state_, *engine_);

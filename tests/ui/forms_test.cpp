@@ -46,8 +46,8 @@ namespace {
 // set, a hook that sees how many times it has been called.
 struct UiMessages : testing::RecordingMessages {
   std::function<void(int)> onEvents;
-  void processEvents() override {
-    RecordingMessages::processEvents();
+  void processevents() override {
+    RecordingMessages::processevents();
     QCoreApplication::processEvents();
     // A copy: the hook may clear itself while it runs.
     if (auto hook = onEvents) hook(events);
@@ -641,7 +641,7 @@ class FormsTest : public QObject {
       count.doit(*f->wizard, values);
       // 1234 lines and the blank after the last line end, shown by tens.
       QCOMPARE(count.counttext(), QString("1230"));
-      QCOMPARE(values.countText, std::string("1234"));
+      QCOMPARE(values.counttext, std::string("1234"));
     };
     f->start(src);
   }

@@ -142,7 +142,7 @@ class ScreenshotsTest : public QObject {
     data_ = tmp_.filePath(QStringLiteral("data"));
     createsampledatafolder(data_.toStdString());
     engine_ = std::make_unique<Engine>(tmp_.filePath(QStringLiteral("engine.cfg")).toStdString());
-    engine_->addStandardAlias("PNANT", data_.toStdString(), "PARADOX");
+    engine_->addstandardalias("PNANT", data_.toStdString(), "PARADOX");
     state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
   }
 

@@ -134,7 +134,7 @@ class WizardTest : public QObject {
     Table t;
     t.open(data_.toStdString(), "CONTACT.DB");
     int n = 0;
-    for (t.first(); !t.atEnd(); t.next()) ++n;
+    for (t.first(); !t.atend(); t.next()) ++n;
     return n;
   }
 
@@ -148,7 +148,7 @@ class WizardTest : public QObject {
 
   void init() {
     engine_ = std::make_unique<Engine>(tmp_.filePath(QStringLiteral("engine.cfg")).toStdString());
-    if (!engine_->isAlias("PNANT")) engine_->addStandardAlias("PNANT", data_.toStdString(), "PARADOX");
+    if (!engine_->isalias("PNANT")) engine_->addstandardalias("PNANT", data_.toStdString(), "PARADOX");
     messages_.shown.clear();
     state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
     state_->random.pin(7);
@@ -448,15 +448,15 @@ class WizardTest : public QObject {
     Table t;
     t.open(data_.toStdString(), "CONTACT.DB");
     bool found = false;
-    for (t.first(); !t.atEnd(); t.next()) {
-      if (t.asText(t.fieldIndex("LastName")) != "Smith") continue;
+    for (t.first(); !t.atend(); t.next()) {
+      if (t.astext(t.fieldindex("LastName")) != "Smith") continue;
       found = true;
       // Given names and middle initial share the field: "John" and an empty initial.
-      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("FirstName"))).trimmed(),
+      QCOMPARE(QString::fromStdString(t.astext(t.fieldindex("FirstName"))).trimmed(),
                QStringLiteral("John"));
-      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("City"))), QStringLiteral("Boston"));
-      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("DB"))), QStringLiteral("MAIN"));
-      QCOMPARE(QString::fromStdString(t.asText(t.fieldIndex("Date1"))), QStringLiteral("1961-12-03"));
+      QCOMPARE(QString::fromStdString(t.astext(t.fieldindex("City"))), QStringLiteral("Boston"));
+      QCOMPARE(QString::fromStdString(t.astext(t.fieldindex("DB"))), QStringLiteral("MAIN"));
+      QCOMPARE(QString::fromStdString(t.astext(t.fieldindex("Date1"))), QStringLiteral("1961-12-03"));
     }
     QVERIFY(found);
     // Back to the database-chosen state, ready for another start.

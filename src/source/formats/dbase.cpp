@@ -37,7 +37,7 @@ class DBaseTable : public SourceTableFile {
 
   const std::vector<TableColumn>& columns() const override { return columns_; }
 
-  long long recordCount() const override {
+  long long recordcount() const override {
     if (live_ < 0) live_ = countlive();
     return live_;
   }
@@ -46,7 +46,7 @@ class DBaseTable : public SourceTableFile {
   void next() override {
     if (!atend_) advance(index_ + 1);
   }
-  bool atEnd() const override { return atend_; }
+  bool atend() const override { return atend_; }
 
   TableValue value(int column) override {
     if (atend_ || column < 0 || static_cast<std::size_t>(column) >= visible_.size()) return {};
@@ -126,7 +126,7 @@ class DBaseTable : public SourceTableFile {
 
 }  // namespace
 
-std::unique_ptr<SourceTableFile> openDBaseTable(const std::string& path) {
+std::unique_ptr<SourceTableFile> opendbasetable(const std::string& path) {
   return std::make_unique<DBaseTable>(path);
 }
 

@@ -24,6 +24,6 @@
 
 namespace vesper {
 
-std::unique_ptr<SourceTableFile> openDBaseTable(const std::string& path);
+std::unique_ptr<SourceTableFile> opendbasetable(const std::string& path);
 
 }  // namespace vesper

@@ -34,12 +34,12 @@ class ParadoxTable : public SourceTableFile {
     if (!file_.open(path)) fail("The table " + path + " cannot be opened.");
     readheader();
     readblockchain();
-    if (hasblobs_) blobs_.open(findParadoxBlobFile(path));
+    if (hasblobs_) blobs_.open(findparadoxblobfile(path));
     first();
   }
 
   const std::vector<TableColumn>& columns() const override { return columns_; }
-  long long recordCount() const override { return rows_; }
+  long long recordcount() const override { return rows_; }
 
   void first() override {
     block_ = 0;
@@ -55,21 +55,21 @@ class ParadoxTable : public SourceTableFile {
     loadblock();
   }
 
-  bool atEnd() const override { return atend_; }
+  bool atend() const override { return atend_; }
 
   TableValue value(int column) override {
     if (atend_ || column < 0 || column >= int(fields_.size())) return {};
     const Field& f = fields_[column];
     std::string_view record(data_);
     std::string_view bytes = record.substr(std::size_t(row_) * recordsize_ + f.offset, f.width);
-    if (!isParadoxBlob(f.code)) return decodeParadoxField(f.code, bytes, codepage_);
-    ParadoxBlobRef ref = paradoxBlobRef(bytes);
+    if (!isparadoxblob(f.code)) return decodeparadoxfield(f.code, bytes, codepage_);
+    ParadoxBlobRef ref = paradoxblobref(bytes);
     if (ref.length == 0) return {};
     if (ref.length <= ref.leading.size())
-      return paradoxBlobValue(f.code, ref.leading.substr(0, ref.length), codepage_);
+      return paradoxblobvalue(f.code, ref.leading.substr(0, ref.length), codepage_);
     auto blob = blobs_.read(ref.offset, ref.length);
     if (!blob) return {};
-    return paradoxBlobValue(f.code, *blob, codepage_);
+    return paradoxblobvalue(f.code, *blob, codepage_);
   }
 
  private:
@@ -124,12 +124,12 @@ class ParadoxTable : public SourceTableFile {
     for (unsigned i = 0; i < fieldcount; ++i) {
       int code = int(u8(header, at + 2 * i));
       int size = int(u8(header, at + 2 * i + 1));
-      int width = paradoxFieldWidth(code, size);
+      int width = paradoxfieldwidth(code, size);
       if (width == 0) damaged();
       fields_.push_back({code, width, offset});
       offset += width;
-      hasblobs_ = hasblobs_ || isParadoxBlob(code);
-      columns_.push_back({"", paradoxColumnType(code), size});
+      hasblobs_ = hasblobs_ || isparadoxblob(code);
+      columns_.push_back({"", paradoxcolumntype(code), size});
     }
     if (offset > recordsize_) damaged();
     at += 2 * std::size_t(fieldcount) + 4 + 4 * std::size_t(fieldcount);
@@ -198,7 +198,7 @@ class ParadoxTable : public SourceTableFile {
 
 }  // namespace
 
-std::unique_ptr<SourceTableFile> openParadoxTable(const std::string& path) {
+std::unique_ptr<SourceTableFile> openparadoxtable(const std::string& path) {
   return std::make_unique<ParadoxTable>(path);
 }
 

@@ -1,7 +1,7 @@
 // Read-only reader of Paradox tables (.DB, versions 3.0 to 7) and their memo
 // files (.MB).
 //
-// Contract: `openParadoxTable` checks the header, the field descriptors and
+// Contract: `openparadoxtable` checks the header, the field descriptors and
 // the whole chain of data blocks against the file's real size before it
 // returns; a table that is empty of bytes, truncated, damaged, encrypted or
 // not a Paradox data table is refused with an EngineError saying which.  The
@@ -19,6 +19,6 @@
 
 namespace vesper {
 
-std::unique_ptr<SourceTableFile> openParadoxTable(const std::string& path);
+std::unique_ptr<SourceTableFile> openparadoxtable(const std::string& path);
 
 }  // namespace vesper

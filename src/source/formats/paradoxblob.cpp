@@ -49,7 +49,7 @@ std::optional<std::string> ParadoxBlobFile::read(std::uint32_t offset, std::uint
   return data;
 }
 
-std::string findParadoxBlobFile(const std::string& tablepath) {
+std::string findparadoxblobfile(const std::string& tablepath) {
   namespace fs = std::filesystem;
   fs::path table(tablepath);
   fs::path folder = table.parent_path();

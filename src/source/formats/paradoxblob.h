@@ -33,6 +33,6 @@ class ParadoxBlobFile {
 // The memo file that belongs to the table at `tablepath`: the file beside it
 // with the same name and the extension .MB, letter case ignored; empty when
 // there is none.
-std::string findParadoxBlobFile(const std::string& tablepath);
+std::string findparadoxblobfile(const std::string& tablepath);
 
 }  // namespace vesper

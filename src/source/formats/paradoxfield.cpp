@@ -88,7 +88,7 @@ std::optional<double> bcdvalue(std::string_view b) {
 
 }  // namespace
 
-TableColumnType paradoxColumnType(int code) {
+TableColumnType paradoxcolumntype(int code) {
   switch (code) {
     case PxAlpha: return TableColumnType::String;
     case PxDate: return TableColumnType::Date;
@@ -111,12 +111,12 @@ TableColumnType paradoxColumnType(int code) {
   }
 }
 
-bool isParadoxBlob(int code) {
+bool isparadoxblob(int code) {
   return code == PxMemo || code == PxBlob || code == PxFormattedMemo || code == PxOle ||
          code == PxGraphic;
 }
 
-int paradoxFieldWidth(int code, int size) {
+int paradoxfieldwidth(int code, int size) {
   auto exactly = [size](int w) { return size == w ? w : 0; };
   switch (code) {
     case PxShort: return exactly(2);
@@ -130,14 +130,14 @@ int paradoxFieldWidth(int code, int size) {
     case PxLogical: return exactly(1);
     case PxBcd: return size <= 32 ? kParadoxBcdWidth : 0;
     default:
-      if (isParadoxBlob(code)) return size >= kParadoxBlobRefWidth ? size : 0;
+      if (isparadoxblob(code)) return size >= kParadoxBlobRefWidth ? size : 0;
       return size >= 1 ? size : 0;
   }
 }
 
-TableValue decodeParadoxField(int code, std::string_view b, const std::string& codepage) {
+TableValue decodeparadoxfield(int code, std::string_view b, const std::string& codepage) {
   TableValue v;
-  int fixed = paradoxFieldWidth(code, int(b.size()));
+  int fixed = paradoxfieldwidth(code, int(b.size()));
   if (code != PxBcd && fixed != int(b.size())) return v;
   switch (code) {
     case PxAlpha: {
@@ -206,7 +206,7 @@ TableValue decodeParadoxField(int code, std::string_view b, const std::string& c
   return v;
 }
 
-ParadoxBlobRef paradoxBlobRef(std::string_view field) {
+ParadoxBlobRef paradoxblobref(std::string_view field) {
   ParadoxBlobRef ref;
   if (field.size() < kParadoxBlobRefWidth) return ref;
   std::size_t lead = field.size() - kParadoxBlobRefWidth;
@@ -221,7 +221,7 @@ ParadoxBlobRef paradoxBlobRef(std::string_view field) {
   return ref;
 }
 
-std::optional<std::string_view> formattedMemoText(std::string_view blob) {
+std::optional<std::string_view> formattedmemotext(std::string_view blob) {
   constexpr std::size_t kLeadIn = 44;
   if (blob.size() < kLeadIn) return std::nullopt;
   auto le32 = [&](std::size_t at) {
@@ -235,12 +235,12 @@ std::optional<std::string_view> formattedMemoText(std::string_view blob) {
   return blob.substr(kLeadIn, length);
 }
 
-TableValue paradoxBlobValue(int code, std::string_view blob, const std::string& codepage) {
+TableValue paradoxblobvalue(int code, std::string_view blob, const std::string& codepage) {
   TableValue v;
   if (code == PxMemo || code == PxFormattedMemo) {
     std::string_view text = blob;
     if (code == PxFormattedMemo) {
-      auto plain = formattedMemoText(blob);
+      auto plain = formattedmemotext(blob);
       if (!plain) return v;
       text = *plain;
     }

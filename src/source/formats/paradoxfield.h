@@ -46,16 +46,16 @@ constexpr int kParadoxBcdWidth = 17;
 // A large-object field ends in a 10-byte reference to the memo file.
 constexpr int kParadoxBlobRefWidth = 10;
 
-TableColumnType paradoxColumnType(int code);
-bool isParadoxBlob(int code);
+TableColumnType paradoxcolumntype(int code);
+bool isparadoxblob(int code);
 // Bytes the field takes in a record, given the size in its descriptor (for
 // BCD the descriptor gives the decimal places instead); 0 when that size is
 // impossible for the type.
-int paradoxFieldWidth(int code, int size);
+int paradoxfieldwidth(int code, int size);
 
 // Value of a field that lives wholly in the record (every type except the
 // large objects).  `bytes` is the field's slice of the record.
-TableValue decodeParadoxField(int code, std::string_view bytes, const std::string& codepage);
+TableValue decodeparadoxfield(int code, std::string_view bytes, const std::string& codepage);
 
 // The reference at the end of a large-object field.
 struct ParadoxBlobRef {
@@ -63,15 +63,15 @@ struct ParadoxBlobRef {
   std::uint32_t offset = 0;  // in the memo file; low byte: slot in a shared block
   std::uint32_t length = 0;  // of the whole object
 };
-ParadoxBlobRef paradoxBlobRef(std::string_view field);
+ParadoxBlobRef paradoxblobref(std::string_view field);
 
 // Value of a large object from its complete bytes (memo text converted to
 // UTF-8 and cut at a NUL; formatted memos reduced to their plain text; other
 // objects kept as raw bytes).
-TableValue paradoxBlobValue(int code, std::string_view blob, const std::string& codepage);
+TableValue paradoxblobvalue(int code, std::string_view blob, const std::string& codepage);
 
 // The plain text inside a formatted memo: a 44-byte lead-in whose first word
 // is 7 and second the text length, then the text, then formatting runs.
-std::optional<std::string_view> formattedMemoText(std::string_view blob);
+std::optional<std::string_view> formattedmemotext(std::string_view blob);
 
 }  // namespace vesper

@@ -5,8 +5,8 @@
 
 namespace vesper {
 
-std::unique_ptr<SourceTableFile> openSourceTableFile(const std::string& path, TableFormat format) {
-  return format == TableFormat::DBase ? openDBaseTable(path) : openParadoxTable(path);
+std::unique_ptr<SourceTableFile> opensourcetablefile(const std::string& path, TableFormat format) {
+  return format == TableFormat::DBase ? opendbasetable(path) : openparadoxtable(path);
 }
 
 }  // namespace vesper

@@ -1,8 +1,8 @@
 // Read-only access to a dBASE or Paradox table chosen as an import source.
 //
-// Contract: `openSourceTableFile` never crashes, over-reads or loops on a bad
+// Contract: `opensourcetablefile` never crashes, over-reads or loops on a bad
 // file: a table it cannot read is refused with an EngineError whose text says
-// why.  Once open, the table is walked with first()/next()/atEnd() in file
+// why.  Once open, the table is walked with first()/next()/atend() in file
 // order; deleted rows are skipped.  value(i) gives the typed value of column i
 // (0-based) of the current row; text arrives converted to UTF-8 from the
 // table's code page.  Turning values into the importer's text (the "#.##"
@@ -54,17 +54,17 @@ class SourceTableFile {
  public:
   virtual ~SourceTableFile() = default;
   virtual const std::vector<TableColumn>& columns() const = 0;
-  virtual long long recordCount() const = 0;  // rows, deleted ones excluded where known
+  virtual long long recordcount() const = 0;  // rows, deleted ones excluded where known
   virtual void first() = 0;
   virtual void next() = 0;
-  virtual bool atEnd() const = 0;             // past the last row; true for an empty table
-  virtual TableValue value(int column) = 0;   // of the current row; null when atEnd()
+  virtual bool atend() const = 0;             // past the last row; true for an empty table
+  virtual TableValue value(int column) = 0;   // of the current row; null when atend()
 };
 
 enum class TableFormat { DBase, Paradox };
 
 // Opens the table at `path` (its memo file is found beside it, matched without
 // regard to letter case).  Throws EngineError when the table cannot be read.
-std::unique_ptr<SourceTableFile> openSourceTableFile(const std::string& path, TableFormat format);
+std::unique_ptr<SourceTableFile> opensourcetablefile(const std::string& path, TableFormat format);
 
 }  // namespace vesper
