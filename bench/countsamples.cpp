@@ -67,12 +67,12 @@ int main(int argc, char** argv) {
   state.SourceFieldCount = id.fieldcount;
   std::unique_ptr<RecordSource> source = MakeRecordSource(state, table);
 
-  double bestCount = 1e30;
+  double bestcount = 1e30;
   long long counted = 0;
   for (int r = 0; r < repeats; ++r) {
     auto start = std::chrono::steady_clock::now();
     doit(state, *source);
-    bestCount = std::min(bestCount, seconds(start));
+    bestcount = std::min(bestcount, seconds(start));
     counted = state.SourceRecordCount;
   }
 
@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
   }
 
   std::printf("count_records %lld records\n", counted);
-  std::printf("count_seconds %.3f s\n", bestCount);
-  std::printf("count_rate %.0f records/s\n", counted / bestCount);
+  std::printf("count_seconds %.3f s\n", bestcount);
+  std::printf("count_rate %.0f records/s\n", counted / bestcount);
   std::printf("samples_found %zu values\n", found);
   std::printf("samples_seconds %.6f s\n", bestSamples);
   return counted > 0 && found > 0 ? 0 : 1;

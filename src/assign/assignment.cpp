@@ -64,7 +64,7 @@ void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
   if (digit >= 1 && digit <= 8 && own[digit]) state.TargetFieldMarks[own[digit]] = 1;
 }
 
-void markAssignedEntry(AssignState& state, const std::vector<FieldDef>& fields,
+void markassignedentry(AssignState& state, const std::vector<FieldDef>& fields,
                        const std::string& entry) {
   if (iscombinedcode(entry)) {
     int digit = digitof(entry);
@@ -142,7 +142,7 @@ void FieldAssignmentModel::FieldNamesClick(int index) {
   assignenabled_ = true;
 }
 
-void FieldAssignmentModel::takeDateLayout(const std::string& name) {
+void FieldAssignmentModel::takedatelayout(const std::string& name) {
   int pos = fieldposition(fields_, name);
   if (pos < 0) return;
   FieldType t = fields_[pos].type;
@@ -166,8 +166,8 @@ void FieldAssignmentModel::acceptfield() {
   int f = state_.CurrentSourceField;
   state_.FieldAssignments[f] = cuttext(entry.name, kAssignmentCapacity);
   const std::string& name = state_.FieldAssignments[f];
-  markAssignedEntry(state_, fields_, name);
-  if (!iscombinedcode(name)) takeDateLayout(name);
+  markassignedentry(state_, fields_, name);
+  if (!iscombinedcode(name)) takedatelayout(name);
   loadfieldlist();
   state_.CurrentSourceField = f + 1;
   const bool byuser = traits().fieldsbyuser;

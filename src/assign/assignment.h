@@ -63,7 +63,7 @@ void markloadedentry(AssignState& state, const std::vector<FieldDef>& fields,
 // combined field used with the contact fields it fills blocked, a missing
 // one reported.  A contact field the table lacks sets nothing.  Date
 // layouts are not touched.
-void markAssignedEntry(AssignState& state, const std::vector<FieldDef>& fields,
+void markassignedentry(AssignState& state, const std::vector<FieldDef>& fields,
                        const std::string& entry);
 
 // Said when "&Next Record" is pressed before the first line of a
@@ -112,7 +112,7 @@ class FieldAssignmentModel {
   void ClearEdits();
   void SetEdits();
   // The date layout of the field being assigned, when `name` is a date field.
-  void takeDateLayout(const std::string& name);
+  void takedatelayout(const std::string& name);
   // What the kind of the source being assigned asks of the dialog.
   const SourceTraits& traits() const { return SourceTraitsOf(state_.SourceType); }
 

@@ -263,12 +263,12 @@ const Heading kKinds[] = {
 };
 // clang-format on
 
-bool isAsciiLetterOrDigit(unsigned char c) {
+bool isasciiletterordigit(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // The key of a name; `hash` keeps "#" (the number stand-in of the tables).
-std::string keyOf(std::string_view name, bool hash) {
+std::string keyof(std::string_view name, bool hash) {
   if (name.substr(0, 3) == "\xEF\xBB\xBF") name.remove_prefix(3);
   std::string folded;
   utf8proc_uint8_t* out = nullptr;
@@ -284,7 +284,7 @@ std::string keyOf(std::string_view name, bool hash) {
   std::free(out);
   std::string key;
   for (unsigned char c : folded) {
-    if (isAsciiLetterOrDigit(c)) {
+    if (isasciiletterordigit(c)) {
       key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     } else if (c >= 0x80) {
       key += static_cast<char>(c);
@@ -296,7 +296,7 @@ std::string keyOf(std::string_view name, bool hash) {
 }
 
 // Each run of digits as one "#".
-std::string numbersAsHash(const std::string& key) {
+std::string numbersashash(const std::string& key) {
   std::string out;
   for (std::size_t i = 0; i < key.size(); ++i) {
     if (key[i] >= '0' && key[i] <= '9') {
@@ -312,7 +312,7 @@ std::string numbersAsHash(const std::string& key) {
 // turned into U+FFFD) is known by what is left: its ASCII characters.
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-std::string asciiOnly(std::string_view name) {
+std::string asciionly(std::string_view name) {
   std::string out;
   for (char c : name)
     if (static_cast<unsigned char>(c) < 0x80) out += c;
@@ -321,65 +321,65 @@ std::string asciiOnly(std::string_view name) {
 
 using Dictionary = std::unordered_map<std::string, ColumnMeaning>;
 
-void addHeadings(Dictionary& d, const Heading* begin, const Heading* end, bool damaged) {
+void addheadings(Dictionary& d, const Heading* begin, const Heading* end, bool damaged) {
   for (const Heading* h = begin; h != end; ++h)
     for (const char* name : h->names)
-      d.emplace(keyOf(damaged ? asciiOnly(name) : std::string(name), true), h->meaning);
+      d.emplace(keyof(damaged ? asciionly(name) : std::string(name), true), h->meaning);
 }
 
 // The headings by key; `damaged`: by the key of their ASCII characters.
-Dictionary makeHeadings(bool damaged) {
+Dictionary makeheadings(bool damaged) {
   Dictionary out;
-  addHeadings(out, std::begin(kHeadings), std::end(kHeadings), damaged);
+  addheadings(out, std::begin(kHeadings), std::end(kHeadings), damaged);
   return out;
 }
 
 const Dictionary& headings(bool damaged) {
-  static const Dictionary whole = makeHeadings(false);
-  static const Dictionary ascii = makeHeadings(true);
+  static const Dictionary whole = makeheadings(false);
+  static const Dictionary ascii = makeheadings(true);
   return damaged ? ascii : whole;
 }
 
 const Dictionary& kinds() {
   static const Dictionary d = [] {
     Dictionary out;
-    addHeadings(out, std::begin(kKinds), std::end(kKinds), false);
+    addheadings(out, std::begin(kKinds), std::end(kKinds), false);
     return out;
   }();
   return d;
 }
 
-ColumnMeaning lookUp(const Dictionary& d, const std::string& key) {
+ColumnMeaning lookup(const Dictionary& d, const std::string& key) {
   if (key.empty()) return {};
   auto it = d.find(key);
-  if (it == d.end()) it = d.find(numbersAsHash(key));
+  if (it == d.end()) it = d.find(numbersashash(key));
   return it == d.end() ? ColumnMeaning{} : it->second;
 }
 
 }  // namespace
 
-std::string columnKey(std::string_view name) { return keyOf(name, false); }
+std::string columnkey(std::string_view name) { return keyof(name, false); }
 
-ColumnMeaning meaningOfColumn(std::string_view name) {
+ColumnMeaning meaningofcolumn(std::string_view name) {
   // A field's own name counts only as the field spells it ("Phone1", not "Phone 1").
   std::string bare = trimmed(name.substr(0, 3) == "\xEF\xBB\xBF" ? name.substr(3) : name);
   for (const char* own : kOwnNames)
     if (sametext(bare, own)) return {R::Field, N, 0, own};
-  ColumnMeaning m = lookUp(headings(false), columnKey(name));
+  ColumnMeaning m = lookup(headings(false), columnkey(name));
   if (m.role == R::Unknown && name.find(kReplacement) != std::string_view::npos)
-    m = lookUp(headings(true), columnKey(asciiOnly(name)));
+    m = lookup(headings(true), columnkey(asciionly(name)));
   return m;
 }
 
-ColumnMeaning meaningOfKind(std::string_view value) {
+ColumnMeaning meaningofkind(std::string_view value) {
   // Several kinds are written "Home ::: Mobile"; the first one counts.
   if (auto cut = value.find(":::"); cut != std::string_view::npos) value = value.substr(0, cut);
-  return lookUp(kinds(), columnKey(value));
+  return lookup(kinds(), columnkey(value));
 }
 
-std::string columnGroup(std::string_view name) {
+std::string columngroup(std::string_view name) {
   auto cut = name.rfind(" - ");
-  return cut == std::string_view::npos ? std::string() : columnKey(name.substr(0, cut));
+  return cut == std::string_view::npos ? std::string() : columnkey(name.substr(0, cut));
 }
 
 }  // namespace vesper

@@ -1,7 +1,7 @@
 // The column names that contact exports write in their header line, and
 // what each one means for a contact.
 //
-// Contract: pure functions.  Names are compared by their `columnKey`: letter
+// Contract: pure functions.  Names are compared by their `columnkey`: letter
 // case, accents, blanks, punctuation and a leading byte order mark do not
 // count ("E-mail Address", "e_mail address" and "EMAIL ADDRESS" are one
 // name).  The dictionary holds the headings of the common mail programs,
@@ -58,27 +58,27 @@ struct ColumnMeaning {
 
 // The name as compared: accents off, letters in lower case, only letters and
 // digits kept (letters of other scripts kept as they are).
-std::string columnKey(std::string_view name);
+std::string columnkey(std::string_view name);
 
 // What a column of this name holds.
-ColumnMeaning meaningOfColumn(std::string_view name);
+ColumnMeaning meaningofcolumn(std::string_view name);
 
 // What the value of a group's "Type" or "Label" column says the group's
 // phone or address is ("Work", "* Home", "Mobile", "Work Fax"): role Phone
 // or Fax with its place and rank, or Unknown for a value of no known kind.
-ColumnMeaning meaningOfKind(std::string_view value);
+ColumnMeaning meaningofkind(std::string_view value);
 
 // The group a column belongs to: the key of its name before the last " - "
 // ("Address 1 - City" is of group "address1"); empty when it has none.
-std::string columnGroup(std::string_view name);
+std::string columngroup(std::string_view name);
 
 // A cell that holds data rather than a column name: an e-mail or web
 // address, a date, a number of five or more digits, a phone number, any
 // text of digits and punctuation alone, or a text led by a number.
-bool looksLikeData(std::string_view cell);
+bool lookslikedata(std::string_view cell);
 
 // Whether a line's cells are a header line: more than half of the non-empty
 // cells are known column names and none looks like data.
-bool isHeaderLine(const std::vector<std::string>& cells);
+bool isheaderline(const std::vector<std::string>& cells);
 
 }  // namespace vesper

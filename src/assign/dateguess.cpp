@@ -16,7 +16,7 @@ struct Token {
 };
 
 // The runs of digits and of letters, and the first character between them.
-std::vector<Token> tokensOf(const std::string& value, char& separator) {
+std::vector<Token> tokensof(const std::string& value, char& separator) {
   std::vector<Token> out;
   separator = 0;
   for (std::size_t i = 0; i < value.size();) {
@@ -48,20 +48,20 @@ int small(const std::string& digits) {
 // What the numeric values of day-month-year dates say about their order.
 struct NumericVotes {
   int count = 0;
-  int fourDigitYears = 0;
-  bool dayFirst = false;    // a first part above 12
-  bool monthFirst = false;  // a second part above 12
+  int fourdigityears = 0;
+  bool dayfirst = false;    // a first part above 12
+  bool monthfirst = false;  // a second part above 12
   char separator = 0;       // of the first such date
 };
 
 }  // namespace
 
-int guessDateFormat(const std::vector<std::string>& values) {
+int guessdateformat(const std::vector<std::string>& values) {
   std::map<int, int> votes;  // layout code -> values written so
   NumericVotes numeric;
   for (const std::string& value : values) {
     char separator = 0;
-    std::vector<Token> t = tokensOf(value, separator);
+    std::vector<Token> t = tokensof(value, separator);
     if (t.size() == 1 && t[0].number && t[0].text.size() == 8) {
       int year = small(t[0].text.substr(0, 4));
       if (year >= 1800 && year <= 2199) ++votes[2];
@@ -89,20 +89,20 @@ int guessDateFormat(const std::vector<std::string>& values) {
     }
     if (t[0].text.size() > 2 || t[1].text.size() > 2) continue;
     ++numeric.count;
-    if (t[2].text.size() == 4) ++numeric.fourDigitYears;
-    if (small(t[0].text) > 12) numeric.dayFirst = true;
-    if (small(t[1].text) > 12) numeric.monthFirst = true;
+    if (t[2].text.size() == 4) ++numeric.fourdigityears;
+    if (small(t[0].text) > 12) numeric.dayfirst = true;
+    if (small(t[1].text) > 12) numeric.monthfirst = true;
     if (!numeric.separator) numeric.separator = separator;
   }
-  int best = 2, bestCount = 0;
+  int best = 2, bestcount = 0;
   for (auto [code, count] : votes)
-    if (count > bestCount) best = code, bestCount = count;
-  if (numeric.count <= bestCount) return best;
-  bool dayFirst = numeric.dayFirst && !numeric.monthFirst;
-  if (!numeric.dayFirst && !numeric.monthFirst)
-    dayFirst = numeric.separator == '.' || numeric.separator == '-';
-  bool year4 = 2 * numeric.fourDigitYears >= numeric.count;
-  if (dayFirst) return year4 ? 6 : 5;
+    if (count > bestcount) best = code, bestcount = count;
+  if (numeric.count <= bestcount) return best;
+  bool dayfirst = numeric.dayfirst && !numeric.monthfirst;
+  if (!numeric.dayfirst && !numeric.monthfirst)
+    dayfirst = numeric.separator == '.' || numeric.separator == '-';
+  bool year4 = 2 * numeric.fourdigityears >= numeric.count;
+  if (dayfirst) return year4 ? 6 : 5;
   return year4 ? 4 : 3;
 }
 

@@ -4,45 +4,45 @@
 namespace vesper {
 
 namespace {
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80; }
+bool isdigit(char c) { return c >= '0' && c <= '9'; }
+bool isletter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80; }
 
-bool isEmailAddress(std::string_view cell) {
+bool isemailaddress(std::string_view cell) {
   auto at = cell.find('@');
   return at != std::string_view::npos && at > 0 && cell.find('.', at) != std::string_view::npos;
 }
 
-bool isWebAddress(std::string_view cell) {
+bool iswebaddress(std::string_view cell) {
   return cell.find("://") != std::string_view::npos || cell.substr(0, 4) == "www.";
 }
 }  // namespace
 
-bool looksLikeData(std::string_view cell) {
-  if (isEmailAddress(cell) || isWebAddress(cell)) return true;
+bool lookslikedata(std::string_view cell) {
+  if (isemailaddress(cell) || iswebaddress(cell)) return true;
   int digits = 0;
   bool letters = false;
   for (unsigned char c : cell) {
-    if (isDigit(static_cast<char>(c))) ++digits;
-    else if (isLetter(c)) letters = true;
+    if (isdigit(static_cast<char>(c))) ++digits;
+    else if (isletter(c)) letters = true;
   }
   // Numbers, dates and phone numbers; a name with a long number in it (a
   // date with a month name, a phone number with "ext") or led by a number
   // (a house number and street) is no column name either.
   auto first = cell.find_first_not_of(" \t\"'(+");
-  bool ledByNumber = first != std::string_view::npos && isDigit(cell[first]);
-  return (digits > 0 && !letters) || digits >= 5 || ledByNumber;
+  bool ledbynumber = first != std::string_view::npos && isdigit(cell[first]);
+  return (digits > 0 && !letters) || digits >= 5 || ledbynumber;
 }
 
-bool isHeaderLine(const std::vector<std::string>& cells) {
+bool isheaderline(const std::vector<std::string>& cells) {
   int filled = 0, known = 0;
   for (const std::string& cell : cells) {
-    if (columnKey(cell).empty()) continue;
-    if (looksLikeData(cell)) return false;
+    if (columnkey(cell).empty()) continue;
+    if (lookslikedata(cell)) return false;
     ++filled;
     // "Notes:" is the heading of a note above the header, not a column.
     bool label = cell.find_last_not_of(" \t") != std::string::npos &&
                  cell[cell.find_last_not_of(" \t")] == ':';
-    if (!label && meaningOfColumn(cell).role != ColumnRole::Unknown) ++known;
+    if (!label && meaningofcolumn(cell).role != ColumnRole::Unknown) ++known;
   }
   return filled > 0 && 2 * known > filled;
 }

@@ -19,7 +19,7 @@ struct Column {
   std::vector<std::string> values;  // the non-blank samples
 };
 
-bool isWritable(FieldType t) {
+bool iswritable(FieldType t) {
   switch (t) {
     case FieldType::Alpha: case FieldType::Short: case FieldType::Long: case FieldType::Word:
     case FieldType::Number: case FieldType::Money: case FieldType::Date: case FieldType::Time:
@@ -31,11 +31,11 @@ bool isWritable(FieldType t) {
 }
 
 // Prefixes of names, by key: a "Title" column holding these is no job title.
-bool isNamePrefix(const std::string& value) {
+bool isnameprefix(const std::string& value) {
   static const std::set<std::string> prefixes = {
       "mr", "mrs", "ms", "miss", "dr", "prof", "sir", "madam", "herr", "frau", "m", "mme",
       "mlle", "sr", "sra", "srta", "sig", "sigra", "dhr", "mevr", "dott", "dra", "rev"};
-  return prefixes.count(columnKey(value)) > 0;
+  return prefixes.count(columnkey(value)) > 0;
 }
 
 class Proposer {
@@ -45,14 +45,14 @@ class Proposer {
            const std::vector<FieldDef>& fields, const CatalogueLabels& labels)
       : fields_(fields), labels_(labels), out_(names.size()) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-      Column c{meaningOfColumn(names[i]), columnGroup(names[i]), {}};
+      Column c{meaningofcolumn(names[i]), columngroup(names[i]), {}};
       for (const auto& record : samples)
         if (i < record.size() && !isblank(record[i])) c.values.push_back(record[i]);
       columns_.push_back(std::move(c));
     }
-    for (auto& c : columns_) resolveKind(c);
+    for (auto& c : columns_) resolvekind(c);
     keys_.reserve(names.size());
-    for (const auto& n : names) keys_.push_back(columnKey(n));
+    for (const auto& n : names) keys_.push_back(columnkey(n));
   }
 
   std::vector<ProposedField> run() {
@@ -68,11 +68,11 @@ class Proposer {
       if (columns_[i].meaning.role == R::Notes) take(i, "Memo");
     dates(R::Birthday);
     dates(R::Anniversary);
-    byLabel();
+    bylabel();
     for (std::size_t i = 0; i < out_.size(); ++i) {
       int pos = fieldposition(fields_, out_[i].target);
       if (pos >= 0 && fields_[pos].type == FieldType::Date)
-        out_[i].dateFormat = guessDateFormat(columns_[i].values);
+        out_[i].dateformat = guessdateformat(columns_[i].values);
     }
     return out_;
   }
@@ -80,7 +80,7 @@ class Proposer {
  private:
   // A column of a numbered group ("Phone 1 - Value") gets its kind from the
   // group's "Type" column.
-  void resolveKind(Column& c) {
+  void resolvekind(Column& c) {
     ColumnMeaning& m = c.meaning;
     bool phone = m.role == R::Phone && m.rank == 0;
     bool address = m.place == Place::None &&
@@ -91,7 +91,7 @@ class Proposer {
     for (const auto& other : columns_)
       if (other.meaning.role == R::KindOf && !c.group.empty() && other.group == c.group &&
           !other.values.empty()) {
-        kind = meaningOfKind(other.values.front());
+        kind = meaningofkind(other.values.front());
         break;
       }
     if (phone) {
@@ -106,7 +106,7 @@ class Proposer {
 
   bool offered(const std::string& name) const {
     int pos = fieldposition(fields_, name);
-    return pos >= 0 && pos < 202 && !issystemfield(name) && isWritable(fields_[pos].type) &&
+    return pos >= 0 && pos < 202 && !issystemfield(name) && iswritable(fields_[pos].type) &&
            (name == "Memo" || !taken_.count(name));
   }
 
@@ -131,7 +131,7 @@ class Proposer {
     return true;
   }
 
-  std::vector<std::size_t> withRole(R role) const {
+  std::vector<std::size_t> withrole(R role) const {
     std::vector<std::size_t> out;
     for (std::size_t i = 0; i < columns_.size(); ++i)
       if (columns_[i].meaning.role == role && !used(i)) out.push_back(i);
@@ -140,7 +140,7 @@ class Proposer {
 
   // The first column of `role` (the first with values when `filled`) to `field`.
   void single(R role, const char* field, bool filled = false) {
-    auto cols = withRole(role);
+    auto cols = withrole(role);
     if (filled)
       std::stable_partition(cols.begin(), cols.end(),
                             [&](std::size_t i) { return !columns_[i].values.empty(); });
@@ -149,28 +149,28 @@ class Proposer {
   }
 
   void names() {
-    bool jobTitle = !withRole(R::JobTitle).empty();
+    bool jobtitle = !withrole(R::JobTitle).empty();
     for (auto& c : columns_) {
       if (c.meaning.role != R::PrefixOrJobTitle) continue;
       bool prefixes = !c.values.empty() &&
-                      std::all_of(c.values.begin(), c.values.end(), isNamePrefix);
-      c.meaning.role = jobTitle || prefixes ? R::NamePrefix : R::JobTitle;
+                      std::all_of(c.values.begin(), c.values.end(), isnameprefix);
+      c.meaning.role = jobtitle || prefixes ? R::NamePrefix : R::JobTitle;
     }
-    bool separate = !withRole(R::GivenName).empty() || !withRole(R::FamilyName).empty() ||
+    bool separate = !withrole(R::GivenName).empty() || !withrole(R::FamilyName).empty() ||
                     taken_.count("FirstName") || taken_.count("LastName");
     single(R::GivenName, "FirstName");
     single(R::FamilyName, "LastName");
     single(R::NamePrefix, "Salut");
     single(R::NameSuffix, "Honor");
     if (taken_.count("FirstName"))
-      for (std::size_t i : withRole(R::MiddleName))
+      for (std::size_t i : withrole(R::MiddleName))
         if (combine(i, "x6middleinitial", "FirstName", {})) break;
     if (!separate)
-      for (std::size_t i : withRole(R::FullName))
+      for (std::size_t i : withrole(R::FullName))
         if (combine(i, "x2firstlast", "FirstName", {"FirstName", "LastName"})) break;
   }
 
-  bool isAddress(const Column& c) const {
+  bool isaddress(const Column& c) const {
     R r = c.meaning.role;
     return r == R::Street || r == R::Street2 || r == R::City || r == R::State || r == R::Zip ||
            r == R::Country;
@@ -183,12 +183,12 @@ class Proposer {
     const Place order[] = {Place::Business, Place::Home, Place::None, Place::Other};
     Place chosen = Place::None;
     bool found = false;
-    for (bool needValues : {true, false}) {
+    for (bool needvalues : {true, false}) {
       for (Place p : order) {
         for (std::size_t i = 0; i < columns_.size() && !found; ++i) {
           const Column& c = columns_[i];
-          if (isAddress(c) && c.meaning.place == p && !used(i) &&
-              (!needValues || !c.values.empty()))
+          if (isaddress(c) && c.meaning.place == p && !used(i) &&
+              (!needvalues || !c.values.empty()))
             chosen = p, found = true;
         }
         if (found) break;
@@ -196,15 +196,15 @@ class Proposer {
       if (found) break;
     }
     if (!found) return;
-    auto inPlace = [&](R role) {
+    auto inplace = [&](R role) {
       std::vector<std::size_t> out;
-      for (std::size_t i : withRole(role))
+      for (std::size_t i : withrole(role))
         if (columns_[i].meaning.place == chosen) out.push_back(i);
       return out;
     };
-    for (std::size_t street : inPlace(R::Street)) {
+    for (std::size_t street : inplace(R::Street)) {
       std::size_t second = columns_.size();
-      for (std::size_t j : inPlace(R::Street2))
+      for (std::size_t j : inplace(R::Street2))
         if (columns_[j].group == columns_[street].group) second = j;
       if (second < columns_.size()) {
         if (take(street, "Addr1")) take(second, "Addr2");
@@ -216,29 +216,29 @@ class Proposer {
     const std::pair<R, const char*> parts[] = {
         {R::City, "City"}, {R::State, "State"}, {R::Zip, "Zip"}, {R::Country, "Country"}};
     for (auto [role, field] : parts)
-      for (std::size_t i : inPlace(role))
+      for (std::size_t i : inplace(role))
         if (take(i, field)) break;
   }
 
   void phones() {
-    auto byRank = [&](std::size_t a, std::size_t b) {
+    auto byrank = [&](std::size_t a, std::size_t b) {
       return columns_[a].meaning.rank < columns_[b].meaning.rank;
     };
     std::vector<std::string> slots;
     for (const char* f : {"Phone1", "Phone2", "Phone3", "Phone4"})
       if (offered(f)) slots.push_back(f);
-    auto cols = withRole(R::Phone);
-    std::stable_sort(cols.begin(), cols.end(), byRank);
+    auto cols = withrole(R::Phone);
+    std::stable_sort(cols.begin(), cols.end(), byrank);
     if (cols.size() > slots.size()) {
       std::stable_partition(cols.begin(), cols.end(),
                             [&](std::size_t i) { return !columns_[i].values.empty(); });
       cols.resize(slots.size());
-      std::stable_sort(cols.begin(), cols.end(), byRank);
+      std::stable_sort(cols.begin(), cols.end(), byrank);
     }
     for (std::size_t k = 0; k < cols.size(); ++k) take(cols[k], slots[k]);
 
-    auto faxes = withRole(R::Fax);
-    std::stable_sort(faxes.begin(), faxes.end(), byRank);
+    auto faxes = withrole(R::Fax);
+    std::stable_sort(faxes.begin(), faxes.end(), byrank);
     std::stable_partition(faxes.begin(), faxes.end(),
                           [&](std::size_t i) { return !columns_[i].values.empty(); });
     for (std::size_t i : faxes)
@@ -252,11 +252,11 @@ class Proposer {
     // names the day column like a whole birthday: it holds no date.
     for (const auto& key : keys_)
       if (role == R::Birthday && key == "birthmonth") return;
-    for (std::size_t i : withRole(role)) {
+    for (std::size_t i : withrole(role)) {
       std::string labelled, free;
       for (const auto& f : fields_) {
         if (f.type != FieldType::Date || !isrenamablefield(f.name) || !offered(f.name)) continue;
-        R meant = meaningOfColumn(fieldlabel(f.name, labels_)).role;
+        R meant = meaningofcolumn(fieldlabel(f.name, labels_)).role;
         if (meant == role && labelled.empty()) labelled = f.name;
         if (meant != R::Birthday && meant != R::Anniversary && free.empty()) free = f.name;
       }
@@ -266,12 +266,12 @@ class Proposer {
   }
 
   // Columns no rule placed, named like a field's label.
-  void byLabel() {
+  void bylabel() {
     for (std::size_t i = 0; i < columns_.size(); ++i) {
       R r = columns_[i].meaning.role;
       if (used(i) || (r != R::Known && r != R::Unknown) || keys_[i].empty()) continue;
       for (const auto& f : fields_)
-        if (columnKey(fieldlabel(f.name, labels_)) == keys_[i] && take(i, f.name)) break;
+        if (columnkey(fieldlabel(f.name, labels_)) == keys_[i] && take(i, f.name)) break;
     }
   }
 
@@ -285,37 +285,37 @@ class Proposer {
 
 }  // namespace
 
-std::vector<ProposedField> proposeAssignment(const std::vector<std::string>& names,
+std::vector<ProposedField> proposeassignment(const std::vector<std::string>& names,
                                              const std::vector<std::vector<std::string>>& samples,
                                              const std::vector<FieldDef>& fields,
                                              const CatalogueLabels& labels) {
   return Proposer(names, samples, fields, labels).run();
 }
 
-std::vector<std::vector<std::string>> sampleRecords(SampleSource& source, int fieldCount,
+std::vector<std::vector<std::string>> samplerecords(SampleSource& source, int fieldcount,
                                                     int records) {
   std::vector<std::vector<std::string>> out;
   for (int r = 1; r <= records; ++r) {
     std::vector<std::string> record;
-    for (int f = 1; f <= fieldCount; ++f) record.push_back(source.sample(f, r));
+    for (int f = 1; f <= fieldcount; ++f) record.push_back(source.sample(f, r));
     out.push_back(std::move(record));
   }
   return out;
 }
 
-void applyProposal(AssignState& state, const std::vector<FieldDef>& fields,
+void applyproposal(AssignState& state, const std::vector<FieldDef>& fields,
                    const std::vector<ProposedField>& proposal) {
   const int count = std::min<int>(static_cast<int>(proposal.size()), kMaxSourceFields);
   for (int f = 1; f <= count; ++f) {
     const ProposedField& p = proposal[f - 1];
     state.FieldAssignments[f] = cuttext(p.target, kAssignmentCapacity);
-    markAssignedEntry(state, fields, state.FieldAssignments[f]);
+    markassignedentry(state, fields, state.FieldAssignments[f]);
     int pos = fieldposition(fields, state.FieldAssignments[f]);
     if (pos < 0) continue;
     FieldType t = fields[pos].type;
     if (t == FieldType::Date || t == FieldType::Timestamp) {
-      int own = SourceTraitsOf(state.SourceType).dateLayout;
-      state.DateFormats[f] = own ? own : (p.dateFormat > 0 ? p.dateFormat : 2);
+      int own = SourceTraitsOf(state.SourceType).datelayout;
+      state.DateFormats[f] = own ? own : (p.dateformat > 0 ? p.dateformat : 2);
     }
   }
 }

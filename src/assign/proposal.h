@@ -1,7 +1,7 @@
 // The assignment proposed from a header line: what a person would assign
 // each source field to, seeing the column names and the first values.
 //
-// Contract: `proposeAssignment` is a pure function of the column names, the
+// Contract: `proposeassignment` is a pure function of the column names, the
 // sample records and the contact table's fields (with their labels).  Each
 // column gets a contact field, a combined-field code or "x1notused"; no
 // contact field is proposed twice except Memo, and only fields the
@@ -24,7 +24,7 @@
 //    first free date field, with the date layout guessed from the samples;
 //  - a column named like a field's label ("Spouse" for a field labelled
 //    "Spouse") to that field.
-// `applyProposal` writes it into the import state exactly as the
+// `applyproposal` writes it into the import state exactly as the
 // assignment dialog would have: FieldAssignments, DateFormats and the marks.
 #pragma once
 
@@ -43,7 +43,7 @@ inline constexpr const char* kNotUsedCode = "x1notused";
 
 struct ProposedField {
   std::string target = kNotUsedCode;  // contact field name or combined-field code
-  int dateFormat = -1;                // layout code of a date field, else -1
+  int dateformat = -1;                // layout code of a date field, else -1
 
   bool operator==(const ProposedField&) const = default;
 };
@@ -51,19 +51,19 @@ struct ProposedField {
 // `names[i]` is the header cell of source field i + 1; `samples` are the
 // first records, `samples[r][i]` the value of field i + 1 (a record may be
 // shorter).  One entry per name.
-std::vector<ProposedField> proposeAssignment(const std::vector<std::string>& names,
+std::vector<ProposedField> proposeassignment(const std::vector<std::string>& names,
                                              const std::vector<std::vector<std::string>>& samples,
                                              const std::vector<FieldDef>& fields,
                                              const CatalogueLabels& labels = {});
 
-// The first `records` records of fields 1..fieldCount, as read for the
+// The first `records` records of fields 1..fieldcount, as read for the
 // assignment dialog's sample boxes.
-std::vector<std::vector<std::string>> sampleRecords(SampleSource& source, int fieldCount,
+std::vector<std::vector<std::string>> samplerecords(SampleSource& source, int fieldcount,
                                                     int records = 50);
 
 // Assigns source field i + 1 to proposal[i] for every entry (at most 210),
 // with its date layout and the marks the dialog sets.
-void applyProposal(AssignState& state, const std::vector<FieldDef>& fields,
+void applyproposal(AssignState& state, const std::vector<FieldDef>& fields,
                    const std::vector<ProposedField>& proposal);
 
 // The date layout code (see assign/dates.h) the sample values are written
@@ -71,6 +71,6 @@ void applyProposal(AssignState& state, const std::vector<FieldDef>& fields,
 // fit one order, else by the separator ('/' month first, '.' and '-' day
 // first); two-digit years and month names their own codes.  2 when the
 // values say nothing.
-int guessDateFormat(const std::vector<std::string>& values);
+int guessdateformat(const std::vector<std::string>& values);
 
 }  // namespace vesper

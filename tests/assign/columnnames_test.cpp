@@ -15,7 +15,7 @@ TEST(ColumnNamesTest, NamesCompareWithoutCaseAccentsBlanksOrPunctuation) {
       {"  PRÉNOM ", "prenom"},            {"Straße geschäftlich 2", "strassegeschaftlich2"},
       {"first_name", "firstname"},        {"Dép/Région (bureau)", "depregionbureau"},
   };
-  for (const auto& c : cases) EXPECT_EQ(columnKey(c.name), c.key) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(columnkey(c.name), c.key) << c.name;
 }
 
 TEST(ColumnNamesTest, MeaningsInSeveralLanguages) {
@@ -40,16 +40,16 @@ TEST(ColumnNamesTest, MeaningsInSeveralLanguages) {
       {"Lieblingsfarbe", R::Unknown, Place::None, 0},
   };
   for (const auto& c : cases) {
-    ColumnMeaning m = meaningOfColumn(c.name);
+    ColumnMeaning m = meaningofcolumn(c.name);
     EXPECT_EQ(int(m.role), int(c.role)) << c.name;
     EXPECT_EQ(int(m.place), int(c.place)) << c.name;
     EXPECT_EQ(m.rank, c.rank) << c.name;
   }
   // A field's own name as the field spells it; spaced, it is no field name.
-  EXPECT_STREQ(meaningOfColumn("addr1").field, "Addr1");
-  EXPECT_EQ(meaningOfColumn("Phone 2").role, ColumnRole::Unknown);
-  EXPECT_EQ(meaningOfKind("* Work Fax").role, ColumnRole::Fax);
-  EXPECT_EQ(meaningOfKind("Mobile ::: Home").rank, 2);
+  EXPECT_STREQ(meaningofcolumn("addr1").field, "Addr1");
+  EXPECT_EQ(meaningofcolumn("Phone 2").role, ColumnRole::Unknown);
+  EXPECT_EQ(meaningofkind("* Work Fax").role, ColumnRole::Fax);
+  EXPECT_EQ(meaningofkind("Mobile ::: Home").rank, 2);
 }
 
 TEST(ColumnNamesTest, HeaderLinesAgainstDataLines) {
@@ -70,19 +70,19 @@ TEST(ColumnNamesTest, HeaderLinesAgainstDataLines) {
       {{"Notes:"}, false},
       {{"", ""}, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(isHeaderLine(c.cells), c.header) << c.cells[0];
+  for (const auto& c : cases) EXPECT_EQ(isheaderline(c.cells), c.header) << c.cells[0];
 }
 
 TEST(ColumnNamesTest, ExportsWithoutAHeaderLine) {
   VESPER_NEEDS_CORPORA();
   auto us500 = testing::readExport(testing::corpora("csv/us-500/us-500.csv"));
   ASSERT_GT(us500.size(), 100u);
-  EXPECT_TRUE(isHeaderLine(us500[0]));
-  for (std::size_t r = 1; r < us500.size(); ++r) EXPECT_FALSE(isHeaderLine(us500[r])) << r;
+  EXPECT_TRUE(isheaderline(us500[0]));
+  for (std::size_t r = 1; r < us500.size(); ++r) EXPECT_FALSE(isheaderline(us500[r])) << r;
   for (const char* file : {"palmdesktop-noheader-horde.csv", "thunderbird-noheader-horde.csv"}) {
     auto records = testing::readExport(testing::corpora(std::string("csv/contact-exports/") + file));
     if (records.empty()) GTEST_SKIP() << file << " is not in the corpora folder";
-    for (const auto& r : records) EXPECT_FALSE(isHeaderLine(r)) << file;
+    for (const auto& r : records) EXPECT_FALSE(isheaderline(r)) << file;
   }
 }
 

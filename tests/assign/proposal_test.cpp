@@ -44,7 +44,7 @@ std::map<std::string, std::string> expectations(const std::string& text) {
 }
 
 std::string shown(const ProposedField& p) {
-  return p.target + (p.dateFormat > 0 ? "/" + std::to_string(p.dateFormat) : "");
+  return p.target + (p.dateformat > 0 ? "/" + std::to_string(p.dateformat) : "");
 }
 
 enum Where { kKept, kFound, kRoundcube };
@@ -52,7 +52,7 @@ enum Where { kKept, kFound, kRoundcube };
 struct ExportCase {
   const char* file;
   Where where;
-  int headerLine;          // from 1
+  int headerline;          // from 1
   const char* assigned;    // every other column is not used
 };
 
@@ -242,11 +242,11 @@ TEST(ProposalTest, RealExportsAreAssignedAsAPersonWould) {
     ++read;
     int header = 0;
     for (std::size_t r = 0; r < records.size() && !header; ++r)
-      if (isHeaderLine(records[r])) header = static_cast<int>(r) + 1;
-    ASSERT_EQ(header, c.headerLine);
+      if (isheaderline(records[r])) header = static_cast<int>(r) + 1;
+    ASSERT_EQ(header, c.headerline);
     const auto& names = records[header - 1];
     Records samples(records.begin() + header, records.end());
-    auto proposal = proposeAssignment(names, samples, contactfields(), sampleLabels());
+    auto proposal = proposeassignment(names, samples, contactfields(), sampleLabels());
     ASSERT_EQ(proposal.size(), names.size());
     auto want = expectations(c.assigned);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -264,7 +264,7 @@ TEST(ProposalTest, RealExportsAreAssignedAsAPersonWould) {
 std::string propose(const std::vector<std::string>& names, const std::vector<std::string>& record,
                     const std::vector<FieldDef>& fields = contactfields()) {
   std::string out;
-  for (const auto& p : proposeAssignment(names, {record}, fields, sampleLabels()))
+  for (const auto& p : proposeassignment(names, {record}, fields, sampleLabels()))
     out += (out.empty() ? "" : "|") + shown(p);
   return out;
 }
@@ -323,7 +323,7 @@ TEST(ProposalTest, DateLayoutGuessedFromTheValues) {
       {{"soon", "--03-15"}, 2},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(guessDateFormat(c.values), c.want) << (c.values.empty() ? "" : c.values[0]);
+    EXPECT_EQ(guessdateformat(c.values), c.want) << (c.values.empty() ? "" : c.values[0]);
 }
 
 // Samples by field of one record.
@@ -351,7 +351,7 @@ TEST(ProposalTest, AppliedAsTheDialogWouldAssignIt) {
   const std::vector<std::string> values = {"Ann Lee", "1 Elm St", "Leeds", "LS1", "15.03.1961",
                                            "hi", "077", "011"};
   RecordSamples samples(values);
-  auto proposal = proposeAssignment(names, sampleRecords(samples, 8), contactfields(),
+  auto proposal = proposeassignment(names, samplerecords(samples, 8), contactfields(),
                                     sampleLabels());
 
   testing::RecordingMessages messages;
@@ -359,13 +359,13 @@ TEST(ProposalTest, AppliedAsTheDialogWouldAssignIt) {
   testing::FixedDisk disk;
   AssignState byProposal(messages, clock, disk), byHand(messages, clock, disk);
   for (AssignState* s : {&byProposal, &byHand}) s->SourceType = 1, s->SourceFieldCount = 8;
-  applyProposal(byProposal, contactfields(), proposal);
+  applyproposal(byProposal, contactfields(), proposal);
 
   AnswerDates dates;
   FieldAssignmentModel model(byHand, contactfields(), sampleLabels(), samples, dates);
   model.FormCreate();
   for (const auto& p : proposal) {
-    dates.answer = p.dateFormat;
+    dates.answer = p.dateformat;
     const auto& list = model.fieldnames();
     auto at = std::find_if(list.begin(), list.end(), [&](auto& e) { return e.name == p.target; });
     ASSERT_NE(at, list.end()) << p.target << " is not on offer";

@@ -193,7 +193,7 @@ TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
     const char* field;
     std::function<void(Field)> write;
     const char* text;
-    bool inPlace;
+    bool inplace;
   };
   const Case cases[] = {
       {"Name", [](Field f) { f.settext("Smith"); }, "Smith", true},
@@ -213,7 +213,7 @@ TEST_F(TableTest, PendingCellsAreSeenAsTheirText) {
     const std::string_view v = t.textview(p, scratch);
     EXPECT_EQ(v, c.text) << c.field;
     EXPECT_EQ(v, t.astext(p)) << c.field;
-    if (c.inPlace) {
+    if (c.inplace) {
       EXPECT_EQ(scratch, "left over") << c.field;
     }
     t.drop();
