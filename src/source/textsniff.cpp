@@ -42,7 +42,11 @@ Sample readSample(SourceDescription& source, char separator) {
 std::vector<std::string> cellsOf(const StandardRecord& r) {
   std::vector<std::string> cells;
   for (int i = 1; i <= r.fieldCount(); ++i) {
-    std::string c(r.value(i));
+    // A column name is one line, without blanks at its ends.
+    std::string_view v = r.value(i);
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\r' || v.front() == '\n')) v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\r' || v.back() == '\n')) v.remove_suffix(1);
+    std::string c(v);
     for (char& ch : c)
       if (ch == '\r' || ch == '\n') ch = ' ';
     cells.push_back(std::move(c));
