@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "assign/catalogue.h"
 #include "assign/dates.h"
@@ -292,6 +293,7 @@ void RecordTransfer::buildrow(Values& fetch) {
     if (e.empty()) continue;
     std::string_view v = fetch.value(i);
     if (v.empty()) continue;
+    if (std::memchr(v.data(), '\n', v.size())) v = fitlines(i, v);
     if (iscombinedcode(e))
       expandcombined(slots_[i].combined, v);
     else
