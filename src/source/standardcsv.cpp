@@ -91,6 +91,10 @@ bool StandardRecordReader::read(StandardRecord& r) {
   };
 
   for (; c >= 0; c = get()) {
+    if (r.bytes >= limit_) {
+      r.overlong = true;
+      break;
+    }
     if (quoted) {
       take(c);
       if (c == '"') {
@@ -141,7 +145,7 @@ bool StandardRecordReader::read(StandardRecord& r) {
       keep = r.text.size();
     }
   }
-  if (quoted) {
+  if (quoted && !r.overlong) {
     r.unclosed = true;
     keep = r.text.size();
   }

@@ -58,6 +58,9 @@ class StandardRecordReader {
   static bool crlfFile(TextFileSlot& slot);
   // Reads the next record into `r`; false at the end of the file.
   bool read(StandardRecord& r);
+  // Stops a record after `bytes` bytes, as overlong (a look at the start of
+  // a file need not read a runaway quote to the end).
+  void limit(std::size_t bytes) { limit_ = bytes; }
 
  private:
   int get();
@@ -66,6 +69,7 @@ class StandardRecordReader {
   TextFileSlot& slot_;
   char separator_;
   bool crlf_;
+  std::size_t limit_ = static_cast<std::size_t>(-1);
 };
 
 // Shortens a value for display: at most `chars` characters (UTF-8 aware),

@@ -31,7 +31,9 @@ Sample readSample(SourceDescription& source, char separator) {
   StandardRecordReader reader(slot, separator, crlf);
   std::size_t bytes = 0;
   StandardRecord r;
-  while (static_cast<int>(s.records.size()) < kSniffRecords && bytes < kSniffBytes && reader.read(r)) {
+  while (static_cast<int>(s.records.size()) < kSniffRecords && bytes < kSniffBytes) {
+    reader.limit(kSniffBytes - bytes);
+    if (!reader.read(r)) break;
     bytes += r.bytes;
     s.records.push_back(std::move(r));
     r = StandardRecord{};

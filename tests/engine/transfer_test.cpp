@@ -162,6 +162,7 @@ TEST_F(TransferTest, EmptyAndMemoOnlyRecords) {
 // the first in Addr1 and the rest in Addr2, a one-line field joins them.
 TEST_F(TransferTest, ValuesOfSeveralLinesFitTheirField) {
   assign({"Memo", "x8addr1&2", "Company", "x2firstlast"});
+  state.SourceLayout.quoting = Quoting::Standard;
   ASSERT_TRUE(import({"call first\r\nthen write", "12 Main St\r\nBuilding B \r\n\r\nFloor 3",
                       "Acme\r\n Widgets", "Ann\r\nLee"}));
   auto r = rows().at(0);
