@@ -1,10 +1,13 @@
 // Generates realistic contact lists for the import benchmarks.
 //
-//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf]
+//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf,headed]
 //
-// Writes into DIR, for the forms asked for (all three by default):
+// Writes into DIR, for the forms asked for (csv, lines and dbf by default):
 //   contacts.csv        comma-delimited, one record per line, no header
 //   contacts.imp        its import specification (kind 1)
+//   contacts-headed.csv as today's exports write it: a header line, every
+//                       value quoted (quotes doubled), notes of several lines
+//   contacts-headed.imp its import specification (kind 1)
 //   contacts-lines.txt  line-per-field, one field per line
 //   contacts-lines.imp  its import specification (kind 0)
 //   contacts.dbf        a dBASE III table (version byte 3)
@@ -323,6 +326,16 @@ void csvvalue(std::string& line, const std::string& v) {
   }
 }
 
+// A value as today's exports write it: always quoted, quotes doubled.
+void quotedvalue(std::string& line, const std::string& v) {
+  line += '"';
+  for (char c : v) {
+    if (c == '"') line += '"';
+    line += c;
+  }
+  line += '"';
+}
+
 class Output {
  public:
   Output(const std::string& path) : path_(path), f_(std::fopen(path.c_str(), "wb")) {
@@ -439,7 +452,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: gencontacts --records N --out DIR [--seed S] [--bad-percent P]"
-                   " [--forms csv,lines,dbf]\n");
+                   " [--forms csv,lines,dbf,headed]\n");
       return 2;
     }
   }
@@ -450,12 +463,25 @@ int main(int argc, char** argv) {
   bool csv = forms.find("csv") != std::string::npos;
   bool lines = forms.find("lines") != std::string::npos;
   bool dbf = forms.find("dbf") != std::string::npos;
+  bool headed = forms.find("headed") != std::string::npos;
 
   Generator gen(seed);
   Random badRandom(seed ^ 0xBADBADULL);
   Record rec;
   {
-    std::unique_ptr<Output> csvOut, linesOut;
+    std::unique_ptr<Output> csvOut, linesOut, headedOut;
+    // The headed form's extra note lines come from a stream of their own, so
+    // the other forms stay as the seed makes them.
+    Random noteRandom(seed ^ 0x4EADEDULL);
+    if (headed) {
+      headedOut = std::make_unique<Output>(out + "/contacts-headed.csv");
+      std::string header;
+      for (int i = 0; i < ColumnCount; ++i) {
+        if (i) header += ',';
+        quotedvalue(header, kColumns[i].field);
+      }
+      headedOut->put(header + "\r\n");
+    }
     std::unique_ptr<DbfWriter> dbfOut;
     if (csv) csvOut = std::make_unique<Output>(out + "/contacts.csv");
     if (lines) linesOut = std::make_unique<Output>(out + "/contacts-lines.txt");
@@ -481,6 +507,17 @@ int main(int argc, char** argv) {
         for (int i = 0; i < ColumnCount; ++i) line += rec.v[i] + "\r\n";
         linesOut->put(line);
       }
+      if (headedOut) {
+        line.clear();
+        for (int i = 0; i < ColumnCount; ++i) {
+          if (i) line += ',';
+          std::string v = rec.v[i];
+          if (i == Notes && !v.empty() && noteRandom.chance(50)) v += "\r\n" + std::string(pick(noteRandom, kNotes));
+          quotedvalue(line, v);
+        }
+        line += "\r\n";
+        headedOut->put(line);
+      }
       if (dbfOut) dbfOut->add(rec);
     }
     if (dbfOut) dbfOut->finish();
@@ -488,6 +525,7 @@ int main(int argc, char** argv) {
   if (csv) writespec(out + "/contacts.imp", 1);
   if (lines) writespec(out + "/contacts-lines.imp", 0);
   if (dbf) writespec(out + "/contacts-dbf.imp", 2);
+  if (headed) writespec(out + "/contacts-headed.imp", 1);
   {
     Output sql(out + "/columns.sql");
     std::string s = "CREATE TABLE contacts (";

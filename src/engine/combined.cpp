@@ -7,8 +7,45 @@
 #include "parse/address.h"
 #include "parse/names.h"
 #include "parse/text.h"
+#include "store/fieldtypes.h"
 
 namespace vesper {
+
+namespace {
+
+// The lines of `v` without the blanks at their ends, empty ones left out.
+template <class Each>
+void eachline(std::string_view v, Each each) {
+  while (!v.empty()) {
+    std::size_t end = v.find_first_of("\r\n");
+    std::string_view line = v.substr(0, end);
+    while (!line.empty() && isleadingblank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && istrailingblank(line.back())) line.remove_suffix(1);
+    if (!line.empty()) each(line);
+    if (end == std::string_view::npos) break;
+    v.remove_prefix(end + 1);
+  }
+}
+
+void joinlines(std::string_view v, std::string& out) {
+  out.clear();
+  eachline(v, [&](std::string_view line) {
+    if (!out.empty()) out += ", ";
+    out += line;
+  });
+}
+
+}  // namespace
+
+std::string_view RecordTransfer::fitlines(int i, std::string_view v) {
+  const Slot& slot = slots_[i];
+  if (slot.combined == Combined::Addr1And2) return v;
+  if (slot.combined == Combined::None && slot.position >= 0 &&
+      contact_.fieldtype(slot.position) == FieldType::Memo)
+    return v;
+  joinlines(v, lines_);
+  return lines_;
+}
 
 void RecordTransfer::expandcombined(Combined code, std::string_view v) {
   // Mixed case is worked out into a buffer kept per run, and only when the
@@ -59,6 +96,18 @@ void RecordTransfer::expandcombined(Combined code, std::string_view v) {
   case Combined::MiddleInitial: appendfield("FirstName", " " + trimleft(v)); break;
   case Combined::ZipSuffix: appendfield("Zip", " " + trimleft(v)); break;
   case Combined::Addr1And2: {
+    if (v.find('\n') != std::string_view::npos) {
+      // Lines of their own: the first is Addr1, the rest Addr2.
+      std::string_view first;
+      joined_.clear();
+      eachline(v, [&](std::string_view line) {
+        if (first.empty()) first = line;
+        else joined_ += (joined_.empty() ? "" : ", ") + std::string(line);
+      });
+      mc(kDerivedAddr1, first);
+      mc(kDerivedAddr2, joined_);
+      break;
+    }
     AddressLines a = splitaddress(v, 40);
     mc(kDerivedAddr1, a.First);
     mc(kDerivedAddr2, a.Second);

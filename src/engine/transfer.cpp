@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "assign/catalogue.h"
 #include "assign/dates.h"
@@ -287,11 +288,14 @@ void RecordTransfer::writedirect(int i, const Slot& slot, std::string_view v) {
 
 void RecordTransfer::buildrow(Values& fetch) {
   int n = std::min(state_.SourceFieldCount, kMaxSourceFields);
+  // Only the standard reading of delimited text gives values of several lines.
+  const bool lines = state_.SourceLayout.quoting == Quoting::Standard;
   for (int i = 1; i <= n; ++i) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty()) continue;
     std::string_view v = fetch.value(i);
     if (v.empty()) continue;
+    if (lines && std::memchr(v.data(), '\n', v.size())) v = fitlines(i, v);
     if (iscombinedcode(e))
       expandcombined(slots_[i].combined, v);
     else

@@ -123,6 +123,11 @@ class RecordTransfer {
   // Writes a text value, noting it when the field is too narrow for it.
   void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
+  // A value that runs over several lines (only the standard reading of
+  // delimited text gives one) made fit for assignment `i`: kept for the memo
+  // and for "(Address 1 & 2)", which take the lines as they are; for any
+  // other field its lines joined with ", ".
+  std::string_view fitlines(int i, std::string_view v);
   void writedirect(int i, const Slot& slot, std::string_view value);
   void expandcombined(Combined code, std::string_view value);
   void makemailblock();
@@ -146,6 +151,7 @@ class RecordTransfer {
   MailRow mailrow_;  // the row values of the block that are not texts, storage kept
   std::string cased_, dear_, changed_;  // a value cased or changed, storage kept
   std::string joined_;                  // the first name and middle name joined
+  std::string lines_;                   // a value's lines joined into one
   std::string companytext_, lastnametext_;  // the key's row values when they are not texts
   std::string datafolder_;
   std::array<Slot, kMaxSourceFields + 1> slots_{};

@@ -7,6 +7,7 @@
 #include "source/sourceline.h"
 #include "source/sourcestate.h"
 #include "source/tablesource.h"
+#include "source/textsniff.h"
 
 namespace vesper {
 
@@ -93,13 +94,18 @@ int CountFirstLineFields(SourceDescription& source) {
   return CountDelimitedFields(line.view());
 }
 
-SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table) {
+SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table,
+                              const HeaderJudge& judge) {
   state.SourceFile.setup(state.messages, path, "Source file");
+  state.SourceLayout = TextLayout{};
   const std::string name = uppertext(filenamepart(path));
   if (name.find(".DBF") != std::string::npos)
     return {kDBase, OpenSourceTable(table, path, kDBase)};
   if (name.find(".DB") != std::string::npos)
     return {kParadox, OpenSourceTable(table, path, kParadox)};
+  SniffedLayout sniffed = RecogniseTextLayout(state, judge);
+  state.SourceLayout = sniffed.layout;
+  if (sniffed.layout.quoting == Quoting::Standard) return {kDelimited, sniffed.fieldcount};
   int n = CountFirstLineFields(state);
   return {n < 3 ? kLinePerField : kDelimited, n};
 }

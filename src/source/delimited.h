@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "source/textfile.h"
+#include "source/textlayout.h"
 
 namespace vesper {
 
@@ -73,7 +74,13 @@ struct SourceIdentity {
 // one containing ".DB" a Paradox table (both opened in `table`); otherwise a
 // first line of fewer than 3 fields makes a line-per-field source and 3 or more
 // a delimited one.  Only the file name is tested, not the folders above it.
-SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table);
+// Before that the layout of a text file is recognised (textsniff.h) under
+// SourceLayoutChoice, with `judge` telling a header line: when it calls for
+// the standard reading the source is delimited whatever its field count, and
+// the count is the header's (else the first record's).  SourceLayout holds
+// what was recognised (the classic layout for a table).
+SourceIdentity IdentifySource(SourceState& state, const std::string& path, SourceTable& table,
+                              const HeaderJudge& judge = {});
 
 // Field n of the k-th record (from 1) counted from the start of the source;
 // empty when there are fewer records.  Rewinds the source and reads into a

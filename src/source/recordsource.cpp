@@ -1,6 +1,7 @@
 #include "source/recordsource.h"
 
 #include "source/sourcestate.h"
+#include "source/standardcsv.h"
 #include "source/tablerecordsource.h"
 #include "source/textrecordsource.h"
 
@@ -24,7 +25,10 @@ std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, Sou
     case kLinePerField: return std::make_unique<LinePerFieldSource>(state);
     case kDBase: return std::make_unique<DBaseSource>(state, table);
     case kParadox: return std::make_unique<ParadoxSource>(state, table);
-    default: return std::make_unique<DelimitedSource>(state);
+    default:
+      if (state.SourceLayout.quoting == Quoting::Standard)
+        return std::make_unique<StandardDelimitedSource>(state);
+      return std::make_unique<DelimitedSource>(state);
   }
 }
 
@@ -32,8 +36,9 @@ std::unique_ptr<RecordSource> MakeRecordSource(SourceState& state, SourceTable& 
   return MakeRecordSource(state.SourceType, state, table);
 }
 
-OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table) {
-  SourceIdentity id = IdentifySource(state, path, table);
+OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table,
+                              const HeaderJudge& judge) {
+  SourceIdentity id = IdentifySource(state, path, table, judge);
   return {MakeRecordSource(id.kind, state, table), id.fieldcount};
 }
 

@@ -112,7 +112,8 @@ class RecordSource : public RecordValues {
 };
 
 // The reader of kind `kind` over the state's source (a table kind reads
-// `table`); the state's SourceType when no kind is given.
+// `table`); the state's SourceType when no kind is given.  A delimited source
+// whose SourceLayout asks for the standard reading gets its reader.
 std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, SourceTable& table);
 std::unique_ptr<RecordSource> MakeRecordSource(SourceState& state, SourceTable& table);
 
@@ -121,6 +122,7 @@ struct OpenedSource {
   std::unique_ptr<RecordSource> source;
   int fieldcount = 0;  // its own: the first line's fields, the table's columns
 };
-OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table);
+OpenedSource OpenRecordSource(SourceState& state, const std::string& path, SourceTable& table,
+                              const HeaderJudge& judge = {});
 
 }  // namespace vesper

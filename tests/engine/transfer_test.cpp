@@ -158,6 +158,22 @@ TEST_F(TransferTest, EmptyAndMemoOnlyRecords) {
   EXPECT_EQ(rows()[0]["Memo"], "only a note");
 }
 
+// Values of several lines: the memo keeps the lines, "(Address 1 & 2)" puts
+// the first in Addr1 and the rest in Addr2, a one-line field joins them.
+TEST_F(TransferTest, ValuesOfSeveralLinesFitTheirField) {
+  assign({"Memo", "x8addr1&2", "Company", "x2firstlast"});
+  state.SourceLayout.quoting = Quoting::Standard;
+  ASSERT_TRUE(import({"call first\r\nthen write", "12 Main St\r\nBuilding B \r\n\r\nFloor 3",
+                      "Acme\r\n Widgets", "Ann\r\nLee"}));
+  auto r = rows().at(0);
+  EXPECT_EQ(r["Memo"], "call first\r\nthen write");
+  EXPECT_EQ(r["Addr1"], "12 Main St");
+  EXPECT_EQ(r["Addr2"], "Building B, Floor 3");
+  EXPECT_EQ(r["Company"], "Acme, Widgets");
+  EXPECT_EQ(r["FirstName"], "Ann");
+  EXPECT_EQ(r["LastName"], "Lee");
+}
+
 TEST_F(TransferTest, FailuresDropTheRowAndTheRunGoesOn) {
   assign({"Company", "Nickname", "TimeAdded"});
   EXPECT_FALSE(import({"ACME", "Bo", ""}, 7));
