@@ -31,8 +31,9 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
   return later(after, next) ? after : next;
 }
 
-ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
-    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keyDef_(rows_.fieldDef(recno)),
+ContactWriter::ContactWriter(RowBuilder& rows, WriterHandle table, int recno, std::size_t queueBytes,
+                             std::size_t queueRows)
+    : rows_(rows), table_(std::move(table)), recno_(recno), keyDef_(rows_.fieldDef(recno)),
       capacity_(padded(std::max<std::size_t>(queueBytes, 1024))),
       maxRows_(std::max<std::size_t>(queueRows, 1)),
       wakeRows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxRows_ / 8, 1))), ring_(new char[capacity_]) {
@@ -41,7 +42,14 @@ ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queue
   thread_ = std::thread([this] { run(); });
 }
 
+ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queueBytes, std::size_t queueRows)
+    : ContactWriter(contact.row(), contact.takewriter(), recno, queueBytes, queueRows) {}
+
 ContactWriter::~ContactWriter() {
+  if (thread_.joinable()) stop();
+}
+
+WriterHandle ContactWriter::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     publish();
@@ -49,6 +57,7 @@ ContactWriter::~ContactWriter() {
   }
   work_.notify_one();
   thread_.join();
+  return std::move(table_);
 }
 
 void ContactWriter::makeroom(std::size_t bytes) {
@@ -146,8 +155,8 @@ ContactWriter::Drained ContactWriter::drain() {
   commitDone_ = false;  // the caller settles everything now
   failing_ = false;
   unavailableNow_ = false;
-  Drained out = std::move(drained_);
-  drained_ = Drained{};
+  Drained out{std::move(drained_), WriterTurn(table_)};
+  drained_ = Failures{};
   return out;
 }
 
@@ -269,9 +278,9 @@ void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     std::string error;
     try {
-      table_.commitGroup();
+      table_->commitGroup();
       rowsInGroup_ = 0;
-      table_.beginGroup();
+      table_->beginGroup();
     } catch (const std::exception& e) {
       error = e.what();
       if (error.empty()) error = "The group could not be committed.";
@@ -295,11 +304,11 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
   unavailableNow_.store(true, std::memory_order_release);
   failing_.store(true, std::memory_order_release);
   try {
-    if (dropgroup && table_.inGroup()) table_.rollbackGroup();
+    if (dropgroup && table_->inGroup()) table_->rollbackGroup();
   } catch (const std::exception&) {
     // The group is gone either way.
   }
-  if (table_.inGroup()) return;
+  if (table_->inGroup()) return;
   drained_.lostRows += rowsInGroup_;
   failedTotal_ += rowsInGroup_;
   rowsInGroup_ = 0;
@@ -311,7 +320,7 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
     PackedRow packed[kWriterChunkRows];
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowSize};
     try {
-      table_.insertMany(packed, count, stored);
+      table_->insertMany(packed, count, stored);
     } catch (const TableUnavailable& e) {
       // The group is gone, or it is not known which rows it holds: it is
       // dropped, so that no row is stored that is not counted.
@@ -353,11 +362,11 @@ bool ContactWriter::storeone(const Entry& entry, const char* pieceAt, const char
   KeyedStore s;
   try {
     Cell later;
-    s = storekeyed(table_, piece, entry.key, [&](RecordKeyTime t) {
+    s = storekeyed(*table_, piece, entry.key, [&](RecordKeyTime t) {
       // The run thread wrote the key of the first step into the row.
-      if (t.day == entry.key.day && t.step == entry.key.step) return table_.insert(packed);
+      if (t.day == entry.key.day && t.step == entry.key.step) return table_->insert(packed);
       later = textcell(keyDef_, composerecordkey(piece, t));
-      return table_.insert(packed, recno_, later);
+      return table_->insert(packed, recno_, later);
     });
   } catch (const TableUnavailable& e) {
     return down(e.what());

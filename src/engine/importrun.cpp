@@ -40,9 +40,8 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
 
 ImportRun::~ImportRun() {
   commitgroup();
-  if (transfer_) transfer_->setwriter(nullptr);
-  writer_.reset();
-  if (contact_.isOpen()) contact_.writer().setBackgroundCopy(false);
+  endwriter();
+  if (transfer_ && contact_.isOpen()) settlewriter()->setBackgroundCopy(false);
   state_.hub.beforeBox = nullptr;
   source_.setBadLineSink({});
   source_.setLineHook({});
@@ -98,6 +97,7 @@ bool ImportRun::start() {
   state_.lblState = settings.lblState;
   state_.lblZip = settings.lblZip;
   state_.lblCountry = settings.lblCountry;
+  transfer_.reset();  // its hold on the store's writer ends before the next one's begins
   transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, dataFolder_, issues_);
   transfer_->mixed = pendingMixed_;
   state_.NoBadRecords = true;
@@ -153,11 +153,11 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    if (!writer_ && groupRows_ > 0 && !contact_.writer().inGroup()) losegroup();  // the group went with it
+    if (!writer_ && groupRows_ > 0 && !settlewriter()->inGroup()) losegroup();  // the group went with it
     stoponerror(e.what());
     return false;
   }
-  if (stored && !writer_ && contact_.writer().inGroup()) ++groupRows_;
+  if (stored && !writer_ && settlewriter()->inGroup()) ++groupRows_;
   // A run the disk stopped did not do what was asked: the batch command
   // ends with a failure.
   if (transfer_->stoppedForSpace) summary_.stoppedByError = true;
@@ -200,8 +200,7 @@ void ImportRun::reject() {
 void ImportRun::closeall() {
   batch_ = false;
   commitgroup();
-  if (transfer_) transfer_->setwriter(nullptr);
-  writer_.reset();
+  endwriter();
   summary_.fields = issues_.perfield();
   CloseSlot(state_.BadFile);
   source_.close();

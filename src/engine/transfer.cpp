@@ -108,7 +108,7 @@ double leadingdouble(std::string_view text, bool* fits) {
 
 RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
                                AddressTemplates templates, std::string dataFolder, IssueLog& issues)
-    : state_(state), contact_(contact.row()), table_(contact.writer()),
+    : state_(state), contact_(contact.row()), table_(contact.takewriter()),
       composer_(std::move(settings), templates), dataFolder_(std::move(dataFolder)), issues_(issues),
       purgeAt_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
@@ -356,9 +356,9 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
   }
   KeyedStore s;
   try {
-    s = storekeyed(table_, piece, t, [&](RecordKeyTime step) {
+    s = storekeyed(*table_, piece, t, [&](RecordKeyTime step) {
       contact_.setText(recno_, composerecordkey(piece, step));
-      return table_.insert(contact_);
+      return table_->insert(contact_);
     });
   } catch (const TableUnavailable&) {
     throw;
@@ -384,7 +384,7 @@ bool RecordTransfer::lowdiskspace(long long rowBytes) {
 }
 
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
-  const long long storedBefore = writer_ ? 0 : table_.bytesStored();
+  const long long storedBefore = writer_ ? 0 : table_->bytesStored();
   long long queuedBytes = -1;
   contact_.newRow();
   memoWritten_ = false;
@@ -424,7 +424,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     issue.record = record;
     issues_.add(std::move(issue));
   }
-  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : table_.bytesStored() - storedBefore)) {
+  if (lowdiskspace(queuedBytes >= 0 ? queuedBytes : table_->bytesStored() - storedBefore)) {
     state_.messages.infoMessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
     stoppedForSpace = true;
