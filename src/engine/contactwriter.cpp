@@ -31,8 +31,9 @@ RecordKeyTime keystepafterlast(RowWriter& contact, const std::string& piece, Rec
   return later(after, next) ? after : next;
 }
 
-ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queuebytes, std::size_t queuerows)
-    : rows_(contact.row()), table_(contact.writer()), recno_(recno), keydef_(rows_.fielddef(recno)),
+ContactWriter::ContactWriter(RowBuilder& rows, WriterHandle table, int recno, std::size_t queuebytes,
+                             std::size_t queuerows)
+    : rows_(rows), table_(std::move(table)), recno_(recno), keydef_(rows_.fielddef(recno)),
       capacity_(padded(std::max<std::size_t>(queuebytes, 1024))),
       maxrows_(std::max<std::size_t>(queuerows, 1)),
       wakerows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxrows_ / 8, 1))), ring_(new char[capacity_]) {
@@ -41,7 +42,14 @@ ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queue
   thread_ = std::thread([this] { run(); });
 }
 
+ContactWriter::ContactWriter(ContactStore& contact, int recno, std::size_t queuebytes, std::size_t queuerows)
+    : ContactWriter(contact.row(), contact.takewriter(), recno, queuebytes, queuerows) {}
+
 ContactWriter::~ContactWriter() {
+  if (thread_.joinable()) stop();
+}
+
+WriterHandle ContactWriter::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     publish();
@@ -49,6 +57,7 @@ ContactWriter::~ContactWriter() {
   }
   work_.notify_one();
   thread_.join();
+  return std::move(table_);
 }
 
 void ContactWriter::makeroom(std::size_t bytes) {
@@ -146,8 +155,8 @@ ContactWriter::Drained ContactWriter::drain() {
   commitdone_ = false;  // the caller settles everything now
   failing_ = false;
   unavailablenow_ = false;
-  Drained out = std::move(drained_);
-  drained_ = Drained{};
+  Drained out{std::move(drained_), WriterTurn(table_)};
+  drained_ = Failures{};
   return out;
 }
 
@@ -269,9 +278,9 @@ void ContactWriter::commitnow(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     std::string error;
     try {
-      table_.commitgroup();
+      table_->commitgroup();
       rowsingroup_ = 0;
-      table_.begingroup();
+      table_->begingroup();
     } catch (const std::exception& e) {
       error = e.what();
       if (error.empty()) error = "The group could not be committed.";
@@ -295,11 +304,11 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
   unavailablenow_.store(true, std::memory_order_release);
   failing_.store(true, std::memory_order_release);
   try {
-    if (dropgroup && table_.ingroup()) table_.rollbackgroup();
+    if (dropgroup && table_->ingroup()) table_->rollbackgroup();
   } catch (const std::exception&) {
     // The group is gone either way.
   }
-  if (table_.ingroup()) return;
+  if (table_->ingroup()) return;
   drained_.lostrows += rowsingroup_;
   failedtotal_ += rowsingroup_;
   rowsingroup_ = 0;
@@ -311,7 +320,7 @@ bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skippe
     PackedRow packed[kWriterChunkRows];
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowsize};
     try {
-      table_.insertmany(packed, count, stored);
+      table_->insertmany(packed, count, stored);
     } catch (const TableUnavailable& e) {
       // The group is gone, or it is not known which rows it holds: it is
       // dropped, so that no row is stored that is not counted.
@@ -353,11 +362,11 @@ bool ContactWriter::storeone(const Entry& entry, const char* pieceat, const char
   KeyedStore s;
   try {
     Cell later;
-    s = storekeyed(table_, piece, entry.key, [&](RecordKeyTime t) {
+    s = storekeyed(*table_, piece, entry.key, [&](RecordKeyTime t) {
       // The run thread wrote the key of the first step into the row.
-      if (t.day == entry.key.day && t.step == entry.key.step) return table_.insert(packed);
+      if (t.day == entry.key.day && t.step == entry.key.step) return table_->insert(packed);
       later = textcell(keydef_, composerecordkey(piece, t));
-      return table_.insert(packed, recno_, later);
+      return table_->insert(packed, recno_, later);
     });
   } catch (const TableUnavailable& e) {
     return down(e.what());

@@ -17,9 +17,15 @@
 // rows in the order given, into the group the run opened, with the key steps
 // of `storekeyed`.  It never shows a message and never counts: `drain()`
 // waits until every row handed over was stored or failed (and an asked
-// commit is done) and returns what failed; with that the RowWriter is the
-// run thread's again (to commit, to open a group) until it next hands a row
-// over or asks a commit.
+// commit is done) and returns what failed.
+//
+// Thread rule, held by the types: the ContactWriter is made from the store's
+// WriterHandle and keeps it until stop(), so the run thread holds none
+// meanwhile and cannot reach the RowWriter on its own.  The one way back is
+// the WriterTurn in what drain() returns: with it the run thread commits or
+// opens a group itself, and it keeps the turn no longer than that (it hands
+// no row over and asks no commit while it uses it).  stop() gives the handle
+// back.
 //
 // `commitsoon()` asks the writer to commit the group after the rows handed
 // over so far and to open the next one, without waiting: the run thread goes
@@ -97,20 +103,28 @@ class ContactWriter {
     long long record = 0;
     std::string message;  // the engine's message of the last refusal
   };
-  struct Drained {
+  struct Failures {
     std::vector<Failure> refused;   // rows the store refused (under every key tried)
     bool unavailable = false;       // the table could not be written
     std::string error;              // ... with the engine's message
     long long unavailablerows = 0;  // rows not stored because of it (the failing one included)
     long long lostrows = 0;         // rows stored in a group that the failure rolled back
   };
+  // What drain() gives back: what failed, and the run thread's turn at the
+  // store's RowWriter.
+  struct Drained : Failures {
+    WriterTurn writer;
+  };
 
-  // `recno` is the position of the key field in `contact`; `queuebytes` the
-  // size of the queue in bytes (at least 1 KB), `queuerows` the most rows it
-  // holds.
+  // `rows` is the store's row builder, `table` its writer's handle; `recno`
+  // the position of the key field; `queuebytes` the size of the queue in
+  // bytes (at least 1 KB), `queuerows` the most rows it holds.
+  ContactWriter(RowBuilder& rows, WriterHandle table, int recno, std::size_t queuebytes = kWriterQueueBytes,
+                std::size_t queuerows = SIZE_MAX);
+  // ... taking the handle from `contact`, which has it back after stop().
   ContactWriter(ContactStore& contact, int recno, std::size_t queuebytes = kWriterQueueBytes,
                 std::size_t queuerows = SIZE_MAX);
-  ~ContactWriter();  // stores what is queued, then ends the thread
+  ~ContactWriter();  // stop(), unless done already
   ContactWriter(const ContactWriter&) = delete;
   ContactWriter& operator=(const ContactWriter&) = delete;
 
@@ -122,8 +136,12 @@ class ContactWriter {
   // commitsoon() hand over the rest first.
   long long submit(const std::string& piece, RecordKeyTime key, long long record);
   // Waits until every row handed over is stored or failed; what failed since
-  // the last drain.
+  // the last drain, and the turn at the RowWriter that is the run thread's
+  // until it next hands a row over or asks a commit.
   Drained drain();
+  // Stores what is queued, ends the thread and gives the handle back.  The
+  // writer takes no rows after it.
+  WriterHandle stop();
   // True once a TableUnavailable failure is waiting for drain().
   bool unavailable();
   // True once anything failed that drain() has not returned yet.
@@ -174,8 +192,8 @@ class ContactWriter {
   void commitnow(std::unique_lock<std::mutex>& lock);  // the writer's own group commit; `lock` holds mutex_
   void failall(const std::string& error, bool dropgroup);  // with mutex_ held
 
-  RowBuilder& rows_;  // the run thread's
-  RowWriter& table_;  // the writer thread's, the run thread's after drain()
+  RowBuilder& rows_;     // the run thread's
+  WriterHandle table_;  // the writer thread's (lent to the run thread by drain())
   const int recno_;
   const FieldDef keydef_;
   const std::size_t capacity_;  // bytes of the queue
@@ -197,7 +215,7 @@ class ContactWriter {
   std::size_t unpublished_ = 0, unpublishedbytes_ = 0, room_ = 0, rowroom_ = 0;
   alignas(64) std::atomic<bool> failing_{false};     // drained_ holds a failure
   std::atomic<bool> unavailablenow_{false};  // ... a TableUnavailable one
-  Drained drained_;        // written by the writer thread under mutex_
+  Failures drained_;       // written by the writer thread under mutex_
   long long handed_ = 0;        // rows handed over since the start
   long long settled_ = 0;     // of them stored or failed
   long long failedtotal_ = 0;   // of them not stored

@@ -47,16 +47,22 @@ void ImportRun::batchstart() {
   batch_ = true;
   updatestatus();
   lastevents_ = laststatus_ = lastcommit_ = state_.clock.ticks();
-  opengroup();
   int recno = contact_.isopen() ? contact_.row().findfield("Recno") : -1;
-  if (contact_.isopen() && contact_.writer().ingroup() && recno >= 0) {
+  bool threaded = false;
+  {
+    WriterTurn table = settlewriter();  // no writer thread yet: the transfer's
+    opengroup(table);
+    threaded = contact_.isopen() && recno >= 0 && table->ingroup();
+    // The journal is copied back on a thread of its own, not by the commits.
+    if (threaded) table->setbackgroundcopy(true);
+  }
+  if (threaded) {
     // With the counters on show the run reads only a little ahead of the
-    // table, so the stored counts on show follow the reading closely.
-    writer_ = std::make_unique<ContactWriter>(contact_, recno, kWriterQueueBytes,
+    // table, so the stored counts on show follow the reading closely.  The
+    // store's writer goes to the writer thread until endwriter().
+    writer_ = std::make_unique<ContactWriter>(contact_.row(), transfer_->handover(), recno, kWriterQueueBytes,
                                               view_.showscounters() ? kShownQueueRows : SIZE_MAX);
     transfer_->setwriter(writer_.get());
-    // The journal is copied back on a thread of its own, not by the commits.
-    contact_.writer().setbackgroundcopy(true);
   }
   importall();
 }
@@ -162,12 +168,13 @@ bool ImportRun::inlasttenth() const {
 }
 
 void ImportRun::commitgroup() {
-  settlewriter();
-  if (!contact_.isopen() || !contact_.writer().ingroup()) return;
+  if (!transfer_) return;  // not started: nothing stored, no group of the run's
+  WriterTurn table = settlewriter();
+  if (!contact_.isopen() || !table->ingroup()) return;
   try {
-    contact_.writer().commitgroup();
+    table->commitgroup();
   } catch (const EngineError& e) {
-    contact_.writer().rollbackgroup();
+    table->rollbackgroup();
     losegroup();
     stoponerror(e.what());
     return;
@@ -176,7 +183,7 @@ void ImportRun::commitgroup() {
   if (writer_) writer_->groupended();
   sincecommit_ = 0;
   lastcommit_ = state_.clock.ticks();
-  opengroup();
+  opengroup(table);
 }
 
 void ImportRun::uncount(long long rows) {
@@ -186,23 +193,32 @@ void ImportRun::uncount(long long rows) {
   uncounted_ += rows;
 }
 
-void ImportRun::settlewriter() {
-  if (!writer_) return;
+WriterTurn ImportRun::settlewriter() {
+  if (!writer_) return transfer_->writerturn();
   ContactWriter::Drained d = writer_->drain();
   commitasked_ = false;  // drained: the commit asked is done, the caller shows the counts
-  if (d.refused.empty() && !d.unavailable) return;
+  if (d.refused.empty() && !d.unavailable) return std::move(d.writer);
   // Every count is put right before the first message shows one.
   uncount(static_cast<long long>(d.refused.size()));
   if (d.unavailable) uncount(d.unavailablerows + d.lostrows);
   state_.RecomputeFraction();
   for (const auto& f : d.refused) issues_.report({f.record, {}, {}, IssueKind::RowRefused, f.message}, state_.messages);
   if (d.unavailable) stoponerror(d.error);
+  return std::move(d.writer);
 }
 
-void ImportRun::opengroup() {
-  if (!batch_ || state_.ImportStopped || contact_.writer().ingroup()) return;
+// The writer thread stores what it holds and ends; the transfer stores each
+// row at once again.
+void ImportRun::endwriter() {
+  if (!writer_) return;
+  transfer_->takeback(writer_->stop());
+  writer_.reset();
+}
+
+void ImportRun::opengroup(const WriterTurn& table) {
+  if (!batch_ || state_.ImportStopped || table->ingroup()) return;
   try {
-    contact_.writer().begingroup();
+    table->begingroup();
   } catch (const EngineError& e) {
     stoponerror(e.what());
   }

@@ -40,9 +40,8 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
 
 ImportRun::~ImportRun() {
   commitgroup();
-  if (transfer_) transfer_->setwriter(nullptr);
-  writer_.reset();
-  if (contact_.isopen()) contact_.writer().setbackgroundcopy(false);
+  endwriter();
+  if (transfer_ && contact_.isopen()) settlewriter()->setbackgroundcopy(false);
   state_.hub.beforebox = nullptr;
   source_.setbadlinesink({});
   source_.setlinehook({});
@@ -98,6 +97,7 @@ bool ImportRun::start() {
   state_.lblState = settings.lblState;
   state_.lblZip = settings.lblZip;
   state_.lblCountry = settings.lblCountry;
+  transfer_.reset();  // its hold on the store's writer ends before the next one's begins
   transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, datafolder_, issues_);
   transfer_->mixed = pendingmixed_;
   state_.NoBadRecords = true;
@@ -153,11 +153,11 @@ bool ImportRun::transfer() {
   } catch (const TableUnavailable& e) {
     // Every record would fail the same way: stop, keeping what is stored.
     ++summary_.failed;
-    if (!writer_ && grouprows_ > 0 && !contact_.writer().ingroup()) losegroup();  // the group went with it
+    if (!writer_ && grouprows_ > 0 && !settlewriter()->ingroup()) losegroup();  // the group went with it
     stoponerror(e.what());
     return false;
   }
-  if (stored && !writer_ && contact_.writer().ingroup()) ++grouprows_;
+  if (stored && !writer_ && settlewriter()->ingroup()) ++grouprows_;
   // A run the disk stopped did not do what was asked: the batch command
   // ends with a failure.
   if (transfer_->stoppedforspace) summary_.stoppedbyerror = true;
@@ -200,8 +200,7 @@ void ImportRun::reject() {
 void ImportRun::closeall() {
   batch_ = false;
   commitgroup();
-  if (transfer_) transfer_->setwriter(nullptr);
-  writer_.reset();
+  endwriter();
   summary_.fields = issues_.perfield();
   CloseSlot(state_.BadFile);
   source_.close();

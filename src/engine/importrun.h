@@ -189,9 +189,13 @@ class ImportRun {
   bool groupdue(std::int64_t now);  // the open group has reached its size or age
   bool inlasttenth() const;         // the reading is in the last tenth of the source file
   void commitgroup();
-  void settlewriter();  // waits for the writer; uncounts what it did not store
+  // The run thread's one way to the store's writer: the transfer's turn, or
+  // with a writer thread the turn its drain gives back, after waiting for it
+  // and uncounting what it did not store.
+  WriterTurn settlewriter();
+  void endwriter();  // ends the writer thread; the transfer has the store's writer again
   void uncount(long long rows);  // counted rows that were not stored after all
-  void opengroup();
+  void opengroup(const WriterTurn& table);
   void losegroup();
   void stoponerror(const std::string& what);
   void quitimport();
@@ -205,7 +209,7 @@ class ImportRun {
   RunView& view_;
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;
-  std::unique_ptr<ContactWriter> writer_;  // during a batch
+  std::unique_ptr<ContactWriter> writer_;  // during a batch, with the store's writer
   bool pendingmixed_ = false;
 
   std::vector<std::string> lines_;

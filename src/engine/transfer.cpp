@@ -109,7 +109,7 @@ double leadingdouble(std::string_view text, bool* fits) {
 
 RecordTransfer::RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
                                AddressTemplates templates, std::string datafolder, IssueLog& issues)
-    : state_(state), contact_(contact.row()), table_(contact.writer()),
+    : state_(state), contact_(contact.row()), table_(contact.takewriter()),
       composer_(std::move(settings), templates), datafolder_(std::move(datafolder)), issues_(issues),
       purgeat_(kKeysAheadStart) {
   for (int i = 1; i <= kMaxSourceFields; ++i) {
@@ -360,9 +360,9 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
   }
   KeyedStore s;
   try {
-    s = storekeyed(table_, piece, t, [&](RecordKeyTime step) {
+    s = storekeyed(*table_, piece, t, [&](RecordKeyTime step) {
       contact_.settext(recno_, composerecordkey(piece, step));
-      return table_.insert(contact_);
+      return table_->insert(contact_);
     });
   } catch (const TableUnavailable&) {
     throw;
@@ -388,7 +388,7 @@ bool RecordTransfer::lowdiskspace(long long rowbytes) {
 }
 
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
-  const long long storedbefore = writer_ ? 0 : table_.bytesstored();
+  const long long storedbefore = writer_ ? 0 : table_->bytesstored();
   long long queuedbytes = -1;
   contact_.newrow();
   memowritten_ = false;
@@ -428,7 +428,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
     issue.record = record;
     issues_.add(std::move(issue));
   }
-  if (lowdiskspace(queuedbytes >= 0 ? queuedbytes : table_.bytesstored() - storedbefore)) {
+  if (lowdiskspace(queuedbytes >= 0 ? queuedbytes : table_->bytesstored() - storedbefore)) {
     state_.messages.infomessage("Disk space less then 10k. No more records will be imported.");
     state_.ImportStopped = true;
     stoppedforspace = true;

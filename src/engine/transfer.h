@@ -94,12 +94,21 @@ class RecordTransfer {
   // after the low-disk message.
   bool importonerecord(Values& fetch, long long record);
 
-  // With a writer (a batch run), a complete row, its key step chosen, is
-  // handed to the writer instead of being stored here: true then means the
-  // row is queued, and what the writer could not store comes back from its
-  // drain().  The low-disk test counts the row when it is queued.  Null
-  // stores each row at once again.
+  // The transfer holds the store's WriterHandle and stores each row at once.
+  // A batch run takes the handle for its writer thread (handover()) and sets
+  // that writer: a complete row, its key step chosen, is then handed to the
+  // writer instead; true then means the row is queued, and what the writer
+  // could not store comes back from its drain().  The low-disk test counts
+  // the row when it is queued.  takeback() gives the handle back (from the
+  // writer's stop()) and each row is stored at once again.
+  WriterHandle handover() { return std::move(table_); }
   void setwriter(ContactWriter* writer) { writer_ = writer; }
+  void takeback(WriterHandle table) {
+    writer_ = nullptr;
+    table_ = std::move(table);
+  }
+  // A turn at the store's writer while the transfer holds it (no writer set).
+  WriterTurn writerturn() const { return WriterTurn(table_); }
 
   // The derived-field setter and the field appender (exact field names).
   void setderived(const std::string& name, const std::string& value);
@@ -146,7 +155,7 @@ class RecordTransfer {
 
   RunState& state_;
   RowBuilder& contact_;  // the contact row being built
-  RowWriter& table_;     // ... and what stores it when no writer does
+  WriterHandle table_;   // ... and what stores it when no writer does
   MailBlockComposer composer_;
   MailRow mailrow_;  // the row values of the block that are not texts, storage kept
   std::string cased_, dear_, changed_;  // a value cased or changed, storage kept

@@ -3,13 +3,16 @@
 // Contract:
 // - A `ContactStore` is the contact table seen by the import: its fields and
 //   the row being built (`row()`, a RowBuilder, the reading thread's), and
-//   what stores rows (`writer()`, a RowWriter).  The table of the data folder
-//   is one (ContactTable); a store on a database server can be another.
-// - The reading thread builds each row in `row()`.  Outside a batch the same
-//   thread stores it with `writer().insert(row())`.  A batch hands the
-//   RowWriter to a writer thread of its own (the engine's ContactWriter) and
-//   hands it packed rows; the reading thread then keeps to the row builder
-//   until the writer thread has given the RowWriter back.
+//   what stores rows (a RowWriter, reached only through the store's
+//   WriterHandle, `takewriter()`).  The table of the data folder is one
+//   (ContactTable); a store on a database server can be another.
+// - Thread rule: the RowWriter is called only by the thread that holds the
+//   store's one WriterHandle, or with a WriterTurn that holder lent.  The
+//   reading thread builds each row in `row()`; outside a batch it holds the
+//   handle and stores the row itself.  A batch moves the handle to a writer
+//   thread of its own (the engine's ContactWriter) and hands it packed rows;
+//   the reading thread then holds no handle and can reach the RowWriter only
+//   through the turn the writer thread's drain() gives back.
 // - A row the store refuses is an outcome, not an error: `StoreResult` says
 //   whether it was stored, refused because its key is taken (another key may
 //   be tried), or refused for another reason that no other key cures (a
@@ -24,6 +27,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "store/fieldtypes.h"
 #include "store/rowbuilder.h"
@@ -76,16 +80,82 @@ class RowWriter {
   ~RowWriter() = default;
 };
 
+class ContactStore;
+
+// The right to call a store's RowWriter.  A store hands out one at a time
+// and has it back when the handle ends; it moves, never copies, so whoever
+// holds it is the one thread that may store rows.  Empty once moved from.
+class WriterHandle {
+ public:
+  WriterHandle() = default;
+  WriterHandle(WriterHandle&& other) noexcept
+      : home_(std::exchange(other.home_, nullptr)), writer_(std::exchange(other.writer_, nullptr)) {}
+  WriterHandle& operator=(WriterHandle&& other) noexcept;
+  WriterHandle(const WriterHandle&) = delete;
+  WriterHandle& operator=(const WriterHandle&) = delete;
+  ~WriterHandle() { giveback(); }
+  explicit operator bool() const { return writer_ != nullptr; }
+  RowWriter& operator*() const { return *writer_; }
+  RowWriter* operator->() const { return writer_; }
+
+ private:
+  friend class ContactStore;
+  friend class WriterTurn;
+  WriterHandle(ContactStore& home, RowWriter& writer) : home_(&home), writer_(&writer) {}
+  void giveback();
+  ContactStore* home_ = nullptr;
+  RowWriter* writer_ = nullptr;
+};
+
+// A turn at the RowWriter, lent by the holder of its handle to calls on the
+// holder's thread: made from the handle, or given back by a writer thread's
+// drain() to the thread that handed it the handle.  It moves but does not
+// copy, and is meant to live no longer than the call it was lent for.
+class WriterTurn {
+ public:
+  explicit WriterTurn(const WriterHandle& handle) : writer_(handle.writer_) {}
+  WriterTurn(WriterTurn&&) noexcept = default;
+  WriterTurn& operator=(WriterTurn&&) noexcept = default;
+  WriterTurn(const WriterTurn&) = delete;
+  WriterTurn& operator=(const WriterTurn&) = delete;
+  RowWriter& operator*() const { return *writer_; }
+  RowWriter* operator->() const { return writer_; }
+
+ private:
+  RowWriter* writer_;
+};
+
 class ContactStore {
  public:
   virtual bool isopen() const = 0;
   virtual RowBuilder& row() = 0;
-  virtual RowWriter& writer() = 0;
+  // The store's one WriterHandle; EngineError while it is out.
+  WriterHandle takewriter();
   // Commits an open group and lets go of the store.
   virtual void close() = 0;
 
  protected:
   ~ContactStore() = default;
+  virtual RowWriter& rowwriter() = 0;
+
+ private:
+  friend class WriterHandle;
+  bool writerout_ = false;
 };
+
+inline WriterHandle& WriterHandle::operator=(WriterHandle&& other) noexcept {
+  if (this != &other) {
+    giveback();
+    home_ = std::exchange(other.home_, nullptr);
+    writer_ = std::exchange(other.writer_, nullptr);
+  }
+  return *this;
+}
+
+inline void WriterHandle::giveback() {
+  if (home_) home_->writerout_ = false;
+  home_ = nullptr;
+  writer_ = nullptr;
+}
 
 }  // namespace vesper

@@ -147,8 +147,10 @@ class ContactTable final : public Table, public ContactStore {
  public:
   bool isopen() const override { return Table::isopen(); }
   RowBuilder& row() override { return Table::row(); }
-  TableWriter& writer() override { return Table::writer(); }
   void close() override { Table::close(); }
+
+ private:
+  RowWriter& rowwriter() override { return Table::writer(); }
 };
 
 // Creates the table file at `path` with the fields in this order; `keyfield`

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <thread>
+#include <type_traits>
 
 #include "store/sampledata.h"
 #include "store/table.h"
@@ -263,6 +264,47 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
   sqlite3_close(db);
   EXPECT_EQ(memos.size(), static_cast<std::size_t>(n));
   EXPECT_TRUE(std::is_sorted(others.begin(), others.end()));  // the others in the order handed over
+}
+
+// Whoever holds no handle cannot reach the store's writer: not through the
+// store, not by making a handle or a turn of a bare RowWriter, not by
+// copying one that someone else holds.
+template <class T, class = void>
+struct ReachesWriter : std::false_type {};
+template <class T>
+struct ReachesWriter<T, std::void_t<decltype(std::declval<T&>().writer())>> : std::true_type {};
+static_assert(!ReachesWriter<ContactStore>::value);
+static_assert(!std::is_constructible_v<WriterHandle, RowWriter&>);
+static_assert(!std::is_constructible_v<WriterTurn, RowWriter&>);
+static_assert(!std::is_copy_constructible_v<WriterHandle> && !std::is_copy_assignable_v<WriterHandle>);
+static_assert(!std::is_copy_constructible_v<WriterTurn> && !std::is_copy_assignable_v<WriterTurn>);
+
+// The store's writer is the writer thread's while it runs: the store hands
+// out no second handle, the run thread commits with the turn drain() gives
+// back, and stop() hands the handle on; a writer ended without stop() gives
+// it back to the store.
+TEST_F(ContactWriterTest, TheStoresWriterComesBackOnlyByDrainAndStop) {
+  ContactStore& store = contact;
+  WriterHandle own = store.takewriter();
+  EXPECT_THROW(store.takewriter(), EngineError);  // one holder at a time
+  own->begingroup();
+  {
+    ContactWriter w(contact.row(), std::move(own), recno);
+    EXPECT_FALSE(own);
+    EXPECT_THROW(store.takewriter(), EngineError);
+    for (int i = 0; i < 3; ++i) hand(w, "Name" + std::to_string(i), {9000, 10 * i}, i + 1);
+    ContactWriter::Drained d = w.drain();
+    ASSERT_TRUE(d.writer->ingroup());
+    d.writer->commitgroup();
+    EXPECT_EQ(committed(), 3);
+    own = w.stop();
+  }
+  ASSERT_TRUE(own);
+  EXPECT_FALSE(own->ingroup());
+  EXPECT_THROW(store.takewriter(), EngineError);
+  own = WriterHandle();
+  { ContactWriter w(contact, recno); }
+  EXPECT_NO_THROW(store.takewriter());
 }
 
 }  // namespace
