@@ -19,9 +19,73 @@ std::string tablepassword(int length) {
   for (int i = 0; i < length; ++i) p += static_cast<char>('a' + (i * 7 + length) % 26);
   return p;
 }
+
+// The source opened with the header judge, where the source identification
+// takes one.
+template <typename Judge>
+OpenedSource openwithjudge(SourceState& state, const std::string& path, SourceTable& table,
+                           const Judge& judge) {
+  if constexpr (requires(SourceState& s, const std::string& p, SourceTable& t, const Judge& j) {
+                  OpenRecordSource(s, p, t, j);
+                })
+    return OpenRecordSource(state, path, table, judge);
+  else
+    return OpenRecordSource(state, path, table);
+}
+
+// `over`'s parts that are not Auto, on `base`.
+LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
+  if (over.separator) base.separator = over.separator;
+  if (over.header != HeaderChoice::Auto) base.header = over.header;
+  if (over.quoting != QuotingChoice::Auto) base.quoting = over.quoting;
+  return base;
+}
+
+// Records 1 to 50 of every field, as the assignment dialog reads its samples.
+std::vector<std::vector<std::string>> columnsamples(RecordSource& source, int fields) {
+  constexpr int kRecords = FieldAssignmentModel::kSampleRecords;
+  std::vector<std::vector<std::string>> columns(static_cast<std::size_t>(fields));
+  for (int f = 1; f <= fields; ++f)
+    for (int r = 1; r <= kRecords; ++r) columns[f - 1].push_back(source.sample(f, r));
+  return columns;
+}
 }  // namespace
 
-ImportSession::ImportSession(ImportState& state, Engine& engine) : state_(state), engine_(engine) {}
+ImportSession::ImportSession(ImportState& state, Engine& engine)
+    : state_(state), engine_(engine), opener_(openwithjudge<HeaderJudge>) {}
+
+void ImportSession::setsourceopener(SourceOpener opener) {
+  opener_ = opener ? std::move(opener) : SourceOpener(openwithjudge<HeaderJudge>);
+}
+
+bool ImportSession::headerrecognised() const {
+  return state_.SourceType == kDelimited && state_.SourceLayout.headerLine > 0;
+}
+
+LayoutChoice ImportSession::choiceinforce() const { return overlay(specLayout_, userLayout_); }
+
+bool ImportSession::inspectsource() {
+  inspected_ = {};
+  std::error_code error;
+  if (source_.empty() || !std::filesystem::is_regular_file(std::filesystem::path(source_), error))
+    return false;
+  // A state of its own: the import under way, its source file and its
+  // messages stay as they are.
+  SilentMessages quiet;
+  SourceState scratch(quiet, state_.clock, state_.disk);
+  scratch.SourceLayoutChoice = userLayout_;
+  SourceTable table;
+  bool delimited = false;
+  try {
+    OpenedSource opened = opener_(scratch, source_, table, judge_);
+    delimited = opened.source->kind() == kDelimited && opened.source->openFailure(source_).empty();
+    opened.source->close();
+  } catch (const UserError&) {
+    return false;
+  }
+  if (delimited) inspected_ = scratch.SourceLayout;
+  return delimited;
+}
 
 void ImportSession::begin() {
   engine_.addPassword(tablepassword(6));
@@ -99,9 +163,12 @@ bool ImportSession::opentarget() {
 }
 
 bool ImportSession::loadspec() {
+  specLayout_ = {};
+  guide_ = {};
   if (state_.SpecFileName.empty()) return true;
   try {
     ReadSpecFile(state_, state_.SpecFileName, contact_.fields());
+    specLayout_ = state_.SourceLayoutChoice;
   } catch (const UserError& e) {
     state_.messages.errorMessage(e.what());
     return false;
@@ -122,7 +189,9 @@ bool ImportSession::opensource() { return identify(); }
 bool ImportSession::identify() {
   if (reader_) reader_->close();
   reader_.reset();
-  OpenedSource opened = OpenRecordSource(state_, source_, table_);
+  state_.SourceLayoutChoice = choiceinforce();
+  state_.SourceLayout = {};
+  OpenedSource opened = opener_(state_, source_, table_, judge_);
   RecordSource& source = *opened.source;
   const bool ownCount = !source.traits().fieldsByUser;  // the file fixes the record's fields
   std::string failure = source.openFailure(source_);
@@ -156,10 +225,32 @@ bool ImportSession::identify() {
   return true;
 }
 
+bool ImportSession::propose() {
+  guide_ = {};
+  if (state_.SpecLoaded || !reader_ || !headerrecognised()) return false;
+  std::vector<std::string> names = state_.SourceLayout.columnNames;
+  std::vector<ColumnProposal> proposal;
+  if (proposer_)
+    proposal = proposer_(names, columnsamples(*reader_, state_.SourceFieldCount), contact_.fields());
+  guide_ = AssignmentGuide(state_, std::move(names), std::move(proposal));
+  return guide_.hasproposal();
+}
+
+bool ImportSession::acceptproposal() {
+  if (!guide_.hasproposal()) return false;
+  SourceSamples samples(*reader_);
+  GuidedDateFormats dates(nullptr, guide_);
+  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, dates);
+  if (vesper::acceptproposal(model, guide_)) return true;
+  state_.ResetImportState();
+  return false;
+}
+
 bool ImportSession::assign(DateFormatAsker& dates,
                            const std::function<void(FieldAssignmentModel&)>& dialog) {
   SourceSamples samples(*reader_);
-  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, dates);
+  GuidedDateFormats guided(&dates, guide_);
+  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, guided);
   dialog(model);
   if (model.result() == FieldAssignmentModel::Result::Ok) return true;
   state_.ResetImportState();
