@@ -216,8 +216,12 @@ void TfrmImport::render() {
     cbSeparator_->setCurrentIndex(layout ? index : 0);
     cbHeader_->setChecked(layout && wizard_->headerShown);
   }
-  cbSeparator_->setEnabled(layout);
-  cbHeader_->setEnabled(layout);
+  // Out of the focus chain while there is nothing to choose, so the steps'
+  // buttons follow one another.
+  for (QWidget* choice : {static_cast<QWidget*>(cbSeparator_), static_cast<QWidget*>(cbHeader_)}) {
+    choice->setEnabled(layout);
+    choice->setFocusPolicy(layout ? Qt::StrongFocus : Qt::NoFocus);
+  }
   lblSource_->updateGeometry();
   lblDatabase_->updateGeometry();
 }
