@@ -22,9 +22,9 @@ int entryindex(const std::vector<CatalogueEntry>& list, const std::string& name)
 
 }  // namespace
 
-AssignmentGuide::AssignmentGuide(const AssignState& state, std::vector<std::string> columnNames,
+AssignmentGuide::AssignmentGuide(const AssignState& state, std::vector<std::string> columnnames,
                                  std::vector<ColumnProposal> proposal)
-    : state_(&state), names_(std::move(columnNames)), proposal_(std::move(proposal)) {}
+    : state_(&state), names_(std::move(columnnames)), proposal_(std::move(proposal)) {}
 
 std::string AssignmentGuide::fieldcaption(const FieldAssignmentModel& model) const {
   std::string caption = model.fieldnumbercaption();
@@ -38,7 +38,7 @@ std::string AssignmentGuide::fieldcaption(const FieldAssignmentModel& model) con
 void AssignmentGuide::preselect(FieldAssignmentModel& model) const {
   if (!state_ || proposal_.empty() || model.result() != FieldAssignmentModel::Result::Open) return;
   const int f = state_->CurrentSourceField;
-  std::string entry = f >= 1 && f <= static_cast<int>(proposal_.size()) ? proposal_[f - 1].entry : "";
+  std::string entry = f >= 1 && f <= static_cast<int>(proposal_.size()) ? proposal_[f - 1].target : "";
   if (entry.empty()) entry = kNotUsed;
   int index = entryindex(model.fieldnames(), entry);
   if (index < 0) index = entryindex(model.fieldnames(), kNotUsed);
@@ -47,7 +47,7 @@ void AssignmentGuide::preselect(FieldAssignmentModel& model) const {
 
 int AssignmentGuide::dateformat(int field) const {
   if (field < 1 || field > static_cast<int>(proposal_.size())) return -1;
-  return proposal_[field - 1].dateFormat;
+  return proposal_[field - 1].dateformat;
 }
 
 void GuidedDateFormats::askdateformat(AssignState& state) {

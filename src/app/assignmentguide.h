@@ -13,23 +13,24 @@
 namespace vesper {
 
 // The proposal for one column: a contact field name or combined-field code
-// ("" or "x1notused": not used) and, for a date, the date layout code the
+// ("x1notused" or "": not used) and, for a date, the date layout code the
 // column's values are written in (-1: not known).
 struct ColumnProposal {
-  std::string entry;
-  int dateFormat = -1;
+  std::string target = "x1notused";
+  int dateformat = -1;
 };
 
-// Makes the proposal from the header's names, the first values of each
-// column (samples[i] for column i + 1) and the contact table's fields.
+// Makes the proposal from the header's names (names[i] for source field
+// i + 1), the first records (samples[r][i]: field i + 1 of record r + 1), the
+// contact table's fields and their labels; one entry per name.
 using ProposalMaker = std::function<std::vector<ColumnProposal>(
-    const std::vector<std::string>& columnNames, const std::vector<std::vector<std::string>>& samples,
-    const std::vector<FieldDef>& contactFields)>;
+    const std::vector<std::string>& names, const std::vector<std::vector<std::string>>& samples,
+    const std::vector<FieldDef>& contactfields, const CatalogueLabels& labels)>;
 
 class AssignmentGuide {
  public:
   AssignmentGuide() = default;
-  AssignmentGuide(const AssignState& state, std::vector<std::string> columnNames,
+  AssignmentGuide(const AssignState& state, std::vector<std::string> columnnames,
                   std::vector<ColumnProposal> proposal);
 
   bool hasnames() const { return !names_.empty(); }

@@ -41,13 +41,14 @@ LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
   return base;
 }
 
-// Records 1 to 50 of every field, as the assignment dialog reads its samples.
-std::vector<std::vector<std::string>> columnsamples(RecordSource& source, int fields) {
+// Records 1 to 50, every field of each, as the assignment dialog reads its
+// samples.
+std::vector<std::vector<std::string>> samplerecords(RecordSource& source, int fields) {
   constexpr int kRecords = FieldAssignmentModel::kSampleRecords;
-  std::vector<std::vector<std::string>> columns(static_cast<std::size_t>(fields));
+  std::vector<std::vector<std::string>> records(kRecords, std::vector<std::string>(fields));
   for (int f = 1; f <= fields; ++f)
-    for (int r = 1; r <= kRecords; ++r) columns[f - 1].push_back(source.sample(f, r));
-  return columns;
+    for (int r = 1; r <= kRecords; ++r) records[r - 1][f - 1] = source.sample(f, r);
+  return records;
 }
 }  // namespace
 
@@ -62,7 +63,7 @@ bool ImportSession::headerrecognised() const {
   return state_.SourceType == kDelimited && state_.SourceLayout.headerLine > 0;
 }
 
-LayoutChoice ImportSession::choiceinforce() const { return overlay(specLayout_, userLayout_); }
+LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, userlayout_); }
 
 bool ImportSession::inspectsource() {
   inspected_ = {};
@@ -73,7 +74,7 @@ bool ImportSession::inspectsource() {
   // messages stay as they are.
   SilentMessages quiet;
   SourceState scratch(quiet, state_.clock, state_.disk);
-  scratch.SourceLayoutChoice = userLayout_;
+  scratch.SourceLayoutChoice = userlayout_;
   SourceTable table;
   bool delimited = false;
   try {
@@ -163,12 +164,12 @@ bool ImportSession::opentarget() {
 }
 
 bool ImportSession::loadspec() {
-  specLayout_ = {};
+  speclayout_ = {};
   guide_ = {};
   if (state_.SpecFileName.empty()) return true;
   try {
     ReadSpecFile(state_, state_.SpecFileName, contact_.fields());
-    specLayout_ = state_.SourceLayoutChoice;
+    speclayout_ = state_.SourceLayoutChoice;
   } catch (const UserError& e) {
     state_.messages.errorMessage(e.what());
     return false;
@@ -231,7 +232,7 @@ bool ImportSession::propose() {
   std::vector<std::string> names = state_.SourceLayout.columnNames;
   std::vector<ColumnProposal> proposal;
   if (proposer_)
-    proposal = proposer_(names, columnsamples(*reader_, state_.SourceFieldCount), contact_.fields());
+    proposal = proposer_(names, samplerecords(*reader_, state_.SourceFieldCount), contact_.fields(), labels_);
   guide_ = AssignmentGuide(state_, std::move(names), std::move(proposal));
   return guide_.hasproposal();
 }

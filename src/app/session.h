@@ -72,8 +72,8 @@ class ImportSession {
   void setsourceopener(SourceOpener opener);
   // The user's choice; each part left Auto is recognised from the file (or
   // taken from the specification's layout lines).
-  void chooselayout(const LayoutChoice& choice) { userLayout_ = choice; }
-  const LayoutChoice& chosenlayout() const { return userLayout_; }
+  void chooselayout(const LayoutChoice& choice) { userlayout_ = choice; }
+  const LayoutChoice& chosenlayout() const { return userlayout_; }
   // Identifies the source on its own, nothing shown and the import state
   // untouched, and keeps what was recognised (`inspected`).  False when the
   // source is no delimited text or cannot be read.
@@ -127,8 +127,8 @@ class ImportSession {
   HeaderJudge judge_;
   ProposalMaker proposer_;
   SourceOpener opener_;
-  LayoutChoice userLayout_;
-  LayoutChoice specLayout_;  // the layout lines of the specification loaded
+  LayoutChoice userlayout_;
+  LayoutChoice speclayout_;  // the layout lines of the specification loaded
   TextLayout inspected_;
   AssignmentGuide guide_;
 };

@@ -41,9 +41,9 @@ void Wizard::setsource(const std::string& path) {
 
 void Wizard::inspectsource() {
   session_.setsource(shown(lblSource));
-  layoutShown = session_.inspectsource();
-  separatorShown = session_.inspected().separator;
-  headerShown = session_.inspected().headerLine > 0;
+  layoutshown = session_.inspectsource();
+  separatorshown = session_.inspected().separator;
+  headershown = session_.inspected().headerLine > 0;
 }
 
 void Wizard::chooseseparator(char separator) {
@@ -62,7 +62,7 @@ void Wizard::chooseheader(bool header) {
 
 void Wizard::btSourceClick() {
   lblSource = kNone;
-  layoutShown = false;
+  layoutshown = false;
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
   if (choice < 0 || choice > 4) choice = 0;
@@ -117,7 +117,7 @@ void Wizard::finishedascii() {
 
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
-  layoutShown = false;
+  layoutshown = false;
   databaseEnabled = false;
   startEnabled = false;
 }

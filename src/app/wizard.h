@@ -89,9 +89,9 @@ class Wizard {
   bool databaseEnabled = false;
   bool startEnabled = false;
   // The layout of a delimited text source: shown only for one.
-  bool layoutShown = false;
-  char separatorShown = ',';
-  bool headerShown = false;
+  bool layoutshown = false;
+  char separatorshown = ',';
+  bool headershown = false;
   void chooseseparator(char separator);
   void chooseheader(bool header);
   // The file type dialog's choice preset for the source chooser.

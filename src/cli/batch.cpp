@@ -88,7 +88,7 @@ struct Options {
   bool progress = false;
   unsigned long long seed = 0;
   bool help = false;
-  bool autoAssign = false;
+  bool autoassign = false;
   LayoutChoice layout;
 };
 
@@ -122,7 +122,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (a == "--all") { o.mode = Options::All; ++modes; }
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
-    else if (a == "--auto-assign") o.autoAssign = true;
+    else if (a == "--auto-assign") o.autoassign = true;
     else if (a == "--separator") {
       std::string v;
       if (!value(v)) return false;
@@ -147,7 +147,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
   if (o.help || !o.createFolder.empty()) return true;
   if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
   if (o.database.empty()) { error = "--database is required"; return false; }
-  if (o.spec.empty() && !o.autoAssign) { error = "--spec is required"; return false; }
+  if (o.spec.empty() && !o.autoassign) { error = "--spec is required"; return false; }
   if (o.source.empty()) { error = "a source file is required"; return false; }
   return true;
 }
@@ -207,18 +207,18 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
 // under that name when the import completes.
 bool assignsfromheader(const Options& o) {
   std::error_code error;
-  return o.autoAssign && (o.spec.empty() || !std::filesystem::exists(o.spec, error));
+  return o.autoassign && (o.spec.empty() || !std::filesystem::exists(o.spec, error));
 }
 
 // The session's start: under the specification file given, which must load
 // and fit the source, or with the proposal made from the header line.
 bool startbatch(ImportSession& session, const Options& o) {
-  const bool fromHeader = assignsfromheader(o);
-  session.choosespec(fromHeader ? std::string() : o.spec);
+  const bool fromheader = assignsfromheader(o);
+  session.choosespec(fromheader ? std::string() : o.spec);
   session.chooselayout(o.layout);
   if (!session.checkstart(true) || !session.opentarget() || !session.loadspec() || !session.opensource())
     return false;
-  if (!fromHeader) return session.specloaded();
+  if (!fromheader) return session.specloaded();
   if (!session.propose()) {
     std::fprintf(stderr, "Error: %s\n",
                  session.headerrecognised()
@@ -234,10 +234,10 @@ bool startbatch(ImportSession& session, const Options& o) {
 
 }  // namespace
 
-std::string summarytext(const RunSummary& s, int noteLines) {
+std::string summarytext(const RunSummary& s, int notelines) {
   std::string out;
   auto line = [&](const std::string& label, long long n) { out += label + ": " + std::to_string(n) + "\n"; };
-  if (noteLines > 0) line("Note lines before the header passed over", noteLines);
+  if (notelines > 0) line("Note lines before the header passed over", notelines);
   line("Records read", s.read);
   line("Imported", s.imported);
   line("Passed over", s.passedOver);
@@ -311,8 +311,8 @@ int batchmain(int argc, char** argv) {
       return 0;
     }
     // A wrong path is told here, by name, before the data folder is touched.
-    const std::string specProblem = assignsfromheader(o) ? std::string() : specfileproblem(o.spec);
-    for (const std::string& problem : {sourcefileproblem(o.source), specProblem}) {
+    const std::string specproblem = assignsfromheader(o) ? std::string() : specfileproblem(o.spec);
+    for (const std::string& problem : {sourcefileproblem(o.source), specproblem}) {
       if (problem.empty()) continue;
       std::fprintf(stderr, "Error: %s\n", problem.c_str());
       return 1;

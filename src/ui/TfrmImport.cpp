@@ -206,15 +206,15 @@ void TfrmImport::render() {
   lblDatabase_->setText(QString::fromStdString(wizard_->lblDatabase));
   btDatabase_->setEnabled(wizard_->databaseEnabled);
   btStart_->setEnabled(wizard_->startEnabled);
-  const bool layout = wizard_->layoutShown;
+  const bool layout = wizard_->layoutshown;
   {
     QSignalBlocker quietSeparator(cbSeparator_);
     QSignalBlocker quietHeader(cbHeader_);
     int index = 0;
     for (int i = 0; i < int(sizeof kSeparators); ++i)
-      if (kSeparators[i] == wizard_->separatorShown) index = i;
+      if (kSeparators[i] == wizard_->separatorshown) index = i;
     cbSeparator_->setCurrentIndex(layout ? index : 0);
-    cbHeader_->setChecked(layout && wizard_->headerShown);
+    cbHeader_->setChecked(layout && wizard_->headershown);
   }
   // Out of the focus chain while there is nothing to choose, so the steps'
   // buttons follow one another.

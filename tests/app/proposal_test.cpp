@@ -43,7 +43,7 @@ struct ProposalTest : testing::DataFolderTest {
                                                 "E-mail Address", "Birthday", "Notes", "Mobile Phone"}));
     session->setproposer([this](const std::vector<std::string>& names,
                                 const std::vector<std::vector<std::string>>& samples,
-                                const std::vector<FieldDef>&) {
+                                const std::vector<FieldDef>&, const CatalogueLabels&) {
       namesSeen = names;
       samplesSeen = samples;
       return std::vector<ColumnProposal>{{"x2firstlast"}, {"Addr1"}, {"Zip"}, {"Email"},
@@ -72,8 +72,13 @@ TEST_F(ProposalTest, TheProposalTakenAsItStandsIsTheDialogsAssignment) {
   ASSERT_TRUE(session->headerrecognised());
   ASSERT_TRUE(session->propose());
   EXPECT_EQ(namesSeen, state->SourceLayout.columnNames);
-  ASSERT_EQ(samplesSeen.size(), 7u);
-  EXPECT_NE(std::find(samplesSeen[1].begin(), samplesSeen[1].end(), "2 Oak Rd"), samplesSeen[1].end());
+  // The first records, field by field: Bob Bell's street is field 2 of one.
+  bool street = false;
+  for (const auto& record : samplesSeen) {
+    ASSERT_EQ(record.size(), 7u);
+    street = street || record[1] == "2 Oak Rd";
+  }
+  EXPECT_TRUE(street);
 
   ASSERT_TRUE(session->acceptproposal());
   const std::vector<std::string> want = {"x2firstlast", "Addr1", "Zip", "Email", "Date1", "Memo", "x1notused"};

@@ -62,7 +62,7 @@ class HeadedExportTest : public QObject {
     session.setsourceopener(headed_.opener());
     session.setheaderjudge(testing::wordjudge(kColumns));
     session.setproposer([](const std::vector<std::string>&, const std::vector<std::vector<std::string>>&,
-                           const std::vector<FieldDef>&) {
+                           const std::vector<FieldDef>&, const CatalogueLabels&) {
       return std::vector<ColumnProposal>{{"x2firstlast"}, {"Addr1"}, {"Zip"}, {"Email"},
                                          {"Date1", 6},    {"Memo"},  {""}};
     });
