@@ -4,6 +4,8 @@
 
 #include "app/chooser.h"
 #include "app/specfile.h"
+#include "assign/columnnames.h"
+#include "assign/proposal.h"
 #include "assign/samples.h"
 #include "base/errors.h"
 #include "parse/text.h"
@@ -19,9 +21,59 @@ std::string tablepassword(int length) {
   for (int i = 0; i < length; ++i) p += static_cast<char>('a' + (i * 7 + length) % 26);
   return p;
 }
+
+// The source opened as the program opens it, the header judge passed on.
+OpenedSource openrecordsource(SourceState& state, const std::string& path, SourceTable& table,
+                              const HeaderJudge& judge) {
+  return OpenRecordSource(state, path, table, judge);
+}
+
+// `over`'s parts that are not Auto, on `base`.
+LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
+  if (over.separator) base.separator = over.separator;
+  if (over.header != HeaderChoice::Auto) base.header = over.header;
+  if (over.quoting != QuotingChoice::Auto) base.quoting = over.quoting;
+  return base;
+}
+
 }  // namespace
 
-ImportSession::ImportSession(ImportState& state, Engine& engine) : state_(state), engine_(engine) {}
+ImportSession::ImportSession(ImportState& state, Engine& engine)
+    : state_(state), engine_(engine), judge_(isheaderline), proposer_(proposeassignment),
+      opener_(openrecordsource) {}
+
+void ImportSession::setsourceopener(SourceOpener opener) {
+  opener_ = opener ? std::move(opener) : SourceOpener(openrecordsource);
+}
+
+bool ImportSession::headerrecognised() const {
+  return state_.SourceType == kDelimited && state_.SourceLayout.headerline > 0;
+}
+
+LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, userlayout_); }
+
+bool ImportSession::inspectsource() {
+  inspected_ = {};
+  std::error_code error;
+  if (source_.empty() || !std::filesystem::is_regular_file(std::filesystem::path(source_), error))
+    return false;
+  // A state of its own: the import under way, its source file and its
+  // messages stay as they are.
+  SilentMessages quiet;
+  SourceState scratch(quiet, state_.clock, state_.disk);
+  scratch.SourceLayoutChoice = userlayout_;
+  SourceTable table;
+  bool delimited = false;
+  try {
+    OpenedSource opened = opener_(scratch, source_, table, judge_);
+    delimited = opened.source->kind() == kDelimited && opened.source->openfailure(source_).empty();
+    opened.source->close();
+  } catch (const UserError&) {
+    return false;
+  }
+  if (delimited) inspected_ = scratch.SourceLayout;
+  return delimited;
+}
 
 void ImportSession::begin() {
   engine_.addpassword(tablepassword(6));
@@ -99,9 +151,12 @@ bool ImportSession::opentarget() {
 }
 
 bool ImportSession::loadspec() {
+  speclayout_ = {};
+  guide_ = {};
   if (state_.SpecFileName.empty()) return true;
   try {
     ReadSpecFile(state_, state_.SpecFileName, contact_.fields());
+    speclayout_ = state_.SourceLayoutChoice;
   } catch (const UserError& e) {
     state_.messages.errormessage(e.what());
     return false;
@@ -122,7 +177,9 @@ bool ImportSession::opensource() { return identify(); }
 bool ImportSession::identify() {
   if (reader_) reader_->close();
   reader_.reset();
-  OpenedSource opened = OpenRecordSource(state_, source_, table_);
+  state_.SourceLayoutChoice = choiceinforce();
+  state_.SourceLayout = {};
+  OpenedSource opened = opener_(state_, source_, table_, judge_);
   RecordSource& source = *opened.source;
   const bool owncount = !source.traits().fieldsbyuser;  // the file fixes the record's fields
   std::string failure = source.openfailure(source_);
@@ -156,10 +213,35 @@ bool ImportSession::identify() {
   return true;
 }
 
+bool ImportSession::propose() {
+  guide_ = {};
+  if (state_.SpecLoaded || !reader_ || !headerrecognised()) return false;
+  std::vector<std::string> names = state_.SourceLayout.columnnames;
+  std::vector<ColumnProposal> proposal;
+  if (proposer_)
+  {
+    SourceSamples samples(*reader_);
+    proposal = proposer_(names, samplerecords(samples, state_.SourceFieldCount), contact_.fields(), labels_);
+  }
+  guide_ = AssignmentGuide(state_, std::move(names), std::move(proposal));
+  return guide_.hasproposal();
+}
+
+bool ImportSession::acceptproposal() {
+  if (!guide_.hasproposal()) return false;
+  SourceSamples samples(*reader_);
+  GuidedDateFormats dates(nullptr, guide_);
+  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, dates);
+  if (vesper::acceptproposal(model, guide_)) return true;
+  state_.ResetImportState();
+  return false;
+}
+
 bool ImportSession::assign(DateFormatAsker& dates,
                            const std::function<void(FieldAssignmentModel&)>& dialog) {
   SourceSamples samples(*reader_);
-  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, dates);
+  GuidedDateFormats guided(&dates, guide_);
+  FieldAssignmentModel model(state_, contact_.fields(), labels_, samples, guided);
   dialog(model);
   if (model.result() == FieldAssignmentModel::Result::Ok) return true;
   state_.ResetImportState();

@@ -13,6 +13,16 @@
 // chosen for the next start.  Each step that fails has shown why (an error
 // box) and returns false; nothing has changed in the tables then.
 //
+// A delimited text source may begin with a header line of column names.
+// The session hands the reader a `HeaderJudge` (set by the application) to
+// recognise it, keeps the user's choice of separator and header line
+// (`chooselayout`; a specification file's layout lines yield to it), and can
+// identify a source alone to show what was recognised (`inspectsource`).
+// When no specification is loaded and a header was recognised, `propose`
+// asks the application's `ProposalMaker` for the whole assignment; the
+// assignment dialog then offers it field by field (`guide`), and
+// `acceptproposal` takes it as it stands without a dialog.
+//
 // The session owns the tables the import works through (the contact table,
 // the source table) and the reader of the source (a RecordSource, opened at
 // each start); `close` closes them.  The wizard's handlers and the batch
@@ -23,6 +33,7 @@
 #include <memory>
 #include <string>
 
+#include "app/assignmentguide.h"
 #include "app/importstate.h"
 #include "assign/assignment.h"
 #include "engine/importrun.h"
@@ -51,12 +62,42 @@ class ImportSession {
   bool choosedatabase(const std::string& name);
   void choosespec(const std::string& path) { state_.SpecFileName = path; }
 
+  // --- the text layout of a delimited source ---
+  // How a source file is opened as a reader: the default passes the judge
+  // to the source identification; tests put a stand-in here.
+  using SourceOpener = std::function<OpenedSource(SourceState&, const std::string& path, SourceTable&,
+                                                  const HeaderJudge&)>;
+  // The header judge and the proposal maker are the program's own
+  // (isheaderline, proposeassignment) unless replaced.
+  void setheaderjudge(HeaderJudge judge) { judge_ = std::move(judge); }
+  void setproposer(ProposalMaker maker) { proposer_ = std::move(maker); }
+  void setsourceopener(SourceOpener opener);
+  // The user's choice; each part left Auto is recognised from the file (or
+  // taken from the specification's layout lines).
+  void chooselayout(const LayoutChoice& choice) { userlayout_ = choice; }
+  const LayoutChoice& chosenlayout() const { return userlayout_; }
+  // Identifies the source on its own, nothing shown and the import state
+  // untouched, and keeps what was recognised (`inspected`).  False when the
+  // source is no delimited text or cannot be read.
+  bool inspectsource();
+  const TextLayout& inspected() const { return inspected_; }
+  // What the source opened at this start was recognised as.
+  const TextLayout& layout() const { return state_.SourceLayout; }
+  bool headerrecognised() const;
+
   // --- the start ---
   bool checkstart(bool databasechosen);
   bool opentarget();
   bool loadspec();
   bool opensource();
   bool specloaded() const { return state_.SpecLoaded; }
+  // After `opensource`, with no specification loaded and a header line
+  // recognised: asks for the proposal.  False when there is none to make
+  // (the guide then shows the column names only, if any).
+  bool propose();
+  const AssignmentGuide& guide() const { return guide_; }
+  // The proposal taken as it stands (the batch command's assignment).
+  bool acceptproposal();
   // The field assignment, shown by `dialog` on the model: false (the
   // specification reset) unless it closed with OK.
   bool assign(DateFormatAsker& dates, const std::function<void(FieldAssignmentModel&)>& dialog);
@@ -75,6 +116,7 @@ class ImportSession {
   bool assignsanyfield() const;
   void loadlabels();
   bool identify();
+  LayoutChoice choiceinforce() const;
 
   ImportState& state_;
   Engine& engine_;
@@ -84,6 +126,13 @@ class ImportSession {
   ContactTable contact_;
   SourceTable table_;  // the source table, when the source is one
   std::unique_ptr<RecordSource> reader_;  // the reader of the last start
+  HeaderJudge judge_;
+  ProposalMaker proposer_;
+  SourceOpener opener_;
+  LayoutChoice userlayout_;
+  LayoutChoice speclayout_;  // the layout lines of the specification loaded
+  TextLayout inspected_;
+  AssignmentGuide guide_;
 };
 
 }  // namespace vesper

@@ -6,6 +6,7 @@
 
 #include <charconv>
 
+#include "app/textlayoutnames.h"
 #include "assign/assignment.h"
 #include "base/errors.h"
 #include "parse/text.h"
@@ -51,6 +52,15 @@ class SpecReader {
     return cuttext(std::string_view(text_).substr(start, pos_ - start), n);
   }
 
+  // What follows the line being read, from the start of the next line.
+  std::string_view rest() const {
+    std::size_t p = pos_;
+    while (p < text_.size() && text_[p] != '\r' && text_[p] != '\n') ++p;
+    if (p < text_.size() && text_[p] == '\r') ++p;
+    if (p < text_.size() && text_[p] == '\n') ++p;
+    return std::string_view(text_).substr(p);
+  }
+
   // Skips to the start of the next line.
   void readln() {
     while (pos_ < text_.size() && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
@@ -87,6 +97,49 @@ bool readwhole(TextFileSlot& slot, std::string& out) {
   return slot.State == -1;
 }
 
+// The layout lines of a delimited source read other than the classic way;
+// none for any other source.
+std::string layoutlines(const SourceDescription& source) {
+  const TextLayout& l = source.SourceLayout;
+  if (source.SourceType != kDelimited) return {};
+  if (l.separator == ',' && l.headerline == 0 && l.quoting == Quoting::Classic) return {};
+  return "SEPARATOR=" + separatorname(l.separator) + "\r\n" +
+         "HEADER=" + (l.headerline > 0 ? "YES" : "NO") + "\r\n" +
+         "QUOTING=" + (l.quoting == Quoting::Standard ? "STANDARD" : "CLASSIC") + "\r\n";
+}
+
+// One KEY=VALUE line after the 422 into the choice; anything else is passed
+// over.
+void readlayoutline(std::string_view line, LayoutChoice& choice) {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return;
+  const std::string key = uppertext(trimmed(line.substr(0, eq)));
+  std::string_view raw = line.substr(eq + 1);
+  // A tab separator may be written as the character itself.
+  const std::string value = raw == "\t" ? std::string(raw) : trimmed(raw);
+  if (key == "SEPARATOR") {
+    if (auto c = separatorfromname(value)) choice.separator = *c;
+  } else if (key == "HEADER") {
+    if (auto h = headerfromname(value)) choice.header = *h;
+  } else if (key == "QUOTING") {
+    const std::string word = uppertext(value);
+    if (word == "STANDARD") choice.quoting = QuotingChoice::Standard;
+    else if (word == "CLASSIC") choice.quoting = QuotingChoice::Classic;
+    else if (word == "AUTO") choice.quoting = QuotingChoice::Auto;
+  }
+}
+
+void readlayoutlines(std::string_view text, LayoutChoice& choice) {
+  while (!text.empty()) {
+    std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) end = text.size();
+    readlayoutline(text.substr(0, end), choice);
+    text.remove_prefix(end);
+    if (!text.empty() && text[0] == '\r') text.remove_prefix(1);
+    if (!text.empty() && text[0] == '\n') text.remove_prefix(1);
+  }
+}
+
 }  // namespace
 
 void WriteSpecFile(ImportState& state, const std::string& datafolder) {
@@ -103,6 +156,7 @@ void WriteSpecFile(ImportState& state, const std::string& datafolder) {
   std::string text = std::to_string(state.SourceType) + "\r\n";
   for (int i = 1; i <= kMaxSourceFields; ++i) text += state.FieldAssignments[i] + "\r\n";
   for (int i = 0; i <= kMaxSourceFields; ++i) text += std::to_string(state.DateFormats[i]) + "\r\n";
+  text += layoutlines(state);
   WriteSlotText(slot, text);
   CloseSlot(slot);
 }
@@ -127,8 +181,10 @@ void ReadSpecFile(ImportState& state, const std::string& name,
   }
   for (int i = 0; i <= kMaxSourceFields; ++i) {
     state.DateFormats[i] = in.readint();
-    in.readln();
+    if (i < kMaxSourceFields) in.readln();
   }
+  state.SourceLayoutChoice = {};
+  readlayoutlines(in.rest(), state.SourceLayoutChoice);
   state.SpecLoaded = true;
 }
 

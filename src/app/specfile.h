@@ -7,6 +7,20 @@
 // line 212 DateFormats[0], the two-digit-year pivot; lines 213 to 422
 // DateFormats[1..210].
 //
+// After line 422 a file may hold lines of the form KEY=VALUE saying how a
+// delimited text source is written, so that the next import of the same
+// kind of export reads it the same way:
+//   SEPARATOR=,   the field separator: "," ";" "|" or "TAB"
+//   HEADER=YES    the file has a header line of column names (NO: it has none)
+//   QUOTING=STANDARD   quoted values may hold line breaks and doubled quotes
+//                      (CLASSIC: one line per record)
+// They are written only for a delimited source read other than the classic
+// way (commas, no header line, one line per record), so the file of a
+// classic source is the same 422 lines as ever.  A reader that stops after
+// line 422 never sees them.  Reading them, a key or value not known here
+// is passed over, and what the file does not say stays recognised from the
+// source.
+//
 // Reading is tolerant as before: a slot line longer than 20 characters is cut
 // to 20 and the rest skipped; integers are read in free format (blanks and
 // line ends before the number are skipped).  A file from disk is not trusted:
@@ -34,7 +48,9 @@ void WriteSpecFile(ImportState& state, const std::string& datafolder);
 
 // Reads `name` into the import state and does the marking bookkeeping of
 // every non-empty slot against the contact table's fields; SourceFieldCount
-// becomes the number of the last non-empty slot; SpecLoaded becomes true.
+// becomes the number of the last non-empty slot; SourceLayoutChoice becomes
+// what the layout lines say (Auto for what they do not); SpecLoaded becomes
+// true.
 void ReadSpecFile(ImportState& state, const std::string& name,
                   const std::vector<FieldDef>& contactfields);
 

@@ -35,10 +35,34 @@ void Wizard::setsource(const std::string& path) {
   session_.setsource(path);
   session_.choosespec({});
   databaseenabled = true;
+  session_.chooselayout({});
+  inspectsource();
+}
+
+void Wizard::inspectsource() {
+  session_.setsource(shown(lblSource));
+  layoutshown = session_.inspectsource();
+  separatorshown = session_.inspected().separator;
+  headershown = session_.inspected().headerline > 0;
+}
+
+void Wizard::chooseseparator(char separator) {
+  LayoutChoice choice = session_.chosenlayout();
+  choice.separator = separator;
+  session_.chooselayout(choice);
+  inspectsource();
+}
+
+void Wizard::chooseheader(bool header) {
+  LayoutChoice choice = session_.chosenlayout();
+  choice.header = header ? HeaderChoice::Yes : HeaderChoice::No;
+  session_.chooselayout(choice);
+  inspectsource();
 }
 
 void Wizard::btSourceClick() {
   lblSource = kNone;
+  layoutshown = false;
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
   if (choice < 0 || choice > 4) choice = 0;
@@ -51,6 +75,8 @@ void Wizard::btSourceClick() {
     lblSource = path;
     databaseenabled = true;
   }
+  session_.chooselayout({});
+  inspectsource();
 }
 
 void Wizard::btPnantDatabaseClick() {
@@ -70,6 +96,7 @@ void Wizard::btStartClick() {
   if (!session_.checkstart(!shown(lblDatabase).empty()) || !session_.opentarget()) return;
   if (state_.SpecFileName.empty()) session_.choosespec(dialogs_.advanced());
   if (!session_.loadspec() || !session_.opensource()) return;
+  if (!state_.SpecLoaded) session_.propose();
   if (state_.SpecLoaded) {
     finishedascii();
   } else if (session_.assign(dialogs_.dateformats(),
@@ -90,6 +117,7 @@ void Wizard::finishedascii() {
 
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
+  layoutshown = false;
   databaseenabled = false;
   startenabled = false;
 }

@@ -11,6 +11,13 @@
 // nothing changed in the tables, when the source table cannot be read, when
 // the source has more than 210 fields, when the specification file cannot
 // be read, or when it assigns no source field.
+//
+// A source chosen in step one is identified at once: for delimited text the
+// window shows the separator and whether the first line holds column names,
+// and the user may change either (`chooseseparator`, `chooseheader`), the
+// source being identified again.  At the start, a header line recognised
+// without a specification brings the proposed assignment into the
+// assignment dialog.
 #pragma once
 
 #include <memory>
@@ -81,6 +88,12 @@ class Wizard {
   std::string lblDatabase = "None Selected";
   bool databaseenabled = false;
   bool startenabled = false;
+  // The layout of a delimited text source: shown only for one.
+  bool layoutshown = false;
+  char separatorshown = ',';
+  bool headershown = false;
+  void chooseseparator(char separator);
+  void chooseheader(bool header);
   // The file type dialog's choice preset for the source chooser.
   int chooserfilter = 1;
   std::string chooserpattern = "*.*";
@@ -97,6 +110,8 @@ class Wizard {
   bool lastrunended() const { return runended_; }
 
  private:
+  void inspectsource();
+
   ImportState& state_;
   WizardDialogs& dialogs_;
   ImportSession session_;

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "app/startup.h"
 #include "app/session.h"
+#include "app/textlayoutnames.h"
 #include "cli/batchinputs.h"
 #include "base/errors.h"
 #include "source/counting.h"
@@ -86,6 +88,8 @@ struct Options {
   bool progress = false;
   unsigned long long seed = 0;
   bool help = false;
+  bool autoassign = false;
+  LayoutChoice layout;
 };
 
 // False (with a message) on a usage error.
@@ -118,6 +122,21 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (a == "--all") { o.mode = Options::All; ++modes; }
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
+    else if (a == "--auto-assign") o.autoassign = true;
+    else if (a == "--separator") {
+      std::string v;
+      if (!value(v)) return false;
+      auto c = separatorfromname(v);
+      if (!c) { error = "--separator takes , ; tab or |"; return false; }
+      o.layout.separator = *c;
+    }
+    else if (a == "--header") {
+      std::string v;
+      if (!value(v)) return false;
+      auto h = headerfromname(v);
+      if (!h) { error = "--header takes yes, no or auto"; return false; }
+      o.layout.header = *h;
+    }
     else if (a == "--mixed-case") o.mixed = true;
     else if (a == "--progress") o.progress = true;
     else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
@@ -128,7 +147,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
   if (o.help || !o.createfolder.empty()) return true;
   if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
   if (o.database.empty()) { error = "--database is required"; return false; }
-  if (o.spec.empty()) { error = "--spec is required"; return false; }
+  if (o.spec.empty() && !o.autoassign) { error = "--spec is required"; return false; }
   if (o.source.empty()) { error = "a source file is required"; return false; }
   return true;
 }
@@ -183,20 +202,42 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
   return {run->outcome() == ImportRun::Outcome::Ok, run->summary()};
 }
 
-// The session's start with the specification file given: no field is
-// assigned here, so the import runs only under a specification that loaded
-// and fits the source.
+// With --auto-assign, a specification file is read only when it exists;
+// otherwise the assignment is made from the source's header line and saved
+// under that name when the import completes.
+bool assignsfromheader(const Options& o) {
+  std::error_code error;
+  return o.autoassign && (o.spec.empty() || !std::filesystem::exists(o.spec, error));
+}
+
+// The session's start: under the specification file given, which must load
+// and fit the source, or with the proposal made from the header line.
 bool startbatch(ImportSession& session, const Options& o) {
-  session.choosespec(o.spec);
-  return session.checkstart(true) && session.opentarget() && session.loadspec() &&
-         session.opensource() && session.specloaded();
+  const bool fromheader = assignsfromheader(o);
+  session.choosespec(fromheader ? std::string() : o.spec);
+  session.chooselayout(o.layout);
+  if (!session.checkstart(true) || !session.opentarget() || !session.loadspec() || !session.opensource())
+    return false;
+  if (!fromheader) return session.specloaded();
+  if (!session.propose()) {
+    std::fprintf(stderr, "Error: %s\n",
+                 session.headerrecognised()
+                     ? "No assignment could be proposed from the header line. Give a --spec file."
+                     : "The source has no header line of column names, so --auto-assign cannot assign "
+                       "its fields. Give a --spec file, or --header yes if its first line holds them.");
+    return false;
+  }
+  if (!session.acceptproposal()) return false;
+  session.saveas(o.spec);
+  return true;
 }
 
 }  // namespace
 
-std::string summarytext(const RunSummary& s) {
+std::string summarytext(const RunSummary& s, int notelines) {
   std::string out;
   auto line = [&](const std::string& label, long long n) { out += label + ": " + std::to_string(n) + "\n"; };
+  if (notelines > 0) line("Note lines before the header passed over", notelines);
   line("Records read", s.read);
   line("Imported", s.imported);
   line("Passed over", s.passedover);
@@ -218,7 +259,9 @@ const char* batchusage() {
   return "Usage:\n"
          "  vesper-import                      open the import wizard\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
-         "                [--mixed-case] [--seed N] [--progress] SOURCE\n"
+         "                [--mixed-case] [--seed N] [--progress]\n"
+         "                [--separator X] [--header yes|no|auto] SOURCE\n"
+         "  vesper-import --database NAME --auto-assign [--spec FILE.IMP] [options] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"
          "  vesper-import --create-data-folder DIR\n"
          "                                     create an empty contact data folder\n"
@@ -226,6 +269,14 @@ const char* batchusage() {
          "  --database NAME   the target database (a DB name of DATABASE.DB)\n"
          "  --spec FILE.IMP   the import specification: source kind, field assignment,\n"
          "                    date layouts (written by an earlier import)\n"
+         "  --auto-assign     assign the fields from the source's header line of column\n"
+         "                    names, when no FILE.IMP exists yet (the assignment is\n"
+         "                    written to FILE.IMP, or IMPORT.IMP, when the import\n"
+         "                    completes; a FILE.IMP that exists is used instead)\n"
+         "  --separator X     the field separator of a text source: , ; tab or |\n"
+         "                    (recognised from the first lines when not given)\n"
+         "  --header yes|no|auto\n"
+         "                    whether the first line holds column names (auto: recognised)\n"
          "  --all             accept every record (the default)\n"
          "  --percent P       accept each record with a chance of P percent (1-100)\n"
          "  --count X         count the records, then accept exactly X of them at random\n"
@@ -260,7 +311,8 @@ int batchmain(int argc, char** argv) {
       return 0;
     }
     // A wrong path is told here, by name, before the data folder is touched.
-    for (const std::string& problem : {sourcefileproblem(o.source), specfileproblem(o.spec)}) {
+    const std::string specproblem = assignsfromheader(o) ? std::string() : specfileproblem(o.spec);
+    for (const std::string& problem : {sourcefileproblem(o.source), specproblem}) {
       if (problem.empty()) continue;
       std::fprintf(stderr, "Error: %s\n", problem.c_str());
       return 1;
@@ -284,7 +336,7 @@ int batchmain(int argc, char** argv) {
     }
     session.close();
     if (!result.completed) return 1;
-    std::fputs(summarytext(result.summary).c_str(), stdout);
+    std::fputs(summarytext(result.summary, state.SourceLayout.preamblelines).c_str(), stdout);
     return result.summary.stoppedbyerror ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());

@@ -4,7 +4,9 @@
 // accepts all records or a random share of them.
 //
 //   vesper-import --database NAME --spec FILE.IMP [--all | --percent P |
-//                 --count X] [--mixed-case] [--seed N] SOURCE
+//                 --count X] [--mixed-case] [--seed N] [--separator X]
+//                 [--header yes|no|auto] SOURCE
+//   vesper-import --database NAME --auto-assign [--spec FILE.IMP] ... SOURCE
 //   vesper-import --create-data-folder DIR
 //
 // Message boxes go to standard error, the end message and the summary to
@@ -18,10 +20,11 @@
 
 namespace vesper {
 
-// The summary printed after an import: the run's counts, one per line, then
+// The summary printed after an import: the note lines passed over before a
+// header line (when there were any), the run's counts, one per line, then
 // per contact field the values cut, the dates not read and the numbers out
 // of range.
-std::string summarytext(const RunSummary& summary);
+std::string summarytext(const RunSummary& summary, int notelines = 0);
 
 int batchmain(int argc, char** argv);
 const char* batchusage();

@@ -42,8 +42,8 @@ QString TFrmascii::labelof(const std::string& entrytext) {
   return QString::fromStdString(label.empty() ? entrytext : label);
 }
 
-TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent)
-    : QDialog(parent), model_(model) {
+TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent, const AssignmentGuide* guide)
+    : QDialog(parent), model_(model), guide_(guide) {
   setWindowTitle(QStringLiteral("Assign source fields to Pennant fields"));
   setModal(true);
 
@@ -195,8 +195,13 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent)
     WaitCursor wait;
     model_.FormCreate();
   }
+  preselect();
   render();
   FieldNames_->setFocus();
+}
+
+void TFrmascii::preselect() {
+  if (guide_) guide_->preselect(model_);
 }
 
 void TFrmascii::renderfieldnames() {
@@ -236,7 +241,8 @@ void TFrmascii::render() {
     lineView_->clear();
     for (const std::string& line : model_.samplelist()) lineView_->addItem(QString::fromStdString(line));
   } else {
-    lblFieldNo_->setText(QString::fromStdString(model_.fieldnumbercaption()));
+    lblFieldNo_->setText(QString::fromStdString(guide_ ? guide_->fieldcaption(model_)
+                                                       : model_.fieldnumbercaption()));
     lblTableField_->setText(QString::fromStdString(model_.tablefieldcaption()));
     for (int k = 0; k < FieldAssignmentModel::kSampleBoxes; ++k) {
       edits_[k]->setText(QString::fromStdString(model_.edits()[k]));
@@ -260,6 +266,7 @@ void TFrmascii::btAssignClick() {
     WaitCursor wait;
     model_.btAssignClick();
   }
+  preselect();
   render();
   closeifdone();
 }
@@ -275,6 +282,7 @@ void TFrmascii::FieldNamesDblClick(int index) {
     WaitCursor wait;
     model_.FieldNamesDblClick(index);
   }
+  preselect();
   render();
   closeifdone();
 }
@@ -289,6 +297,7 @@ void TFrmascii::BtRetryClick() {
     WaitCursor wait;
     model_.BtRetryClick();
   }
+  preselect();
   render();
   FieldNames_->setFocus();
 }

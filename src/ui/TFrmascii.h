@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <array>
 
+#include "app/assignmentguide.h"
 #include "assign/assignment.h"
 
 class QLabel;
@@ -22,8 +23,11 @@ class TFrmascii : public QDialog {
   Q_OBJECT
 
  public:
-  // Runs model.FormCreate(): the first source field is on show.
-  explicit TFrmascii(FieldAssignmentModel& model, QWidget* parent = nullptr);
+  // Runs model.FormCreate(): the first source field is on show.  A guide
+  // with column names shows each beside its field number; one with a
+  // proposal has the proposed entry of each field selected when it is shown.
+  explicit TFrmascii(FieldAssignmentModel& model, QWidget* parent = nullptr,
+                     const AssignmentGuide* guide = nullptr);
 
   void btAssignClick();
   void FieldNamesClick(int index);
@@ -42,8 +46,10 @@ class TFrmascii : public QDialog {
   void render();
   void renderfieldnames();
   void closeifdone();
+  void preselect();
 
   FieldAssignmentModel& model_;
+  const AssignmentGuide* guide_ = nullptr;
 
   QListWidget* FieldNames_ = nullptr;
   QListWidget* SelectedFields_ = nullptr;

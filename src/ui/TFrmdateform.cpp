@@ -184,7 +184,13 @@ TFrmdateform::TFrmdateform(AssignState& state, QWidget* parent)
   sethelptopic(ok, kPivotHelp);
   sethelptopic(cancel, kPivotHelp);
 
-  choices_->button(0)->setFocus();
+  // The dialog opens on the layout preset by the caller (the first one
+  // unless the values were seen to be written in another).
+  int preset = 0;
+  for (int i = 0; i < 12; ++i)
+    if (kChoices[i].code == state_.ChosenDateFormat) preset = i;
+  choices_->button(preset)->setChecked(true);
+  choices_->button(preset)->setFocus();
   setFixedSize(sizeHint().expandedTo(QSize(420, 0)));
 }
 

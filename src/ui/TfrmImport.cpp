@@ -1,5 +1,7 @@
 #include "ui/TfrmImport.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +11,7 @@
 #include <QVBoxLayout>
 #include <QtMath>
 
+#include "app/textlayoutnames.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -19,6 +22,8 @@ constexpr int kTopic = 2300;
 const char* const kNone = "None Selected";
 // The path captions have room for this many average characters.
 constexpr int kPathChars = 44;
+// The separators as offered, in the order of kSeparators.
+const char* const kSeparatorCaptions[] = {"Comma (,)", "Semicolon (;)", "Tab", "Vertical bar (|)"};
 
 QLabel* boldlabel(const QString& text, QWidget* parent, int pointDelta = 0) {
   auto* label = new QLabel(text, parent);
@@ -123,6 +128,22 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
 
   addstep(QStringLiteral("Step One:"), QStringLiteral("Select a source file. "));
   addchoice(QStringLiteral("Source File:"), lblSource_, btSource_);
+  // How a delimited text source is written: shown when one is chosen.
+  cbSeparator_ = new QComboBox(panel);
+  cbSeparator_->setObjectName(QStringLiteral("cbSeparator"));
+  for (const char* caption : kSeparatorCaptions) cbSeparator_->addItem(QString::fromLatin1(caption));
+  cbHeader_ = new QCheckBox(QStringLiteral("First line holds column names"), panel);
+  cbHeader_->setObjectName(QStringLiteral("cbHeader"));
+  auto* separatorLabel = new QLabel(QStringLiteral("Se&parator:"), panel);
+  separatorLabel->setBuddy(cbSeparator_);
+  auto* layoutRow = new QHBoxLayout;
+  layoutRow->addWidget(separatorLabel);
+  layoutRow->addWidget(cbSeparator_);
+  layoutRow->addSpacing(12);
+  layoutRow->addWidget(cbHeader_);
+  layoutRow->addStretch(1);
+  grid->addLayout(layoutRow, row++, 2, 1, 2);
+
   addstep(QStringLiteral("Step Two:"), QStringLiteral("Select a Pennant database to import into."));
   addchoice(QStringLiteral("Target Database:"), lblDatabase_, btDatabase_);
   addstep(QStringLiteral("Step Three:"), QStringLiteral("Assign fields and perform merge."));
@@ -149,7 +170,9 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   // button the window starts with.
   btStart_->setDefault(true);
 
-  setTabOrder(btSource_, btDatabase_);
+  setTabOrder(btSource_, cbSeparator_);
+  setTabOrder(cbSeparator_, cbHeader_);
+  setTabOrder(cbHeader_, btDatabase_);
   setTabOrder(btDatabase_, btStart_);
   setTabOrder(btStart_, btClear_);
   setTabOrder(btClear_, btExit_);
@@ -161,6 +184,8 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   connect(btClear_, &QPushButton::clicked, this, &TfrmImport::BtnClearClick);
   connect(btExit_, &QPushButton::clicked, this, &TfrmImport::btExitClick);
   connect(btHelp_, &QPushButton::clicked, this, &TfrmImport::btHelpClick);
+  connect(cbSeparator_, &QComboBox::activated, this, &TfrmImport::cbSeparatorChange);
+  connect(cbHeader_, &QCheckBox::clicked, this, &TfrmImport::cbHeaderClick);
 
   FormCreate();
 }
@@ -181,6 +206,22 @@ void TfrmImport::render() {
   lblDatabase_->setText(QString::fromStdString(wizard_->lblDatabase));
   btDatabase_->setEnabled(wizard_->databaseenabled);
   btStart_->setEnabled(wizard_->startenabled);
+  const bool layout = wizard_->layoutshown;
+  {
+    QSignalBlocker quietSeparator(cbSeparator_);
+    QSignalBlocker quietHeader(cbHeader_);
+    int index = 0;
+    for (int i = 0; i < int(sizeof kSeparators); ++i)
+      if (kSeparators[i] == wizard_->separatorshown) index = i;
+    cbSeparator_->setCurrentIndex(layout ? index : 0);
+    cbHeader_->setChecked(layout && wizard_->headershown);
+  }
+  // Out of the focus chain while there is nothing to choose, so the steps'
+  // buttons follow one another.
+  for (QWidget* choice : {static_cast<QWidget*>(cbSeparator_), static_cast<QWidget*>(cbHeader_)}) {
+    choice->setEnabled(layout);
+    choice->setFocusPolicy(layout ? Qt::StrongFocus : Qt::NoFocus);
+  }
   lblSource_->updateGeometry();
   lblDatabase_->updateGeometry();
 }
@@ -215,6 +256,17 @@ void TfrmImport::btExitClick() {
 }
 
 void TfrmImport::btHelpClick() { showhelp(this, kTopic); }
+
+void TfrmImport::cbSeparatorChange(int index) {
+  if (index < 0 || index >= int(sizeof kSeparators)) return;
+  wizard_->chooseseparator(kSeparators[index]);
+  render();
+}
+
+void TfrmImport::cbHeaderClick(bool checked) {
+  wizard_->chooseheader(checked);
+  render();
+}
 
 // Escape and closing the window are "E&xit".
 void TfrmImport::reject() { btExitClick(); }

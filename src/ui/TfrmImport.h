@@ -10,6 +10,8 @@
 #include "app/wizard.h"
 #include "ui/qtwizarddialogs.h"
 
+class QCheckBox;
+class QComboBox;
 class QPushButton;
 
 namespace vesper {
@@ -47,6 +49,10 @@ class TfrmImport : public QDialog {
   void BtnClearClick();
   void btExitClick();
   void btHelpClick();
+  // The separator and header line of a delimited text source, changed by
+  // the user: the source is identified again.
+  void cbSeparatorChange(int index);
+  void cbHeaderClick(bool checked);
 
   // Puts the wizard's captions and enabled buttons on the window.
   void render();
@@ -59,6 +65,8 @@ class TfrmImport : public QDialog {
   QPushButton* BtnClear() const { return btClear_; }
   QPushButton* btExit() const { return btExit_; }
   QPushButton* btHelp() const { return btHelp_; }
+  QComboBox* cbSeparator() const { return cbSeparator_; }
+  QCheckBox* cbHeader() const { return cbHeader_; }
 
   void reject() override;  // Escape and closing the window are "E&xit"
 
@@ -73,6 +81,8 @@ class TfrmImport : public QDialog {
   QPushButton* btClear_ = nullptr;
   QPushButton* btExit_ = nullptr;
   QPushButton* btHelp_ = nullptr;
+  QComboBox* cbSeparator_ = nullptr;
+  QCheckBox* cbHeader_ = nullptr;
 };
 
 }  // namespace vesper

@@ -120,7 +120,7 @@ std::string QtWizardDialogs::advanced() {
 }
 
 void QtWizardDialogs::assignfields(FieldAssignmentModel& model) {
-  TFrmascii dialog(model, parent_);
+  TFrmascii dialog(model, parent_, wizard_ ? &wizard_->session().guide() : nullptr);
   dateAsker_->setParent(&dialog);
   dialog.exec();
   dateAsker_->setParent(parent_);

@@ -57,6 +57,47 @@ TEST_F(BatchTest, UsageErrorsExitWithTwo) {
   EXPECT_NE(help.out.find("--count X"), std::string::npos);
 }
 
+TEST_F(BatchTest, TextLayoutOptions) {
+  struct Case { const char* args; const char* error; };
+  const Case cases[] = {
+      {"--database MAIN --spec x.imp --separator : src.csv", "--separator takes , ; tab or |"},
+      {"--database MAIN --spec x.imp --separator tabs src.csv", "--separator takes , ; tab or |"},
+      {"--database MAIN --spec x.imp --header maybe src.csv", "--header takes yes, no or auto"},
+      {"--database MAIN --spec x.imp --separator", "--separator needs a value"},
+      {"--database MAIN --separator ';' src.csv", "--spec is required"},
+      {"--auto-assign src.csv", "--database is required"},
+  };
+  for (const auto& c : cases) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.code, 2) << c.args;
+    EXPECT_EQ(r.err, std::string("vesper-import: ") + c.error + "\nTry 'vesper-import --help'.\n") << c.args;
+  }
+  Result help = run("--help");
+  for (const char* option : {"--auto-assign", "--separator X", "--header yes|no|auto"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
+// --auto-assign makes the assignment only where there is none yet: a
+// specification file that exists is used, and a source without a header
+// line is refused with nothing imported and no file written.
+TEST_F(BatchTest, AutoAssign) {
+  makedata();
+  std::string csv = example("contacts.csv");
+  Result refused = run("--database MAIN --auto-assign --spec new.imp " + csv);
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err, "Error: The source has no header line of column names, so --auto-assign cannot "
+                         "assign its fields. Give a --spec file, or --header yes if its first line holds "
+                         "them.\n");
+  EXPECT_FALSE(fs::exists(dir / "new.imp"));
+  EXPECT_FALSE(fs::exists(dir / "IMPORT.IMP"));
+  EXPECT_EQ(run("--database MAIN --auto-assign " + csv).code, 1);
+  EXPECT_EQ(contacts(), 0);
+
+  Result kept = run("--database MAIN --auto-assign --spec " + example("contacts.imp") + " --separator , " + csv);
+  EXPECT_EQ(kept.code, 0) << kept.err;
+  EXPECT_EQ(contacts(), 21);
+}
+
 TEST_F(BatchTest, FailuresExitWithOneAndAClearMessage) {
   fs::create_directories(dir / "data");
   std::string imp = example("contacts.imp");

@@ -141,5 +141,76 @@ TEST_F(SpecFileTest, UntrustedFilesEndWithAClearMessage) {
   EXPECT_EQ(messages.texts().back(), "unable to reset the specification file called " + (dir / "none.imp").string());
 }
 
+// The layout lines after line 422: written for a delimited source read other
+// than the classic way, read back as the choice; the 422 lines before them
+// are the same as ever, so a reader that stops at line 422 sees no change.
+TEST_F(SpecFileTest, TextLayoutLinesAfterTheClassicLines) {
+  struct Case {
+    const char* name;
+    int kind;
+    TextLayout layout;
+    std::string lines;   // written after line 422
+    LayoutChoice back;   // read back
+  };
+  TextLayout classic;
+  TextLayout headed{';', Quoting::Standard, 3, 2, {"Name", "City"}};
+  TextLayout tabbed{'\t', Quoting::Classic, 0, 0, {}};
+  TextLayout commaheader{',', Quoting::Standard, 1, 0, {"Name"}};
+  const Case cases[] = {
+      {"classic", kDelimited, classic, "", {}},
+      {"line per field", kLinePerField, headed, "", {}},
+      {"semicolon, header", kDelimited, headed, "SEPARATOR=;\r\nHEADER=YES\r\nQUOTING=STANDARD\r\n",
+       {';', HeaderChoice::Yes, QuotingChoice::Standard}},
+      {"tab, no header", kDelimited, tabbed, "SEPARATOR=TAB\r\nHEADER=NO\r\nQUOTING=CLASSIC\r\n",
+       {'\t', HeaderChoice::No, QuotingChoice::Classic}},
+      {"comma, header", kDelimited, commaheader, "SEPARATOR=,\r\nHEADER=YES\r\nQUOTING=STANDARD\r\n",
+       {',', HeaderChoice::Yes, QuotingChoice::Standard}},
+  };
+  std::string classicText;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportState s(messages, clock, disk);
+    s.SpecFileName = (dir / "layout.imp").string();
+    s.SourceType = c.kind;
+    s.FieldAssignments[1] = "FirstName";
+    s.SourceLayout = c.layout;
+    WriteSpecFile(s, dir.string());
+    std::string text = slurp(s.SpecFileName);
+    if (classicText.empty()) {
+      classicText = text;
+      int lines = 0;
+      for (std::size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
+      ASSERT_EQ(lines, kSpecFileLines);
+    } else if (c.kind == kDelimited) {
+      EXPECT_EQ(text.substr(0, classicText.size()), classicText);
+    }
+    EXPECT_EQ(text.substr(text.size() - c.lines.size()), c.lines);
+
+    ImportState fresh(messages, clock, disk);
+    fresh.SourceLayoutChoice = {'|', HeaderChoice::No, QuotingChoice::Classic};  // left from before
+    ReadSpecFile(fresh, s.SpecFileName, contactfields());
+    EXPECT_TRUE(fresh.SpecLoaded);
+    EXPECT_EQ(fresh.SourceFieldCount, 1);
+    EXPECT_EQ(fresh.SourceLayoutChoice.separator, c.back.separator);
+    EXPECT_EQ(fresh.SourceLayoutChoice.header, c.back.header);
+    EXPECT_EQ(fresh.SourceLayoutChoice.quoting, c.back.quoting);
+  }
+}
+
+// Lines after 422 that are not known here are passed over; known ones are
+// read whatever their letter case and blanks.
+TEST_F(SpecFileTest, UnknownLayoutLinesArePassedOver) {
+  std::string t = specfile(1, {"FirstName"}) +
+                  "\r\nCOLOUR=BLUE\r\nSEPARATOR=@\r\n header = no \r\nnot a setting\r\n"
+                  "Quoting=Standard\r\nSEPARATOR=\t\r\n";
+  ReadSpecFile(state, put(t), contactfields());
+  EXPECT_TRUE(state.SpecLoaded);
+  EXPECT_EQ(state.FieldAssignments[1], "FirstName");
+  EXPECT_EQ(state.SourceLayoutChoice.separator, '\t');
+  EXPECT_EQ(state.SourceLayoutChoice.header, HeaderChoice::No);
+  EXPECT_EQ(state.SourceLayoutChoice.quoting, QuotingChoice::Standard);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 }  // namespace
 }  // namespace vesper

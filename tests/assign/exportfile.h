@@ -1,69 +1,59 @@
 // Reading a contact export in the tests of the header judge and the
-// assignment proposal: the file decoded to UTF-8 and split into records the
-// standard way (quoted values with separators, doubled quotes and line
-// breaks).  A stand-in for the program's own reader of such files.
+// assignment proposal, through the program's own standard reading of
+// delimited text (separator recognised, quoted values over line ends).
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "source/textdecode.h"
+#include "base/errors.h"
+#include "source/recordsource.h"
+#include "source/sourcestate.h"
+#include "source/tablesource.h"
+#include "support/fakes.h"
 
 namespace vesper::testing {
 
 using Records = std::vector<std::vector<std::string>>;
 
-// The records of the file at `path` (none when it cannot be read).  The
-// separator is the one of comma, semicolon and tab found most often in the
-// first line.
-inline Records readExport(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return {};
-  std::size_t bom = 0;
-  TextEncoding encoding = detectencoding(fd, bom);
-  ::close(fd);
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  std::string text;
-  TextDecoder(encoding).decode(bytes.str().substr(bom), text, true);
+struct ExportRead {
+  TextLayout layout;  // what was recognised: the header line, its names
+  Records records;    // the records, the header left out
+};
 
-  std::string first = text.substr(0, text.find('\n'));
-  char separator = ',';
-  std::size_t most = 0;
-  for (char c : {',', ';', '\t'}) {
-    std::size_t n = std::count(first.begin(), first.end(), c);
-    if (n > most) most = n, separator = c;
-  }
+// The file at `path` read with the layout `choice` and the header judge
+// `judge` (no records when it cannot be read).
+inline ExportRead readExportAs(const std::string& path, LayoutChoice choice, const HeaderJudge& judge) {
+  if (!std::filesystem::is_regular_file(path)) return {};
+  RecordingMessages messages;
+  FixedClock clock;
+  FixedDisk disk;
+  SourceState state{messages, clock, disk};
+  SourceTable table{[](const std::string&, TableFormat) -> std::unique_ptr<SourceTableFile> {
+    throw EngineError("not a table");
+  }};
+  state.SourceLayoutChoice = choice;
+  OpenedSource opened = OpenRecordSource(state, path, table, judge);
+  state.SourceType = opened.source->kind();
+  state.SourceFieldCount = opened.fieldcount;
   Records out;
-  std::vector<std::string> record;
-  std::string cell;
-  bool quoted = false, any = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c != '"') cell += c;
-      else if (i + 1 < text.size() && text[i + 1] == '"') cell += '"', ++i;
-      else quoted = false;
-    } else if (c == '"') {
-      quoted = any = true;
-    } else if (c == separator) {
-      record.push_back(cell), cell.clear(), any = true;
-    } else if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (any || !cell.empty()) record.push_back(cell);
-      out.push_back(record), record.clear(), cell.clear(), any = false;
-    } else {
-      cell += c;
-    }
+  RecordSource& source = *opened.source;
+  source.rewind();
+  while (source.next()) {
+    std::vector<std::string> record;
+    for (int f = 1; f <= state.SourceFieldCount; ++f) record.emplace_back(source.value(f));
+    out.push_back(std::move(record));
   }
-  if (any || !cell.empty()) record.push_back(cell), out.push_back(record);
-  return out;
+  source.close();
+  return {state.SourceLayout, std::move(out)};
+}
+
+// Every record of the file, the first line's included, as records of the
+// first line's width (lines of another width are left out).
+inline Records readExport(const std::string& path) {
+  return readExportAs(path, {0, HeaderChoice::No, QuotingChoice::Standard}, {}).records;
 }
 
 }  // namespace vesper::testing

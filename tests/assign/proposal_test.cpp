@@ -234,18 +234,17 @@ TEST(ProposalTest, RealExportsAreAssignedAsAPersonWould) {
   int read = 0;
   for (const ExportCase& c : kExports) {
     SCOPED_TRACE(c.file);
-    Records records = testing::readExport(pathOf(c));
-    if (records.empty()) {
+    testing::ExportRead got = testing::readExportAs(pathOf(c), {}, isheaderline);
+    const Records& samples = got.records;
+    if (samples.empty()) {
       if (c.where == kKept || testing::corporarequired()) ADD_FAILURE() << pathOf(c) << " is missing";
       continue;
     }
     ++read;
-    int header = 0;
-    for (std::size_t r = 0; r < records.size() && !header; ++r)
-      if (isheaderline(records[r])) header = static_cast<int>(r) + 1;
-    ASSERT_EQ(header, c.headerline);
-    const auto& names = records[header - 1];
-    Records samples(records.begin() + header, records.end());
+    // The header line, counted in records of the file (notes before it
+    // included), and its names.
+    ASSERT_EQ(got.layout.headerline, c.headerline);
+    const auto& names = got.layout.columnnames;
     auto proposal = proposeassignment(names, samples, contactfields(), sampleLabels());
     ASSERT_EQ(proposal.size(), names.size());
     auto want = expectations(c.assigned);
