@@ -192,19 +192,12 @@ TEST_F(StandardSource, RecordsThatShareAWidthNarrowerThanTheHeaderAreRecords) {
   for (int i = 0; i < 12; ++i) narrow.push_back("P" + std::to_string(i) + ",p@x," + std::to_string(i));
   std::vector<Fields> narrowfields;
   for (int i = 0; i < 12; ++i) narrowfields.push_back({"P" + std::to_string(i), "p@x", std::to_string(i), "", ""});
-  auto with = [](std::vector<std::string> a, std::vector<std::string> b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
-  auto withf = [](std::vector<Fields> a, std::vector<Fields> b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
+  auto with = [](auto a, const decltype(a)& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
   const Case cases[] = {
       // 12 of 15 records three fields wide: four in five.
       {"shared narrower width", five,
        with(narrow, {"Short,s@x", "Wide,\"w\r\nx\",2,note", "Full,f@x,3,n,st,,"}),
-       withf(narrowfields, {{"Wide", "w\r\nx", "2", "note", ""}, {"Full", "f@x", "3", "n", "st"}}),
+       with(narrowfields, {{"Wide", "w\r\nx", "2", "note", ""}, {"Full", "f@x", "3", "n", "st"}}),
        {"Short,s@x"}},
       // 12 of 16: too few share the width, so a short record stays bad.
       {"no shared width", five,
