@@ -27,12 +27,16 @@ void eachline(std::string_view v, Each each) {
   }
 }
 
+// Adds a line to the one-line text `out`: after ", ", or after a blank only
+// when `out` already ends with a comma ("12th Floor," then "Main Street").
+void appendline(std::string& out, std::string_view line) {
+  if (!out.empty()) out += out.back() == ',' ? " " : ", ";
+  out += line;
+}
+
 void joinlines(std::string_view v, std::string& out) {
   out.clear();
-  eachline(v, [&](std::string_view line) {
-    if (!out.empty()) out += ", ";
-    out += line;
-  });
+  eachline(v, [&](std::string_view line) { appendline(out, line); });
 }
 
 }  // namespace
@@ -102,7 +106,7 @@ void RecordTransfer::expandcombined(Combined code, std::string_view v) {
       joined_.clear();
       eachline(v, [&](std::string_view line) {
         if (first.empty()) first = line;
-        else joined_ += (joined_.empty() ? "" : ", ") + std::string(line);
+        else appendline(joined_, line);
       });
       mc(kDerivedAddr1, first);
       mc(kDerivedAddr2, joined_);

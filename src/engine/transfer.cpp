@@ -26,6 +26,16 @@ const char* const kMailFields[13] = {"Company", "Salut", "FirstName", "LastName"
                                      "Title",   "Addr1", "Addr2",     "City",     "State",
                                      "Zip",     "Country", "Dear"};
 
+// A value of the standard reading without the blanks and line breaks at its
+// ends (quotes keep them in the file): a value that is only a line break is
+// empty, and the last line of a note ends without one.
+std::string_view withoutendbreaks(std::string_view v) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
+  while (!v.empty() && blank(v.back())) v.remove_suffix(1);
+  return v;
+}
+
 bool later(const RecordKeyTime& a, const RecordKeyTime& b) {
   return a.day != b.day ? a.day > b.day : a.step > b.step;
 }
@@ -294,6 +304,7 @@ void RecordTransfer::buildrow(Values& fetch) {
     const std::string& e = state_.FieldAssignments[i];
     if (e.empty()) continue;
     std::string_view v = fetch.value(i);
+    if (lines) v = withoutendbreaks(v);
     if (v.empty()) continue;
     if (lines && std::memchr(v.data(), '\n', v.size())) v = fitlines(i, v);
     if (iscombinedcode(e))

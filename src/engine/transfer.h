@@ -135,7 +135,8 @@ class RecordTransfer {
   // A value that runs over several lines (only the standard reading of
   // delimited text gives one) made fit for assignment `i`: kept for the memo
   // and for "(Address 1 & 2)", which take the lines as they are; for any
-  // other field its lines joined with ", ".
+  // other field its lines joined with ", " (a blank only after a line that
+  // ends with a comma).
   std::string_view fitlines(int i, std::string_view v);
   void writedirect(int i, const Slot& slot, std::string_view value);
   void expandcombined(Combined code, std::string_view value);

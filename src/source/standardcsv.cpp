@@ -23,6 +23,13 @@ bool StandardRecord::extrasempty(int count) const {
   return true;
 }
 
+bool StandardRecord::fitswidth(int count, int minfields) const {
+  const int n = fieldcount();
+  if (n == count) return true;
+  if (n > count) return extrasempty(count);
+  return minfields > 0 && n >= minfields;
+}
+
 // --- the reader ---
 
 bool StandardRecordReader::crlffile(TextFileSlot& slot) {
@@ -199,8 +206,7 @@ bool StandardDelimitedSource::more() { return !SlotEof(state_.SourceFile); }
 
 bool StandardDelimitedSource::fits(const StandardRecord& r) const {
   if (r.overlong || r.unclosed) return false;
-  const int n = r.fieldcount(), want = state_.SourceFieldCount;
-  return n == want || (n > want && r.extrasempty(want));
+  return r.fitswidth(state_.SourceFieldCount, state_.SourceLayout.minfields);
 }
 
 bool StandardDelimitedSource::next() {

@@ -46,6 +46,10 @@ struct StandardRecord {
   std::string_view value(int field) const;  // from 1; empty past the last
   // The fields past `count` are all empty.
   bool extrasempty(int count) const;
+  // Whether the record has the width of a record of `count` fields: exactly
+  // that, more with the extra ones empty, or (with `minfields` > 0) at least
+  // `minfields`, the trailing ones missing.
+  bool fitswidth(int count, int minfields) const;
 };
 
 // Reads standard records from an open, rewound slot.
@@ -77,9 +81,10 @@ class StandardRecordReader {
 std::string shortenfordisplay(std::string_view value, std::size_t chars = 60);
 
 // The reader of a delimited source in the standard reading (the layout in
-// SourceLayout).  A record with fewer fields than SourceFieldCount, or more
-// of them with text in the extra ones, is a bad line; the header and the lines
-// before it are passed over without a word.
+// SourceLayout).  A record with fewer fields than SourceFieldCount (or than
+// the layout's minfields, when set), or more of them with text in the extra
+// ones, is a bad line; the header and the lines before it are passed over
+// without a word.
 class StandardDelimitedSource final : public TextRecordSource {
  public:
   using TextRecordSource::TextRecordSource;

@@ -37,6 +37,10 @@ struct TextLayout {
   int preamblelines = 0;
   // The header's cells, one per source field; empty when there is no header.
   std::vector<std::string> columnnames;
+  // Some exports write every record with fewer fields than their header has
+  // names: the narrower width they share, which a record needs at least (its
+  // missing trailing fields are empty); 0 when records have the header's.
+  int minfields = 0;
 };
 
 struct LayoutChoice {

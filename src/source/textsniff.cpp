@@ -1,6 +1,7 @@
 #include "source/textsniff.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct Sample {
   std::vector<StandardRecord> records;  // empty lines included, so indexes are lines
   int header = -1;                      // index of the header record
   int fieldcount = 0;
+  int minfields = 0;     // the narrower width the records share, if any
   double agreement = 0;  // share of the records with fieldcount fields
   bool quotedbreak = false;
 };
@@ -58,6 +60,21 @@ std::vector<std::string> cellsof(const StandardRecord& r) {
 
 bool usable(const StandardRecord& r) { return r.bytes > 0 && !r.overlong && !r.unclosed; }
 
+// The width narrower than the header's that at least four in five of the
+// records from `from` on share; 0 when they share none.
+int sharednarrowwidth(const Sample& s, int from) {
+  std::map<int, int> widths;
+  int seen = 0;
+  for (int i = from; i < static_cast<int>(s.records.size()); ++i) {
+    if (!usable(s.records[i])) continue;
+    ++seen;
+    ++widths[s.records[i].fieldcount()];
+  }
+  for (const auto& [width, records] : widths)
+    if (width < s.fieldcount && records * 5 >= seen * 4) return width;
+  return 0;
+}
+
 // Finds the header (per the choice and the judge), then how well the records
 // after it (or all of them) agree on one field count.
 void judgesample(Sample& s, HeaderChoice choice, const HeaderJudge& judge) {
@@ -74,13 +91,13 @@ void judgesample(Sample& s, HeaderChoice choice, const HeaderJudge& judge) {
     s.fieldcount = s.records[s.header].fieldcount();
   else if (from < n)
     s.fieldcount = s.records[from].fieldcount();
+  if (s.header >= 0) s.minfields = sharednarrowwidth(s, from);
   int seen = 0, agree = 0;
   for (int i = from; i < n; ++i) {
     const StandardRecord& r = s.records[i];
     if (!usable(r)) continue;
     ++seen;
-    const bool fits = r.fieldcount() == s.fieldcount ||
-                      (s.header >= 0 && r.fieldcount() > s.fieldcount && r.extrasempty(s.fieldcount));
+    const bool fits = s.header >= 0 ? r.fitswidth(s.fieldcount, s.minfields) : r.fieldcount() == s.fieldcount;
     if (!fits) continue;
     ++agree;
     s.quotedbreak = s.quotedbreak || r.quotedbreak;
@@ -134,6 +151,7 @@ SniffedLayout RecogniseTextLayout(SourceDescription& source, const HeaderJudge& 
     l.headerline = best.header + 1;
     l.preamblelines = best.header;
     l.columnnames = cellsof(best.records[static_cast<std::size_t>(best.header)]);
+    l.minfields = best.minfields;
   }
   out.fieldcount = std::max(best.fieldcount, 1);
   return out;

@@ -10,6 +10,8 @@
 // one whose header has the most cells.  Otherwise the separator is the one that
 // splits the records into the same number of fields, more than one, for at
 // least four in five of them; ties go to the earlier one, the comma first.
+// Under a header, when at least four in five of the records after it share
+// one width narrower than the header's, that width is the layout's minfields.
 // The standard reading is chosen when there is a header, the separator is not
 // a comma, a quoted value of a well-formed record runs over a line end, or the
 // choice asks for it; the choice "classic" keeps the classic reading.

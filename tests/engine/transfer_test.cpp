@@ -175,6 +175,37 @@ TEST_F(TransferTest, ValuesOfSeveralLinesFitTheirField) {
   EXPECT_EQ(r["LastName"], "Lee");
 }
 
+// Line breaks and blanks at a value's ends go as blanks do; a line that ends
+// with a comma is joined to the next with a blank only.
+TEST_F(TransferTest, LineBreaksAtTheEndsGoAndCommasAreNotDoubled) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> entries, values;
+    std::map<std::string, std::string> want;  // "" for a field left empty
+  };
+  const Case cases[] = {
+      {"memo only a line break", {"Company", "Memo"}, {"Acme", "\r\n"}, {{"Company", "Acme"}, {"Memo", ""}}},
+      {"memo ending in one", {"Memo"}, {"PHP\r\nPerl\r\nPython\r\n"}, {{"Memo", "PHP\r\nPerl\r\nPython"}}},
+      {"memo between blank lines", {"Memo"}, {"\r\n \r\n note\r\n\r\n"}, {{"Memo", "note"}}},
+      {"one-line field, comma at a line end", {"Addr1"}, {"123, 12th Floor,\r\nMain Street"},
+       {{"Addr1", "123, 12th Floor, Main Street"}}},
+      {"comma after blanks", {"Company"}, {"Acme ,  \r\nWidgets\r\nLtd"}, {{"Company", "Acme , Widgets, Ltd"}}},
+      {"address 1 & 2", {"x8addr1&2"}, {"1 High St\r\nUnit 4,\r\nBlock B\r\nRear,"},
+       {{"Addr1", "1 High St"}, {"Addr2", "Unit 4, Block B, Rear,"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    state.TargetFieldMarks.fill(0);  // the last case's marks would keep Addr1 from the pieces
+    state.SourceLayout.quoting = Quoting::Standard;
+    assign(c.entries);
+    ASSERT_TRUE(import(c.values));
+    auto r = rows().at(0);
+    for (const auto& [field, value] : c.want) EXPECT_EQ(r[field], value) << field;
+  }
+}
+
 TEST_F(TransferTest, FailuresDropTheRowAndTheRunGoesOn) {
   assign({"Company", "Nickname", "TimeAdded"});
   EXPECT_FALSE(import({"ACME", "Bo", ""}, 7));

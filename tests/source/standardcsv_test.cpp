@@ -176,6 +176,58 @@ TEST_F(StandardSource, SamplesCountAndNamesLeaveTheHeadOut) {
   EXPECT_EQ(r.bad, Fields{"bad"});
 }
 
+// Some exports write every record narrower than their header: when nearly all
+// the records share one such width, records at least that wide are records,
+// their missing trailing fields empty; the count and the samples say the same.
+TEST_F(StandardSource, RecordsThatShareAWidthNarrowerThanTheHeaderAreRecords) {
+  struct Case {
+    std::string name;
+    std::string header;
+    std::vector<std::string> lines;
+    std::vector<Fields> records;
+    Fields bad;
+  };
+  const std::string five = "Name,Email,Phone,Notes,Street\r\n";
+  std::vector<std::string> narrow;
+  for (int i = 0; i < 12; ++i) narrow.push_back("P" + std::to_string(i) + ",p@x," + std::to_string(i));
+  std::vector<Fields> narrowfields;
+  for (int i = 0; i < 12; ++i) narrowfields.push_back({"P" + std::to_string(i), "p@x", std::to_string(i), "", ""});
+  auto with = [](auto a, const decltype(a)& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
+  const Case cases[] = {
+      // 12 of 15 records three fields wide: four in five.
+      {"shared narrower width", five,
+       with(narrow, {"Short,s@x", "Wide,\"w\r\nx\",2,note", "Full,f@x,3,n,st,,"}),
+       with(narrowfields, {{"Wide", "w\r\nx", "2", "note", ""}, {"Full", "f@x", "3", "n", "st"}}),
+       {"Short,s@x"}},
+      // 12 of 16: too few share the width, so a short record stays bad.
+      {"no shared width", five,
+       with(narrow, {"Short,s@x", "Wide,w@x,2,note", "Tiny", "Full,f@x,3,n,st"}),
+       {{"Full", "f@x", "3", "n", "st"}},
+       with(narrow, {"Short,s@x", "Wide,w@x,2,note", "Tiny"})},
+      {"the header's own width", "Name,Email,Phone\r\n",
+       {"A,a@x,1", "B,b@x,2", "C,c@x,3", "D,d@x,4", "E,e@x"},
+       {{"A", "a@x", "1"}, {"B", "b@x", "2"}, {"C", "c@x", "3"}, {"D", "d@x", "4"}},
+       {"E,e@x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = c.header;
+    for (const auto& l : c.lines) bytes += l + "\r\n";
+    ASSERT_EQ(identify(bytes).kind, kDelimited);
+    ASSERT_EQ(state.SourceLayout.headerline, 1);
+    auto source = MakeRecordSource(state, table);
+    Read r = readAll(*source);
+    EXPECT_EQ(r.records, c.records);
+    EXPECT_EQ(r.bad, c.bad);
+    EXPECT_EQ(source->count({}), static_cast<int>(c.records.size()));
+    for (std::size_t k = 0; k < c.records.size(); ++k)
+      for (int f = 1; f <= state.SourceFieldCount; ++f)
+        EXPECT_EQ(source->sample(f, static_cast<int>(k + 1)),
+                  shortenfordisplay(c.records[k][static_cast<std::size_t>(f - 1)]))
+            << "record " << k + 1 << " field " << f;
+  }
+}
+
 // A flat JSON array of objects of strings, as the corpora's expectations are.
 std::vector<Fields> jsonRows(const std::string& json) {
   std::vector<Fields> rows;
