@@ -27,10 +27,12 @@ void eachline(std::string_view v, Each each) {
   }
 }
 
+// The lines of `v` joined by ", " into `out`; a line that ends in a comma
+// already ("12th Floor,") is followed by a blank only.
 void joinlines(std::string_view v, std::string& out) {
   out.clear();
   eachline(v, [&](std::string_view line) {
-    if (!out.empty()) out += ", ";
+    if (!out.empty()) out += out.back() == ',' ? " " : ", ";
     out += line;
   });
 }
@@ -102,7 +104,7 @@ void RecordTransfer::expandcombined(Combined code, std::string_view v) {
       joined_.clear();
       eachline(v, [&](std::string_view line) {
         if (first.empty()) first = line;
-        else joined_ += (joined_.empty() ? "" : ", ") + std::string(line);
+        else joined_ += (joined_.empty() ? "" : joined_.back() == ',' ? " " : ", ") + std::string(line);
       });
       mc(kDerivedAddr1, first);
       mc(kDerivedAddr2, joined_);
