@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,23 @@ inline std::vector<std::string> sortedcolumn(const std::filesystem::path& datafo
   int p = t.fieldindex(field);
   for (t.first(); !t.atend(); t.next()) out.push_back(t.astext(p));
   std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The columns whose name is stored in the field the column is assigned to, as
+// "Field=name": what a header line imported as a contact leaves.  `assigned`
+// maps a column name to its field; combined fields ("x...") and dates
+// ("Date1/2") are passed over.
+inline std::vector<std::string> columnnamesstored(const std::filesystem::path& datafolder,
+                                                  const std::vector<std::string>& names,
+                                                  const std::map<std::string, std::string>& assigned) {
+  std::vector<std::string> out;
+  for (const std::string& name : names) {
+    auto it = assigned.find(name);
+    if (it == assigned.end() || it->second[0] == 'x' || it->second.find('/') != std::string::npos) continue;
+    auto column = sortedcolumn(datafolder, it->second);
+    if (std::binary_search(column.begin(), column.end(), name)) out.push_back(it->second + "=" + name);
+  }
   return out;
 }
 
