@@ -167,6 +167,7 @@ void VCardFields::property(const VCardProperty& p) {
     set(kAnniversary, dayof(unescape(p.value, ", ")));
   } else if (n == "NOTE") {
     std::string& note = values_[kNote];
+    if (note.size() >= kMaxValueBytes) return;  // a bound on what one card holds
     if (!note.empty()) note += '\n';
     note += unescape(p.value, "\n");
   }
