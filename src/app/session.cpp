@@ -47,6 +47,7 @@ void ImportSession::setsourceopener(SourceOpener opener) {
 }
 
 bool ImportSession::headerrecognised() const {
+  if (SourceTraitsOf(state_.SourceType).fieldsnamedforproposal) return true;
   return state_.SourceType == kDelimited && state_.SourceLayout.headerline > 0;
 }
 
@@ -217,6 +218,10 @@ bool ImportSession::propose() {
   guide_ = {};
   if (state_.SpecLoaded || !reader_ || !headerrecognised()) return false;
   std::vector<std::string> names = state_.SourceLayout.columnnames;
+  if (reader_->traits().fieldsnamedforproposal) {
+    names.clear();
+    for (int f = 1; f <= state_.SourceFieldCount; ++f) names.push_back(reader_->fieldname(f));
+  }
   std::vector<ColumnProposal> proposal;
   if (proposer_)
   {

@@ -3,16 +3,17 @@
 namespace vesper {
 
 namespace {
-const FileTypeOption kOptions[5] = {
+const FileTypeOption kOptions[kFileTypeCount] = {
     {"Pick from all files (*.*)", 0, 1, "*.*", kLinePerField},
     {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv", kDelimited},
     {"Text or ASCII Files (*.txt)", 6, 2, "*.txt", kDelimited},
     {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf", kDBase},
     {"Paradox files (*.db)", 3, 5, "*.db", kParadox},
+    {"vCard files (*.vcf)", 7, 6, "*.vcf", kVCard},
 };
-const char* const kFilters[5] = {"All files (*.*)", "Text files (*.txt)",
-                                 "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
-                                 "Paradox files (*.db)"};
+const char* const kFilters[kFileTypeCount] = {"All files (*.*)", "Text files (*.txt)",
+                                              "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
+                                              "Paradox files (*.db)", "vCard files (*.vcf)"};
 const char* const kNone = "None Selected";
 
 // A caption's path or name; "" for "None Selected".
@@ -65,7 +66,7 @@ void Wizard::btSourceClick() {
   layoutshown = false;
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
-  if (choice < 0 || choice > 4) choice = 0;
+  if (choice < 0 || choice >= kFileTypeCount) choice = 0;
   session_.choosespec({});
   chooserfilter = kOptions[choice].filter;
   chooserpattern = kOptions[choice].pattern;

@@ -39,15 +39,16 @@ struct FileTypeOption {
   const char* pattern;
   int kind;
 };
-const FileTypeOption* filetypeoptions();  // five options, in screen order
-const char* const* sourcefilters();       // the five filters of the source file chooser
+constexpr int kFileTypeCount = 6;
+const FileTypeOption* filetypeoptions();  // kFileTypeCount options, in screen order
+const char* const* sourcefilters();       // the kFileTypeCount filters of the source file chooser
 
 class WizardDialogs {
  public:
   virtual ~WizardDialogs() = default;
-  // Tfrmfiletype: false for Cancel; `choice` is the option index (0..4).
+  // Tfrmfiletype: false for Cancel; `choice` is the option index (0..kFileTypeCount - 1).
   virtual bool filetype(int& choice) = 0;
-  // The source file chooser preset with a filter number (1..5) and pattern;
+  // The source file chooser preset with a filter number (1..kFileTypeCount) and pattern;
   // the chosen path, or "" when cancelled.
   virtual std::string choosesource(int filter, const std::string& pattern) = 0;
   // TfrmGetDatabase, modal; its result tells OK from Cancel.

@@ -165,7 +165,7 @@ const Heading kHeadings[] = {
   {{R::Fax, O, 3}, {"Other Fax", "Weiteres Fax", "Télécopie (autre)", "Otro fax",
     "Altro fax", "Overige fax", "Outro fax"}},
   // e-mail, notes, dates
-  {{R::Email}, {"E-mail Address", "E-mail", "Email Address", "Primary Email",
+  {{R::Email}, {"E-mail Address", "E-mail", "E-mail #", "Email Address", "Primary Email",
     "E-mail # Address", "E-mail # - Value", "Secondary Email", "Alternate Email #",
     "Email Home", "Email Work", "Email Other", "E-Mail-Adresse", "E-Mail #: Adresse",
     "Primäre E-Mail-Adresse", "Sekundäre E-Mail-Adresse", "Adresse de messagerie",
@@ -229,7 +229,7 @@ const Heading kHeadings[] = {
     "Weiteres Postfach", "Priorität", "Privat", "Reisekilometer", "Sozialversicherungsnr.",
     "Sprache", "Stichwörter", "Vertraulichkeit", "Verzeichnisserver", "Customer Number",
     "Greeting", "Department #", "cp_greeting", "cp_title", "cp_givenname", "cp_name",
-    "cp_phone#", "cp_fax", "cp_mobile#", "cp_email"}},
+    "cp_phone#", "cp_fax", "cp_mobile#", "cp_email", "UID"}},
 };
 
 // The contact fields by their own names, where no heading above has the same key (a header written by this system's

@@ -8,6 +8,7 @@
 #include "source/sourcestate.h"
 #include "source/tablesource.h"
 #include "source/textsniff.h"
+#include "source/vcardsource.h"
 
 namespace vesper {
 
@@ -103,6 +104,7 @@ SourceIdentity IdentifySource(SourceState& state, const std::string& path, Sourc
     return {kDBase, OpenSourceTable(table, path, kDBase)};
   if (name.find(".DB") != std::string::npos)
     return {kParadox, OpenSourceTable(table, path, kParadox)};
+  if (name.find(".VCF") != std::string::npos || isvcardfile(path)) return {kVCard, kVCardFieldCount};
   SniffedLayout sniffed = RecogniseTextLayout(state, judge);
   state.SourceLayout = sniffed.layout;
   if (sniffed.layout.quoting == Quoting::Standard) return {kDelimited, sniffed.fieldcount};

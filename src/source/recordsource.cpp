@@ -4,6 +4,7 @@
 #include "source/standardcsv.h"
 #include "source/tablerecordsource.h"
 #include "source/textrecordsource.h"
+#include "source/vcardsource.h"
 
 namespace vesper {
 
@@ -12,10 +13,12 @@ const SourceTraits& SourceTraitsOf(int kind) {
   static const SourceTraits kLines{false, 0, true};
   static const SourceTraits kText{false, 0, false};
   static const SourceTraits kTable{true, 4, false};
+  static const SourceTraits kCards{true, 0, false, true};
   switch (kind) {
     case kLinePerField: return kLines;
     case kDBase:
     case kParadox: return kTable;
+    case kVCard: return kCards;
     default: return kText;
   }
 }
@@ -25,6 +28,7 @@ std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, Sou
     case kLinePerField: return std::make_unique<LinePerFieldSource>(state);
     case kDBase: return std::make_unique<DBaseSource>(state, table);
     case kParadox: return std::make_unique<ParadoxSource>(state, table);
+    case kVCard: return std::make_unique<VCardSource>(state);
     default:
       if (state.SourceLayout.quoting == Quoting::Standard)
         return std::make_unique<StandardDelimitedSource>(state);

@@ -67,6 +67,9 @@ struct SourceTraits {
   // The user ends the record ("&Next Record"): the source has no field count
   // of its own; otherwise its own count (first line, columns) is the record's.
   bool fieldsbyuser = false;
+  // The field names say what the fields hold, as a header line of column
+  // names does: an assignment is proposed from them.
+  bool fieldsnamedforproposal = false;
 };
 
 // The traits of the source kind `kind` (SourceKind).

@@ -11,6 +11,7 @@
 #include "assign/exportfile.h"
 #include "support/exportcases.h"
 #include "store/sampledata.h"
+#include "source/vcardsource.h"
 #include "support/corpora.h"
 #include "support/fakes.h"
 
@@ -186,6 +187,50 @@ TEST(ProposalTest, AppliedAsTheDialogWouldAssignIt) {
   EXPECT_EQ(byProposal.TargetFieldMarks, byHand.TargetFieldMarks);
   EXPECT_EQ(byProposal.FieldAssignments[1], "x2firstlast");
   EXPECT_EQ(byProposal.DateFormats[5], 6);
+}
+
+}  // namespace
+}  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// A vCard's fixed field list, proposed from the cards of real exports as the
+// session proposes it: the field names stand for a header line.
+TEST(ProposalTest, VCardFieldsAreAssignedAsAPersonWould) {
+  const std::vector<std::string> names(kVCardFieldNames.begin(), kVCardFieldNames.end());
+  const std::string common =
+      "Family Name=LastName; Given Name=FirstName; Additional Names=x6middleinitial; "
+      "Honorific Prefixes=Salut; Honorific Suffixes=Honor; Organization=Company; Job Title=Title; "
+      "Work Street=Addr1; Work Street 2=Addr2; Work City=City; Work State=State; "
+      "Work Postal Code=Zip; Work Country=Country; Work Phone=Phone1; Mobile Phone=Phone2; "
+      "Home Phone=Phone3; Other Phone=Phone4; Fax=Fax; E-mail 1=Email; Notes=Memo; ";
+  const std::pair<const char*, std::string> files[] = {
+      {"all.vcf", common + "Birthday=Date1/2; Anniversary=Date2/2"},
+      {"gmail.vcf", common + "Birthday=Date1/2; Anniversary=Date2/2"},
+  };
+  for (const auto& [file, assigned] : files) {
+    SCOPED_TRACE(file);
+    Records samples = testing::readExport(testing::corpora(std::string("csv/roundcube-contact-exports/") + file));
+    if (samples.empty()) {
+      if (testing::corporarequired()) ADD_FAILURE() << file << " is missing";
+      continue;
+    }
+    auto proposal = proposeassignment(names, samples, contactfields(), sampleLabels());
+    auto want = expectations(assigned);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      auto it = want.find(names[i]);
+      EXPECT_EQ(shown(proposal[i]), it == want.end() ? kNotUsedCode : it->second) << names[i];
+    }
+  }
+  // A file that writes its birthdays without dashes keeps that layout, and a
+  // lone e-mail field still goes to Email.
+  std::vector<std::string> record(names.size());
+  record[44] = "19610315";
+  record[40] = "only@second.org";
+  auto p = proposeassignment(names, {record}, contactfields(), sampleLabels());
+  EXPECT_EQ(shown(p[44]), "Date1/2");
+  EXPECT_EQ(shown(p[40]), "Email");
 }
 
 }  // namespace

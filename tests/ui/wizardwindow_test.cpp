@@ -218,7 +218,7 @@ class WizardTest : public QObject {
     QCOMPARE(r.title, QStringLiteral("Open Source File"));
     QCOMPARE(r.filters, (QStringList{"All files (*.*)", "Text files (*.txt)",
                                      "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
-                                     "Paradox files (*.db)"}));
+                                     "Paradox files (*.db)", "vCard files (*.vcf)"}));
     QCOMPARE(r.selectedFilter, filter);
     QCOMPARE(r.pattern, pattern);
     QVERIFY(r.mustExist);

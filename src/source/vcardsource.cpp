@@ -1,0 +1,272 @@
+#include "source/vcardsource.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "source/sourcestate.h"
+
+namespace vesper {
+
+// clang-format off
+const std::array<const char*, kVCardFieldCount> kVCardFieldNames = {
+  "Formatted Name", "Family Name", "Given Name", "Additional Names", "Honorific Prefixes",
+  "Honorific Suffixes", "Organization", "Department", "Job Title", "Role", "Nickname",
+  "Work Street", "Work Street 2", "Work City", "Work State", "Work Postal Code", "Work Country",
+  "Home Street", "Home Street 2", "Home City", "Home State", "Home Postal Code", "Home Country",
+  "Other Street", "Other Street 2", "Other City", "Other State", "Other Postal Code", "Other Country",
+  "Work Phone", "Work Phone 2", "Home Phone", "Home Phone 2", "Mobile Phone", "Mobile Phone 2",
+  "Fax", "Fax 2", "Other Phone", "Other Phone 2",
+  "E-mail 1", "E-mail 2", "E-mail 3", "Web Page 1", "Web Page 2",
+  "Birthday", "Anniversary", "Notes", "Categories", "UID",
+};
+// clang-format on
+
+namespace {
+
+// Where each field's list starts (from 0).
+enum Slot {
+  kFormatted = 0, kFamily = 1, kOrg = 6, kUnit = 7, kTitle = 8, kRole = 9, kNick = 10,
+  kAddresses = 11,  // three of six: street, street 2, city, region, postal code, country
+  kPhones = 29,     // five groups of two: work, home, mobile, fax, other
+  kEmails = 39, kUrls = 42, kBirthday = 44, kAnniversary = 45, kNote = 46, kCategories = 47,
+  kUid = 48,
+};
+constexpr int kWork = 0, kHome = 1, kOther = 2;
+constexpr int kMobile = 2, kFaxes = 3, kOtherPhone = 4;
+
+bool hastype(const VCardProperty& p, std::string_view prefix) {
+  for (const std::string& t : p.types)
+    if (t.compare(0, prefix.size(), prefix) == 0) return true;
+  return false;
+}
+
+// The value's text with its escapes undone; a break becomes `newline`.
+std::string unescape(std::string_view v, std::string_view newline) {
+  std::string out;
+  out.reserve(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    char c = v[i];
+    if (c == '\\' && i + 1 < v.size()) {
+      char e = v[++i];
+      if (e == 'n' || e == 'N') out += newline;
+      else out += e;
+    } else if (c == '\n' || c == '\r') {  // a raw break, kept by a quoted-printable value
+      if (c == '\r' && i + 1 < v.size() && v[i + 1] == '\n') ++i;
+      out += newline;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The parts of a structured value, split at the semicolons not escaped.
+std::vector<std::string> parts(std::string_view v) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i <= v.size(); ++i) {
+    if (i < v.size() && v[i] == '\\') {
+      ++i;
+      continue;
+    }
+    if (i == v.size() || v[i] == ';') {
+      out.push_back(unescape(v.substr(from, i - from), ", "));
+      from = i + 1;
+    }
+  }
+  return out;
+}
+
+std::string part(const std::vector<std::string>& p, std::size_t i) { return i < p.size() ? p[i] : std::string(); }
+
+std::string join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + ", " + b;
+}
+
+// A date's day: the time after it dropped.
+std::string dayof(std::string v) {
+  if (auto t = v.find('T'); t != std::string::npos && t >= 4) v.resize(t);
+  return v;
+}
+
+}  // namespace
+
+void VCardFields::startcard() {
+  for (std::string& v : values_) v.clear();
+  phones_ = {};
+  emails_ = urls_ = 0;
+  addresses_[0] = addresses_[1] = addresses_[2] = false;
+}
+
+bool VCardFields::wanted(std::string_view n) const {
+  static const std::string_view kWanted[] = {"FN", "N", "ORG", "X-DEPARTMENT", "TITLE", "ROLE",
+                                             "NICKNAME", "ADR", "TEL", "EMAIL", "URL", "BDAY",
+                                             "ANNIVERSARY", "X-ANNIVERSARY", "NOTE", "CATEGORIES", "UID"};
+  for (std::string_view w : kWanted)
+    if (n == w) return true;
+  return false;
+}
+
+const std::string& VCardFields::value(int field) const {
+  static const std::string kNone;
+  if (field < 1 || field > kVCardFieldCount) return kNone;
+  return values_[static_cast<std::size_t>(field - 1)];
+}
+
+void VCardFields::property(const VCardProperty& p) {
+  auto set = [&](int slot, std::string v) {
+    std::string& to = values_[static_cast<std::size_t>(slot)];
+    if (to.empty()) to = std::move(v);
+  };
+  const std::string& n = p.name;
+  if (n == "FN") {
+    set(kFormatted, unescape(p.value, ", "));
+  } else if (n == "N") {
+    if (!values_[kFamily].empty() || !values_[kFamily + 1].empty()) return;
+    std::vector<std::string> q = parts(p.value);
+    for (std::size_t i = 0; i < 5; ++i) values_[kFamily + i] = part(q, i);
+  } else if (n == "ORG") {
+    std::vector<std::string> q = parts(p.value);
+    set(kOrg, part(q, 0));
+    set(kUnit, part(q, 1));
+  } else if (n == "X-DEPARTMENT") {
+    set(kUnit, unescape(p.value, ", "));
+  } else if (n == "TITLE" || n == "ROLE" || n == "NICKNAME" || n == "CATEGORIES" || n == "UID") {
+    set(n == "TITLE" ? kTitle : n == "ROLE" ? kRole : n == "NICKNAME" ? kNick : n == "UID" ? kUid : kCategories,
+        unescape(p.value, ", "));
+  } else if (n == "ADR") {
+    int kind = hastype(p, "work") ? kWork : hastype(p, "home") ? kHome : kOther;
+    if (addresses_[kind]) kind = !addresses_[kOther] ? kOther : !addresses_[kHome] ? kHome : kWork;
+    if (addresses_[kind]) return;
+    addresses_[kind] = true;
+    std::vector<std::string> q = parts(p.value);  // box; extended; street; city; region; code; country
+    const int at = kAddresses + 6 * kind;
+    values_[at] = part(q, 2);
+    values_[at + 1] = join(part(q, 0), part(q, 1));
+    for (std::size_t i = 0; i < 4; ++i) values_[at + 2 + i] = part(q, 3 + i);
+  } else if (n == "TEL") {
+    const int group = hastype(p, "fax") || hastype(p, "homefax") || hastype(p, "workfax") ? kFaxes
+                      : hastype(p, "cell") || hastype(p, "mobile") || hastype(p, "iphone") ? kMobile
+                      : hastype(p, "pager") || hastype(p, "car")                           ? kOtherPhone
+                      : hastype(p, "work")                                                 ? kWork
+                      : hastype(p, "home")                                                 ? kHome
+                                                                                           : kOtherPhone;
+    if (phones_[group] >= 2) return;
+    std::string v = unescape(p.value, ", ");
+    if (v.compare(0, 4, "tel:") == 0) v.erase(0, 4);
+    values_[kPhones + 2 * group + phones_[group]++] = std::move(v);
+  } else if (n == "EMAIL") {
+    if (emails_ < 3) values_[kEmails + emails_++] = unescape(p.value, ", ");
+  } else if (n == "URL") {
+    if (urls_ < 2) values_[kUrls + urls_++] = unescape(p.value, ", ");
+  } else if (n == "BDAY") {
+    set(kBirthday, dayof(unescape(p.value, ", ")));
+  } else if (n == "ANNIVERSARY" || n == "X-ANNIVERSARY") {
+    set(kAnniversary, dayof(unescape(p.value, ", ")));
+  } else if (n == "NOTE") {
+    std::string& note = values_[kNote];
+    if (note.size() >= kMaxValueBytes) return;  // a bound on what one card holds
+    if (!note.empty()) note += '\n';
+    note += unescape(p.value, "\n");
+  }
+}
+
+bool isvcardfile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char head[512];
+  ssize_t n = ::pread(fd, head, sizeof head, 0);
+  ::close(fd);
+  return n > 0 && looksvcard(std::string_view(head, static_cast<std::size_t>(n)));
+}
+
+// --- the source ---
+
+VCardSource::VCardSource(SourceState& state) : state_(state) {}
+
+int VCardSource::kind() const { return kVCard; }
+
+std::string VCardSource::openfailure(const std::string& path) const {
+  VCardReader probe;
+  if (probe.open(path)) return {};
+  return "The source file " + path + " could not be read.";
+}
+
+std::string VCardSource::fieldname(int field) const {
+  if (field < 1 || field > kVCardFieldCount) return {};
+  return kVCardFieldNames[static_cast<std::size_t>(field - 1)];
+}
+
+bool VCardSource::ensureopen() {
+  if (reader_.isopen()) return true;
+  path_ = state_.SourceFile.Name;
+  return reader_.open(path_);
+}
+
+void VCardSource::rewind() {
+  if (reader_.isopen()) reader_.rewind();
+  else ensureopen();
+}
+
+bool VCardSource::more() { return ensureopen() && !state_.ImportStopped && !reader_.atend(); }
+
+VCardReader::BadLine VCardSource::badsink() {
+  return [this](std::string_view line) {
+    state_.NoBadRecords = false;
+    if (badline_) badline_(line);
+    if (afterline_) afterline_();
+  };
+}
+
+bool VCardSource::next() {
+  if (!ensureopen() || state_.ImportStopped) return false;
+  if (!reader_.nextcard(card_, badsink())) return false;
+  if (afterline_) afterline_();
+  return true;
+}
+
+std::string_view VCardSource::value(int field) { return card_.value(field); }
+
+ReadProgress VCardSource::readprogress() const {
+  if (!reader_.isopen()) return {};
+  return {reader_.offset(), reader_.size()};
+}
+
+void VCardSource::tellend() { state_.messages.errormessage("The record is empty"); }
+
+std::string VCardSource::sample(int field, int record) {
+  constexpr int kSampleCards = 50;
+  if (!sampled_) {
+    sampled_ = true;
+    VCardReader own;
+    if (own.open(state_.SourceFile.Name)) {
+      VCardFields card;
+      while (static_cast<int>(samples_.size()) < kSampleCards && own.nextcard(card, {}))
+        samples_.push_back(card);
+    }
+  }
+  if (record < 1 || record > static_cast<int>(samples_.size())) return {};
+  return samples_[static_cast<std::size_t>(record - 1)].value(field);
+}
+
+int VCardSource::count(const CountProgress& progress) {
+  VCardReader own;
+  if (!own.open(state_.SourceFile.Name)) return 0;
+  // Only whether a card ends matters here: no value is kept.
+  struct Nothing final : VCardSink {
+    void startcard() override {}
+    void property(const VCardProperty&) override {}
+    bool wanted(std::string_view) const override { return false; }
+  } nothing;
+  int cards = 0;
+  while (!state_.CountCancelled && own.nextcard(nothing, {})) {
+    if (++cards % 10 == 0 && progress.show) progress.show(cards);
+    if (progress.letinputrun) progress.letinputrun();
+    else state_.messages.processevents();
+  }
+  return cards;
+}
+
+}  // namespace vesper
