@@ -47,7 +47,8 @@ void ImportSession::setsourceopener(SourceOpener opener) {
 }
 
 bool ImportSession::headerrecognised() const {
-  return state_.SourceType == kDelimited && state_.SourceLayout.headerline > 0;
+  // Delimited text and workbooks: the header's cells are the column names.
+  return state_.SourceLayout.headerline > 0 && !state_.SourceLayout.columnnames.empty();
 }
 
 LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, userlayout_); }

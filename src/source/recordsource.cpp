@@ -4,6 +4,7 @@
 #include "source/standardcsv.h"
 #include "source/tablerecordsource.h"
 #include "source/textrecordsource.h"
+#include "source/workbooksource.h"
 
 namespace vesper {
 
@@ -12,10 +13,14 @@ const SourceTraits& SourceTraitsOf(int kind) {
   static const SourceTraits kLines{false, 0, true};
   static const SourceTraits kText{false, 0, false};
   static const SourceTraits kTable{true, 4, false};
+  // Workbooks give their dates as 1961-03-15: date code 2.
+  static const SourceTraits kWorkbook{true, 2, false};
   switch (kind) {
     case kLinePerField: return kLines;
     case kDBase:
     case kParadox: return kTable;
+    case kXlsxWorkbook:
+    case kOdsSpreadsheet: return kWorkbook;
     default: return kText;
   }
 }
@@ -25,6 +30,8 @@ std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, Sou
     case kLinePerField: return std::make_unique<LinePerFieldSource>(state);
     case kDBase: return std::make_unique<DBaseSource>(state, table);
     case kParadox: return std::make_unique<ParadoxSource>(state, table);
+    case kXlsxWorkbook:
+    case kOdsSpreadsheet: return std::make_unique<WorkbookSource>(state, table, kind);
     default:
       if (state.SourceLayout.quoting == Quoting::Standard)
         return std::make_unique<StandardDelimitedSource>(state);

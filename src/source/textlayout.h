@@ -37,12 +37,15 @@ struct TextLayout {
   int preamblelines = 0;
   // The header's cells, one per source field; empty when there is no header.
   std::vector<std::string> columnnames;
+  // A workbook: the sheet read ("" the first).
+  std::string sheet;
 };
 
 struct LayoutChoice {
   char separator = 0;  // 0: recognised from the file
   HeaderChoice header = HeaderChoice::Auto;
   QuotingChoice quoting = QuotingChoice::Auto;
+  std::string sheet;  // a workbook's sheet by name; "" the first
 };
 
 using HeaderJudge = std::function<bool(const std::vector<std::string>& cells)>;
