@@ -33,6 +33,7 @@ LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
   if (over.separator) base.separator = over.separator;
   if (over.header != HeaderChoice::Auto) base.header = over.header;
   if (over.quoting != QuotingChoice::Auto) base.quoting = over.quoting;
+  if (!over.sheet.empty()) base.sheet = over.sheet;
   return base;
 }
 

@@ -3,16 +3,19 @@
 namespace vesper {
 
 namespace {
-const FileTypeOption kOptions[5] = {
+const FileTypeOption kOptions[kFileTypeOptions] = {
     {"Pick from all files (*.*)", 0, 1, "*.*", kLinePerField},
     {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv", kDelimited},
     {"Text or ASCII Files (*.txt)", 6, 2, "*.txt", kDelimited},
     {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf", kDBase},
     {"Paradox files (*.db)", 3, 5, "*.db", kParadox},
+    {"Excel workbooks (*.xlsx)", 7, 6, "*.xlsx", kXlsxWorkbook},
+    {"OpenDocument spreadsheets (*.ods)", 8, 7, "*.ods", kOdsSpreadsheet},
 };
-const char* const kFilters[5] = {"All files (*.*)", "Text files (*.txt)",
+const char* const kFilters[kFileTypeOptions] = {"All files (*.*)", "Text files (*.txt)",
                                  "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
-                                 "Paradox files (*.db)"};
+                                 "Paradox files (*.db)", "Excel workbooks (*.xlsx)",
+                                 "OpenDocument spreadsheets (*.ods)"};
 const char* const kNone = "None Selected";
 
 // A caption's path or name; "" for "None Selected".

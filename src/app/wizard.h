@@ -39,8 +39,9 @@ struct FileTypeOption {
   const char* pattern;
   int kind;
 };
-const FileTypeOption* filetypeoptions();  // five options, in screen order
-const char* const* sourcefilters();       // the five filters of the source file chooser
+constexpr int kFileTypeOptions = 7;
+const FileTypeOption* filetypeoptions();  // kFileTypeOptions options, in screen order
+const char* const* sourcefilters();       // the kFileTypeOptions filters of the source file chooser
 
 class WizardDialogs {
  public:
