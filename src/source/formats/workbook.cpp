@@ -71,7 +71,9 @@ void SheetRows::fillmerges(std::vector<std::string>& cells, long long number) {
 
 void SheetRows::pushrow(std::vector<std::string>& cells, long long number, long long repeat) {
   if (!merges_.empty()) fillmerges(cells, number);
-  while (!cells.empty() && cells.back().empty()) cells.pop_back();
+  // Cells of nothing but blanks count as empty.
+  auto blank = [](const std::string& c) { return c.find_first_not_of(' ') == std::string::npos; };
+  while (!cells.empty() && blank(cells.back())) cells.pop_back();
   if (cells.empty() || repeat < 1) return;
   rows_.push_back({std::move(cells), number, repeat});
   cells.clear();

@@ -149,4 +149,28 @@ std::string isotimetext(std::string_view text) {
   return buffer;
 }
 
+std::string unescapecontrols(std::string_view text) {
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t at = text.find("_x"); at != std::string_view::npos; at = text.find("_x", at + 1)) {
+    if (at + 7 > text.size() || text[at + 6] != '_') continue;
+    unsigned code = 0;
+    bool hex = true;
+    for (std::size_t i = at + 2; i < at + 6 && hex; ++i) {
+      const char c = text[i];
+      const int d = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
+      hex = d >= 0;
+      code = code * 16 + static_cast<unsigned>(d);
+    }
+    if (!hex || code >= 0x80) continue;  // only the ASCII ones are ever escaped for XML's sake
+    out.append(text.substr(from, at - from));
+    out += static_cast<char>(code);
+    from = at + 7;
+    at += 6;
+  }
+  if (from == 0) return std::string(text);
+  out.append(text.substr(from));
+  return out;
+}
+
 }  // namespace vesper

@@ -34,6 +34,10 @@ std::string isodatetext(std::string_view text);
 // An ISO 8601 duration of a time of day ("PT14H30M00S") as 14:30:00.
 std::string isotimetext(std::string_view text);
 
+// The text of an .xlsx string with its _xHHHH_ escapes (characters XML
+// cannot hold, such as a carriage return: _x000D_) turned back into them.
+std::string unescapecontrols(std::string_view text);
+
 std::unique_ptr<Workbook> makexlsxworkbook();
 std::unique_ptr<Workbook> makeodsworkbook();
 

@@ -1,6 +1,7 @@
 // The .xlsx workbook: the package's relationships lead from the workbook
 // part to its sheets, shared strings and styles; a numeric cell whose style's
 // number format has date or time codes is a date or a time.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -98,7 +99,7 @@ class StylesReader : public XmlStream {
 class SharedStringsReader : public XmlStream {
  public:
   std::string pool;
-  std::vector<std::size_t> ends;
+  std::vector<std::uint32_t> ends;  // the pool stays below 4 GB (kMaxHeldPartBytes)
 
  protected:
   void onstart(std::string_view name, const XmlAttributes&) override {
@@ -109,15 +110,18 @@ class SharedStringsReader : public XmlStream {
     if (name == "rPh") --skip_;
     else if (name == "t") intext_ = false;
     else if (name == "si") {
+      appendcelltext(pool, unescapecontrols(raw_));
+      raw_.clear();
       if (pool.size() > kMaxHeldPartBytes) stop("its shared strings are too large");
-      ends.push_back(pool.size());
+      ends.push_back(static_cast<std::uint32_t>(pool.size()));
     }
   }
   void ontext(std::string_view text) override {
-    if (intext_ && !skip_) appendcelltext(pool, text);
+    if (intext_ && !skip_) raw_.append(text);
   }
 
  private:
+  std::string raw_;
   int skip_ = 0;
   bool intext_ = false;
 };
@@ -167,12 +171,16 @@ class XlsxRows final : public SheetRows {
   }
   void ontext(std::string_view text) override {
     if (inv_) value_.append(text);
-    else if (int_ && !skip_) appendcelltext(text_, text);
+    else if (int_ && !skip_) text_.append(text);
   }
 
  private:
   std::string celltext() {
-    if (type_ == "inlineStr") return std::move(text_);
+    if (type_ == "inlineStr") {
+      std::string out;
+      appendcelltext(out, unescapecontrols(text_));
+      return out;
+    }
     if (type_ == "s") {
       if (!shared_.hasstrings) stop("its shared strings are missing");
       const std::size_t i = static_cast<std::size_t>(std::strtoull(value_.c_str(), nullptr, 10));
