@@ -133,6 +133,15 @@ struct XlsxShared {
   bool date1904 = false;
 };
 
+// A cell's type attribute as one letter: s shared string, i inline string,
+// t formula text, b boolean, e error, d ISO date, n number.
+char celltype(const char* t) {
+  if (!t || !*t) return 'n';
+  if (std::strcmp(t, "inlineStr") == 0) return 'i';
+  if (std::strcmp(t, "str") == 0) return 't';
+  return t[1] == 0 ? t[0] : 'n';
+}
+
 class XlsxRows final : public SheetRows {
  public:
   XlsxRows(const ZipPackage& package, const std::string& part, const XlsxShared& shared)
@@ -145,7 +154,7 @@ class XlsxRows final : public SheetRows {
       const char* t = a.get("t");
       const char* s = a.get("s");
       col_ = r ? cellcolumn(r) : col_ + 1;
-      type_ = t ? t : "n";
+      type_ = celltype(t);
       style_ = s ? std::atoi(s) : 0;
       value_.clear();
       text_.clear();
@@ -176,12 +185,12 @@ class XlsxRows final : public SheetRows {
 
  private:
   std::string celltext() {
-    if (type_ == "inlineStr") {
+    if (type_ == 'i') {
       std::string out;
       appendcelltext(out, unescapecontrols(text_));
       return out;
     }
-    if (type_ == "s") {
+    if (type_ == 's') {
       if (!shared_.hasstrings) stop("its shared strings are missing");
       const std::size_t i = static_cast<std::size_t>(std::strtoull(value_.c_str(), nullptr, 10));
       const auto& ends = shared_.strings.ends;
@@ -189,13 +198,13 @@ class XlsxRows final : public SheetRows {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];
       return shared_.strings.pool.substr(begin, ends[i] - begin);
     }
-    if (type_ == "b") return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
-    if (type_ == "str" || type_ == "e") {
+    if (type_ == 'b') return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
+    if (type_ == 't' || type_ == 'e') {
       std::string out;
       appendcelltext(out, value_);
       return out;
     }
-    if (type_ == "d") return isodatetext(value_);
+    if (type_ == 'd') return isodatetext(value_);
     if (value_.empty()) return {};
     char* end = nullptr;
     const double v = std::strtod(value_.c_str(), &end);
@@ -207,7 +216,8 @@ class XlsxRows final : public SheetRows {
 
   const XlsxShared& shared_;
   std::vector<std::string> cells_;
-  std::string type_, value_, text_;
+  char type_ = 'n';
+  std::string value_, text_;
   long long row_ = 0;
   int col_ = 0, style_ = 0, skip_ = 0;
   bool inv_ = false, int_ = false;
