@@ -9,6 +9,7 @@
 #include "assign/samples.h"
 #include "base/errors.h"
 #include "parse/text.h"
+#include "source/workbooksource.h"
 
 namespace vesper {
 
@@ -56,6 +57,7 @@ LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, 
 
 bool ImportSession::inspectsource() {
   inspected_ = {};
+  sheets_.clear();
   std::error_code error;
   if (source_.empty() || !std::filesystem::is_regular_file(std::filesystem::path(source_), error))
     return false;
@@ -74,6 +76,7 @@ bool ImportSession::inspectsource() {
     return false;
   }
   if (delimited) inspected_ = scratch.SourceLayout;
+  sheets_ = SourceSheetNames(source_);
   return delimited;
 }
 

@@ -47,6 +47,16 @@ void Wizard::inspectsource() {
   layoutshown = session_.inspectsource();
   separatorshown = session_.inspected().separator;
   headershown = session_.inspected().headerline > 0;
+  sheetsshown = session_.inspectedsheets();
+  sheetshown = session_.chosenlayout().sheet;
+  if (sheetshown.empty() && !sheetsshown.empty()) sheetshown = sheetsshown.front();
+}
+
+void Wizard::choosesheet(const std::string& name) {
+  LayoutChoice choice = session_.chosenlayout();
+  choice.sheet = name;
+  session_.chooselayout(choice);
+  inspectsource();
 }
 
 void Wizard::chooseseparator(char separator) {
@@ -66,6 +76,7 @@ void Wizard::chooseheader(bool header) {
 void Wizard::btSourceClick() {
   lblSource = kNone;
   layoutshown = false;
+  sheetsshown.clear();
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
   if (choice < 0 || choice > 4) choice = 0;
@@ -121,6 +132,7 @@ void Wizard::finishedascii() {
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
   layoutshown = false;
+  sheetsshown.clear();
   databaseenabled = false;
   startenabled = false;
 }

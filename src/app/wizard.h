@@ -93,6 +93,10 @@ class Wizard {
   bool layoutshown = false;
   char separatorshown = ',';
   bool headershown = false;
+  // The sheets of a workbook source (none for any other) and the one read.
+  std::vector<std::string> sheetsshown;
+  std::string sheetshown;
+  void choosesheet(const std::string& name);
   void chooseseparator(char separator);
   void chooseheader(bool header);
   // The file type dialog's choice preset for the source chooser.

@@ -58,6 +58,16 @@ int WorkbookKindOf(const std::string& path) {
   return format == WorkbookFormat::Ods ? kOdsSpreadsheet : kXlsxWorkbook;
 }
 
+std::vector<std::string> SourceSheetNames(const std::string& path) {
+  const int kind = WorkbookKindOf(path);
+  if (!kind) return {};
+  try {
+    return Workbook::open(path, formatof(kind))->sheetnames();
+  } catch (const PackageError&) {
+    return {};
+  }
+}
+
 int OpenWorkbookSource(SourceState& state, SourceTable& table, const std::string& path, int kind,
                        const HeaderJudge& judge) {
   table.close();

@@ -26,6 +26,10 @@ namespace vesper {
 // or kOdsSpreadsheet); 0 when it is no workbook.
 int WorkbookKindOf(const std::string& path);
 
+// The sheets of the workbook at `path`, by name; none when it is no
+// workbook or cannot be read.
+std::vector<std::string> SourceSheetNames(const std::string& path);
+
 // Opens the workbook at `path` into `table`, reads the header as above into
 // state.SourceLayout and returns the field count; 0 when it cannot be read
 // (the reader's `openfailure` says why).
