@@ -79,7 +79,7 @@ void Wizard::btSourceClick() {
   sheetsshown.clear();
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
-  if (choice < 0 || choice > 4) choice = 0;
+  if (choice < 0 || choice >= kFileTypeOptions) choice = 0;
   session_.choosespec({});
   chooserfilter = kOptions[choice].filter;
   chooserpattern = kOptions[choice].pattern;
