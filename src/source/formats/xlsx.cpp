@@ -1,6 +1,7 @@
 // The .xlsx workbook: the package's relationships lead from the workbook
 // part to its sheets, shared strings and styles; a numeric cell whose style's
 // number format has date or time codes is a date or a time.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -102,7 +103,13 @@ class SharedStringsReader : public XmlStream {
   std::vector<std::uint32_t> ends;  // the pool stays below 4 GB (kMaxHeldPartBytes)
 
  protected:
-  void onstart(std::string_view name, const XmlAttributes&) override {
+  void onstart(std::string_view name, const XmlAttributes& a) override {
+    if (name == "sst") {
+      // Room for all at once: growing by doubling would hold two copies at a time.
+      const char* n = a.get("uniqueCount");
+      const long long count = n ? std::atoll(n) : 0;
+      if (count > 0) ends.reserve(static_cast<std::size_t>(std::min<long long>(count, 1 << 26)));
+    }
     if (name == "rPh") ++skip_;
     else if (name == "t" && !skip_) intext_ = true;
   }
@@ -263,8 +270,14 @@ class XlsxWorkbook final : public Workbook {
     sharedloaded_ = true;
     for (const auto& [id, r] : rels_.relations) {
       const std::string part = resolve(folder_, r.target);
-      if (endswith(r.type, "/sharedStrings"))
+      if (endswith(r.type, "/sharedStrings")) {
+        // The text is shorter than its XML: reserved address space, of which
+        // only what is filled is ever touched.
+        const long long declared = package_.declaredsize(part);
+        if (declared > 0)
+          shared_.strings.pool.reserve(static_cast<std::size_t>(std::min<long long>(declared, kMaxHeldPartBytes)));
         shared_.hasstrings = shared_.strings.readpart(package_, part, kMaxHeldPartBytes);
+      }
       else if (endswith(r.type, "/styles")) {
         StylesReader styles;
         if (styles.readpart(package_, part, kSmallPart)) shared_.xfs = std::move(styles.xfs);
