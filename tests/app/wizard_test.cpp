@@ -290,11 +290,11 @@ TEST_F(WizardTest, StartUpOutcomes) {
 // A workbook source offers its sheets, the first shown; the one chosen is
 // read; a text source offers none.
 TEST_F(WizardTest, WorkbookSheetsOffered) {
-  testing::XlsxSpec spec;
-  spec.strings = {"<t>a</t>"};
-  spec.sheets = {{"Notes", "<row><c t=\"s\"><v>0</v></c></row>"}, {"People", "<row><c t=\"s\"><v>0</v></c></row>"}};
+  testing::XlsxContent content;
+  content.strings = {"<t>a</t>"};
+  content.sheets = {{"Notes", "<row><c t=\"s\"><v>0</v></c></row>"}, {"People", "<row><c t=\"s\"><v>0</v></c></row>"}};
   const std::string book = (dir / "book.xlsx").string();
-  testing::writezip(book, testing::xlsxparts(spec));
+  testing::writezip(book, testing::xlsxparts(content));
   wizard->setsource(book);
   EXPECT_EQ(wizard->sheetsshown, (std::vector<std::string>{"Notes", "People"}));
   EXPECT_EQ(wizard->sheetshown, "Notes");

@@ -22,10 +22,10 @@ struct WorkbookSessionTest : testing::DataFolderTest {
 };
 
 TEST_F(WorkbookSessionTest, AHeaderRowIsProposedAndTheSheetSaved) {
-  testing::XlsxSpec spec;
-  spec.strings = {"<t>First Name</t>", "<t>Last Name</t>", "<t>E-mail Address</t>", "<t>Birthday</t>",
+  testing::XlsxContent content;
+  content.strings = {"<t>First Name</t>", "<t>Last Name</t>", "<t>E-mail Address</t>", "<t>Birthday</t>",
                   "<t>Ann</t>", "<t>Ames</t>", "<t>ann@example.org</t>", "<t>Bob</t>", "<t>Bell</t>"};
-  spec.cellxfs = "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>";
+  content.cellxfs = "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>";
   auto row = [](int r, int a, int b, const std::string& c, double date) {
     const std::string n = std::to_string(r);
     std::string x = "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" + std::to_string(a) + "</v></c><c r=\"B" + n +
@@ -36,10 +36,10 @@ TEST_F(WorkbookSessionTest, AHeaderRowIsProposedAndTheSheetSaved) {
   };
   std::string header = row(1, 0, 1, "2", 0);
   header.insert(header.size() - 6, "<c r=\"D1\" t=\"s\"><v>3</v></c>");
-  spec.sheets = {{"Notes", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>4</v></c></row>"},
+  content.sheets = {{"Notes", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>4</v></c></row>"},
                  {"People", header + row(3, 4, 5, "6", 22355) + row(4, 7, 8, "", 25903)}};
   const std::string path = (dir / "people.xlsx").string();
-  testing::writezip(path, testing::xlsxparts(spec));
+  testing::writezip(path, testing::xlsxparts(content));
 
   ImportSession session(*state, *engine);
   session.begin();

@@ -15,7 +15,7 @@ using testing::odsparts;
 using testing::Parts;
 using testing::writezip;
 using testing::xlsxparts;
-using testing::XlsxSpec;
+using testing::XlsxContent;
 using Rows = std::vector<std::vector<std::string>>;
 
 class WorkbookTest : public testing::SourceFixture {
@@ -46,14 +46,14 @@ class WorkbookTest : public testing::SourceFixture {
 };
 
 TEST_F(WorkbookTest, XlsxCellsAsAUserSeesThem) {
-  XlsxSpec spec;
-  spec.strings = {"<t>Smith</t>", "<r><t>Ri</t></r><r><rPr><b/></rPr><t>ch</t></r><rPh><t>ignored</t></rPh>",
+  XlsxContent content;
+  content.strings = {"<t>Smith</t>", "<r><t>Ri</t></r><r><rPr><b/></rPr><t>ch</t></r><rPh><t>ignored</t></rPh>",
                   "<t>two\nlines</t>"};
   // Styles: 0 general, 1 built-in date, 2 custom date, 3 custom time, 4 date
   // and time, 5 a currency with a colour (no date).
-  spec.numfmts = "<numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/><numFmt numFmtId=\"165\" formatCode=\"h:mm AM/PM\"/>"
+  content.numfmts = "<numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/><numFmt numFmtId=\"165\" formatCode=\"h:mm AM/PM\"/>"
                  "<numFmt numFmtId=\"166\" formatCode=\"[Red]&quot;day&quot;#,##0.00\"/>";
-  spec.cellxfs = "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/>"
+  content.cellxfs = "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/>"
                  "<xf numFmtId=\"22\"/><xf numFmtId=\"166\"/>";
   struct Case { std::string cell, want; };
   const Case cases[] = {
@@ -78,8 +78,8 @@ TEST_F(WorkbookTest, XlsxCellsAsAUserSeesThem) {
       {"<c r=\"A1\" t=\"d\"><v>1961-03-15T00:00:00</v></c>", "1961-03-15"},
   };
   for (const Case& c : cases) {
-    spec.sheets = {{"S", "<row r=\"1\">" + c.cell + "<c r=\"C1\" t=\"inlineStr\"><is><t>x</t></is></c></row>"}};
-    Rows rows = rowsof(save("cells.xlsx", xlsxparts(spec)), WorkbookFormat::Xlsx);
+    content.sheets = {{"S", "<row r=\"1\">" + c.cell + "<c r=\"C1\" t=\"inlineStr\"><is><t>x</t></is></c></row>"}};
+    Rows rows = rowsof(save("cells.xlsx", xlsxparts(content)), WorkbookFormat::Xlsx);
     ASSERT_EQ(rows.size(), 1u) << c.cell;
     EXPECT_EQ(rows[0], (std::vector<std::string>{c.want, "", "x"})) << c.cell;
   }
@@ -112,14 +112,14 @@ TEST_F(WorkbookTest, OdsCellsAsAUserSeesThem) {
 // Empty rows are left out, repeated rows repeat, merged areas give the
 // top-left value to every cell, a sheet other than the first is read by index.
 TEST_F(WorkbookTest, RowsSheetsAndMergedCells) {
-  XlsxSpec spec;
-  spec.strings = {"<t>Acme</t>", "<t>Ann</t>", "<t>Bob</t>", "<t>hidden</t>"};
-  spec.sheets = {{"First", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c></row>"
+  XlsxContent content;
+  content.strings = {"<t>Acme</t>", "<t>Ann</t>", "<t>Bob</t>", "<t>hidden</t>"};
+  content.sheets = {{"First", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c></row>"
                            "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>3</v></c><c r=\"B2\" t=\"s\"><v>2</v></c></row>"
                            "<row r=\"3\"><c r=\"A3\"/></row><row r=\"9\"><c r=\"C9\" t=\"s\"><v>1</v></c></row>"},
                  {"Second", "<row><c t=\"s\"><v>2</v></c></row>"}};
-  spec.aftersheet = "<mergeCells count=\"1\"><mergeCell ref=\"A1:A2\"/></mergeCells>";
-  const std::string xlsx = save("m.xlsx", xlsxparts(spec));
+  content.aftersheet = "<mergeCells count=\"1\"><mergeCell ref=\"A1:A2\"/></mergeCells>";
+  const std::string xlsx = save("m.xlsx", xlsxparts(content));
   EXPECT_EQ(rowsof(xlsx, WorkbookFormat::Xlsx),
             (Rows{{"Acme", "Ann"}, {"Acme", "Bob"}, {"", "", "Ann"}}));
   EXPECT_EQ(rowsof(xlsx, WorkbookFormat::Xlsx, 1), (Rows{{"Bob"}}));
@@ -138,14 +138,14 @@ TEST_F(WorkbookTest, RowsSheetsAndMergedCells) {
 }
 
 TEST_F(WorkbookTest, HostileWorkbooksAreRefusedWithAReason) {
-  XlsxSpec plain;
+  XlsxContent plain;
   plain.strings = {"<t>a</t>"};
   plain.sheets = {{"S", "<row><c t=\"s\"><v>0</v></c></row>"}};
   // A bomb: a sheet of 20 MB of blanks inflates far beyond any ratio of real XML.
-  XlsxSpec bomb = plain;
+  XlsxContent bomb = plain;
   bomb.sheets[0].second += std::string(20u << 20, ' ');
-  XlsxSpec entities = plain;
-  XlsxSpec nostrings = plain;
+  XlsxContent entities = plain;
+  XlsxContent nostrings = plain;
   nostrings.withstrings = false;
   Parts entityparts = xlsxparts(entities);
   for (auto& [name, bytes] : entityparts)
@@ -175,14 +175,14 @@ TEST_F(WorkbookTest, HostileWorkbooksAreRefusedWithAReason) {
 // names and count, notes above it are passed over, a row wider than the
 // header is a bad line.
 TEST_F(WorkbookTest, SourceFromAWorkbook) {
-  XlsxSpec spec;
-  spec.strings = {"<t>Contacts</t>", "<t>First Name</t>", "<t>Last Name</t>", "<t>Ann</t>", "<t>Lee</t>", "<t>extra</t>"};
-  spec.sheets = {{"S", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"
+  XlsxContent content;
+  content.strings = {"<t>Contacts</t>", "<t>First Name</t>", "<t>Last Name</t>", "<t>Ann</t>", "<t>Lee</t>", "<t>extra</t>"};
+  content.sheets = {{"S", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"
                        "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>1</v></c><c r=\"B2\" t=\"s\"><v>2</v></c></row>"
                        "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>3</v></c><c r=\"B3\" t=\"s\"><v>4</v></c></row>"
                        "<row r=\"4\"><c r=\"A4\" t=\"s\"><v>3</v></c><c r=\"C4\" t=\"s\"><v>5</v></c></row>"
                        "<row r=\"5\"><c r=\"B5\" t=\"s\"><v>4</v></c></row>"}};
-  const std::string path = save("contacts.csv", xlsxparts(spec));
+  const std::string path = save("contacts.csv", xlsxparts(content));
   SourceTable table;
   HeaderJudge judge = [](const std::vector<std::string>& cells) { return cells.size() > 1 && cells[0] == "First Name"; };
   OpenedSource opened = OpenRecordSource(state, path, table, judge);

@@ -30,7 +30,7 @@ inline void writezip(const std::string& path, const Parts& parts) {
 // An .xlsx package: sheets as (name, sheetData content), the shared strings'
 // <si> elements (none: no shared-strings part) and the styles' numFmts and
 // cellXfs content.  `extra` is added after sheetData (mergeCells).
-struct XlsxSpec {
+struct XlsxContent {
   std::vector<std::pair<std::string, std::string>> sheets;
   std::vector<std::string> strings;
   bool withstrings = true;
@@ -39,7 +39,7 @@ struct XlsxSpec {
   Parts extraparts;
 };
 
-inline Parts xlsxparts(const XlsxSpec& spec) {
+inline Parts xlsxparts(const XlsxContent& content) {
   const std::string ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
                          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
@@ -51,27 +51,27 @@ inline Parts xlsxparts(const XlsxSpec& spec) {
                                       "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"});
   std::string book = "<?xml version=\"1.0\"?><workbook " + ns + "><sheets>";
   std::string rels = "<?xml version=\"1.0\"?><Relationships>";
-  for (std::size_t i = 0; i < spec.sheets.size(); ++i) {
+  for (std::size_t i = 0; i < content.sheets.size(); ++i) {
     const std::string n = std::to_string(i + 1);
-    book += "<sheet name=\"" + spec.sheets[i].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+    book += "<sheet name=\"" + content.sheets[i].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
     rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
     parts.push_back({"xl/worksheets/sheet" + n + ".xml", "<?xml version=\"1.0\"?><worksheet " + ns + "><sheetData>" +
-                                                             spec.sheets[i].second + "</sheetData>" +
-                                                             spec.aftersheet + "</worksheet>"});
+                                                             content.sheets[i].second + "</sheetData>" +
+                                                             content.aftersheet + "</worksheet>"});
   }
   book += "</sheets></workbook>";
   rels += "<Relationship Id=\"rS\" Type=\"" + rel + "sharedStrings\" Target=\"sharedStrings.xml\"/>";
   rels += "<Relationship Id=\"rT\" Type=\"" + rel + "styles\" Target=\"/xl/styles.xml\"/></Relationships>";
   parts.push_back({"xl/workbook.xml", book});
   parts.push_back({"xl/_rels/workbook.xml.rels", rels});
-  if (spec.withstrings) {
+  if (content.withstrings) {
     std::string sst = "<?xml version=\"1.0\"?><sst " + ns + ">";
-    for (const auto& s : spec.strings) sst += "<si>" + s + "</si>";
+    for (const auto& s : content.strings) sst += "<si>" + s + "</si>";
     parts.push_back({"xl/sharedStrings.xml", sst + "</sst>"});
   }
-  parts.push_back({"xl/styles.xml", "<?xml version=\"1.0\"?><styleSheet " + ns + "><numFmts>" + spec.numfmts +
-                                        "</numFmts><cellXfs>" + spec.cellxfs + "</cellXfs></styleSheet>"});
-  for (const auto& p : spec.extraparts) parts.push_back(p);
+  parts.push_back({"xl/styles.xml", "<?xml version=\"1.0\"?><styleSheet " + ns + "><numFmts>" + content.numfmts +
+                                        "</numFmts><cellXfs>" + content.cellxfs + "</cellXfs></styleSheet>"});
+  for (const auto& p : content.extraparts) parts.push_back(p);
   return parts;
 }
 
