@@ -1,6 +1,6 @@
 // Generates realistic contact lists for the import benchmarks.
 //
-//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf,headed]
+//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf,headed,xlsx]
 //
 // Writes into DIR, for the forms asked for (csv, lines and dbf by default):
 //   contacts.csv        comma-delimited, one record per line, no header
@@ -12,6 +12,10 @@
 //   contacts-lines.imp  its import specification (kind 0)
 //   contacts.dbf        a dBASE III table (version byte 3)
 //   contacts-dbf.imp    its import specification (kind 2)
+//   contacts.xlsx       the delimited file's records as a workbook: one sheet,
+//                       no header row, every value a shared string (as a
+//                       spreadsheet program saves text), written with libzip
+//   contacts-xlsx.imp   its import specification (kind 5)
 //   columns.sql         CREATE TABLE for the delimited file's columns, with the
 //                       reference column as unique key (for comparisons)
 //
@@ -31,7 +35,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include <zip.h>
 
 namespace {
 
@@ -345,14 +352,16 @@ class Output {
     }
     std::setvbuf(f_, nullptr, _IOFBF, 1 << 20);
   }
-  ~Output() {
+  ~Output() { close(); }
+  void put(std::string_view s) { std::fwrite(s.data(), 1, s.size(), f_); }
+  void at(long offset) { std::fseek(f_, offset, SEEK_SET); }
+  void close() {
     if (f_ && std::fclose(f_) != 0) {
       std::perror(path_.c_str());
       std::exit(1);
     }
+    f_ = nullptr;
   }
-  void put(std::string_view s) { std::fwrite(s.data(), 1, s.size(), f_); }
-  void at(long offset) { std::fseek(f_, offset, SEEK_SET); }
 
  private:
   std::string path_;
@@ -428,6 +437,116 @@ class DbfWriter {
   unsigned long count_ = 0;
 };
 
+void xmltext(std::string& out, const std::string& v) {
+  for (char c : v) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else out += c;
+  }
+}
+
+std::string columnref(int col) {
+  std::string s;
+  for (++col; col > 0; col = (col - 1) / 26) s.insert(s.begin(), static_cast<char>('A' + (col - 1) % 26));
+  return s;
+}
+
+// The records as an .xlsx workbook.  The sheet and the shared strings are
+// written to files beside it first and packed when it is finished.
+class XlsxWriter {
+ public:
+  explicit XlsxWriter(const std::string& path)
+      : path_(path), sheet_(path + ".sheet.tmp"), strings_(path + ".strings.tmp") {
+    sheet_.put("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"" + ns() +
+               "\"><sheetData>");
+  }
+  void add(const Record& rec) {
+    ++row_;
+    std::string line = "<row r=\"" + std::to_string(row_) + "\">";
+    for (int i = 0; i < ColumnCount; ++i) {
+      if (rec.v[i].empty()) continue;
+      line += "<c r=\"" + columnref(i) + std::to_string(row_) + "\" t=\"s\"><v>" +
+              std::to_string(stringindex(rec.v[i])) + "</v></c>";
+    }
+    sheet_.put(line + "</row>");
+  }
+  void finish() {
+    sheet_.put("</sheetData></worksheet>");
+    strings_.put("</sst>");
+    sheet_.close();
+    strings_.close();
+    std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"" + ns() +
+                       "\" uniqueCount=\"" + std::to_string(index_.size()) + "\">";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string types =
+        "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument."
+        "spreadsheetml.sheet.main+xml\"/></Types>";
+    const std::string rootrels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+                                 "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                 "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+    const std::string book = "<?xml version=\"1.0\"?><workbook xmlns=\"" + ns() + "\" xmlns:r=\"" + rel +
+                             "\"><sheets><sheet name=\"Contacts\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+    const std::string bookrels = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+                                 "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                 "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                                 rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+    // The shared strings' opening, with the count, goes in front of the rest.
+    const std::string strings = path_ + ".sst.tmp";
+    {
+      Output whole(strings);
+      whole.put(head);
+      std::FILE* f = std::fopen((path_ + ".strings.tmp").c_str(), "rb");
+      std::vector<char> buf(1 << 20);
+      for (std::size_t n; f && (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) whole.put(std::string_view(buf.data(), n));
+      if (f) std::fclose(f);
+    }
+    int error = 0;
+    std::remove(path_.c_str());
+    zip_t* z = zip_open(path_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!z) fail();
+    auto text = [&](const char* name, const std::string& bytes) {
+      zip_source_t* src = zip_source_buffer(z, bytes.data(), bytes.size(), 0);
+      if (!src || zip_file_add(z, name, src, 0) < 0) fail();
+    };
+    auto file = [&](const char* name, const std::string& from) {
+      zip_source_t* src = zip_source_file(z, from.c_str(), 0, -1);
+      if (!src || zip_file_add(z, name, src, 0) < 0) fail();
+    };
+    text("[Content_Types].xml", types);
+    text("_rels/.rels", rootrels);
+    text("xl/workbook.xml", book);
+    text("xl/_rels/workbook.xml.rels", bookrels);
+    file("xl/sharedStrings.xml", strings);
+    file("xl/worksheets/sheet1.xml", path_ + ".sheet.tmp");
+    if (zip_close(z) != 0) fail();
+    std::remove(strings.c_str());
+    std::remove((path_ + ".sheet.tmp").c_str());
+    std::remove((path_ + ".strings.tmp").c_str());
+  }
+
+ private:
+  static std::string ns() { return "http://schemas.openxmlformats.org/spreadsheetml/2006/main"; }
+  [[noreturn]] void fail() {
+    std::fprintf(stderr, "gencontacts: cannot write %s\n", path_.c_str());
+    std::exit(1);
+  }
+  std::size_t stringindex(const std::string& v) {
+    auto [it, added] = index_.emplace(v, index_.size());
+    if (added) {
+      std::string si = "<si><t>";
+      xmltext(si, v);
+      strings_.put(si + "</t></si>");
+    }
+    return it->second;
+  }
+  std::string path_;
+  Output sheet_, strings_;
+  std::unordered_map<std::string, std::size_t> index_;
+  long long row_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -452,7 +571,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: gencontacts --records N --out DIR [--seed S] [--bad-percent P]"
-                   " [--forms csv,lines,dbf,headed]\n");
+                   " [--forms csv,lines,dbf,headed,xlsx]\n");
       return 2;
     }
   }
@@ -464,6 +583,7 @@ int main(int argc, char** argv) {
   bool lines = forms.find("lines") != std::string::npos;
   bool dbf = forms.find("dbf") != std::string::npos;
   bool headed = forms.find("headed") != std::string::npos;
+  bool xlsx = forms.find("xlsx") != std::string::npos;
 
   Generator gen(seed);
   Random badRandom(seed ^ 0xBADBADULL);
@@ -486,6 +606,8 @@ int main(int argc, char** argv) {
     if (csv) csvOut = std::make_unique<Output>(out + "/contacts.csv");
     if (lines) linesOut = std::make_unique<Output>(out + "/contacts-lines.txt");
     if (dbf) dbfOut = std::make_unique<DbfWriter>(out + "/contacts.dbf");
+    std::unique_ptr<XlsxWriter> xlsxOut;
+    if (xlsx) xlsxOut = std::make_unique<XlsxWriter>(out + "/contacts.xlsx");
     std::string line;
     for (long long n = 0; n < records; ++n) {
       gen.make(n, rec);
@@ -519,13 +641,16 @@ int main(int argc, char** argv) {
         headedOut->put(line);
       }
       if (dbfOut) dbfOut->add(rec);
+      if (xlsxOut) xlsxOut->add(rec);
     }
     if (dbfOut) dbfOut->finish();
+    if (xlsxOut) xlsxOut->finish();
   }
   if (csv) writespec(out + "/contacts.imp", 1);
   if (lines) writespec(out + "/contacts-lines.imp", 0);
   if (dbf) writespec(out + "/contacts-dbf.imp", 2);
   if (headed) writespec(out + "/contacts-headed.imp", 1);
+  if (xlsx) writespec(out + "/contacts-xlsx.imp", 5);
   {
     Output sql(out + "/columns.sql");
     std::string s = "CREATE TABLE contacts (";

@@ -9,6 +9,7 @@
 #include "assign/samples.h"
 #include "base/errors.h"
 #include "parse/text.h"
+#include "source/workbooksource.h"
 
 namespace vesper {
 
@@ -33,6 +34,7 @@ LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
   if (over.separator) base.separator = over.separator;
   if (over.header != HeaderChoice::Auto) base.header = over.header;
   if (over.quoting != QuotingChoice::Auto) base.quoting = over.quoting;
+  if (!over.sheet.empty()) base.sheet = over.sheet;
   return base;
 }
 
@@ -48,13 +50,15 @@ void ImportSession::setsourceopener(SourceOpener opener) {
 
 bool ImportSession::headerrecognised() const {
   if (SourceTraitsOf(state_.SourceType).fieldsnamedforproposal) return true;
-  return state_.SourceType == kDelimited && state_.SourceLayout.headerline > 0;
+  // Delimited text and workbooks: the header's cells are the column names.
+  return state_.SourceLayout.headerline > 0 && !state_.SourceLayout.columnnames.empty();
 }
 
 LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, userlayout_); }
 
 bool ImportSession::inspectsource() {
   inspected_ = {};
+  sheets_.clear();
   std::error_code error;
   if (source_.empty() || !std::filesystem::is_regular_file(std::filesystem::path(source_), error))
     return false;
@@ -73,6 +77,7 @@ bool ImportSession::inspectsource() {
     return false;
   }
   if (delimited) inspected_ = scratch.SourceLayout;
+  sheets_ = SourceSheetNames(source_);
   return delimited;
 }
 

@@ -81,6 +81,8 @@ class ImportSession {
   // source is no delimited text or cannot be read.
   bool inspectsource();
   const TextLayout& inspected() const { return inspected_; }
+  // The sheets of the source inspected, when it is a workbook.
+  const std::vector<std::string>& inspectedsheets() const { return sheets_; }
   // What the source opened at this start was recognised as.
   const TextLayout& layout() const { return state_.SourceLayout; }
   bool headerrecognised() const;
@@ -132,6 +134,7 @@ class ImportSession {
   LayoutChoice userlayout_;
   LayoutChoice speclayout_;  // the layout lines of the specification loaded
   TextLayout inspected_;
+  std::vector<std::string> sheets_;
   AssignmentGuide guide_;
 };
 

@@ -97,13 +97,15 @@ bool readwhole(TextFileSlot& slot, std::string& out) {
   return slot.State == -1;
 }
 
-// The layout lines of a delimited source read other than the classic way;
-// none for any other source.
+// The layout lines of a delimited source read other than the classic way,
+// and the sheet of a workbook when one was named; none for any other source.
 std::string layoutlines(const SourceDescription& source) {
   const TextLayout& l = source.SourceLayout;
-  if (source.SourceType != kDelimited) return {};
-  if (l.separator == ',' && l.headerline == 0 && l.quoting == Quoting::Classic) return {};
-  return "SEPARATOR=" + separatorname(l.separator) + "\r\n" +
+  // A workbook's sheet other than the first, by name.
+  std::string sheet = l.sheet.empty() ? std::string() : "SHEET=" + l.sheet + "\r\n";
+  if (source.SourceType != kDelimited) return sheet;
+  if (l.separator == ',' && l.headerline == 0 && l.quoting == Quoting::Classic) return sheet;
+  return sheet + "SEPARATOR=" + separatorname(l.separator) + "\r\n" +
          "HEADER=" + (l.headerline > 0 ? "YES" : "NO") + "\r\n" +
          "QUOTING=" + (l.quoting == Quoting::Standard ? "STANDARD" : "CLASSIC") + "\r\n";
 }
@@ -121,6 +123,8 @@ void readlayoutline(std::string_view line, LayoutChoice& choice) {
     if (auto c = separatorfromname(value)) choice.separator = *c;
   } else if (key == "HEADER") {
     if (auto h = headerfromname(value)) choice.header = *h;
+  } else if (key == "SHEET") {
+    choice.sheet = trimmed(raw);
   } else if (key == "QUOTING") {
     const std::string word = uppertext(value);
     if (word == "STANDARD") choice.quoting = QuotingChoice::Standard;

@@ -3,17 +3,20 @@
 namespace vesper {
 
 namespace {
-const FileTypeOption kOptions[kFileTypeCount] = {
+const FileTypeOption kOptions[kFileTypeOptions] = {
     {"Pick from all files (*.*)", 0, 1, "*.*", kLinePerField},
     {"Comma-delimited ASCII files (*.csv)", 1, 3, "*.csv", kDelimited},
     {"Text or ASCII Files (*.txt)", 6, 2, "*.txt", kDelimited},
     {"Dbase/Xbase files (*.dbf)", 2, 4, "*.dbf", kDBase},
     {"Paradox files (*.db)", 3, 5, "*.db", kParadox},
     {"vCard files (*.vcf)", 7, 6, "*.vcf", kVCard},
+    {"Excel workbooks (*.xlsx)", 8, 7, "*.xlsx", kXlsxWorkbook},
+    {"OpenDocument spreadsheets (*.ods)", 9, 8, "*.ods", kOdsSpreadsheet},
 };
-const char* const kFilters[kFileTypeCount] = {"All files (*.*)", "Text files (*.txt)",
-                                              "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
-                                              "Paradox files (*.db)", "vCard files (*.vcf)"};
+const char* const kFilters[kFileTypeOptions] = {"All files (*.*)", "Text files (*.txt)",
+                                 "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
+                                 "Paradox files (*.db)", "vCard files (*.vcf)",
+                                 "Excel workbooks (*.xlsx)", "OpenDocument spreadsheets (*.ods)"};
 const char* const kNone = "None Selected";
 
 // A caption's path or name; "" for "None Selected".
@@ -45,6 +48,16 @@ void Wizard::inspectsource() {
   layoutshown = session_.inspectsource();
   separatorshown = session_.inspected().separator;
   headershown = session_.inspected().headerline > 0;
+  sheetsshown = session_.inspectedsheets();
+  sheetshown = session_.chosenlayout().sheet;
+  if (sheetshown.empty() && !sheetsshown.empty()) sheetshown = sheetsshown.front();
+}
+
+void Wizard::choosesheet(const std::string& name) {
+  LayoutChoice choice = session_.chosenlayout();
+  choice.sheet = name;
+  session_.chooselayout(choice);
+  inspectsource();
 }
 
 void Wizard::chooseseparator(char separator) {
@@ -64,9 +77,10 @@ void Wizard::chooseheader(bool header) {
 void Wizard::btSourceClick() {
   lblSource = kNone;
   layoutshown = false;
+  sheetsshown.clear();
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
-  if (choice < 0 || choice >= kFileTypeCount) choice = 0;
+  if (choice < 0 || choice >= kFileTypeOptions) choice = 0;
   session_.choosespec({});
   chooserfilter = kOptions[choice].filter;
   chooserpattern = kOptions[choice].pattern;
@@ -119,6 +133,7 @@ void Wizard::finishedascii() {
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
   layoutshown = false;
+  sheetsshown.clear();
   databaseenabled = false;
   startenabled = false;
 }

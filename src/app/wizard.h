@@ -39,16 +39,16 @@ struct FileTypeOption {
   const char* pattern;
   int kind;
 };
-constexpr int kFileTypeCount = 6;
-const FileTypeOption* filetypeoptions();  // kFileTypeCount options, in screen order
-const char* const* sourcefilters();       // the kFileTypeCount filters of the source file chooser
+constexpr int kFileTypeOptions = 8;
+const FileTypeOption* filetypeoptions();  // kFileTypeOptions options, in screen order
+const char* const* sourcefilters();       // the kFileTypeOptions filters of the source file chooser
 
 class WizardDialogs {
  public:
   virtual ~WizardDialogs() = default;
-  // Tfrmfiletype: false for Cancel; `choice` is the option index (0..kFileTypeCount - 1).
+  // Tfrmfiletype: false for Cancel; `choice` is the option index (0..kFileTypeOptions - 1).
   virtual bool filetype(int& choice) = 0;
-  // The source file chooser preset with a filter number (1..kFileTypeCount) and pattern;
+  // The source file chooser preset with a filter number (1..kFileTypeOptions) and pattern;
   // the chosen path, or "" when cancelled.
   virtual std::string choosesource(int filter, const std::string& pattern) = 0;
   // TfrmGetDatabase, modal; its result tells OK from Cancel.
@@ -93,6 +93,10 @@ class Wizard {
   bool layoutshown = false;
   char separatorshown = ',';
   bool headershown = false;
+  // The sheets of a workbook source (none for any other) and the one read.
+  std::vector<std::string> sheetsshown;
+  std::string sheetshown;
+  void choosesheet(const std::string& name);
   void chooseseparator(char separator);
   void chooseheader(bool header);
   // The file type dialog's choice preset for the source chooser.

@@ -137,6 +137,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
       if (!h) { error = "--header takes yes, no or auto"; return false; }
       o.layout.header = *h;
     }
+    else if (a == "--sheet") { if (!value(o.layout.sheet)) return false; }
     else if (a == "--mixed-case") o.mixed = true;
     else if (a == "--progress") o.progress = true;
     else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
@@ -260,7 +261,7 @@ const char* batchusage() {
          "  vesper-import                      open the import wizard\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
          "                [--mixed-case] [--seed N] [--progress]\n"
-         "                [--separator X] [--header yes|no|auto] SOURCE\n"
+         "                [--separator X] [--header yes|no|auto] [--sheet NAME] SOURCE\n"
          "  vesper-import --database NAME --auto-assign [--spec FILE.IMP] [options] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"
          "  vesper-import --create-data-folder DIR\n"
@@ -277,6 +278,7 @@ const char* batchusage() {
          "                    (recognised from the first lines when not given)\n"
          "  --header yes|no|auto\n"
          "                    whether the first line holds column names (auto: recognised)\n"
+         "  --sheet NAME      the sheet of an .xlsx or .ods workbook (the first when not given)\n"
          "  --all             accept every record (the default)\n"
          "  --percent P       accept each record with a chance of P percent (1-100)\n"
          "  --count X         count the records, then accept exactly X of them at random\n"

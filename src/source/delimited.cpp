@@ -9,6 +9,7 @@
 #include "source/tablesource.h"
 #include "source/textsniff.h"
 #include "source/vcardsource.h"
+#include "source/workbooksource.h"
 
 namespace vesper {
 
@@ -99,6 +100,7 @@ SourceIdentity IdentifySource(SourceState& state, const std::string& path, Sourc
                               const HeaderJudge& judge) {
   state.SourceFile.setup(state.messages, path, "Source file");
   state.SourceLayout = TextLayout{};
+  if (int kind = WorkbookKindOf(path)) return {kind, OpenWorkbookSource(state, table, path, kind, judge)};
   const std::string name = uppertext(filenamepart(path));
   if (name.find(".DBF") != std::string::npos)
     return {kDBase, OpenSourceTable(table, path, kDBase)};

@@ -5,6 +5,7 @@
 #include "source/tablerecordsource.h"
 #include "source/textrecordsource.h"
 #include "source/vcardsource.h"
+#include "source/workbooksource.h"
 
 namespace vesper {
 
@@ -14,11 +15,15 @@ const SourceTraits& SourceTraitsOf(int kind) {
   static const SourceTraits kText{false, 0, false};
   static const SourceTraits kTable{true, 4, false};
   static const SourceTraits kCards{true, 0, false, true};
+  // Workbooks give their dates as 1961-03-15: date code 2.
+  static const SourceTraits kWorkbook{true, 2, false, false};
   switch (kind) {
     case kLinePerField: return kLines;
     case kDBase:
     case kParadox: return kTable;
     case kVCard: return kCards;
+    case kXlsxWorkbook:
+    case kOdsSpreadsheet: return kWorkbook;
     default: return kText;
   }
 }
@@ -29,6 +34,8 @@ std::unique_ptr<RecordSource> MakeRecordSource(int kind, SourceState& state, Sou
     case kDBase: return std::make_unique<DBaseSource>(state, table);
     case kParadox: return std::make_unique<ParadoxSource>(state, table);
     case kVCard: return std::make_unique<VCardSource>(state);
+    case kXlsxWorkbook:
+    case kOdsSpreadsheet: return std::make_unique<WorkbookSource>(state, table, kind);
     default:
       if (state.SourceLayout.quoting == Quoting::Standard)
         return std::make_unique<StandardDelimitedSource>(state);

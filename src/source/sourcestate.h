@@ -13,7 +13,8 @@ namespace vesper {
 
 constexpr int kMaxSourceFields = 210;
 
-enum SourceKind { kLinePerField = 0, kDelimited = 1, kDBase = 2, kParadox = 3, kVCard = 4 };
+enum SourceKind { kLinePerField = 0, kDelimited = 1, kDBase = 2, kParadox = 3, kVCard = 4,
+                  kXlsxWorkbook = 5, kOdsSpreadsheet = 6 };
 
 // What is being read: the kind of source and the shape of its records, its
 // file, the record on hand and the count of its records.

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "source/formats/sourcetable.h"
+#include "source/formats/workbook.h"
 
 namespace vesper {
 
@@ -41,6 +42,11 @@ class SourceTable {
   int columncount() const { return file_ ? static_cast<int>(file_->columns().size()) : 0; }
   // Name of the column at `index` (from 0); empty when there is none.
   std::string columnname(int index) const;
+  // A workbook source opened when it was identified, handed on to its reader
+  // (with why it could not be read, when it could not).
+  std::unique_ptr<Workbook> workbook;
+  std::string workbookfailure;
+  int workbooksheet = 0;
 
  private:
   friend int OpenSourceTable(SourceTable& table, const std::string& path, int kind);

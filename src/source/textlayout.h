@@ -41,12 +41,15 @@ struct TextLayout {
   // names: the narrower width they share, which a record needs at least (its
   // missing trailing fields are empty); 0 when records have the header's.
   int minfields = 0;
+  // A workbook: the sheet read ("" the first).
+  std::string sheet;
 };
 
 struct LayoutChoice {
   char separator = 0;  // 0: recognised from the file
   HeaderChoice header = HeaderChoice::Auto;
   QuotingChoice quoting = QuotingChoice::Auto;
+  std::string sheet;  // a workbook's sheet by name; "" the first
 };
 
 using HeaderJudge = std::function<bool(const std::vector<std::string>& cells)>;

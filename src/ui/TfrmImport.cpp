@@ -141,6 +141,15 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   layoutRow->addWidget(cbSeparator_);
   layoutRow->addSpacing(12);
   layoutRow->addWidget(cbHeader_);
+  // The sheet of a workbook source: shown when one is chosen.
+  cbSheet_ = new QComboBox(panel);
+  cbSheet_->setObjectName(QStringLiteral("cbSheet"));
+  cbSheet_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  auto* sheetLabel = new QLabel(QStringLiteral("S&heet:"), panel);
+  sheetLabel->setBuddy(cbSheet_);
+  layoutRow->addSpacing(12);
+  layoutRow->addWidget(sheetLabel);
+  layoutRow->addWidget(cbSheet_);
   layoutRow->addStretch(1);
   grid->addLayout(layoutRow, row++, 2, 1, 2);
 
@@ -172,7 +181,8 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
 
   setTabOrder(btSource_, cbSeparator_);
   setTabOrder(cbSeparator_, cbHeader_);
-  setTabOrder(cbHeader_, btDatabase_);
+  setTabOrder(cbHeader_, cbSheet_);
+  setTabOrder(cbSheet_, btDatabase_);
   setTabOrder(btDatabase_, btStart_);
   setTabOrder(btStart_, btClear_);
   setTabOrder(btClear_, btExit_);
@@ -186,6 +196,7 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   connect(btHelp_, &QPushButton::clicked, this, &TfrmImport::btHelpClick);
   connect(cbSeparator_, &QComboBox::activated, this, &TfrmImport::cbSeparatorChange);
   connect(cbHeader_, &QCheckBox::clicked, this, &TfrmImport::cbHeaderClick);
+  connect(cbSheet_, &QComboBox::activated, this, &TfrmImport::cbSheetChange);
 
   FormCreate();
 }
@@ -215,7 +226,14 @@ void TfrmImport::render() {
       if (kSeparators[i] == wizard_->separatorshown) index = i;
     cbSeparator_->setCurrentIndex(layout ? index : 0);
     cbHeader_->setChecked(layout && wizard_->headershown);
+    QSignalBlocker quietSheet(cbSheet_);
+    cbSheet_->clear();
+    for (const std::string& name : wizard_->sheetsshown) cbSheet_->addItem(QString::fromStdString(name));
+    cbSheet_->setCurrentText(QString::fromStdString(wizard_->sheetshown));
   }
+  const bool sheets = !wizard_->sheetsshown.empty();
+  cbSheet_->setEnabled(sheets);
+  cbSheet_->setFocusPolicy(sheets ? Qt::StrongFocus : Qt::NoFocus);
   // Out of the focus chain while there is nothing to choose, so the steps'
   // buttons follow one another.
   for (QWidget* choice : {static_cast<QWidget*>(cbSeparator_), static_cast<QWidget*>(cbHeader_)}) {
@@ -260,6 +278,12 @@ void TfrmImport::btHelpClick() { showhelp(this, kTopic); }
 void TfrmImport::cbSeparatorChange(int index) {
   if (index < 0 || index >= int(sizeof kSeparators)) return;
   wizard_->chooseseparator(kSeparators[index]);
+  render();
+}
+
+void TfrmImport::cbSheetChange(int index) {
+  if (index < 0 || index >= int(wizard_->sheetsshown.size())) return;
+  wizard_->choosesheet(wizard_->sheetsshown[std::size_t(index)]);
   render();
 }
 

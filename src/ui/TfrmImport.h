@@ -53,6 +53,7 @@ class TfrmImport : public QDialog {
   // the user: the source is identified again.
   void cbSeparatorChange(int index);
   void cbHeaderClick(bool checked);
+  void cbSheetChange(int index);
 
   // Puts the wizard's captions and enabled buttons on the window.
   void render();
@@ -67,6 +68,7 @@ class TfrmImport : public QDialog {
   QPushButton* btHelp() const { return btHelp_; }
   QComboBox* cbSeparator() const { return cbSeparator_; }
   QCheckBox* cbHeader() const { return cbHeader_; }
+  QComboBox* cbSheet() const { return cbSheet_; }
 
   void reject() override;  // Escape and closing the window are "E&xit"
 
@@ -83,6 +85,7 @@ class TfrmImport : public QDialog {
   QPushButton* btHelp_ = nullptr;
   QComboBox* cbSeparator_ = nullptr;
   QCheckBox* cbHeader_ = nullptr;
+  QComboBox* cbSheet_ = nullptr;
 };
 
 }  // namespace vesper

@@ -30,7 +30,7 @@ Tfrmfiletype::Tfrmfiletype(QWidget* parent) : QDialog(parent) {
   auto* optionsBox = new QVBoxLayout;
   optionsBox->setContentsMargins(12, 0, 0, 0);
   const FileTypeOption* types = filetypeoptions();
-  for (int i = 0; i < kFileTypeCount; ++i) {
+  for (int i = 0; i < kFileTypeOptions; ++i) {
     auto* radio = new QRadioButton(QString::fromLatin1(types[i].caption), this);
     group->addButton(radio, i);
     radio->installEventFilter(this);

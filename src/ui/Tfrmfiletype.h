@@ -15,7 +15,7 @@ class Tfrmfiletype : public QDialog {
  public:
   explicit Tfrmfiletype(QWidget* parent = nullptr);
 
-  // The selected option: an index into filetypeoptions() (0..kFileTypeCount - 1).
+  // The selected option: an index into filetypeoptions() (0 to kFileTypeOptions - 1).
   int choice() const { return choice_; }
   QRadioButton* option(int index) const { return options_.value(index); }
 

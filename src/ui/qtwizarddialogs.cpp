@@ -97,8 +97,8 @@ std::string QtWizardDialogs::choosesource(int filter, const std::string& pattern
   request.kind = FileRequest::OpenSource;
   request.title = QStringLiteral("Open Source File");
   const char* const* filters = sourcefilters();
-  for (int i = 0; i < kFileTypeCount; ++i) request.filters.append(QString::fromLatin1(filters[i]));
-  if (filter < 1 || filter > kFileTypeCount) filter = 1;
+  for (int i = 0; i < kFileTypeOptions; ++i) request.filters.append(QString::fromLatin1(filters[i]));
+  if (filter < 1 || filter > kFileTypeOptions) filter = 1;
   request.selectedFilter = request.filters[filter - 1];
   request.pattern = QString::fromStdString(pattern);
   request.folder = lastfolder();

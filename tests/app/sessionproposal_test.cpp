@@ -121,7 +121,7 @@ TEST_F(ProposalTest, NoProposalWithoutAHeaderOrUnderASpecification) {
   };
   const Case cases[] = {
       {"no header line", "Ann Ames,1 Elm St,02134\r\n", {}, false},
-      {"header refused by the user", kExport, {0, HeaderChoice::No, QuotingChoice::Auto}, false},
+      {"header refused by the user", kExport, {0, HeaderChoice::No, QuotingChoice::Auto, {}}, false},
       {"under a specification", kExport, {}, true},
   };
   std::string spec = "1\r\n";
@@ -151,14 +151,14 @@ TEST_F(ProposalTest, LayoutChoiceAndInspection) {
 
   ASSERT_TRUE(start(source, imp));
   session->endstart();
-  session->chooselayout({0, HeaderChoice::Yes, QuotingChoice::Auto});
+  session->chooselayout({0, HeaderChoice::Yes, QuotingChoice::Auto, {}});
   ASSERT_TRUE(start(source, imp));
   session->endstart();
   session->chooselayout({});
   ASSERT_TRUE(start(source));
   ASSERT_EQ(headed.choices.size(), 3u);
-  const LayoutChoice want[] = {{',', HeaderChoice::No, QuotingChoice::Standard},
-                               {',', HeaderChoice::Yes, QuotingChoice::Standard},
+  const LayoutChoice want[] = {{',', HeaderChoice::No, QuotingChoice::Standard, {}},
+                               {',', HeaderChoice::Yes, QuotingChoice::Standard, {}},
                                {}};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(headed.choices[i].separator, want[i].separator) << i;
@@ -172,7 +172,7 @@ TEST_F(ProposalTest, LayoutChoiceAndInspection) {
   EXPECT_EQ(session->inspected().headerline, 1);
   EXPECT_EQ(session->inspected().columnnames.at(2), "Business Postal Code");
   EXPECT_EQ(state->SourceFile.Name, fileBefore);
-  session->chooselayout({0, HeaderChoice::No, QuotingChoice::Auto});
+  session->chooselayout({0, HeaderChoice::No, QuotingChoice::Auto, {}});
   EXPECT_TRUE(session->inspectsource());
   EXPECT_EQ(session->inspected().headerline, 0);
   for (const char* path : {"missing.csv", "."}) {

@@ -153,18 +153,18 @@ TEST_F(SpecFileTest, TextLayoutLinesAfterTheClassicLines) {
     LayoutChoice back;   // read back
   };
   TextLayout classic;
-  TextLayout headed{';', Quoting::Standard, 3, 2, {"Name", "City"}};
-  TextLayout tabbed{'\t', Quoting::Classic, 0, 0, {}};
-  TextLayout commaheader{',', Quoting::Standard, 1, 0, {"Name"}};
+  TextLayout headed{';', Quoting::Standard, 3, 2, {"Name", "City"}, {}};
+  TextLayout tabbed{'\t', Quoting::Classic, 0, 0, {}, {}};
+  TextLayout commaheader{',', Quoting::Standard, 1, 0, {"Name"}, {}};
   const Case cases[] = {
       {"classic", kDelimited, classic, "", {}},
       {"line per field", kLinePerField, headed, "", {}},
       {"semicolon, header", kDelimited, headed, "SEPARATOR=;\r\nHEADER=YES\r\nQUOTING=STANDARD\r\n",
-       {';', HeaderChoice::Yes, QuotingChoice::Standard}},
+       {';', HeaderChoice::Yes, QuotingChoice::Standard, {}}},
       {"tab, no header", kDelimited, tabbed, "SEPARATOR=TAB\r\nHEADER=NO\r\nQUOTING=CLASSIC\r\n",
-       {'\t', HeaderChoice::No, QuotingChoice::Classic}},
+       {'\t', HeaderChoice::No, QuotingChoice::Classic, {}}},
       {"comma, header", kDelimited, commaheader, "SEPARATOR=,\r\nHEADER=YES\r\nQUOTING=STANDARD\r\n",
-       {',', HeaderChoice::Yes, QuotingChoice::Standard}},
+       {',', HeaderChoice::Yes, QuotingChoice::Standard, {}}},
   };
   std::string classicText;
   for (const auto& c : cases) {
@@ -187,7 +187,7 @@ TEST_F(SpecFileTest, TextLayoutLinesAfterTheClassicLines) {
     EXPECT_EQ(text.substr(text.size() - c.lines.size()), c.lines);
 
     ImportState fresh(messages, clock, disk);
-    fresh.SourceLayoutChoice = {'|', HeaderChoice::No, QuotingChoice::Classic};  // left from before
+    fresh.SourceLayoutChoice = {'|', HeaderChoice::No, QuotingChoice::Classic, {}};  // left from before
     ReadSpecFile(fresh, s.SpecFileName, contactfields());
     EXPECT_TRUE(fresh.SpecLoaded);
     EXPECT_EQ(fresh.SourceFieldCount, 1);

@@ -10,6 +10,7 @@
 #include "store/sampledata.h"
 #include "support/datafolder.h"
 #include "support/fakes.h"
+#include "support/workbookbuilder.h"
 
 namespace vesper {
 namespace {
@@ -284,6 +285,28 @@ TEST_F(WizardTest, StartUpOutcomes) {
   createsampledatafolder((dir / "prog" / "data").string());
   fs::rename(dir / "prog" / "data" / "CONTACT.DB", dir / "prog" / "data" / "Contact.db");
   EXPECT_TRUE(startupcheck(reread, messages, (dir / "prog").string()));
+}
+
+// A workbook source offers its sheets, the first shown; the one chosen is
+// read; a text source offers none.
+TEST_F(WizardTest, WorkbookSheetsOffered) {
+  testing::XlsxContent content;
+  content.strings = {"<t>a</t>"};
+  content.sheets = {{"Notes", "<row><c t=\"s\"><v>0</v></c></row>"}, {"People", "<row><c t=\"s\"><v>0</v></c></row>"}};
+  const std::string book = (dir / "book.xlsx").string();
+  testing::writezip(book, testing::xlsxparts(content));
+  wizard->setsource(book);
+  EXPECT_EQ(wizard->sheetsshown, (std::vector<std::string>{"Notes", "People"}));
+  EXPECT_EQ(wizard->sheetshown, "Notes");
+  wizard->choosesheet("People");
+  EXPECT_EQ(wizard->sheetshown, "People");
+  EXPECT_EQ(wizard->session().chosenlayout().sheet, "People");
+
+  const std::string text = (dir / "list.csv").string();
+  std::ofstream(text) << "a,b,c\r\n";
+  wizard->setsource(text);
+  EXPECT_TRUE(wizard->sheetsshown.empty());
+  EXPECT_EQ(wizard->session().chosenlayout().sheet, "");
 }
 
 }  // namespace

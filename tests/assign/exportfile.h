@@ -53,7 +53,7 @@ inline ExportRead readExportAs(const std::string& path, LayoutChoice choice, con
 // Every record of the file, the first line's included, as records of the
 // first line's width (lines of another width are left out).
 inline Records readExport(const std::string& path) {
-  return readExportAs(path, {0, HeaderChoice::No, QuotingChoice::Standard}, {}).records;
+  return readExportAs(path, {0, HeaderChoice::No, QuotingChoice::Standard, {}}, {}).records;
 }
 
 }  // namespace vesper::testing

@@ -94,13 +94,13 @@ TEST_F(StandardSource, RecognisesSeparatorHeaderAndNotesBeforeIt) {
        Quoting::Classic, ',', 0, 0, {}},
       {"no judge: no header", "Name,Email\r\nAnn,a@x\r\n", {}, none, kLinePerField, 2, Quoting::Classic, ',', 0,
        0, {}},
-      {"header no", "Name,Email,Phone\r\n1,2,3\r\n", kJudge, {0, HeaderChoice::No, QuotingChoice::Auto},
+      {"header no", "Name,Email,Phone\r\n1,2,3\r\n", kJudge, {0, HeaderChoice::No, QuotingChoice::Auto, {}},
        kDelimited, 3, Quoting::Classic, ',', 0, 0, {}},
-      {"header yes", "x,y\r\n1,2\r\n", {}, {0, HeaderChoice::Yes, QuotingChoice::Auto}, kDelimited, 2,
+      {"header yes", "x,y\r\n1,2\r\n", {}, {0, HeaderChoice::Yes, QuotingChoice::Auto, {}}, kDelimited, 2,
        Quoting::Standard, ',', 1, 0, {"x", "y"}},
-      {"bar chosen", "a|b,c|d\r\n", kJudge, {'|', HeaderChoice::Auto, QuotingChoice::Auto}, kDelimited, 3,
+      {"bar chosen", "a|b,c|d\r\n", kJudge, {'|', HeaderChoice::Auto, QuotingChoice::Auto, {}}, kDelimited, 3,
        Quoting::Standard, '|', 0, 0, {}},
-      {"classic chosen", "Name;Email\r\nAnn;a@x\r\n", kJudge, {0, HeaderChoice::Auto, QuotingChoice::Classic},
+      {"classic chosen", "Name;Email\r\nAnn;a@x\r\n", kJudge, {0, HeaderChoice::Auto, QuotingChoice::Classic, {}},
        kLinePerField, 1, Quoting::Classic, ',', 0, 0, {}},
   };
   for (const auto& c : cases) {
@@ -278,7 +278,7 @@ TEST_F(StandardSource, ReadsTheSpectrumFilesAsTheirExpectationsSay) {
     std::vector<Fields> want = jsonRows(read((dir / "json" / (name + ".json")).string()));
     for (auto& row : want)
       for (auto& v : row) v = crlf(v);
-    identify(read(e.path().string()), {}, {0, HeaderChoice::Yes, QuotingChoice::Standard});
+    identify(read(e.path().string()), {}, {0, HeaderChoice::Yes, QuotingChoice::Standard, {}});
     auto source = MakeRecordSource(state, table);
     Read r = readAll(*source);
     EXPECT_EQ(r.records, want);

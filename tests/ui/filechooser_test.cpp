@@ -99,8 +99,9 @@ class FileChooserTest : public QObject {
     QVERIFY(s.done() && !s.stalled);
 
     QCOMPARE(captions, (QStringList{"All files (*.*)", "Text files (*.txt)", "Comma-delimited (*.csv)",
-                                    "Dbase files (*.dbf)", "Paradox files (*.db)",
-                                    "vCard files (*.vcf)"}));
+                                    "Dbase files (*.dbf)", "Paradox files (*.db)", "vCard files (*.vcf)",
+                                    "Excel workbooks (*.xlsx)",
+                                    "OpenDocument spreadsheets (*.ods)"}));
     QCOMPARE(shownCaption, caption);
     QCOMPARE(shownName, namebox);
     QCOMPARE(shownFiles, files);

@@ -206,6 +206,9 @@ class WizardTest : public QObject {
     QTest::newRow("txt") << 2 << "Text files (*.txt)" << "*.txt";
     QTest::newRow("dbf") << 3 << "Dbase files (*.dbf)" << "*.dbf";
     QTest::newRow("db") << 4 << "Paradox files (*.db)" << "*.db";
+    QTest::newRow("vcf") << 5 << "vCard files (*.vcf)" << "*.vcf";
+    QTest::newRow("xlsx") << 6 << "Excel workbooks (*.xlsx)" << "*.xlsx";
+    QTest::newRow("ods") << 7 << "OpenDocument spreadsheets (*.ods)" << "*.ods";
   }
   void fileTypePresetsChooser() {
     QFETCH(int, option);
@@ -218,7 +221,8 @@ class WizardTest : public QObject {
     QCOMPARE(r.title, QStringLiteral("Open Source File"));
     QCOMPARE(r.filters, (QStringList{"All files (*.*)", "Text files (*.txt)",
                                      "Comma-delimited (*.csv)", "Dbase files (*.dbf)",
-                                     "Paradox files (*.db)", "vCard files (*.vcf)"}));
+                                     "Paradox files (*.db)", "vCard files (*.vcf)", "Excel workbooks (*.xlsx)",
+                                     "OpenDocument spreadsheets (*.ods)"}));
     QCOMPARE(r.selectedFilter, filter);
     QCOMPARE(r.pattern, pattern);
     QVERIFY(r.mustExist);

@@ -1,0 +1,108 @@
+// Workbooks (.xlsx and .ods) as tables of text: the sheets by name and the
+// rows of one sheet, read as a stream.
+//
+// Contract.  A sheet's rows come in order, each as the text of its cells from
+// the first column on, as a user sees them: text as written (rich text as its
+// plain text, line breaks as CR LF, other control characters as blanks),
+// numbers without a spurious ".0" (up to 15 significant digits), dates as
+// 1961-03-15, times as 14:30:00, a date with a time as 1961-03-15 14:30:00,
+// booleans as TRUE and FALSE, a formula as its last computed value, an error
+// as its code (#N/A).  A merged area gives every cell in it the value of its
+// top-left cell.  Rows without any text are left out; trailing empty cells are
+// dropped.  At most kMaxSheetColumns columns are read.
+//
+// Only the rows on hand are held (and, for .xlsx, the shared strings, which
+// every row may refer to), never the sheet, whatever size the sheet declares.
+// A workbook that cannot be read throws `PackageError` saying why.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "source/formats/xmlstream.h"
+#include "source/formats/zippackage.h"
+
+namespace vesper {
+
+constexpr int kMaxSheetColumns = 16384;
+// Bytes any one part may inflate to: a sheet's XML, and what is held whole.
+constexpr std::size_t kMaxSheetPartBytes = std::size_t(4) << 30;
+constexpr std::size_t kMaxHeldPartBytes = std::size_t(256) << 20;
+
+enum class WorkbookFormat { Xlsx, Ods };
+
+// The rows of one sheet, read on demand.
+class SheetRows : protected XmlStream {
+ public:
+  // The next row with text (`number`: its row in the sheet, from 1); false
+  // at the end of the sheet.
+  bool next(std::vector<std::string>& cells, long long& number);
+  // Bytes of the sheet's XML read so far.
+  long long bytesread() const { return read_; }
+  // A merged area, rows and columns from 1 (.ods names them where they start,
+  // .xlsx after the rows, so it is looked up first).
+  void addmerge(long long row1, int col1, long long row2, int col2);
+
+ protected:
+  SheetRows(const ZipPackage& package, const std::string& part);
+  // A finished row (repeated `repeat` times, as .ods may say).
+  void pushrow(std::vector<std::string>& cells, long long number, long long repeat = 1);
+  // Sets the cell at column `col` (from 1) of `cells`.
+  static void setcell(std::vector<std::string>& cells, int col, std::string text);
+
+ private:
+  struct Merge {
+    long long row1, row2;
+    int col1, col2;
+    std::string value;
+  };
+  struct Row {
+    std::vector<std::string> cells;
+    long long number, repeat;
+  };
+  void fillmerges(std::vector<std::string>& cells, long long number);
+
+  std::unique_ptr<ZipPart> part_;
+  std::deque<Row> rows_;
+  std::vector<Merge> merges_;
+  long long read_ = 0;
+  bool ended_ = false;
+};
+
+class Workbook {
+ public:
+  virtual ~Workbook() = default;
+  // The workbook at `path` (or held in `bytes`, kept by the caller); throws
+  // PackageError when it cannot be read.
+  static std::unique_ptr<Workbook> open(const std::string& path, WorkbookFormat format);
+  static std::unique_ptr<Workbook> openmemory(std::string_view bytes, WorkbookFormat format);
+
+  // The sheets' names, in order (for .ods a reading of the whole workbook).
+  virtual const std::vector<std::string>& sheetnames() { return sheets_; }
+  // The rows of sheet `index` (from 0).
+  virtual std::unique_ptr<SheetRows> rows(int index) = 0;
+
+ protected:
+  virtual void load() = 0;  // reads what the workbook is made of
+  friend std::unique_ptr<Workbook> openworkbook(std::unique_ptr<Workbook> book);
+  ZipPackage package_;
+  std::vector<std::string> sheets_;
+};
+
+// The format a file's content shows: a zip package holding a spreadsheet's
+// parts; none when it is no workbook.
+bool workbookformatof(const std::string& path, WorkbookFormat& format);
+
+// --- cell text, shared by the two formats ---
+// A number as a user sees it: 12345, 0.5, -3.25, 1E+20.
+std::string numbertext(double value);
+// A serial day count (from 30 December 1899; 1900-based sheets count the
+// phantom 29 February 1900 that `excelserial` corrects) as date, time or both.
+enum class DateShow { Number, Date, Time, DateTime };
+std::string serialtext(double serial, DateShow show, bool date1904);
+// Text of a cell as written: CR LF for line breaks, blanks for other controls.
+void appendcelltext(std::string& out, std::string_view text);
+
+}  // namespace vesper
