@@ -1,7 +1,5 @@
-// Real workbooks written by spreadsheet programs, read as import sources
-// with the program's own header judge.  The files kept with the tests are in
-// tests/data/workbooks (see its README); the others are read from the folder
-// of found files beside the repository when it is there.
+// Real workbooks written by spreadsheet programs (tests/data/workbooks, see
+// its README), read as import sources with the program's own header judge.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,7 +20,6 @@ struct Value {
 
 struct Case {
   const char* file;
-  bool kept;                // in tests/data/workbooks, else in the found files
   int kind;
   const char* sheet;        // "" the first
   std::vector<std::string> names;  // the header's cells; none when no header
@@ -31,41 +28,35 @@ struct Case {
 };
 
 std::string pathof(const Case& c) {
-  if (c.kept) return std::string(VESPER_SOURCE_DIR) + "/tests/data/workbooks/" + c.file;
-  return std::string(VESPER_SOURCE_DIR) + "/../found17/" + c.file;
+  return std::string(VESPER_SOURCE_DIR) + "/tests/data/workbooks/" + c.file;
 }
 
 TEST(WorkbookFiles, ReadAsTheProgramWroteThem) {
   const Case cases[] = {
       // Google Sheets: a header row of names, numbers as typed.
-      {"googlesheets-iris.xlsx", true, kXlsxWorkbook, "", {}, 5, 151,
+      {"googlesheets-iris.xlsx", kXlsxWorkbook, "", {}, 5, 151,
        {{1, 1, "Sepal.Length"}, {2, 1, "5.1"}, {2, 5, "setosa"}, {151, 5, "virginica"}}},
       // LibreOffice, 1900 date system: the same day in five date formats.
-      {"libreoffice50-dates1900.xlsx", true, kXlsxWorkbook, "", {}, 5, 1,
+      {"libreoffice50-dates1900.xlsx", kXlsxWorkbook, "", {}, 5, 1,
        {{1, 1, "2000-01-01"}, {1, 5, "2000-01-01"}}},
-      // A list of people from a reporting tool: a merged title over the row,
-      // the header on row 4.
-      {"bitool-ru-entrepreneurs-list.xlsx", true, kXlsxWorkbook, "", {}, 11, 2194,
-       {{1, 11, "СПАРК - Список "}, {2, 1, "ФИО"}, {3, 1, "Аббасов Илал Газанфар Оглы"}, {3, 2, "27.05.2004"}}},
       // Excel for the Mac: notes above the header, which is on row 9.
-      {"excelmac-header-row.xlsx", false, kXlsxWorkbook, "", {}, 4, 3,
+      {"excelmac-header-row.xlsx", kXlsxWorkbook, "", {}, 4, 3,
        {{1, 3, "Note 1"}, {2, 2, "Column A"}, {3, 4, "3"}}},
       // Excel: an escaped carriage return before a line break: one line break.
-      {"excel2016-x000D-linebreak.xlsx", false, kXlsxWorkbook, "", {}, 1, 1, {{1, 1, "ABC\r\nDEF"}}},
+      {"excel2016-x000D-linebreak.xlsx", kXlsxWorkbook, "", {}, 1, 1, {{1, 1, "ABC\r\nDEF"}}},
       // LibreOffice .ods: dates, a date with a time, times (one with fractions of a second).
-      {"libreoffice73-dates.ods", false, kOdsSpreadsheet, "", {}, 2, 4,
+      {"libreoffice73-dates.ods", kOdsSpreadsheet, "", {}, 2, 4,
        {{1, 1, "2021-01-01"}, {2, 1, "2021-01-01 10:10:10"}, {3, 1, "10:10:10"}, {4, 1, "10:10:10"}, {4, 2, "18"}}},
       // LibreOffice .ods: a cell over two rows whose covered cell keeps text of its own.
-      {"libreoffice54-covered-cell.ods", false, kOdsSpreadsheet, "", {}, 1, 3,
+      {"libreoffice54-covered-cell.ods", kOdsSpreadsheet, "", {}, 1, 3,
        {{1, 1, "a1"}, {2, 1, "a2"}, {3, 1, "a2"}}},
       // Excel writing .ods, a sheet chosen by name.
-      {"excel2016-datatypes-6sheets.ods", false, kOdsSpreadsheet, "issue2", {}, 2, 3,
+      {"excel2016-datatypes-6sheets.ods", kOdsSpreadsheet, "issue2", {}, 2, 3,
        {{1, 1, "1"}, {3, 2, "c"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     const std::string path = pathof(c);
-    if (!c.kept && !std::filesystem::exists(path)) continue;
     testing::RecordingMessages messages;
     testing::FixedClock clock;
     testing::FixedDisk disk;

@@ -28,7 +28,7 @@ inline std::map<std::string, std::string> expectations(const std::string& text) 
   return out;
 }
 
-enum Where { kKept, kFound, kRoundcube };
+enum Where { kKept, kRoundcube };
 
 struct ExportCase {
   const char* file;
@@ -40,18 +40,12 @@ struct ExportCase {
 // Real exports of mail programs, address books and a business network, each
 // with the assignment a person would make from its header and first values.
 inline const ExportCase kExports[] = {
-    {"gmail-2007-sections-horde.csv", kFound, 1,
+    {"gmail-2007-sections-horde.csv", kKept, 1,
       "Name=x2firstlast; E-mail=Email; Notes=Memo; Section 1 - Phone=Phone1; "
       "Section 1 - Mobile=Phone2; Section 1 - Pager=Phone3; Section 1 - Fax=Fax; "
       "Section 1 - Company=Company; Section 1 - Title=Salut; "
       "Section 1 - Address=x8addr1&2"},
-    {"google-multiline-tine.csv", kFound, 1,
-      "Given Name=FirstName; Additional Name=x6middleinitial; Family Name=LastName; "
-      "Name Prefix=Salut; Name Suffix=Honor; Birthday=Date1/2; Notes=Memo; "
-      "E-mail 1 - Value=Email; Phone 1 - Value=Phone1; Address 1 - Street=Addr1; "
-      "Address 1 - City=City; Address 1 - Region=State; Address 1 - Postal Code=Zip; "
-      "Address 1 - Country=Country; Address 1 - Extended Address=Addr2"},
-    {"kaddressbook-kmail-horde.csv", kFound, 1,
+    {"kaddressbook-kmail-horde.csv", kKept, 1,
       "Family Name=LastName; Given Name=FirstName; Additional Names=x6middleinitial; "
       "Honorific Prefixes=Salut; Honorific Suffixes=Honor; Birthday=Date1/2; "
       "Business Address Street=x8addr1&2; Business Address Locality=City; "
@@ -60,23 +54,10 @@ inline const ExportCase kExports[] = {
       "Mobile Phone=Phone2; Business Fax=Fax; Pager=Phone4; Email Address=Email; "
       "Role=Title; Organization=Company; Note=Memo; Assistant's Name=Assistant; "
       "Anniversary=Date2/2"},
-    {"linkedin-connections-fullnote.csv", kFound, 4,
-      "First Name=FirstName; Last Name=LastName; Email Address=Email; Company=Company; "
-      "Position=Title"},
     {"linkedin-connections-preamble.csv", kKept, 4,
       "First Name=FirstName; Last Name=LastName; Email Address=Email; Company=Company; "
       "Position=Title"},
-    {"lxoffice-customers-tine.csv", kFound, 1,
-      "name=x2firstlast; street=x8addr1&2; country=Country; zipcode=Zip; city=City; "
-      "phone=Phone1; fax=Fax; email=Email"},
-    {"macaddressbook-tab-de-tine.csv", kFound, 1,
-      "Vorname=FirstName; Nachname=LastName; Firma=Company; Berufsbezeichnung=Title; "
-      "Arbeitsadresse Land=Country; Arbeitsadresse Strasse=x8addr1&2; "
-      "Arbeitsadresse Stadt=City; Arbeitsadresse Bundesland=State; Arbeitsadresse PLZ=Zip; "
-      "Arbeit E-Mail=Email; Arbeit Telefon=Phone1; Privat Telefon=Phone3; "
-      "Hauptnummer=Phone4; Mobiltelefon=Phone2; Arbeit Fax=Fax; Notizen=Memo; "
-      "Geburtstag=Date1/5"},
-    {"outlook-bug6311-notes-horde.csv", kFound, 1,
+    {"outlook-bug6311-notes-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
       "Business Street 2=Addr2; Business City=City; Business State=State; "
@@ -85,7 +66,7 @@ inline const ExportCase kExports[] = {
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
       "Spouse=User1"},
-    {"outlook-bug6370-quotes-horde.csv", kFound, 1,
+    {"outlook-bug6370-quotes-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
       "Business Street 2=Addr2; Business City=City; Business State=State; "
@@ -94,7 +75,7 @@ inline const ExportCase kExports[] = {
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
       "Spouse=User1"},
-    {"outlook-bug6372-address-horde.csv", kFound, 1,
+    {"outlook-bug6372-address-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
       "Business Street 2=Addr2; Business City=City; Business State=State; "
@@ -103,7 +84,7 @@ inline const ExportCase kExports[] = {
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
       "Spouse=User1"},
-    {"outlook-en-multiline-horde.csv", kFound, 1,
+    {"outlook-en-multiline-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
       "Business Street 2=Addr2; Business City=City; Business State=State; "
@@ -111,61 +92,43 @@ inline const ExportCase kExports[] = {
       "Company Main Phone=Phone3; Home Phone=Phone2; Mobile Phone=Phone1; Pager=Phone4; "
       "Anniversary=Date2/2; Assistant's Name=Assistant; Birthday=Date1/2; "
       "E-mail Address=Email; Notes=Memo; Referred By=User2; Spouse=User1"},
-    {"outlook2007-de-damaged-tine.csv", kFound, 1,
-      "Anrede=Salut; Vorname=FirstName; Weitere Vornamen=x6middleinitial; "
-      "Nachname=LastName; Suffix=Honor; Firma=Company; Position=Title; "
-      "Stra\uFFFDe gesch\uFFFDftlich=Addr1; Stra\uFFFDe gesch\uFFFDftlich 2=Addr2; "
-      "Ort gesch\uFFFDftlich=City; Region gesch\uFFFDftlich=State; "
-      "Postleitzahl gesch\uFFFDftlich=Zip; Land/Region gesch\uFFFDftlich=Country; "
-      "Fax gesch\uFFFDftlich=Fax; Telefon gesch\uFFFDftlich=Phone1; Autotelefon=Phone4; "
-      "Telefon privat=Phone3; Mobiltelefon=Phone2; E-Mail-Adresse=Email; "
-      "Geburtstag=Date1/5; Jahrestag=Date2/5; Name Assistent=Assistant; Notizen=Memo"},
-    {"outlook2013-de-tine.csv", kFound, 1,
-      "Anrede=Salut; Vorname=FirstName; Weitere Vornamen=x6middleinitial; "
-      "Nachname=LastName; Suffix=Honor; Firma=Company; Position=Title; "
-      "Straße geschäftlich=Addr1; Straße geschäftlich 2=Addr2; Ort geschäftlich=City; "
-      "Region geschäftlich=State; Postleitzahl geschäftlich=Zip; "
-      "Land/Region geschäftlich=Country; Fax geschäftlich=Fax; "
-      "Telefon geschäftlich=Phone1; Telefon Firma=Phone4; Telefon (privat)=Phone3; "
-      "Mobiltelefon=Phone2; Assistent(in)=Assistant; E-Mail-Adresse=Email; "
-      "Geburtstag=Date1/5; Jahrestag=Date2/5; Notizen=Memo"},
-    {"thunderbird-export-quoting.csv", kFound, 1,
+    {"thunderbird-export-quoting.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
       "Notes=Memo"},
-    {"thunderbird-export-tab.csv", kFound, 1,
+    {"thunderbird-export-tab.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
       "Notes=Memo"},
-    {"thunderbird-shiftjis.csv", kFound, 1,
+    {"thunderbird-shiftjis.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
       "Notes=Memo"},
-    {"thunderbird-utf16le-bom.csv", kFound, 1,
+    {"thunderbird-utf16le-bom.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
       "Notes=Memo"},
-    {"windowsaddressbook-horde.csv", kFound, 1,
+    {"windowsaddressbook-horde.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Middle Name=x6middleinitial; "
       "E-mail Address=Email; Home Phone=Phone3; Mobile Phone=Phone2; "
       "Business Street=x8addr1&2; Business City=City; Business Postal Code=Zip; "
       "Business State=State; Business Country/Region=Country; Business Phone=Phone1; "
       "Business Fax=Fax; Pager=Phone4; Company=Company; Job Title=Title; Notes=Memo"},
-    {"windowsaddressbook-selectable-horde.csv", kFound, 1,
+    {"windowsaddressbook-selectable-horde.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; E-mail Address=Email; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Business Street=x8addr1&2; Business City=City; "
       "Business Postal Code=Zip; Business State=State; Business Country/Region=Country; "
       "Business Phone=Phone1; Business Fax=Fax; Pager=Phone4; Company=Company; "
       "Job Title=Title; Notes=Memo"},
-    {"yahoo-multiline-horde.csv", kFound, 1,
+    {"yahoo-multiline-horde.csv", kKept, 1,
       "First=FirstName; Middle=x6middleinitial; Last=LastName; Email=Email; Home=Phone3; "
       "Work=Phone1; Pager=Phone4; Fax=Fax; Mobile=Phone2; Title=Title; Company=Company; "
       "Work Address=x8addr1&2; Work City=City; Work County=State; Work Post Code=Zip; "
@@ -203,10 +166,6 @@ inline std::string pathOf(const ExportCase& c) {
   const std::string kept = std::string(VESPER_SOURCE_DIR) + "/tests/data/exports/" + c.file;
   switch (c.where) {
     case kKept: return kept;
-    case kFound:  // kept with the tests where its licence allows
-      return std::filesystem::exists(kept)
-                 ? kept
-                 : corpora(std::string("csv/contact-exports/") + c.file);
     default: return corpora(std::string("csv/roundcube-contact-exports/") + c.file);
   }
 }
