@@ -200,5 +200,48 @@ TEST_F(ExportImportTest, RealExportsImportWhole) {
                 std::size(kImports), testing::corporafolder().c_str());
 }
 
+// Exports written without a header line, as older programs wrote them: the
+// batch command cannot assign them from a header and says so, and an .IMP
+// file made by hand for their field positions imports every line.
+TEST_F(ExportImportTest, ExportsWithoutAHeaderImportByHand) {
+  struct Case {
+    const char* file;
+    int fields, records;
+    std::map<int, std::string> assigned;  // field number: contact field
+    std::pair<const char*, const char*> stored;
+  };
+  const Case cases[] = {
+      {"palmdesktop-noheader-horde.csv", 21, 2,
+       {{1, "LastName"}, {2, "FirstName"}, {3, "Title"}, {4, "Company"}, {5, "Phone1"},
+        {9, "Email"}, {10, "Addr1"}, {11, "City"}, {12, "State"}, {13, "Zip"}, {14, "Country"}},
+       {"Addr1", "12345 Lost Street"}},
+      {"thunderbird-noheader-horde.csv", 37, 1,
+       {{1, "FirstName"}, {2, "LastName"}, {5, "Email"}, {12, "Addr1"}, {14, "City"}, {36, "Memo"}},
+       {"Memo", "It's a notes."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = std::string(VESPER_SOURCE_DIR) + "/tests/data/exports/" + c.file;
+    CommandResult refused = import("--auto-assign --spec auto.imp", path);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("no header line"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(dir / "auto.imp"));
+
+    std::string slots, dates;
+    for (int i = 1; i <= 210; ++i) {
+      slots += (c.assigned.count(i) ? c.assigned.at(i) : i <= c.fields ? "x1notused" : "") + "\r\n";
+      dates += "-1\r\n";
+    }
+    std::ofstream(dir / "hand.imp", std::ios::binary) << "1\r\n" << slots << "20\r\n" << dates;
+    CommandResult byhand = import("--spec hand.imp", path);
+    EXPECT_EQ(byhand.code, 0) << byhand.err;
+    Table t;
+    t.open((dir / "data").string(), "CONTACT.DB");
+    EXPECT_EQ(t.recordcount(), c.records);
+    EXPECT_TRUE(!fs::exists(dir / "bad.csv") || fs::file_size(dir / "bad.csv") == 0);
+    EXPECT_THAT(testing::sortedcolumn(dir / "data", c.stored.first), ::testing::Contains(c.stored.second));
+  }
+}
+
 }  // namespace
 }  // namespace vesper
