@@ -59,13 +59,13 @@ inline const ExportCase kExports[] = {
       "Business Address Country=Country; Home Phone=Phone3; Business Phone=Phone1; "
       "Mobile Phone=Phone2; Business Fax=Fax; Pager=Phone4; Email Address=Email; "
       "Role=Title; Organization=Company; Note=Memo; Assistant's Name=Assistant; "
-      "Anniversary=Date2/2"},
+      "Anniversary=Date2/2; URL=User3"},
     {"linkedin-connections-fullnote.csv", kFound, 4,
       "First Name=FirstName; Last Name=LastName; Email Address=Email; Company=Company; "
       "Position=Title"},
     {"linkedin-connections-preamble.csv", kKept, 4,
       "First Name=FirstName; Last Name=LastName; Email Address=Email; Company=Company; "
-      "Position=Title"},
+      "Position=Title; URL=User3"},
     {"lxoffice-customers-tine.csv", kFound, 1,
       "name=x2firstlast; street=x8addr1&2; country=Country; zipcode=Zip; city=City; "
       "phone=Phone1; fax=Fax; email=Email"},
@@ -84,7 +84,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-bug6370-quotes-horde.csv", kFound, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -93,7 +93,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-bug6372-address-horde.csv", kFound, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -102,7 +102,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-en-multiline-horde.csv", kFound, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -110,7 +110,7 @@ inline const ExportCase kExports[] = {
       "Business Postal Code=Zip; Business Country=Country; Business Fax=Fax; "
       "Company Main Phone=Phone3; Home Phone=Phone2; Mobile Phone=Phone1; Pager=Phone4; "
       "Anniversary=Date2/2; Assistant's Name=Assistant; Birthday=Date1/2; "
-      "E-mail Address=Email; Notes=Memo; Referred By=User2; Spouse=User1"},
+      "E-mail Address=Email; Notes=Memo; Referred By=User2; Spouse=User1; Web Page=User3"},
     {"outlook2007-de-damaged-tine.csv", kFound, 1,
       "Anrede=Salut; Vorname=FirstName; Weitere Vornamen=x6middleinitial; "
       "Nachname=LastName; Suffix=Honor; Firma=Company; Position=Title; "
@@ -134,25 +134,25 @@ inline const ExportCase kExports[] = {
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-export-tab.csv", kFound, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-shiftjis.csv", kFound, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-utf16le-bom.csv", kFound, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"windowsaddressbook-horde.csv", kFound, 1,
       "First Name=FirstName; Last Name=LastName; Middle Name=x6middleinitial; "
       "E-mail Address=Email; Home Phone=Phone3; Mobile Phone=Phone2; "
@@ -169,7 +169,7 @@ inline const ExportCase kExports[] = {
       "First=FirstName; Middle=x6middleinitial; Last=LastName; Email=Email; Home=Phone3; "
       "Work=Phone1; Pager=Phone4; Fax=Fax; Mobile=Phone2; Title=Title; Company=Company; "
       "Work Address=x8addr1&2; Work City=City; Work County=State; Work Post Code=Zip; "
-      "Work Country=Country; Birthday=Date1/2; Anniversary=Date2/2; Comments=Memo"},
+      "Work Country=Country; Birthday=Date1/2; Anniversary=Date2/2; Comments=Memo; Personal Website=User3"},
     {"all.csv", kRoundcube, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Email Home=Email; "
@@ -195,7 +195,7 @@ inline const ExportCase kExports[] = {
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
 
 };
 
