@@ -1,6 +1,7 @@
 // Generates realistic contact lists for the import benchmarks.
 //
-//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf,headed,vcf]
+//   gencontacts --records N --out DIR [--seed S] [--bad-percent P]
+//               [--forms csv,lines,dbf,headed,vcf]
 //
 // Writes into DIR, for the forms asked for (csv, lines and dbf by default):
 //   contacts.csv        comma-delimited, one record per line, no header
@@ -452,8 +453,11 @@ const CardField kCardFields[] = {
     {48, "Category", -1}};
 
 void writecardspec(const std::string& path) {
+  // The source's 49 fields each have an entry (the spec's field count is its
+  // last entry's): those the list does not fill are not used.
   std::string slots[210], codes[210];
   for (auto& c : codes) c = "-1";
+  for (int i = 0; i < 49; ++i) slots[i] = "x1notused";
   for (const CardField& f : kCardFields) {
     slots[f.field - 1] = f.assign;
     codes[f.field - 1] = std::to_string(f.datecode);
