@@ -1,6 +1,7 @@
 // Generates realistic contact lists for the import benchmarks.
 //
-//   gencontacts --records N --out DIR [--seed S] [--bad-percent P] [--forms csv,lines,dbf,headed,xlsx]
+//   gencontacts --records N --out DIR [--seed S] [--bad-percent P]
+//               [--forms csv,lines,dbf,headed,xlsx,vcf]
 //
 // Writes into DIR, for the forms asked for (csv, lines and dbf by default):
 //   contacts.csv        comma-delimited, one record per line, no header
@@ -11,6 +12,10 @@
 //   contacts-lines.txt  line-per-field, one field per line
 //   contacts-lines.imp  its import specification (kind 0)
 //   contacts.dbf        a dBASE III table (version byte 3)
+//   contacts.vcf        the same contacts as vCard 3.0 cards, as address books
+//                       write them (structured N and ADR, typed TEL, escapes)
+//   contacts-vcf.imp    its import specification (kind 4): each card field
+//                       to the contact field the delimited file's column goes to
 //   contacts-dbf.imp    its import specification (kind 2)
 //   contacts.xlsx       the delimited file's records as a workbook: one sheet,
 //                       no header row, every value a shared string (as a
@@ -219,6 +224,7 @@ const ColumnSpec kColumns[ColumnCount] = {
 struct Record {
   std::string v[ColumnCount];
   int y = 0, m = 0, d = 0;  // the birthday, for the dBASE date column
+  std::string prefix, given, middle, family, suffix;  // the name's parts, for the cards
 };
 
 class Generator {
@@ -230,13 +236,18 @@ class Generator {
     std::string last = surname();
     std::string first(kFirstNames[firsts_.draw(r_)]);
     std::string name;
-    if (r_.chance(35)) name += std::string(pick(r_, kTitles)) + " ";
+    rec.prefix.clear(), rec.middle.clear(), rec.suffix.clear();
+    if (r_.chance(35)) name += (rec.prefix = pick(r_, kTitles)) + " ";
     name += first;
-    if (r_.chance(30)) name += std::string(" ") + static_cast<char>('A' + r_.below(26)) + ".";
+    if (r_.chance(30)) name += " " + (rec.middle = std::string{static_cast<char>('A' + r_.below(26)), '.'});
     name += " " + last;
-    if (r_.chance(6)) name += std::string(" ") + pick(r_, kSuffixes);
+    if (r_.chance(6)) name += " " + (rec.suffix = pick(r_, kSuffixes));
     bool capitals = r_.chance(12);  // some lists arrive in capitals
     rec.v[Name] = capitals ? upper(name) : name;
+    rec.given = first, rec.family = last;
+    if (capitals)
+      for (std::string* part : {&rec.prefix, &rec.given, &rec.middle, &rec.family, &rec.suffix})
+        *part = upper(*part);
 
     rec.v[Company].clear();
     rec.v[JobTitle].clear();
@@ -367,6 +378,105 @@ class Output {
   std::string path_;
   std::FILE* f_;
 };
+
+// A text value of a card: backslash, comma, semicolon and line breaks escaped.
+void cardtext(std::string& line, std::string_view v) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    char c = v[i];
+    if (c == '\\' || c == ',' || c == ';') {
+      line += '\\';
+      line += c;
+    } else if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < v.size() && v[i + 1] == '\n') ++i;
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+}
+
+void cardline(std::string& card, const char* head, std::string_view v) {
+  if (v.empty()) return;
+  card += head;
+  card += ':';
+  cardtext(card, v);
+  card += "\r\n";
+}
+
+// One record as a vCard 3.0 card.  The name is split as an address book keeps
+// it (prefix, given, middle, family, suffix), the city line into city, region
+// and postal code; the last-order date has no property and is left out.
+void writecard(std::string& card, const Record& rec) {
+  card += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+  cardline(card, "FN", rec.v[Name]);
+  const std::string_view given = rec.given, family = rec.family, middle = rec.middle,
+                         prefix = rec.prefix, suffix = rec.suffix;
+  card += "N:";
+  cardtext(card, family), card += ';', cardtext(card, given), card += ';';
+  cardtext(card, middle), card += ';', cardtext(card, prefix), card += ';';
+  cardtext(card, suffix), card += "\r\n";
+  if (!rec.v[Company].empty()) cardline(card, "ORG", rec.v[Company]);
+  cardline(card, "TITLE", rec.v[JobTitle]);
+  // "City, ST 12345" or "City, ON A1B 2C3"
+  std::string_view cityline = rec.v[CityLine], city = cityline, region, code;
+  if (auto comma = cityline.find(", "); comma != std::string_view::npos) {
+    city = cityline.substr(0, comma);
+    std::string_view rest = cityline.substr(comma + 2);
+    auto blank = rest.find(' ');
+    region = rest.substr(0, blank);
+    if (blank != std::string_view::npos) code = rest.substr(blank + 1);
+  }
+  card += "ADR;TYPE=WORK:;;";
+  cardtext(card, rec.v[Address]), card += ';', cardtext(card, city), card += ';';
+  cardtext(card, region), card += ';', cardtext(card, code), card += ';';
+  cardtext(card, rec.v[Country]), card += "\r\n";
+  cardline(card, "TEL;TYPE=WORK,VOICE", rec.v[Phone1]);
+  cardline(card, "TEL;TYPE=CELL", rec.v[Phone2]);
+  cardline(card, "EMAIL;TYPE=INTERNET", rec.v[Email]);
+  if (rec.y) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", rec.y, rec.m, rec.d);
+    cardline(card, "BDAY", buf);
+  }
+  cardline(card, "ANNIVERSARY", rec.v[Since]);
+  cardline(card, "CATEGORIES", rec.v[Category]);
+  cardline(card, "NOTE", rec.v[Notes]);
+  cardline(card, "UID", rec.v[Ref]);
+  card += "END:VCARD\r\n";
+}
+
+// The card fields the vCard source gives, in its order (from 1), and what the
+// delimited file's column of the same value is assigned to.
+struct CardField {
+  int field;
+  const char* assign;
+  int datecode;
+};
+const CardField kCardFields[] = {
+    {3, "FirstName", -1},  {2, "LastName", -1},  {4, "x6middleinitial", -1},
+    {5, "Salut", -1},      {6, "Honor", -1},     {7, "Company", -1},
+    {9, "Title", -1},      {12, "x8addr1&2", -1}, {14, "City", -1},
+    {15, "State", -1},     {16, "Zip", -1},      {17, "Country", -1},
+    {30, "Phone1", -1},    {34, "Phone2", -1},   {40, "Email", -1},
+    {45, "Date1", 2},      {46, "Date2", 2},     {47, "Memo", -1},
+    {48, "Category", -1}};
+
+void writecardspec(const std::string& path) {
+  // The source's 49 fields each have an entry (the spec's field count is its
+  // last entry's): those the list does not fill are not used.
+  std::string slots[210], codes[210];
+  for (auto& c : codes) c = "-1";
+  for (int i = 0; i < 49; ++i) slots[i] = "x1notused";
+  for (const CardField& f : kCardFields) {
+    slots[f.field - 1] = f.assign;
+    codes[f.field - 1] = std::to_string(f.datecode);
+  }
+  Output out(path);
+  out.put("4\r\n");
+  for (const auto& s : slots) out.put(s + "\r\n");
+  out.put("20\r\n");
+  for (const auto& c : codes) out.put(c + "\r\n");
+}
 
 // The 422-line specification: kind, 210 slots, pivot, 210 date codes.
 void writespec(const std::string& path, int kind) {
@@ -571,7 +681,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: gencontacts --records N --out DIR [--seed S] [--bad-percent P]"
-                   " [--forms csv,lines,dbf,headed,xlsx]\n");
+                   " [--forms csv,lines,dbf,headed,xlsx,vcf]\n");
       return 2;
     }
   }
@@ -584,12 +694,13 @@ int main(int argc, char** argv) {
   bool dbf = forms.find("dbf") != std::string::npos;
   bool headed = forms.find("headed") != std::string::npos;
   bool xlsx = forms.find("xlsx") != std::string::npos;
+  bool vcf = forms.find("vcf") != std::string::npos;
 
   Generator gen(seed);
   Random badRandom(seed ^ 0xBADBADULL);
   Record rec;
   {
-    std::unique_ptr<Output> csvOut, linesOut, headedOut;
+    std::unique_ptr<Output> csvOut, linesOut, headedOut, vcfOut;
     // The headed form's extra note lines come from a stream of their own, so
     // the other forms stay as the seed makes them.
     Random noteRandom(seed ^ 0x4EADEDULL);
@@ -608,6 +719,7 @@ int main(int argc, char** argv) {
     if (dbf) dbfOut = std::make_unique<DbfWriter>(out + "/contacts.dbf");
     std::unique_ptr<XlsxWriter> xlsxOut;
     if (xlsx) xlsxOut = std::make_unique<XlsxWriter>(out + "/contacts.xlsx");
+    if (vcf) vcfOut = std::make_unique<Output>(out + "/contacts.vcf");
     std::string line;
     for (long long n = 0; n < records; ++n) {
       gen.make(n, rec);
@@ -642,6 +754,11 @@ int main(int argc, char** argv) {
       }
       if (dbfOut) dbfOut->add(rec);
       if (xlsxOut) xlsxOut->add(rec);
+      if (vcfOut) {
+        line.clear();
+        writecard(line, rec);
+        vcfOut->put(line);
+      }
     }
     if (dbfOut) dbfOut->finish();
     if (xlsxOut) xlsxOut->finish();
@@ -651,6 +768,7 @@ int main(int argc, char** argv) {
   if (dbf) writespec(out + "/contacts-dbf.imp", 2);
   if (headed) writespec(out + "/contacts-headed.imp", 1);
   if (xlsx) writespec(out + "/contacts-xlsx.imp", 5);
+  if (vcf) writecardspec(out + "/contacts-vcf.imp");
   {
     Output sql(out + "/columns.sql");
     std::string s = "CREATE TABLE contacts (";

@@ -43,6 +43,7 @@ enum class ColumnRole {
   Notes,
   Birthday,
   Anniversary,
+  WebPage,     // a web address: kept where a field is labelled for one
   KindOf,      // says what the other columns of its group are ("Phone 1 - Type")
 };
 

@@ -60,7 +60,7 @@ class Proposer {
       if (columns_[i].meaning.role == R::Field) take(i, columns_[i].meaning.field);
     names();
     single(R::Company, "Company");
-    single(R::JobTitle, "Title");
+    single(R::JobTitle, "Title", true);
     address();
     phones();
     single(R::Email, "Email", true);
@@ -68,6 +68,7 @@ class Proposer {
       if (columns_[i].meaning.role == R::Notes) take(i, "Memo");
     dates(R::Birthday);
     dates(R::Anniversary);
+    webpage();
     bylabel();
     for (std::size_t i = 0; i < out_.size(); ++i) {
       int pos = fieldposition(fields_, out_[i].target);
@@ -263,6 +264,21 @@ class Proposer {
       take(i, labelled.empty() ? free : labelled);
       return;
     }
+  }
+
+  // The first web address with values to the first free field labelled for
+  // one (a renamed user field); left out where the catalogue has none.
+  void webpage() {
+    auto cols = withrole(R::WebPage);
+    if (cols.empty()) return;
+    std::stable_partition(cols.begin(), cols.end(),
+                          [&](std::size_t i) { return !columns_[i].values.empty(); });
+    for (const auto& f : fields_)
+      if (isrenamablefield(f.name) && offered(f.name) &&
+          meaningofcolumn(fieldlabel(f.name, labels_)).role == R::WebPage) {
+        take(cols.front(), f.name);
+        return;
+      }
   }
 
   // Columns no rule placed, named like a field's label.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "parse/names.h"
 #include "source/sourcestate.h"
 
 namespace vesper {
@@ -40,22 +41,46 @@ bool hastype(const VCardProperty& p, std::string_view prefix) {
   return false;
 }
 
-// The value's text with its escapes undone; a break becomes `newline`.
+// The value's text with its escapes undone; a break becomes `newline`.  On
+// one line (`newline` not a line break) breaks at the ends are dropped, a run
+// of them is one ", " and blanks at the ends go: "1st Floor=0D=0A(or PO Box
+// 888)=0D=0A" gives "1st Floor, (or PO Box 888)".
 std::string unescape(std::string_view v, std::string_view newline) {
+  const bool oneline = newline != "\n";
   std::string out;
   out.reserve(v.size());
+  bool pending = false;  // a break not written yet (one line only)
+  auto put = [&](char c) {
+    if (pending && !out.empty()) out += newline;
+    pending = false;
+    out += c;
+  };
   for (std::size_t i = 0; i < v.size(); ++i) {
     char c = v[i];
+    bool isbreak = false;
     if (c == '\\' && i + 1 < v.size()) {
       char e = v[++i];
-      if (e == 'n' || e == 'N') out += newline;
-      else out += e;
+      if (e == 'n' || e == 'N') isbreak = true;
+      else put(e);
     } else if (c == '\n' || c == '\r') {  // a raw break, kept by a quoted-printable value
       if (c == '\r' && i + 1 < v.size() && v[i + 1] == '\n') ++i;
+      isbreak = true;
+    } else {
+      put(c);
+    }
+    if (!isbreak) continue;
+    if (!oneline) {
       out += newline;
     } else {
-      out += c;
+      while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+      pending = true;
     }
+  }
+  if (oneline) {
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+    std::size_t lead = 0;
+    while (lead < out.size() && (out[lead] == ' ' || out[lead] == '\t')) ++lead;
+    out.erase(0, lead);
   }
   return out;
 }
@@ -143,8 +168,12 @@ void VCardFields::property(const VCardProperty& p) {
     addresses_[kind] = true;
     std::vector<std::string> q = parts(p.value);  // box; extended; street; city; region; code; country
     const int at = kAddresses + 6 * kind;
+    // Some address books write the whole address into the extended part and
+    // leave the street empty: it is the street then.
+    std::string rest = join(part(q, 0), part(q, 1));
     values_[at] = part(q, 2);
-    values_[at + 1] = join(part(q, 0), part(q, 1));
+    if (values_[at].empty()) values_[at].swap(rest);
+    values_[at + 1] = std::move(rest);
     for (std::size_t i = 0; i < 4; ++i) values_[at + 2 + i] = part(q, 3 + i);
   } else if (n == "TEL") {
     const int group = hastype(p, "fax") || hastype(p, "homefax") || hastype(p, "workfax") ? kFaxes
@@ -170,6 +199,26 @@ void VCardFields::property(const VCardProperty& p) {
     if (note.size() >= kMaxValueBytes) return;  // a bound on what one card holds
     if (!note.empty()) note += '\n';
     note += unescape(p.value, "\n");
+  }
+}
+
+void VCardFields::endcard() {
+  // A card with a formatted name but no name parts (many have no N, or an
+  // empty one) gets them from the formatted name, given names first.  A
+  // company's card, whose formatted name is the organisation, keeps none, nor
+  // does a card that names its owner by an e-mail address.
+  const std::string& formatted = values_[kFormatted];
+  if (formatted.empty() || formatted == values_[kOrg] || formatted.find('@') != std::string::npos) return;
+  for (int i = kFamily; i < kFamily + 5; ++i)
+    if (!values_[static_cast<std::size_t>(i)].empty()) return;
+  NameParts n = splitfirstlast(formatted);
+  std::string* const to[] = {&values_[kFamily], &values_[kFamily + 1], &values_[kFamily + 2],
+                             &values_[kFamily + 3], &values_[kFamily + 4]};
+  const std::string* const from[] = {&n.Last, &n.First, &n.Middle, &n.Prefix, &n.Suffix};
+  for (std::size_t i = 0; i < 5; ++i) {
+    std::string_view v = *from[i];
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    *to[i] = v;
   }
 }
 

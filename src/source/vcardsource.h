@@ -12,8 +12,13 @@
 // categories and the card's UID.
 // Values are plain text: escapes undone, the parts of a structured value
 // split at their semicolons, line breaks kept only in the notes (elsewhere
-// they become ", "), "tel:" taken off phone numbers and the time taken off
-// dates ("1961-03-15T00:00:00Z" gives "1961-03-15").
+// a run of them becomes one ", ", and breaks and blanks at a value's ends are
+// dropped), "tel:" taken off phone numbers and the time taken off dates
+// ("1961-03-15T00:00:00Z" gives "1961-03-15").  An address whose street part
+// is empty has its extended part (where some address books write the whole
+// address) as its street.  A card without name parts gets them from its
+// formatted name, split given names first, unless that name is the
+// organisation's or holds an "@".
 // A card that cannot be read (see formats/vcardreader.h) goes to the
 // bad-line hook as its lines; the line hook runs after every card and every
 // bad line.  The count is the readable cards, through a reading of its own.
@@ -37,6 +42,7 @@ class VCardFields final : public VCardSink {
  public:
   void startcard() override;
   void property(const VCardProperty& property) override;
+  void endcard() override;
   bool wanted(std::string_view name) const override;
   // Field `field` (from 1); empty when out of range.
   const std::string& value(int field) const;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -204,7 +205,7 @@ TEST(ProposalTest, VCardFieldsAreAssignedAsAPersonWould) {
       "Honorific Prefixes=Salut; Honorific Suffixes=Honor; Organization=Company; Job Title=Title; "
       "Work Street=Addr1; Work Street 2=Addr2; Work City=City; Work State=State; "
       "Work Postal Code=Zip; Work Country=Country; Work Phone=Phone1; Mobile Phone=Phone2; "
-      "Home Phone=Phone3; Other Phone=Phone4; Fax=Fax; E-mail 1=Email; Notes=Memo; ";
+      "Home Phone=Phone3; Other Phone=Phone4; Fax=Fax; E-mail 1=Email; Notes=Memo; Web Page 1=User3; ";
   const std::pair<const char*, std::string> files[] = {
       {"all.vcf", common + "Birthday=Date1/2; Anniversary=Date2/2"},
       {"gmail.vcf", common + "Birthday=Date1/2; Anniversary=Date2/2"},
@@ -231,6 +232,42 @@ TEST(ProposalTest, VCardFieldsAreAssignedAsAPersonWould) {
   auto p = proposeassignment(names, {record}, contactfields(), sampleLabels());
   EXPECT_EQ(shown(p[44]), "Date1/2");
   EXPECT_EQ(shown(p[40]), "Email");
+}
+
+// The second phone of a kind, a second fax, a role and a web page go where a
+// field is free for them, and only there.
+TEST(ProposalTest, VCardSecondValuesTakeFreeFields) {
+  const std::vector<std::string> names(kVCardFieldNames.begin(), kVCardFieldNames.end());
+  auto at = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  struct Case {
+    std::vector<const char*> filled;  // the fields the card has values in
+    const char* field;
+    const char* want;
+    bool weblabel;  // the catalogue labels a user field "Web site"
+  };
+  const Case cases[] = {
+      {{"Work Phone", "Mobile Phone", "Mobile Phone 2", "Home Phone"}, "Mobile Phone 2", "Phone4", true},
+      {{"Work Phone", "Mobile Phone", "Mobile Phone 2", "Home Phone", "Other Phone"}, "Mobile Phone 2",
+       kNotUsedCode, true},
+      {{"Work Phone", "Home Phone", "Other Phone", "Other Phone 2"}, "Other Phone 2", "Phone4", true},
+      {{"Fax 2"}, "Fax 2", "Fax", true},
+      {{"Fax", "Fax 2"}, "Fax 2", kNotUsedCode, true},
+      {{"Role"}, "Role", "Title", true},
+      {{"Role"}, "Job Title", kNotUsedCode, true},
+      {{"Job Title", "Role"}, "Job Title", "Title", true},
+      {{"Web Page 2"}, "Web Page 2", "User3", true},
+      {{"Web Page 1", "Web Page 2"}, "Web Page 2", kNotUsedCode, true},
+      {{"Web Page 1"}, "Web Page 1", kNotUsedCode, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> record(names.size());
+    for (const char* f : c.filled) record[at(f)] = std::string("value of ") + f;
+    SCOPED_TRACE(std::string(c.field) + " among " + std::to_string(c.filled.size()) + " filled");
+    auto p = proposeassignment(names, {record}, contactfields(), c.weblabel ? sampleLabels() : CatalogueLabels{});
+    EXPECT_EQ(shown(p[at(c.field)]), c.want);
+  }
 }
 
 }  // namespace

@@ -53,10 +53,10 @@ inline const ExportCase kExports[] = {
       "Business Address Country=Country; Home Phone=Phone3; Business Phone=Phone1; "
       "Mobile Phone=Phone2; Business Fax=Fax; Pager=Phone4; Email Address=Email; "
       "Role=Title; Organization=Company; Note=Memo; Assistant's Name=Assistant; "
-      "Anniversary=Date2/2"},
+      "Anniversary=Date2/2; URL=User3"},
     {"linkedin-connections-preamble.csv", kKept, 4,
       "First Name=FirstName; Last Name=LastName; Email Address=Email; Company=Company; "
-      "Position=Title"},
+      "Position=Title; URL=User3"},
     {"outlook-bug6311-notes-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -65,7 +65,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-bug6370-quotes-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -74,7 +74,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-bug6372-address-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -83,7 +83,7 @@ inline const ExportCase kExports[] = {
       "Business Phone=Phone1; Company Main Phone=Phone4; Home Phone=Phone3; "
       "Mobile Phone=Phone2; Anniversary=Date2/3; Assistant's Name=Assistant; "
       "Birthday=Date1/3; E-mail Address=Email; Notes=Memo; Referred By=User2; "
-      "Spouse=User1"},
+      "Spouse=User1; Web Page=User3"},
     {"outlook-en-multiline-horde.csv", kKept, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Business Street=Addr1; "
@@ -91,31 +91,31 @@ inline const ExportCase kExports[] = {
       "Business Postal Code=Zip; Business Country=Country; Business Fax=Fax; "
       "Company Main Phone=Phone3; Home Phone=Phone2; Mobile Phone=Phone1; Pager=Phone4; "
       "Anniversary=Date2/2; Assistant's Name=Assistant; Birthday=Date1/2; "
-      "E-mail Address=Email; Notes=Memo; Referred By=User2; Spouse=User1"},
+      "E-mail Address=Email; Notes=Memo; Referred By=User2; Spouse=User1; Web Page=User3"},
     {"thunderbird-export-quoting.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-export-tab.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-shiftjis.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"thunderbird-utf16le-bom.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Primary Email=Email; Work Phone=Phone1; "
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
     {"windowsaddressbook-horde.csv", kKept, 1,
       "First Name=FirstName; Last Name=LastName; Middle Name=x6middleinitial; "
       "E-mail Address=Email; Home Phone=Phone3; Mobile Phone=Phone2; "
@@ -132,7 +132,7 @@ inline const ExportCase kExports[] = {
       "First=FirstName; Middle=x6middleinitial; Last=LastName; Email=Email; Home=Phone3; "
       "Work=Phone1; Pager=Phone4; Fax=Fax; Mobile=Phone2; Title=Title; Company=Company; "
       "Work Address=x8addr1&2; Work City=City; Work County=State; Work Post Code=Zip; "
-      "Work Country=Country; Birthday=Date1/2; Anniversary=Date2/2; Comments=Memo"},
+      "Work Country=Country; Birthday=Date1/2; Anniversary=Date2/2; Comments=Memo; Personal Website=User3"},
     {"all.csv", kRoundcube, 1,
       "Title=Salut; First Name=FirstName; Middle Name=x6middleinitial; Last Name=LastName; "
       "Suffix=Honor; Company=Company; Job Title=Title; Email Home=Email; "
@@ -158,7 +158,7 @@ inline const ExportCase kExports[] = {
       "Home Phone=Phone3; Fax Number=Fax; Pager Number=Phone4; Mobile Number=Phone2; "
       "Work Address=Addr1; Work Address 2=Addr2; Work City=City; Work State=State; "
       "Work ZipCode=Zip; Work Country=Country; Job Title=Title; Organization=Company; "
-      "Notes=Memo"},
+      "Notes=Memo; Web Page 1=User3"},
 
 };
 

@@ -331,6 +331,7 @@ bool VCardReader::nextcard(VCardSink& sink, const BadLine& bad) {
       cardstart = line.start;
       sink.startcard();
     } else if (end && incard) {
+      sink.endcard();
       return true;
     } else if (!incard) {
       if (!isblank(line.text)) sendbad(line.start, line.end, bad);

@@ -40,6 +40,8 @@ class VCardSink {
  public:
   virtual void startcard() = 0;
   virtual void property(const VCardProperty& property) = 0;
+  // After the card's last property, when the card ended as it should.
+  virtual void endcard() {}
   // True for the property names whose values the sink takes (upper case).
   virtual bool wanted(std::string_view name) const = 0;
 
