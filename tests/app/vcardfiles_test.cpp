@@ -10,6 +10,7 @@
 
 #include "store/table.h"
 #include "support/batchcommand.h"
+#include "support/contactrows.h"
 
 namespace vesper {
 namespace {
@@ -34,15 +35,8 @@ struct VCardFilesTest : testing::BatchCommandTest {
   // "FirstName|LastName|Email|Phone1|Addr1|City|memo" of every contact, in
   // any order; memo: the first 24 characters of its first line.
   std::multiset<std::string> contacts() {
-    Table t;
-    t.open((dir / "data").string(), "CONTACT.DB");
-    std::multiset<std::string> out;
-    for (t.first(); !t.atend(); t.next()) {
-      std::string row = t.field("FirstName").astext();
-      for (const char* f : {"LastName", "Email", "Phone1", "Addr1", "City"}) row += "|" + t.field(f).astext();
-      out.insert(row + "|" + firstline(t.field("Memo").astext(), 24));
-    }
-    return out;
+    return testing::contactrows(dir / "data", {"FirstName", "LastName", "Email", "Phone1", "Addr1", "City"},
+                                [](Table& t) { return firstline(t.field("Memo").astext(), 24); });
   }
 };
 

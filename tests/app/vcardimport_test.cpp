@@ -7,6 +7,7 @@
 
 #include "store/table.h"
 #include "support/batchcommand.h"
+#include "support/contactrows.h"
 #include "support/corpora.h"
 
 namespace vesper {
@@ -18,15 +19,7 @@ struct VCardImportTest : testing::BatchCommandTest {
   VCardImportTest() : BatchCommandTest("vcardimport") {}
   // "FirstName|LastName|Email|Phone1|City" of every contact.
   std::multiset<std::string> contacts() {
-    Table t;
-    t.open((dir / "data").string(), "CONTACT.DB");
-    std::multiset<std::string> out;
-    for (t.first(); !t.atend(); t.next()) {
-      std::string row = t.field("FirstName").astext();
-      for (const char* f : {"LastName", "Email", "Phone1", "City"}) row += "|" + t.field(f).astext();
-      out.insert(row);
-    }
-    return out;
+    return testing::contactrows(dir / "data", {"FirstName", "LastName", "Email", "Phone1", "City"});
   }
 };
 

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,24 @@ inline std::vector<std::string> columnnamesstored(const std::filesystem::path& d
     if (it == assigned.end() || it->second[0] == 'x' || it->second.find('/') != std::string::npos) continue;
     auto column = sortedcolumn(datafolder, it->second);
     if (std::binary_search(column.begin(), column.end(), name)) out.push_back(it->second + "=" + name);
+  }
+  return out;
+}
+
+// Every contact of CONTACT.DB in `datafolder` as its values of `fields`
+// joined by "|", in any order; `last`, when given, adds one more piece made
+// from the row.
+inline std::multiset<std::string> contactrows(const std::filesystem::path& datafolder,
+                                              const std::vector<std::string>& fields,
+                                              const std::function<std::string(Table&)>& last = {}) {
+  Table t;
+  t.open(datafolder.string(), "CONTACT.DB");
+  std::multiset<std::string> out;
+  for (t.first(); !t.atend(); t.next()) {
+    std::string row;
+    for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "|" : "") + t.field(fields[i]).astext();
+    if (last) row += "|" + last(t);
+    out.insert(row);
   }
   return out;
 }
