@@ -17,6 +17,7 @@
 #include "cli/batchinputs.h"
 #include "base/errors.h"
 #include "source/counting.h"
+#include "source/standardcsv.h"
 #include "store/sampledata.h"
 #include "store/systemdisk.h"
 
@@ -235,7 +236,7 @@ bool startbatch(ImportSession& session, const Options& o) {
 
 }  // namespace
 
-std::string summarytext(const RunSummary& s, int notelines) {
+std::string summarytext(const RunSummary& s, int notelines, int toolong) {
   std::string out;
   auto line = [&](const std::string& label, long long n) { out += label + ": " + std::to_string(n) + "\n"; };
   if (notelines > 0) line("Note lines before the header passed over", notelines);
@@ -244,6 +245,7 @@ std::string summarytext(const RunSummary& s, int notelines) {
   line("Passed over", s.passedover);
   line("Without values", s.empty);
   line("Rejected lines written to bad.csv", s.badlines);
+  if (toolong > 0) line("  of them records longer than " + std::to_string(kMaxRecordBytes / 1024) + " KB", toolong);
   if (s.badlineslost > 0) line("Rejected lines lost (" + s.badlineslostwhy + ")", s.badlineslost);
   line("Failed with an error", s.failed);
   auto perfield = [&](const std::string& label, long long FieldNotes::*count) {
@@ -338,7 +340,7 @@ int batchmain(int argc, char** argv) {
     }
     session.close();
     if (!result.completed) return 1;
-    std::fputs(summarytext(result.summary, state.SourceLayout.preamblelines).c_str(), stdout);
+    std::fputs(summarytext(result.summary, state.SourceLayout.preamblelines, state.SourceLayout.recordstoolong).c_str(), stdout);
     return result.summary.stoppedbyerror ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());

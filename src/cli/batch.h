@@ -24,7 +24,7 @@ namespace vesper {
 // header line (when there were any), the run's counts, one per line, then
 // per contact field the values cut, the dates not read and the numbers out
 // of range.
-std::string summarytext(const RunSummary& summary, int notelines = 0);
+std::string summarytext(const RunSummary& summary, int notelines = 0, int toolong = 0);
 
 int batchmain(int argc, char** argv);
 const char* batchusage();

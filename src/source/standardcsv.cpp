@@ -198,6 +198,7 @@ void StandardDelimitedSource::skiphead(TextFileSlot& slot, bool& crlf) {
 }
 
 void StandardDelimitedSource::rewind() {
+  state_.SourceLayout.recordstoolong = 0;
   if (!RewindSourceFile(state_)) return;
   skiphead(state_.SourceFile, crlf_);
 }
@@ -220,6 +221,7 @@ bool StandardDelimitedSource::next() {
     }
     if (!empty) {
       state_.NoBadRecords = false;
+      if (record_.overlong) ++state_.SourceLayout.recordstoolong;
       if (badline_) badline_(record_.raw);
     }
     if (afterline_) afterline_();

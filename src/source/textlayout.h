@@ -41,6 +41,9 @@ struct TextLayout {
   // names: the narrower width they share, which a record needs at least (its
   // missing trailing fields are empty); 0 when records have the header's.
   int minfields = 0;
+  // Records past the bound of a record's size met by the reading since the
+  // source was last rewound (each went to the bad-line sink whole).
+  int recordstoolong = 0;
   // A workbook: the sheet read ("" the first).
   std::string sheet;
 };

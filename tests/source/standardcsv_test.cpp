@@ -155,6 +155,7 @@ TEST_F(StandardSource, ReadsRecordsOverLineEndsAndHandsOnBadOnesWhole) {
     EXPECT_EQ(r.records, c.records);
     EXPECT_EQ(r.bad, c.bad);
     EXPECT_EQ(state.NoBadRecords, c.bad.empty());
+    EXPECT_EQ(state.SourceLayout.recordstoolong, c.name == "past the bound" ? 1 : 0);
   }
 }
 
