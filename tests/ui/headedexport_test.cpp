@@ -25,11 +25,7 @@ using namespace vesper;
 
 namespace {
 
-void click(QWidget* w, const QString& text) {
-  QAbstractButton* b = testing::button(w, text);
-  QVERIFY2(b && b->isEnabled(), qPrintable("no enabled button " + text + " in " + w->windowTitle()));
-  QTest::mouseClick(b, Qt::LeftButton);
-}
+using testing::click;
 
 const std::vector<std::string> kColumns = {"Name", "Business Street", "Business Postal Code",
                                            "E-mail Address", "Birthday", "Notes", "Mobile Phone"};

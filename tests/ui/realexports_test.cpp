@@ -28,11 +28,7 @@ using namespace vesper;
 
 namespace {
 
-void click(QWidget* w, const QString& text) {
-  QAbstractButton* b = testing::button(w, text);
-  QVERIFY2(b && b->isEnabled(), qPrintable("no enabled button " + text + " in " + w->windowTitle()));
-  QTest::mouseClick(b, Qt::LeftButton);
-}
+using testing::click;
 
 }  // namespace
 
