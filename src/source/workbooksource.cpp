@@ -147,7 +147,6 @@ bool WorkbookSource::ensureopen() {
       sheet_ = sheetindex(*book_, state_.SourceLayout.sheet);
       if (sheet_ < 0) throw PackageError("it has no sheet called " + state_.SourceLayout.sheet);
     }
-    if (!rows_) rows_ = book_->rows(sheet_);
   } catch (const PackageError& e) {
     fail(e.what());
     return false;
@@ -182,9 +181,9 @@ bool WorkbookSource::readrecord(SheetRows& rows, std::vector<std::string>& cells
 
 bool WorkbookSource::more() {
   if (haspending_) return true;
-  if (!rows_ && !ensureopen()) return false;
-  if (!rows_) return false;
+  if (!ensureopen()) return false;
   try {
+    if (!rows_) rows_ = book_->rows(sheet_);
     haspending_ = readrecord(*rows_, pending_, true);
   } catch (const PackageError& e) {
     fail(e.what());

@@ -53,8 +53,8 @@ class WorkbookSource final : public RecordSource {
   int count(const CountProgress& progress) override;
 
  private:
-  // The workbook open, and the sheet's rows from its top; false (the user
-  // told why) when it cannot be read.
+  // The workbook open; false (the user told why) when it cannot be read.
+  // The records are then its sheet's rows from the top.
   bool ensureopen();
   // The next record of `rows` into `cells`; bad lines go to the sink when
   // `report`.

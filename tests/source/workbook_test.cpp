@@ -137,6 +137,30 @@ TEST_F(WorkbookTest, RowsSheetsAndMergedCells) {
   EXPECT_EQ(Workbook::open(ods, WorkbookFormat::Ods)->sheetnames(), (std::vector<std::string>{"First", "Second & more"}));
 }
 
+// Rows of the common shape are read by that shape; the same rows with a
+// comment in each are left to the general reading, and come out the same.
+TEST_F(WorkbookTest, RowsReadByTheirShapeMatchTheGeneralReading) {
+  XlsxContent content;
+  content.strings = {"<t>Ann</t>", "<t xml:space=\"preserve\"> two  blanks </t>", "<t>a&amp;b</t>", "<t>x_x000D_y</t>"};
+  content.cellxfs = "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>";
+  const std::string rows[] = {
+      "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"C1\" t=\"s\"><v>1</v></c></row>",
+      "<row r=\"2\"><c t=\"s\"><v>2</v></c><c t=\"s\"><v>3</v></c><c s=\"1\"><v>22355</v></c></row>",
+      "<row r=\"4\" spans=\"1:4\"><c r=\"B4\" t=\"b\"><v>1</v></c><c r=\"C4\"><v>12.50</v></c><c r=\"D4\"/></row>",
+      "<row><c t=\"str\"><v>made</v></c><c t=\"e\"><v>#N/A</v></c><c t=\"s\"><v>99</v></c></row>",
+  };
+  std::string simple, general;
+  for (const std::string& r : rows) {
+    simple += r;
+    general += r.substr(0, r.find('>') + 1) + "<!-- left to the general reading -->" + r.substr(r.find('>') + 1);
+  }
+  const Rows want{{"Ann", "", " two  blanks "}, {"a&b", "x\r\ny", "1961-03-15"}, {"", "TRUE", "12.5"}, {"made", "#N/A"}};
+  content.sheets = {{"Shaped", simple}, {"General", general}};
+  const std::string xlsx = save("shapes.xlsx", xlsxparts(content));
+  EXPECT_EQ(rowsof(xlsx, WorkbookFormat::Xlsx, 0), want);
+  EXPECT_EQ(rowsof(xlsx, WorkbookFormat::Xlsx, 1), want);
+}
+
 TEST_F(WorkbookTest, HostileWorkbooksAreRefusedWithAReason) {
   XlsxContent plain;
   plain.strings = {"<t>a</t>"};

@@ -16,9 +16,7 @@ const char* const kContent = "content.xml";
 constexpr long long kMaxRepeat = 1 << 20;
 
 long long repeatof(const XmlAttributes& a, std::string_view name) {
-  const char* v = a.get(name);
-  if (!v) return 1;
-  const long long n = std::atoll(v);
+  const long long n = xmlnumber(a.get(name), 1);
   return n < 1 ? 1 : (n > kMaxRepeat ? kMaxRepeat : n);
 }
 
@@ -95,21 +93,21 @@ class OdsRows final : public SheetRows {
     std::string text;
   };
   static Value valueof(const XmlAttributes& a) {
-    const char* type = a.get("value-type");
+    const auto type = a.get("value-type");
     if (!type) return {};
-    const std::string_view t(type);
+    const std::string_view t = *type;
     if (t == "float" || t == "percentage" || t == "currency") {
-      const char* v = a.get("value");
-      if (v) return {true, numbertext(std::strtod(v, nullptr))};
+      const auto v = a.get("value");
+      if (v) return {true, numbertext(std::strtod(std::string(*v).c_str(), nullptr))};
     } else if (t == "date") {
-      const char* v = a.get("date-value");
-      if (v) return {true, isodatetext(v)};
+      const auto v = a.get("date-value");
+      if (v) return {true, isodatetext(*v)};
     } else if (t == "time") {
-      const char* v = a.get("time-value");
-      if (v) return {true, isotimetext(v)};
+      const auto v = a.get("time-value");
+      if (v) return {true, isotimetext(*v)};
     } else if (t == "boolean") {
-      const char* v = a.get("boolean-value");
-      if (v) return {true, std::strcmp(v, "true") == 0 ? "TRUE" : "FALSE"};
+      const auto v = a.get("boolean-value");
+      if (v) return {true, *v == "true" ? "TRUE" : "FALSE"};
     }
     return {};
   }

@@ -118,15 +118,20 @@ std::string serialtext(double serial, DateShow show, bool date1904) {
 }
 
 void appendcelltext(std::string& out, std::string_view text) {
+  std::size_t run = 0;  // start of the stretch without control characters
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    if (static_cast<unsigned char>(c) >= 32) continue;
+    out.append(text.substr(run, i - run));
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       out += "\r\n";
     } else {
-      out += static_cast<unsigned char>(c) < 32 ? ' ' : c;
+      out += ' ';
     }
+    run = i + 1;
   }
+  out.append(text.substr(run));
 }
 
 // --- opening ---

@@ -2,22 +2,24 @@
 // part to its sheets, shared strings and styles; a numeric cell whose style's
 // number format has date or time codes is a date or a time.
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <map>
+#include <optional>
 
+#include "source/formats/sharedstrings.h"
 #include "source/formats/workbook.h"
 #include "source/formats/workbookparts.h"
+#include "source/formats/xlsxshapes.h"
 
 namespace vesper {
 
 namespace {
 
 constexpr std::size_t kSmallPart = 16 << 20;
-// A sheet whose merged areas are looked for before its rows (they are listed
-// after them) is at most this large; a larger one is read without them.
-constexpr long long kMergeScanBytes = 32 << 20;
 
 struct Relation {
   std::string type, target;
@@ -31,10 +33,10 @@ class RelsReader : public XmlStream {
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {
     if (name != "Relationship") return;
-    const char* id = a.get("Id");
-    const char* target = a.get("Target");
-    const char* type = a.get("Type");
-    if (id && target) relations[id] = {type ? type : "", target};
+    const auto id = a.get("Id");
+    const auto target = a.get("Target");
+    const auto type = a.get("Type");
+    if (id && target) relations[std::string(*id)] = {std::string(type.value_or("")), std::string(*target)};
   }
   void onend(std::string_view) override {}
 };
@@ -57,12 +59,12 @@ class WorkbookReader : public XmlStream {
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {
     if (name == "sheet") {
-      const char* n = a.get("name");
-      const char* id = a.get("id");
-      if (n && id) sheets.emplace_back(n, id);
+      const auto n = a.get("name");
+      const auto id = a.get("id");
+      if (n && id) sheets.emplace_back(*n, *id);
     } else if (name == "workbookPr") {
-      const char* d = a.get("date1904");
-      date1904 = d && (std::strcmp(d, "1") == 0 || std::strcmp(d, "true") == 0);
+      const auto d = a.get("date1904");
+      date1904 = d && (*d == "1" || *d == "true");
     }
   }
   void onend(std::string_view) override {}
@@ -75,14 +77,13 @@ class StylesReader : public XmlStream {
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {
     if (name == "numFmt") {
-      const char* id = a.get("numFmtId");
-      const char* code = a.get("formatCode");
-      if (id && code) formats_[std::atoi(id)] = dateshowofformat(code);
+      const auto id = a.get("numFmtId");
+      const auto code = a.get("formatCode");
+      if (id && code) formats_[static_cast<int>(xmlnumber(id))] = dateshowofformat(*code);
     } else if (name == "cellXfs") {
       incellxfs_ = true;
     } else if (name == "xf" && incellxfs_) {
-      const char* id = a.get("numFmtId");
-      const int n = id ? std::atoi(id) : 0;
+      const int n = static_cast<int>(xmlnumber(a.get("numFmtId")));
       auto f = formats_.find(n);
       xfs.push_back(f != formats_.end() ? f->second : dateshowofbuiltin(n));
     }
@@ -96,39 +97,47 @@ class StylesReader : public XmlStream {
   bool incellxfs_ = false;
 };
 
-// The shared strings, held back to back in one block.
+// The shared strings part, read into a store that holds few of them in memory.
 class SharedStringsReader : public XmlStream {
  public:
-  std::string pool;
-  std::vector<std::uint32_t> ends;  // the pool stays below 4 GB (kMaxHeldPartBytes)
+  SharedStrings strings;
 
  protected:
-  void onstart(std::string_view name, const XmlAttributes& a) override {
-    if (name == "sst") {
-      // Room for all at once: growing by doubling would hold two copies at a time.
-      const char* n = a.get("uniqueCount");
-      const long long count = n ? std::atoll(n) : 0;
-      if (count > 0) ends.reserve(static_cast<std::size_t>(std::min<long long>(count, 1 << 26)));
-    }
+  void onstart(std::string_view name, const XmlAttributes&) override {
     if (name == "rPh") ++skip_;
     else if (name == "t" && !skip_) intext_ = true;
+    else if (name == "sst") shortcuthere();
   }
   void onend(std::string_view name) override {
     if (name == "rPh") --skip_;
     else if (name == "t") intext_ = false;
     else if (name == "si") {
-      appendcelltext(pool, unescapecontrols(raw_));
+      add(raw_);
       raw_.clear();
-      if (pool.size() > kMaxHeldPartBytes) stop("its shared strings are too large");
-      ends.push_back(static_cast<std::uint32_t>(pool.size()));
     }
   }
   void ontext(std::string_view text) override {
     if (intext_ && !skip_) raw_.append(text);
   }
+  std::size_t shortcut(std::string_view at) override {
+    std::string_view text;
+    const std::size_t taken = shapedstring(at, text);
+    if (taken > 0) add(text);
+    return taken;
+  }
 
  private:
-  std::string raw_;
+  void add(std::string_view raw) {
+    text_.clear();
+    if (raw.find("_x") == std::string_view::npos) appendcelltext(text_, raw);
+    else appendcelltext(text_, unescapecontrols(raw));
+    strings.add(text_);
+    // Memory is not the bound once they go to a file; the file's size is.
+    const std::uint64_t bound = strings.spilled() ? kMaxSheetPartBytes : kMaxHeldPartBytes;
+    if (strings.textbytes() > bound) stop("its shared strings are too large");
+  }
+
+  std::string raw_, text_;
   int skip_ = 0;
   bool intext_ = false;
 };
@@ -142,27 +151,33 @@ struct XlsxShared {
 
 // A cell's type attribute as one letter: s shared string, i inline string,
 // t formula text, b boolean, e error, d ISO date, n number.
-char celltype(const char* t) {
-  if (!t || !*t) return 'n';
-  if (std::strcmp(t, "inlineStr") == 0) return 'i';
-  if (std::strcmp(t, "str") == 0) return 't';
-  return t[1] == 0 ? t[0] : 'n';
+char celltype(std::string_view t) {
+  if (t.empty()) return 'n';
+  if (t == "inlineStr") return 'i';
+  if (t == "str") return 't';
+  return t.size() == 1 ? t[0] : 'n';
 }
 
 class XlsxRows final : public SheetRows {
  public:
-  XlsxRows(const ZipPackage& package, const std::string& part, const XlsxShared& shared)
+  XlsxRows(const ZipPackage& package, const std::string& part, XlsxShared& shared)
       : SheetRows(package, part), shared_(shared) {}
 
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {
     if (name == "c") {
-      const char* r = a.get("r");
-      const char* t = a.get("t");
-      const char* s = a.get("s");
-      col_ = r ? cellcolumn(r) : col_ + 1;
-      type_ = celltype(t);
-      style_ = s ? std::atoi(s) : 0;
+      // One look through the attributes: a sheet has millions of cells.
+      int col = 0;
+      type_ = 'n';
+      style_ = 0;
+      for (const auto& [attribute, value] : a) {
+        const std::string_view n = localname(attribute);
+        if (n.size() != 1) continue;
+        if (n[0] == 'r') col = cellcolumn(value);
+        else if (n[0] == 't') type_ = celltype(value);
+        else if (n[0] == 's') style_ = static_cast<int>(xmlnumber(value));
+      }
+      col_ = col > 0 ? col : col_ + 1;
       value_.clear();
       text_.clear();
     } else if (name == "v") {
@@ -172,10 +187,9 @@ class XlsxRows final : public SheetRows {
     } else if (name == "rPh") {
       ++skip_;
     } else if (name == "row") {
-      const char* r = a.get("r");
-      row_ = r ? std::atoll(r) : row_ + 1;
-      col_ = 0;
-      cells_.clear();
+      startrow(xmlnumber(a.get("r"), row_ + 1));
+    } else if (name == "sheetData") {
+      shortcuthere();
     }
   }
   void onend(std::string_view name) override {
@@ -183,7 +197,26 @@ class XlsxRows final : public SheetRows {
     else if (name == "v") inv_ = false;
     else if (name == "t") int_ = false;
     else if (name == "rPh") --skip_;
-    else if (name == "row") pushrow(cells_, row_);
+    else if (name == "row") endrow();
+    else if (name == "sheetData") stopshortcut();
+  }
+  // A row of the common shape, read by that shape; its cells come out as
+  // the general reading's would.
+  std::size_t shortcut(std::string_view at) override {
+    long long row = 0;
+    const std::size_t taken = shapedrow(at, row, shaped_);
+    if (taken == 0) return 0;
+    startrow(row >= 0 ? row : row_ + 1);
+    for (const ShapedCell& c : shaped_) {
+      col_ = c.col > 0 ? c.col : col_ + 1;
+      type_ = celltype(c.type);
+      style_ = static_cast<int>(xmlnumber(c.style));
+      value_.assign(c.value);
+      text_.clear();
+      setcell(cells_, col_, celltext());
+    }
+    endrow();
+    return taken;
   }
   void ontext(std::string_view text) override {
     if (inv_) value_.append(text);
@@ -191,6 +224,17 @@ class XlsxRows final : public SheetRows {
   }
 
  private:
+  void startrow(long long number) {
+    row_ = number;
+    col_ = 0;
+    cells_.clear();
+    cells_.reserve(width_);  // the last row's cells went with it
+  }
+  void endrow() {
+    width_ = cells_.size();
+    pushrow(cells_, row_);
+  }
+
   std::string celltext() {
     if (type_ == 'i') {
       std::string out;
@@ -199,11 +243,10 @@ class XlsxRows final : public SheetRows {
     }
     if (type_ == 's') {
       if (!shared_.hasstrings) stop("its shared strings are missing");
-      const std::size_t i = static_cast<std::size_t>(std::strtoull(value_.c_str(), nullptr, 10));
-      const auto& ends = shared_.strings.ends;
-      if (value_.empty() || i >= ends.size()) return {};
-      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
-      return shared_.strings.pool.substr(begin, ends[i] - begin);
+      std::size_t i = 0;
+      const auto r = std::from_chars(value_.data(), value_.data() + value_.size(), i);
+      if (r.ec != std::errc()) return {};
+      return std::string(shared_.strings.strings.get(i));
     }
     if (type_ == 'b') return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
     if (type_ == 't' || type_ == 'e') {
@@ -221,8 +264,10 @@ class XlsxRows final : public SheetRows {
     return serialtext(v, show, shared_.date1904);
   }
 
-  const XlsxShared& shared_;
+  XlsxShared& shared_;  // its strings' cache changes as they are read
   std::vector<std::string> cells_;
+  std::vector<ShapedCell> shaped_;
+  std::size_t width_ = 0;
   char type_ = 'n';
   std::string value_, text_;
   long long row_ = 0;
@@ -234,10 +279,25 @@ class XlsxWorkbook final : public Workbook {
  public:
   std::unique_ptr<SheetRows> rows(int index) override {
     if (index < 0 || index >= static_cast<int>(parts_.size())) throw PackageError("it has no such sheet");
+    const std::size_t i = static_cast<std::size_t>(index);
+    const std::string& part = parts_[i];
+    scans_.resize(parts_.size());
+    if (!scans_[i]) {
+      // A sheet lists its merged areas after its rows: it is read through for
+      // them first, on a second opening of the package, while this thread
+      // reads the shared strings.  The same look notes the strings many of
+      // its rows share, which the store of strings then keeps at hand.
+      auto scan = std::async(std::launch::async, [this, part] { return scansheet(part); });
+      if (!sharedloaded_) loadshared();
+      scans_[i] = scan.get();
+    }
     if (!sharedloaded_) loadshared();
-    const std::string& part = parts_[static_cast<std::size_t>(index)];
+    if (keptfor_ != index) {
+      shared_.strings.strings.keeprepeated(scans_[i]->repeated);
+      keptfor_ = index;
+    }
     auto rows = std::make_unique<XlsxRows>(package_, part, shared_);
-    for (const CellArea& m : mergedareas(part)) rows->addmerge(m.row1, m.col1, m.row2, m.col2);
+    for (const CellArea& m : scans_[i]->merges) rows->addmerge(m.row1, m.col1, m.row2, m.col2);
     return rows;
   }
 
@@ -271,12 +331,7 @@ class XlsxWorkbook final : public Workbook {
     for (const auto& [id, r] : rels_.relations) {
       const std::string part = resolve(folder_, r.target);
       if (endswith(r.type, "/sharedStrings")) {
-        // The text is shorter than its XML: reserved address space, of which
-        // only what is filled is ever touched.
-        const long long declared = package_.declaredsize(part);
-        if (declared > 0)
-          shared_.strings.pool.reserve(static_cast<std::size_t>(std::min<long long>(declared, kMaxHeldPartBytes)));
-        shared_.hasstrings = shared_.strings.readpart(package_, part, kMaxHeldPartBytes);
+        shared_.hasstrings = shared_.strings.readpart(package_, part, kMaxSheetPartBytes);
       }
       else if (endswith(r.type, "/styles")) {
         StylesReader styles;
@@ -285,25 +340,33 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  // The merged areas of a sheet small enough to look through first.
-  std::vector<CellArea> mergedareas(const std::string& part) {
-    std::vector<CellArea> areas;
-    if (package_.declaredsize(part) > kMergeScanBytes) return areas;
+  // What a look through a sheet finds before its rows are read.
+  struct SheetScan {
+    std::vector<CellArea> merges;
+    std::vector<std::uint64_t> repeated;  // shared strings named more than once
+  };
+
+  SheetScan scansheet(const std::string& part) const {
+    ZipPackage again;
+    if (!again.openagain(package_)) throw PackageError("it cannot be opened a second time");
+    SheetScan scan;
+    std::vector<std::uint64_t> once;
     std::string tail;
-    long long seen = 0;
-    package_.read(part, kMaxSheetPartBytes, [&](std::string_view chunk) {
-      seen += static_cast<long long>(chunk.size());
+    again.read(part, kMaxSheetPartBytes, [&](std::string_view chunk) {
       tail += chunk;
-      findmergerefs(tail, areas);
-      return seen < kMergeScanBytes;
+      countsharedrefs(tail, once, scan.repeated);
+      findmergerefs(tail, scan.merges);
+      return true;
     });
-    return areas;
+    return scan;
   }
 
   XlsxShared shared_;
   RelsReader rels_;
   std::string folder_;
   std::vector<std::string> parts_;
+  std::vector<std::optional<SheetScan>> scans_;  // per sheet, once read
+  int keptfor_ = -1;  // the sheet whose shared strings the store keeps at hand
   bool sharedloaded_ = false;
 };
 

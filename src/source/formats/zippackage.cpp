@@ -1,5 +1,7 @@
 #include "source/formats/zippackage.h"
 
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <zip.h>
 
 #include <vector>
@@ -8,6 +10,7 @@ namespace vesper {
 
 namespace {
 constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kInputChunk = 32 * 1024;
 constexpr long long kRatioFreeBytes = 1024 * 1024;
 
 bool safename(std::string_view name) {
@@ -27,7 +30,13 @@ bool ZipPackage::open(const std::string& path) {
   close();
   int error = 0;
   zip_ = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  path_ = path;
+  bytes_ = {};
   return zip_ != nullptr;
+}
+
+bool ZipPackage::openagain(const ZipPackage& other) {
+  return other.path_.empty() ? openmemory(other.bytes_) : open(other.path_);
 }
 
 bool ZipPackage::openmemory(std::string_view bytes) {
@@ -40,6 +49,8 @@ bool ZipPackage::openmemory(std::string_view bytes) {
     if (!zip_) zip_source_free(src);
   }
   zip_error_fini(&error);
+  path_.clear();
+  bytes_ = bytes;
   return zip_ != nullptr;
 }
 
@@ -73,19 +84,59 @@ ZipPart::ZipPart(const ZipPackage& package, const std::string& name, std::size_t
   // The declared size is checked first, then what really comes out.
   if ((st.valid & ZIP_STAT_SIZE) && toolarge(static_cast<long long>(st.size), packed_, limit_))
     throw PackageError("the part " + name + " inflates too far to be a workbook's");
-  file_ = zip_fopen(package.zip_, name.c_str(), 0);
+  const bool deflated = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
+                        !((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE);
+  file_ = zip_fopen(package.zip_, name.c_str(), deflated ? ZIP_FL_COMPRESSED : 0);
   if (!file_) throw PackageError("the part " + name + " cannot be read");
   buffer_.resize(kChunk);
+  if (deflated) {
+    inflater_ = std::make_unique<inflate_state>();
+    isal_inflate_init(inflater_.get());
+    inflater_->crc_flag = ISAL_GZIP_NO_HDR;
+    input_.resize(kInputChunk);
+    hascrc_ = (st.valid & ZIP_STAT_CRC) != 0;
+    crc_ = st.crc;
+  }
 }
 
 ZipPart::~ZipPart() {
   if (file_) zip_fclose(file_);
 }
 
+void ZipPart::damaged() const { throw PackageError("the part " + name_ + " is damaged"); }
+
+std::size_t ZipPart::inflatechunk() {
+  inflate_state& s = *inflater_;
+  s.next_out = reinterpret_cast<std::uint8_t*>(buffer_.data());
+  s.avail_out = static_cast<std::uint32_t>(buffer_.size());
+  while (s.avail_out > 0 && s.block_state != ISAL_BLOCK_FINISH) {
+    if (s.avail_in == 0 && !inputended_) {
+      const zip_int64_t n = zip_fread(file_, input_.data(), input_.size());
+      if (n < 0) damaged();
+      inputended_ = n == 0;
+      s.next_in = input_.data();
+      s.avail_in = static_cast<std::uint32_t>(n);
+    }
+    const std::uint32_t before = s.avail_out;
+    if (isal_inflate(&s) != ISAL_DECOMP_OK) damaged();
+    // Input ended before the deflate stream did.
+    if (inputended_ && s.avail_in == 0 && s.avail_out == before && s.block_state != ISAL_BLOCK_FINISH)
+      damaged();
+  }
+  const std::size_t n = buffer_.size() - s.avail_out;
+  if (s.block_state == ISAL_BLOCK_FINISH && n == 0 && hascrc_ && s.crc != crc_) damaged();
+  return n;
+}
+
 std::string_view ZipPart::read() {
   if (!file_) return {};
-  const zip_int64_t n = zip_fread(file_, buffer_.data(), buffer_.size());
-  if (n < 0) throw PackageError("the part " + name_ + " is damaged");
+  zip_int64_t n = 0;
+  if (inflater_) {
+    n = static_cast<zip_int64_t>(inflatechunk());
+  } else {
+    n = zip_fread(file_, buffer_.data(), buffer_.size());
+    if (n < 0) damaged();
+  }
   if (n == 0) {
     zip_fclose(file_);
     file_ = nullptr;

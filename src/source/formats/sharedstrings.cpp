@@ -1,0 +1,209 @@
+#include "source/formats/sharedstrings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace vesper {
+
+namespace {
+
+constexpr std::size_t kWriteBytes = 256 << 10;
+
+// A file in the temporary folder no name leads to.
+int opentemporary() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string folder = dir && *dir ? dir : "/tmp";
+#ifdef O_TMPFILE
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+#endif
+  std::string name = folder + "/vesper-strings.XXXXXX";
+  const int made = ::mkstemp(name.data());
+  if (made >= 0) ::unlink(name.c_str());
+  return made;
+}
+
+}  // namespace
+
+SharedStrings::SharedStrings(std::size_t heldbytes) : heldbytes_(heldbytes) {}
+
+SharedStrings::~SharedStrings() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void SharedStrings::add(std::string_view text) {
+  building_.append(text);
+  buildends_.push_back(static_cast<std::uint32_t>(building_.size()));
+  ++count_;
+  textbytes_ += text.size();
+  if (buildends_.size() == kBlockStrings) closeblock();
+}
+
+void SharedStrings::closeblock() {
+  // A block: the ends of its strings, then their text back to back.
+  std::string block(buildends_.size() * sizeof(std::uint32_t), '\0');
+  std::memcpy(block.data(), buildends_.data(), block.size());
+  block += building_;
+  building_.clear();
+  buildends_.clear();
+  if (fd_ < 0 && !spillfailed_ && held_.size() + block.size() > heldbytes_) spill();
+  if (fd_ >= 0) {
+    const Block b{filebytes_ + pending_.size(), static_cast<std::uint32_t>(block.size())};
+    if (writeout(block.data(), block.size())) {
+      blocks_.push_back(b);
+      return;
+    }
+    // The file failed midway: what it holds is read back into memory.
+    std::string all(filebytes_, '\0');
+    if (::pread(fd_, all.data(), all.size(), 0) != static_cast<ssize_t>(all.size())) all.clear();
+    ::close(fd_);
+    fd_ = -1;
+    spillfailed_ = true;
+    held_ = std::move(all);
+    held_ += pending_;
+    pending_.clear();
+    cache_.clear();
+    if (held_.size() != b.offset) {
+      // Lost: nothing is left that could be read back.  Keep the count so
+      // every later number stays right, and let the strings be empty.
+      held_.assign(b.offset, '\0');
+    }
+  }
+  blocks_.push_back({held_.size(), static_cast<std::uint32_t>(block.size())});
+  held_ += block;
+}
+
+bool SharedStrings::spill() {
+  fd_ = opentemporary();
+  if (fd_ < 0) {
+    spillfailed_ = true;
+    return false;
+  }
+  filebytes_ = 0;
+  pending_.clear();
+  if (!writeout(held_.data(), held_.size()) || !flush()) {
+    ::close(fd_);
+    fd_ = -1;
+    spillfailed_ = true;
+    return false;
+  }
+  std::string().swap(held_);
+  cache_.resize(kCacheBlocks);
+  return true;
+}
+
+bool SharedStrings::writeout(const char* data, std::size_t size) {
+  pending_.append(data, size);
+  return pending_.size() < kWriteBytes || flush();
+}
+
+bool SharedStrings::flush() {
+  std::size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
+                               static_cast<off_t>(filebytes_ + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  filebytes_ += pending_.size();
+  pending_.clear();
+  return true;
+}
+
+std::string_view SharedStrings::instring(const char* data, std::size_t k) {
+  std::uint32_t begin = 0, end = 0;
+  if (k > 0) std::memcpy(&begin, data + (k - 1) * sizeof begin, sizeof begin);
+  std::memcpy(&end, data + k * sizeof end, sizeof end);
+  return std::string_view(data + kBlockStrings * sizeof end + begin, end - begin);
+}
+
+std::string_view SharedStrings::get(std::size_t i) {
+  if (i >= count_) return {};
+  const std::size_t b = i / kBlockStrings, k = i % kBlockStrings;
+  if (b == blocks_.size()) {
+    const std::uint32_t begin = k ? buildends_[k - 1] : 0;
+    return std::string_view(building_).substr(begin, buildends_[k] - begin);
+  }
+  const Block& block = blocks_[b];
+  if (fd_ < 0) return instring(held_.data() + block.offset, k);
+  if (block.offset + block.bytes > filebytes_ && !flush()) return {};
+  if (i / 64 < kept_.size()) {
+    const std::uint64_t word = kept_[i / 64], bit = std::uint64_t(1) << (i % 64);
+    if (word & bit) {
+      const std::size_t n = keptbefore_[i / 64] + static_cast<std::size_t>(__builtin_popcountll(word & (bit - 1)));
+      return std::string_view(kepttext_).substr(keptoffsets_[n], keptoffsets_[n + 1] - keptoffsets_[n]);
+    }
+  }
+  Slot& slot = cache_[b % cache_.size()];
+  if (slot.block != b) {
+    slot.bytes.resize(block.bytes);
+    std::size_t done = 0;
+    while (done < block.bytes) {
+      const ssize_t n = ::pread(fd_, slot.bytes.data() + done, block.bytes - done,
+                                static_cast<off_t>(block.offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        slot.block = static_cast<std::size_t>(-1);
+        return {};
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    slot.block = b;
+  }
+  return instring(slot.bytes.data(), k);
+}
+
+}  // namespace vesper
+
+namespace vesper {
+
+void SharedStrings::keeprepeated(const std::vector<std::uint64_t>& repeated) {
+  kept_.clear();
+  keptbefore_.clear();
+  keptoffsets_.clear();
+  std::string().swap(kepttext_);
+  if (fd_ < 0) return;
+  // First which fit, then their text into room made once: a string grown
+  // by doubling would hold two copies at its peak.  Read in order both times,
+  // so the blocks come one after the other.
+  std::vector<std::uint64_t> kept(std::min(repeated.size(), (count_ + 63) / 64), 0);
+  std::size_t bytes = 0, strings = 0;
+  bool full = false;
+  for (std::size_t w = 0; w < kept.size() && !full; ++w) {
+    for (std::uint64_t bits = repeated[w]; bits != 0; bits &= bits - 1) {
+      const std::size_t i = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      if (i >= count_) break;
+      const std::size_t size = get(i).size();
+      full = bytes + size + sizeof(std::uint32_t) * (strings + 2) > kRepeatBytes;
+      if (full) break;
+      bytes += size;
+      ++strings;
+      kept[w] |= std::uint64_t(1) << (i - w * 64);
+    }
+  }
+  std::vector<std::uint32_t> offsets;
+  offsets.reserve(strings + 1);
+  offsets.push_back(0);
+  std::string text;
+  text.reserve(bytes);
+  std::vector<std::uint32_t> before(kept.size());
+  for (std::size_t w = 0; w < kept.size(); ++w) {
+    before[w] = static_cast<std::uint32_t>(offsets.size() - 1);
+    for (std::uint64_t bits = kept[w]; bits != 0; bits &= bits - 1) {
+      text.append(get(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
+      offsets.push_back(static_cast<std::uint32_t>(text.size()));
+    }
+  }
+  kept_ = std::move(kept);
+  keptbefore_ = std::move(before);
+  keptoffsets_ = std::move(offsets);
+  kepttext_ = std::move(text);
+}
+
+}  // namespace vesper

@@ -1,0 +1,92 @@
+// The shared strings of an .xlsx workbook, which any cell of a sheet may name
+// by number, held compactly: in blocks of kBlockStrings strings, in memory
+// while they are few, and once they pass `heldbytes` (a megabyte) in a temporary file of
+// their own (removed as soon as it is made, so nothing is left behind),
+// read back through a small cache of blocks.  A sheet names most strings once,
+// in the order they were written, so that cache mostly hits.  The strings it
+// names more than once (a city, a date, a title that many rows share) are
+// named all over the sheet: told which they are (`keeprepeated`, from a look
+// through the sheet), the store keeps those in memory, as many as
+// kRepeatBytes holds.  A million contacts' strings then take about fifteen
+// megabytes of memory instead of a hundred.
+//
+// Contract.  `add` the strings in order, then `get` them by number in any
+// order; a string got stays valid until the next `get` or `keeprepeated`.  When no temporary
+// file can be made or written the strings stay in memory, as they would
+// have been without one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesper {
+
+class SharedStrings {
+ public:
+  static constexpr std::size_t kBlockStrings = 64;
+  static constexpr std::size_t kHeldBytes = 1 << 20;
+  static constexpr std::size_t kCacheBlocks = 256;
+  static constexpr std::size_t kRepeatBytes = 8 << 20;
+
+  explicit SharedStrings(std::size_t heldbytes = kHeldBytes);
+  ~SharedStrings();
+  SharedStrings(const SharedStrings&) = delete;
+  SharedStrings& operator=(const SharedStrings&) = delete;
+
+  void add(std::string_view text);
+  std::size_t size() const { return count_; }
+  // Bytes of text added in all.
+  std::uint64_t textbytes() const { return textbytes_; }
+  // String `i` (from 0); empty when there is none.
+  std::string_view get(std::size_t i);
+  // Whether the strings went to a temporary file.
+  bool spilled() const { return fd_ >= 0; }
+  // Once all are added: keeps in memory the strings whose bits are set in
+  // `repeated` (bit i of word i / 64), as many as fit.  Only a store in a
+  // file needs it; one in memory ignores it.
+  void keeprepeated(const std::vector<std::uint64_t>& repeated);
+  // How many strings are kept so.
+  std::size_t keptrepeated() const { return keptoffsets_.empty() ? 0 : keptoffsets_.size() - 1; }
+
+ private:
+  struct Block {
+    std::uint64_t offset;  // in `held_` or in the file
+    std::uint32_t bytes;
+  };
+  struct Slot {
+    std::size_t block = static_cast<std::size_t>(-1);
+    std::string bytes;
+  };
+  // Moves the block being built to memory or the file.
+  void closeblock();
+  // Starts the temporary file with what is held; false when none can be made.
+  bool spill();
+  bool writeout(const char* data, std::size_t size);
+  bool flush();
+  // String `k` of a finished block laid out at `data`.
+  static std::string_view instring(const char* data, std::size_t k);
+
+  std::size_t heldbytes_;
+  std::size_t count_ = 0;
+  std::uint64_t textbytes_ = 0;
+  std::string building_;               // the open block's text
+  std::vector<std::uint32_t> buildends_;
+  std::vector<Block> blocks_;
+  std::string held_;                   // finished blocks kept in memory
+  int fd_ = -1;
+  bool spillfailed_ = false;
+  std::uint64_t filebytes_ = 0;        // written and waiting in `pending_`
+  std::string pending_;
+  std::vector<Slot> cache_;
+  // The strings kept in memory: a bit per string, the kept ones before each
+  // word of bits, their text back to back.
+  std::vector<std::uint64_t> kept_;
+  std::vector<std::uint32_t> keptbefore_;
+  std::vector<std::uint32_t> keptoffsets_;
+  std::string kepttext_;
+};
+
+}  // namespace vesper

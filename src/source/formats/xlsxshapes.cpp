@@ -1,0 +1,159 @@
+#include "source/formats/xlsxshapes.h"
+
+#include <charconv>
+
+#include "source/formats/workbookparts.h"
+#include "source/formats/xmlstream.h"
+
+namespace vesper {
+
+namespace {
+
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A reading position over `data`; every step fails (false) rather than pass
+// the end.
+struct Cursor {
+  std::string_view data;
+  std::size_t p = 0;
+
+  bool skipblanks() {
+    while (p < data.size() && blank(data[p])) ++p;
+    return p < data.size();
+  }
+  bool take(std::string_view s) {
+    if (data.size() - p < s.size() || data.compare(p, s.size(), s) != 0) return false;
+    p += s.size();
+    return true;
+  }
+  // A tag's attributes up to its '>' (`empty` for "/>"), each handed to
+  // `seen(localname, value)`; false for any value with a reference or '<'.
+  template <class Seen>
+  bool attributes(bool& empty, Seen seen) {
+    for (;;) {
+      if (!skipblanks()) return false;
+      const char c = data[p];
+      if (c == '>') return ++p, empty = false, true;
+      if (c == '/') return take("/>") && (empty = true);
+      const std::size_t a = p;
+      while (p < data.size() && !blank(data[p]) && data[p] != '=' && data[p] != '>' && data[p] != '/') ++p;
+      const std::string_view name = data.substr(a, p - a);
+      if (name.empty() || !skipblanks() || data[p] != '=') return false;
+      ++p;
+      if (!skipblanks()) return false;
+      const char quote = data[p];
+      if (quote != '"' && quote != '\'') return false;
+      const std::size_t v = ++p;
+      while (p < data.size() && data[p] != quote) {
+        if (data[p] == '&' || data[p] == '<') return false;
+        ++p;
+      }
+      if (p >= data.size()) return false;
+      seen(localname(name), data.substr(v, p - v));
+      ++p;
+      if (p < data.size() && !blank(data[p]) && data[p] != '>' && data[p] != '/') return false;
+    }
+  }
+  // Text up to the next '<', without references or carriage returns.
+  bool text(std::string_view& out) {
+    const std::size_t t = p;
+    while (p < data.size() && data[p] != '<') {
+      if (data[p] == '&' || data[p] == '\r') return false;
+      ++p;
+    }
+    out = data.substr(t, p - t);
+    return p < data.size();
+  }
+  // The start of element `name`: "<name" then a blank, '>' or '/'.
+  bool opens(std::string_view name) {
+    const std::size_t at = p;
+    if (!take("<") || !take(name) || p >= data.size() || !(blank(data[p]) || data[p] == '>' || data[p] == '/'))
+      return p = at, false;
+    return true;
+  }
+  bool closes(std::string_view name) {
+    const std::size_t at = p;
+    if (take("</") && take(name) && skipblanks() && take(">")) return true;
+    p = at;
+    return false;
+  }
+};
+
+}  // namespace
+
+std::size_t shapedrow(std::string_view data, long long& row, std::vector<ShapedCell>& cells) {
+  Cursor c{data};
+  cells.clear();
+  row = -1;
+  if (!c.opens("row")) return 0;
+  bool empty = false;
+  const bool ok = c.attributes(empty, [&](std::string_view name, std::string_view value) {
+    if (name != "r") return;
+    long long r = 0;
+    const auto got = std::from_chars(value.data(), value.data() + value.size(), r);
+    row = got.ec == std::errc() && got.ptr == value.data() + value.size() ? r : -1;
+  });
+  if (!ok) return 0;
+  if (empty) return c.p;
+  for (;;) {
+    if (!c.skipblanks()) return 0;
+    if (c.closes("row")) return c.p;
+    if (!c.opens("c")) return 0;
+    ShapedCell cell;
+    const bool read = c.attributes(empty, [&](std::string_view name, std::string_view value) {
+      if (name.size() != 1) return;
+      if (name[0] == 'r') cell.col = cellcolumn(value);
+      else if (name[0] == 't') cell.type = value;
+      else if (name[0] == 's') cell.style = value;
+    });
+    if (!read) return 0;
+    if (!empty) {
+      if (!c.skipblanks()) return 0;
+      if (c.take("<v>")) {
+        if (!c.text(cell.value) || !c.closes("v") || !c.skipblanks()) return 0;
+      }
+      if (!c.closes("c")) return 0;
+    }
+    cells.push_back(cell);
+  }
+}
+
+std::size_t shapedstring(std::string_view data, std::string_view& text) {
+  Cursor c{data};
+  if (!c.take("<si>") || !c.opens("t")) return 0;
+  bool empty = false;
+  bool other = false;
+  const bool ok = c.attributes(empty, [&](std::string_view name, std::string_view) { other |= name != "space"; });
+  if (!ok || other) return 0;
+  if (empty) text = {};
+  else if (!c.text(text) || !c.closes("t")) return 0;
+  return c.closes("si") ? c.p : 0;
+}
+
+void countsharedrefs(std::string_view text, std::vector<std::uint64_t>& once, std::vector<std::uint64_t>& twice) {
+  // Strings past this number are not counted: a hostile sheet naming
+  // string 4,000,000,000 must not make the bit lists that long.
+  constexpr std::size_t kMostStrings = std::size_t(1) << 28;
+  for (std::size_t at = text.find("t=\"s\""); at != std::string_view::npos; at = text.find("t=\"s\"", at + 5)) {
+    const std::size_t v = text.find("<v>", at);
+    if (v == std::string_view::npos) return;
+    // The value must belong to the same cell.
+    const std::string_view between = text.substr(at, v - at);
+    if (between.find("/>") != std::string_view::npos || between.find("</") != std::string_view::npos) continue;
+    std::size_t i = 0;
+    const char* digits = text.data() + v + 3;
+    const auto got = std::from_chars(digits, text.data() + text.size(), i);
+    if (got.ec != std::errc() || got.ptr == text.data() + text.size() || *got.ptr != '<' || i >= kMostStrings)
+      continue;
+    const std::size_t w = i / 64;
+    const std::uint64_t bit = std::uint64_t(1) << (i % 64);
+    if (once.size() <= w) once.resize(w + 1, 0);
+    if (once[w] & bit) {
+      if (twice.size() <= w) twice.resize(w + 1, 0);
+      twice[w] |= bit;
+    }
+    once[w] |= bit;
+  }
+}
+
+}  // namespace vesper

@@ -1,0 +1,125 @@
+// The XML reading of workbook parts, the shapes read without it, and the
+// store of shared strings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "source/formats/sharedstrings.h"
+#include "source/formats/xlsxshapes.h"
+#include "source/formats/xmlstream.h"
+
+namespace vesper {
+namespace {
+
+// Writes what it is told as text: <name a=v>, text, </name>.
+class Recorder : public XmlStream {
+ public:
+  std::string log;
+
+ protected:
+  void onstart(std::string_view name, const XmlAttributes& a) override {
+    log += "<" + std::string(name);
+    for (const auto& [n, v] : a) log += " " + std::string(localname(n)) + "=" + std::string(v);
+    log += ">";
+  }
+  void onend(std::string_view name) override { log += "</" + std::string(name) + ">"; }
+  void ontext(std::string_view text) override { log += text; }
+};
+
+// The log of `doc` fed `step` bytes at a time, or "error: why".
+std::string readin(std::string_view doc, std::size_t step) {
+  Recorder r;
+  try {
+    for (std::size_t at = 0; at < doc.size(); at += step) r.feed(doc.substr(at, step));
+    r.feed({}, true);
+  } catch (const PackageError& e) {
+    return std::string("error: ") + e.what();
+  }
+  return r.log;
+}
+
+TEST(XmlReadingTest, EveryChunkingGivesTheSameEvents) {
+  struct Case {
+    std::string doc, want;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\"?><a x=\"1\" p:y='2'>t<b/>u</a>", "<a x=1 y=2>t<b></b>u</a>"},
+      {"\xEF\xBB\xBF<x:a><!-- c --><x:b>&lt;&amp;&gt;&quot;&apos;</x:b></x:a>", "<a><b><&>\"'</b></a>"},
+      {"<a>&#65;&#x42;&#xE9;&#x1F600;</a>", "<a>AB\xC3\xA9\xF0\x9F\x98\x80</a>"},
+      {"<a><![CDATA[<not> &a tag]]></a>", "<a><not> &a tag</a>"},
+      {"<a v=\"x&#10;y\tz\r\nw\">l1\r\nl2\rl3</a>", "<a v=x\ny z w>l1\nl2\nl3</a>"},
+      {"<a>\n  <b  c = \"1\"  />\n</a>\n", "<a>\n  <b c=1></b>\n</a>"},
+      {"<a><b></a>", "error: its XML is damaged (mismatched tag)"},
+      {"<a>text", "error: its XML is damaged (an element is not closed)"},
+      {"<a></a><b/>", "error: its XML is damaged (junk after document element)"},
+      {"<a>&nbsp;</a>", "error: its XML is damaged (undefined entity or broken reference)"},
+      {"<a b=\"1\"c=\"2\"/>", "error: its XML is damaged (not well-formed)"},
+      {"<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", "error: it declares a DTD, which no workbook part has"},
+      {"\xFF\xFE<\0a\0/\0>\0", "error: its XML is written in UTF-16, which is not read"},
+      {"", "error: its XML is damaged (no element found)"},
+  };
+  for (const Case& c : cases)
+    for (std::size_t step : {c.doc.size() + 1, std::size_t(1), std::size_t(2), std::size_t(7)})
+      EXPECT_EQ(readin(c.doc, step), c.want) << c.doc << " in steps of " << step;
+}
+
+TEST(XmlReadingTest, ShapesReadAlikeOrAreLeftToTheGeneralReading) {
+  long long row = 0;
+  std::vector<ShapedCell> cells;
+  const std::string simple = "<row r=\"7\" spans=\"1:3\"><c r=\"B7\" t=\"s\" s=\"2\"><v>12</v></c> <c/><c r=\"D7\"><v></v></c></row>";
+  ASSERT_EQ(shapedrow(simple + "<row>", row, cells), simple.size());
+  EXPECT_EQ(row, 7);
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(cells[0].col, 2);
+  EXPECT_EQ(cells[0].type, "s");
+  EXPECT_EQ(cells[0].style, "2");
+  EXPECT_EQ(cells[0].value, "12");
+  EXPECT_EQ(cells[1].col, 0);
+  EXPECT_EQ(cells[2].value, "");
+  // Shapes the general reading must take: a formula, an inline string, a
+  // reference, a comment, a prefixed name, a row cut short.
+  for (const char* other : {"<row><c><f>1+1</f><v>2</v></c></row>", "<row><c t=\"inlineStr\"><is><t>a</t></is></c></row>",
+                            "<row><c><v>&amp;</v></c></row>", "<row><!-- x --></row>", "<x:row></x:row>",
+                            "<row><c r=\"A1\"><v>1</v></c>"})
+    EXPECT_EQ(shapedrow(other, row, cells), 0u) << other;
+
+  std::string_view text;
+  const std::string plain = "<si><t xml:space=\"preserve\"> a </t></si>";
+  EXPECT_EQ(shapedstring(plain + "<si>", text), plain.size());
+  EXPECT_EQ(text, " a ");
+  for (const char* other : {"<si><r><t>a</t></r></si>", "<si><t>a&amp;b</t></si>", "<si><t>a</t><rPh><t>b</t></rPh></si>"})
+    EXPECT_EQ(shapedstring(other, text), 0u) << other;
+
+  std::vector<std::uint64_t> once, twice;
+  countsharedrefs("<c t=\"s\"><v>3</v></c><c t=\"s\"><v>70</v></c><c t=\"s\"/><c><v>3</v></c><c t=\"s\"><v>3</v></c>",
+                  once, twice);
+  ASSERT_EQ(twice.size(), 1u);
+  EXPECT_EQ(twice[0], std::uint64_t(1) << 3);
+  ASSERT_EQ(once.size(), 2u);
+  EXPECT_EQ(once[1], std::uint64_t(1) << 6);
+}
+
+TEST(SharedStringsTest, StringsComeBackWhereverTheyAreHeld) {
+  std::mt19937 random(5);
+  std::vector<std::string> strings;
+  for (int i = 0; i < 5000; ++i)
+    strings.push_back(i % 97 == 0 ? std::string() : std::string(random() % (i % 500 == 0 ? 3000 : 30), char('a' + i % 26)) + std::to_string(i));
+  for (std::size_t held : {std::size_t(1) << 30, std::size_t(4096)}) {
+    SharedStrings store(held);
+    for (const auto& s : strings) store.add(s);
+    EXPECT_EQ(store.spilled(), held == 4096);
+    std::vector<std::uint64_t> repeated((strings.size() + 63) / 64);
+    for (std::size_t i = 0; i < strings.size(); i += 3) repeated[i / 64] |= std::uint64_t(1) << (i % 64);
+    store.keeprepeated(repeated);
+    EXPECT_EQ(store.keptrepeated(), held == 4096 ? (strings.size() + 2) / 3 : 0u);
+    std::vector<std::size_t> order(strings.size() + 2);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    for (std::size_t i : order)
+      ASSERT_EQ(store.get(i), i < strings.size() ? strings[i] : std::string()) << "string " << i << ", held " << held;
+  }
+}
+
+}  // namespace
+}  // namespace vesper
