@@ -462,8 +462,9 @@ const CardField kCardFields[] = {
     {48, "Category", -1}};
 
 void writecardspec(const std::string& path) {
-  // The source's 49 fields each have an entry (the spec's field count is its
-  // last entry's): those the list does not fill are not used.
+  // The source's first 49 fields each have an entry (the spec's field count
+  // is its last entry's; the fields after them are left out, which a card
+  // source allows): those the list does not fill are not used.
   std::string slots[210], codes[210];
   for (auto& c : codes) c = "-1";
   for (int i = 0; i < 49; ++i) slots[i] = "x1notused";

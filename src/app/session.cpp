@@ -38,6 +38,12 @@ LayoutChoice overlay(LayoutChoice base, const LayoutChoice& over) {
   return base;
 }
 
+// Whether a specification assigning `assigned` fields fits a source of
+// `own` fields: the same count, or fewer for a kind whose list grows at its end.
+bool fitsfieldcount(const SourceTraits& traits, int assigned, int own) {
+  return assigned == own || (traits.fieldsgrowatend && assigned < own);
+}
+
 }  // namespace
 
 ImportSession::ImportSession(ImportState& state, Engine& engine)
@@ -58,6 +64,7 @@ LayoutChoice ImportSession::choiceinforce() const { return overlay(speclayout_, 
 
 bool ImportSession::inspectsource() {
   inspected_ = {};
+  inspectedtraits_ = {};
   sheets_.clear();
   std::error_code error;
   if (source_.empty() || !std::filesystem::is_regular_file(std::filesystem::path(source_), error))
@@ -68,17 +75,19 @@ bool ImportSession::inspectsource() {
   SourceState scratch(quiet, state_.clock, state_.disk);
   scratch.SourceLayoutChoice = userlayout_;
   SourceTable table;
-  bool delimited = false;
+  SourceTraits traits;
   try {
     OpenedSource opened = opener_(scratch, source_, table, judge_);
-    delimited = opened.source->kind() == kDelimited && opened.source->openfailure(source_).empty();
+    if (opened.source->openfailure(source_).empty()) traits = opened.source->traits();
     opened.source->close();
   } catch (const UserError&) {
     return false;
   }
-  if (delimited) inspected_ = scratch.SourceLayout;
   sheets_ = SourceSheetNames(source_);
-  return delimited;
+  if (!traits.separatorchoice && !traits.headerchoice) return false;
+  inspected_ = scratch.SourceLayout;
+  inspectedtraits_ = traits;
+  return true;
 }
 
 void ImportSession::begin() {
@@ -203,7 +212,7 @@ bool ImportSession::identify() {
       first = "This .IMP file was not designed for this type of data.";
     else if (!assignsanyfield())
       first = "This .IMP file assigns no source field.";
-    else if (owncount && opened.fieldcount != state_.SourceFieldCount)
+    else if (owncount && !fitsfieldcount(source.traits(), state_.SourceFieldCount, opened.fieldcount))
       first = "This .IMP file was not designed for this data.";
     if (!first.empty()) {
       state_.messages.errormessage(first + kNotDesigned);

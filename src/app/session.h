@@ -13,11 +13,13 @@
 // chosen for the next start.  Each step that fails has shown why (an error
 // box) and returns false; nothing has changed in the tables then.
 //
-// A delimited text source may begin with a header line of column names.
-// The session hands the reader a `HeaderJudge` (set by the application) to
-// recognise it, keeps the user's choice of separator and header line
-// (`chooselayout`; a specification file's layout lines yield to it), and can
-// identify a source alone to show what was recognised (`inspectsource`).
+// A delimited text source may begin with a header line of column names, a
+// sheet of a workbook with a header row.  The session hands the reader a
+// `HeaderJudge` (set by the application) to recognise it, keeps the user's
+// choice of separator and header line (`chooselayout`; a specification
+// file's layout lines yield to it), and can identify a source alone to show
+// what was recognised and which of the choices its kind offers
+// (`inspectsource`).
 // When no specification is loaded and a header was recognised, `propose`
 // asks the application's `ProposalMaker` for the whole assignment; the
 // assignment dialog then offers it field by field (`guide`), and
@@ -77,10 +79,12 @@ class ImportSession {
   void chooselayout(const LayoutChoice& choice) { userlayout_ = choice; }
   const LayoutChoice& chosenlayout() const { return userlayout_; }
   // Identifies the source on its own, nothing shown and the import state
-  // untouched, and keeps what was recognised (`inspected`).  False when the
-  // source is no delimited text or cannot be read.
+  // untouched, and keeps what was recognised (`inspected`) and the traits of
+  // its kind (`inspectedtraits`: which layout choices it offers).  False,
+  // nothing kept, when the source cannot be read or offers no layout choice.
   bool inspectsource();
   const TextLayout& inspected() const { return inspected_; }
+  const SourceTraits& inspectedtraits() const { return inspectedtraits_; }
   // The sheets of the source inspected, when it is a workbook.
   const std::vector<std::string>& inspectedsheets() const { return sheets_; }
   // What the source opened at this start was recognised as.
@@ -134,6 +138,7 @@ class ImportSession {
   LayoutChoice userlayout_;
   LayoutChoice speclayout_;  // the layout lines of the specification loaded
   TextLayout inspected_;
+  SourceTraits inspectedtraits_;
   std::vector<std::string> sheets_;
   AssignmentGuide guide_;
 };

@@ -10,6 +10,7 @@
 #include "assign/assignment.h"
 #include "base/errors.h"
 #include "parse/text.h"
+#include "source/recordsource.h"
 
 namespace vesper {
 
@@ -97,16 +98,20 @@ bool readwhole(TextFileSlot& slot, std::string& out) {
   return slot.State == -1;
 }
 
-// The layout lines of a delimited source read other than the classic way,
-// and the sheet of a workbook when one was named; none for any other source.
+// The layout lines of a delimited source read other than the classic way;
+// for a workbook the sheet when one was named and whether it has a header
+// row (so that the sheet is read again as it was, whatever the header judge
+// would say); none for any other source.
 std::string layoutlines(const SourceDescription& source) {
   const TextLayout& l = source.SourceLayout;
+  const SourceTraits& traits = SourceTraitsOf(source.SourceType);
   // A workbook's sheet other than the first, by name.
   std::string sheet = l.sheet.empty() ? std::string() : "SHEET=" + l.sheet + "\r\n";
-  if (source.SourceType != kDelimited) return sheet;
+  const std::string header = std::string("HEADER=") + (l.headerline > 0 ? "YES" : "NO") + "\r\n";
+  if (!traits.headerchoice) return sheet;
+  if (!traits.separatorchoice) return sheet + header;
   if (l.separator == ',' && l.headerline == 0 && l.quoting == Quoting::Classic) return sheet;
-  return sheet + "SEPARATOR=" + separatorname(l.separator) + "\r\n" +
-         "HEADER=" + (l.headerline > 0 ? "YES" : "NO") + "\r\n" +
+  return sheet + "SEPARATOR=" + separatorname(l.separator) + "\r\n" + header +
          "QUOTING=" + (l.quoting == Quoting::Standard ? "STANDARD" : "CLASSIC") + "\r\n";
 }
 

@@ -14,10 +14,12 @@
 //   HEADER=YES    the file has a header line of column names (NO: it has none)
 //   QUOTING=STANDARD   quoted values may hold line breaks and doubled quotes
 //                      (CLASSIC: one line per record)
+//   SHEET=NAME    the sheet of a workbook read, when one was named
 // They are written only for a delimited source read other than the classic
 // way (commas, no header line, one line per record), so the file of a
-// classic source is the same 422 lines as ever.  A reader that stops after
-// line 422 never sees them.  Reading them, a key or value not known here
+// classic source is the same 422 lines as ever, and for a workbook (HEADER
+// always: whether its sheet has a header row, SHEET when one was named).  A
+// reader that stops after line 422 never sees them.  Reading them, a key or value not known here
 // is passed over, and what the file does not say stays recognised from the
 // source.
 //

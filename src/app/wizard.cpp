@@ -45,7 +45,9 @@ void Wizard::setsource(const std::string& path) {
 
 void Wizard::inspectsource() {
   session_.setsource(shown(lblSource));
-  layoutshown = session_.inspectsource();
+  const bool readable = session_.inspectsource();
+  layoutshown = readable && session_.inspectedtraits().separatorchoice;
+  headeroffered = readable && session_.inspectedtraits().headerchoice;
   separatorshown = session_.inspected().separator;
   headershown = session_.inspected().headerline > 0;
   sheetsshown = session_.inspectedsheets();
@@ -76,7 +78,7 @@ void Wizard::chooseheader(bool header) {
 
 void Wizard::btSourceClick() {
   lblSource = kNone;
-  layoutshown = false;
+  layoutshown = headeroffered = false;
   sheetsshown.clear();
   int choice = 0;
   if (!dialogs_.filetype(choice)) return;
@@ -132,7 +134,7 @@ void Wizard::finishedascii() {
 
 void Wizard::BtnClearClick() {
   lblSource = lblDatabase = kNone;
-  layoutshown = false;
+  layoutshown = headeroffered = false;
   sheetsshown.clear();
   databaseenabled = false;
   startenabled = false;

@@ -14,8 +14,9 @@
 //
 // A source chosen in step one is identified at once: for delimited text the
 // window shows the separator and whether the first line holds column names,
-// and the user may change either (`chooseseparator`, `chooseheader`), the
-// source being identified again.  At the start, a header line recognised
+// for a workbook whether its sheet has a header row, and the user may change
+// what is shown (`chooseseparator`, `chooseheader`), the source being
+// identified again.  At the start, a header line recognised
 // without a specification brings the proposed assignment into the
 // assignment dialog.
 #pragma once
@@ -89,9 +90,12 @@ class Wizard {
   std::string lblDatabase = "None Selected";
   bool databaseenabled = false;
   bool startenabled = false;
-  // The layout of a delimited text source: shown only for one.
+  // The separator of a delimited text source: shown only for one.
   bool layoutshown = false;
   char separatorshown = ',';
+  // Whether the first line or row holds column names: offered for delimited
+  // text and workbooks; checked when a header was recognised or chosen.
+  bool headeroffered = false;
   bool headershown = false;
   // The sheets of a workbook source (none for any other) and the one read.
   std::vector<std::string> sheetsshown;

@@ -14,7 +14,7 @@ namespace vesper {
 namespace {
 
 using R = ColumnRole;
-constexpr Place B = Place::Business, H = Place::Home, O = Place::Other, N = Place::None;
+constexpr Place B = Place::Business, H = Place::Home, O = Place::Other, N = Place::None, M = Place::Mailing;
 
 // One meaning and the headings that have it.  "#" in a heading stands for
 // any number.  Where two languages spell different meanings alike, the
@@ -108,6 +108,12 @@ const Heading kHeadings[] = {
   {{R::Country, O}, {"Other Country/Region", "Other Country", "Weiteres Land/Region",
     "Pays/Région (autre)", "Otro país o región", "Paese (altro)", "Land/regio (anders)",
     "Outro país", "Andere Adr. Land", "Weiteres/e Land/Region"}},
+  {{R::Street, M}, {"Mailing Street", "Mailing Address"}},
+  {{R::Street2, M}, {"Mailing Street 2", "Mailing Address 2"}},
+  {{R::City, M}, {"Mailing City"}},
+  {{R::State, M}, {"Mailing State", "Mailing State/Province"}},
+  {{R::Zip, M}, {"Mailing Postal Code", "Mailing Zip", "Mailing Zip/Postal Code"}},
+  {{R::Country, M}, {"Mailing Country"}},
   {{R::Street}, {"Address", "Street", "Street Address", "Address 1", "Address Line 1",
     "Address # - Street", "Straße", "Strasse", "Adresse", "Rue", "Dirección", "Calle",
     "Indirizzo", "Via", "Adres", "Straat", "Endereço", "Morada", "Rua", "Section # - Address"}},

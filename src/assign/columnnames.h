@@ -47,8 +47,10 @@ enum class ColumnRole {
   KindOf,      // says what the other columns of its group are ("Phone 1 - Type")
 };
 
-// Whose address or phone a column holds.
-enum class Place { None, Business, Home, Other };
+// Whose address or phone a column holds.  Mailing: the one address of each
+// record that letters go to, whichever kind it is (the exporting program chose
+// it record by record).
+enum class Place { None, Business, Home, Other, Mailing };
 
 struct ColumnMeaning {
   ColumnRole role = ColumnRole::Unknown;

@@ -177,11 +177,12 @@ class Proposer {
            r == R::Country;
   }
 
-  // One address set: the business one with values, else home, else one of
-  // no stated kind, else the other one; without values the first of these
-  // that has columns at all.
+  // One address set: the mailing one with values (each record's own choice
+  // of its addresses), else business, else home, else one of no stated kind,
+  // else the other one; without values the first of these that has columns
+  // at all.
   void address() {
-    const Place order[] = {Place::Business, Place::Home, Place::None, Place::Other};
+    const Place order[] = {Place::Mailing, Place::Business, Place::Home, Place::None, Place::Other};
     Place chosen = Place::None;
     bool found = false;
     for (bool needvalues : {true, false}) {

@@ -12,11 +12,13 @@ namespace vesper {
 const SourceTraits& SourceTraitsOf(int kind) {
   // Tables give their dates as MM/DD/YYYY (TableValueText): date code 4.
   static const SourceTraits kLines{false, 0, true};
-  static const SourceTraits kText{false, 0, false};
+  static const SourceTraits kText{false, 0, false, false, true, true};
   static const SourceTraits kTable{true, 4, false};
-  static const SourceTraits kCards{true, 0, false, true};
-  // Workbooks give their dates as 1961-03-15: date code 2.
-  static const SourceTraits kWorkbook{true, 2, false, false};
+  // A card's fields are the fixed list kVCardFieldNames, which grows at its end.
+  static const SourceTraits kCards{true, 0, false, true, false, false, true};
+  // Workbooks give their dates as 1961-03-15: date code 2.  A sheet has no
+  // separator, but its first row may or may not hold the column names.
+  static const SourceTraits kWorkbook{true, 2, false, false, false, true};
   switch (kind) {
     case kLinePerField: return kLines;
     case kDBase:

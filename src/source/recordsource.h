@@ -70,6 +70,14 @@ struct SourceTraits {
   // The field names say what the fields hold, as a header line of column
   // names does: an assignment is proposed from them.
   bool fieldsnamedforproposal = false;
+  // The user may choose the separator, and whether the first line (the first
+  // row of a sheet) holds column names, as TextLayout and LayoutChoice have them.
+  bool separatorchoice = false;
+  bool headerchoice = false;
+  // The kind's list of fields is its own and only ever grows at its end: a
+  // specification made for fewer fields (an earlier list) still fits, each
+  // field where it was.
+  bool fieldsgrowatend = false;
 };
 
 // The traits of the source kind `kind` (SourceKind).

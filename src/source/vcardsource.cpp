@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "parse/names.h"
 #include "source/sourcestate.h"
 
@@ -19,6 +21,8 @@ const std::array<const char*, kVCardFieldCount> kVCardFieldNames = {
   "Fax", "Fax 2", "Other Phone", "Other Phone 2",
   "E-mail 1", "E-mail 2", "E-mail 3", "Web Page 1", "Web Page 2",
   "Birthday", "Anniversary", "Notes", "Categories", "UID",
+  "Mailing Street", "Mailing Street 2", "Mailing City", "Mailing State", "Mailing Postal Code",
+  "Mailing Country",
 };
 // clang-format on
 
@@ -31,7 +35,9 @@ enum Slot {
   kPhones = 29,     // five groups of two: work, home, mobile, fax, other
   kEmails = 39, kUrls = 42, kBirthday = 44, kAnniversary = 45, kNote = 46, kCategories = 47,
   kUid = 48,
+  kMailing = 49,  // one more address of six, copied from the first typed one with a value
 };
+constexpr int kAddressParts = 6;
 constexpr int kWork = 0, kHome = 1, kOther = 2;
 constexpr int kMobile = 2, kFaxes = 3, kOtherPhone = 4;
 
@@ -167,7 +173,7 @@ void VCardFields::property(const VCardProperty& p) {
     if (addresses_[kind]) return;
     addresses_[kind] = true;
     std::vector<std::string> q = parts(p.value);  // box; extended; street; city; region; code; country
-    const int at = kAddresses + 6 * kind;
+    const int at = kAddresses + kAddressParts * kind;
     // Some address books write the whole address into the extended part and
     // leave the street empty: it is the street then.
     std::string rest = join(part(q, 0), part(q, 1));
@@ -203,6 +209,13 @@ void VCardFields::property(const VCardProperty& p) {
 }
 
 void VCardFields::endcard() {
+  // The address a letter goes to: the work address, else home, else other.
+  for (int kind : {kWork, kHome, kOther}) {
+    const auto from = values_.begin() + kAddresses + kAddressParts * kind;
+    if (std::all_of(from, from + kAddressParts, [](const std::string& v) { return v.empty(); })) continue;
+    std::copy(from, from + kAddressParts, values_.begin() + kMailing);
+    break;
+  }
   // A card with a formatted name but no name parts (many have no N, or an
   // empty one) gets them from the formatted name, given names first.  A
   // company's card, whose formatted name is the organisation, keeps none, nor

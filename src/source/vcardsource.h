@@ -9,7 +9,10 @@
 // home, mobile, fax, other: a fax of any kind is a fax, a pager or car phone
 // is "other"); the first three e-mails; the first two URLs; birthday,
 // anniversary (or its X- spelling), notes (all NOTE lines, one per line),
-// categories and the card's UID.
+// categories and the card's UID; then the card's mailing address: its work
+// address, else its home address, else the other one (the first of them
+// with a value).  The list only grows at its end, so that the field numbers
+// of saved specifications keep their meaning.
 // Values are plain text: escapes undone, the parts of a structured value
 // split at their semicolons, line breaks kept only in the notes (elsewhere
 // a run of them becomes one ", ", and breaks and blanks at a value's ends are
@@ -34,7 +37,7 @@
 
 namespace vesper {
 
-constexpr int kVCardFieldCount = 49;
+constexpr int kVCardFieldCount = 55;
 extern const std::array<const char*, kVCardFieldCount> kVCardFieldNames;
 
 // The fields of one card, as the source gives them.

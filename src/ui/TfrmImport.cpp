@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QtMath>
+#include <utility>
 
 #include "app/textlayoutnames.h"
 #include "ui/help.h"
@@ -128,7 +129,8 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
 
   addstep(QStringLiteral("Step One:"), QStringLiteral("Select a source file. "));
   addchoice(QStringLiteral("Source File:"), lblSource_, btSource_);
-  // How a delimited text source is written: shown when one is chosen.
+  // How a delimited text source is written (a workbook: whether its sheet
+  // has a header row): shown when one is chosen.
   cbSeparator_ = new QComboBox(panel);
   cbSeparator_->setObjectName(QStringLiteral("cbSeparator"));
   for (const char* caption : kSeparatorCaptions) cbSeparator_->addItem(QString::fromLatin1(caption));
@@ -218,6 +220,7 @@ void TfrmImport::render() {
   btDatabase_->setEnabled(wizard_->databaseenabled);
   btStart_->setEnabled(wizard_->startenabled);
   const bool layout = wizard_->layoutshown;
+  const bool header = wizard_->headeroffered;
   {
     QSignalBlocker quietSeparator(cbSeparator_);
     QSignalBlocker quietHeader(cbHeader_);
@@ -225,7 +228,7 @@ void TfrmImport::render() {
     for (int i = 0; i < int(sizeof kSeparators); ++i)
       if (kSeparators[i] == wizard_->separatorshown) index = i;
     cbSeparator_->setCurrentIndex(layout ? index : 0);
-    cbHeader_->setChecked(layout && wizard_->headershown);
+    cbHeader_->setChecked(header && wizard_->headershown);
     QSignalBlocker quietSheet(cbSheet_);
     cbSheet_->clear();
     for (const std::string& name : wizard_->sheetsshown) cbSheet_->addItem(QString::fromStdString(name));
@@ -236,9 +239,10 @@ void TfrmImport::render() {
   cbSheet_->setFocusPolicy(sheets ? Qt::StrongFocus : Qt::NoFocus);
   // Out of the focus chain while there is nothing to choose, so the steps'
   // buttons follow one another.
-  for (QWidget* choice : {static_cast<QWidget*>(cbSeparator_), static_cast<QWidget*>(cbHeader_)}) {
-    choice->setEnabled(layout);
-    choice->setFocusPolicy(layout ? Qt::StrongFocus : Qt::NoFocus);
+  const std::pair<QWidget*, bool> choices[] = {{cbSeparator_, layout}, {cbHeader_, header}};
+  for (auto [choice, offered] : choices) {
+    choice->setEnabled(offered);
+    choice->setFocusPolicy(offered ? Qt::StrongFocus : Qt::NoFocus);
   }
   lblSource_->updateGeometry();
   lblDatabase_->updateGeometry();

@@ -142,7 +142,7 @@ TEST_F(SpecFileTest, UntrustedFilesEndWithAClearMessage) {
 }
 
 // The layout lines after line 422: written for a delimited source read other
-// than the classic way, read back as the choice; the 422 lines before them
+// than the classic way and for a workbook, read back as the choice; the 422 lines before them
 // are the same as ever, so a reader that stops at line 422 sees no change.
 TEST_F(SpecFileTest, TextLayoutLinesAfterTheClassicLines) {
   struct Case {
@@ -165,6 +165,9 @@ TEST_F(SpecFileTest, TextLayoutLinesAfterTheClassicLines) {
        {'\t', HeaderChoice::No, QuotingChoice::Classic, {}}},
       {"comma, header", kDelimited, commaheader, "SEPARATOR=,\r\nHEADER=YES\r\nQUOTING=STANDARD\r\n",
        {',', HeaderChoice::Yes, QuotingChoice::Standard, {}}},
+      // A sheet is read again with or without its header row as it was read.
+      {"workbook, header row", kXlsxWorkbook, commaheader, "HEADER=YES\r\n", {0, HeaderChoice::Yes, QuotingChoice::Auto, {}}},
+      {"workbook, no header row", kOdsSpreadsheet, classic, "HEADER=NO\r\n", {0, HeaderChoice::No, QuotingChoice::Auto, {}}},
   };
   std::string classicText;
   for (const auto& c : cases) {

@@ -100,8 +100,9 @@ TEST_F(VCardFilesTest, KeptFilesGiveTheContactsTheyHold) {
       {"kaddressbook-writer-5cards.vcf",
        {
            "||||DDDDDDDDDDDDDDD-Staße 2, 00000 DDDDDDDDDD||This one has a funny cha",
-           "Broken||||||This one's URL field is ",
-           "Broken||||||this is identical to \"We",
+           // These two have a home address only.
+           "Broken||||AAAAAAA-AäAAAAA 11|Urt|This one's URL field is ",
+           "Broken||||AAAAAAA-AäAAAAA 11|Urt|this is identical to \"We",
            "Surname|Name|||||Sprechzeiten:",
            "Second|Doctor|||DDDDDDDDDDDstraße 26, 00000 DDDDDDDDDDDDDDDDD||Sprechzeiten:",
        }},

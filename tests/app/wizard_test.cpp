@@ -309,5 +309,46 @@ TEST_F(WizardTest, WorkbookSheetsOffered) {
   EXPECT_EQ(wizard->session().chosenlayout().sheet, "");
 }
 
+// A workbook source offers the header choice but no separator; the choice
+// reads the sheet again, and the start imports its first row as a record or
+// as the column names accordingly.
+TEST_F(WizardTest, WorkbookHeaderRowChosenByTheUser) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> firstrow;
+    bool recognised;  // the header judge takes the first row for column names
+    int imported;     // after the user's choice, the opposite
+  };
+  const Case cases[] = {
+      {"a header row the judge does not know", {"Who", "Family", "Where"}, false, 2},
+      {"a first row the user says is data", {"First Name", "Last Name", "City"}, true, 3},
+  };
+  dialogs.assignTo = {"FirstName", "LastName", "City"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    state->ResetImportState();  // the fields assigned before are on offer again
+    testing::XlsxContent content;
+    content.withstrings = false;
+    auto row = [](int r, const std::vector<std::string>& cells) {
+      std::string x = "<row r=\"" + std::to_string(r) + "\">";
+      for (const std::string& v : cells) x += "<c t=\"inlineStr\"><is><t>" + v + "</t></is></c>";
+      return x + "</row>";
+    };
+    content.sheets = {{"People", row(1, c.firstrow) + row(2, {"Ann", "Ames", "Leeds"}) + row(3, {"Bob", "Bell", "York"})}};
+    const std::string book = (dir / "people.xlsx").string();
+    testing::writezip(book, testing::xlsxparts(content));
+    choose(book);
+    EXPECT_TRUE(wizard->headeroffered);
+    EXPECT_FALSE(wizard->layoutshown);
+    EXPECT_EQ(wizard->headershown, c.recognised);
+    wizard->chooseheader(!c.recognised);
+    EXPECT_EQ(wizard->headershown, !c.recognised);
+    EXPECT_EQ(wizard->session().chosenlayout().header, c.recognised ? HeaderChoice::No : HeaderChoice::Yes);
+    const long long before = contacts();
+    wizard->btStartClick();
+    EXPECT_EQ(contacts() - before, c.imported);
+  }
+}
+
 }  // namespace
 }  // namespace vesper

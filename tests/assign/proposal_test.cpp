@@ -203,8 +203,8 @@ TEST(ProposalTest, VCardFieldsAreAssignedAsAPersonWould) {
   const std::string common =
       "Family Name=LastName; Given Name=FirstName; Additional Names=x6middleinitial; "
       "Honorific Prefixes=Salut; Honorific Suffixes=Honor; Organization=Company; Job Title=Title; "
-      "Work Street=Addr1; Work Street 2=Addr2; Work City=City; Work State=State; "
-      "Work Postal Code=Zip; Work Country=Country; Work Phone=Phone1; Mobile Phone=Phone2; "
+      "Mailing Street=Addr1; Mailing Street 2=Addr2; Mailing City=City; Mailing State=State; "
+      "Mailing Postal Code=Zip; Mailing Country=Country; Work Phone=Phone1; Mobile Phone=Phone2; "
       "Home Phone=Phone3; Other Phone=Phone4; Fax=Fax; E-mail 1=Email; Notes=Memo; Web Page 1=User3; ";
   const std::pair<const char*, std::string> files[] = {
       {"all.vcf", common + "Birthday=Date1/2; Anniversary=Date2/2"},

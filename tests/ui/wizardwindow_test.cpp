@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,6 +26,7 @@
 #include "support/fakes.h"
 #include "support/modalscript.h"
 #include "support/qtwidgets.h"
+#include "support/workbookbuilder.h"
 #include "ui/TfrmGetDatabase.h"
 #include "ui/TfrmImport.h"
 #include "ui/Tfrmfiletype.h"
@@ -261,6 +263,28 @@ class WizardTest : public QObject {
     // A cancelled chooser leaves no source either.
     choosesource(0, "");
     QCOMPARE(window_->lblSource()->text(), QStringLiteral("None Selected"));
+  }
+
+  // A workbook: no separator to choose, the header check box shows the
+  // header row found and a click reads the sheet again without it, another
+  // with it.
+  void workbookHeaderCheckBox() {
+    testing::XlsxContent content;
+    content.strings = {"<t>First Name</t>", "<t>Last Name</t>", "<t>Ann</t>", "<t>Ames</t>"};
+    content.sheets = {{"People", "<row r=\"1\"><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c></row>"
+                                 "<row r=\"2\"><c t=\"s\"><v>2</v></c><c t=\"s\"><v>3</v></c></row>"}};
+    const std::string book = tmp_.filePath(QStringLiteral("people.xlsx")).toStdString();
+    testing::writezip(book, testing::xlsxparts(content));
+    choosesource(6, book);
+    TfrmImport& w = *window_;
+    QVERIFY(!w.cbSeparator()->isEnabled());
+    QVERIFY(w.cbHeader()->isEnabled());
+    QVERIFY(w.cbHeader()->isChecked());
+    for (HeaderChoice want : {HeaderChoice::No, HeaderChoice::Yes}) {
+      QTest::mouseClick(w.cbHeader(), Qt::LeftButton);
+      QCOMPARE(w.wizard().session().chosenlayout().header, want);
+      QCOMPARE(w.cbHeader()->isChecked(), want == HeaderChoice::Yes);
+    }
   }
 
   void databaseChooser() {
