@@ -52,12 +52,11 @@ void SharedStrings::closeblock() {
   building_.clear();
   buildends_.clear();
   if (fd_ < 0 && !spillfailed_ && held_.size() + block.size() > heldbytes_) spill();
+  const std::uint64_t start = stored_;
+  starts_.push_back(start);
+  stored_ += block.size();
   if (fd_ >= 0) {
-    const Block b{filebytes_ + pending_.size(), static_cast<std::uint32_t>(block.size())};
-    if (writeout(block.data(), block.size())) {
-      blocks_.push_back(b);
-      return;
-    }
+    if (writeout(block.data(), block.size())) return;
     // The file failed midway: what it holds is read back into memory.
     std::string all(filebytes_, '\0');
     if (::pread(fd_, all.data(), all.size(), 0) != static_cast<ssize_t>(all.size())) all.clear();
@@ -68,13 +67,12 @@ void SharedStrings::closeblock() {
     held_ += pending_;
     pending_.clear();
     cache_.clear();
-    if (held_.size() != b.offset) {
+    if (held_.size() != start) {
       // Lost: nothing is left that could be read back.  Keep the count so
       // every later number stays right, and let the strings be empty.
-      held_.assign(b.offset, '\0');
+      held_.assign(start, '\0');
     }
   }
-  blocks_.push_back({held_.size(), static_cast<std::uint32_t>(block.size())});
   held_ += block;
 }
 
@@ -126,13 +124,14 @@ std::string_view SharedStrings::instring(const char* data, std::size_t k) {
 std::string_view SharedStrings::get(std::size_t i) {
   if (i >= count_) return {};
   const std::size_t b = i / kBlockStrings, k = i % kBlockStrings;
-  if (b == blocks_.size()) {
+  if (b == starts_.size()) {
     const std::uint32_t begin = k ? buildends_[k - 1] : 0;
     return std::string_view(building_).substr(begin, buildends_[k] - begin);
   }
-  const Block& block = blocks_[b];
-  if (fd_ < 0) return instring(held_.data() + block.offset, k);
-  if (block.offset + block.bytes > filebytes_ && !flush()) return {};
+  const std::uint64_t start = starts_[b];
+  const std::size_t bytes = static_cast<std::size_t>((b + 1 < starts_.size() ? starts_[b + 1] : stored_) - start);
+  if (fd_ < 0) return instring(held_.data() + start, k);
+  if (start + bytes > filebytes_ && !flush()) return {};
   if (i / 64 < kept_.size()) {
     const std::uint64_t word = kept_[i / 64], bit = std::uint64_t(1) << (i % 64);
     if (word & bit) {
@@ -142,11 +141,10 @@ std::string_view SharedStrings::get(std::size_t i) {
   }
   Slot& slot = cache_[b % cache_.size()];
   if (slot.block != b) {
-    slot.bytes.resize(block.bytes);
+    slot.bytes.resize(bytes);
     std::size_t done = 0;
-    while (done < block.bytes) {
-      const ssize_t n = ::pread(fd_, slot.bytes.data() + done, block.bytes - done,
-                                static_cast<off_t>(block.offset + done));
+    while (done < bytes) {
+      const ssize_t n = ::pread(fd_, slot.bytes.data() + done, bytes - done, static_cast<off_t>(start + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         slot.block = static_cast<std::size_t>(-1);

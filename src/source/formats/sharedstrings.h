@@ -28,7 +28,7 @@ class SharedStrings {
  public:
   static constexpr std::size_t kBlockStrings = 64;
   static constexpr std::size_t kHeldBytes = 1 << 20;
-  static constexpr std::size_t kCacheBlocks = 256;
+  static constexpr std::size_t kCacheBlocks = 128;
   static constexpr std::size_t kRepeatBytes = 8 << 20;
 
   explicit SharedStrings(std::size_t heldbytes = kHeldBytes);
@@ -52,10 +52,6 @@ class SharedStrings {
   std::size_t keptrepeated() const { return keptoffsets_.empty() ? 0 : keptoffsets_.size() - 1; }
 
  private:
-  struct Block {
-    std::uint64_t offset;  // in `held_` or in the file
-    std::uint32_t bytes;
-  };
   struct Slot {
     std::size_t block = static_cast<std::size_t>(-1);
     std::string bytes;
@@ -74,7 +70,10 @@ class SharedStrings {
   std::uint64_t textbytes_ = 0;
   std::string building_;               // the open block's text
   std::vector<std::uint32_t> buildends_;
-  std::vector<Block> blocks_;
+  // Where each finished block starts, in `held_` or in the file: one after
+  // the other, so a block ends where the next starts (the last at `stored_`).
+  std::vector<std::uint64_t> starts_;
+  std::uint64_t stored_ = 0;
   std::string held_;                   // finished blocks kept in memory
   int fd_ = -1;
   bool spillfailed_ = false;

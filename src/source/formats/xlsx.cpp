@@ -1,6 +1,8 @@
 // The .xlsx workbook: the package's relationships lead from the workbook
 // part to its sheets, shared strings and styles; a numeric cell whose style's
 // number format has date or time codes is a date or a time.
+#include <malloc.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -290,6 +292,9 @@ class XlsxWorkbook final : public Workbook {
       auto scan = std::async(std::launch::async, [this, part] { return scansheet(part); });
       if (!sharedloaded_) loadshared();
       scans_[i] = scan.get();
+      // The look's own working memory, freed on its thread, goes back now
+      // rather than stay with that thread's heap.
+      malloc_trim(0);
     }
     if (!sharedloaded_) loadshared();
     if (keptfor_ != index) {
