@@ -54,6 +54,8 @@ TEST(XmlReadingTest, EveryChunkingGivesTheSameEvents) {
       {"<a>text", "error: its XML is damaged (an element is not closed)"},
       {"<a></a><b/>", "error: its XML is damaged (junk after document element)"},
       {"<a>&nbsp;</a>", "error: its XML is damaged (undefined entity or broken reference)"},
+      {"<a>&" + std::string(100, 'x') + "</a>", "error: its XML is damaged (undefined entity or broken reference)"},
+      {"<a><!--" + std::string(20000, '>') + "--></a>", "<a></a>"},
       {"<a b=\"1\"c=\"2\"/>", "error: its XML is damaged (not well-formed)"},
       {"<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", "error: it declares a DTD, which no workbook part has"},
       {"\xFF\xFE<\0a\0/\0>\0", "error: its XML is written in UTF-16, which is not read"},

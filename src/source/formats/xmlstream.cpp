@@ -9,7 +9,10 @@ namespace vesper {
 namespace {
 
 // A tag, comment or section longer than this is not a workbook's.
-constexpr std::size_t kMaxToken = 16 << 20;
+constexpr std::size_t kMaxToken = 4 << 20;
+constexpr std::size_t kLongToken = 4096;
+// The longest reference: "&#x10FFFF;" and a little room.
+constexpr std::size_t kLongestReference = 12;
 // Elements open at once at most (each holds its name until it closes).
 constexpr std::size_t kMaxDepth = 4096;
 
@@ -129,7 +132,9 @@ void XmlStream::feed(std::string_view chunk, bool last) {
   // tag at a time, so that the rest is read where it lies, not copied.
   std::size_t from = 0;
   while (!carry_.empty() && !halted()) {
-    const std::size_t gt = chunk.find('>', from);
+    // A long token (a comment, a section) takes whole chunks, so that it is
+    // not looked through again for every '>' in it.
+    const std::size_t gt = carry_.size() > kLongToken ? std::string_view::npos : chunk.find('>', from);
     const std::size_t upto = gt == std::string_view::npos ? chunk.size() : gt + 1;
     carry_.append(chunk.substr(from, upto - from));
     from = upto;
@@ -192,7 +197,9 @@ std::size_t XmlStream::text(std::string_view data, std::size_t i, bool last) {
   // waits for the rest.
   if (cut && !last) {
     const std::size_t amp = raw.rfind('&');
-    if (amp != std::string_view::npos && raw.find(';', amp) == std::string_view::npos) raw = raw.substr(0, amp);
+    if (amp != std::string_view::npos && raw.size() - amp <= kLongestReference &&
+        raw.find(';', amp) == std::string_view::npos)
+      raw = raw.substr(0, amp);
     if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
     end = i + raw.size();
   }
