@@ -149,6 +149,18 @@ TEST_F(VCardTest, CountsAndSamplesTheReadableCards) {
   EXPECT_EQ(opened.source->fieldname(2), "Family Name");
 }
 
+// Counting and reading agree on a card whose BEGIN is indented after an
+// empty line (counting once took it for the fold of that empty line).
+TEST_F(VCardTest, CountingAndReadingAgreeOnAnIndentedBegin) {
+  SourceTable table;
+  OpenedSource opened = OpenRecordSource(state, write("i.vcf", "\n\tBEGIN:VCARD\nFN:Ann\nEND:VCARD"), table);
+  state.SourceFieldCount = opened.fieldcount;
+  EXPECT_EQ(opened.source->count({}), 1);
+  opened.source->rewind();
+  ASSERT_TRUE(opened.source->more() && opened.source->next());
+  EXPECT_EQ(opened.source->value(1), "Ann");
+}
+
 TEST_F(VCardTest, RecognisedByContentWhateverTheName) {
   SourceTable table;
   OpenedSource opened =

@@ -316,6 +316,10 @@ bool VCardReader::atend() {
 }
 
 bool VCardReader::nextcard(VCardSink& sink, const BadLine& bad) {
+  // Blanks and empty lines before a card are passed over, as atend() does,
+  // so that an indented BEGIN is a card's start whether or not the caller
+  // asked atend() first (and not the fold of an empty line).
+  atend();
   Line line;
   VCardProperty property;
   bool incard = false, parsed = false;
