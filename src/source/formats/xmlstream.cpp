@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "source/textdecode.h"
+
 namespace vesper {
 
 namespace {
@@ -36,24 +38,6 @@ bool startswith(std::string_view s, std::size_t at, std::string_view head) {
 bool couldbe(std::string_view s, std::size_t at, std::string_view head) {
   const std::size_t n = std::min(s.size() - at, head.size());
   return s.compare(at, n, head.substr(0, n)) == 0;
-}
-
-void appendutf8(std::string& out, unsigned long c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // The character a reference's body (between '&' and ';') names; 0 when none.
@@ -239,7 +223,7 @@ bool XmlStream::decode(std::string_view raw, std::string& out, bool attribute) {
         damaged("undefined entity or broken reference");
         return false;
       }
-      appendutf8(out, ch);
+      appendutf8(out, static_cast<unsigned>(ch));
       i = semi;
     } else if (c == '\r') {
       // CR LF and a lone CR are one line end, LF.
