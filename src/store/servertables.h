@@ -1,0 +1,46 @@
+// The contact tables as a PostgreSQL server keeps them: the statements that
+// create them, and rows in the text form COPY reads.
+//
+// Contract.  A table is created in a schema with the same fields, sizes and
+// key as its table file: alpha(n) varchar(n), memo text, date date, time
+// time(0), timestamp timestamp(0), short smallint, long and autoincrement
+// integer (an autoincrement field numbered by the server, as an identity),
+// word integer checked to be from 0 to 65535, logical boolean, number and money double
+// precision, BCD numeric, the byte types bytea.  Each column's comment holds
+// the field's declaration as a table file writes it (VARCHAR(20),
+// WORD_INTEGER...), so reading the table back gives the same field types
+// (`fieldfromserver`), whatever the server's own type names.  Identifiers are
+// always quoted; no value ever becomes SQL text: values go to the server as
+// COPY rows or bound parameters.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/fieldtypes.h"
+
+namespace vesper {
+
+// "name" quoted for SQL ("a""b" for a"b).
+std::string serverid(std::string_view name);
+// The server's column type for a field.
+std::string servertype(const FieldDef& def);
+// The statements creating table `table` in `schema` (which must exist):
+// CREATE TABLE, then a COMMENT for each column.  EngineError for fields a
+// table file could not have either.
+std::vector<std::string> createserversql(const std::string& schema, const std::string& table,
+                                         const std::vector<FieldDef>& fields, const std::string& keyfield);
+// The field a column stands for: from its comment when that is a table
+// file's declaration, else from the server's type (`datatype`, as
+// information_schema gives it, and `length` for character types).
+FieldDef fieldfromserver(const std::string& name, const std::string& comment, const std::string& datatype, int length);
+
+// Appends `cell` of field `def` in COPY's text form: \N for an empty cell,
+// backslash, tab, line feed and carriage return escaped, logicals t and f,
+// bytes as \\x and hex digits.
+void appendcopyvalue(std::string& out, const FieldDef& def, const Cell& cell);
+// A whole COPY row of `cells`: values between tabs, ended by a line feed.
+void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const std::vector<Cell>& cells);
+
+}  // namespace vesper
