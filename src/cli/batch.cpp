@@ -18,7 +18,10 @@
 #include "base/errors.h"
 #include "source/counting.h"
 #include "source/standardcsv.h"
+#include "parse/text.h"
+#include "store/engine.h"
 #include "store/sampledata.h"
+#include "store/serverdatabase.h"
 #include "store/systemdisk.h"
 
 namespace vesper {
@@ -81,7 +84,7 @@ class SystemClock : public Clock {
 };
 
 struct Options {
-  std::string database, spec, source, createfolder;
+  std::string database, spec, source, createfolder, createdatabase, schema;
   enum { All, Percent, Count } mode = All;
   int amount = 100;
   bool mixed = false;
@@ -120,6 +123,8 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (a == "--database") { if (!value(o.database)) return false; }
     else if (a == "--spec") { if (!value(o.spec)) return false; }
     else if (a == "--create-data-folder") { if (!value(o.createfolder)) return false; }
+    else if (a == "--create-database") { if (!value(o.createdatabase)) return false; }
+    else if (a == "--schema") { if (!value(o.schema)) return false; }
     else if (a == "--all") { o.mode = Options::All; ++modes; }
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
@@ -146,7 +151,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (o.source.empty()) o.source = a;
     else { error = "only one source file can be imported at a time"; return false; }
   }
-  if (o.help || !o.createfolder.empty()) return true;
+  if (o.help || !o.createfolder.empty() || !o.createdatabase.empty()) return true;
   if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
   if (o.database.empty()) { error = "--database is required"; return false; }
   if (o.spec.empty() && !o.autoassign) { error = "--spec is required"; return false; }
@@ -268,6 +273,12 @@ const char* batchusage() {
          "                                     import SOURCE into the database NAME\n"
          "  vesper-import --create-data-folder DIR\n"
          "                                     create an empty contact data folder\n"
+         "  vesper-import --create-database CONNECTION [--schema NAME]\n"
+         "                                     create an empty contact database on a\n"
+         "                                     PostgreSQL server (CONNECTION: a libpq\n"
+         "                                     connection text or postgresql:// URI, without\n"
+         "                                     a password: ~/.pgpass gives it), in the schema\n"
+         "                                     NAME (pnant, the alias PNANT's, when not given)\n"
          "\n"
          "  --database NAME   the target database (a DB name of DATABASE.DB)\n"
          "  --spec FILE.IMP   the import specification: source kind, field assignment,\n"
@@ -312,6 +323,13 @@ int batchmain(int argc, char** argv) {
     if (!o.createfolder.empty()) {
       createsampledatafolder(o.createfolder);
       std::printf("Created the data folder %s\n", o.createfolder.c_str());
+      return 0;
+    }
+    if (!o.createdatabase.empty()) {
+      ServerDatabase server{o.createdatabase, o.schema.empty() ? lowertext(kDataAlias) : o.schema};
+      createserverdatabase(server);
+      std::printf("Created the contact database %s, schema %s\n", describeconnection(server.connection).c_str(),
+                  server.schema.c_str());
       return 0;
     }
     // A wrong path is told here, by name, before the data folder is touched.

@@ -52,7 +52,7 @@ std::vector<Template> addresslayouts() {
   };
 }
 
-void set(Table& t, const char* name, const std::string& value) { t.field(name).settext(value); }
+void set(Table& t, const std::string& name, const std::string& value) { t.field(name).settext(value); }
 
 }  // namespace
 
@@ -132,6 +132,23 @@ std::vector<FieldDef> settingsfields() {
   return f;
 }
 
+std::vector<std::pair<std::string, std::string>> maindatabaserow() {
+  return {{"DB", "MAIN"},          {"Description", "Main contacts"}, {"User1", "Spouse"},
+          {"User2", "Referred by"}, {"User3", "Web site"},          {"User4", "Account no."},
+          {"Date1", "Birthday"},    {"Date2", "Anniversary"},       {"Date3", "Last meeting"},
+          {"Num1", "Employees"},    {"Money1", "Annual sales"},     {"Money2", "Credit limit"},
+          {"Category", "Category"}, {"NumImport", "0"}};
+}
+
+std::vector<std::pair<std::string, std::string>> startsettingsrow() {
+  std::vector<std::pair<std::string, std::string>> row = {
+      {"FormatSalut", "true"},  {"FormatHonor", "false"}, {"FormatWhich", "0"},
+      {"lblCity", "City"},      {"lblState", "State"},    {"lblZip", "Zip"},
+      {"lblCountry", "Country"}, {"LblAssistant", "Assistant"}};
+  for (const auto& t : addresslayouts()) row.emplace_back(t.field, t.text);
+  return row;
+}
+
 void createsampledatafolder(const std::string& dir) {
   for (const char* name : {"CONTACT.DB", "DATABASE.DB", "SETTINGS.DB"}) {
     std::string existing = findfile(dir, name);
@@ -150,34 +167,13 @@ void createsampledatafolder(const std::string& dir) {
   Table db;
   db.open(dir, "DATABASE.DB");
   db.newrow();
-  set(db, "DB", "MAIN");
-  set(db, "Description", "Main contacts");
-  set(db, "User1", "Spouse");
-  set(db, "User2", "Referred by");
-  set(db, "User3", "Web site");
-  set(db, "User4", "Account no.");
-  set(db, "Date1", "Birthday");
-  set(db, "Date2", "Anniversary");
-  set(db, "Date3", "Last meeting");
-  set(db, "Num1", "Employees");
-  set(db, "Money1", "Annual sales");
-  set(db, "Money2", "Credit limit");
-  set(db, "Category", "Category");
-  db.field("NumImport").setinteger(0);
+  for (const auto& [field, value] : maindatabaserow()) set(db, field, value);
   db.store();
 
   Table settings;
   settings.open(dir, "SETTINGS.DB");
   settings.newrow();
-  settings.field("FormatSalut").setbool(true);
-  settings.field("FormatHonor").setbool(false);
-  settings.field("FormatWhich").setinteger(0);
-  set(settings, "lblCity", "City");
-  set(settings, "lblState", "State");
-  set(settings, "lblZip", "Zip");
-  set(settings, "lblCountry", "Country");
-  set(settings, "LblAssistant", "Assistant");
-  for (const auto& t : addresslayouts()) set(settings, t.field, t.text);
+  for (const auto& [field, value] : startsettingsrow()) set(settings, field, value);
   settings.store();
 }
 

@@ -71,8 +71,8 @@ std::string describeconnection(const std::string& connection) {
   const std::string user = options ? option(options.get(), "user") : std::string();
   // A dbname may itself be a whole connection text; it is never shown.
   std::string text = db.empty() || db.find('=') != std::string::npos || db.find("://") != std::string::npos
-                         ? "the server's default database"
-                         : "database " + db;
+                         ? "(the server's default database)"
+                         : db;
   if (!host.empty()) text += " on " + host;
   if (!port.empty()) text += " port " + port;
   if (!user.empty()) text += " as " + user;

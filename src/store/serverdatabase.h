@@ -29,9 +29,9 @@ ServerDatabase serverdatabase(const std::string& alias, const std::vector<std::s
 // Why `connection` cannot be used, or "" when it can: it cannot be read, or
 // it holds a password.
 std::string connectionproblem(const std::string& connection);
-// The database a connection text names, for messages: "database office on
+// The database a connection text names, for messages: "office on
 // db.example.org port 5433 as ann" (only the parts it gives), never a
-// password; "the server's default database" when it names none.
+// password; "(the server's default database)" when it names none.
 std::string describeconnection(const std::string& connection);
 
 }  // namespace vesper

@@ -24,13 +24,13 @@ TEST(ServerDatabaseTest, PasswordsAreRefusedAndNeverShown) {
   };
   const Case cases[] = {
       {"host=/tmp/pg port=5433 dbname=office user=ann sslmode=require", "",
-       "database office on /tmp/pg port 5433 as ann"},
+       "office on /tmp/pg port 5433 as ann"},
       {"postgresql://ann@db.example.org:5433/office?sslmode=verify-full", "",
-       "database office on db.example.org port 5433 as ann"},
-      {"", "", "the server's default database"},
-      {"host=db dbname=office password=s3cret", "password", "database office on db"},
-      {"postgresql://ann:s3cret@db/office", "password", "database office on db as ann"},
-      {"host=db dbname='unclosed", "cannot be read", "the server's default database"},
+       "office on db.example.org port 5433 as ann"},
+      {"", "", "(the server's default database)"},
+      {"host=db dbname=office password=s3cret", "password", "office on db"},
+      {"postgresql://ann:s3cret@db/office", "password", "office on db as ann"},
+      {"host=db dbname='unclosed", "cannot be read", "(the server's default database)"},
   };
   for (const Case& c : cases) {
     const std::string problem = connectionproblem(c.connection);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "store/sampledata.h"
+#include "store/serverdatabase.h"
 #include "support/postgres.h"
 
 namespace vesper {
@@ -93,6 +95,30 @@ TEST(ServerTablesTest, TablesKeepTheirFieldsAndValues) {
   rows.clear();
   appendcopyrow(rows, every, big);
   EXPECT_NE(copyrows(db, table, rows).find("check constraint"), std::string::npos);
+}
+
+TEST(ServerTablesTest, ANewDatabaseHasTheTablesAndFirstRowsOfADataFolder) {
+  VESPER_NEED_POSTGRES(conninfo);
+  PostgresConnection db(conninfo);
+  FreshSchema schema(db);
+  const ServerDatabase server{conninfo, schema.name()};
+  createserverdatabase(server);
+  const std::string in = serverid(schema.name()) + ".";
+  EXPECT_EQ(db.value("SELECT count(*) FROM " + in + "contact"), "0");
+  EXPECT_EQ(db.value("SELECT \"DB\" || '/' || \"Date1\" || '/' || \"NumImport\" FROM " + in + "database"), "MAIN/Birthday/0");
+  EXPECT_EQ(db.value("SELECT \"FormatSalut\"::text || \"lblZip\" FROM " + in + "settings"), "trueZip");
+  EXPECT_EQ(serverfields(db, schema.name(), "database").size(), databasefields().size());
+
+  // Never over an existing one: refused, and what is there is untouched.
+  db.exec("INSERT INTO " + in + "contact (\"Recno\", \"LastName\") VALUES (1, 'Kept')");
+  try {
+    createserverdatabase(server);
+    ADD_FAILURE() << "a second database was made over the first";
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("never overwritten"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(db.value("SELECT \"LastName\" FROM " + in + "contact"), "Kept");
+  EXPECT_THROW(createserverdatabase({"host=/nonexistent/folder dbname=x", "s"}), TableUnavailable);
 }
 
 }  // namespace
