@@ -71,9 +71,9 @@ class alignas(64) TableWriter final : public TableRowWriter {
   long long rollbacks() const override;
 
  private:
-  friend class Table;
-  // The table's side.  Fails for the failed statement `rc` of the table's
-  // own (an update), as a failed insert fails.
+  friend class SqliteBackend;
+  // The engine's side.  Fails for the failed statement `rc` of the
+  // engine's own (an update), as a failed insert fails.
   [[noreturn]] void failstatement(int rc);
   // Commits an open group, stops the copier and lets go of every statement
   // (before the connection closes).
