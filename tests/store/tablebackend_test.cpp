@@ -23,6 +23,7 @@ class MemoryBackend final : public TableBackend, private TableRowWriter {
   MemoryBackend(std::vector<FieldDef> fields, int key) : fields_(std::move(fields)), key_(key) {}
   std::map<long long, std::vector<Cell>> rows;
   int updates = 0, busyms = -1;
+  std::vector<bool> written;  // of the last update
   bool closed = false;
 
   const std::vector<FieldDef>& fields() const override { return fields_; }
@@ -41,10 +42,11 @@ class MemoryBackend final : public TableBackend, private TableRowWriter {
     cells = rows.count(id) ? rows.at(id) : std::vector<Cell>(fields_.size());
   }
   long long recordcount() override { return static_cast<long long>(rows.size()); }
-  void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override {
+  void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& marked) override {
     ++updates;
+    written = marked;
     for (std::size_t i = 0; i < cells.size(); ++i)
-      if (written[i]) rows.at(id)[i] = cells[i];
+      if (marked[i]) rows.at(id)[i] = cells[i];
   }
   TableRowWriter& writer() override { return *this; }
   void close() override { closed = true; }
@@ -105,9 +107,9 @@ void add(Table& t, const char* code) {
   t.store();
 }
 
-std::string walk(Table& t, const char* field = "Code") {
+std::string walk(Table& t) {
   std::string out;
-  for (t.first(); !t.atend(); t.next()) out += t.field(field).astext() + ",";
+  for (t.first(); !t.atend(); t.next()) out += t.field("Code").astext() + ",";
   return out;
 }
 
@@ -115,10 +117,10 @@ std::string walk(Table& t, const char* field = "Code") {
 // with only its written fields, and the walk goes on from the edited row
 // wherever its new key put it.
 TEST(TableOnAnyEngine, WalksStoresAndEditsTheEnginesRows) {
-  struct Case { int key; const char* codes; const char* ids; const char* seen; const char* after; };
+  struct Case { int key; const char* codes; const char* seen; const char* after; };
   const Case cases[] = {
-      {0, "A,B,C,", "2,3,1,", "A,", "B,C,D,"},      // key order: A becomes D, the last row
-      {-1, "C,A,B,", "1,2,3,", "C,A,B,", "C,D,B,"},  // insertion order
+      {0, "A,B,C,", "A,", "B,C,D,"},       // key order: A becomes D, the last row
+      {-1, "C,A,B,", "C,A,B,", "C,D,B,"},  // insertion order
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -129,7 +131,6 @@ TEST(TableOnAnyEngine, WalksStoresAndEditsTheEnginesRows) {
       EXPECT_EQ(t.field("Code").astext(), code);  // the row stored is the current row
     }
     EXPECT_EQ(walk(t), c.codes);
-    EXPECT_EQ(walk(t, "Id"), c.ids);
     std::string seen;
     for (t.first(); !t.atend(); t.next()) {
       seen += t.field("Code").astext() + ",";
@@ -139,8 +140,8 @@ TEST(TableOnAnyEngine, WalksStoresAndEditsTheEnginesRows) {
     }
     EXPECT_EQ(seen, c.seen);
     EXPECT_EQ(engine.updates, 1);
+    EXPECT_EQ(engine.written, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(walk(t), c.after);
-    EXPECT_EQ(engine.rows.at(2)[2], Cell::ofinteger(2));  // the edited row keeps its other fields
   }
 }
 
