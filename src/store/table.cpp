@@ -3,22 +3,53 @@
 #include <algorithm>
 
 #include "base/errors.h"
-#include "parse/text.h"
-#include "store/sqlitehelp.h"
-#include "store/systemdisk.h"
-#include "store/tablefile.h"
 
 namespace vesper {
 
-// The walk keeps the row ids in table order and reloads the current row by
-// id, so no statement stays open between calls and a store outside a group
-// commits at once.
-struct Table::Impl {
-  TableFile file;
-  RowBuilder row;
-  TableWriter writer{file};
+namespace {
 
-  Statement selectrow;
+// The writer of a closed table: it stores nothing and says why.
+class ClosedWriter final : public TableRowWriter {
+ public:
+  StoreResult insert(const RowBuilder&) override { refuse(); }
+  StoreResult insert(const PackedRow&) override { refuse(); }
+  StoreResult insert(const PackedRow&, int, const Cell&) override { refuse(); }
+  void insertmany(const PackedRow*, std::size_t, bool*) override { refuse(); }
+  std::string lastkeybetween(std::string_view, std::string_view) override { refuse(); }
+  void begingroup() override { refuse(); }
+  void commitgroup() override { refuse(); }
+  void rollbackgroup() override { refuse(); }
+  bool ingroup() const override { return false; }
+  void setbackgroundcopy(bool) override {}
+  long long bytesstored() const override { return 0; }
+  long long rowsstored() const override { return 0; }
+  long long lastrowid() const override { return 0; }
+  long long rollbacks() const override { return 0; }
+
+ private:
+  [[noreturn]] static void refuse() { throw EngineError("Cannot perform this operation on a closed table."); }
+};
+
+ClosedWriter& closedwriter() {
+  static ClosedWriter writer;
+  return writer;
+}
+
+constexpr int kDefaultBusyMs = 5000;
+
+}  // namespace
+
+// The walk keeps the row ids in table order and reloads the current row by
+// id, so the engine keeps nothing open for the walk between calls.
+struct Table::Impl {
+  std::unique_ptr<TableBackend> backend;  // null while closed
+  // The engine last closed, kept until the next one closes: whoever still
+  // holds its writer (a store's writer handle) is refused, not left with
+  // nothing.
+  std::unique_ptr<TableBackend> closed;
+  RowBuilder row;
+  int busyms = kDefaultBusyMs;
+
   // Walk: the row ids in table order, taken by first() and after a store.
   std::vector<long long> order;
   std::size_t pos = 0;
@@ -33,30 +64,26 @@ struct Table::Impl {
   // a group it rolled back may have taken rows of the walk.
   long long seenstores = 0, seenrollbacks = 0;
 
+  TableRowWriter& writer() { return backend ? backend->writer() : closedwriter(); }
+
   void sync() {
-    if (writer.rowsstored() != seenstores) {
-      seenstores = writer.rowsstored();
-      current = writer.lastrowid();
+    const TableRowWriter& w = writer();
+    if (w.rowsstored() != seenstores) {
+      seenstores = w.rowsstored();
+      current = w.lastrowid();
       positioned = true;
       atend = false;
       rowloaded = false;
       ordervalid = false;
     }
-    if (writer.rollbacks() != seenrollbacks) {
-      seenrollbacks = writer.rollbacks();
+    if (w.rollbacks() != seenrollbacks) {
+      seenrollbacks = w.rollbacks();
       ordervalid = false;
     }
   }
 
   void buildorder() {
-    std::string sql = "SELECT rowid FROM " + file.table + " ORDER BY ";
-    sql += file.key >= 0 ? quoteid(file.fields[file.key].name) + ", rowid" : std::string("rowid");
-    Statement st;
-    file.check(st.prepare(file.db, sql));
-    order.clear();
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) order.push_back(sqlite3_column_int64(st.get(), 0));
-    if (rc != SQLITE_DONE) file.fail(rc);
+    backend->roworder(order);
     ordervalid = true;
   }
 
@@ -77,51 +104,26 @@ struct Table::Impl {
 
   const std::vector<Cell>& currentrow() {
     if (rowloaded) return currentcells;
-    currentcells.assign(file.fields.size(), Cell());
-    if (!atend) {
-      if (!selectrow) {
-        const std::string sql = "SELECT " + file.columnlist() + " FROM " + file.table + " WHERE rowid = ?";
-        file.check(selectrow.prepare(file.db, sql));
-      }
-      sqlite3_stmt* s = selectrow.get();
-      sqlite3_bind_int64(s, 1, current);
-      int rc = sqlite3_step(s);
-      if (rc == SQLITE_ROW) {
-        for (int i = 0; i < static_cast<int>(file.fields.size()); ++i) currentcells[i] = TableFile::readcolumn(s, i);
-      }
-      selectrow.reset();
-      if (rc != SQLITE_ROW && rc != SQLITE_DONE) file.fail(rc);  // a row deleted meanwhile reads as empty
-    }
+    if (atend) currentcells.assign(backend->fields().size(), Cell());
+    else backend->readrow(current, currentcells);
     rowloaded = true;
     return currentcells;
   }
 
   void storeedit() {
     const std::vector<bool>& written = row.written();
-    const std::vector<Cell>& cells = row.cells();
-    std::string sets;
-    for (std::size_t i = 0; i < file.fields.size(); ++i)
-      if (written[i]) sets += (sets.empty() ? "" : ", ") + quoteid(file.fields[i].name) + " = ?";
-    if (sets.empty()) return;
-    Statement st;
-    file.check(st.prepare(file.db, "UPDATE " + file.table + " SET " + sets + " WHERE rowid = ?"));
-    int n = 0;
-    for (std::size_t i = 0; i < file.fields.size(); ++i)
-      if (written[i]) TableFile::bind(st.get(), ++n, cells[i]);
-    sqlite3_bind_int64(st.get(), ++n, editrowid);
-    int rc = sqlite3_step(st.get());
-    if (rc != SQLITE_DONE) writer.failstatement(rc);
-    if (sqlite3_changes(file.db) == 0)
-      throw EngineError("The row was deleted from " + file.file + " by another user or program.");
+    if (std::find(written.begin(), written.end(), true) == written.end()) return;
+    backend->updaterow(editrowid, row.cells(), written);
     current = editrowid;
   }
 
   // Back to a closed table (the busy timeout kept).
   void closetable() {
-    writer.close();
+    if (backend) {
+      backend->close();
+      closed = std::move(backend);
+    }
     row.attach(nullptr, -1, nullptr);
-    selectrow.finalize();
-    file.close();
     order.clear();
     pos = 0;
     ordervalid = positioned = rowloaded = false;
@@ -149,25 +151,16 @@ Table& Table::operator=(Table&& other) noexcept {
   return *this;
 }
 
-void Table::open(const std::string& path) {
-  std::string folder, name;
-  splitpath(path, folder, name);
-  open(folder, name);
-}
-
-void Table::open(const std::string& folder, const std::string& name) {
+void Table::open(std::unique_ptr<TableBackend> backend) {
   if (!d_) d_ = std::make_unique<Impl>();
-  std::string found = findfile(folder, name);
-  if (found.empty()) {
-    close();  // a failed open never leaves the table on its previous file
-    throw EngineError("Table does not exist: " + joinpath(folder, name));
-  }
-  if (d_->file.db && d_->file.path == found) return;
-  close();  // no open fields until this open succeeds
+  close();
+  if (!backend) return;
   Impl& d = *d_;
-  d.file.open(found);
-  setfields(&d.file.fields, d.file.key);
-  d.row.attach(&d.file.fields, d.file.key, &d.file.file);
+  backend->setbusytimeout(d.busyms);
+  d.backend = std::move(backend);
+  const TableBackend& b = *d.backend;
+  setfields(&b.fields(), b.keyfield());
+  d.row.attach(&b.fields(), b.keyfield(), &b.name());
 }
 
 void Table::close() {
@@ -175,14 +168,18 @@ void Table::close() {
   if (d_) d_->closetable();
 }
 
-bool Table::isopen() const { return d_ && d_->file.db; }
-const std::string& Table::path() const { return d_->file.path; }
+bool Table::isopen() const { return d_ && d_->backend; }
+const std::string& Table::path() const {
+  static const std::string none;
+  return d_ && d_->backend ? d_->backend->path() : none;
+}
 
 void Table::setbusytimeout(int ms) {
-  d_->file.busyms = ms < 0 ? 0 : ms;
-  if (d_->file.db) sqlite3_busy_timeout(d_->file.db, d_->file.busyms);
+  d_->busyms = ms < 0 ? 0 : ms;
+  if (d_->backend) d_->backend->setbusytimeout(d_->busyms);
 }
-int Table::busytimeout() const { return d_->file.busyms; }
+// A table moved from has its default again when it is next opened.
+int Table::busytimeout() const { return d_ ? d_->busyms : kDefaultBusyMs; }
 
 Field Table::field(int position) {
   checked(position);
@@ -191,7 +188,7 @@ Field Table::field(int position) {
 Field Table::field(std::string_view name) { return Field(*this, fieldindex(name)); }
 
 RowBuilder& Table::row() { return d_->row; }
-TableWriter& Table::writer() { return d_->writer; }
+TableRowWriter& Table::writer() { return d_->writer(); }
 
 void Table::first() {
   checked(0);
@@ -225,11 +222,7 @@ bool Table::atend() {
 
 long long Table::recordcount() {
   checked(0);
-  Statement st;
-  d_->file.check(st.prepare(d_->file.db, "SELECT COUNT(*) FROM " + d_->file.table));
-  int rc = sqlite3_step(st.get());
-  if (rc != SQLITE_ROW) d_->file.fail(rc);
-  return sqlite3_column_int64(st.get(), 0);
+  return d_->backend->recordcount();
 }
 
 void Table::newrow() {
@@ -242,7 +235,7 @@ void Table::edit() {
   Impl& d = *d_;
   d.row.drop();
   d.ensurepositioned();
-  if (d.atend) throw EngineError("Table " + d.file.file + " has no current row to edit.");
+  if (d.atend) throw EngineError("Table " + d.backend->name() + " has no current row to edit.");
   d.row.editrow(d.currentrow());
   d.editrowid = d.current;
 }
@@ -255,7 +248,7 @@ void Table::store() {
   Impl& d = *d_;
   if (!d.row.ispending()) return;
   if (d.row.isnew()) {
-    StoreResult r = d.writer.insert(d.row);
+    StoreResult r = d.writer().insert(d.row);
     if (!r.stored()) throw EngineError(r.message);
     d.sync();
   } else {

@@ -1,11 +1,16 @@
-// One table of the contact database, kept as its own SQLite file: opening
-// it, walking its rows and editing them.
+// One table of the contact database: opening it, walking its rows and
+// editing them.  The rows are kept by a table engine (TableBackend,
+// tablebackend.h); this class is the part that is the same for every engine:
+// the fields, the walk's position, the pending row and the current row's
+// cells.
 //
 // Contract:
 // - A table file (CONTACT.DB, DATABASE.DB, SETTINGS.DB...) is an ordinary
 //   SQLite database holding one table; its columns declare the engine's field
 //   types (fieldtypes.h), so any SQLite tool reads it.  The table's key is the
 //   column declared PRIMARY KEY (CONTACT.DB: Recno; DATABASE.DB: DB).
+//   Opening one makes it the table of an SQLite engine (sqlitebackend.h);
+//   another engine hands a table it opened to open(backend).
 // - Table files are found in their folder without regard to letter case.
 //   Opening the table that is open already does nothing.
 // - Fields are looked up as TableFields says; field names never become SQL
@@ -19,11 +24,15 @@
 //   discards it.  While a row is pending, reads see the pending row.  A store
 //   that fails throws EngineError with the engine's message and leaves the
 //   row pending and the table usable.  newrow() or edit() while a row is
-//   pending discards that row.
-// - New rows are stored through the table's TableWriter (`writer()`), which
+//   pending discards that row.  Storing an edit in which no field was
+//   written changes nothing.
+// - New rows are stored through the table's writer (`writer()`), which
 //   also holds the commit groups: each store commits at once unless a group
 //   is open.  A row the writer stores by itself becomes the current row as
-//   well.  Closing the table commits an open group.
+//   well.  Closing the table commits an open group.  The writer is the open
+//   table's: while the table is closed writer() gives one that refuses every
+//   operation.  A writer reached before the table closed refuses as well,
+//   and must not be used once the table has been opened again.
 // - Another program may hold the same file: the file is in WAL mode and a
 //   lock is waited for up to the busy timeout (5 seconds unless set), then the
 //   operation fails with an EngineError saying the table is locked.
@@ -41,8 +50,8 @@
 #include "store/contactstore.h"
 #include "store/fieldtypes.h"
 #include "store/rowbuilder.h"
+#include "store/tablebackend.h"
 #include "store/tablefields.h"
-#include "store/tablewriter.h"
 
 namespace vesper {
 
@@ -91,9 +100,13 @@ class Table : public TableFields {
   // such file or it is not a table.
   void open(const std::string& folder, const std::string& name);
   void open(const std::string& path);
+  // Makes `backend`, open on its table, this table's engine (closing the
+  // table open before); it takes this table's busy timeout.  A null backend
+  // leaves the table closed.
+  void open(std::unique_ptr<TableBackend> backend);
   void close();
   bool isopen() const;
-  const std::string& path() const;  // the file as found on disk; "" when closed
+  const std::string& path() const;  // the file as found on disk (the engine's path); "" when closed
   void setbusytimeout(int milliseconds);
   int busytimeout() const;
 
@@ -114,7 +127,7 @@ class Table : public TableFields {
 
   // The pending row, and what stores new rows (see above).
   RowBuilder& row();
-  TableWriter& writer();
+  TableRowWriter& writer();
 
   // Values by position (see Field).
   bool isnull(int position) const;

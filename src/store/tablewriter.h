@@ -2,7 +2,8 @@
 // several rows with one statement, commit groups, and the journal copied
 // back into the file by a thread of its own.
 //
-// Contract (beyond RowWriter's, contactstore.h):
+// Contract (beyond TableRowWriter's, tablebackend.h, and RowWriter's,
+// contactstore.h):
 // - A table writer belongs to one thread at a time: the table's own (its
 //   store() goes through it) or, handed over for a batch, a writer thread.
 //   It touches the connection and its own insert state, never a row builder's
@@ -34,13 +35,13 @@
 #include <string>
 #include <string_view>
 
-#include "store/contactstore.h"
+#include "store/tablebackend.h"
 
 namespace vesper {
 
 struct TableFile;
 
-class alignas(64) TableWriter final : public RowWriter {
+class alignas(64) TableWriter final : public TableRowWriter {
  public:
   explicit TableWriter(TableFile& file);
   ~TableWriter();
@@ -63,15 +64,16 @@ class alignas(64) TableWriter final : public RowWriter {
   void setbackgroundcopy(bool on, long long journallimit);
   long long bytesstored() const override;
 
+  // Stores so far (an insertmany() counts once) and the row id of the last
+  // row stored; groups rolled back so far.
+  long long rowsstored() const override;
+  long long lastrowid() const override;
+  long long rollbacks() const override;
+
  private:
-  friend class Table;
-  // The table's side.  Rows stored so far and the row id of the last one;
-  // groups rolled back so far.
-  long long rowsstored() const;
-  long long lastrowid() const;
-  long long rollbacks() const;
-  // Fails for the failed statement `rc` of the table's own (an update), as
-  // a failed insert fails.
+  friend class SqliteBackend;
+  // The engine's side.  Fails for the failed statement `rc` of the
+  // engine's own (an update), as a failed insert fails.
   [[noreturn]] void failstatement(int rc);
   // Commits an open group, stops the copier and lets go of every statement
   // (before the connection closes).

@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "parse/daycount.h"
 #include "parse/text.h"
+#include "store/tablewriter.h"
 #include "store/tempfolder.h"
 
 namespace vesper {
@@ -460,7 +461,7 @@ TEST_F(TableTest, JournalCopiedBackInTheBackgroundStartsOverAtItsLimit) {
   const int groups = 24, rows = 1000;
   const std::string wal = path + "-wal";
   auto size = [](const std::string& f) { return fs::exists(f) ? static_cast<long long>(fs::file_size(f)) : 0LL; };
-  t.writer().setbackgroundcopy(true, limit);
+  dynamic_cast<TableWriter&>(t.writer()).setbackgroundcopy(true, limit);
   const long long fileBefore = size(path);
   long long largestJournal = 0;
   for (int g = 0; g < groups; ++g) {

@@ -47,7 +47,7 @@ TEST(TableWriterTest, RefusedRowsAreOutcomesWithTheEnginesMessage) {
     Table t;
     t.open(dir.path(), "PEOPLE.DB");
     RowBuilder& row = t.row();
-    TableWriter& writer = t.writer();
+    TableWriter& writer = dynamic_cast<TableWriter&>(t.writer());
     const bool grouped = way == BuiltInGroup || way == PackedInGroup;
     if (grouped) writer.begingroup();
     std::vector<char> packed;
