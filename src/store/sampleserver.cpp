@@ -24,11 +24,12 @@ struct NewTable {
 // The first row of `table` as COPY text.
 std::string firstrow(const NewTable& table) {
   std::vector<Cell> cells(table.fields.size());
-  for (const auto& [field, value] : table.row) {
+  for (const auto& named : table.row) {
+    const std::string& field = named.first;
     const auto at = std::find_if(table.fields.begin(), table.fields.end(),
                                  [&](const FieldDef& f) { return sametext(f.name, field); });
     if (at == table.fields.end()) throw EngineError("Field '" + field + "' not found.");
-    cells[static_cast<std::size_t>(at - table.fields.begin())] = textcell(*at, value);
+    cells[static_cast<std::size_t>(at - table.fields.begin())] = textcell(*at, named.second);
   }
   std::string text;
   appendcopyrow(text, table.fields, cells);
