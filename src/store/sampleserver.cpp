@@ -54,10 +54,10 @@ void createserverdatabase(const ServerDatabase& database) {
                         " already holds the table " + t.name + "; a contact database is never overwritten.");
     }
   }
-  server.exec("CREATE SCHEMA IF NOT EXISTS " + serverid(database.schema));
+  server.exec("CREATE SCHEMA IF NOT EXISTS " + quoteid(database.schema));
   for (const NewTable& t : tables) {
     for (const std::string& sql : createserversql(database.schema, t.name, t.fields, t.key)) server.exec(sql);
-    if (!t.row.empty()) server.copy(serverid(database.schema) + "." + serverid(t.name), "", firstrow(t));
+    if (!t.row.empty()) server.copy(quoteid(database.schema) + "." + quoteid(t.name), "", firstrow(t));
   }
   server.exec("COMMIT");
 }

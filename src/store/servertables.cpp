@@ -4,17 +4,9 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
+#include "store/sqlid.h"
 
 namespace vesper {
-
-std::string serverid(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + '"';
-}
 
 std::string servertype(const FieldDef& def) {
   switch (def.type) {
@@ -41,20 +33,20 @@ std::string servertype(const FieldDef& def) {
 std::vector<std::string> createserversql(const std::string& schema, const std::string& table,
                                          const std::vector<FieldDef>& fields, const std::string& keyfield) {
   if (fields.empty()) throw EngineError("A table needs at least one field.");
-  const std::string qualified = serverid(schema) + "." + serverid(table);
+  const std::string qualified = quoteid(schema) + "." + quoteid(table);
   std::string create = "CREATE TABLE " + qualified + " (";
   std::vector<std::string> comments;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDef& f = fields[i];
     if (f.name.empty() || f.name.size() > 64) throw EngineError("Invalid field name '" + f.name + "'.");
-    create += (i ? ", " : "") + serverid(f.name) + " " + servertype(f);
-    if (f.type == FieldType::Word) create += " CHECK (" + serverid(f.name) + " BETWEEN 0 AND 65535)";
+    create += (i ? ", " : "") + quoteid(f.name) + " " + servertype(f);
+    if (f.type == FieldType::Word) create += " CHECK (" + quoteid(f.name) + " BETWEEN 0 AND 65535)";
     if (f.name == keyfield) create += " NOT NULL PRIMARY KEY";
     // The comment is a declaration the engine wrote itself: letters, digits,
     // parentheses; quoted all the same.
     std::string comment = "'";
     for (char c : declaredtype(f)) comment += c == '\'' ? std::string("''") : std::string(1, c);
-    comments.push_back("COMMENT ON COLUMN " + qualified + "." + serverid(f.name) + " IS " + comment + "'");
+    comments.push_back("COMMENT ON COLUMN " + qualified + "." + quoteid(f.name) + " IS " + comment + "'");
   }
   std::vector<std::string> sql{create + ")"};
   sql.insert(sql.end(), comments.begin(), comments.end());

@@ -19,11 +19,10 @@
 #include <vector>
 
 #include "store/fieldtypes.h"
+#include "store/sqlid.h"
 
 namespace vesper {
 
-// "name" quoted for SQL ("a""b" for a"b).
-std::string serverid(std::string_view name);
 // The server's column type for a field.
 std::string servertype(const FieldDef& def);
 // The statements creating table `table` in `schema` (which must exist):

@@ -2,15 +2,6 @@
 
 namespace vesper {
 
-std::string quoteid(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 int execsql(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
 void sqlitesetup() {

@@ -1,8 +1,7 @@
 // Small helpers over the SQLite C interface shared by the table files.
 //
-// Contract: `Statement` owns one prepared statement; `quoteid` makes an SQL
-// identifier of any name (double quotes doubled), so a name taken from a
-// table's schema can never end the identifier early.
+// Contract: `Statement` owns one prepared statement; identifiers are made
+// with `quoteid` (sqlid.h).
 #pragma once
 
 #include <sqlite3.h>
@@ -10,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace vesper {
+#include "store/sqlid.h"
 
-std::string quoteid(std::string_view name);
+namespace vesper {
 
 class Statement {
  public:

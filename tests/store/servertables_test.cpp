@@ -74,7 +74,7 @@ TEST(ServerTablesTest, TablesKeepTheirFieldsAndValues) {
       Cell::ofreal(2.5), Cell::ofblob(std::string("\0\x01\xff\\", 4)), Cell(), Cell()};
   std::string rows;
   appendcopyrow(rows, every, row);
-  const std::string table = serverid(schema.name()) + ".\"every\"";
+  const std::string table = quoteid(schema.name()) + ".\"every\"";
   ASSERT_EQ(copyrows(db, table, rows), "");
   struct Want {
     const char* column;
@@ -103,7 +103,7 @@ TEST(ServerTablesTest, ANewDatabaseHasTheTablesAndFirstRowsOfADataFolder) {
   FreshSchema schema(db);
   const ServerDatabase server{conninfo, schema.name()};
   createserverdatabase(server);
-  const std::string in = serverid(schema.name()) + ".";
+  const std::string in = quoteid(schema.name()) + ".";
   EXPECT_EQ(db.value("SELECT count(*) FROM " + in + "contact"), "0");
   EXPECT_EQ(db.value("SELECT \"DB\" || '/' || \"Date1\" || '/' || \"NumImport\" FROM " + in + "database"), "MAIN/Birthday/0");
   EXPECT_EQ(db.value("SELECT \"FormatSalut\"::text || \"lblZip\" FROM " + in + "settings"), "trueZip");
