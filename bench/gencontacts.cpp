@@ -462,7 +462,7 @@ const CardField kCardFields[] = {
     {48, "Category", -1}};
 
 void writecardspec(const std::string& path) {
-  // The source's first 49 fields each have an entry (the spec's field count
+  // The source's first 49 fields each have an entry (the .IMP's field count
   // is its last entry's; the fields after them are left out, which a card
   // source allows): those the list does not fill are not used.
   std::string slots[210], codes[210];
