@@ -142,56 +142,39 @@ class OdsWorkbook final : public Workbook {
     if (!package_.has(kContent)) throw PackageError("its content part is missing");
   }
 
-  // The tables' names, found in content.xml without reading its cells (a
-  // reading of the whole part, so only when asked).
+  // The tables' names, read from content.xml by the XML reading (its
+  // references resolved, whatever prefix the writer used) without keeping
+  // any cell: a reading of the whole part, so only when asked.
   const std::vector<std::string>& sheetnames() override {
     if (listed_) return sheets_;
     listed_ = true;
-    std::string tail;
-    package_.read(kContent, kMaxSheetPartBytes, [&](std::string_view chunk) {
-      tail += chunk;
-      std::size_t done = 0;
-      for (;;) {
-        const std::size_t at = tail.find("<table:table ", done);
-        if (at == std::string::npos) break;
-        const std::size_t close = tail.find('>', at);
-        if (close == std::string::npos) {
-          done = at;
-          break;
-        }
-        std::string_view element(tail.data() + at, close - at);
-        const std::size_t n = element.find("table:name=");
-        if (n != std::string_view::npos && n + 12 < element.size()) {
-          const char quote = element[n + 11];
-          const std::size_t end = element.find(quote, n + 12);
-          if (end != std::string_view::npos) sheets_.push_back(xmlunescape(element.substr(n + 12, end - n - 12)));
-        }
-        done = close + 1;
-      }
-      tail.erase(0, done == 0 && tail.size() > 4096 ? tail.size() - 64 : done);
-      return sheets_.size() < static_cast<std::size_t>(kMaxSheetColumns);
-    });
+    TableNames names(sheets_);
+    try {
+      names.readpart(package_, kContent, kMaxSheetPartBytes);
+    } catch (const PackageError&) {
+      // A damaged part: the names before the damage are what there is.
+    }
     return sheets_;
   }
 
  private:
-  bool listed_ = false;
+  class TableNames final : public XmlStream {
+   public:
+    explicit TableNames(std::vector<std::string>& names) : names_(names) {}
 
-  static std::string xmlunescape(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      if (s[i] != '&') {
-        out += s[i];
-        continue;
-      }
-      const std::size_t semi = s.find(';', i);
-      if (semi == std::string_view::npos) break;
-      const std::string_view e = s.substr(i + 1, semi - i - 1);
-      out += e == "amp" ? "&" : e == "lt" ? "<" : e == "gt" ? ">" : e == "quot" ? "\"" : e == "apos" ? "'" : "";
-      i = semi;
+   protected:
+    void onstart(std::string_view name, const XmlAttributes& a) override {
+      if (name != "table") return;
+      if (const auto n = a.get("name")) names_.emplace_back(*n);
+      if (names_.size() >= static_cast<std::size_t>(kMaxSheetColumns)) finish();
     }
-    return out;
-  }
+    void onend(std::string_view) override {}
+
+   private:
+    std::vector<std::string>& names_;
+  };
+
+  bool listed_ = false;
 };
 
 }  // namespace
