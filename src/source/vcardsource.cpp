@@ -47,21 +47,35 @@ bool hastype(const VCardProperty& p, std::string_view prefix) {
   return false;
 }
 
-// The value's text with its escapes undone; a break becomes `newline`.  On
-// one line (`newline` not a line break) breaks at the ends are dropped, a run
-// of them is one ", " and blanks at the ends go: "1st Floor=0D=0A(or PO Box
-// 888)=0D=0A" gives "1st Floor, (or PO Box 888)".
-std::string unescape(std::string_view v, std::string_view newline) {
+bool isblankchar(char c) { return c == ' ' || c == '\t'; }
+
+// Appends the value's text with its escapes undone to `out`; a break becomes
+// `newline`.  On one line (`newline` not a line break) breaks at the ends are
+// dropped, a run of them is one ", " and blanks at the ends go: "1st
+// Floor=0D=0A(or PO Box 888)=0D=0A" gives "1st Floor, (or PO Box 888)".
+// What `out` held already is left as it is.
+void unescapeto(std::string& out, std::string_view v, std::string_view newline) {
   const bool oneline = newline != "\n";
-  std::string out;
-  out.reserve(v.size());
+  const std::size_t start = out.size();
+  // Most values are plain: nothing to undo, at most blanks to trim.
+  std::size_t i = 0;
+  while (i < v.size() && v[i] != '\\' && v[i] != '\n' && v[i] != '\r') ++i;
+  if (i == v.size()) {
+    if (oneline) {
+      while (!v.empty() && isblankchar(v.front())) v.remove_prefix(1);
+      while (!v.empty() && isblankchar(v.back())) v.remove_suffix(1);
+    }
+    out.append(v);
+    return;
+  }
+  out.reserve(start + v.size());
   bool pending = false;  // a break not written yet (one line only)
   auto put = [&](char c) {
-    if (pending && !out.empty()) out += newline;
+    if (pending && out.size() > start) out += newline;
     pending = false;
     out += c;
   };
-  for (std::size_t i = 0; i < v.size(); ++i) {
+  for (i = 0; i < v.size(); ++i) {
     char c = v[i];
     bool isbreak = false;
     if (c == '\\' && i + 1 < v.size()) {
@@ -78,49 +92,63 @@ std::string unescape(std::string_view v, std::string_view newline) {
     if (!oneline) {
       out += newline;
     } else {
-      while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+      while (out.size() > start && isblankchar(out.back())) out.pop_back();
       pending = true;
     }
   }
   if (oneline) {
-    while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
-    std::size_t lead = 0;
-    while (lead < out.size() && (out[lead] == ' ' || out[lead] == '\t')) ++lead;
-    out.erase(0, lead);
+    while (out.size() > start && isblankchar(out.back())) out.pop_back();
+    std::size_t lead = start;
+    while (lead < out.size() && isblankchar(out[lead])) ++lead;
+    out.erase(start, lead - start);
   }
-  return out;
 }
 
-// The parts of a structured value, split at the semicolons not escaped.
-std::vector<std::string> parts(std::string_view v) {
-  std::vector<std::string> out;
-  std::size_t from = 0;
-  for (std::size_t i = 0; i <= v.size(); ++i) {
-    if (i < v.size() && v[i] == '\\') {
+// The text of a plain value on one line, into `out` (its content replaced).
+void oneline(std::string& out, std::string_view v) {
+  out.clear();
+  unescapeto(out, v, ", ");
+}
+
+// Hands the parts of a structured value, split at the semicolons not
+// escaped, to `each(index, part)`: the first `most` of them.
+template <class Each>
+void eachpart(std::string_view v, std::size_t most, Each each) {
+  std::size_t from = 0, index = 0;
+  for (std::size_t i = 0; i <= v.size() && index < most; ++i) {
+    if (i + 1 < v.size() && v[i] == '\\') {  // a lone backslash at the end stands for itself
       ++i;
       continue;
     }
     if (i == v.size() || v[i] == ';') {
-      out.push_back(unescape(v.substr(from, i - from), ", "));
+      each(index++, v.substr(from, i - from));
       from = i + 1;
     }
   }
-  return out;
-}
-
-std::string part(const std::vector<std::string>& p, std::size_t i) { return i < p.size() ? p[i] : std::string(); }
-
-std::string join(const std::string& a, const std::string& b) {
-  if (a.empty()) return b;
-  if (b.empty()) return a;
-  return a + ", " + b;
 }
 
 // A date's day: the time after it dropped.
-std::string dayof(std::string v) {
+void dayof(std::string& v) {
   if (auto t = v.find('T'); t != std::string::npos && t >= 4) v.resize(t);
-  return v;
 }
+
+// The properties a card's fields come from: the tags of wanted names.
+enum Tag {
+  kNotWanted = 0, kTagFn, kTagN, kTagOrg, kTagDepartment, kTagTitle, kTagRole, kTagNickname, kTagAdr, kTagTel,
+  kTagEmail, kTagUrl, kTagBday, kTagAnniversary, kTagNote, kTagCategories, kTagUid,
+};
+
+struct Wanted {
+  std::string_view name;
+  Tag tag;
+};
+constexpr Wanted kWanted[] = {
+    {"FN", kTagFn},     {"N", kTagN},         {"ORG", kTagOrg},           {"X-DEPARTMENT", kTagDepartment},
+    {"TITLE", kTagTitle}, {"ROLE", kTagRole}, {"NICKNAME", kTagNickname}, {"ADR", kTagAdr},
+    {"TEL", kTagTel},   {"EMAIL", kTagEmail}, {"URL", kTagUrl},           {"BDAY", kTagBday},
+    {"ANNIVERSARY", kTagAnniversary},         {"X-ANNIVERSARY", kTagAnniversary},
+    {"NOTE", kTagNote}, {"CATEGORIES", kTagCategories},                   {"UID", kTagUid},
+};
 
 }  // namespace
 
@@ -131,13 +159,11 @@ void VCardFields::startcard() {
   addresses_[0] = addresses_[1] = addresses_[2] = false;
 }
 
-bool VCardFields::wanted(std::string_view n) const {
-  static const std::string_view kWanted[] = {"FN", "N", "ORG", "X-DEPARTMENT", "TITLE", "ROLE",
-                                             "NICKNAME", "ADR", "TEL", "EMAIL", "URL", "BDAY",
-                                             "ANNIVERSARY", "X-ANNIVERSARY", "NOTE", "CATEGORIES", "UID"};
-  for (std::string_view w : kWanted)
-    if (n == w) return true;
-  return false;
+int VCardFields::wanted(std::string_view n) const {
+  // Length and first letter pass over most of the list without comparing.
+  for (const Wanted& w : kWanted)
+    if (w.name.size() == n.size() && w.name[0] == n[0] && w.name == n) return w.tag;
+  return kNotWanted;
 }
 
 const std::string& VCardFields::value(int field) const {
@@ -146,65 +172,95 @@ const std::string& VCardFields::value(int field) const {
   return values_[static_cast<std::size_t>(field - 1)];
 }
 
+// Values are written straight into the fields, whose room is kept from card
+// to card, so that a card costs no allocation once the first few are read.
 void VCardFields::property(const VCardProperty& p) {
-  auto set = [&](int slot, std::string v) {
-    std::string& to = values_[static_cast<std::size_t>(slot)];
-    if (to.empty()) to = std::move(v);
+  auto slot = [&](int at) -> std::string& { return values_[static_cast<std::size_t>(at)]; };
+  // A field the card gave already keeps its first value.
+  auto first = [&](int at) {
+    if (slot(at).empty()) oneline(slot(at), p.value);
   };
-  const std::string& n = p.name;
-  if (n == "FN") {
-    set(kFormatted, unescape(p.value, ", "));
-  } else if (n == "N") {
-    if (!values_[kFamily].empty() || !values_[kFamily + 1].empty()) return;
-    std::vector<std::string> q = parts(p.value);
-    for (std::size_t i = 0; i < 5; ++i) values_[kFamily + i] = part(q, i);
-  } else if (n == "ORG") {
-    std::vector<std::string> q = parts(p.value);
-    set(kOrg, part(q, 0));
-    set(kUnit, part(q, 1));
-  } else if (n == "X-DEPARTMENT") {
-    set(kUnit, unescape(p.value, ", "));
-  } else if (n == "TITLE" || n == "ROLE" || n == "NICKNAME" || n == "CATEGORIES" || n == "UID") {
-    set(n == "TITLE" ? kTitle : n == "ROLE" ? kRole : n == "NICKNAME" ? kNick : n == "UID" ? kUid : kCategories,
-        unescape(p.value, ", "));
-  } else if (n == "ADR") {
-    int kind = hastype(p, "work") ? kWork : hastype(p, "home") ? kHome : kOther;
-    if (addresses_[kind]) kind = !addresses_[kOther] ? kOther : !addresses_[kHome] ? kHome : kWork;
-    if (addresses_[kind]) return;
-    addresses_[kind] = true;
-    std::vector<std::string> q = parts(p.value);  // box; extended; street; city; region; code; country
-    const int at = kAddresses + kAddressParts * kind;
-    // Some address books write the whole address into the extended part and
-    // leave the street empty: it is the street then.
-    std::string rest = join(part(q, 0), part(q, 1));
-    values_[at] = part(q, 2);
-    if (values_[at].empty()) values_[at].swap(rest);
-    values_[at + 1] = std::move(rest);
-    for (std::size_t i = 0; i < 4; ++i) values_[at + 2 + i] = part(q, 3 + i);
-  } else if (n == "TEL") {
-    const int group = hastype(p, "fax") || hastype(p, "homefax") || hastype(p, "workfax") ? kFaxes
-                      : hastype(p, "cell") || hastype(p, "mobile") || hastype(p, "iphone") ? kMobile
-                      : hastype(p, "pager") || hastype(p, "car")                           ? kOtherPhone
-                      : hastype(p, "work")                                                 ? kWork
-                      : hastype(p, "home")                                                 ? kHome
-                                                                                           : kOtherPhone;
-    if (phones_[group] >= 2) return;
-    std::string v = unescape(p.value, ", ");
-    if (v.compare(0, 4, "tel:") == 0) v.erase(0, 4);
-    values_[kPhones + 2 * group + phones_[group]++] = std::move(v);
-  } else if (n == "EMAIL") {
-    if (emails_ < 3) values_[kEmails + emails_++] = unescape(p.value, ", ");
-  } else if (n == "URL") {
-    if (urls_ < 2) values_[kUrls + urls_++] = unescape(p.value, ", ");
-  } else if (n == "BDAY") {
-    set(kBirthday, dayof(unescape(p.value, ", ")));
-  } else if (n == "ANNIVERSARY" || n == "X-ANNIVERSARY") {
-    set(kAnniversary, dayof(unescape(p.value, ", ")));
-  } else if (n == "NOTE") {
-    std::string& note = values_[kNote];
-    if (note.size() >= kMaxValueBytes) return;  // a bound on what one card holds
-    if (!note.empty()) note += '\n';
-    note += unescape(p.value, "\n");
+  switch (p.tag) {
+    case kTagFn: first(kFormatted); break;
+    case kTagN:
+      if (!slot(kFamily).empty() || !slot(kFamily + 1).empty()) return;
+      for (int i = 0; i < 5; ++i) slot(kFamily + i).clear();
+      eachpart(p.value, 5, [&](std::size_t i, std::string_view part) {
+        unescapeto(slot(kFamily + static_cast<int>(i)), part, ", ");
+      });
+      break;
+    case kTagOrg: {
+      const bool org = slot(kOrg).empty(), unit = slot(kUnit).empty();
+      eachpart(p.value, 2, [&](std::size_t i, std::string_view part) {
+        if (i == 0 ? org : unit) unescapeto(slot(i == 0 ? kOrg : kUnit), part, ", ");
+      });
+      break;
+    }
+    case kTagDepartment: first(kUnit); break;
+    case kTagTitle: first(kTitle); break;
+    case kTagRole: first(kRole); break;
+    case kTagNickname: first(kNick); break;
+    case kTagCategories: first(kCategories); break;
+    case kTagUid: first(kUid); break;
+    case kTagAdr: {
+      int kind = hastype(p, "work") ? kWork : hastype(p, "home") ? kHome : kOther;
+      if (addresses_[kind]) kind = !addresses_[kOther] ? kOther : !addresses_[kHome] ? kHome : kWork;
+      if (addresses_[kind]) return;
+      addresses_[kind] = true;
+      // box; extended; street; city; region; code; country.  Box and
+      // extended part are the second street line, joined by ", "; some
+      // address books write the whole address into the extended part and
+      // leave the street empty: it is the street then.
+      std::string* const at = &slot(kAddresses + kAddressParts * kind);
+      for (int i = 0; i < kAddressParts; ++i) at[i].clear();
+      eachpart(p.value, 7, [&](std::size_t i, std::string_view part) {
+        if (i >= 2) {
+          unescapeto(at[i == 2 ? 0 : i - 1], part, ", ");
+          return;
+        }
+        const std::size_t before = at[1].size();
+        if (before) at[1] += ", ";
+        unescapeto(at[1], part, ", ");
+        if (before && at[1].size() == before + 2) at[1].resize(before);  // an empty part joins nothing
+      });
+      if (at[0].empty()) at[0].swap(at[1]);
+      break;
+    }
+    case kTagTel: {
+      const int group = hastype(p, "fax") || hastype(p, "homefax") || hastype(p, "workfax") ? kFaxes
+                        : hastype(p, "cell") || hastype(p, "mobile") || hastype(p, "iphone") ? kMobile
+                        : hastype(p, "pager") || hastype(p, "car")                           ? kOtherPhone
+                        : hastype(p, "work")                                                 ? kWork
+                        : hastype(p, "home")                                                 ? kHome
+                                                                                             : kOtherPhone;
+      if (phones_[group] >= 2) return;
+      std::string& v = slot(kPhones + 2 * group + phones_[group]++);
+      oneline(v, p.value);
+      if (v.compare(0, 4, "tel:") == 0) v.erase(0, 4);
+      break;
+    }
+    case kTagEmail:
+      if (emails_ < 3) oneline(slot(kEmails + emails_++), p.value);
+      break;
+    case kTagUrl:
+      if (urls_ < 2) oneline(slot(kUrls + urls_++), p.value);
+      break;
+    case kTagBday:
+    case kTagAnniversary: {
+      std::string& v = slot(p.tag == kTagBday ? kBirthday : kAnniversary);
+      if (!v.empty()) return;
+      oneline(v, p.value);
+      dayof(v);
+      break;
+    }
+    case kTagNote: {
+      std::string& note = slot(kNote);
+      if (note.size() >= kMaxValueBytes) return;  // a bound on what one card holds
+      if (!note.empty()) note += '\n';
+      unescapeto(note, p.value, "\n");
+      break;
+    }
+    default: break;
   }
 }
 
@@ -320,7 +376,7 @@ int VCardSource::count(const CountProgress& progress) {
   struct Nothing final : VCardSink {
     void startcard() override {}
     void property(const VCardProperty&) override {}
-    bool wanted(std::string_view) const override { return false; }
+    int wanted(std::string_view) const override { return 0; }
   } nothing;
   int cards = 0;
   while (!state_.CountCancelled && own.nextcard(nothing, {})) {

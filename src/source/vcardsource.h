@@ -46,7 +46,7 @@ class VCardFields final : public VCardSink {
   void startcard() override;
   void property(const VCardProperty& property) override;
   void endcard() override;
-  bool wanted(std::string_view name) const override;
+  int wanted(std::string_view name) const override;
   // Field `field` (from 1); empty when out of range.
   const std::string& value(int field) const;
 

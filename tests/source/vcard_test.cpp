@@ -97,6 +97,12 @@ TEST_F(VCardTest, ReadsTheValuesOfEveryVersion) {
        "Formatted Name", {"Kept"}, {"BEGIN:VCARD", "FN:Cut"}},
       {"an END with no card and stray text", "END:VCARD\n\nhello\nBEGIN:VCARD\nFN:X\nEND:VCARD\n",
        "Formatted Name", {"X"}, {"END:VCARD", "hello"}},
+      {"a lone backslash ending a structured value keeps its part",
+       "BEGIN:VCARD\nVERSION:3.0\nN:Smith\\\nEND:VCARD\n", "Family Name", {"Smith\\"}, {}},
+      {"a card's fields do not keep the card before's values",
+       "BEGIN:VCARD\nN:Long-Family-Name-Here;A;;;\nADR;TYPE=work:;Suite 9;1 Long Street Name;X;;;\nEND:VCARD\n"
+       "BEGIN:VCARD\nN:;B;;;\nADR;TYPE=work:;;;Y;;;\nEND:VCARD\n",
+       "Work Street", {"1 Long Street Name", ""}, {}},
       {"a soft line break does not swallow END",
        "BEGIN:VCARD\nVERSION:2.1\nNOTE;ENCODING=QUOTED-PRINTABLE:bad=\nEND:VCARD\n", "Notes", {"bad="}, {}},
   };

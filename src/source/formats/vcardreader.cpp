@@ -80,55 +80,54 @@ bool parsevcardhead(std::string_view head, VCardProperty& property, bool& qp, st
   property.types.clear();
   qp = false;
   charset.clear();
-  bool first = true, ok = true;
-  eachpiece(head, ';', [&](std::string_view piece) {
-    if (first) {
-      first = false;
-      piece = trim(piece);
-      if (auto dot = piece.rfind('.'); dot != std::string_view::npos) piece.remove_prefix(dot + 1);
-      for (char c : piece) {
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'))
-          ok = false;
-        property.name += upper(c);
-      }
-      return;
-    }
-    auto eq = piece.find('=');
-    std::string key(trim(piece.substr(0, eq)));
-    for (char& c : key) c = upper(c);
+  // The name is what stands before the first semicolon (a name holding a
+  // double quote is no name, wherever the quote would end).
+  const std::size_t semi = head.find(';');
+  std::string_view name = trim(head.substr(0, semi));
+  if (auto dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+  bool ok = !name.empty();
+  property.name.assign(name);
+  for (char& c : property.name) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) ok = false;
+    c = upper(c);
+  }
+  if (semi == std::string_view::npos) return ok;
+  auto addtype = [&](std::string_view t) {
+    t = trim(t);
+    if (t.empty()) return;
+    std::string& one = property.types.emplace_back(t);
+    for (char& c : one) c = lower(c);
+  };
+  eachpiece(head.substr(semi + 1), ';', [&](std::string_view piece) {
+    const auto eq = piece.find('=');
+    const std::string_view key = trim(piece.substr(0, eq));
     if (eq == std::string_view::npos) {  // a bare parameter (2.1): a type or an encoding
-      if (key == "QUOTED-PRINTABLE") qp = true;
-      else if (!key.empty()) {
-        for (char& c : key) c = lower(c);
-        property.types.push_back(key);
-      }
+      if (sameword(key, "QUOTED-PRINTABLE")) qp = true;
+      else addtype(key);
       return;
     }
     std::string_view value = piece.substr(eq + 1);
-    if (key == "ENCODING") {
+    if (sameword(key, "ENCODING")) {
       std::string v = unquote(value);
       qp = sameword(v, "QUOTED-PRINTABLE") || sameword(v, "QP");
-    } else if (key == "CHARSET") {
+    } else if (sameword(key, "CHARSET")) {
       charset = unquote(value);
-    } else if (key == "TYPE") {
+    } else if (sameword(key, "TYPE")) {
       eachpiece(value, ',', [&](std::string_view t) {
-        std::string type = unquote(t);
         // TYPE="work,voice" (4.0) holds its list inside the quotes.
-        eachpiece(type, ',', [&](std::string_view u) {
-          std::string one(trim(u));
-          for (char& c : one) c = lower(c);
-          if (!one.empty()) property.types.push_back(one);
-        });
+        t = trim(t);
+        if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
+        eachpiece(t, ',', addtype);
       });
     }
   });
-  return ok && !property.name.empty();
+  return ok;
 }
 
-std::string decodevcardvalue(std::string_view raw, bool qp, const std::string& charset) {
-  std::string bytes;
+void decodevcardvalue(std::string_view raw, bool qp, const std::string& charset, std::string& out) {
+  out.clear();
   if (qp) {
-    bytes.reserve(raw.size());
+    out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
       int hi = -1, lo = -1;
       if (raw[i] == '=' && i + 2 < raw.size()) {
@@ -136,19 +135,19 @@ std::string decodevcardvalue(std::string_view raw, bool qp, const std::string& c
         lo = hexdigit(raw[i + 2]);
       }
       if (hi >= 0 && lo >= 0) {
-        bytes += static_cast<char>(hi * 16 + lo);
+        out += static_cast<char>(hi * 16 + lo);
         i += 2;
       } else {
-        bytes += raw[i];
+        out += raw[i];
       }
     }
   } else {
-    bytes.assign(raw);
+    out.assign(raw);
   }
-  if (firstnonascii(bytes) == bytes.size()) return bytes;
+  if (firstnonascii(out) == out.size()) return;
   const bool saysutf8 = charset.empty() || sameword(charset, "UTF-8") || sameword(charset, "UTF8");
-  if (saysutf8) return isvalidutf8(bytes) ? bytes : toutf8(bytes, "CP1252");
-  return toutf8(bytes, charset);
+  if (saysutf8 && isvalidutf8(out)) return;
+  out = toutf8(out, saysutf8 ? "CP1252" : charset);
 }
 
 bool looksvcard(std::string_view start) {
@@ -242,19 +241,24 @@ bool VCardReader::startsline(std::string_view word) {
   return sameword(std::string_view(buf_.data() + pos_, word.size()), word);
 }
 
-bool VCardReader::readlogical(Line& line, VCardSink& sink, VCardProperty& property, bool& parsed) {
+bool VCardReader::readlogical(VCardSink& sink, bool& parsed) {
+  Line& line = line_;
+  VCardProperty& property = property_;
   line.text.clear();
   parsed = false;
+  property.tag = 0;
   line.start = offset();
   lastbyte_ = 0;
   int r = appendline(&line.text, kHeadLimit);
   if (r < 0) return false;
   const std::size_t colon = line.colon = headend(line.text);
   bool qp = false, keep = false;
-  std::string charset;
   if (colon != std::string::npos) {
-    parsed = parsevcardhead(std::string_view(line.text).substr(0, colon), property, qp, charset);
-    keep = parsed && (property.name == "BEGIN" || property.name == "END" || sink.wanted(property.name));
+    parsed = parsevcardhead(std::string_view(line.text).substr(0, colon), property, qp, charset_);
+    if (parsed) {
+      property.tag = sink.wanted(property.name);
+      keep = property.tag != 0 || property.name == "BEGIN" || property.name == "END";
+    }
     if (!keep) line.text.resize(colon + 1);
   }
   const std::size_t limit = colon + 1 + kMaxValueBytes;
@@ -277,8 +281,17 @@ bool VCardReader::readlogical(Line& line, VCardSink& sink, VCardProperty& proper
     if (appendline(keep ? &line.text : nullptr, limit) == 0) appendline(nullptr, 0);
   }
   line.end = offset();
-  if (keep && colon != std::string::npos)
-    property.value = decodevcardvalue(std::string_view(line.text).substr(colon + 1), qp, charset);
+  property.value = {};
+  if (keep && colon != std::string::npos) {
+    // Most values are plain ASCII, given as the line holds them.
+    const std::string_view raw = std::string_view(line.text).substr(colon + 1);
+    if (!qp && firstnonascii(raw) == raw.size()) {
+      property.value = raw;
+    } else {
+      decodevcardvalue(raw, qp, charset_, decoded_);
+      property.value = decoded_;
+    }
+  }
   return true;
 }
 
@@ -320,11 +333,11 @@ bool VCardReader::nextcard(VCardSink& sink, const BadLine& bad) {
   // so that an indented BEGIN is a card's start whether or not the caller
   // asked atend() first (and not the fold of an empty line).
   atend();
-  Line line;
-  VCardProperty property;
+  const Line& line = line_;
+  const VCardProperty& property = property_;
   bool incard = false, parsed = false;
   long long cardstart = 0;
-  while (readlogical(line, sink, property, parsed)) {
+  while (readlogical(sink, parsed)) {
     const bool begin = parsed && property.name == "BEGIN" &&
                        sameword(trim(std::string_view(line.text).substr(line.colon + 1)), "VCARD");
     const bool end = parsed && property.name == "END" &&
@@ -339,7 +352,7 @@ bool VCardReader::nextcard(VCardSink& sink, const BadLine& bad) {
       return true;
     } else if (!incard) {
       if (!isblank(line.text)) sendbad(line.start, line.end, bad);
-    } else if (parsed && sink.wanted(property.name)) {
+    } else if (property.tag != 0) {
       sink.property(property);
     }
   }

@@ -33,7 +33,8 @@ constexpr std::size_t kMaxValueBytes = 1 << 20;
 struct VCardProperty {
   std::string name;                // upper case, without its group
   std::vector<std::string> types;  // TYPE values and bare parameters, lower case
-  std::string value;               // UTF-8, escapes left in
+  std::string_view value;          // UTF-8, escapes left in; valid during property()
+  int tag = 0;                     // what the sink's wanted() said of the name
 };
 
 class VCardSink {
@@ -42,8 +43,10 @@ class VCardSink {
   virtual void property(const VCardProperty& property) = 0;
   // After the card's last property, when the card ended as it should.
   virtual void endcard() {}
-  // True for the property names whose values the sink takes (upper case).
-  virtual bool wanted(std::string_view name) const = 0;
+  // For a property name (upper case) whose values the sink takes, a number
+  // of the sink's own other than 0, handed back in the property's `tag`; 0
+  // for the names it passes over.
+  virtual int wanted(std::string_view name) const = 0;
 
  protected:
   ~VCardSink() = default;
@@ -87,7 +90,7 @@ class VCardReader {
   int appendline(std::string* out, std::size_t limit);
   // True when the next line starts with `word` (any case).
   bool startsline(std::string_view word);
-  bool readlogical(Line& line, VCardSink& sink, VCardProperty& property, bool& parsed);
+  bool readlogical(VCardSink& sink, bool& parsed);
   void sendbad(long long from, long long to, const BadLine& bad);
 
   int fd_ = -1;
@@ -96,14 +99,21 @@ class VCardReader {
   std::vector<char> buf_;
   std::size_t pos_ = 0, len_ = 0;
   char lastbyte_ = 0;  // the last byte of the physical line read last
+  // The line and property being read, kept from card to card so that their
+  // room is reused.
+  Line line_;
+  VCardProperty property_;
+  std::string charset_;
+  std::string decoded_;  // a value that needed decoding
 };
 
 // Splits a property's head (what stands before the first colon outside
 // double quotes) into its name and types; false when it has no name.
 // `qp` is set for QUOTED-PRINTABLE, `charset` to the CHARSET parameter.
 bool parsevcardhead(std::string_view head, VCardProperty& property, bool& qp, std::string& charset);
-// The value's bytes decoded (QUOTED-PRINTABLE when `qp`) into UTF-8.
-std::string decodevcardvalue(std::string_view raw, bool qp, const std::string& charset);
+// The value's bytes decoded (QUOTED-PRINTABLE when `qp`) into UTF-8, into
+// `out` (its old content replaced).
+void decodevcardvalue(std::string_view raw, bool qp, const std::string& charset, std::string& out);
 // True when the bytes start (after a byte-order mark and blank lines) with
 // BEGIN:VCARD.
 bool looksvcard(std::string_view start);
