@@ -230,5 +230,50 @@ TEST_F(WorkbookTest, SourceFromAWorkbook) {
   EXPECT_NE(missing.source->openfailure(path).find("no sheet called Nonesuch"), std::string::npos);
 }
 
+// A sheet's rows are read on a thread of their own: two sheets of one
+// workbook read side by side, a reading dropped while its thread is ahead,
+// and a failure met ahead, which comes after the rows before it.
+TEST_F(WorkbookTest, SheetsReadAheadSideBySide) {
+  XlsxContent content;
+  content.strings = {"<t>even</t>", "<t>odd</t>"};
+  std::string first, second;
+  for (int r = 1; r <= 3000; ++r) {
+    const std::string n = std::to_string(r);
+    first += "<row r=\"" + n + "\"><c t=\"s\"><v>" + std::to_string(r % 2) + "</v></c><c><v>" + n + "</v></c></row>";
+    second += "<row r=\"" + n + "\"><c><v>" + std::to_string(r * 7) + "</v></c></row>";
+  }
+  content.sheets = {{"First", first}, {"Second", second}};
+  auto book = Workbook::open(save("big.xlsx", xlsxparts(content)), WorkbookFormat::Xlsx);
+  auto a = book->rows(0), b = book->rows(1);
+  auto dropped = book->rows(0);
+  std::vector<std::string> cells;
+  long long number = 0;
+  ASSERT_TRUE(dropped->next(cells, number));
+  dropped.reset();
+  for (int r = 1; r <= 3000; ++r) {
+    ASSERT_TRUE(a->next(cells, number));
+    ASSERT_EQ(number, r);
+    ASSERT_EQ(cells, (std::vector<std::string>{r % 2 ? "odd" : "even", std::to_string(r)}));
+    ASSERT_TRUE(b->next(cells, number));
+    ASSERT_EQ(cells, std::vector<std::string>{std::to_string(r * 7)});
+  }
+  EXPECT_FALSE(a->next(cells, number));
+  EXPECT_FALSE(b->next(cells, number));
+
+  XlsxContent failing;
+  failing.withstrings = false;
+  failing.sheets = {{"S", second + "<row><c t=\"s\"><v>0</v></c></row>"}};
+  auto late = Workbook::open(save("late.xlsx", xlsxparts(failing)), WorkbookFormat::Xlsx);
+  auto rows = late->rows(0);
+  int read = 0;
+  try {
+    while (rows->next(cells, number)) ++read;
+    ADD_FAILURE() << "no failure";
+  } catch (const PackageError& e) {
+    EXPECT_NE(std::string(e.what()).find("shared strings are missing"), std::string::npos);
+  }
+  EXPECT_EQ(read, 3000);
+}
+
 }  // namespace
 }  // namespace vesper

@@ -23,6 +23,7 @@ long long repeatof(const XmlAttributes& a, std::string_view name) {
 class OdsRows final : public SheetRows {
  public:
   OdsRows(const ZipPackage& package, int sheet) : SheetRows(package, kContent), sheet_(sheet) {}
+  ~OdsRows() override { stopreading(); }
 
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {

@@ -121,6 +121,18 @@ std::string_view SharedStrings::instring(const char* data, std::size_t k) {
   return std::string_view(data + kBlockStrings * sizeof end + begin, end - begin);
 }
 
+bool SharedStrings::keptas(std::size_t i, std::size_t& n) const {
+  if (i / 64 >= kept_.size()) return false;
+  const std::uint64_t word = kept_[i / 64], bit = std::uint64_t(1) << (i % 64);
+  if (!(word & bit)) return false;
+  n = keptbefore_[i / 64] + static_cast<std::size_t>(__builtin_popcountll(word & (bit - 1)));
+  return true;
+}
+
+void SharedStrings::prefetch(std::size_t i) const {
+  if (std::size_t n = 0; keptas(i, n)) __builtin_prefetch(keptslots_.data() + n);
+}
+
 std::string_view SharedStrings::get(std::size_t i) {
   if (i >= count_) return {};
   const std::size_t b = i / kBlockStrings, k = i % kBlockStrings;
@@ -132,12 +144,13 @@ std::string_view SharedStrings::get(std::size_t i) {
   const std::size_t bytes = static_cast<std::size_t>((b + 1 < starts_.size() ? starts_[b + 1] : stored_) - start);
   if (fd_ < 0) return instring(held_.data() + start, k);
   if (start + bytes > filebytes_ && !flush()) return {};
-  if (i / 64 < kept_.size()) {
-    const std::uint64_t word = kept_[i / 64], bit = std::uint64_t(1) << (i % 64);
-    if (word & bit) {
-      const std::size_t n = keptbefore_[i / 64] + static_cast<std::size_t>(__builtin_popcountll(word & (bit - 1)));
-      return std::string_view(kepttext_).substr(keptoffsets_[n], keptoffsets_[n + 1] - keptoffsets_[n]);
-    }
+  if (std::size_t n = 0; keptas(i, n)) {
+    const KeptSlot& slot = keptslots_[n];
+    if (slot.size != kLongSlot) return std::string_view(slot.text, slot.size);
+    std::uint32_t at = 0, size = 0;
+    std::memcpy(&at, slot.text + 3, sizeof at);
+    std::memcpy(&size, slot.text + 7, sizeof size);
+    return std::string_view(kepttext_).substr(at, size);
   }
   Slot& slot = cache_[b % cache_.size()];
   if (slot.block != b) {
@@ -164,43 +177,54 @@ namespace vesper {
 void SharedStrings::keeprepeated(const std::vector<std::uint64_t>& repeated) {
   kept_.clear();
   keptbefore_.clear();
-  keptoffsets_.clear();
+  std::vector<KeptSlot>().swap(keptslots_);
   std::string().swap(kepttext_);
   if (fd_ < 0) return;
   // First which fit, then their text into room made once: a string grown
   // by doubling would hold two copies at its peak.  Read in order both times,
   // so the blocks come one after the other.
   std::vector<std::uint64_t> kept(std::min(repeated.size(), (count_ + 63) / 64), 0);
-  std::size_t bytes = 0, strings = 0;
+  std::size_t bytes = 0, strings = 0, longbytes = 0;
   bool full = false;
   for (std::size_t w = 0; w < kept.size() && !full; ++w) {
     for (std::uint64_t bits = repeated[w]; bits != 0; bits &= bits - 1) {
       const std::size_t i = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
       if (i >= count_) break;
       const std::size_t size = get(i).size();
-      full = bytes + size + sizeof(std::uint32_t) * (strings + 2) > kRepeatBytes;
+      const std::size_t cost = sizeof(KeptSlot) + (size <= sizeof KeptSlot::text ? 0 : size);
+      full = bytes + cost > kRepeatBytes;
       if (full) break;
-      bytes += size;
+      bytes += cost;
+      longbytes += cost - sizeof(KeptSlot);
       ++strings;
       kept[w] |= std::uint64_t(1) << (i - w * 64);
     }
   }
-  std::vector<std::uint32_t> offsets;
-  offsets.reserve(strings + 1);
-  offsets.push_back(0);
+  std::vector<KeptSlot> slots;
+  slots.reserve(strings);
   std::string text;
-  text.reserve(bytes);
+  text.reserve(longbytes);
   std::vector<std::uint32_t> before(kept.size());
   for (std::size_t w = 0; w < kept.size(); ++w) {
-    before[w] = static_cast<std::uint32_t>(offsets.size() - 1);
+    before[w] = static_cast<std::uint32_t>(slots.size());
     for (std::uint64_t bits = kept[w]; bits != 0; bits &= bits - 1) {
-      text.append(get(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
-      offsets.push_back(static_cast<std::uint32_t>(text.size()));
+      const std::string_view v = get(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+      KeptSlot& slot = slots.emplace_back();
+      if (v.size() <= sizeof slot.text) {
+        slot.size = static_cast<unsigned char>(v.size());
+        std::memcpy(slot.text, v.data(), v.size());
+      } else {
+        slot.size = kLongSlot;
+        const std::uint32_t at = static_cast<std::uint32_t>(text.size()), size = static_cast<std::uint32_t>(v.size());
+        std::memcpy(slot.text + 3, &at, sizeof at);
+        std::memcpy(slot.text + 7, &size, sizeof size);
+        text.append(v);
+      }
     }
   }
   kept_ = std::move(kept);
   keptbefore_ = std::move(before);
-  keptoffsets_ = std::move(offsets);
+  keptslots_ = std::move(slots);
   kepttext_ = std::move(text);
 }
 

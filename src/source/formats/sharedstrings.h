@@ -42,6 +42,10 @@ class SharedStrings {
   std::uint64_t textbytes() const { return textbytes_; }
   // String `i` (from 0); empty when there is none.
   std::string_view get(std::size_t i);
+  // Asks the memory for what get(i) of a kept string will read, without
+  // waiting for it.  A reader that knows the strings it will get soon asks
+  // for them all first, so that they are fetched side by side.
+  void prefetch(std::size_t i) const;
   // Whether the strings went to a temporary file.
   bool spilled() const { return fd_ >= 0; }
   // Once all are added: keeps in memory the strings whose bits are set in
@@ -49,7 +53,7 @@ class SharedStrings {
   // file needs it; one in memory ignores it.
   void keeprepeated(const std::vector<std::uint64_t>& repeated);
   // How many strings are kept so.
-  std::size_t keptrepeated() const { return keptoffsets_.empty() ? 0 : keptoffsets_.size() - 1; }
+  std::size_t keptrepeated() const { return keptslots_.size(); }
 
  private:
   struct Slot {
@@ -62,6 +66,8 @@ class SharedStrings {
   bool spill();
   bool writeout(const char* data, std::size_t size);
   bool flush();
+  // Whether string `i` is kept in memory, and as which of the kept ones.
+  bool keptas(std::size_t i, std::size_t& n) const;
   // String `k` of a finished block laid out at `data`.
   static std::string_view instring(const char* data, std::size_t k);
 
@@ -81,10 +87,18 @@ class SharedStrings {
   std::string pending_;
   std::vector<Slot> cache_;
   // The strings kept in memory: a bit per string, the kept ones before each
-  // word of bits, their text back to back.
+  // word of bits, and a slot of 16 bytes for each, which holds a short
+  // string's text itself (its size in the first byte), and for a longer one
+  // (first byte 255) where its text lies in `kepttext_` and its size.  So a
+  // kept string of up to 15 bytes takes one fetch from memory.
+  struct KeptSlot {
+    unsigned char size;
+    char text[15];
+  };
+  static constexpr unsigned char kLongSlot = 255;
   std::vector<std::uint64_t> kept_;
   std::vector<std::uint32_t> keptbefore_;
-  std::vector<std::uint32_t> keptoffsets_;
+  std::vector<KeptSlot> keptslots_;
   std::string kepttext_;
 };
 

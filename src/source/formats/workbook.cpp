@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "parse/daycount.h"
 #include "source/formats/workbookparts.h"
@@ -11,45 +12,118 @@ namespace vesper {
 namespace {
 // Merged areas looked after at most; more are read as plain cells.
 constexpr std::size_t kMaxMerges = 4096;
+// Rows given back kept for reuse at most.
+constexpr std::size_t kSpareRows = 64;
+// Rows the reading thread holds ready before it waits.
+constexpr std::size_t kAheadRows = 512;
 }  // namespace
 
 // --- the rows of a sheet ---
 
-SheetRows::SheetRows(const ZipPackage& package, const std::string& part)
-    : part_(std::make_unique<ZipPart>(package, part, kMaxSheetPartBytes)) {}
+SheetRows::SheetRows(const ZipPackage& package, const std::string& part) {
+  if (!package_.openagain(package)) throw PackageError("it cannot be opened a second time");
+  part_ = std::make_unique<ZipPart>(package_, part, kMaxSheetPartBytes);
+}
+
+SheetRows::~SheetRows() { stopreading(); }
+
+void SheetRows::stopreading() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void SheetRows::readahead() {
+  try {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stopping_ || rows_.size() < kAheadRows; });
+        if (stopping_) return;
+      }
+      if (finished()) break;
+      std::string_view chunk = part_->read();
+      read_.fetch_add(static_cast<long long>(chunk.size()), std::memory_order_relaxed);
+      feed(chunk, chunk.empty());
+      handoff();
+      if (chunk.empty()) break;
+    }
+  } catch (...) {
+    handoff();  // the rows before the failure come first
+    std::lock_guard<std::mutex> lock(mutex_);
+    failure_ = std::current_exception();
+  }
+  handoff();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SheetRows::handoff() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (made_.empty() && returned_.empty()) return;
+    if (rows_.empty()) rows_.swap(made_);
+    for (Row& row : made_) rows_.push_back(std::move(row));
+    made_.clear();
+    for (Cells& cells : returned_)
+      if (spare_.size() < kSpareRows) spare_.push_back(std::move(cells));
+    returned_.clear();
+  }
+  changed_.notify_all();
+}
 
 bool SheetRows::next(std::vector<std::string>& cells, long long& number) {
-  while (rows_.empty() && !ended_) {
-    if (finished()) {
-      ended_ = true;
-      break;
-    }
-    std::string_view chunk = part_->read();
-    read_ += static_cast<long long>(chunk.size());
-    if (chunk.empty()) ended_ = true;
-    feed(chunk, ended_);
+  if (!started_) {
+    started_ = true;
+    thread_ = std::thread([this] { readahead(); });
   }
-  if (rows_.empty()) return false;
-  Row& row = rows_.front();
+  if (ready_.empty()) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      for (Cells& c : givenback_) returned_.push_back(std::move(c));
+      givenback_.clear();
+      changed_.wait(lock, [&] { return !rows_.empty() || ended_; });
+      if (rows_.empty()) {
+        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+        return false;
+      }
+      ready_.swap(rows_);
+    }
+    changed_.notify_all();  // there is room ahead again
+  }
+  Row& row = ready_.front();
   number = row.number;
   if (row.repeat > 1) {
     cells = row.cells;
     --row.repeat;
     ++row.number;
   } else {
-    cells = std::move(row.cells);
-    rows_.pop_front();
+    // The caller's last row goes back for a row to come.
+    cells.swap(row.cells);
+    if (givenback_.size() < kSpareRows) givenback_.push_back(std::move(row.cells));
+    ready_.pop_front();
   }
   return true;
 }
 
-void SheetRows::setcell(std::vector<std::string>& cells, int col, std::string text) {
+void SheetRows::setcell(std::vector<std::string>& cells, int col, std::string_view text) {
   if (col < 1 || col > kMaxSheetColumns) return;
   if (static_cast<int>(cells.size()) < col) {
     if (text.empty()) return;
     cells.resize(static_cast<std::size_t>(col));
   }
-  cells[static_cast<std::size_t>(col - 1)] = std::move(text);
+  cells[static_cast<std::size_t>(col - 1)].assign(text);
+}
+
+void SheetRows::clearcells(std::vector<std::string>& cells) {
+  for (std::string& c : cells) c.clear();
 }
 
 void SheetRows::addmerge(long long row1, int col1, long long row2, int col2) {
@@ -74,9 +148,14 @@ void SheetRows::pushrow(std::vector<std::string>& cells, long long number, long 
   // Cells of nothing but blanks count as empty.
   auto blank = [](const std::string& c) { return c.find_first_not_of(' ') == std::string::npos; };
   while (!cells.empty() && blank(cells.back())) cells.pop_back();
-  if (cells.empty() || repeat < 1) return;
-  rows_.push_back({std::move(cells), number, repeat});
+  if (cells.empty() || repeat < 1) return clearcells(cells);
+  made_.push_back({std::move(cells), number, repeat});
   cells.clear();
+  if (!spare_.empty()) {
+    cells.swap(spare_.back());
+    spare_.pop_back();
+  }
+  clearcells(cells);
 }
 
 // --- cell text ---

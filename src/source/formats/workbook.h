@@ -14,11 +14,23 @@
 // Only the rows on hand are held (and, for .xlsx, the shared strings, which
 // every row may refer to), never the sheet, whatever size the sheet declares.
 // A workbook that cannot be read throws `PackageError` saying why.
+//
+// A sheet's rows are read on a thread of their own, a few hundred rows ahead
+// of the caller, so that an import puts its rows into contacts while the next
+// ones are inflated and parsed.  That thread has an opening of the package of
+// its own; what several sheets' readings share (the shared strings of an
+// .xlsx workbook) is theirs under a lock.  A failure met ahead reaches the
+// caller when it asks for the row it stopped.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "source/formats/xmlstream.h"
@@ -36,21 +48,30 @@ enum class WorkbookFormat { Xlsx, Ods };
 // The rows of one sheet, read on demand.
 class SheetRows : protected XmlStream {
  public:
+  ~SheetRows() override;
   // The next row with text (`number`: its row in the sheet, from 1); false
   // at the end of the sheet.
   bool next(std::vector<std::string>& cells, long long& number);
   // Bytes of the sheet's XML read so far.
-  long long bytesread() const { return read_; }
+  long long bytesread() const { return read_.load(std::memory_order_relaxed); }
   // A merged area, rows and columns from 1 (.ods names them where they start,
-  // .xlsx after the rows, so it is looked up first).
+  // .xlsx after the rows, so it is looked up first: before the first next()).
   void addmerge(long long row1, int col1, long long row2, int col2);
 
  protected:
   SheetRows(const ZipPackage& package, const std::string& part);
-  // A finished row (repeated `repeat` times, as .ods may say).
+  // Stops the reading thread.  It calls the functions of the kind of rows
+  // (onstart, shortcut...), so each kind calls this first in its destructor.
+  void stopreading();
+  // A finished row (repeated `repeat` times, as .ods may say).  `cells` is
+  // left empty in every cell, ready for the next row: often a row the reader
+  // gave back, whose strings keep their room, so that a sheet of a million
+  // rows is not a million rows of allocations.
   void pushrow(std::vector<std::string>& cells, long long number, long long repeat = 1);
   // Sets the cell at column `col` (from 1) of `cells`.
-  static void setcell(std::vector<std::string>& cells, int col, std::string text);
+  static void setcell(std::vector<std::string>& cells, int col, std::string_view text);
+  // Empties every cell, keeping the strings' room.
+  static void clearcells(std::vector<std::string>& cells);
 
  private:
   struct Merge {
@@ -63,12 +84,33 @@ class SheetRows : protected XmlStream {
     long long number, repeat;
   };
   void fillmerges(std::vector<std::string>& cells, long long number);
+  // The reading thread: the sheet's XML, chunk by chunk, into rows.
+  void readahead();
+  // Hands the rows made so far to the caller's side.
+  void handoff();
 
+  ZipPackage package_;  // the reading thread's own opening
   std::unique_ptr<ZipPart> part_;
-  std::deque<Row> rows_;
   std::vector<Merge> merges_;
-  long long read_ = 0;
-  bool ended_ = false;
+  std::atomic<long long> read_{0};
+  // Rows pass from the reading thread to the caller a chunk of the sheet at
+  // a time, so that the two meet under the lock once a chunk, not once a
+  // row: made_ (the reading thread's), then rows_ (under mutex_), then
+  // ready_ (the caller's).  The rows' cells come back the other way, for
+  // their strings' room: givenback_, returned_, spare_.
+  using Cells = std::vector<std::string>;
+  std::deque<Row> made_;
+  std::vector<Cells> spare_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Row> rows_;
+  std::vector<Cells> returned_;
+  std::exception_ptr failure_;
+  bool ended_ = false, stopping_ = false;
+  std::deque<Row> ready_;
+  std::vector<Cells> givenback_;
+  bool started_ = false;
+  std::thread thread_;
 };
 
 class Workbook {

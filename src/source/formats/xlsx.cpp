@@ -10,6 +10,7 @@
 #include <cstring>
 #include <future>
 #include <map>
+#include <mutex>
 #include <optional>
 
 #include "source/formats/sharedstrings.h"
@@ -144,7 +145,11 @@ class SharedStringsReader : public XmlStream {
   bool intext_ = false;
 };
 
+// What the sheets' readings share.  The store of strings changes as they are
+// read (its cache) and when another sheet's rows are asked for (the strings
+// kept at hand): a reading thread holds `lock` while it gets strings.
 struct XlsxShared {
+  std::mutex lock;
   SharedStringsReader strings;
   bool hasstrings = false;
   std::vector<DateShow> xfs;
@@ -164,6 +169,7 @@ class XlsxRows final : public SheetRows {
  public:
   XlsxRows(const ZipPackage& package, const std::string& part, XlsxShared& shared)
       : SheetRows(package, part), shared_(shared) {}
+  ~XlsxRows() override { stopreading(); }
 
  protected:
   void onstart(std::string_view name, const XmlAttributes& a) override {
@@ -195,7 +201,11 @@ class XlsxRows final : public SheetRows {
     }
   }
   void onend(std::string_view name) override {
-    if (name == "c") setcell(cells_, col_, celltext());
+    if (name == "c") {
+      std::lock_guard<std::mutex> lock(shared_.lock);
+      celltext(cell_);
+      setcell(cells_, col_, cell_);
+    }
     else if (name == "v") inv_ = false;
     else if (name == "t") int_ = false;
     else if (name == "rPh") --skip_;
@@ -208,6 +218,8 @@ class XlsxRows final : public SheetRows {
     long long row = 0;
     const std::size_t taken = shapedrow(at, row, shaped_);
     if (taken == 0) return 0;
+    std::lock_guard<std::mutex> lock(shared_.lock);
+    prefetchstrings();
     startrow(row >= 0 ? row : row_ + 1);
     for (const ShapedCell& c : shaped_) {
       col_ = c.col > 0 ? c.col : col_ + 1;
@@ -215,7 +227,8 @@ class XlsxRows final : public SheetRows {
       style_ = static_cast<int>(xmlnumber(c.style));
       value_.assign(c.value);
       text_.clear();
-      setcell(cells_, col_, celltext());
+      celltext(cell_);
+      setcell(cells_, col_, cell_);
     }
     endrow();
     return taken;
@@ -229,47 +242,56 @@ class XlsxRows final : public SheetRows {
   void startrow(long long number) {
     row_ = number;
     col_ = 0;
-    cells_.clear();
-    cells_.reserve(width_);  // the last row's cells went with it
+    clearcells(cells_);
   }
-  void endrow() {
-    width_ = cells_.size();
-    pushrow(cells_, row_);
+  void endrow() { pushrow(cells_, row_); }
+
+  // The shared strings of a row lie all over their store, most of them out
+  // of the processor's caches: asked for together, before the row's cells
+  // are read one by one, they are fetched side by side, not one after the
+  // other.
+  void prefetchstrings() {
+    if (!shared_.hasstrings) return;
+    indexes_.clear();
+    for (const ShapedCell& c : shaped_) {
+      std::size_t i = 0;
+      if (c.type == "s" && std::from_chars(c.value.data(), c.value.data() + c.value.size(), i).ec == std::errc())
+        indexes_.push_back(i);
+    }
+    for (std::size_t i : indexes_) shared_.strings.strings.prefetch(i);
   }
 
-  std::string celltext() {
+  // The text of the cell just read, into `out` (its content replaced).
+  void celltext(std::string& out) {
+    out.clear();
     if (type_ == 'i') {
-      std::string out;
       appendcelltext(out, unescapecontrols(text_));
-      return out;
-    }
-    if (type_ == 's') {
+    } else if (type_ == 's') {
       if (!shared_.hasstrings) stop("its shared strings are missing");
       std::size_t i = 0;
       const auto r = std::from_chars(value_.data(), value_.data() + value_.size(), i);
-      if (r.ec != std::errc()) return {};
-      return std::string(shared_.strings.strings.get(i));
-    }
-    if (type_ == 'b') return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
-    if (type_ == 't' || type_ == 'e') {
-      std::string out;
+      if (r.ec == std::errc()) out.assign(shared_.strings.strings.get(i));
+    } else if (type_ == 'b') {
+      out = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
+    } else if (type_ == 't' || type_ == 'e') {
       appendcelltext(out, value_);
-      return out;
+    } else if (type_ == 'd') {
+      out = isodatetext(value_);
+    } else if (!value_.empty()) {
+      char* end = nullptr;
+      const double v = std::strtod(value_.c_str(), &end);
+      if (end == value_.c_str()) return;
+      const std::size_t s = static_cast<std::size_t>(style_);
+      const DateShow show = style_ >= 0 && s < shared_.xfs.size() ? shared_.xfs[s] : DateShow::Number;
+      out = serialtext(v, show, shared_.date1904);
     }
-    if (type_ == 'd') return isodatetext(value_);
-    if (value_.empty()) return {};
-    char* end = nullptr;
-    const double v = std::strtod(value_.c_str(), &end);
-    if (end == value_.c_str()) return {};
-    const std::size_t s = static_cast<std::size_t>(style_);
-    const DateShow show = style_ >= 0 && s < shared_.xfs.size() ? shared_.xfs[s] : DateShow::Number;
-    return serialtext(v, show, shared_.date1904);
   }
 
   XlsxShared& shared_;  // its strings' cache changes as they are read
   std::vector<std::string> cells_;
   std::vector<ShapedCell> shaped_;
-  std::size_t width_ = 0;
+  std::string cell_;  // the cell being read
+  std::vector<std::size_t> indexes_;  // the shared strings of a row
   char type_ = 'n';
   std::string value_, text_;
   long long row_ = 0;
@@ -298,6 +320,7 @@ class XlsxWorkbook final : public Workbook {
     }
     if (!sharedloaded_) loadshared();
     if (keptfor_ != index) {
+      std::lock_guard<std::mutex> lock(shared_.lock);
       shared_.strings.strings.keeprepeated(scans_[i]->repeated);
       keptfor_ = index;
     }
