@@ -9,9 +9,7 @@
 
 namespace vesper {
 
-namespace {
-// The server's message on one line (its hints come on lines of their own).
-std::string oneline(const char* message) {
+std::string onelinemessage(const char* message) {
   std::string out;
   for (const char* c = message ? message : ""; *c; ++c) {
     const bool blank = *c == '\n' || *c == '\t' || *c == '\r' || *c == ' ';
@@ -22,6 +20,7 @@ std::string oneline(const char* message) {
   return out;
 }
 
+namespace {
 using Result = std::unique_ptr<PGresult, void (*)(PGresult*)>;
 Result wrap(PGresult* r) { return Result(r, PQclear); }
 }  // namespace
@@ -31,7 +30,7 @@ ServerConnection::ServerConnection(const std::string& connection) : described_(d
   if (!problem.empty()) throw EngineError("Cannot use the contact database " + described_ + ": " + problem + ".");
   conn_ = PQconnectdb(connection.c_str());
   if (PQstatus(conn_) != CONNECTION_OK) {
-    const std::string why = oneline(PQerrorMessage(conn_));
+    const std::string why = onelinemessage(PQerrorMessage(conn_));
     PQfinish(conn_);
     conn_ = nullptr;
     throw TableUnavailable("Cannot reach the contact database " + described_ + ": " + why);
@@ -43,7 +42,7 @@ ServerConnection::~ServerConnection() {
 }
 
 void ServerConnection::fail(const std::string& what) const {
-  const std::string why = oneline(PQerrorMessage(conn_));
+  const std::string why = onelinemessage(PQerrorMessage(conn_));
   if (PQstatus(conn_) != CONNECTION_OK)
     throw TableUnavailable("The connection to the contact database " + described_ + " was lost: " + why);
   throw EngineError(what + ": " + why);
@@ -79,7 +78,7 @@ void ServerConnection::copy(const std::string& table, const std::string& columns
   while (PGresult* r = PQgetResult(conn_)) {
     if (PQresultStatus(r) != PGRES_COMMAND_OK) {
       stored = false;
-      why = oneline(PQresultErrorMessage(r));
+      why = onelinemessage(PQresultErrorMessage(r));
     }
     PQclear(r);
   }

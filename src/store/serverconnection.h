@@ -15,6 +15,9 @@ struct pg_conn;
 
 namespace vesper {
 
+// A server's message on one line (its hints come on lines of their own).
+std::string onelinemessage(const char* message);
+
 class ServerConnection {
  public:
   // Connects; throws as above ("Cannot reach the contact database ...").

@@ -1,6 +1,7 @@
 #include "store/servertables.h"
 
-#include <cstdio>
+#include <charconv>
+#include <cmath>
 
 #include "base/errors.h"
 #include "parse/text.h"
@@ -78,39 +79,66 @@ FieldDef fieldfromserver(const std::string& name, const std::string& comment, co
   return def;
 }
 
+void appendreal(std::string& out, double v) {
+  if (std::isnan(v)) {
+    out += "NaN";
+    return;
+  }
+  if (std::isinf(v)) {
+    out += v < 0 ? "-Infinity" : "Infinity";
+    return;
+  }
+  char buffer[32];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, r.ptr);
+}
+
 void appendcopyvalue(std::string& out, const FieldDef& def, const Cell& cell) {
+  appendcopyvalue(out, def, CellRef::of(cell));
+}
+
+void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell) {
   switch (cell.kind) {
     case Cell::Null: out += "\\N"; return;
-    case Cell::Integer:
-      if (def.type == FieldType::Logical) out += cell.integer ? 't' : 'f';
-      else out += std::to_string(cell.integer);
-      return;
-    case Cell::Real: {
-      char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%.17g", cell.real);
-      out += buffer;
+    case Cell::Integer: {
+      if (def.type == FieldType::Logical) {
+        out += cell.integer ? 't' : 'f';
+        return;
+      }
+      char buffer[24];
+      const auto r = std::to_chars(buffer, buffer + sizeof buffer, cell.integer);
+      out.append(buffer, r.ptr);
       return;
     }
+    case Cell::Real: appendreal(out, cell.real); return;
     case Cell::Blob: {
       static const char kHex[] = "0123456789abcdef";
       out += "\\\\x";
-      for (unsigned char c : cell.text) {
+      for (std::size_t i = 0; i < cell.size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(cell.data[i]);
         out += kHex[c >> 4];
         out += kHex[c & 15];
       }
       return;
     }
-    case Cell::Text:
-      for (char c : cell.text) {
-        switch (c) {
+    case Cell::Text: {
+      // Runs without a character to escape are appended whole.
+      const char* p = cell.data;
+      const char* end = p + cell.size;
+      while (p < end) {
+        const char* run = p;
+        while (p < end && *p != '\\' && *p != '\t' && *p != '\n' && *p != '\r') ++p;
+        out.append(run, static_cast<std::size_t>(p - run));
+        if (p == end) break;
+        switch (*p++) {
           case '\\': out += "\\\\"; break;
           case '\t': out += "\\t"; break;
           case '\n': out += "\\n"; break;
-          case '\r': out += "\\r"; break;
-          default: out += c;
+          default: out += "\\r"; break;
         }
       }
       return;
+    }
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "store/fieldtypes.h"
+#include "store/packedvalues.h"
 #include "store/sqlid.h"
 
 namespace vesper {
@@ -39,6 +40,10 @@ FieldDef fieldfromserver(const std::string& name, const std::string& comment, co
 // backslash, tab, line feed and carriage return escaped, logicals t and f,
 // bytes as \\x and hex digits.
 void appendcopyvalue(std::string& out, const FieldDef& def, const Cell& cell);
+void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell);
+// A floating-point number as the server reads it back exactly: the
+// shortest such form, NaN, Infinity, -Infinity.
+void appendreal(std::string& out, double value);
 // A whole COPY row of `cells`: values between tabs, ended by a line feed.
 void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const std::vector<Cell>& cells);
 

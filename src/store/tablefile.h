@@ -15,25 +15,10 @@
 #include <vector>
 
 #include "store/fieldtypes.h"
+#include "store/packedvalues.h"
 #include "store/sqlitehelp.h"
 
 namespace vesper {
-
-// A value as it lies in a cell or in packed bytes (texts and blobs not
-// copied).
-struct CellRef {
-  Cell::Kind kind = Cell::Null;
-  long long integer = 0;
-  double real = 0;
-  const char* data = nullptr;
-  std::size_t size = 0;
-  static CellRef of(const Cell& c) { return {c.kind, c.integer, c.real, c.text.data(), c.text.size()}; }
-};
-
-// The bytes a value takes, as counted for the stored-bytes total.
-inline long long cellbytes(const CellRef& c) {
-  return c.kind == Cell::Text || c.kind == Cell::Blob ? static_cast<long long>(c.size) : 8;
-}
 
 struct TableFile {
   sqlite3* db = nullptr;

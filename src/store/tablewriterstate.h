@@ -13,6 +13,7 @@
 
 #include "base/errors.h"
 #include "store/journalcopier.h"
+#include "store/packedvalues.h"
 #include "store/sqlitehelp.h"
 #include "store/tablefile.h"
 #include "store/tablewriter.h"
@@ -93,59 +94,6 @@ struct TableWriter::State {
   // A failed insert of one row: refused (its key taken, or otherwise) as an
   // outcome, or thrown when the table cannot be written.
   StoreResult refusal(int rc, std::string msg);
-};
-
-// The values of a packed row, read in field order as the insert asks for
-// them; a value the insert does not ask for (a field replaced by NULL) is
-// passed over.
-struct PackedValues {
-  const std::uint64_t* bits;  // the fields with a value in the packed bytes
-  const char* p;
-  const char* end;
-  const std::string& file;
-  std::size_t next = 0;  // the first field not yet read
-  int replacefield = -1;
-  const Cell* replace = nullptr;
-
-  [[noreturn]] void cutshort() const { throw EngineError("Table " + file + ": a packed row cut short."); }
-  bool valued(std::size_t i) const { return bits[i / 64] >> (i % 64) & 1; }
-  CellRef read() {
-    CellRef r;
-    if (p >= end) cutshort();
-    r.kind = static_cast<Cell::Kind>(*p++);
-    if (r.kind == Cell::Text || r.kind == Cell::Blob) {
-      std::uint32_t len = 0;
-      if (end - p < 4) cutshort();
-      std::memcpy(&len, p, 4);
-      if (static_cast<std::size_t>(end - p - 4) < len) cutshort();
-      r.data = p + 4;
-      r.size = len;
-      p += 4 + len;
-    } else {
-      if (end - p < 8) cutshort();
-      std::memcpy(r.kind == Cell::Integer ? static_cast<void*>(&r.integer) : &r.real, p, 8);
-      p += 8;
-    }
-    return r;
-  }
-  CellRef at(std::size_t i) {
-    while (next < i) {  // values before field i not asked for are passed over
-      std::uint64_t rest = bits[next / 64] >> (next % 64);
-      if (!rest) {
-        next = (next / 64 + 1) * 64;
-        continue;
-      }
-      std::size_t f = next + static_cast<std::size_t>(std::countr_zero(rest));
-      if (f >= i) break;
-      read();
-      next = f + 1;
-    }
-    next = i + 1;
-    CellRef r;
-    if (valued(i)) r = read();
-    if (static_cast<int>(i) == replacefield && replace) return CellRef::of(*replace);
-    return r;
-  }
 };
 
 }  // namespace vesper
