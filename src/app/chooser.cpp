@@ -18,7 +18,7 @@ void DatabaseChooser::FormShow() {
   result_ = Result::Open;
   try {
     Table t;
-    t.open(datafolder_, "DATABASE.DB");
+    place_.open(t, "DATABASE.DB");
     int db = t.fieldindex("DB");
     int description = t.fieldindex("Description");
     for (t.first(); !t.atend(); t.next()) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/importstate.h"
+#include "store/dataplace.h"
 
 namespace vesper {
 
@@ -22,8 +23,7 @@ std::string chooserline(const std::string& db, const std::string& description);
 class DatabaseChooser {
  public:
   enum class Result { Open, Ok, Cancel };
-  DatabaseChooser(ImportState& state, std::string datafolder)
-      : state_(state), datafolder_(std::move(datafolder)) {}
+  DatabaseChooser(ImportState& state, DataPlace place) : state_(state), place_(std::move(place)) {}
 
   void FormShow();
   void OKBtnClick(int selected);  // -1: no line selected
@@ -38,7 +38,7 @@ class DatabaseChooser {
 
  private:
   ImportState& state_;
-  std::string datafolder_;
+  DataPlace place_;
   std::vector<std::string> lines_;
   std::vector<std::string> names_;
   Result result_ = Result::Open;

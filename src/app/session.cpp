@@ -94,7 +94,7 @@ void ImportSession::begin() {
   engine_.addpassword(tablepassword(6));
   engine_.addpassword(tablepassword(7));
   state_.AliasName = "PNANT";
-  datafolder_ = engine_.datafolder(state_.AliasName);
+  place_ = engine_.place(state_.AliasName);
   state_.SpecFileName.clear();
   state_.ResetImportState();
   state_.SpecLoaded = false;
@@ -103,7 +103,7 @@ void ImportSession::begin() {
 
 // The name is matched as the database chooser hands it back from its list.
 bool ImportSession::choosedatabase(const std::string& name) {
-  DatabaseChooser chooser(state_, datafolder_);
+  DatabaseChooser chooser(state_, place_);
   chooser.FormShow();
   if (chooser.result() != DatabaseChooser::Result::Open) return false;
   for (std::size_t i = 0; i < chooser.lines().size(); ++i) {
@@ -137,7 +137,7 @@ bool ImportSession::checkstart(bool databasechosen) {
 void ImportSession::loadlabels() {
   labels_ = {};
   Table db;
-  db.open(datafolder_, "DATABASE.DB");
+  place_.open(db, "DATABASE.DB");
   int key = db.fieldindex("DB");
   for (db.first(); !db.atend(); db.next()) {
     if (db.astext(key) != state_.DatabaseName) continue;
@@ -145,7 +145,7 @@ void ImportSession::loadlabels() {
     break;
   }
   Table settings;
-  settings.open(datafolder_, "SETTINGS.DB");
+  place_.open(settings, "SETTINGS.DB");
   settings.first();
   if (!settings.atend())
     for (int p = 0; p < settings.fieldcount(); ++p)
@@ -156,7 +156,7 @@ bool ImportSession::opentarget() {
   try {
     loadlabels();
     contact_.close();
-    contact_.open(datafolder_, "contact.db");
+    place_.open(contact_, "contact.db");
     state_.TargetFieldCount = contact_.fieldcount();
   } catch (const UserError& e) {
     state_.messages.errormessage(e.what());
@@ -273,8 +273,8 @@ void ImportSession::saveas(const std::string& name) {
 
 std::unique_ptr<ImportRun> ImportSession::makerun(RunView& view) {
   // The run writes the specification with the name in force when it ends.
-  std::string folder = datafolder_;
-  return std::make_unique<ImportRun>(state_, contact_, *reader_, folder, view,
+  std::string folder = place_.path();
+  return std::make_unique<ImportRun>(state_, contact_, *reader_, place_, view,
                                      [this, folder] { WriteSpecFile(state_, folder); });
 }
 

@@ -52,7 +52,10 @@ class ImportSession {
   ImportSession(ImportState& state, Engine& engine);
 
   void begin();
-  const std::string& datafolder() const { return datafolder_; }
+  // Where the contact database is: its data folder ("" for a database on a
+  // server), or either kind.
+  const std::string& datafolder() const { return place_.path(); }
+  const DataPlace& place() const { return place_; }
 
   // --- the choices ---
   void presumekind(int kind) { state_.SourceType = kind; }
@@ -126,7 +129,7 @@ class ImportSession {
 
   ImportState& state_;
   Engine& engine_;
-  std::string datafolder_;
+  DataPlace place_;
   std::string source_;
   CatalogueLabels labels_;
   ContactTable contact_;

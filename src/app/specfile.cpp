@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <filesystem>
 
 #include "app/textlayoutnames.h"
 #include "assign/assignment.h"
@@ -152,11 +153,14 @@ void readlayoutlines(std::string_view text, LayoutChoice& choice) {
 }  // namespace
 
 void WriteSpecFile(ImportState& state, const std::string& datafolder) {
-  if (state.disk.freespace(datafolder) < kMinFreeSpace) {
+  std::string name = state.SpecFileName.empty() ? "IMPORT.IMP" : state.SpecFileName;
+  // Without a data folder (a database on a server) the file's own folder is
+  // the disk that must have room.
+  const std::string space = datafolder.empty() ? std::filesystem::path(name).parent_path().string() : datafolder;
+  if (state.disk.freespace(space) < kMinFreeSpace) {
     state.messages.plainmessage("Disk space less then 5k. IMP file will not be saved.");
     return;
   }
-  std::string name = state.SpecFileName.empty() ? "IMPORT.IMP" : state.SpecFileName;
   TextFileSlot slot;
   slot.setup(state.messages, name, "New import specification file");
   if (!OpenSlot(slot)) return;

@@ -24,14 +24,18 @@ bool isPNANTAliasOK(Engine& engine, const std::string& programdir) {
 }
 
 bool isContactTableOK(Engine& engine, Messages& messages) {
-  std::string folder = engine.datafolder(kDataAlias);
-  if (fileexists(joinpath(folder, "Contact.db"))) {
-    Table contact;
-    engine.opentable(contact, kDataAlias, "CONTACT.DB");
-    return true;
+  const DataPlace place = engine.place(kDataAlias);
+  try {
+    if (place.has("Contact.db")) {
+      Table contact;
+      place.open(contact, "CONTACT.DB");
+      return true;
+    }
+  } catch (const TableUnavailable& e) {  // a server that cannot be reached
+    errorbox(messages, e.what());
+    return false;
   }
-  errorbox(messages, "Could not find the CONTACT.DB database in the " + folder +
-                         " folder. Goodbye.");
+  errorbox(messages, "Could not find the CONTACT.DB database in " + place.describe() + ". Goodbye.");
   return false;
 }
 

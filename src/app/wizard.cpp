@@ -97,7 +97,7 @@ void Wizard::btSourceClick() {
 }
 
 void Wizard::btPnantDatabaseClick() {
-  DatabaseChooser chooser(state_, session_.datafolder());
+  DatabaseChooser chooser(state_, session_.place());
   dialogs_.choosedatabase(chooser);
   lblDatabase = state_.DatabaseName;
   if (state_.DatabaseName.empty()) {

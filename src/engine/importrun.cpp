@@ -17,8 +17,8 @@ const char* const kTemplateFields[6] = {"FormatUS",    "FormatCanada", "FormatUK
 }  // namespace
 
 ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& source,
-                     std::string datafolder, RunView& view, std::function<void()> finish)
-    : state_(state), contact_(contact), source_(source), datafolder_(std::move(datafolder)),
+                     DataPlace place, RunView& view, std::function<void()> finish)
+    : state_(state), contact_(contact), source_(source), place_(std::move(place)),
       view_(view), finish_(std::move(finish)) {
   state_.hub.beforebox = [this] { commitgroup(); };
   source_.setbadlinesink([this](std::string_view line) {
@@ -54,7 +54,7 @@ void ImportRun::setmixed(bool on) {
 
 void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates) {
   Table t;
-  t.open(datafolder_, "SETTINGS.DB");
+  place_.open(t, "SETTINGS.DB");
   t.first();
   if (t.atend()) return;
   auto text = [&](const char* name) {
@@ -98,7 +98,7 @@ bool ImportRun::start() {
   state_.lblZip = settings.lblZip;
   state_.lblCountry = settings.lblCountry;
   transfer_.reset();  // its hold on the store's writer ends before the next one's begins
-  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, datafolder_, issues_);
+  transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, place_.path(), issues_);
   transfer_->mixed = pendingmixed_;
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
@@ -231,7 +231,7 @@ void ImportRun::quitimport() {
 void ImportRun::finished() {
   try {
     Table db;
-    db.open(datafolder_, "DATABASE.DB");
+    place_.open(db, "DATABASE.DB");
     int key = db.fieldindex("DB");
     int dateimport = db.fieldindex("DateImport");
     int timeimport = db.fieldindex("TimeImport");

@@ -49,6 +49,7 @@
 #include "engine/runstate.h"
 #include "engine/transfer.h"
 #include "source/recordsource.h"
+#include "store/dataplace.h"
 #include "store/table.h"
 
 namespace vesper {
@@ -119,7 +120,7 @@ class ImportRun {
   // `contact` is the open contact store, `source` the reader of the source, of
   // whatever kind; `finish` saves the specification (called by quitimport
   // after the end message).
-  ImportRun(RunState& state, ContactStore& contact, RecordSource& source, std::string datafolder,
+  ImportRun(RunState& state, ContactStore& contact, RecordSource& source, DataPlace place,
             RunView& view, std::function<void()> finish = {});
   ~ImportRun();
 
@@ -205,7 +206,7 @@ class ImportRun {
   RunState& state_;
   ContactStore& contact_;
   RecordSource& source_;
-  std::string datafolder_;
+  DataPlace place_;
   RunView& view_;
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;

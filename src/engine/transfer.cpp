@@ -391,6 +391,7 @@ bool RecordTransfer::lowdiskspace(long long rowbytes) {
   std::int64_t now = state_.clock.ticks();
   if (measurefreeafter_ >= 0 && countedsincefree_ < measurefreeafter_ && now - freemeasuredat_ < kFreeSpaceMillis)
     return false;
+  if (datafolder_.empty()) return false;  // a database on a server: its disk is the server's
   long long free = state_.disk.freespace(datafolder_);
   countedsincefree_ = 0;
   freemeasuredat_ = now;

@@ -72,7 +72,7 @@ double leadingdouble(std::string_view text, bool* fits = nullptr);
 class RecordTransfer {
  public:
   // `contact` is the open contact store; `datafolder` is measured for free
-  // space.
+  // space ("" for a database on a server, whose disk is the server's).
   RecordTransfer(RunState& state, ContactStore& contact, MailSettings settings,
                  AddressTemplates templates, std::string datafolder, IssueLog& issues);
 

@@ -26,12 +26,21 @@ std::string Engine::resolvefolder(const std::string& aliasorfolder) const {
   return isalias(aliasorfolder) ? datafolder(aliasorfolder) : aliasorfolder;
 }
 
-void Engine::opentable(Table& table, const std::string& aliasorfolder, const std::string& name) const {
-  table.setbusytimeout(busyms_);
-  table.open(resolvefolder(aliasorfolder), name);
+DataPlace Engine::place(const std::string& alias) const {
+  const std::vector<std::string> params = aliasparams(alias);
+  if (isserveralias(params)) return DataPlace::server(serverdatabase(alias, params), busyms_);
+  return DataPlace::folder(pathfromparams(params), busyms_);
 }
 
-long long Engine::freespace(Disk& disk) const { return disk.freespace(datafolder()); }
+void Engine::opentable(Table& table, const std::string& aliasorfolder, const std::string& name) const {
+  if (isalias(aliasorfolder)) place(aliasorfolder).open(table, name);
+  else DataPlace::folder(aliasorfolder, busyms_).open(table, name);
+}
+
+long long Engine::freespace(Disk& disk) const {
+  const DataPlace here = place();
+  return here.onserver() ? -1 : disk.freespace(here.path());
+}
 
 long long Engine::freespace() const {
   SystemDisk disk;

@@ -7,8 +7,11 @@
 // - Alias names are matched without regard to letter case.  The data folder
 //   is the PATH parameter of the alias (pathfromparams); an unknown alias has
 //   no parameters and so an empty folder.
-// - opentable() opens a table in the folder of an alias, or in a folder given
-//   directly when no alias has that name, with the session's busy timeout.
+// - An alias names a data folder, or with TYPE=POSTGRESQL a database on a
+//   server (serverdatabase.h); place() gives either as a DataPlace, which
+//   opens its tables with the session's busy timeout.
+// - opentable() opens a table in the place of an alias, or in a folder given
+//   directly when no alias has that name.
 // - Passwords are kept for the session only: SQLite table files carry no
 //   passwords, so a registered password opens nothing more than before.  The
 //   start-up still registers one, as the contact manager's own tables expect.
@@ -19,6 +22,7 @@
 
 #include "base/seams.h"
 #include "store/aliasconfig.h"
+#include "store/dataplace.h"
 #include "store/table.h"
 
 namespace vesper {
@@ -48,10 +52,13 @@ class Engine {
 
   // The folder an alias stands for; a text that is no alias is a folder itself.
   std::string resolvefolder(const std::string& aliasorfolder) const;
+  // Where the tables of an alias are: its folder, or its server database.
+  DataPlace place(const std::string& alias = kDataAlias) const;
   // Opens `name` in that folder (letter case of the name ignored).
   void opentable(Table& table, const std::string& aliasorfolder, const std::string& name) const;
 
-  // Free space of the data folder's file system, -1 when unknown.
+  // Free space of the data folder's file system, -1 when unknown (a
+  // database on a server).
   long long freespace(Disk& disk) const;
   long long freespace() const;
 

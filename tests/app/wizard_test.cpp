@@ -253,7 +253,7 @@ TEST_F(WizardTest, ChooserLinesAndEmptyCatalogue) {
     db.settext(db.fieldindex("DB"), "x'); DROP TABLE contact; --");
     db.store();
   }
-  DatabaseChooser chooser(*state, (dir / "data").string());
+  DatabaseChooser chooser(*state, DataPlace::folder((dir / "data").string()));
   chooser.FormShow();
   ASSERT_EQ(chooser.lines().size(), 1u);
   chooser.OKBtnClick(0);
@@ -261,7 +261,7 @@ TEST_F(WizardTest, ChooserLinesAndEmptyCatalogue) {
   fs::remove(dir / "data" / "DATABASE.DB");
   createtable((dir / "data" / "DATABASE.DB").string(), databasefields(), "DB");
   state->DatabaseName = "KEPT";
-  DatabaseChooser empty(*state, (dir / "data").string());
+  DatabaseChooser empty(*state, DataPlace::folder((dir / "data").string()));
   empty.FormShow();
   EXPECT_EQ(empty.result(), DatabaseChooser::Result::Cancel);
   EXPECT_EQ(messages.texts().back(),

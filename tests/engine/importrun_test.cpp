@@ -93,7 +93,7 @@ struct ImportRunTest : ::testing::Test {
     contact.open((dir / "data").string(), "contact.db");
     state.TargetFieldCount = contact.fieldcount();
     records = MakeRecordSource(state, source);
-    run = std::make_unique<ImportRun>(state, contact, *records, (dir / "data").string(), view,
+    run = std::make_unique<ImportRun>(state, contact, *records, DataPlace::folder((dir / "data").string()), view,
                                       [this] { ++specsWritten; });
     run->FormCreate();
   }

@@ -102,7 +102,7 @@ class EnterKeyTest : public QObject {
     contact_.close();
     contact_.open(data_, "contact.db");
     records_ = MakeRecordSource(*state_, source_);
-    run_ = std::make_unique<ImportRun>(*state_, contact_, *records_, data_, view_);
+    run_ = std::make_unique<ImportRun>(*state_, contact_, *records_, DataPlace::folder(data_), view_);
     return new TfrmDoimp(*run_, *state_, main_->wizard(), view_, main_.get());
   }
 
@@ -125,7 +125,7 @@ class EnterKeyTest : public QObject {
     state_ = std::make_unique<ImportState>(messages_, clock_, disk_);
     state_->DatabaseName = "MAIN";
     main_ = std::make_unique<TfrmImport>(*state_, *engine_);
-    chooser_ = std::make_unique<DatabaseChooser>(*state_, data_);
+    chooser_ = std::make_unique<DatabaseChooser>(*state_, DataPlace::folder(data_));
   }
 
   void enterPressesTheFocusedButton_data() {

@@ -155,7 +155,7 @@ class ScreenshotsTest : public QObject {
       shown(&d, QStringLiteral("source-file-type"));
     }
     {
-      DatabaseChooser chooser(*state_, data_.toStdString());
+      DatabaseChooser chooser(*state_, DataPlace::folder(data_.toStdString()));
       TfrmGetDatabase d(chooser, &main);
       shown(&d, QStringLiteral("target-database"));
       QCOMPARE(d.list()->count(), 1);
