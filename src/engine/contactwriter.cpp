@@ -36,7 +36,9 @@ ContactWriter::ContactWriter(RowBuilder& rows, WriterHandle table, int recno, st
     : rows_(rows), table_(std::move(table)), recno_(recno), keydef_(rows_.fielddef(recno)),
       capacity_(padded(std::max<std::size_t>(queuebytes, 1024))),
       maxrows_(std::max<std::size_t>(queuerows, 1)),
-      wakerows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxrows_ / 8, 1))), ring_(new char[capacity_]) {
+      wakerows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxrows_ / 8, 1))), ring_(new char[capacity_]),
+      chunkrows_(std::clamp<std::size_t>(table_->manyrows(), 1, kWriterBatchRows)), chunk_(chunkrows_),
+      packed_(chunkrows_), stored_(new bool[chunkrows_]) {
   room_ = capacity_;
   rowroom_ = maxrows_;
   thread_ = std::thread([this] { run(); });
@@ -221,7 +223,7 @@ void ContactWriter::run() {
       lock.unlock();
       // The entries stay in the queue (their room is given back below), so
       // rows are taken a chunk at a time and stored together.
-      Taken chunk[kWriterChunkRows];
+      Taken* const chunk = chunk_.data();
       std::size_t taken = 0;
       for (std::size_t k = 0; k < n; ++k) {
         Taken& t = chunk[taken++];
@@ -247,7 +249,7 @@ void ContactWriter::run() {
         }
         freed += e.size;
         head_ = (head_ + e.size) % capacity_;
-        if (taken < kWriterChunkRows && k + 1 < n) continue;
+        if (taken < chunkrows_ && k + 1 < n) continue;
         if (down)
           skipped += static_cast<long long>(taken);
         else
@@ -315,9 +317,10 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 }
 
 bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
-  bool stored[kWriterChunkRows] = {};
-  if (count == kWriterChunkRows) {
-    PackedRow packed[kWriterChunkRows];
+  bool* const stored = stored_.get();
+  std::fill(stored, stored + count, false);
+  if (count == chunkrows_ && count > 1) {
+    PackedRow* const packed = packed_.data();
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowsize};
     try {
       table_->insertmany(packed, count, stored);

@@ -62,8 +62,9 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 constexpr std::size_t kWriterWakeRows = 512;
 constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
-// Rows the writer stores with one statement (RowWriter::insertmany); rows
-// it passes over, and the rest of a batch, are stored one by one.
+// Rows the writer stores with one statement (RowWriter::insertmany) unless
+// the store asks for another number (at most a batch); rows it passes over,
+// and the rest of a batch, are stored one by one.
 constexpr std::size_t kWriterChunkRows = 16;
 
 // The step after the newest key of `piece` in the table on the day of
@@ -183,7 +184,7 @@ class ContactWriter {
 
   void run();
   bool storeone(const Entry& entry, const char* piece, const char* row);
-  // Stores `count` taken rows, kWriterChunkRows of them with one statement;
+  // Stores `count` taken rows, chunkrows_ of them with one statement;
   // false once the table cannot be written, `skipped` then counting the
   // rows not tried.
   bool storechunk(Taken* rows, std::size_t count, long long& skipped);
@@ -200,6 +201,10 @@ class ContactWriter {
   const std::size_t maxrows_;   // rows it may hold
   const std::size_t wakerows_;  // rows queued before an idle writer is woken
   const std::unique_ptr<char[]> ring_;
+  const std::size_t chunkrows_;  // rows stored together (the writer thread's room for them below)
+  std::vector<Taken> chunk_;
+  std::vector<PackedRow> packed_;
+  std::unique_ptr<bool[]> stored_;
   std::size_t head_ = 0;   // the oldest entry not yet stored (the writer's)
   std::size_t count_ = 0;  // rows handed over and not yet stored
   std::size_t used_ = 0;   // bytes of their entries

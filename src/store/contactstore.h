@@ -60,6 +60,10 @@ class RowWriter {
   // packed row; TableUnavailable also when it is unknown which rows were
   // stored.
   virtual void insertmany(const PackedRow* rows, std::size_t count, bool* stored) = 0;
+  // How many rows insertmany() is best given at a time: a few for a table
+  // file, whose statement binds them all; many for a store across a
+  // network, where each call waits for the server once.
+  virtual std::size_t manyrows() const { return 16; }
   // The greatest key from `low` to `high` (both included, compared as texts),
   // or "" when there is none; sees the rows of the open group.
   virtual std::string lastkeybetween(std::string_view low, std::string_view high) = 0;
