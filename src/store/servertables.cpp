@@ -42,6 +42,9 @@ std::vector<std::string> createserversql(const std::string& schema, const std::s
     if (f.name.empty() || f.name.size() > 64) throw EngineError("Invalid field name '" + f.name + "'.");
     create += (i ? ", " : "") + quoteid(f.name) + " " + servertype(f);
     if (f.type == FieldType::Word) create += " CHECK (" + quoteid(f.name) + " BETWEEN 0 AND 65535)";
+    // A text key compares byte by byte, as a table file's does, so that its
+    // index serves the walk in key order and the key ranges.
+    if (f.name == keyfield && (f.type == FieldType::Alpha || f.type == FieldType::Memo)) create += " COLLATE \"C\"";
     if (f.name == keyfield) create += " NOT NULL PRIMARY KEY";
     // The comment is a declaration the engine wrote itself: letters, digits,
     // parentheses; quoted all the same.

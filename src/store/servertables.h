@@ -6,7 +6,8 @@
 // time(0), timestamp timestamp(0), short smallint, long and autoincrement
 // integer (an autoincrement field numbered by the server, as an identity),
 // word integer checked to be from 0 to 65535, logical boolean, number and money double
-// precision, BCD numeric, the byte types bytea.  Each column's comment holds
+// precision, BCD numeric, the byte types bytea; a text key compares byte by
+// byte (collation "C"), as a table file's key does.  Each column's comment holds
 // the field's declaration as a table file writes it (VARCHAR(20),
 // WORD_INTEGER...), so reading the table back gives the same field types
 // (`fieldfromserver`), whatever the server's own type names.  Identifiers are

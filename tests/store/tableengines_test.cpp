@@ -216,6 +216,32 @@ TEST_P(TableEngines, ManyRowsPassOverAKeyTakenMeanwhile) {
   EXPECT_EQ(walk("Name"), "N0,N1,N2,N10,Other,N12,");
 }
 
+// A table without key is walked in the order its rows were stored, also
+// after an edit (which moves a row on a server: its id must follow it).
+TEST_P(TableEngines, TableWithoutKeyKeepsItsOrderThroughEdits) {
+  const std::vector<FieldDef> fields = {{"Code", FieldType::Alpha, 8}, {"Id", FieldType::AutoInc, 0}};
+  if (file) {
+    createtable(dir.file("NOTES.DB"), fields);
+    t.open(dir.path(), "NOTES.DB");
+  } else {
+    for (const std::string& sql : createserversql(schema->name(), "notes", fields, "")) server->exec(sql);
+    openservertable(t, database, "NOTES.DB", 5000);
+  }
+  for (const char* code : {"C", "A", "B"}) add(code);
+  EXPECT_EQ(walk(), "C,A,B,");
+  for (int round = 0; round < 2; ++round) {
+    std::string seen;
+    for (t.first(); !t.atend(); t.next()) {
+      seen += t.field("Code").astext() + ",";
+      t.edit();
+      t.field("Code").settext(t.field("Code").astext() + "x");
+      t.store();
+    }
+    EXPECT_EQ(seen, round == 0 ? "C,A,B," : "Cx,Ax,Bx,");
+  }
+  EXPECT_EQ(walk(), "Cxx,Axx,Bxx,");
+}
+
 TEST_P(TableEngines, LastKeyBetweenSeesTheOpenGroup) {
   for (const char* code : {"AB1", "AB5", "AB9", "ABC", "B"}) add(code);
   t.writer().begingroup();
