@@ -13,9 +13,9 @@ namespace {
 // Merged areas looked after at most; more are read as plain cells.
 constexpr std::size_t kMaxMerges = 4096;
 // Rows given back kept for reuse at most.
-constexpr std::size_t kSpareRows = 64;
+constexpr std::size_t kSpareRows = 512;
 // Rows the reading thread holds ready before it waits.
-constexpr std::size_t kAheadRows = 512;
+constexpr std::size_t kAheadRows = 128;
 }  // namespace
 
 // --- the rows of a sheet ---
