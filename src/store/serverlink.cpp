@@ -254,16 +254,7 @@ void ServerLink::fail(const PGresult* r) const {
 void ServerLink::paramtext(int field, const CellRef& c, std::string& out) const {
   const FieldDef& def = fields[static_cast<std::size_t>(field)];
   switch (c.kind) {
-    case Cell::Integer: {
-      if (def.type == FieldType::Logical) {
-        out += c.integer ? 't' : 'f';
-        return;
-      }
-      char buf[24];
-      const auto r = std::to_chars(buf, buf + sizeof buf, c.integer);
-      out.append(buf, r.ptr);
-      return;
-    }
+    case Cell::Integer: appendinteger(out, def, c.integer); return;
     case Cell::Real: appendreal(out, c.real); return;
     case Cell::Text: {
       std::string_view text(c.data, c.size);

@@ -82,6 +82,16 @@ FieldDef fieldfromserver(const std::string& name, const std::string& comment, co
   return def;
 }
 
+void appendinteger(std::string& out, const FieldDef& def, long long value) {
+  if (def.type == FieldType::Logical) {
+    out += value ? 't' : 'f';
+    return;
+  }
+  char buffer[24];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, r.ptr);
+}
+
 void appendreal(std::string& out, double v) {
   if (std::isnan(v)) {
     out += "NaN";
@@ -103,16 +113,7 @@ void appendcopyvalue(std::string& out, const FieldDef& def, const Cell& cell) {
 void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell) {
   switch (cell.kind) {
     case Cell::Null: out += "\\N"; return;
-    case Cell::Integer: {
-      if (def.type == FieldType::Logical) {
-        out += cell.integer ? 't' : 'f';
-        return;
-      }
-      char buffer[24];
-      const auto r = std::to_chars(buffer, buffer + sizeof buffer, cell.integer);
-      out.append(buffer, r.ptr);
-      return;
-    }
+    case Cell::Integer: appendinteger(out, def, cell.integer); return;
     case Cell::Real: appendreal(out, cell.real); return;
     case Cell::Blob: {
       static const char kHex[] = "0123456789abcdef";

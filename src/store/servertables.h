@@ -45,6 +45,9 @@ void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell)
 // A floating-point number as the server reads it back exactly: the
 // shortest such form, NaN, Infinity, -Infinity.
 void appendreal(std::string& out, double value);
+// An integer cell of field `def` as the server reads it: a logical as t or
+// f, any other number in decimal.
+void appendinteger(std::string& out, const FieldDef& def, long long value);
 // A whole COPY row of `cells`: values between tabs, ended by a line feed.
 void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const std::vector<Cell>& cells);
 

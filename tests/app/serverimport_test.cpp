@@ -1,7 +1,8 @@
 // The batch command against a contact database on the PostgreSQL server of
 // the tests: the same list imported into a data folder and into the server
-// gives the same contacts, and the server's database is named where a folder
-// would be.
+// gives the same contacts (enough of them that the writer stores them many
+// at a time, their names many times over, so that their keys take later
+// steps), and the server's database is named where a folder would be.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -47,7 +48,12 @@ TEST_F(ServerImportTest, TheSameContactsAsInADataFolder) {
   VESPER_NEED_POSTGRES(conninfo);
   PostgresConnection db(conninfo);
   FreshSchema schema(db);
-  const std::string imp = example("contacts.imp"), list = example("contacts.csv");
+  const std::string imp = example("contacts.imp"), list = (dir / "thirty.csv").string();
+  {
+    const std::string once = slurp(example("contacts.csv"));
+    std::ofstream out(list, std::ios::binary);
+    for (int i = 0; i < 30; ++i) out << once;
+  }
 
   ASSERT_EQ(run("--create-data-folder data").code, 0);
   CommandResult folder = run("--database MAIN --spec " + imp + " --mixed-case " + list);
@@ -62,11 +68,11 @@ TEST_F(ServerImportTest, TheSameContactsAsInADataFolder) {
   EXPECT_EQ(onserver.out, folder.out);  // the same counts
 
   const std::multiset<std::string> stored = contacts(DataPlace::server(server));
-  EXPECT_EQ(stored.size(), 21u);
+  EXPECT_EQ(stored.size(), 630u);
   EXPECT_EQ(stored, contacts(DataPlace::folder((dir / "data").string())));
   // The keys are unique, and the run is noted in the server's DATABASE.DB.
-  EXPECT_EQ(db.value("SELECT count(DISTINCT \"Recno\") FROM " + schema.name() + ".contact"), "21");
-  EXPECT_EQ(db.value("SELECT \"NumImport\" FROM " + schema.name() + ".database WHERE \"DB\" = 'MAIN'"), "21");
+  EXPECT_EQ(db.value("SELECT count(DISTINCT \"Recno\") FROM " + schema.name() + ".contact"), "630");
+  EXPECT_EQ(db.value("SELECT \"NumImport\" FROM " + schema.name() + ".database WHERE \"DB\" = 'MAIN'"), "630");
 
   // A database that does not exist on the server is named in the message.
   std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=POSTGRESQL\nCONNECTION=" << conninfo
