@@ -262,16 +262,10 @@ void ServerLink::paramtext(int field, const CellRef& c, std::string& out) const 
       out.append(text);
       return;
     }
-    case Cell::Blob: {
-      static const char kHex[] = "0123456789abcdef";
+    case Cell::Blob:
       out += "\\x";
-      for (std::size_t i = 0; i < c.size; ++i) {
-        const unsigned char b = static_cast<unsigned char>(c.data[i]);
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
-      }
+      appendhex(out, c.data, c.size);
       return;
-    }
     case Cell::Null: return;
   }
 }

@@ -82,6 +82,15 @@ FieldDef fieldfromserver(const std::string& name, const std::string& comment, co
   return def;
 }
 
+void appendhex(std::string& out, const char* data, std::size_t size) {
+  static const char kHex[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned char b = static_cast<unsigned char>(data[i]);
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+}
+
 void appendinteger(std::string& out, const FieldDef& def, long long value) {
   if (def.type == FieldType::Logical) {
     out += value ? 't' : 'f';
@@ -115,16 +124,10 @@ void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell)
     case Cell::Null: out += "\\N"; return;
     case Cell::Integer: appendinteger(out, def, cell.integer); return;
     case Cell::Real: appendreal(out, cell.real); return;
-    case Cell::Blob: {
-      static const char kHex[] = "0123456789abcdef";
+    case Cell::Blob:
       out += "\\\\x";
-      for (std::size_t i = 0; i < cell.size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(cell.data[i]);
-        out += kHex[c >> 4];
-        out += kHex[c & 15];
-      }
+      appendhex(out, cell.data, cell.size);
       return;
-    }
     case Cell::Text: {
       // Runs without a character to escape are appended whole.
       const char* p = cell.data;

@@ -45,6 +45,9 @@ void appendcopyvalue(std::string& out, const FieldDef& def, const CellRef& cell)
 // A floating-point number as the server reads it back exactly: the
 // shortest such form, NaN, Infinity, -Infinity.
 void appendreal(std::string& out, double value);
+// Bytes as hexadecimal digits, two a byte, lower case (what follows the \x
+// of a bytea value).
+void appendhex(std::string& out, const char* data, std::size_t size);
 // An integer cell of field `def` as the server reads it: a logical as t or
 // f, any other number in decimal.
 void appendinteger(std::string& out, const FieldDef& def, long long value);
