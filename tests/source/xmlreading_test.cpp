@@ -93,13 +93,17 @@ TEST(XmlReadingTest, ShapesReadAlikeOrAreLeftToTheGeneralReading) {
   for (const char* other : {"<si><r><t>a</t></r></si>", "<si><t>a&amp;b</t></si>", "<si><t>a</t><rPh><t>b</t></rPh></si>"})
     EXPECT_EQ(shapedstring(other, text), 0u) << other;
 
-  std::vector<std::uint64_t> once, twice;
+  StringUses uses;
   countsharedrefs("<c t=\"s\"><v>3</v></c><c t=\"s\"><v>70</v></c><c t=\"s\"/><c><v>3</v></c><c t=\"s\"><v>3</v></c>",
-                  once, twice);
-  ASSERT_EQ(twice.size(), 1u);
-  EXPECT_EQ(twice[0], std::uint64_t(1) << 3);
-  ASSERT_EQ(once.size(), 2u);
-  EXPECT_EQ(once[1], std::uint64_t(1) << 6);
+                  uses);
+  EXPECT_EQ(uses.of(3), 2u);
+  EXPECT_EQ(uses.of(70), 1u);
+  EXPECT_EQ(uses.of(2) + uses.of(71) + uses.of(1000), 0u);
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "<c r=\"A1\" t=\"s\"><v>71</v></c>";
+  countsharedrefs(many, uses);
+  EXPECT_EQ(uses.of(71), StringUses::kMost);  // counted up to the most four bits hold
+  EXPECT_EQ(uses.of(70), 1u);
 }
 
 TEST(SharedStringsTest, StringsComeBackWhereverTheyAreHeld) {
@@ -111,9 +115,9 @@ TEST(SharedStringsTest, StringsComeBackWhereverTheyAreHeld) {
     SharedStrings store(held);
     for (const auto& s : strings) store.add(s);
     EXPECT_EQ(store.spilled(), held == 4096);
-    std::vector<std::uint64_t> repeated((strings.size() + 63) / 64);
-    for (std::size_t i = 0; i < strings.size(); i += 3) repeated[i / 64] |= std::uint64_t(1) << (i % 64);
-    store.keeprepeated(repeated);
+    StringUses uses;
+    for (std::size_t i = 0; i < strings.size(); i += 3) uses.add(i), uses.add(i);
+    store.keeprepeated(uses);
     EXPECT_EQ(store.keptrepeated(), held == 4096 ? (strings.size() + 2) / 3 : 0u);
     std::vector<std::size_t> order(strings.size() + 2);
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -121,6 +125,42 @@ TEST(SharedStringsTest, StringsComeBackWhereverTheyAreHeld) {
     for (std::size_t i : order)
       ASSERT_EQ(store.get(i), i < strings.size() ? strings[i] : std::string()) << "string " << i << ", held " << held;
   }
+}
+
+// With room for only some of the strings named more than once, those named
+// most are kept first, then of those named as often the first ones.
+TEST(SharedStringsTest, KeepsTheStringsNamedMostFirst) {
+  std::vector<std::string> strings;
+  for (int i = 0; i < 3000; ++i) strings.push_back("string number " + std::to_string(i) + (i % 2 ? "" : " with more text"));
+  StringUses uses;
+  std::size_t often = 0;
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    const int times = i % 10 == 9 ? 12 : i % 3 == 0 ? 2 : 1;
+    for (int t = 0; t < times; ++t) uses.add(i);
+    often += times == 12;
+  }
+  SharedStrings store(4096, 300 * 40);
+  for (const auto& s : strings) store.add(s);
+  store.keeprepeated(uses);
+  std::size_t kept = 0, twice = 0, lasttwice = 0;
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    kept += store.iskept(i);
+    if (uses.of(i) == 12) {
+      EXPECT_TRUE(store.iskept(i)) << "string " << i << " is named twelve times";
+    }
+    if (uses.of(i) == 1) {
+      EXPECT_FALSE(store.iskept(i)) << "string " << i << " is named once";
+    }
+    if (uses.of(i) == 2 && store.iskept(i)) ++twice, lasttwice = i;
+  }
+  EXPECT_EQ(kept, store.keptrepeated());
+  EXPECT_GT(twice, 0u);
+  EXPECT_LT(kept, often + 1000);  // not all strings named twice fit
+  for (std::size_t i = 0; i < lasttwice; ++i)
+    if (uses.of(i) == 2) {
+      EXPECT_TRUE(store.iskept(i)) << "string " << i << " comes before a kept one named as often";
+    }
+  for (std::size_t i = 0; i < strings.size(); ++i) ASSERT_EQ(store.get(i), strings[i]);
 }
 
 }  // namespace

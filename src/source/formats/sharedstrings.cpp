@@ -30,7 +30,8 @@ int opentemporary() {
 
 }  // namespace
 
-SharedStrings::SharedStrings(std::size_t heldbytes) : heldbytes_(heldbytes) {}
+SharedStrings::SharedStrings(std::size_t heldbytes, std::size_t repeatbytes)
+    : heldbytes_(heldbytes), repeatbytes_(repeatbytes) {}
 
 SharedStrings::~SharedStrings() {
   if (fd_ >= 0) ::close(fd_);
@@ -174,31 +175,42 @@ std::string_view SharedStrings::get(std::size_t i) {
 
 namespace vesper {
 
-void SharedStrings::keeprepeated(const std::vector<std::uint64_t>& repeated) {
+void SharedStrings::keeprepeated(const StringUses& uses) {
   kept_.clear();
   keptbefore_.clear();
   std::vector<KeptSlot>().swap(keptslots_);
   std::string().swap(kepttext_);
   if (fd_ < 0) return;
-  // First which fit, then their text into room made once: a string grown
-  // by doubling would hold two copies at its peak.  Read in order both times,
-  // so the blocks come one after the other.
-  std::vector<std::uint64_t> kept(std::min(repeated.size(), (count_ + 63) / 64), 0);
-  std::size_t bytes = 0, strings = 0, longbytes = 0;
+  // What the strings named as often as each other would take, the most named
+  // first, decides down to which count all fit; of those named that often
+  // only some may fit, the first ones.  Then their text goes into room made
+  // once: a string grown by doubling would hold two copies at its peak.  The
+  // strings are read in order each time, so the blocks come one after the
+  // other.
+  const std::size_t last = std::min(count_, uses.nibbles.size() * 2);
+  auto costof = [](std::size_t size) { return sizeof(KeptSlot) + (size <= sizeof KeptSlot::text ? 0 : size); };
+  std::size_t costs[StringUses::kMost + 1] = {};
+  for (std::size_t i = 0; i < last; ++i)
+    if (const unsigned n = uses.of(i); n > 1) costs[n] += costof(get(i).size());
+  unsigned whole = StringUses::kMost + 1;  // strings named this often or more all fit
+  std::size_t bytes = 0;
+  while (whole > 2 && bytes + costs[whole - 1] <= repeatbytes_) bytes += costs[--whole];
+  const unsigned some = whole - 1;  // of strings named this often, those before the first that does not fit
+  std::vector<std::uint64_t> kept((last + 63) / 64, 0);
+  std::size_t strings = 0, longbytes = 0;
   bool full = false;
-  for (std::size_t w = 0; w < kept.size() && !full; ++w) {
-    for (std::uint64_t bits = repeated[w]; bits != 0; bits &= bits - 1) {
-      const std::size_t i = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-      if (i >= count_) break;
-      const std::size_t size = get(i).size();
-      const std::size_t cost = sizeof(KeptSlot) + (size <= sizeof KeptSlot::text ? 0 : size);
-      full = bytes + cost > kRepeatBytes;
-      if (full) break;
+  for (std::size_t i = 0; i < last; ++i) {
+    const unsigned n = uses.of(i);
+    if (n < 2 || n < some || (n == some && full)) continue;
+    const std::size_t cost = costof(get(i).size());
+    if (n == some) {
+      full = bytes + cost > repeatbytes_;
+      if (full) continue;
       bytes += cost;
-      longbytes += cost - sizeof(KeptSlot);
-      ++strings;
-      kept[w] |= std::uint64_t(1) << (i - w * 64);
     }
+    ++strings;
+    longbytes += cost - sizeof(KeptSlot);
+    kept[i / 64] |= std::uint64_t(1) << (i % 64);
   }
   std::vector<KeptSlot> slots;
   slots.reserve(strings);

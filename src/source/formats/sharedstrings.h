@@ -5,10 +5,10 @@
 // read back through a small cache of blocks.  A sheet names most strings once,
 // in the order they were written, so that cache mostly hits.  The strings it
 // names more than once (a city, a date, a title that many rows share) are
-// named all over the sheet: told which they are (`keeprepeated`, from a look
-// through the sheet), the store keeps those in memory, as many as
-// kRepeatBytes holds.  A million contacts' strings then take about fifteen
-// megabytes of memory instead of a hundred.
+// named all over the sheet: told how often each is named (`keeprepeated`,
+// from a look through the sheet), the store keeps in memory those named
+// most, as many as kRepeatBytes holds.  A million contacts' strings then
+// take about ten megabytes of memory instead of a hundred.
 //
 // Contract.  `add` the strings in order, then `get` them by number in any
 // order; a string got stays valid until the next `get` or `keeprepeated`.  When no temporary
@@ -24,14 +24,29 @@
 
 namespace vesper {
 
+// How often a sheet names each shared string: four bits a string (string i
+// in byte i / 2, the low half for an even i), counted up to 15.
+struct StringUses {
+  static constexpr unsigned kMost = 15;
+  std::vector<std::uint8_t> nibbles;
+  unsigned of(std::size_t i) const {
+    return i / 2 < nibbles.size() ? (nibbles[i / 2] >> (i % 2 * 4)) & 15u : 0u;
+  }
+  void add(std::size_t i) {
+    if (nibbles.size() <= i / 2) nibbles.resize(i / 2 + 1, 0);
+    if (of(i) < kMost) nibbles[i / 2] = static_cast<std::uint8_t>(nibbles[i / 2] + (1u << (i % 2 * 4)));
+  }
+};
+
 class SharedStrings {
  public:
   static constexpr std::size_t kBlockStrings = 64;
   static constexpr std::size_t kHeldBytes = 1 << 20;
   static constexpr std::size_t kCacheBlocks = 128;
-  static constexpr std::size_t kRepeatBytes = 8 << 20;
+  static constexpr std::size_t kRepeatBytes = 4 << 20;
 
-  explicit SharedStrings(std::size_t heldbytes = kHeldBytes);
+  // `repeatbytes`: the memory the strings kept by keeprepeated() may take.
+  explicit SharedStrings(std::size_t heldbytes = kHeldBytes, std::size_t repeatbytes = kRepeatBytes);
   ~SharedStrings();
   SharedStrings(const SharedStrings&) = delete;
   SharedStrings& operator=(const SharedStrings&) = delete;
@@ -48,12 +63,16 @@ class SharedStrings {
   void prefetch(std::size_t i) const;
   // Whether the strings went to a temporary file.
   bool spilled() const { return fd_ >= 0; }
-  // Once all are added: keeps in memory the strings whose bits are set in
-  // `repeated` (bit i of word i / 64), as many as fit.  Only a store in a
-  // file needs it; one in memory ignores it.
-  void keeprepeated(const std::vector<std::uint64_t>& repeated);
-  // How many strings are kept so.
+  // Once all are added: keeps in memory strings named more than once by
+  // `uses`, the most named first (of strings named as often, the first), as
+  // many as fit.  Only a store in a file needs it; one in memory ignores it.
+  void keeprepeated(const StringUses& uses);
+  // How many strings are kept so, and whether string `i` is.
   std::size_t keptrepeated() const { return keptslots_.size(); }
+  bool iskept(std::size_t i) const {
+    std::size_t n;
+    return keptas(i, n);
+  }
 
  private:
   struct Slot {
@@ -71,7 +90,7 @@ class SharedStrings {
   // String `k` of a finished block laid out at `data`.
   static std::string_view instring(const char* data, std::size_t k);
 
-  std::size_t heldbytes_;
+  std::size_t heldbytes_, repeatbytes_;
   std::size_t count_ = 0;
   std::uint64_t textbytes_ = 0;
   std::string building_;               // the open block's text

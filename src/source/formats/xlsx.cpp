@@ -306,23 +306,25 @@ class XlsxWorkbook final : public Workbook {
     const std::size_t i = static_cast<std::size_t>(index);
     const std::string& part = parts_[i];
     scans_.resize(parts_.size());
-    if (!scans_[i]) {
+    if (!scans_[i] || keptfor_ != index) {
       // A sheet lists its merged areas after its rows: it is read through for
       // them first, on a second opening of the package, while this thread
-      // reads the shared strings.  The same look notes the strings many of
-      // its rows share, which the store of strings then keeps at hand.
+      // reads the shared strings.  The same look counts how often it names
+      // each shared string, so that the store of strings keeps at hand those
+      // its rows name most.  The counts go once they are used: a sheet read
+      // again after another is looked through again.
       auto scan = std::async(std::launch::async, [this, part] { return scansheet(part); });
       if (!sharedloaded_) loadshared();
       scans_[i] = scan.get();
+      {
+        std::lock_guard<std::mutex> lock(shared_.lock);
+        shared_.strings.strings.keeprepeated(scans_[i]->uses);
+      }
+      keptfor_ = index;
+      StringUses().nibbles.swap(scans_[i]->uses.nibbles);
       // The look's own working memory, freed on its thread, goes back now
       // rather than stay with that thread's heap.
       malloc_trim(0);
-    }
-    if (!sharedloaded_) loadshared();
-    if (keptfor_ != index) {
-      std::lock_guard<std::mutex> lock(shared_.lock);
-      shared_.strings.strings.keeprepeated(scans_[i]->repeated);
-      keptfor_ = index;
     }
     auto rows = std::make_unique<XlsxRows>(package_, part, shared_);
     for (const CellArea& m : scans_[i]->merges) rows->addmerge(m.row1, m.col1, m.row2, m.col2);
@@ -371,18 +373,17 @@ class XlsxWorkbook final : public Workbook {
   // What a look through a sheet finds before its rows are read.
   struct SheetScan {
     std::vector<CellArea> merges;
-    std::vector<std::uint64_t> repeated;  // shared strings named more than once
+    StringUses uses;  // how often it names each shared string, until used
   };
 
   SheetScan scansheet(const std::string& part) const {
     ZipPackage again;
     if (!again.openagain(package_)) throw PackageError("it cannot be opened a second time");
     SheetScan scan;
-    std::vector<std::uint64_t> once;
     std::string tail;
     again.read(part, kMaxSheetPartBytes, [&](std::string_view chunk) {
       tail += chunk;
-      countsharedrefs(tail, once, scan.repeated);
+      countsharedrefs(tail, scan.uses);
       findmergerefs(tail, scan.merges);
       return true;
     });

@@ -141,10 +141,10 @@ std::size_t shapedstring(std::string_view data, std::string_view& text) {
   return c.closes("si") ? c.p : 0;
 }
 
-void countsharedrefs(std::string_view text, std::vector<std::uint64_t>& once, std::vector<std::uint64_t>& twice) {
+void countsharedrefs(std::string_view text, StringUses& uses) {
   // Strings past this number are not counted: a hostile sheet naming
-  // string 4,000,000,000 must not make the bit lists that long.
-  constexpr std::size_t kMostStrings = std::size_t(1) << 28;
+  // string 4,000,000,000 must not make the counts that long.
+  constexpr std::size_t kMostStrings = std::size_t(1) << 25;
   for (std::size_t at = text.find("t=\"s\""); at != std::string_view::npos; at = text.find("t=\"s\"", at + 5)) {
     const std::size_t v = text.find("<v>", at);
     if (v == std::string_view::npos) return;
@@ -156,14 +156,7 @@ void countsharedrefs(std::string_view text, std::vector<std::uint64_t>& once, st
     const auto got = std::from_chars(digits, text.data() + text.size(), i);
     if (got.ec != std::errc() || got.ptr == text.data() + text.size() || *got.ptr != '<' || i >= kMostStrings)
       continue;
-    const std::size_t w = i / 64;
-    const std::uint64_t bit = std::uint64_t(1) << (i % 64);
-    if (once.size() <= w) once.resize(w + 1, 0);
-    if (once[w] & bit) {
-      if (twice.size() <= w) twice.resize(w + 1, 0);
-      twice[w] |= bit;
-    }
-    once[w] |= bit;
+    uses.add(i);
   }
 }
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "source/formats/sharedstrings.h"
+
 namespace vesper {
 
 struct ShapedCell {
@@ -30,10 +32,10 @@ std::size_t shapedrow(std::string_view data, long long& row, std::vector<ShapedC
 // the bytes it takes, 0 otherwise.
 std::size_t shapedstring(std::string_view data, std::string_view& text);
 
-// Notes in `once` and `twice` (bit i of word i / 64) the shared strings the
-// cells of `text`, a stretch of a sheet's XML, name once and more than once.
-// Only a hint of which strings many rows share: a reference cut by the
-// stretch's end, or written in an unusual way, is not counted.
-void countsharedrefs(std::string_view text, std::vector<std::uint64_t>& once, std::vector<std::uint64_t>& twice);
+// Counts in `uses` the shared strings the cells of `text`, a stretch of a
+// sheet's XML, name.  Only a hint of which strings many rows share: a
+// reference cut by the stretch's end, or written in an unusual way, is not
+// counted.
+void countsharedrefs(std::string_view text, StringUses& uses);
 
 }  // namespace vesper
