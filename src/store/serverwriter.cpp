@@ -257,7 +257,8 @@ void ServerWriter::begingroup() {
   if (s.groupdepth == 0) {
     PgResult r = pgresult(PQexec(link_.conn, "BEGIN; SELECT txid_current()"));
     if (!ServerLink::ok(r.get())) {
-      if (PQtransactionStatus(link_.conn) == PQTRANS_INTRANS) PQclear(PQexec(link_.conn, "ROLLBACK"));
+      if (link_.connected() && PQtransactionStatus(link_.conn) != PQTRANS_IDLE)
+        PQclear(PQexec(link_.conn, "ROLLBACK"));
       link_.fail(r.get());
     }
     s.xid = PQgetvalue(r.get(), 0, 0);
