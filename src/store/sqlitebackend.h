@@ -45,6 +45,8 @@ class SqliteBackend final : public TableBackend {
   long long recordcount() override;
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
+  void rowswithfolded(int field, const std::vector<std::string>& forms,
+                      std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
   void close() override;
 
@@ -52,6 +54,7 @@ class SqliteBackend final : public TableBackend {
   TableFile file_;
   TableWriter writer_{file_};
   Statement selectrow_;  // kept: a walk reads every row with it
+  bool indexed_ = false;  // the folded lookup's index is made
 };
 
 }  // namespace vesper

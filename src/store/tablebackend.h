@@ -78,6 +78,16 @@ class TableBackend {
   // from NAME by another user or program." when there is no such row.
   virtual void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) = 0;
 
+  // The rows whose field `field`, lower-cased and without blanks, equals
+  // one of `forms` (given in that form), each as one cell per field, into
+  // `rows`.  An index on that form of the field is made the first time, so
+  // the lookup reads only the rows it finds, whoever stored them.  An engine
+  // without such lookups finds none.
+  virtual void rowswithfolded(int field, const std::vector<std::string>& forms,
+                              std::vector<std::vector<Cell>>& rows) {
+    (void)field, (void)forms;
+    rows.clear();
+  }
   // The same writer for the backend's whole life.
   virtual TableRowWriter& writer() = 0;
   virtual void close() = 0;
