@@ -93,6 +93,7 @@ struct Options {
   unsigned long long seed = 0;
   bool help = false;
   bool autoassign = false;
+  ImportRun::Duplicates duplicates = ImportRun::Duplicates::Import;
   LayoutChoice layout;
 };
 
@@ -145,6 +146,14 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     }
     else if (a == "--sheet") { if (!value(o.layout.sheet)) return false; }
     else if (a == "--mixed-case") o.mixed = true;
+    else if (a == "--duplicates") {
+      std::string v;
+      if (!value(v)) return false;
+      if (v == "import") o.duplicates = ImportRun::Duplicates::Import;
+      else if (v == "skip") o.duplicates = ImportRun::Duplicates::Skip;
+      else if (v == "report") o.duplicates = ImportRun::Duplicates::Report;
+      else { error = "--duplicates takes import, skip or report"; return false; }
+    }
     else if (a == "--progress") o.progress = true;
     else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
     else if (!a.empty() && a[0] == '-' && a != "-") { error = "unknown option " + a; return false; }
@@ -167,6 +176,7 @@ class ConsoleRunView : public RunView {
   bool lines = false;  // --progress: one line per refresh when not a terminal
   bool askabort() override { return true; }
   bool showscounters() const override { return terminal || lines; }
+  bool reviews() const override { return false; }
   void statuschanged() override {
     if ((!terminal && !lines) || !run) return;
     // The words of the summary: the stored rows are "Imported", the records
@@ -196,6 +206,7 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
   std::unique_ptr<ImportRun> run = session.makerun(view);
   view.run = run.get();
   run->setmixed(o.mixed);
+  run->setduplicates(o.duplicates);
   if (run->start()) {
     if (o.mode == Options::All)
       run->acceptall();
@@ -253,6 +264,8 @@ std::string summarytext(const RunSummary& s, int notelines, int toolong) {
   if (toolong > 0) line("  of them records longer than " + std::to_string(kMaxRecordBytes / 1024) + " KB", toolong);
   if (s.badlineslost > 0) line("Rejected lines lost (" + s.badlineslostwhy + ")", s.badlineslost);
   line("Failed with an error", s.failed);
+  if (s.duplicatesskipped > 0) line("Likely duplicates left out", s.duplicatesskipped);
+  if (s.duplicatesstored > 0) line("Likely duplicates imported", s.duplicatesstored);
   auto perfield = [&](const std::string& label, long long FieldNotes::*count) {
     for (const FieldNotes& f : s.fields)
       if (f.*count > 0) line(label + " " + f.field, f.*count);
@@ -267,7 +280,7 @@ const char* batchusage() {
   return "Usage:\n"
          "  vesper-import                      open the import wizard\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
-         "                [--mixed-case] [--seed N] [--progress]\n"
+         "                [--mixed-case] [--seed N] [--progress] [--duplicates import|skip|report]\n"
          "                [--separator X] [--header yes|no|auto] [--sheet NAME] SOURCE\n"
          "  vesper-import --database NAME --auto-assign [--spec FILE.IMP] [options] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"

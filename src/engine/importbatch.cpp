@@ -45,6 +45,8 @@ void ImportRun::acceptrandom(RandomShare share) {
 void ImportRun::batchstart() {
   review_ = false;
   batch_ = true;
+  // A batch looks for duplicates only when asked to.
+  transfer_->setduplicates(duplicates_ == Duplicates::Import ? nullptr : finder_.get(), duplicates_ == Duplicates::Skip);
   updatestatus();
   lastevents_ = laststatus_ = lastcommit_ = state_.clock.ticks();
   int recno = contact_.isopen() ? contact_.row().findfield("Recno") : -1;

@@ -29,6 +29,8 @@ enum class IssueKind {
   LineLost,          // such a line that could not be written there
   RecordFailed,      // a record whose row could not be made ("was not imported")
   RowRefused,        // a row the contact table refused ("could not be stored")
+  DuplicateSkipped,  // a record likely to be an existing contact, left out
+  DuplicateStored,   // ... stored all the same (asked for, or accepted anyway)
   Count
 };
 

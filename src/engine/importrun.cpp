@@ -106,6 +106,15 @@ bool ImportRun::start() {
   transfer_.reset();  // its hold on the store's writer ends before the next one's begins
   transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, place_.path(), issues_);
   transfer_->mixed = pendingmixed_;
+  finder_.reset();
+  if (view_.reviews() || duplicates_ != Duplicates::Import) {
+    try {
+      finder_ = std::make_unique<DuplicateFinder>(place_, state_.DatabaseName);
+    } catch (const EngineError& e) {
+      state_.messages.errormessage(e.what());
+    }
+  }
+  transfer_->setduplicates(finder_.get(), false);
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;
@@ -155,6 +164,7 @@ bool ImportRun::readnext() {
 
 bool ImportRun::transfer() {
   long long failedbefore = transfer_->failures;
+  const long long skippedbefore = issues_.count(IssueKind::DuplicateSkipped);
   bool stored = false;
   try {
     stored = transfer_->importonerecord(source_, summary_.read);
@@ -173,7 +183,7 @@ bool ImportRun::transfer() {
     ++summary_.imported;
   else if (transfer_->failures > failedbefore)
     ++summary_.failed;
-  else
+  else if (issues_.count(IssueKind::DuplicateSkipped) == skippedbefore)
     ++summary_.empty;
   if (writer_ && writer_->unavailable()) settlewriter();  // stop without reading on
   return stored;
@@ -195,6 +205,14 @@ void ImportRun::accept() {
   if (state_.ImportStopped) quitimport();
 }
 
+void ImportRun::skipduplicate() {
+  if (outcome_ != Outcome::Open || !shown_ || !preview_.duplicate) return;
+  const std::string& key = preview_.existing.key;
+  issues_.add({summary_.read, {}, {}, IssueKind::DuplicateSkipped,
+               "likely the same person as the contact " + (key.empty() ? "stored earlier in this import" : key)});
+  reject();
+}
+
 void ImportRun::reject() {
   if (outcome_ != Outcome::Open || !shown_) return;
   shown_ = false;
@@ -210,6 +228,10 @@ void ImportRun::closeall() {
   commitgroup();
   endwriter();
   summary_.fields = issues_.perfield();
+  summary_.duplicatesskipped = issues_.count(IssueKind::DuplicateSkipped);
+  summary_.duplicatesstored = issues_.count(IssueKind::DuplicateStored);
+  if (transfer_) transfer_->setduplicates(nullptr, false);
+  finder_.reset();
   CloseSlot(state_.BadFile);
   source_.close();
   contact_.close();

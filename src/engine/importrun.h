@@ -65,6 +65,9 @@ class RunView {
   // writing to a file): its groups are then bounded for throughput and for
   // what a crash could take, not by the counters' refresh.
   virtual bool showscounters() const { return true; }
+  // False where nobody reviews the records (the batch command): the run then
+  // looks for duplicates only when asked to (ImportRun::setduplicates).
+  virtual bool reviews() const { return true; }
   virtual void recordchanged() {}
   // acceptrandom(count) asked for more records than the count found: all
   // `found` records are imported.
@@ -92,6 +95,9 @@ struct RunSummary {
   std::vector<FieldNotes> fields;  // values changed on their way in, per field
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
+  // Records likely to be an existing contact: left out, and stored all the
+  // same (asked for, or accepted anyway in review).
+  long long duplicatesskipped = 0, duplicatesstored = 0;
   bool stoppedbyerror = false;  // the contact table could not be written, or the disk was full
 };
 
@@ -159,6 +165,17 @@ class ImportRun {
   // --- what the window shows ---
   bool mixed() const { return transfer_ ? transfer_->mixed : false; }
   void setmixed(bool on);  // CheckBox1
+  // What a batch does with records likely to be an existing contact of the
+  // database: stores them without looking (Import, the default), leaves them
+  // out (Skip) or stores them and counts them (Report).  The review looks
+  // always and shows each with the contact it is like (preview()), and the
+  // user accepts it anyway, rejects it, or skips it (skipduplicate()).  Set
+  // before start().
+  enum class Duplicates { Import, Skip, Report };
+  void setduplicates(Duplicates d) { duplicates_ = d; }
+  // The record on display is passed over as a duplicate of the contact
+  // preview() names (counted as a duplicate left out, and as rejected).
+  void skipduplicate();
   const std::vector<std::string>& lines() const { return lines_; }  // datalist
   // The contact the record on display would become (in review).
   const ContactPreview& preview() const { return preview_; }
@@ -213,6 +230,8 @@ class ImportRun {
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;
   std::unique_ptr<ContactWriter> writer_;  // during a batch, with the store's writer
+  Duplicates duplicates_ = Duplicates::Import;
+  std::unique_ptr<DuplicateFinder> finder_;  // while the run looks for duplicates
   bool pendingmixed_ = false;
 
   std::vector<std::string> lines_;

@@ -32,6 +32,7 @@ void RecordTransfer::preview(Values& fetch, ContactPreview& out) {
       if (recno_ < 0) contact_.fieldindex("Recno");
       const std::string piece = keypiece();
       contact_.settext(recno_, composerecordkey(piece, firststep(keysahead_.find(piece), recordkeytime(added))));
+      if (finder_) out.duplicate = finder_->find(contact_, out.existing);
     }
   } catch (const UserError& e) {
     // What would fail the record (an assignment naming a field the table

@@ -433,7 +433,18 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
       return false;
     }
     const LocalTime added = completerow();
+    if (finder_ && finder_->find(contact_, match_)) {
+      const std::string text = "likely the same person as the contact " +
+                               (match_.key.empty() ? std::string("stored earlier in this import") : match_.key);
+      if (skipduplicates_) {
+        contact_.drop();
+        issues_.add({record, {}, {}, IssueKind::DuplicateSkipped, text});
+        return false;
+      }
+      recordissues_.push_back({0, {}, {}, IssueKind::DuplicateStored, text});
+    }
     queuedbytes = storewithkey(record, added);
+    if (finder_) finder_->rememberchecked();
   } catch (const TableUnavailable&) {
     contact_.drop();
     throw;
