@@ -33,6 +33,74 @@ PgResult copyrows(PGconn* conn, const std::string& sql, const std::string& data)
   return failed;
 }
 
+// One COPY whose rows are sent while the later ones are still being made:
+// the server stores the first rows of a chunk meanwhile, instead of waiting
+// for the whole buffer.  `data` is the caller's buffer of COPY rows, which
+// grows behind what was sent and is kept whole (a taken key sends it again
+// into a temporary table).
+class CopySender {
+ public:
+  CopySender(PGconn* conn, const std::string& data) : conn_(conn), data_(data) {}
+  CopySender(const CopySender&) = delete;
+  CopySender& operator=(const CopySender&) = delete;
+  ~CopySender() { finish("the rows could not be made"); }
+
+  // Sends `sql`, whose COPY reads the rows, and waits until the server reads
+  // them; false (the failure kept for finish()) when it does not.
+  bool start(const std::string& sql) {
+    if (!PQsendQuery(conn_, sql.c_str())) {
+      keep(PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR));
+      return false;
+    }
+    while (PGresult* r = PQgetResult(conn_)) {
+      if (PQresultStatus(r) == PGRES_COPY_IN) {
+        PQclear(r);
+        copying_ = true;
+        return true;
+      }
+      keep(r);
+    }
+    if (!failed_) failed_ = pgresult(PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR));
+    return false;
+  }
+  // Sends the rows made since the last send once there are enough of them
+  // to be worth a message (`all`: whatever is waiting).
+  void send(bool all) {
+    if (!copying_ || broken_) return;
+    const std::size_t waiting = data_.size() - sent_;
+    if (waiting == 0 || (!all && waiting < kSendBytes)) return;
+    broken_ = PQputCopyData(conn_, data_.data() + sent_, static_cast<int>(waiting)) != 1;
+    sent_ = data_.size();
+  }
+  // Ends the COPY (failing it with `error` when given) and collects the
+  // results of the statements: the first failed one, or null.
+  PgResult finish(const char* error) {
+    if (copying_) {
+      if (!error) send(true);
+      copying_ = false;
+      PQputCopyEnd(conn_, error ? error : broken_ ? "the rows could not be sent" : nullptr);
+      while (PGresult* r = PQgetResult(conn_)) keep(r);
+    }
+    return std::move(failed_);
+  }
+
+ private:
+  static constexpr std::size_t kSendBytes = std::size_t{32} << 10;
+  void keep(PGresult* r) {
+    const ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_COPY_IN && !failed_)
+      failed_ = pgresult(r);
+    else
+      PQclear(r);
+  }
+
+  PGconn* conn_;
+  const std::string& data_;
+  std::size_t sent_ = 0;
+  bool copying_ = false, broken_ = false;
+  PgResult failed_ = pgresult(nullptr);
+};
+
 // A value as COPY reads it, a text cut to its alpha field's size.
 void appendvalue(std::string& out, const FieldDef& def, CellRef c) {
   if (c.kind == Cell::Text && def.type == FieldType::Alpha && def.size > 0)
@@ -82,13 +150,16 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
     s.copysql = "SAVEPOINT vesper_many; COPY " + l.table + " (" + s.copycolumns +
                 ") FROM STDIN; RELEASE SAVEPOINT vesper_many";
   }
-  // The rows as COPY text, in one buffer kept from call to call; a broken
-  // packed row throws here, before anything is sent.
+  // The rows as COPY text, in one buffer kept from call to call, sent as
+  // they are made.  A broken packed row throws, failing the COPY first.
+  CopySender sender(l.conn, s.copy);
+  const bool sending = together && sender.start(s.copysql);
   s.copy.clear();
   s.rowbytes.assign(count, 0);
   long long greatest = 0;
   int numbered = -1;  // an autoincrement field whose numbers the rows give
   std::vector<std::uint64_t> bits(words);
+  try {
   for (std::size_t j = 0; j < count; ++j) {
     std::memcpy(bits.data(), rows[j].data, words * 8);
     PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, l.name};
@@ -113,10 +184,20 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
       }
     }
     s.copy += '\n';
+    if (sending) sender.send(false);
+  }
+  } catch (...) {
+    // A broken row: the COPY begun is failed and undone, nothing stored.
+    if (sending) {
+      sender.finish("a row could not be made");
+      if (!l.connected()) s.failure(nullptr);
+      s.exec("ROLLBACK TO SAVEPOINT vesper_many; RELEASE SAVEPOINT vesper_many");
+    }
+    throw;
   }
   if (!together) return;
 
-  PgResult failed = copyrows(l.conn, s.copysql, s.copy);
+  PgResult failed = sender.finish(nullptr);
   if (!failed && l.connected()) {
     std::fill(stored, stored + count, true);
   } else {
