@@ -59,20 +59,17 @@ bool DuplicateFinder::Facts::same(const Facts& o) const {
 }
 
 DuplicateFinder::Facts DuplicateFinder::factsof(const RowBuilder& row) const {
-  Facts f;
   std::string scratch;
-  auto text = [&](int p) { return p >= 0 ? std::string(row.textview(p, scratch)) : std::string(); };
-  f.person = personkey(text(first_), text(last_));
-  f.email = emailkey(text(email_));
-  f.zip = postalkey(text(zip_));
-  for (int p : phones_)
-    if (std::string k = phonekey(text(p)); !k.empty()) f.phones.push_back(std::move(k));
-  return f;
+  return factsfrom([&](int p) { return p >= 0 ? std::string(row.textview(p, scratch)) : std::string(); });
 }
 
 DuplicateFinder::Facts DuplicateFinder::factsof(const std::vector<Cell>& cells) const {
+  return factsfrom(
+      [&](int p) { return p >= 0 ? celltext(table_.fielddef(p), cells[static_cast<std::size_t>(p)]) : ""; });
+}
+
+DuplicateFinder::Facts DuplicateFinder::factsfrom(const std::function<std::string(int)>& text) const {
   Facts f;
-  auto text = [&](int p) { return p >= 0 ? celltext(table_.fielddef(p), cells[static_cast<std::size_t>(p)]) : ""; };
   f.person = personkey(text(first_), text(last_));
   f.email = emailkey(text(email_));
   f.zip = postalkey(text(zip_));

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,6 +57,7 @@ class DuplicateFinder {
   };
   Facts factsof(const RowBuilder& row) const;
   Facts factsof(const std::vector<Cell>& cells) const;
+  Facts factsfrom(const std::function<std::string(int)>& text) const;  // a field's text by position
 
   Facts checked_;  // of the row find() looked at last
   Table table_;

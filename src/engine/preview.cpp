@@ -20,12 +20,8 @@ std::string markof(IssueKind kind) {
 
 void RecordTransfer::preview(Values& fetch, ContactPreview& out) {
   out = ContactPreview();
-  contact_.newrow();
-  memowritten_ = false;
-  recordissues_.clear();
   try {
-    buildrow(fetch);
-    if (!contact_.changed() && !memowritten_) {
+    if (!buildrecord(fetch)) {
       out.empty = true;
     } else {
       const LocalTime added = completerow();

@@ -406,6 +406,14 @@ bool RecordTransfer::lowdiskspace(long long rowbytes) {
   return free < kMinFreeSpaceForRecords;
 }
 
+bool RecordTransfer::buildrecord(Values& fetch) {
+  contact_.newrow();
+  memowritten_ = false;
+  recordissues_.clear();
+  buildrow(fetch);
+  return contact_.changed() || memowritten_;
+}
+
 LocalTime RecordTransfer::completerow() {
   if (db_ < 0) contact_.fieldindex("DB");
   contact_.settext(db_, state_.DatabaseName);
@@ -423,12 +431,8 @@ LocalTime RecordTransfer::completerow() {
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   const long long storedbefore = writer_ ? 0 : table_->bytesstored();
   long long queuedbytes = -1;
-  contact_.newrow();
-  memowritten_ = false;
-  recordissues_.clear();
   try {
-    buildrow(fetch);
-    if (!contact_.changed() && !memowritten_) {
+    if (!buildrecord(fetch)) {
       contact_.drop();
       return false;
     }

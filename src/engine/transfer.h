@@ -164,6 +164,9 @@ class RecordTransfer {
   // Writes a text value, noting it when the field is too narrow for it.
   void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
+  // A new row with the record's values written; false when it has none (no
+  // row is to be made).
+  bool buildrecord(Values& fetch);
   // A value that runs over several lines (only the standard reading of
   // delimited text gives one) made fit for assignment `i`: kept for the memo
   // and for "(Address 1 & 2)", which take the lines as they are; for any

@@ -136,6 +136,18 @@ class WizardTest : public QObject {
     QVERIFY(s.done() && !s.stalled);
   }
 
+  // The steps that assign a list of people (name, street, city with state
+  // and zip, a date of the month-first layout) one field after the other.
+  static void assignpeople(Script& s) {
+    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
+    for (const char* field : {"x2firstlast", "Addr1", "x5citystatezip", "Date1"})
+      s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QString::fromLatin1(field)));
+    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
+      click(w, QStringLiteral("mmddyy"));
+      click(w, QStringLiteral("OK"));
+    });
+  }
+
   int contactcount() {
     Table t;
     t.open(data_.toStdString(), "CONTACT.DB");
@@ -434,15 +446,7 @@ class WizardTest : public QObject {
     pickfile(spec.toStdString());
     QStringList firstRecord;
     Script s;
-    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
-    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
-      click(w, QStringLiteral("mmddyy"));
-      click(w, QStringLiteral("OK"));
-    });
+    assignpeople(s);
     s.add(QStringLiteral("Save the import specification file"),
           press(QStringLiteral("S&ave this configuration")));
     s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
@@ -550,13 +554,7 @@ class WizardTest : public QObject {
     QString label;
     bool skipshown = false;
     Script s;
-    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
-    for (const char* field : {"x2firstlast", "Addr1", "x5citystatezip", "Date1"})
-      s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QString::fromLatin1(field)));
-    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
-      click(w, QStringLiteral("mmddyy"));
-      click(w, QStringLiteral("OK"));
-    });
+    assignpeople(s);
     s.add(QStringLiteral("Save the import specification file"),
           [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
@@ -616,15 +614,7 @@ class WizardTest : public QObject {
     choosemain();  // the one database of the server's list
     QMap<QString, QString> shown;
     Script s;
-    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
-    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
-      click(w, QStringLiteral("mmddyy"));
-      click(w, QStringLiteral("OK"));
-    });
+    assignpeople(s);
     s.add(QStringLiteral("Save the import specification file"),
           [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
