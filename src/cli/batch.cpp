@@ -180,9 +180,23 @@ class ConsoleRunView : public RunView {
   void statuschanged() override {
     if ((!terminal && !lines) || !run) return;
     // The words of the summary: the stored rows are "Imported", the records
-    // the user or the draw passed over "Passed over".
-    std::fprintf(stderr, "%sImported: %s  Passed over: %s%s", terminal ? "\r" : "",
-                 run->lblAccepted().c_str(), run->lblRejected().c_str(), terminal ? "" : "\n");
+    // the user or the draw passed over "Passed over".  A terminal gets one
+    // line redrawn, with the share read, the pace and the time left.
+    if (!terminal) {
+      std::fprintf(stderr, "Imported: %s  Passed over: %s\n", run->lblAccepted().c_str(), run->lblRejected().c_str());
+    } else {
+      const RunProgress p = run->progress();
+      std::string line = p.share >= 0 ? std::to_string(static_cast<int>(p.share * 100)) + "%  " : "";
+      line += "Imported: " + run->lblAccepted() + "  Passed over: " + run->lblRejected();
+      if (p.persecond > 0) line += "  " + std::to_string(static_cast<long long>(p.persecond)) + " records/s";
+      if (p.secondsleft >= 0) {
+        const long long s = static_cast<long long>(p.secondsleft + 0.5);
+        char left[32];
+        std::snprintf(left, sizeof left, "  %lld:%02lld left", s / 60, s % 60);
+        line += left;
+      }
+      std::fprintf(stderr, "\r%-78s", line.c_str());
+    }
     std::fflush(stderr);
   }
   void fewerrecords(int asked, int found) override {

@@ -87,6 +87,7 @@ void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates
 
 bool ImportRun::start() {
   review_ = true;
+  timed_ = false;
   state_.CancelRequested = false;
   state_.ImportStopped = false;
   MailSettings settings;

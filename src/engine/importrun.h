@@ -101,6 +101,15 @@ struct RunSummary {
   bool stoppedbyerror = false;  // the contact table could not be written, or the disk was full
 };
 
+// How far a batch has come: the share of the source read (bytes of a text
+// or vCard file, records of a table, bytes of a sheet; -1 where the source
+// cannot tell), the records read per second since the batch began, and the
+// seconds left (-1 until they can be told: after a second and a hundredth
+// of the source).
+struct RunProgress {
+  double share = -1, persecond = 0, secondsleft = -1;
+};
+
 class ImportRun {
  public:
   enum class Outcome { Open, Ok, Cancel };
@@ -183,6 +192,7 @@ class ImportRun {
   std::string lblAccepted() const { return std::to_string(shownaccepted_); }
   std::string lblRejected() const { return std::to_string(shownrejected_); }
   std::string lblTotal() const { return std::to_string(shownaccepted_ + shownrejected_); }
+  RunProgress progress() const;
   bool reviewvisible() const { return review_; }
   bool progressvisible() const { return !review_; }
   Outcome outcome() const { return outcome_; }
@@ -244,6 +254,11 @@ class ImportRun {
   RunSummary summary_;
   IssueLog issues_;
   std::int64_t lastevents_ = 0, laststatus_ = 0, lastcommit_ = 0;
+  // Where the batch began: the clock, the records read, the share of the source.
+  std::int64_t batchticks_ = 0;
+  long long batchread_ = 0;
+  double batchshare_ = 0;
+  bool timed_ = false;  // a batch began: its pace and time left are told
   int sinceevents_ = 0, sincecommit_ = 0;
   bool lasttenth_ = false;  // a group was ended at the last tenth of the source
   long long grouprows_ = 0;  // rows stored in the open group (without a writer)

@@ -13,6 +13,11 @@ std::string TableRecordSource::openfailure(const std::string& path) const {
 void TableRecordSource::rewind() {
   if (SourceTableFile* file = table_.file()) file->first();
   onnextrow_ = true;
+  read_ = 0;
+}
+
+ReadProgress TableRecordSource::readprogress() const {
+  return {read_, TableRowCount(table_)};
 }
 
 bool TableRecordSource::more() {
@@ -29,6 +34,7 @@ bool TableRecordSource::more() {
 bool TableRecordSource::next() {
   if (!more()) return false;
   onnextrow_ = false;
+  ++read_;
   return true;
 }
 

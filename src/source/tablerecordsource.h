@@ -30,6 +30,8 @@ class TableRecordSource : public RecordSource {
   void close() override { table_.close(); }
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
+  // The records read, of the table's rows.
+  ReadProgress readprogress() const override;
 
  protected:
   // The table format's name for the user ("dBASE").
@@ -39,6 +41,7 @@ class TableRecordSource : public RecordSource {
   SourceState& state_;
   SourceTable& table_;
   bool onnextrow_ = true;  // the cursor is on the row the next read gives
+  long long read_ = 0;     // records read since the start
   std::string value_;
 };
 

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -149,6 +150,16 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   progress->addWidget(progressTitle);
   progress->addSpacing(8);
   progress->addLayout(counters);
+  // Under the counters: the share of the source read, and the time left.
+  progressBar_ = new QProgressBar(Panel2_);
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setRange(0, 1000);
+  progressBar_->setTextVisible(false);
+  progressBar_->setAccessibleName(QStringLiteral("Share of the source read"));
+  timeLeft_ = new QLabel(Panel2_);
+  timeLeft_->setObjectName(QStringLiteral("timeLeft"));
+  progress->addWidget(progressBar_);
+  progress->addWidget(timeLeft_);
   progress->addStretch(1);
   progress->addWidget(bt2Cancel);
 
@@ -281,6 +292,22 @@ void TfrmDoimp::updatestatus() {
   }
   // During a batch only "&Cancel import" takes input.
   CheckBox1_->setEnabled(!batch);
+  if (!batch) return;
+  const RunProgress p = run_.progress();
+  if (p.share < 0) {
+    progressBar_->setRange(0, 0);  // the source cannot tell: a busy bar
+  } else {
+    progressBar_->setRange(0, 1000);
+    progressBar_->setValue(static_cast<int>(p.share * 1000));
+  }
+  QString left;
+  if (p.secondsleft >= 0) {
+    const long long s = static_cast<long long>(p.secondsleft + 0.5);
+    left = s >= 3600 ? QStringLiteral("Time left: %1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                                .arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("Time left: %1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+  }
+  timeLeft_->setText(left);
 }
 
 void TfrmDoimp::CheckBox1Click() { run_.setmixed(CheckBox1_->isChecked()); }

@@ -16,6 +16,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -95,6 +96,8 @@ class TfrmDoimp : public QDialog {
   QLabel* lblAccepted_ = nullptr;
   QLabel* lblRejected_ = nullptr;
   QLabel* lblTotal_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QLabel* timeLeft_ = nullptr;
 };
 
 }  // namespace vesper

@@ -558,3 +558,38 @@ TEST_F(ImportRunTest, ReviewShowsALikelyDuplicateAndSkipsIt) {
 
 }  // namespace
 }  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// A batch tells how far it has come: the share of the source read grows to
+// the whole, the pace is the records read over the time taken, and the time
+// left, once it can be told, follows the pace down to nothing.
+TEST_F(ImportRunTest, BatchesTellTheShareReadAndTheTimeLeft) {
+  messages.millisPerEvents = 10;
+  start(lines(20000), {"LastName", "FirstName", "City"});
+  std::vector<RunProgress> seen;
+  view.onStatus = [&] { seen.push_back(run->progress()); };
+  const std::int64_t began = clock.tick;
+  run->btAllClick();
+  ASSERT_GT(seen.size(), 10u);
+  const RunProgress& last = seen.back();
+  EXPECT_DOUBLE_EQ(last.share, 1.0);
+  const double seconds = static_cast<double>(clock.tick - began) / 1000.0;
+  EXPECT_NEAR(last.persecond, 20000 / seconds, 20000 / seconds / 50);
+  double share = 0;
+  std::size_t told = 0;
+  for (const RunProgress& p : seen) {
+    EXPECT_GE(p.share, share);
+    share = p.share;
+    if (p.secondsleft < 0) continue;
+    ++told;
+    // The records still to read at the pace so far.
+    EXPECT_NEAR(p.secondsleft, 20000 * (1 - p.share) / p.persecond, 0.5 + p.secondsleft / 10);
+  }
+  EXPECT_GT(told, seen.size() / 2);
+  EXPECT_LT(last.secondsleft, 0.5);
+}
+
+}  // namespace
+}  // namespace vesper
