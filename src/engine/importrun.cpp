@@ -243,6 +243,8 @@ void ImportRun::quitimport() {
   batch_ = false;
   commitgroup();  // the last counters shown are stored rows too
   updatestatus();
+  // A source that could not be read to its end was not imported as asked.
+  if (source_.readfailed()) summary_.stoppedbyerror = true;
   endmessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
   closeall();
   if (!state_.NoBadRecords && !BadFileTooShort(state_.BadFile.Name))
