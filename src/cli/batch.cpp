@@ -370,7 +370,16 @@ int batchmain(int argc, char** argv) {
     SystemClock clock;
     SystemDisk disk;
     Engine engine;
-    if (!startupcheck(engine, messages, programfolder())) return 1;
+    SystemFolders folders;
+    const std::string programdir = programfolder();
+    if (!startupcheck(engine, messages, programdir, folders)) {
+      // The batch command asks nothing: it names the command that makes the
+      // installed program's first data folder.
+      if (cancreatedatafolder(engine, programdir, folders))
+        std::fprintf(stderr, "Create an empty contact data folder there with:\n  vesper-import --create-data-folder %s\n",
+                     engine.datafolder().c_str());
+      return 1;
+    }
     ImportState state(messages, clock, disk);
     if (o.seeded) state.random.pin(o.seed);
     ImportSession session(state, engine);
