@@ -14,6 +14,7 @@ void TableRecordSource::rewind() {
   if (SourceTableFile* file = table_.file()) file->first();
   onnextrow_ = true;
   read_ = 0;
+  toldfault_ = false;
 }
 
 ReadProgress TableRecordSource::readprogress() const {
@@ -28,7 +29,17 @@ bool TableRecordSource::more() {
     onnextrow_ = true;
     if (afterline_) afterline_();
   }
-  return !file->atend();
+  if (!file->atend()) return true;
+  if (!toldfault_ && !file->readfault().empty()) {
+    toldfault_ = true;
+    errorbox(state_.messages, "unable to read the Source file called " + state_.SourceFile.Name);
+  }
+  return false;
+}
+
+bool TableRecordSource::readfailed() const {
+  const SourceTableFile* file = table_.file();
+  return file && !file->readfault().empty();
 }
 
 bool TableRecordSource::next() {

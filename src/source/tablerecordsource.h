@@ -32,6 +32,9 @@ class TableRecordSource : public RecordSource {
   int count(const CountProgress& progress) override;
   // The records read, of the table's rows.
   ReadProgress readprogress() const override;
+  // A read of the table failed: the records after it were not read (the
+  // user is told once, as the reading stops).
+  bool readfailed() const override;
 
  protected:
   // The table format's name for the user ("dBASE").
@@ -42,6 +45,7 @@ class TableRecordSource : public RecordSource {
   SourceTable& table_;
   bool onnextrow_ = true;  // the cursor is on the row the next read gives
   long long read_ = 0;     // records read since the start
+  bool toldfault_ = false;
   std::string value_;
 };
 
