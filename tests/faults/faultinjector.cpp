@@ -244,36 +244,32 @@ struct Setup {
   }
 } setup;
 
+// The descriptor an open gave, noted by what it reads or writes.
+int classified(int fd, const char* path) {
+  classify(fd, path);
+  return fd;
+}
+
 }  // namespace
 
 extern "C" {
 
 int open(const char* path, int flags, ...) {
   static auto real = realcall<int (*)(const char*, int, ...)>("open");
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = va_arg(ap, mode_t);
-    va_end(ap);
-  }
-  const int fd = real(path, flags, mode);
-  classify(fd, path);
-  return fd;
+  va_list ap;
+  va_start(ap, flags);
+  const mode_t mode = flags & (O_CREAT | O_TMPFILE) ? va_arg(ap, mode_t) : 0;
+  va_end(ap);
+  return classified(real(path, flags, mode), path);
 }
 
 int open64(const char* path, int flags, ...) {
   static auto real = realcall<int (*)(const char*, int, ...)>("open64");
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = va_arg(ap, mode_t);
-    va_end(ap);
-  }
-  const int fd = real(path, flags, mode);
-  classify(fd, path);
-  return fd;
+  va_list ap;
+  va_start(ap, flags);
+  const mode_t mode = flags & (O_CREAT | O_TMPFILE) ? va_arg(ap, mode_t) : 0;
+  va_end(ap);
+  return classified(real(path, flags, mode), path);
 }
 
 ssize_t read(int fd, void* buf, size_t n) {
