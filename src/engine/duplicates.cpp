@@ -4,6 +4,7 @@
 
 #include "parse/casemap.h"
 #include "parse/personkey.h"
+#include "parse/text.h"
 
 namespace vesper {
 
@@ -17,10 +18,8 @@ std::uint64_t hashof(const std::string& s) { return s.empty() ? 0 : std::hash<st
 std::vector<std::string> lookupforms(std::string_view lastname) {
   auto asciifold = [](std::string_view s) {
     std::string out;
-    for (char c : s) {
-      if (c == ' ') continue;
-      out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    for (char c : s)
+      if (c != ' ') out += lowerchar(c);
     return out;
   };
   std::vector<std::string> forms{asciifold(lastname)};
@@ -87,12 +86,14 @@ bool DuplicateFinder::find(const RowBuilder& row, DuplicateMatch& match) {
   if (mine.person.empty()) return false;
   // A row this run stored.
   const std::uint64_t email = hashof(mine.email), zip = hashof(mine.zip);
+  std::vector<std::uint64_t> phones;
+  for (const std::string& p : mine.phones) phones.push_back(hashof(p));
   auto [from, to] = stored_.equal_range(hashof(mine.person));
   for (auto it = from; it != to; ++it) {
     const Remembered& r = it->second;
     bool same = (email && r.email == email) || (zip && r.zip == zip);
-    for (const std::string& p : mine.phones)
-      for (std::uint64_t q : r.phones) same = same || (q && q == hashof(p));
+    for (std::uint64_t p : phones)
+      for (std::uint64_t q : r.phones) same = same || (q && q == p);
     if (!same) continue;
     match.key = r.key;
     match.fields.clear();
@@ -103,9 +104,8 @@ bool DuplicateFinder::find(const RowBuilder& row, DuplicateMatch& match) {
   // lacks).
   table_.rowswithfolded(last_, lookupforms(row.textview(last_, scratch)), found_);
   if (email_ >= 0 && !mine.email.empty()) {
-    std::vector<std::vector<Cell>> byemail;
-    table_.rowswithfolded(email_, {mine.email}, byemail);
-    for (std::vector<Cell>& cells : byemail) found_.push_back(std::move(cells));
+    table_.rowswithfolded(email_, {mine.email}, byemail_);
+    for (std::vector<Cell>& cells : byemail_) found_.push_back(std::move(cells));
   }
   for (const std::vector<Cell>& cells : found_) {
     if (db_ >= 0 && celltext(table_.fielddef(db_), cells[static_cast<std::size_t>(db_)]) != database_) continue;

@@ -73,7 +73,7 @@ class DuplicateFinder {
     std::string key;
   };
   std::unordered_multimap<std::uint64_t, Remembered> stored_;
-  std::vector<std::vector<Cell>> found_;  // scratch of the lookups
+  std::vector<std::vector<Cell>> found_, byemail_;  // scratch of the lookups
 };
 
 }  // namespace vesper
