@@ -1,5 +1,6 @@
 #include "engine/duplicates.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "parse/casemap.h"
@@ -12,25 +13,17 @@ namespace {
 
 std::uint64_t hashof(const std::string& s) { return s.empty() ? 0 : std::hash<std::string>()(s); }
 
-// The forms the table's lookup by folded last name is asked for: the name as
-// it will be stored, and as folded here (accents stripped), each lower-cased
-// in ASCII and without blanks as the lookup folds the stored names.
-std::vector<std::string> lookupforms(std::string_view lastname) {
-  auto asciifold = [](std::string_view s) {
-    std::string out;
-    for (char c : s)
-      if (c != ' ') out += lowerchar(c);
-    return out;
-  };
-  std::vector<std::string> forms{asciifold(lastname)};
-  // Its lower case beyond ASCII, and without accents.
-  std::string lower(mixedcaseroom(lastname.size()) + 1, '\0');
-  char* end = mixedcaseutf8(lastname.data(), lastname.data() + lastname.size(), lower.data(), false, true);
+// The forms the table's lookup by a folded name is asked for: the name as it
+// will be stored, in its lower case beyond ASCII, and without accents, each
+// folded as the lookup folds the stored names.
+FoldedKey lookupforms(int field, std::string_view name) {
+  FoldedKey key{field, {foldedtext(name)}};
+  std::string lower(mixedcaseroom(name.size()) + 1, '\0');
+  char* end = mixedcaseutf8(name.data(), name.data() + name.size(), lower.data(), false, true);
   lower.resize(static_cast<std::size_t>(end - lower.data()));
-  for (std::string form : {asciifold(lower), foldedname(lastname)})
-    if (!form.empty() && form != forms.front() && (forms.size() < 2 || form != forms[1])) forms.push_back(form);
-  if (forms.front().empty()) forms.erase(forms.begin());
-  return forms;
+  for (const std::string& form : {foldedtext(lower), foldedtext(foldedname(name))})
+    if (std::find(key.forms.begin(), key.forms.end(), form) == key.forms.end()) key.forms.push_back(form);
+  return key;
 }
 
 }  // namespace
@@ -99,12 +92,14 @@ bool DuplicateFinder::find(const RowBuilder& row, DuplicateMatch& match) {
     match.fields.clear();
     return true;
   }
-  // A contact of the database in the table: found by its last name, or by
-  // its e-mail address (which finds a name stored with an accent the new one
-  // lacks).
-  table_.rowswithfolded(last_, lookupforms(row.textview(last_, scratch)), found_);
+  // A contact of the database in the table: found by its last and first
+  // names, or by its e-mail address (which finds a name stored with an
+  // accent the new one lacks).
+  std::vector<FoldedKey> names{lookupforms(last_, row.textview(last_, scratch))};
+  if (first_ >= 0) names.push_back(lookupforms(first_, row.textview(first_, scratch)));
+  table_.rowswithfolded(names, found_);
   if (email_ >= 0 && !mine.email.empty()) {
-    table_.rowswithfolded(email_, {mine.email}, byemail_);
+    table_.rowswithfolded({{email_, {foldedtext(mine.email)}}}, byemail_);
     for (std::vector<Cell>& cells : byemail_) found_.push_back(std::move(cells));
   }
   for (const std::vector<Cell>& cells : found_) {

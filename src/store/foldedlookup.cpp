@@ -1,19 +1,27 @@
-// Rows found by the folded form of a field (lower case, no blanks), for
-// both engines: the index on that form is made on first use, and the rows
+// Rows found by the folded form of some of their fields (foldedkey.h), for
+// both engines: the index on those forms is made on first use, and the rows
 // found are read whole with one statement.
 #include <cctype>
 
 #include "store/serverbackend.h"
 #include "store/sqlitebackend.h"
+#include "parse/text.h"
 #include "store/sqlid.h"
 
 namespace vesper {
 
 namespace {
 
-// The SQL of a field's folded form; the same text makes the index and
-// finds through it.
-std::string foldedform(const std::string& column) { return "lower(replace(" + column + ", ' ', ''))"; }
+// The characters folding leaves out.
+constexpr std::string_view kLeftOut = " .-'";
+
+// The SQL of a column's folded form; the same text makes the index and
+// finds through it, on either engine.
+std::string foldedform(const std::string& column) {
+  std::string sql = "coalesce(" + column + ", '')";
+  for (char c : kLeftOut) sql = "replace(" + sql + ", '" + (c == '\'' ? std::string("''") : std::string(1, c)) + "', '')";
+  return "lower(" + sql + ")";
+}
 
 // The plain name of a table in messages ("CONTACT.DB" -> "contact").
 std::string plainname(const std::string& name) {
@@ -22,28 +30,64 @@ std::string plainname(const std::string& name) {
   return out;
 }
 
+// What a lookup by `keys` asks of a table: the index's name and columns,
+// and the condition with a numbered parameter (`mark` then its number) for
+// each form, in the keys' order.  `columns` gives each field's quoted name;
+// false when a key names no field or has no form.
+struct LookupSql {
+  std::string index, indexcolumns, where;
+};
+bool lookupsql(const std::vector<FoldedKey>& keys, const std::vector<std::string>& names,
+               const std::vector<std::string>& columns, const std::string& prefix, bool numbered,
+               LookupSql& out) {
+  out = {};
+  out.index = prefix;
+  int n = 0;
+  for (const FoldedKey& k : keys) {
+    if (k.forms.empty() || k.field < 0 || k.field >= static_cast<int>(columns.size())) return false;
+    const std::string form = foldedform(columns[static_cast<std::size_t>(k.field)]);
+    out.index += "_" + names[static_cast<std::size_t>(k.field)];
+    out.indexcolumns += (out.indexcolumns.empty() ? "" : ", ") + form;
+    out.where += (out.where.empty() ? "" : " AND ") + form + " IN (";
+    for (std::size_t i = 0; i < k.forms.size(); ++i)
+      out.where += (i ? ", " : "") + (numbered ? "$" + std::to_string(++n) : std::string("?"));
+    out.where += ")";
+  }
+  out.index += "_lookup";
+  return !keys.empty();
+}
+
 }  // namespace
 
-void SqliteBackend::rowswithfolded(int field, const std::vector<std::string>& forms,
-                                   std::vector<std::vector<Cell>>& rows) {
+std::string foldedtext(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text)
+    if (kLeftOut.find(c) == std::string_view::npos) out += lowerchar(c);
+  return out;
+}
+
+void SqliteBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {
   rows.clear();
-  if (forms.empty() || field < 0 || field >= static_cast<int>(file_.fields.size())) return;
-  const std::string& name = file_.fields[static_cast<std::size_t>(field)].name;
-  const std::string form = foldedform(quoteid(name));
-  if (!indexed_) {
-    const std::string index = "CREATE INDEX IF NOT EXISTS " + quoteid(file_.tablename + "_" + name + "_folded") +
-                              " ON " + file_.table + " (" + form + ")";
-    file_.check(execsql(file_.db, index.c_str()));
-    indexed_ = true;
+  std::vector<std::string> names, columns;
+  for (const auto& f : file_.fields) {
+    names.push_back(f.name);
+    columns.push_back(quoteid(f.name));
   }
-  std::string sql = "SELECT " + file_.columnlist() + " FROM " + file_.table + " WHERE " + form + " IN (";
-  for (std::size_t i = 0; i < forms.size(); ++i) sql += i ? ", ?" : "?";
-  sql += ")";
+  LookupSql q;
+  if (!lookupsql(keys, names, columns, file_.tablename, false, q)) return;
+  if (indexed_.insert(q.index).second) {
+    const std::string index =
+        "CREATE INDEX IF NOT EXISTS " + quoteid(q.index) + " ON " + file_.table + " (" + q.indexcolumns + ")";
+    file_.check(execsql(file_.db, index.c_str()));
+  }
+  const std::string sql = "SELECT " + file_.columnlist() + " FROM " + file_.table + " WHERE " + q.where;
   Statement st;
   file_.check(st.prepare(file_.db, sql));
-  for (std::size_t i = 0; i < forms.size(); ++i)
-    sqlite3_bind_text(st.get(), static_cast<int>(i + 1), forms[i].data(), static_cast<int>(forms[i].size()),
-                      SQLITE_TRANSIENT);
+  int at = 0;
+  for (const FoldedKey& k : keys)
+    for (const std::string& form : k.forms)
+      sqlite3_bind_text(st.get(), ++at, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     std::vector<Cell>& cells = rows.emplace_back(file_.fields.size());
@@ -52,26 +96,19 @@ void SqliteBackend::rowswithfolded(int field, const std::vector<std::string>& fo
   if (rc != SQLITE_DONE) file_.fail(rc);
 }
 
-void ServerBackend::rowswithfolded(int field, const std::vector<std::string>& forms,
-                                   std::vector<std::vector<Cell>>& rows) {
+void ServerBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {
   rows.clear();
-  if (forms.empty() || field < 0 || field >= static_cast<int>(fields_.size())) return;
-  const std::string& column = link_.columns[static_cast<std::size_t>(field)];
-  const std::string form = foldedform(column);
-  if (!indexed_) {
-    link_.exec("SET client_min_messages TO warning; CREATE INDEX IF NOT EXISTS " +
-               quoteid(plainname(name_) + "_" + fields_[static_cast<std::size_t>(field)].name + "_folded") + " ON " +
-               link_.table + " (" + form + "); RESET client_min_messages");
-    indexed_ = true;
-  }
+  std::vector<std::string> names;
+  for (const auto& f : fields_) names.push_back(f.name);
+  LookupSql q;
+  if (!lookupsql(keys, names, link_.columns, plainname(name_), true, q)) return;
+  if (indexed_.insert(q.index).second)
+    link_.exec("SET client_min_messages TO warning; CREATE INDEX IF NOT EXISTS " + quoteid(q.index) + " ON " +
+               link_.table + " (" + q.indexcolumns + "); RESET client_min_messages");
   params_.start();
-  std::string sql = "SELECT " + columns_ + " FROM " + link_.table + " WHERE " + form + " IN (";
-  for (std::size_t i = 0; i < forms.size(); ++i) {
-    sql += (i ? ", $" : "$") + std::to_string(i + 1);
-    params_.add() = forms[i];
-  }
-  sql += ")";
-  PgResult r = link_.run(sql, params_);
+  for (const FoldedKey& k : keys)
+    for (const std::string& form : k.forms) params_.add() = form;
+  PgResult r = link_.run("SELECT " + columns_ + " FROM " + link_.table + " WHERE " + q.where, params_);
   if (!ServerLink::ok(r.get())) link_.fail(r.get());
   for (int t = 0; t < PQntuples(r.get()); ++t) {
     std::vector<Cell>& cells = rows.emplace_back(fields_.size());

@@ -24,6 +24,7 @@
 // - The writer is a ServerWriter (serverwriter.h) on the same connection.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,7 @@ class ServerBackend final : public TableBackend {
   long long recordcount() override;
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
-  void rowswithfolded(int field, const std::vector<std::string>& forms,
-                      std::vector<std::vector<Cell>>& rows) override;
+  void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
   void close() override;
 
@@ -71,7 +71,7 @@ class ServerBackend final : public TableBackend {
   std::string columns_;  // every column, quoted, as a select list
   std::string readsql_;
   ServerParams params_;
-  bool indexed_ = false;  // the folded lookup's index is made
+  std::set<std::string> indexed_;  // the folded lookups' indexes made
 };
 
 // Opens table `name` of `database` ("CONTACT.DB", "contact.db": the table

@@ -15,6 +15,7 @@
 //   schema and are quoted, values are bound.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,7 @@ class SqliteBackend final : public TableBackend {
   long long recordcount() override;
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
-  void rowswithfolded(int field, const std::vector<std::string>& forms,
-                      std::vector<std::vector<Cell>>& rows) override;
+  void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
   void close() override;
 
@@ -54,7 +54,7 @@ class SqliteBackend final : public TableBackend {
   TableFile file_;
   TableWriter writer_{file_};
   Statement selectrow_;  // kept: a walk reads every row with it
-  bool indexed_ = false;  // the folded lookup's index is made
+  std::set<std::string> indexed_;  // the folded lookups' indexes made
 };
 
 }  // namespace vesper

@@ -220,9 +220,9 @@ bool Table::atend() {
   return d_->atend;
 }
 
-void Table::rowswithfolded(int field, const std::vector<std::string>& forms, std::vector<std::vector<Cell>>& rows) {
+void Table::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {
   checked(0);
-  d_->backend->rowswithfolded(field, forms, rows);
+  d_->backend->rowswithfolded(keys, rows);
 }
 
 long long Table::recordcount() {

@@ -129,9 +129,9 @@ class Table : public TableFields {
   RowBuilder& row();
   TableRowWriter& writer();
 
-  // The rows whose field `field`, lower-cased and without blanks, is one of
-  // `forms`, read whole (tablebackend.h); the table's walk is not moved.
-  void rowswithfolded(int field, const std::vector<std::string>& forms, std::vector<std::vector<Cell>>& rows);
+  // The rows whose `keys` fields in their folded form are each one of the
+  // key's forms, read whole (tablebackend.h); the table's walk is not moved.
+  void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows);
 
   // Values by position (see Field).
   bool isnull(int position) const;

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "store/contactstore.h"
+#include "store/foldedkey.h"
 #include "store/fieldtypes.h"
 
 namespace vesper {
@@ -78,14 +79,13 @@ class TableBackend {
   // from NAME by another user or program." when there is no such row.
   virtual void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) = 0;
 
-  // The rows whose field `field`, lower-cased and without blanks, equals
-  // one of `forms` (given in that form), each as one cell per field, into
-  // `rows`.  An index on that form of the field is made the first time, so
-  // the lookup reads only the rows it finds, whoever stored them.  An engine
-  // without such lookups finds none.
-  virtual void rowswithfolded(int field, const std::vector<std::string>& forms,
-                              std::vector<std::vector<Cell>>& rows) {
-    (void)field, (void)forms;
+  // The rows each of whose `keys` fields, in its folded form (foldedtext
+  // below), equals one of that key's forms, each as one cell per field,
+  // into `rows`.  An index on the folded forms of those fields together is
+  // made the first time, so the lookup reads only the rows it finds, whoever
+  // stored them.  An engine without such lookups finds none.
+  virtual void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {
+    (void)keys;
     rows.clear();
   }
   // The same writer for the backend's whole life.

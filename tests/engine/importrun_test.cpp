@@ -488,10 +488,11 @@ TEST_F(ImportRunTest, BatchesFindLikelyDuplicates) {
   const std::string first =
       "Müller,José,jose@example.com,(617) 555-0100,02134\r\n"
       "Lee,Ann,ann@example.com,617-555-0100,\r\n"
-      "Van Dyke,Dick,,,90210\r\n";
+      "Van Dyke,Dick,,,90210\r\n"
+      "O'Neil,Mary Ann,,,02134\r\n";
   start(first, {"LastName", "FirstName", "Email", "Phone1", "Zip"});
   run->btAllClick();
-  ASSERT_EQ(column("LastName").size(), 3u);
+  ASSERT_EQ(column("LastName").size(), 4u);
   struct Case {
     const char* list;
     ImportRun::Duplicates policy;
@@ -501,14 +502,15 @@ TEST_F(ImportRunTest, BatchesFindLikelyDuplicates) {
       {"MULLER,Jose,JOSE@example.com,,\r\n"                   // accents aside, same e-mail
        "lee,ANN,ann@elsewhere.org,+1 617 555 0100,\r\n"        // same phone digits
        "VanDyke,Dick,,,90210\r\n"                              // same postal code
+       "ONeil,Mary-Ann,,,02134\r\n"                            // apostrophe and hyphen aside
        "Lee,Ann,ann.lee@elsewhere.org,,\r\n"                   // same name only
        "Stone,Bob,bob@example.com,,\r\n"                       // a new person ...
        "Stone,Bob,bob@example.com,,\r\n",                      // ... twice in one list
-       ImportRun::Duplicates::Skip, 2, 4, 0},
+       ImportRun::Duplicates::Skip, 2, 5, 0},
       {"Lee,Ann,ann@example.com,,\r\n", ImportRun::Duplicates::Report, 1, 0, 1},
       {"Lee,Ann,ann@example.com,,\r\n", ImportRun::Duplicates::Import, 1, 0, 0},
   };
-  std::size_t rows = 3;
+  std::size_t rows = 4;
   for (const Case& c : cases) {
     run.reset();
     contact.close();
@@ -526,6 +528,22 @@ TEST_F(ImportRunTest, BatchesFindLikelyDuplicates) {
     EXPECT_EQ(run->summary().empty, 0) << c.list;
     EXPECT_EQ(column("LastName").size(), rows) << c.list;
   }
+  // Both lookups, by last name and by e-mail, go through an index: without
+  // one each record would read the whole table.
+  run.reset();
+  contact.close();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "data" / "CONTACT.DB").string().c_str(), &db), SQLITE_OK);
+  std::set<std::string> indexed;
+  sqlite3_exec(
+      db, "SELECT name FROM sqlite_master WHERE type = 'index' AND name LIKE '%lookup'",
+      [](void* out, int, char** values, char**) {
+        static_cast<std::set<std::string>*>(out)->insert(values[0]);
+        return 0;
+      },
+      &indexed, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(indexed, (std::set<std::string>{"contact_Email_lookup", "contact_LastName_FirstName_lookup"}));
 }
 
 // The review shows a likely duplicate with the contact it is like; skipping
