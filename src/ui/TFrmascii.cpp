@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "assign/catalogue.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -90,7 +91,9 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent, const Assignm
   SelectedFields_->setFocusPolicy(Qt::NoFocus);
   SelectedFields_->setMinimumWidth(170);
   auto* chosen = new QVBoxLayout;
-  chosen->addWidget(new QLabel(QStringLiteral("Selected Fields:"), this));
+  auto* selectedLabel = new QLabel(QStringLiteral("Selected Fields:"), this);
+  selectedLabel->setBuddy(SelectedFields_);
+  chosen->addWidget(selectedLabel);
   chosen->addWidget(SelectedFields_, 1);
 
   // --- sample values (table and delimited sources) ---
@@ -115,6 +118,7 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent, const Assignm
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::ClickFocus);
     e->setMinimumWidth(240);
+    e->setAccessibleName(QStringLiteral("Sample value %1").arg(k + 1));
     edits_[k] = e;
     sampleLayout->addWidget(e);
   }
@@ -133,6 +137,8 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent, const Assignm
   lineView_->setSelectionMode(QAbstractItemView::NoSelection);
   lineView_->setFocusPolicy(Qt::NoFocus);
   lineView_->setMinimumWidth(240);
+  lineView_->setAccessibleName(QStringLiteral("Lines of the source file"));
+  lineView_->setAccessibleDescription(QStringLiteral("The arrows mark the line to assign"));
   lineLayout->addWidget(lineView_, 1);
   lineLayout->addWidget(wrapped(QStringLiteral("Choose Next Record when you have reached the first "
                                                "record in your field a second time."),
@@ -189,6 +195,9 @@ TFrmascii::TFrmascii(FieldAssignmentModel& model, QWidget* parent, const Assignm
   connect(btHelp, &QPushButton::clicked, this, &TFrmascii::BtHelpClick);
 
   sethelptopic(this, kAssignHelp);
+  setAccessibleDescription(step->text() + QLatin1Char(' ') + title->text());
+  btAssign_->setAccessibleDescription(QStringLiteral("Assigns the source field on show to the selected Pennant field"));
+  nameaccessibly(this);
   resize(860, 540);
 
   {

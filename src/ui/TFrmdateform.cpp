@@ -13,6 +13,7 @@
 #include <climits>
 
 #include "base/errors.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -160,6 +161,8 @@ TFrmdateform::TFrmdateform(AssignState& state, QWidget* parent)
       this);
   pivotText->setWordWrap(true);
   pivotText->setBuddy(pivot_);
+  pivot_->setAccessibleName(QStringLiteral("Two-digit year limit"));
+  pivot_->setAccessibleDescription(pivotText->text());
   pivotRow->addWidget(pivot_, 0, Qt::AlignTop);
   pivotRow->addWidget(pivotText, 1);
   top->addSpacing(6);
@@ -191,6 +194,7 @@ TFrmdateform::TFrmdateform(AssignState& state, QWidget* parent)
     if (kChoices[i].code == state_.ChosenDateFormat) preset = i;
   choices_->button(preset)->setChecked(true);
   choices_->button(preset)->setFocus();
+  nameaccessibly(this);
   setFixedSize(sizeHint().expandedTo(QSize(420, 0)));
 }
 

@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "ui/accessible.h"
+
 namespace vesper {
 
 TfrmAbort::TfrmAbort(QWidget* parent) : QDialog(parent) {
@@ -42,6 +44,8 @@ TfrmAbort::TfrmAbort(QWidget* parent) : QDialog(parent) {
   connect(yes, &QPushButton::clicked, this, &QDialog::accept);
   connect(no, &QPushButton::clicked, this, &QDialog::reject);
   yes->setFocus();
+  setAccessibleDescription(text->text());
+  nameaccessibly(this);
   setFixedSize(sizeHint());
 }
 

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/accessible.h"
+
 namespace vesper {
 
 namespace {
@@ -43,6 +45,8 @@ TfrmCount::TfrmCount(ImportState& state, QWidget* parent) : QDialog(parent), sta
   buttons->addStretch(1);
   top->addLayout(buttons);
   connect(cancel, &QPushButton::clicked, this, &TfrmCount::CancelBtnClick);
+  number_->setAccessibleDescription(QStringLiteral("Records counted so far"));
+  nameaccessibly(this);
 
   setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
 }

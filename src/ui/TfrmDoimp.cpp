@@ -17,6 +17,7 @@
 
 #include "ui/TfrmAbort.h"
 #include "ui/TfrmRandom.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -169,7 +170,9 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   panels_->setCurrentWidget(Panel1_);
 
   auto* sourceside = new QVBoxLayout;
-  sourceside->addWidget(new QLabel(QStringLiteral("Source record:"), this));
+  auto* sourceLabel = new QLabel(QStringLiteral("Source record:"), this);
+  sourceLabel->setBuddy(datalist_);
+  sourceside->addWidget(sourceLabel);
   sourceside->addWidget(datalist_, 1);
   auto* contactside = new QVBoxLayout;
   contactside->addWidget(new QLabel(QStringLiteral("As it will be stored:"), this));
@@ -205,6 +208,12 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
     sethelptopic(w, kDecisionHelp);
   sethelptopic(btHelp, kRunHelp);
 
+  setAccessibleDescription(heading->text() + intro->text());
+  // The counters are read out as their numbers; what they count is said here.
+  lblAccepted_->setAccessibleDescription(QStringLiteral("Records accepted"));
+  lblRejected_->setAccessibleDescription(QStringLiteral("Records rejected"));
+  lblTotal_->setAccessibleDescription(QStringLiteral("Records read"));
+  nameaccessibly(this);
   resize(980, 440);
   btAcceptOne_->setFocus();
 }
@@ -278,6 +287,7 @@ void TfrmDoimp::showrecord() {
                                   .arg(QString::fromStdString(contact.existing.key)));
   btSkip_->setVisible(duplicate);
   btAcceptOne_->setText(duplicate ? QStringLiteral("&Accept anyway") : QStringLiteral("&Accept this contact"));
+  nameaccessibly(this);  // the accept button's name follows its caption
 }
 
 void TfrmDoimp::updatestatus() {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -146,6 +147,7 @@ TfrmGetDatabase::TfrmGetDatabase(DatabaseChooser& chooser, QWidget* parent)
   connect(help, &QPushButton::clicked, this, &TfrmGetDatabase::BitBtn1Click);
   connect(list_, &QListWidget::itemDoubleClicked, this, [this] { OKBtnClick(); });
   list_->setFocus();
+  nameaccessibly(this);
 }
 
 void TfrmGetDatabase::showEvent(QShowEvent* event) {

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/textlayoutnames.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -96,6 +97,7 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   grid->setColumnStretch(2, 1);
 
   int row = 0;
+  // Returns the step as read out: its number and what it asks for.
   auto addstep = [&](const QString& step, const QString& line) {
     if (row > 0) {
       auto* rule = new QFrame(panel);
@@ -106,6 +108,7 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
     grid->addWidget(boldlabel(step, panel), row, 0);
     grid->addWidget(new QLabel(line, panel), row, 1, 1, 3);
     ++row;
+    return step + QLatin1Char(' ') + line.trimmed();
   };
   auto addchoice = [&](const QString& caption, QLabel* value, QPushButton* button) {
     grid->addWidget(new QLabel(caption, panel), row, 1);
@@ -127,7 +130,7 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   btStart_ = new QPushButton(QStringLiteral("Start &Import Now"), panel);
   btStart_->setObjectName(QStringLiteral("btStart"));
 
-  addstep(QStringLiteral("Step One:"), QStringLiteral("Select a source file. "));
+  const QString stepOne = addstep(QStringLiteral("Step One:"), QStringLiteral("Select a source file. "));
   addchoice(QStringLiteral("Source File:"), lblSource_, btSource_);
   // How a delimited text source is written (a workbook: whether its sheet
   // has a header row): shown when one is chosen.
@@ -155,9 +158,11 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   layoutRow->addStretch(1);
   grid->addLayout(layoutRow, row++, 2, 1, 2);
 
-  addstep(QStringLiteral("Step Two:"), QStringLiteral("Select a Pennant database to import into."));
+  const QString stepTwo =
+      addstep(QStringLiteral("Step Two:"), QStringLiteral("Select a Pennant database to import into."));
   addchoice(QStringLiteral("Target Database:"), lblDatabase_, btDatabase_);
-  addstep(QStringLiteral("Step Three:"), QStringLiteral("Assign fields and perform merge."));
+  const QString stepThree =
+      addstep(QStringLiteral("Step Three:"), QStringLiteral("Assign fields and perform merge."));
   grid->addWidget(btStart_, row++, 3);
   layout->addWidget(panel);
 
@@ -189,6 +194,17 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   setTabOrder(btStart_, btClear_);
   setTabOrder(btClear_, btExit_);
   setTabOrder(btExit_, btHelp_);
+
+  // Each step's button tells a screen reader which step it is; the focus
+  // moves to the next step's button as soon as that step can be taken.
+  btSource_->setAccessibleDescription(stepOne);
+  btDatabase_->setAccessibleDescription(stepTwo);
+  btStart_->setAccessibleDescription(stepThree);
+  lblSource_->setAccessibleDescription(QStringLiteral("Source file chosen"));
+  lblDatabase_->setAccessibleDescription(QStringLiteral("Target database chosen"));
+  cbSeparator_->setAccessibleDescription(QStringLiteral("How the fields of a delimited text source are separated"));
+  cbSheet_->setAccessibleDescription(QStringLiteral("The sheet of the workbook to import"));
+  nameaccessibly(this);
 
   connect(btSource_, &QPushButton::clicked, this, &TfrmImport::btSourceClick);
   connect(btDatabase_, &QPushButton::clicked, this, &TfrmImport::btPnantDatabaseClick);

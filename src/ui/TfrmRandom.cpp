@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "ui/TfrmCount.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -39,6 +40,7 @@ TfrmRandom::TfrmRandom(ImportState& state, Wizard& wizard, QWidget* parent)
   SEPercent_->setObjectName(QStringLiteral("SEPercent"));
   SEPercent_->setRange(1, 100);
   SEPercent_->setSuffix(QStringLiteral(" %"));
+  SEPercent_->setAccessibleName(QStringLiteral("Percentage to accept"));
 
   rbAcceptX_ = new QRadioButton(QStringLiteral("Accept &X at random"), this);
   rbAcceptX_->setObjectName(QStringLiteral("rbAcceptX"));
@@ -102,6 +104,7 @@ TfrmRandom::TfrmRandom(ImportState& state, Wizard& wizard, QWidget* parent)
   connect(SEx_, &QSpinBox::valueChanged, this, [this](int v) { values_.x = v; });
 
   sethelptopic(this, kRandomHelp);
+  nameaccessibly(this);
   render();
   BtCount_->setFocus();
   setFixedSize(sizeHint().expandedTo(QSize(460, 0)));

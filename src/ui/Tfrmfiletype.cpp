@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/wizard.h"
+#include "ui/accessible.h"
 #include "ui/help.h"
 
 namespace vesper {
@@ -60,6 +61,8 @@ Tfrmfiletype::Tfrmfiletype(QWidget* parent) : QDialog(parent) {
   options_[0]->setChecked(true);
   options_[0]->setFocus();
   choice_ = 0;
+  setAccessibleDescription(text->text());
+  nameaccessibly(this);
 }
 
 void Tfrmfiletype::RadioClick(int index) { choice_ = index; }

@@ -9,6 +9,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "ui/accessible.h"
+
 // The help texts are compiled into this static library; their registration
 // has to be pulled in by name, from the global namespace.
 static void inithelpresources() { Q_INIT_RESOURCE(help); }
@@ -125,6 +127,8 @@ void showhelp(QWidget* parent, int topic) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, window);
     QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::close);
     layout->addWidget(buttons);
+    browser->setAccessibleName(QStringLiteral("Help text"));
+    nameaccessibly(window);
     window->resize(480, 400);
   }
   window->setWindowTitle(title);

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "ui/accessible.h"
+
 namespace vesper {
 
 const char* const kImpFileSavesTime =
@@ -35,6 +37,8 @@ void layouttextpage(QDialog* dialog, const QString& heading, const QStringList& 
   layout->addLayout(row);
   // Word-wrapped texts take the width of a comfortable reading line.
   dialog->setFixedWidth(460);
+  dialog->setAccessibleDescription(heading);
+  nameaccessibly(dialog);
 }
 
 }  // namespace vesper

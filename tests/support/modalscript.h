@@ -17,7 +17,8 @@ namespace vesper::testing {
 
 // Each step waits for a modal window with its title, then acts on it.
 // Actions run from their own single-shot timer, so that an action that opens
-// a further modal dialog does not hold up the steps that answer it.  After
+// a further modal dialog does not hold up the steps that answer it; the next
+// step for the same window waits until the action on it has returned.  After
 // 20 seconds without a step the script counts as stalled and rejects the
 // dialog on show.
 class Script : public QObject {
@@ -52,6 +53,7 @@ class Script : public QObject {
       return;
     }
     if (pending_ || steps.empty() || !modal || modal->windowTitle() != steps.front().title) return;
+    if (acting_ && modal == acting_) return;  // its step still runs (and waits for events)
     Step step = std::move(steps.front());
     steps.pop_front();
     seen << step.title;
@@ -60,12 +62,16 @@ class Script : public QObject {
     QTimer::singleShot(0, this, [this, step, target] {
       pending_ = false;
       clock_.restart();
-      if (target) step.act(target);
+      if (!target) return;
+      acting_ = target;
+      step.act(target);
+      acting_ = nullptr;
     });
   }
   QTimer timer_;
   QElapsedTimer clock_;
   bool pending_ = false;
+  QPointer<QWidget> acting_;  // the window a step is acting on
 };
 
 }  // namespace vesper::testing

@@ -1,5 +1,6 @@
 // Shows every window of the program offscreen, checks that it has a sensible
-// size and that no label or button is cut short, and, when the environment
+// size, that no label or button is cut short and that every control has a
+// name for screen readers, and, when the environment
 // variable VESPER_SCREENSHOTS names a folder, writes a PNG of each there.
 #include <QAbstractButton>
 #include <QApplication>
@@ -7,6 +8,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QStyleOptionGroupBox>
+#include <QTextEdit>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
@@ -40,31 +49,59 @@ namespace {
 
 using testing::button;
 
-// The width in which a caption's text is drawn: a label's contents less its
+// The room in which a caption's text is drawn: a label's contents less its
 // margins and, when it has a frame, less the indent a framed label keeps
 // (half an "x") on each side; a button's contents (beside the indicator of a
-// check box or radio button).
-int textroom(QWidget* w) {
+// check box or radio button); a group box's title.
+QSize textroom(QWidget* w) {
   if (auto* l = qobject_cast<QLabel*>(w)) {
     int indent = l->indent();
     if (indent < 0) indent = l->frameWidth() > 0 ? l->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - l->margin() : 0;
-    return l->contentsRect().width() - 2 * l->margin() - 2 * qMax(indent, 0);
+    return l->contentsRect().size() - QSize(2 * l->margin() + 2 * qMax(indent, 0), 2 * l->margin());
+  }
+  if (auto* g = qobject_cast<QGroupBox*>(w)) {
+    QStyleOptionGroupBox option;
+    option.initFrom(g);
+    option.text = g->title();
+    option.subControls = QStyle::SC_GroupBoxLabel;
+    return g->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, g).size();
   }
   QStyleOptionButton option;
   option.initFrom(w);
   QStyle::SubElement contents = QStyle::SE_PushButtonContents;
   if (qobject_cast<QCheckBox*>(w)) contents = QStyle::SE_CheckBoxContents;
   if (qobject_cast<QRadioButton*>(w)) contents = QStyle::SE_RadioButtonContents;
-  return qMin(w->contentsRect().width(), w->style()->subElementRect(contents, &option, w).width());
+  return w->contentsRect().size().boundedTo(w->style()->subElementRect(contents, &option, w).size());
 }
 
-// A caption whose text is wider than the room it is drawn in: clipped or
-// elided.  The width is the font's fractional advance, access keys as drawn.
-QString clipped(QWidget* w, const QString& text, bool mnemonic) {
-  qreal need = QFontMetricsF(w->font()).size(mnemonic ? Qt::TextShowMnemonic : 0, text).width();
-  int room = textroom(w);
-  if (need <= room) return {};
-  return QStringLiteral("\"%1\" needs %2 px, has %3").arg(text).arg(need).arg(room);
+// A caption whose text is wider or taller than the room it is drawn in:
+// clipped or elided.  The size is the font's fractional one, access keys as
+// drawn; a word-wrapped text is measured broken into lines at the room's width.
+QString clipped(QWidget* w, const QString& text, bool mnemonic, bool wrapped = false) {
+  const QSize room = textroom(w);
+  const QFontMetricsF fm(w->font());
+  QSizeF need = wrapped ? fm.boundingRect(QRectF(0, 0, room.width(), 1e6), Qt::TextWordWrap, text).size()
+                        : fm.size(mnemonic ? Qt::TextShowMnemonic : 0, text);
+  if (need.width() <= room.width() && need.height() <= room.height()) return {};
+  return QStringLiteral("\"%1\" needs %2x%3 px, has %4x%5")
+      .arg(text).arg(need.width()).arg(need.height()).arg(room.width()).arg(room.height());
+}
+
+// The controls a keyboard or screen reader user reaches that have no
+// accessible name (the parts of spin and combo boxes aside).
+QStringList unnamed(QWidget* w) {
+  QStringList found;
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (c->window() != w || qobject_cast<QHeaderView*>(c)) continue;
+    if (qobject_cast<QAbstractSpinBox*>(c->parentWidget()) || qobject_cast<QComboBox*>(c->parentWidget())) continue;
+    const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                         qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c) ||
+                         qobject_cast<QAbstractItemView*>(c) || qobject_cast<QProgressBar*>(c) ||
+                         qobject_cast<QTextEdit*>(c);
+    if (control && c->accessibleName().trimmed().isEmpty())
+      found << QStringLiteral("%1 %2").arg(QString::fromLatin1(c->metaObject()->className()), c->objectName());
+  }
+  return found;
 }
 
 // Checks the window as shown and writes its picture.  Returns a description
@@ -85,8 +122,10 @@ QString inspect(QWidget* w, const QString& name, bool pathsShown = false) {
           .arg(name, l->text()).arg(l->width()).arg(l->height()).arg(hint.width()).arg(hint.height());
     bool plain = l->textFormat() == Qt::PlainText ||
                  (l->textFormat() == Qt::AutoText && !Qt::mightBeRichText(l->text()));
-    if (l->wordWrap() || !plain || (pathsShown && qobject_cast<PathLabel*>(l))) continue;
-    QString fault = clipped(l, l->text(), l->buddy() != nullptr);
+    if (!plain) continue;
+    // A chosen path may be elided, but not cut in height.
+    const bool elided = pathsShown && qobject_cast<PathLabel*>(l);
+    QString fault = clipped(l, elided ? QStringLiteral("x") : l->text(), l->buddy() != nullptr, l->wordWrap());
     if (!fault.isEmpty()) return QStringLiteral("%1: label %2").arg(name, fault);
   }
   for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
@@ -98,10 +137,21 @@ QString inspect(QWidget* w, const QString& name, bool pathsShown = false) {
     QString fault = clipped(b, b->text(), true);
     if (!fault.isEmpty()) return QStringLiteral("%1: button %2").arg(name, fault);
   }
+  for (QGroupBox* g : w->findChildren<QGroupBox*>()) {
+    if (!g->isVisibleTo(w) || g->title().isEmpty() || g->window() != w) continue;
+    QString fault = clipped(g, g->title(), true);
+    if (!fault.isEmpty()) return QStringLiteral("%1: group box %2").arg(name, fault);
+  }
+  const QStringList nameless = unnamed(w);
+  if (!nameless.isEmpty())
+    return QStringLiteral("%1: no accessible name: %2").arg(name, nameless.join(QStringLiteral(", ")));
   QString folder = qEnvironmentVariable("VESPER_SCREENSHOTS");
   if (!folder.isEmpty()) {
     QDir().mkpath(folder);
-    if (!w->grab().save(QDir(folder).filePath(name + ".png")))
+    // The set taken at a scale factor above 1 is named after it ("@2x").
+    const qreal scale = w->devicePixelRatioF();
+    const QString file = scale > 1 ? QStringLiteral("%1@%2x.png").arg(name).arg(scale) : name + ".png";
+    if (!w->grab().save(QDir(folder).filePath(file)))
       return QStringLiteral("%1: could not write the picture").arg(name);
   }
   return {};

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -76,6 +77,36 @@ std::function<void(QWidget*)> assign(const QString& name) {
 
 std::function<void(QWidget*)> press(const QString& text) {
   return [text](QWidget* w) { click(w, text); };
+}
+
+// The control that takes typed keys: the focused one of the window in front.
+QWidget* keytarget() {
+  if (QWidget* focused = QApplication::focusWidget()) return focused;
+  QWidget* front = QApplication::activeModalWidget();
+  if (!front) front = QApplication::activeWindow();
+  return front && front->focusWidget() ? front->focusWidget() : front;
+}
+
+void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* target = keytarget();
+  QVERIFY2(target, "no window takes keys");
+  QTest::keyClick(target, k, modifiers);
+}
+
+// Selects the catalogue entry of `name` with the arrow keys and presses
+// Return, the assignment dialog's default button.
+std::function<void(QWidget*)> keyassign(const QString& name) {
+  return [name](QWidget* w) {
+    auto* list = w->findChild<QListWidget*>(QStringLiteral("FieldNames"));
+    QVERIFY(list);
+    QCOMPARE(keytarget(), static_cast<QWidget*>(list));
+    const int row = rowending(list, name);
+    QVERIFY2(row >= 0, qPrintable("no catalogue entry " + name));
+    key(Qt::Key_Home);
+    for (int i = 0; i < row; ++i) key(Qt::Key_Down);
+    QCOMPARE(list->currentRow(), row);
+    key(Qt::Key_Return);
+  };
 }
 
 }  // namespace
@@ -415,6 +446,82 @@ class WizardTest : public QObject {
     // Escape is Exit.
     QTest::keyClick(&w, Qt::Key_Escape);
     QVERIFY(!w.isVisible());
+  }
+
+  // A whole import with keys alone, each sent to the control that has the
+  // focus: the source path typed into the real file chooser, the assignment
+  // and the date layout chosen with arrows, the records accepted and
+  // rejected by access keys.
+  void keyboardOnlyImport() {
+    QString csv = file(QStringLiteral("typed.csv"), "ANN KEYES,4 Birch Ln,\"Troy, NY 12180\",03/09/75\r\n"
+                                                   "Ben Ford,8 Ash Ct,\"Reno, NV 89501\",11/30/68\r\n"
+                                                   "Cy Moss,2 Fir Way,\"Ogden, UT 84401\",05/05/90\r\n");
+    window_->dialogs().choosefile = choosefilewithdialog;
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    const int before = contactcount();
+    Script s;
+    s.add(QStringLiteral("Select source file type"), [](QWidget*) {
+      key(Qt::Key_Down);  // "Comma-delimited ASCII files (*.csv)"
+      key(Qt::Key_Return);
+    });
+    s.add(QStringLiteral("Open Source File"), [csv](QWidget*) {
+      key(Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(keytarget(), QDir::toNativeSeparators(csv));
+      key(Qt::Key_Return);
+    });
+    s.add(QStringLiteral("Target database?"), [](QWidget*) {
+      key(Qt::Key_Space);  // selects the line the cursor is on
+      key(Qt::Key_Return);
+    });
+    s.add(QStringLiteral("Start assigning fields"), [](QWidget*) { key(Qt::Key_T, Qt::AltModifier); });
+    for (const char* field : {"x2firstlast", "Addr1", "x5citystatezip", "Date1"})
+      s.add(QStringLiteral("Assign source fields to Pennant fields"), keyassign(QString::fromLatin1(field)));
+    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
+      for (int i = 0; i < 5; ++i) key(Qt::Key_Down);
+      QCOMPARE(button(w, QStringLiteral("mmddyy"))->isChecked(), true);
+      key(Qt::Key_Return);
+    });
+    s.add(QStringLiteral("Save the import specification file"), [](QWidget*) { key(Qt::Key_S, Qt::AltModifier); });
+    s.add(QStringLiteral("Accept records"), [](QWidget* w) {
+      key(Qt::Key_O, Qt::AltModifier);  // mixed case: an access key clicks a moment later
+      QTRY_VERIFY(w->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->isChecked());
+      key(Qt::Key_Return);  // accept the first record
+    });
+    s.add(QStringLiteral("Accept records"), [](QWidget*) { key(Qt::Key_R, Qt::AltModifier); });
+    s.add(QStringLiteral("Accept records"), [](QWidget*) { key(Qt::Key_T, Qt::AltModifier); });
+    s.start();
+
+    // Each step's button has the focus once the step before is done, and
+    // tells a screen reader which step it is.
+    QStringList announced;
+    const QList<Qt::Key> presses{Qt::Key_Space, Qt::Key_Space, Qt::Key_Return};
+    for (Qt::Key k : presses) {
+      // The window comes to the front again when a dialog closes (here no
+      // window manager does it).
+      window_->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+      QWidget* focused = keytarget();
+      QVERIFY2(focused, qPrintable("nothing has the focus after " + announced.join(", ") + "; dialogs: " + s.seen.join(", ") + " at " + s.stalledat));
+      announced << focused->accessibleDescription().section(QLatin1Char(':'), 0, 0);
+      key(k);
+    }
+    QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ") + " at " + s.stalledat));
+    QCOMPARE(announced, (QStringList{"Step One", "Step Two", "Step Three"}));
+    QCOMPARE(QString::fromStdString(window_->wizard().lastendmessage()),
+             QStringLiteral("Finished. Imported 2 records."));
+    QCOMPARE(contactcount(), before + 2);
+    Table t;
+    t.open(data_.toStdString(), "CONTACT.DB");
+    QMap<QString, QStringList> stored;  // last name: first name, city, date
+    for (t.first(); !t.atend(); t.next())
+      stored[QString::fromStdString(t.astext(t.fieldindex("LastName")))]
+          << QString::fromStdString(t.astext(t.fieldindex("FirstName"))).trimmed()
+          << QString::fromStdString(t.astext(t.fieldindex("City")))
+          << QString::fromStdString(t.astext(t.fieldindex("Date1")));
+    QCOMPARE(stored.value(QStringLiteral("Keyes")), (QStringList{"Ann", "Troy", "1975-03-09"}));
+    QCOMPARE(stored.value(QStringLiteral("Moss")), (QStringList{"Cy", "Ogden", "1990-05-05"}));
+    QVERIFY(!stored.contains(QStringLiteral("Ford")));
   }
 
   void helpTopicsAllHaveText() {
