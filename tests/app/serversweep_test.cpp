@@ -59,6 +59,8 @@ struct Point {
 const Point kPoints[] = {
     {"as the group's COPY goes out", "SAVEPOINT vesper_many; COPY", TcpForwarder::ToServer, 0, 0},
     {"in the middle of the group's rows", TcpForwarder::copydata(), TcpForwarder::ToServer, 700, 0},
+    {"as the group's COPY is answered", "COPY ", TcpForwarder::ToClient, 0, 0},
+    {"as a commit group begins", "BEGIN; SELECT txid_current()", TcpForwarder::ToServer, 0, 40},
     {"as the commit goes out", TcpForwarder::commit(), TcpForwarder::ToServer, 0, 40},
     {"as the commit's answer comes back", TcpForwarder::committed(), TcpForwarder::ToClient, 0, 40},
 };
