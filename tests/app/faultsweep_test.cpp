@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "support/batchcommand.h"
+#include "support/sweepchecks.h"
 
 namespace vesper {
 namespace {
@@ -56,10 +57,7 @@ std::vector<long> chosen(long count, long spread) {
   return ks;
 }
 
-long long number(const std::string& text, const std::string& label) {
-  auto at = text.rfind(label);
-  return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + label.size());
-}
+using testing::lastnumber;
 
 struct Outcome {
   int code = -1;
@@ -80,13 +78,11 @@ struct FaultSweepTest : testing::BatchCommandTest, ::testing::WithParamInterface
                             dir.string() + "' --forms csv,lines,dbf >/dev/null";
     ASSERT_EQ(std::system(gen.c_str()), 0);
     ASSERT_EQ(run("--create-data-folder pristine").code, 0);
+    sourcelines = testing::linesof((dir / "contacts.csv").string());
     std::ifstream in(dir / "contacts.csv", std::ios::binary);
     std::string first;
-    for (std::string l; std::getline(in, l);) {
-      if (!l.empty() && l.back() == '\r') l.pop_back();
-      if (first.empty()) first = l;
-      sourcelines.insert(l);
-    }
+    std::getline(in, first);
+    if (!first.empty() && first.back() == '\r') first.pop_back();
     std::ofstream(dir / "few.csv", std::ios::binary) << first << "\r\n";
   }
 
@@ -128,40 +124,23 @@ struct FaultSweepTest : testing::BatchCommandTest, ::testing::WithParamInterface
   // What is wrong after a run, empty when nothing; counts rows lost and
   // corruptions.
   std::string check(const Outcome& o, long& lost, long& corrupt) {
-    std::string why;
-    if (o.code != 0 && o.code != 1) why += "exit code " + std::to_string(o.code) + "; ";
-    if (o.code == 1 && o.err.empty()) why += "stopped without a message; ";
-    // A run that ended well read every record of the source.
-    const long long read = number(o.out, "Records read: "), bad = number(o.out, "Rejected lines written to bad.csv: ");
-    const std::size_t lostat = o.out.find("Rejected lines lost (");
-    const long long badlost = lostat == std::string::npos ? 0 : number(o.out.substr(lostat), "): ");
-    if (o.code == 0 && read + std::max(0LL, bad) + badlost != cleanread)
-      why += "ended well after reading " + std::to_string(read) + " of " + std::to_string(cleanread) + "; ";
-    long long reported = number(o.out, "Finished. Imported ");
-    if (reported < 0) reported = 0;
-    if (o.code == 0 && number(o.out, "Imported: ") != reported) why += "the summary and end message differ; ";
+    const testing::SweepCheck ran = testing::checkrun(o.code, o.out, o.err, cleanread);
     bool opened = false;
     const std::string sound = sql("pragma integrity_check", &opened);
     if (!opened || sound != "ok") {
       ++corrupt;
-      return why + "the table is unsound: " + sound;
+      return ran.why + "the table is unsound: " + sound;
     }
     const long long rows = std::atoll(sql("select count(*) from contact").c_str());
-    if (rows < reported) lost += reported - rows;
-    if (rows != reported)
-      why += std::to_string(rows) + " rows for " + std::to_string(reported) + " reported; ";
-    const std::string half = sql("select count(*) from contact where Recno is null or DB is null or "
-                                 "DateAdded is null or coalesce(LastName, '') = ''");
-    if (half != "0") why += half + " half-written rows; ";
-    const std::string badtext = slurp(dir / "bad.csv");
-    if (!badtext.empty() && badtext.substr(badtext.size() - std::min<std::size_t>(2, badtext.size())) != "\r\n")
-      why += "bad.csv ends in a piece of a line; ";
-    for (std::size_t p = 0, e; (e = badtext.find("\r\n", p)) != std::string::npos; p = e + 2)
-      if (!sourcelines.count(badtext.substr(p, e - p))) why += "bad.csv holds a line not of the source; ";
+    std::string why = ran.why +
+                      testing::checkrows(rows, ran.reported,
+                                         sql(std::string("select count(*) from contact where ") + testing::kHalfWrittenRow),
+                                         lost) +
+                      testing::checkbadlines(slurp(dir / "bad.csv"), sourcelines);
     // The next import into the same data folder goes through.
     const testing::CommandResult next = run("--database MAIN --spec contacts.imp few.csv");
     if (next.code != 0 ||
-        std::atoll(sql("select count(*) from contact").c_str()) != rows + number(next.out, "Imported: "))
+        std::atoll(sql("select count(*) from contact").c_str()) != rows + lastnumber(next.out, "Imported: "))
       why += "the next import failed: " + next.err;
     return why;
   }
@@ -172,8 +151,8 @@ TEST_P(FaultSweepTest, EveryOperationFailedInTurn) {
   const Outcome clean = runfaulting("write:999999999:eio");
   ASSERT_EQ(clean.code, 0) << clean.err;
   ASSERT_FALSE(clean.fired);
-  cleanread = number(clean.out, "Records read: ") + std::max(0LL, number(clean.out, "Rejected lines written to bad.csv: "));
-  ASSERT_GT(number(clean.out, "Imported: "), 1000) << clean.out;
+  cleanread = testing::recordsread(clean.out);
+  ASSERT_GT(lastnumber(clean.out, "Imported: "), 1000) << clean.out;
   long runs = 0, fired = 0, stopped = 0, lost = 0, corrupt = 0, faulty = 0;
   for (const Kind& kind : kKinds) {
     if (std::string(kind.name) == "source-read" && !GetParam().readfaultstold) continue;

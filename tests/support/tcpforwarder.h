@@ -9,6 +9,10 @@
 //   fwd.cutat("COMMIT", 3);                 // cut as the third COMMIT goes out
 //   fwd.cutat(TcpForwarder::committed(), 1, TcpForwarder::ToClient);
 //                                           // ... as the server's answer to one comes back
+//   fwd.cutat(TcpForwarder::copydata(), 2, TcpForwarder::ToServer, 300);
+//                                           // 300 bytes into the second binary COPY's rows
+//   fwd.watch(TcpForwarder::commit());     // count COMMITs without cutting: fwd.seen()
+//   fwd.slowat(TcpForwarder::copydata(), 40);  // hold each COPY's rows 40 ms: a slow server
 //   fwd.cut();                              // cut now
 //
 // A cut closes every connection at once (what was not yet passed on never
@@ -29,10 +33,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -93,6 +99,10 @@ class TcpForwarder {
   enum Direction { ToServer, ToClient };
   // The server's answer that a COMMIT is done.
   static std::string committed() { return std::string("C\0\0\0\x0b" "COMMIT\0", 12); }
+  // A client's COMMIT, as a whole message (a value holding the word is not one).
+  static std::string commit() { return std::string("Q\0\0\0\x0b" "COMMIT\0", 12); }
+  // The start of the rows of a COPY in the binary form.
+  static std::string copydata() { return std::string("PGCOPY\n\xff\r\n\0", 11); }
 
   // Cuts once `bytes` more have gone towards the server.
   void cutafter(long long bytes) {
@@ -100,12 +110,29 @@ class TcpForwarder {
     budget_ = bytes;
   }
   // Cuts when the `nth` occurrence of `pattern` (counted from now, over
-  // every connection) goes the way `direction` says, before it arrives.
-  void cutat(const std::string& pattern, int nth, Direction direction = ToServer) {
+  // every connection) goes the way `direction` says, before it arrives; with
+  // `after`, once that many bytes from its start went on towards the server.
+  void cutat(const std::string& pattern, int nth, Direction direction = ToServer, long long after = 0) {
     std::lock_guard<std::mutex> lock(mutex_);
     pattern_ = pattern;
     nth_ = nth;
+    after_ = after;
     direction_ = direction;
+    seen_ = 0;
+  }
+  // Counts the occurrences of `pattern` going the way `direction` says.
+  void watch(const std::string& pattern, Direction direction = ToServer) { cutat(pattern, 0, direction); }
+  // The occurrences of the pattern of cutat() or watch() passed on or cut at.
+  int seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+  // Holds what goes towards the server for `millis` ms whenever a piece read
+  // holds `pattern` (each connection waits then: the forwarder has one thread).
+  void slowat(const std::string& pattern, int millis) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slowpattern_ = pattern;
+    slowmillis_ = millis;
   }
   void keeplistening() { keeplistening_ = true; }
   void cut() {
@@ -164,24 +191,31 @@ class TcpForwarder {
   std::size_t allowed(Pair& p, Direction way, const char* data, std::size_t n, bool& cut) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::size_t pass = n;
-    if (way == ToServer && budget_ >= 0 && static_cast<long long>(n) >= budget_) {
-      pass = static_cast<std::size_t>(budget_);
-      cut = true;
-    }
     std::string& tail = p.tail[way];
-    if (!pattern_.empty() && nth_ > 0 && way == direction_) {
+    if (!pattern_.empty() && way == direction_) {
       const std::string seen = tail + std::string(data, n);
       for (std::size_t at = seen.find(pattern_); at != std::string::npos; at = seen.find(pattern_, at + 1)) {
-        if (--nth_ > 0) continue;
+        ++seen_;
+        if (nth_ <= 0 || --nth_ > 0) continue;
         const std::size_t begins = at > tail.size() ? at - tail.size() : 0;
-        if (begins <= pass) pass = begins, cut = true;
-        break;
+        if (after_ > 0 && way == ToServer) {
+          budget_ = after_ + static_cast<long long>(begins);  // counted from this piece's start
+        } else {
+          pass = begins;
+          cut = true;
+        }
       }
       const std::size_t keep = std::min(seen.size(), pattern_.size() - 1);
       tail = seen.substr(seen.size() - keep);
     }
+    if (way == ToServer && budget_ >= 0 && static_cast<long long>(n) >= budget_) {
+      pass = std::min(pass, static_cast<std::size_t>(budget_));
+      cut = true;
+    }
     if (way == ToServer && budget_ >= 0) budget_ -= static_cast<long long>(pass);
     if (cut) budget_ = -1;  // once: connections taken on after it go on
+    if (way == ToServer && !slowpattern_.empty() && std::string_view(data, n).find(slowpattern_) != std::string::npos)
+      std::this_thread::sleep_for(std::chrono::milliseconds(slowmillis_));
     return pass;
   }
 
@@ -211,9 +245,12 @@ class TcpForwarder {
         char drop[64];
         (void)!::read(wake_[0], drop, sizeof drop);
       }
+      // Only the pairs polled: one taken on just now has no entry in `fds`
+      // (reading it unpolled could block the forwarder on a quiet socket).
+      const std::size_t polled = pairs_.size();
       if (listener_ >= 0 && fds[1].revents) accept();
       bool cut = false;
-      for (std::size_t i = 0; i < pairs_.size() && !cut; ++i) {
+      for (std::size_t i = 0; i < polled && !cut; ++i) {
         Pair& p = pairs_[i];
         for (int side = 0; side < 2 && !cut && p.client >= 0; ++side) {
           if (!fds[first + 2 * i + static_cast<std::size_t>(side)].revents) continue;
@@ -239,8 +276,9 @@ class TcpForwarder {
   int wake_[2] = {-1, -1};
   std::mutex mutex_;
   long long budget_ = -1;
-  std::string pattern_;
-  int nth_ = 0;
+  std::string pattern_, slowpattern_;
+  int nth_ = 0, seen_ = 0, slowmillis_ = 0;
+  long long after_ = 0;
   Direction direction_ = ToServer;
   std::atomic<bool> quit_{false}, cutnow_{false}, down_{false}, keeplistening_{false};
   std::atomic<int> accepted_{0};
