@@ -292,7 +292,7 @@ std::string summarytext(const RunSummary& s, int notelines, int toolong) {
 
 const char* batchusage() {
   return "Usage:\n"
-         "  vesper-import                      open the import wizard\n"
+         "  vesper-import [SOURCE]             open the import wizard (with SOURCE as the source)\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
          "                [--mixed-case] [--seed N] [--progress] [--duplicates import|skip|report]\n"
          "                [--separator X] [--header yes|no|auto] [--sheet NAME] SOURCE\n"

@@ -1,5 +1,6 @@
-// vesper-import: the import wizard's windows when run without arguments, the
-// batch command with them.
+// vesper-import: the import wizard's windows when run without arguments or
+// with a lone file to import (as a desktop opens a file with the program),
+// the batch command with its options.
 #include <cstdio>
 
 #include "cli/batch.h"
@@ -9,10 +10,12 @@ namespace vesper { int runwindows(int argc, char** argv); }
 #endif
 
 int main(int argc, char** argv) {
-  if (argc > 1) return vesper::batchmain(argc, argv);
 #ifdef VESPER_HAVE_GUI
+  const bool lonefile = argc == 2 && argv[1][0] != '-' && argv[1][0] != '\0';
+  if (argc > 1 && !lonefile) return vesper::batchmain(argc, argv);
   return vesper::runwindows(argc, argv);
 #else
+  if (argc > 1) return vesper::batchmain(argc, argv);
   std::fputs("vesper-import: this build has no windows; give the batch command's arguments\n"
              "Try 'vesper-import --help'.\n", stderr);
   return 2;

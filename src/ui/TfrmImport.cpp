@@ -270,6 +270,12 @@ void TfrmImport::btSourceClick() {
   if (wizard_->lblSource != kNone && wizard_->databaseenabled) btDatabase_->setFocus();
 }
 
+void TfrmImport::opensource(const std::string& path) {
+  wizard_->setsource(path);
+  render();
+  if (wizard_->databaseenabled) btDatabase_->setFocus();
+}
+
 void TfrmImport::btPnantDatabaseClick() {
   wizard_->btPnantDatabaseClick();
   render();

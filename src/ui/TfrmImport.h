@@ -44,6 +44,8 @@ class TfrmImport : public QDialog {
 
   void FormCreate();
   void btSourceClick();
+  // `path` as the source, as if chosen in step one.
+  void opensource(const std::string& path);
   void btPnantDatabaseClick();
   void btStartClick();
   void BtnClearClick();

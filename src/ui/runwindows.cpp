@@ -76,6 +76,9 @@ int runwindows(int argc, char** argv) {
   window.dialogs().setsavedialog(&saveDialog);
   QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
   window.show();
+  // A file the program was opened with is the source, as if chosen in step one.
+  if (const QStringList args = QApplication::arguments(); args.size() == 2)
+    window.opensource(args[1].toStdString());
   app.exec();
   return 0;
 }

@@ -334,6 +334,20 @@ class WizardTest : public QObject {
     }
   }
 
+  // A file the program is opened with (as a desktop's "Open with") is the
+  // source of step one, identified by its content as a chosen one is.
+  void opensAGivenFile() {
+    const QString csv = file(QStringLiteral("given.txt"), "First;Last;City\r\nAnn;Ames;Boston\r\n");
+    TfrmImport& w = *window_;
+    w.opensource(csv.toStdString());
+    QCOMPARE(w.lblSource()->text(), csv);
+    QVERIFY(w.BtPnantDatabase()->isEnabled());
+    QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.BtPnantDatabase()));
+    QVERIFY(w.cbSeparator()->isEnabled());
+    QCOMPARE(w.wizard().separatorshown, ';');
+    QVERIFY(w.cbHeader()->isChecked());
+  }
+
   void databaseChooser() {
     QString csv = file(QStringLiteral("a.csv"), "a,b,c\r\n");
     choosesource(0, csv.toStdString());
