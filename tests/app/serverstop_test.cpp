@@ -117,9 +117,10 @@ class ServerStopTest : public testing::BatchCommandTest {
     return run(std::string("--database MAIN --spec contacts.imp --progress ") + source);
   }
 
-  // An import through a forwarder that holds each COPY's rows `slow` ms;
-  // with `stop`, the server is stopped `after` once the first COPY is seen.
-  // `took` is how long the import ran from its first COPY on.
+  // An import through a forwarder that holds each COPY's rows 25 ms; with
+  // `stop`, the server is stopped `after` once the first COPY is seen
+  // (`fired`: before the import ended).  `took` is how long the import ran
+  // from its first COPY on.
   CommandResult importstopped(PrivateCluster* stop, Clock::duration after, Clock::duration& took, bool& fired) {
     TcpForwarder fwd(conninfo);
     fwd.watch(TcpForwarder::copydata());
@@ -184,7 +185,7 @@ TEST_F(ServerStopTest, ServerStoppedInTheMiddleOfAnImport) {
   for (int m = 0; m < moments; ++m) {
     const double share = 0.02 + 0.8 * m / moments;
     const auto after = std::chrono::duration_cast<Clock::duration>(span * share);
-    const double ms = std::chrono::duration<double, std::milli>(after).count();
+    const long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(after).count());
     Clock::duration took{};
     const CommandResult r = importstopped(&cluster, after, took, fired);
     ++runs;
@@ -209,11 +210,11 @@ TEST_F(ServerStopTest, ServerStoppedInTheMiddleOfAnImport) {
     faulty += !why.empty();
     EXPECT_TRUE(why.empty()) << "stopped " << ms << " ms after the first COPY" << (fired ? "" : " (too late)") << ": "
                              << why << "\n" << r.out << r.err.substr(r.err.size() - std::min<std::size_t>(r.err.size(), 400));
-    std::printf("stopped %.0f ms after the first COPY: exit %d after %.0f ms, %lld stored, %lld reported\n", ms, r.code,
+    std::printf("stopped %ld ms after the first COPY: exit %d after %.0f ms, %lld stored, %lld reported\n", ms, r.code,
                 std::chrono::duration<double, std::milli>(took).count(), stored, ran.reported);
   }
   std::printf("server stopped: %ld runs, %ld runs stopped, %ld rows lost, %ld faulty\n", runs, stopped, lost, faulty);
-  EXPECT_GT(stopped, runs / 2);
+  EXPECT_GE(stopped, runs - 1);  // the last moment may meet a run just ending
   EXPECT_EQ(lost, 0);
 }
 
