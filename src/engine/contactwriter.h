@@ -55,7 +55,7 @@
 namespace vesper {
 
 constexpr int kStoreAttempts = 50;
-constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
+constexpr std::size_t kWriterQueueBytes = std::size_t{4} << 20;
 // Rows queued before an idle writer is woken (an eighth of the rows the
 // queue may hold, when that is fewer): each wake-up is a system call on the
 // run thread.

@@ -43,7 +43,7 @@ class SharedStrings {
   static constexpr std::size_t kBlockStrings = 64;
   static constexpr std::size_t kHeldBytes = 1 << 20;
   static constexpr std::size_t kCacheBlocks = 128;
-  static constexpr std::size_t kRepeatBytes = 4 << 20;
+  static constexpr std::size_t kRepeatBytes = 8 << 20;
 
   // `repeatbytes`: the memory the strings kept by keeprepeated() may take.
   explicit SharedStrings(std::size_t heldbytes = kHeldBytes, std::size_t repeatbytes = kRepeatBytes);
