@@ -95,20 +95,8 @@ class ServerStopTest : public testing::BatchCommandTest {
   std::set<std::string> sourcelines;
 
   void makelist() {
-    const std::string gen = "'" VESPER_TESTCONTACTS "' --records 3000 --bad-percent 4 --seed 22 --out '" +
-                            dir.string() + "' --forms csv >/dev/null";
-    ASSERT_EQ(std::system(gen.c_str()), 0);
-    // Each record's reference (the last column) goes into User1: a row stored twice shows.
-    std::string spec = slurp(dir / "contacts.imp");
-    const auto at = spec.find("x1notused");
-    ASSERT_NE(at, std::string::npos);
-    spec.replace(at, 9, "User1");
-    std::ofstream(dir / "contacts.imp", std::ios::binary) << spec;
-    sourcelines = testing::linesof((dir / "contacts.csv").string());
-    std::ifstream in(dir / "contacts.csv", std::ios::binary);
-    std::ofstream few(dir / "few.csv", std::ios::binary);
-    std::string line;
-    for (int i = 0; i < 20 && std::getline(in, line); ++i) few << line << "\n";
+    sourcelines = testing::makesweeplist(VESPER_TESTCONTACTS, dir.string(), 3000, 22);
+    ASSERT_FALSE(sourcelines.empty());
   }
 
   CommandResult import(const std::string& through, const char* source = "contacts.csv") {

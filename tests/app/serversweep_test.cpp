@@ -80,23 +80,21 @@ class ServerSweepTest : public testing::BatchCommandTest {
   std::set<std::string> sourcelines;
   long long cleanread = 0;
 
-  // The generated list, its specification storing each record's reference
-  // (the last column) in User1 so that a row stored twice shows.
   void makelist() {
-    const std::string gen = std::string("'" VESPER_TESTCONTACTS "' --records ") + (fullsweep() ? "4000" : "1500") +
-                            " --bad-percent 4 --seed 21 --out '" + dir.string() + "' --forms csv >/dev/null";
-    ASSERT_EQ(std::system(gen.c_str()), 0);
-    std::string spec = slurp(dir / "contacts.imp");
-    const auto at = spec.find("x1notused");
-    ASSERT_NE(at, std::string::npos);
-    spec.replace(at, 9, "User1");
-    std::ofstream(dir / "contacts.imp", std::ios::binary) << spec;
-    sourcelines = testing::linesof((dir / "contacts.csv").string());
-    // The next import after each run: the list's first lines.
-    std::ifstream in(dir / "contacts.csv", std::ios::binary);
-    std::ofstream few(dir / "few.csv", std::ios::binary);
-    std::string line;
-    for (int i = 0; i < 20 && std::getline(in, line); ++i) few << line << "\n";
+    sourcelines = testing::makesweeplist(VESPER_TESTCONTACTS, dir.string(), fullsweep() ? 4000 : 1500, 21);
+    ASSERT_FALSE(sourcelines.empty());
+  }
+
+  // A fresh schema on the test server holding an empty contact table, and
+  // the list; the schema goes with `fresh`.
+  void startserver(const std::string& server, std::unique_ptr<testing::FreshSchema>& fresh) {
+    conninfo = server;
+    db = std::make_unique<testing::PostgresConnection>(conninfo);
+    fresh = std::make_unique<testing::FreshSchema>(*db);
+    schema = fresh->name();
+    table = schema + ".contact";
+    createserverdatabase(ServerDatabase{conninfo, schema});
+    makelist();
   }
 
   CommandResult import(const std::string& through, const char* source = "contacts.csv") {
@@ -143,13 +141,8 @@ std::vector<int> chosen(int count) {
 
 TEST_F(ServerSweepTest, ConnectionCutAtEveryGroup) {
   VESPER_NEED_POSTGRES(server);
-  conninfo = server;
-  db = std::make_unique<testing::PostgresConnection>(conninfo);
-  testing::FreshSchema fresh(*db);
-  schema = fresh.name();
-  table = schema + ".contact";
-  createserverdatabase(ServerDatabase{conninfo, schema});
-  makelist();
+  std::unique_ptr<testing::FreshSchema> fresh;
+  startserver(server, fresh);
 
   const CommandResult clean = import(conninfo);
   ASSERT_EQ(clean.code, 0) << clean.err;
@@ -193,13 +186,8 @@ TEST_F(ServerSweepTest, ConnectionCutAtEveryGroup) {
 // milliseconds into its rows.
 TEST_F(ServerSweepTest, SessionKilledInTheMiddleOfACopy) {
   VESPER_NEED_POSTGRES(server);
-  conninfo = server;
-  db = std::make_unique<testing::PostgresConnection>(conninfo);
-  testing::FreshSchema fresh(*db);
-  schema = fresh.name();
-  table = schema + ".contact";
-  createserverdatabase(ServerDatabase{conninfo, schema});
-  makelist();
+  std::unique_ptr<testing::FreshSchema> fresh;
+  startserver(server, fresh);
   const CommandResult clean = import(conninfo);
   ASSERT_EQ(clean.code, 0) << clean.err;
   cleanread = testing::recordsread(clean.out);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -75,6 +76,34 @@ inline std::set<std::string> linesof(const std::string& path) {
     lines.insert(l);
   }
   return lines;
+}
+
+// A generated list of `records` contacts with some bad lines in `dir`
+// (contacts.csv and contacts.imp, by the generator at `generator`), its
+// specification storing each record's reference (the last column) in User1
+// so that a row stored twice shows, and few.csv, its first 20 lines, for the
+// import after a run.  Returns the list's lines; empty when it could not be
+// made.
+inline std::set<std::string> makesweeplist(const std::string& generator, const std::string& dir, int records,
+                                           int seed) {
+  const std::string gen = "'" + generator + "' --records " + std::to_string(records) +
+                          " --bad-percent 4 --seed " + std::to_string(seed) + " --out '" + dir +
+                          "' --forms csv >/dev/null";
+  if (std::system(gen.c_str()) != 0) return {};
+  std::string spec;
+  {
+    std::ifstream in(dir + "/contacts.imp", std::ios::binary);
+    spec.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const auto at = spec.find("x1notused");
+  if (at == std::string::npos) return {};
+  spec.replace(at, 9, "User1");
+  std::ofstream(dir + "/contacts.imp", std::ios::binary) << spec;
+  std::ifstream in(dir + "/contacts.csv", std::ios::binary);
+  std::ofstream few(dir + "/few.csv", std::ios::binary);
+  std::string line;
+  for (int i = 0; i < 20 && std::getline(in, line); ++i) few << line << "\n";
+  return linesof(dir + "/contacts.csv");
 }
 
 // bad.csv holds whole lines of the source only.
