@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,6 +30,8 @@ enum class IssueKind {
   LineLost,          // such a line that could not be written there
   RecordFailed,      // a record whose row could not be made ("was not imported")
   RowRefused,        // a row the contact table refused ("could not be stored")
+  UserRejected,      // a record the user rejected in review
+  DuplicateSkipped,  // a record passed over as a duplicate of a contact held
   Count
 };
 
@@ -38,6 +41,15 @@ struct ImportIssue {
   std::string field;     // the contact field, when the issue is a value's
   IssueKind kind = IssueKind::RecordFailed;
   std::string text;      // what happened, in the engine's or the system's words
+  long long sourceline = 0;  // where in the source (0: as noted for its record)
+};
+
+// One line of the run report: a record that was not imported as it stood.
+struct ReportEntry {
+  long long record = 0;      // 0 for a line that is no record
+  long long sourceline = 0;  // the source line (a table's row) it ended on
+  IssueKind kind = IssueKind::RecordFailed;
+  std::string field;
 };
 
 // How many values of stored rows were changed on their way into one contact
@@ -61,6 +73,14 @@ class IssueLog {
   // A line that is no record: counted always, its text copied only while
   // issues are still kept whole.
   void addline(IssueKind kind, std::string_view line, std::string_view text);
+  // The source line record `record` ended on, noted as it is read; an issue
+  // of a line that is no record takes `line` as it is added.
+  void noteline(long long record, long long line);
+  void setline(long long line) { line_ = line; }
+  // Every issue, a line each, for the run report (not only the first kKept).
+  const std::vector<ReportEntry>& report() const { return report_; }
+  // The source line noted for `record` (0 when none).
+  long long lineof(long long record) const;
   // A failed record: its message shown, then the issue added.
   void report(ImportIssue issue, Messages& messages);
   // False once kKept issues are kept: a caller may then leave the text of an
@@ -81,6 +101,9 @@ class IssueLog {
   std::vector<ImportIssue> kept_;
   std::vector<FieldNotes> fields_;
   std::map<std::string, std::size_t, std::less<>> fieldindex_;
+  std::vector<ReportEntry> report_;
+  std::vector<std::uint32_t> lines_;  // by record number
+  long long line_ = 0;
 };
 
 }  // namespace vesper

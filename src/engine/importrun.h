@@ -171,6 +171,9 @@ class ImportRun {
   // Every issue the run met: lines that are no record, values changed on
   // their way in, records that failed.
   const IssueLog& issues() const { return issues_; }
+  // The run's number in the import history (0 when none is kept); valid
+  // until the run ends.
+  long long historyrun() const { return historyrun_; }
   // The end message shown by quitimport.
   const std::string& endmessage() const { return endmessage_; }
 
@@ -202,6 +205,8 @@ class ImportRun {
   void quitimport();
   void finished();
   void closeall();
+  void beginhistory();  // the run's record in the import history, its keys recorded from now on
+  void endhistory();    // ... its counts at the end
 
   RunState& state_;
   ContactStore& contact_;
@@ -212,6 +217,8 @@ class ImportRun {
   std::unique_ptr<RecordTransfer> transfer_;
   std::unique_ptr<ContactWriter> writer_;  // during a batch, with the store's writer
   bool pendingmixed_ = false;
+  long long historyrun_ = 0;  // the run's number in the import history; 0 none
+  long long linesread_ = 0;   // source lines (table rows) read since the start
 
   std::vector<std::string> lines_;
   bool shown_ = false;  // a record is on display, not yet accepted or rejected

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "store/serverdatabase.h"
+#include "store/serverhistory.h"
 #include "store/serverlink.h"
 #include "store/serverwriter.h"
 #include "store/tablebackend.h"
@@ -57,11 +58,13 @@ class ServerBackend final : public TableBackend {
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
   TableRowWriter& writer() override { return writer_; }
+  ImportHistory* history() override { return &history_; }
   void close() override;
 
  private:
   ServerLink link_;
   ServerWriter writer_{link_};
+  ServerHistory history_{link_};
   // Kept past close(): the table's references to them stay valid.
   std::vector<FieldDef> fields_;
   int key_ = -1;

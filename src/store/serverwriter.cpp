@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "parse/text.h"
+#include "store/serverhistory.h"
 #include "store/serverwriterstate.h"
 #include "store/sqlid.h"
 
@@ -146,6 +147,7 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
       ++p;
     }
     s.stored(PQgetvalue(r.get(), 0, 0), bytes);
+    if (s.trailrun && l.key >= 0) s.trailkeys.push_back(s.lastkey);
     return {};
   }
   if (!guard) {
@@ -257,6 +259,7 @@ void ServerWriter::begingroup() {
   if (s.groupdepth == 0) {
     PgResult r = pgresult(PQexec(link_.conn, "BEGIN"));
     if (!ServerLink::ok(r.get())) link_.fail(r.get());
+    s.trailkeys.clear();
   }
   ++s.groupdepth;
 }
@@ -276,6 +279,11 @@ void ServerWriter::commitgroup() {
     throw TableUnavailable("Table " + link_.name + ": a failed statement ended the group. The rows stored since the "
                            "group began were not saved.");
   }
+  // The group's keys go into the import history in its own transaction.
+  if (s.trailrun && !s.trailkeys.empty()) {
+    recordtrail(link_, s.trailrun, s.trailkeys);
+    s.trailkeys.clear();
+  }
   PgResult r = pgresult(PQexec(link_.conn, "COMMIT"));
   if (!ServerLink::ok(r.get())) s.failure(r.get());
   s.groupdepth = 0;
@@ -287,10 +295,12 @@ void ServerWriter::rollbackgroup() {
   if (s.groupdepth == 0) return;
   if (PQtransactionStatus(link_.conn) != PQTRANS_IDLE) PQclear(PQexec(link_.conn, "ROLLBACK"));
   s.groupdepth = 0;
+  s.trailkeys.clear();
   ++s.rollbacks;
 }
 
 bool ServerWriter::ingroup() const { return s_->groupdepth > 0; }
+void ServerWriter::settrail(long long run) { s_->trailrun = run; }
 long long ServerWriter::bytesstored() const { return s_->bytesstored; }
 long long ServerWriter::rowsstored() const { return s_->rowsstored; }
 long long ServerWriter::rollbacks() const { return s_->rollbacks; }

@@ -111,6 +111,11 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
         s.keyscratch.clear();
         l.paramtext(l.key, c, s.keyscratch);
       }
+      if (i == key && s.trailrun) {
+        if (s.copykeys.size() < count) s.copykeys.resize(count);
+        s.copykeys[j].clear();
+        l.paramtext(l.key, c, s.copykeys[j]);
+      }
     }
     s.copy += '\n';
   }
@@ -135,6 +140,9 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
   for (std::size_t j = 0; j < count; ++j)
     if (stored[j]) bytes += s.rowbytes[j], last = j;
   if (last == count) return;
+  if (s.trailrun)
+    for (std::size_t j = 0; j < count; ++j)
+      if (stored[j]) s.trailkeys.push_back(s.copykeys[j]);
   if (last != count - 1) {
     std::memcpy(bits.data(), rows[last].data, words * 8);
     PackedValues values{bits.data(), rows[last].data + words * 8, rows[last].data + rows[last].size, l.name};

@@ -17,6 +17,11 @@ struct ServerWriter::State {
   ServerLink& link;
 
   int groupdepth = 0;
+  // The import history's run that the group's rows are recorded under (0:
+  // none), and the keys of the rows the open group stored; copykeys: the
+  // keys of the rows of one insertmany().
+  long long trailrun = 0;
+  std::vector<std::string> trailkeys, copykeys;
   long long rowsstored = 0, rollbacks = 0, bytesstored = 0;
   // The key (or tuple id) of the row stored last; its id is asked for only
   // when the table wants it, so storing gives no row an id.

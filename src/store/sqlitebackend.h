@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "store/sqlitehelp.h"
+#include "store/sqlitehistory.h"
 #include "store/tablebackend.h"
 #include "store/tablefile.h"
 #include "store/tablewriter.h"
@@ -46,11 +47,13 @@ class SqliteBackend final : public TableBackend {
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
   TableRowWriter& writer() override { return writer_; }
+  ImportHistory* history() override { return &history_; }
   void close() override;
 
  private:
   TableFile file_;
   TableWriter writer_{file_};
+  SqliteHistory history_{file_};
   Statement selectrow_;  // kept: a walk reads every row with it
 };
 

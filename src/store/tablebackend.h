@@ -39,6 +39,7 @@
 
 #include "store/contactstore.h"
 #include "store/fieldtypes.h"
+#include "store/importhistory.h"
 
 namespace vesper {
 
@@ -78,6 +79,9 @@ class TableBackend {
   // from NAME by another user or program." when there is no such row.
   virtual void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) = 0;
 
+  // The import history kept beside the table (importhistory.h), on the
+  // table's own connection; null where the engine keeps none.
+  virtual ImportHistory* history() { return nullptr; }
   // The same writer for the backend's whole life.
   virtual TableRowWriter& writer() = 0;
   virtual void close() = 0;

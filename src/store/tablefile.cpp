@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
+#include "store/sqlitehistory.h"
 #include "store/systemdisk.h"
 
 namespace vesper {
@@ -26,8 +27,11 @@ void TableFile::open(const std::string& found) {
     Statement st;
     check(st.prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
     std::vector<std::string> names;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    // The import history kept in a contact table's file is no candidate.
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      std::string n = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+      if (!ishistorytable(n)) names.push_back(std::move(n));
+    }
     if (rc != SQLITE_DONE) fail(rc);
     std::string stem = file.substr(0, file.rfind('.'));
     std::string chosen;

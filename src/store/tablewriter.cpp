@@ -245,6 +245,12 @@ void TableWriter::begingroup() {
     if (rc != SQLITE_OK) file_.fail(rc);
     s.autoincfresh = false;
     s.triggered = -1;
+    try {
+      s.trail.begin(file_);
+    } catch (...) {
+      execsql(file_.db, "ROLLBACK");
+      throw;
+    }
   }
   ++s.groupdepth;
 }
@@ -256,6 +262,13 @@ void TableWriter::commitgroup() {
   if (s.groupdepth > 1) {
     --s.groupdepth;
     return;
+  }
+  // The group's keys go into the import history in its own transaction.
+  try {
+    s.trail.commit(file_);
+  } catch (const EngineError&) {
+    if (sqlite3_get_autocommit(file_.db)) s.groupdepth = 0, s.forgetautoinc();
+    throw;
   }
   int rc = execsql(file_.db, "COMMIT");
   if (rc != SQLITE_OK) {
@@ -292,6 +305,7 @@ void TableWriter::rollbackgroup() {
 }
 
 bool TableWriter::ingroup() const { return s_->groupdepth > 0; }
+void TableWriter::settrail(long long run) { s_->trail.setrun(run); }
 
 void TableWriter::setbackgroundcopy(bool on, long long journallimit) {
   State& s = *s_;
