@@ -112,6 +112,10 @@ bool ImportRun::start() {
   beginhistory();
   source_.rewind();
   linesread_ = 0;
+  if (state_.ImportStopped) {
+    quitimport();
+    return false;
+  }
   shownextrecord();
   updatestatus();
   return outcome_ == Outcome::Open;
@@ -285,6 +289,10 @@ void ImportRun::beginhistory() {
   try {
     historyrun_ = history->addrun(record);
     transfer_->writerturn()->settrail(historyrun_);
+  } catch (const TableUnavailable& e) {
+    // The contact table cannot be written just now: no record would be stored.
+    historyrun_ = 0;
+    stoponerror(e.what());
   } catch (const EngineError& e) {
     // The import goes on without a history of it (it cannot be undone).
     historyrun_ = 0;
