@@ -54,7 +54,13 @@ ImportRun::~ImportRun() {
 
 void ImportRun::setmixed(bool on) {
   pendingmixed_ = on;
-  if (transfer_) transfer_->mixed = on;
+  if (!transfer_) return;
+  transfer_->mixed = on;
+  // The record on display would now be cased otherwise.
+  if (shown_ && !batch_) {
+    transfer_->preview(source_, preview_);
+    view_.recordchanged();
+  }
 }
 
 void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates) {
@@ -132,7 +138,9 @@ void ImportRun::listfields() {
     std::string line = (iscombinedcode(e) ? codelabel(e) : e) + ": ";
     lines_.push_back(line.append(source_.value(i)));
   }
-  if (!batch_) view_.recordchanged();
+  if (batch_) return;
+  if (transfer_) transfer_->preview(source_, preview_);
+  view_.recordchanged();
 }
 
 void ImportRun::shownextrecord() {

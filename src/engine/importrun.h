@@ -160,6 +160,8 @@ class ImportRun {
   bool mixed() const { return transfer_ ? transfer_->mixed : false; }
   void setmixed(bool on);  // CheckBox1
   const std::vector<std::string>& lines() const { return lines_; }  // datalist
+  // The contact the record on display would become (in review).
+  const ContactPreview& preview() const { return preview_; }
   // The counters as last shown (see Durability).
   std::string lblAccepted() const { return std::to_string(shownaccepted_); }
   std::string lblRejected() const { return std::to_string(shownrejected_); }
@@ -221,6 +223,7 @@ class ImportRun {
   long long linesread_ = 0;   // source lines (table rows) read since the start
 
   std::vector<std::string> lines_;
+  ContactPreview preview_;
   bool shown_ = false;  // a record is on display, not yet accepted or rejected
   bool review_ = true;
   bool batch_ = false;

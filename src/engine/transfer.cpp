@@ -349,15 +349,22 @@ void RecordTransfer::rememberkey(KeysAhead::iterator known, const std::string& p
   purgeat_ = std::max(kKeysAheadStart, 2 * keysahead_.size());
 }
 
-long long RecordTransfer::storewithkey(long long record, const LocalTime& added) {
-  if (recno_ < 0) contact_.fieldindex("Recno");
+std::string RecordTransfer::keypiece() {
   const std::string_view company = company_ >= 0 ? contact_.textview(company_, companytext_) : std::string_view();
   const std::string_view lastname = lastname_ >= 0 ? contact_.textview(lastname_, lastnametext_) : std::string_view();
-  std::string piece = recordkeynamepiece(company, lastname);
+  return recordkeynamepiece(company, lastname);
+}
+
+RecordKeyTime RecordTransfer::firststep(KeysAhead::const_iterator known, RecordKeyTime now) const {
+  return known != keysahead_.end() && !later(now, known->second) ? nextrecordkeytime(known->second) : now;
+}
+
+long long RecordTransfer::storewithkey(long long record, const LocalTime& added) {
+  if (recno_ < 0) contact_.fieldindex("Recno");
+  std::string piece = keypiece();
   RecordKeyTime now = recordkeytime(added);
-  RecordKeyTime t = now;
   auto known = keysahead_.find(piece);
-  if (known != keysahead_.end() && !later(t, known->second)) t = nextrecordkeytime(known->second);
+  RecordKeyTime t = firststep(known, now);
   if (writer_) {
     // The writer takes later steps itself when the key is refused; a step
     // remembered here that the writer had to pass costs the next row of the
@@ -399,6 +406,20 @@ bool RecordTransfer::lowdiskspace(long long rowbytes) {
   return free < kMinFreeSpaceForRecords;
 }
 
+LocalTime RecordTransfer::completerow() {
+  if (db_ < 0) contact_.fieldindex("DB");
+  contact_.settext(db_, state_.DatabaseName);
+  makemailblock();
+  if (dateadded_ < 0) contact_.fieldindex("DateAdded");
+  if (timeadded_ < 0) contact_.fieldindex("TimeAdded");
+  // One clock reading for the date, the time and the key of the row.
+  const LocalTime added = state_.clock.now();
+  const double at = datetimeof(added);
+  contact_.setdatetime(dateadded_, at);
+  contact_.setdatetime(timeadded_, at);
+  return added;
+}
+
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   const long long storedbefore = writer_ ? 0 : table_->bytesstored();
   long long queuedbytes = -1;
@@ -411,16 +432,7 @@ bool RecordTransfer::importonerecord(Values& fetch, long long record) {
       contact_.drop();
       return false;
     }
-    if (db_ < 0) contact_.fieldindex("DB");
-    contact_.settext(db_, state_.DatabaseName);
-    makemailblock();
-    if (dateadded_ < 0) contact_.fieldindex("DateAdded");
-    if (timeadded_ < 0) contact_.fieldindex("TimeAdded");
-    // One clock reading for the date, the time and the key of the row.
-    const LocalTime added = state_.clock.now();
-    const double at = datetimeof(added);
-    contact_.setdatetime(dateadded_, at);
-    contact_.setdatetime(timeadded_, at);
+    const LocalTime added = completerow();
     queuedbytes = storewithkey(record, added);
   } catch (const TableUnavailable&) {
     contact_.drop();

@@ -69,6 +69,19 @@ constexpr long long kFreeSpaceMillis = 1000;
 long long leadinginteger(std::string_view text);
 double leadingdouble(std::string_view text, bool* fits = nullptr);
 
+// The contact a record would become, shown before it is accepted: every
+// field the row would hold, in the table's order, each with a mark where its
+// value was changed on its way in (cut to the field's width, a date that
+// could not be read, a number that does not fit the field).
+struct PreviewField {
+  std::string field, text, mark;
+};
+struct ContactPreview {
+  std::vector<PreviewField> fields;
+  std::string failure;  // why no row can be made of the record ("" when one can)
+  bool empty = false;   // the record has no value to import: no row is made
+};
+
 class RecordTransfer {
  public:
   // `contact` is the open contact store; `datafolder` is measured for free
@@ -93,6 +106,12 @@ class RecordTransfer {
   // true when a row was stored.  Sets ImportStopped (and stoppedforspace)
   // after the low-disk message.
   bool importonerecord(Values& fetch, long long record);
+
+  // The row the current record would become, built exactly as
+  // importonerecord builds it, described in `out` and then dropped: nothing
+  // is stored, counted or reported.  The record key is the one the store
+  // would be asked for first.
+  void preview(Values& fetch, ContactPreview& out);
 
   // The transfer holds the store's WriterHandle and stores each row at once.
   // A batch run takes the handle for its writer thread (handover()) and sets
@@ -141,6 +160,9 @@ class RecordTransfer {
   void writedirect(int i, const Slot& slot, std::string_view value);
   void expandcombined(Combined code, std::string_view value);
   void makemailblock();
+  // The fields every row gets once its values are written: DB, the mailing
+  // block, DateAdded and TimeAdded; returns the clock reading it used.
+  LocalTime completerow();
   // Stores (or queues) the row; the bytes of its values when queued, else -1.
   long long storewithkey(long long record, const LocalTime& added);
   int exactposition(const std::string& name);
@@ -183,6 +205,11 @@ class RecordTransfer {
   // Positions found by exact name (the derived fields are few).
   std::unordered_map<std::string, int> exact_;
   std::size_t purgeat_;
+  // The record key's name piece of the row being built, and the first key
+  // step to try for it at `now` (`known`: the piece's entry in keysahead_, or
+  // its end).
+  std::string keypiece();
+  RecordKeyTime firststep(KeysAhead::const_iterator known, RecordKeyTime now) const;
   // `known` is the piece's entry in keysahead_, or its end.
   void rememberkey(KeysAhead::iterator known, const std::string& piece, RecordKeyTime used, RecordKeyTime now);
   bool lowdiskspace(long long rowbytes);

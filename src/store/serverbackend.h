@@ -57,6 +57,8 @@ class ServerBackend final : public TableBackend {
   long long recordcount() override;
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
+  void rowswithfolded(int field, const std::vector<std::string>& forms,
+                      std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
   ImportHistory* history() override { return &history_; }
   void close() override;
@@ -71,6 +73,7 @@ class ServerBackend final : public TableBackend {
   std::string path_, name_;
   std::string readsql_;
   ServerParams params_;
+  bool indexed_ = false;  // the folded lookup's index is made
 };
 
 // Opens table `name` of `database` ("CONTACT.DB", "contact.db": the table

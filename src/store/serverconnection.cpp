@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstring>
 #include <memory>
 
 #include "base/errors.h"
@@ -20,6 +21,16 @@ std::string onelinemessage(const char* message) {
   return out;
 }
 
+std::string connectionreason(const char* message) {
+  const char* text = message ? message : "";
+  while (*text == '\n' || *text == ' ' || *text == '\t') ++text;
+  const char* end = std::strchr(text, '\n');
+  std::string why = onelinemessage(std::string(text, end ? end : text + std::strlen(text)).c_str());
+  if (why.empty()) why = "no reason given";
+  if (why.back() != '.' && why.back() != '?' && why.back() != '!') why += '.';  // more sentences may follow
+  return why;
+}
+
 namespace {
 using Result = std::unique_ptr<PGresult, void (*)(PGresult*)>;
 Result wrap(PGresult* r) { return Result(r, PQclear); }
@@ -30,7 +41,7 @@ ServerConnection::ServerConnection(const std::string& connection) : described_(d
   if (!problem.empty()) throw EngineError("Cannot use the contact database " + described_ + ": " + problem + ".");
   conn_ = PQconnectdb(connection.c_str());
   if (PQstatus(conn_) != CONNECTION_OK) {
-    const std::string why = onelinemessage(PQerrorMessage(conn_));
+    const std::string why = connectionreason(PQerrorMessage(conn_));
     PQfinish(conn_);
     conn_ = nullptr;
     throw TableUnavailable("Cannot reach the contact database " + described_ + ": " + why);
@@ -42,10 +53,10 @@ ServerConnection::~ServerConnection() {
 }
 
 void ServerConnection::fail(const std::string& what) const {
-  const std::string why = onelinemessage(PQerrorMessage(conn_));
   if (PQstatus(conn_) != CONNECTION_OK)
-    throw TableUnavailable("The connection to the contact database " + described_ + " was lost: " + why);
-  throw EngineError(what + ": " + why);
+    throw TableUnavailable("The connection to the contact database " + described_ +
+                           " was lost: " + connectionreason(PQerrorMessage(conn_)));
+  throw EngineError(what + ": " + onelinemessage(PQerrorMessage(conn_)));
 }
 
 void ServerConnection::exec(const std::string& sql) {

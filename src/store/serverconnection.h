@@ -17,6 +17,10 @@ namespace vesper {
 
 // A server's message on one line (its hints come on lines of their own).
 std::string onelinemessage(const char* message);
+// Why a connection could not be made or was lost, as the client library
+// says it: its first line, without the guesses at a cause on the lines
+// after, as a sentence (ending in a full stop).
+std::string connectionreason(const char* message);
 
 class ServerConnection {
  public:

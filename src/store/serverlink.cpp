@@ -1,8 +1,10 @@
 #include "store/serverlink.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "base/errors.h"
 #include "parse/text.h"
@@ -81,6 +83,7 @@ void ServerLink::open(const ServerDatabase& database, const std::string& tablena
   name = uppertext(stem) + ".DB";
   server = std::make_unique<ServerConnection>(database.connection);
   conn = server->get();
+  connection = database.connection;
   try {
     // One form for every value read and written, whatever the server's settings.
     exec("SET DateStyle = 'ISO, YMD'; SET bytea_output = 'hex'; SET extra_float_digits = 3; "
@@ -240,7 +243,24 @@ bool ServerLink::unavailable(const PGresult* r) const {
 
 std::string ServerLink::lostmessage() const {
   return "The connection to the contact database " + (server ? server->described() : name) +
-         " was lost: " + onelinemessage(conn ? PQerrorMessage(conn) : "");
+         " was lost: " + connectionreason(conn ? PQerrorMessage(conn) : "");
+}
+
+std::string ServerLink::outcome(const std::string& xid) const {
+  try {
+    ServerConnection again(connection);
+    // The server may not have noticed yet that the old connection is gone,
+    // or be writing the commit still: a while is given for that.
+    for (int tries = 0; tries < 50; ++tries) {
+      const auto rows = again.rows("SELECT txid_status($1::bigint)", {xid});
+      const std::string status = rows.empty() || rows[0].empty() ? "" : rows[0][0];
+      if (status != "in progress") return status;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } catch (const EngineError&) {
+    // Not reached: not known.
+  }
+  return "";
 }
 
 void ServerLink::fail(const PGresult* r) const {

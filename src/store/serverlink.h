@@ -74,6 +74,7 @@ struct ServerParams {
 struct ServerLink {
   std::unique_ptr<ServerConnection> server;
   PGconn* conn = nullptr;
+  std::string connection;  // the connection text, to ask the server again (never shown)
   std::string name;    // in messages: "CONTACT.DB"
   std::string path;    // "pnant.contact in office on db.example.org"
   std::string table;   // quoted, schema-qualified
@@ -119,6 +120,11 @@ struct ServerLink {
   bool unavailable(const PGresult* r) const;
   static bool keytaken(const PGresult* r);
   std::string lostmessage() const;
+  // After the connection was lost: whether the server committed the
+  // transaction numbered `xid`, asked over a connection of its own:
+  // "committed", "aborted", or "" when that cannot be known (the server
+  // cannot be reached, or it still holds the transaction open).
+  std::string outcome(const std::string& xid) const;
   [[noreturn]] void lost() const { throw TableUnavailable(lostmessage()); }
   bool connected() const { return conn && PQstatus(conn) == CONNECTION_OK; }
 

@@ -257,8 +257,13 @@ void ServerWriter::begingroup() {
   needopen(link_);
   State& s = *s_;
   if (s.groupdepth == 0) {
-    PgResult r = pgresult(PQexec(link_.conn, "BEGIN"));
-    if (!ServerLink::ok(r.get())) link_.fail(r.get());
+    PgResult r = pgresult(PQexec(link_.conn, "BEGIN; SELECT txid_current()"));
+    if (!ServerLink::ok(r.get())) {
+      if (link_.connected() && PQtransactionStatus(link_.conn) != PQTRANS_IDLE)
+        PQclear(PQexec(link_.conn, "ROLLBACK"));
+      link_.fail(r.get());
+    }
+    s.xid = PQgetvalue(r.get(), 0, 0);
     s.trailkeys.clear();
   }
   ++s.groupdepth;
@@ -285,6 +290,18 @@ void ServerWriter::commitgroup() {
     s.trailkeys.clear();
   }
   PgResult r = pgresult(PQexec(link_.conn, "COMMIT"));
+  if (!ServerLink::ok(r.get()) && !link_.connected() && !s.xid.empty()) {
+    // The connection went while the group committed: whether the server
+    // took the commit before, only the server can say.
+    const std::string outcome = link_.outcome(s.xid);
+    s.groupdepth = 0;
+    s.xid.clear();
+    if (outcome == "committed") return;  // saved; the next statement meets the lost connection
+    if (outcome.empty())
+      throw TableUnavailable(link_.lostmessage() +
+                             " Whether the rows stored since the group began were saved cannot be known.");
+    throw TableUnavailable(link_.lostmessage() + " The rows stored since the group began were not saved.");
+  }
   if (!ServerLink::ok(r.get())) s.failure(r.get());
   s.groupdepth = 0;
 }

@@ -15,6 +15,11 @@
 //   without key) a row inside a group goes inside a savepoint of its own.
 //   A failure that still took the group with it is TableUnavailable, saying
 //   the group's rows were not saved, and the group is over.
+// - A connection lost while a group commits: the server, asked over a new
+//   connection, says whether it took the commit before.  When it did, the
+//   commit has succeeded (and the next statement meets the lost
+//   connection); otherwise TableUnavailable says the rows were not saved,
+//   or that this cannot be known where the server cannot be reached.
 // - Autoincrement fields left empty are numbered by the server; a number
 //   given is kept and the server's numbering moved past it.  Numbers the
 //   server gave to rows not stored are not given again (there are gaps).

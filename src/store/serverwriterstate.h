@@ -22,6 +22,9 @@ struct ServerWriter::State {
   // keys of the rows of one insertmany().
   long long trailrun = 0;
   std::vector<std::string> trailkeys, copykeys;
+  // The number of the open group's transaction, to ask the server whether
+  // it was committed when the connection is lost during the commit.
+  std::string xid;
   long long rowsstored = 0, rollbacks = 0, bytesstored = 0;
   // The key (or tuple id) of the row stored last; its id is asked for only
   // when the table wants it, so storing gives no row an id.

@@ -46,6 +46,8 @@ class SqliteBackend final : public TableBackend {
   long long recordcount() override;
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
+  void rowswithfolded(int field, const std::vector<std::string>& forms,
+                      std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
   ImportHistory* history() override { return &history_; }
   void close() override;
@@ -55,6 +57,7 @@ class SqliteBackend final : public TableBackend {
   TableWriter writer_{file_};
   SqliteHistory history_{file_};
   Statement selectrow_;  // kept: a walk reads every row with it
+  bool indexed_ = false;  // the folded lookup's index is made
 };
 
 }  // namespace vesper

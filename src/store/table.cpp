@@ -221,6 +221,11 @@ bool Table::atend() {
   return d_->atend;
 }
 
+void Table::rowswithfolded(int field, const std::vector<std::string>& forms, std::vector<std::vector<Cell>>& rows) {
+  checked(0);
+  d_->backend->rowswithfolded(field, forms, rows);
+}
+
 long long Table::recordcount() {
   checked(0);
   return d_->backend->recordcount();

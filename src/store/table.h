@@ -131,6 +131,10 @@ class Table : public TableFields {
   // The import history of the open table's engine; null when closed or none.
   ImportHistory* history();
 
+  // The rows whose field `field`, lower-cased and without blanks, is one of
+  // `forms`, read whole (tablebackend.h); the table's walk is not moved.
+  void rowswithfolded(int field, const std::vector<std::string>& forms, std::vector<std::vector<Cell>>& rows);
+
   // Values by position (see Field).
   bool isnull(int position) const;
   std::string astext(int position) const;

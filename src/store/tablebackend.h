@@ -82,6 +82,17 @@ class TableBackend {
   // The import history kept beside the table (importhistory.h), on the
   // table's own connection; null where the engine keeps none.
   virtual ImportHistory* history() { return nullptr; }
+
+  // The rows whose field `field`, lower-cased and without blanks, equals
+  // one of `forms` (given in that form), each as one cell per field, into
+  // `rows`.  An index on that form of the field is made the first time, so
+  // the lookup reads only the rows it finds, whoever stored them.  An engine
+  // without such lookups finds none.
+  virtual void rowswithfolded(int field, const std::vector<std::string>& forms,
+                              std::vector<std::vector<Cell>>& rows) {
+    (void)field, (void)forms;
+    rows.clear();
+  }
   // The same writer for the backend's whole life.
   virtual TableRowWriter& writer() = 0;
   virtual void close() = 0;

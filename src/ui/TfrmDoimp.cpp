@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "ui/TfrmAbort.h"
@@ -65,6 +67,19 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   datalist_->setObjectName(QStringLiteral("datalist"));
   datalist_->setSelectionMode(QAbstractItemView::NoSelection);
   datalist_->setMinimumSize(340, 220);
+
+  preview_ = new QTreeWidget(this);
+  preview_->setObjectName(QStringLiteral("preview"));
+  preview_->setColumnCount(3);
+  preview_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Stored as"), QStringLiteral("Note")});
+  preview_->setRootIsDecorated(false);
+  preview_->header()->setStretchLastSection(false);
+  preview_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  preview_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  preview_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  preview_->setSelectionMode(QAbstractItemView::NoSelection);
+  preview_->setMinimumSize(340, 220);
+  preview_->setAccessibleName(QStringLiteral("The contact as it will be stored"));
 
   CheckBox1_ = new QCheckBox(
       QStringLiteral("C&onvert to mixed case. (JOHN SMITH becomes John Smith)"), this);
@@ -130,8 +145,15 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   panels_->addWidget(Panel2_);
   panels_->setCurrentWidget(Panel1_);
 
+  auto* sourceside = new QVBoxLayout;
+  sourceside->addWidget(new QLabel(QStringLiteral("Source record:"), this));
+  sourceside->addWidget(datalist_, 1);
+  auto* contactside = new QVBoxLayout;
+  contactside->addWidget(new QLabel(QStringLiteral("As it will be stored:"), this));
+  contactside->addWidget(preview_, 1);
   auto* middle = new QHBoxLayout;
-  middle->addWidget(datalist_, 1);
+  middle->addLayout(sourceside, 1);
+  middle->addLayout(contactside, 1);
   middle->addWidget(panels_);
 
   auto* top = new QVBoxLayout(this);
@@ -139,7 +161,7 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   top->addWidget(intro);
   top->addSpacing(6);
   top->addLayout(middle, 1);
-  top->addWidget(CheckBox1_);
+  top->addWidget(CheckBox1_, 0, Qt::AlignLeft);
 
   connect(btAcceptOne_, &QPushButton::clicked, this, &TfrmDoimp::btAcceptOneClick);
   connect(btReject, &QPushButton::clicked, this, &TfrmDoimp::btRejectClick);
@@ -152,12 +174,13 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
 
   sethelptopic(this, kRunHelp);
   sethelptopic(datalist_, kListHelp);
+  sethelptopic(preview_, kListHelp);
   for (QWidget* w : std::initializer_list<QWidget*>{CheckBox1_, btAcceptOne_, btReject, btAll,
                                                     btRandom, btCancel, bt2Cancel})
     sethelptopic(w, kDecisionHelp);
   sethelptopic(btHelp, kRunHelp);
 
-  resize(640, 400);
+  resize(980, 440);
   btAcceptOne_->setFocus();
 }
 
@@ -195,6 +218,25 @@ void TfrmDoimp::closeifdone() {
 void TfrmDoimp::showrecord() {
   datalist_->clear();
   for (const std::string& line : run_.lines()) datalist_->addItem(QString::fromStdString(line));
+  preview_->clear();
+  const ContactPreview& contact = run_.preview();
+  auto add = [&](const QString& field, const QString& text, const QString& mark) {
+    auto* item = new QTreeWidgetItem(preview_, {field, text, mark});
+    item->setToolTip(1, text);
+    if (!mark.isEmpty())
+      for (int c = 0; c < 3; ++c) item->setForeground(c, QBrush(Qt::darkRed));
+  };
+  if (!contact.failure.empty()) {
+    add(QString(), QStringLiteral("Not imported"), QString::fromStdString(contact.failure));
+  } else if (contact.empty) {
+    add(QString(), QStringLiteral("No value to import"), QString());
+  }
+  for (const PreviewField& f : contact.fields) {
+    // A value of several lines (the mailing block, a memo) on one line.
+    QString text = QString::fromStdString(f.text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" / ")).replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    add(QString::fromStdString(f.field), text, QString::fromStdString(f.mark));
+  }
 }
 
 void TfrmDoimp::updatestatus() {

@@ -18,6 +18,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QStackedWidget;
+class QTreeWidget;
 
 namespace vesper {
 
@@ -82,6 +83,7 @@ class TfrmDoimp : public QDialog {
   bool created_ = false;
 
   QListWidget* datalist_ = nullptr;
+  QTreeWidget* preview_ = nullptr;  // the contact the record would become
   QCheckBox* CheckBox1_ = nullptr;
   QStackedWidget* panels_ = nullptr;
   QFrame* Panel1_ = nullptr;

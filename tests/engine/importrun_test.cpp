@@ -426,3 +426,53 @@ TEST_F(ImportRunTest, RowsTheWriterCannotStoreAreFailedNotCounted) {
 
 }  // namespace
 }  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// The review shows each record as the contact it will become, built by the
+// transfer itself: the stored row then holds exactly what was shown, values
+// changed on their way in are marked, and showing stores nothing.
+TEST_F(ImportRunTest, ReviewShowsTheContactAsItWillBeStored) {
+  state.DateFormats[4] = 4;
+  start("Dr. John A. Smith Jr.,ACME CORP,Boston MA 02110-1234,31/02/1999,12 Main Street\r\n"
+        "Ann Lee,Widgets,Salem MA 01970,12/03/1999,1 Elm\r\n",
+        {"x2firstlast", "Company", "x5citystatezip", "Date1", "Addr1"});
+  auto shown = [&] {
+    std::map<std::string, std::pair<std::string, std::string>> out;
+    for (const PreviewField& f : run->preview().fields) out[f.field] = {f.text, f.mark};
+    return out;
+  };
+  auto first = shown();
+  EXPECT_EQ(first["FirstName"].first, "John A.");
+  EXPECT_EQ(first["LastName"].first, "Smith");
+  EXPECT_EQ(first["Salut"].first, "Dr.");
+  EXPECT_EQ(first["Honor"].first, "Jr.");
+  EXPECT_EQ(first["City"].first, "Boston");
+  EXPECT_EQ(first["Date1"], std::make_pair(std::string(), std::string("not a date: left empty")));
+  EXPECT_NE(first["MailAddr"].first.find("12 Main Street"), std::string::npos);
+  EXPECT_FALSE(first["Recno"].first.empty());
+  EXPECT_EQ(column("LastName"), std::vector<std::string>{}) << "showing a record stores nothing";
+
+  EXPECT_EQ(first["Company"].first, "ACME CORP");
+  run->setmixed(true);  // the shown contact follows the box
+  first = shown();
+  EXPECT_EQ(first["Company"].first, "Acme Corp");
+  run->btAcceptOneClick();
+  auto second = shown();
+  EXPECT_EQ(second["Date1"], std::make_pair(std::string("1999-12-03"), std::string()));
+  run->btAcceptOneClick();
+  // What each stored row holds is what its record showed.
+  std::vector<std::string> fields;
+  for (const auto& [field, value] : first) if (!value.first.empty()) fields.push_back(field);
+  std::string want, wantsecond;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    want += (i ? "|" : "") + first[fields[i]].first;
+    wantsecond += (i ? "|" : "") + second[fields[i]].first;
+  }
+  EXPECT_EQ(testing::contactrows(dir / "data", fields), (std::multiset<std::string>{want, wantsecond}));
+  EXPECT_EQ(run->summary().fields.size(), 1u);  // the unreadable date, counted once it was stored
+}
+
+}  // namespace
+}  // namespace vesper

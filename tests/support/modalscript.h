@@ -29,6 +29,7 @@ class Script : public QObject {
   std::deque<Step> steps;
   QStringList seen;  // titles of the windows acted on
   bool stalled = false;
+  QString stalledat;  // the title of the window left waiting, when stalled
 
   void add(const QString& title, std::function<void(QWidget*)> act) {
     steps.push_back({title, std::move(act)});
@@ -46,6 +47,7 @@ class Script : public QObject {
     QWidget* modal = QApplication::activeModalWidget();
     if (clock_.elapsed() > 20000) {  // something waits for an answer nobody gives
       stalled = true;
+      if (modal) stalledat = modal->windowTitle();
       if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
       return;
     }

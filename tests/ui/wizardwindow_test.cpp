@@ -15,12 +15,16 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 #include <deque>
 #include <functional>
 
+#include <libpq-fe.h>
+
 #include "app/importstate.h"
 #include "store/engine.h"
+#include "store/dataplace.h"
 #include "store/sampledata.h"
 #include "store/table.h"
 #include "support/fakes.h"
@@ -533,6 +537,89 @@ class WizardTest : public QObject {
              QStringLiteral("Finished. Imported 2 records."));
     QCOMPARE(contactcount(), before + 2);
     QVERIFY(QFile::exists(tmp_.filePath(QStringLiteral("IMPORT.IMP"))));
+  }
+
+  // The windows over a contact database on the PostgreSQL server of the tests
+  // ($VESPER_TEST_POSTGRES): the chooser lists the server's databases, the
+  // review shows the contact each record will become, and the contacts
+  // accepted are stored on the server.
+  void serverDatabase() {
+    const std::string conninfo = qEnvironmentVariable("VESPER_TEST_POSTGRES").toStdString();
+    if (conninfo.empty()) {
+      if (!qEnvironmentVariableIsEmpty("VESPER_TEST_POSTGRES_REQUIRED"))
+        QFAIL("VESPER_TEST_POSTGRES is not set, though a server is required");
+      QSKIP("VESPER_TEST_POSTGRES is not set: no PostgreSQL server for this test (.ci/pgcluster starts one)");
+    }
+    const ServerDatabase server{conninfo, "test_ui_" + std::to_string(QCoreApplication::applicationPid())};
+    struct Dropped {  // the schema goes whatever the test's outcome
+      const ServerDatabase& server;
+      ~Dropped() {
+        PGconn* c = PQconnectdb(server.connection.c_str());
+        PQclear(PQexec(c, ("SET client_min_messages TO warning; DROP SCHEMA IF EXISTS " + server.schema +
+                           " CASCADE").c_str()));
+        PQfinish(c);
+      }
+    } dropped{server};
+    createserverdatabase(server);
+    const QString cfg = tmp_.filePath(QStringLiteral("server.cfg"));
+    file(QStringLiteral("server.cfg"), QByteArray::fromStdString("[PNANT]\nTYPE=POSTGRESQL\nCONNECTION=" + conninfo +
+                                                                 "\nSCHEMA=" + server.schema + "\n"));
+    window_.reset();
+    engine_ = std::make_unique<Engine>(cfg.toStdString());
+    window_ = std::make_unique<TfrmImport>(*state_, *engine_);
+    window_->dialogs().choosefile = [this](QWidget*, const FileRequest&) {
+      std::string a = answers_.empty() ? std::string() : answers_.front();
+      if (!answers_.empty()) answers_.pop_front();
+      return a;
+    };
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+
+    QString csv = file(QStringLiteral("team.csv"), "ANN LEE,5 Oak Ave,\"Austin, TX 78701\",07/04/80\r\n"
+                                                  "Bob Stone,1 Pine St,\"Salem, OR 97301\",02/02/82\r\n");
+    choosesource(1, csv.toStdString());
+    choosemain();  // the one database of the server's list
+    QMap<QString, QString> shown;
+    Script s;
+    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
+    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
+    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
+      click(w, QStringLiteral("mmddyy"));
+      click(w, QStringLiteral("OK"));
+    });
+    s.add(QStringLiteral("Save the import specification file"),
+          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
+      QTest::mouseClick(w->findChild<QCheckBox*>(QStringLiteral("CheckBox1")), Qt::LeftButton);
+      auto* preview = w->findChild<QTreeWidget*>(QStringLiteral("preview"));
+      QVERIFY(preview);
+      for (int i = 0; i < preview->topLevelItemCount(); ++i)
+        shown[preview->topLevelItem(i)->text(0)] = preview->topLevelItem(i)->text(1);
+      click(w, QStringLiteral("Accep&t all contacts"));
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("Start &Import Now"));
+    QString told;
+    for (auto& m : messages_.shown) told += QString::fromStdString(m.text) + "; ";
+    QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ") + " at " + s.stalledat + "; messages: " + told));
+    QCOMPARE(QString::fromStdString(window_->wizard().lastendmessage()), QStringLiteral("Finished. Imported 2 records."));
+    QCOMPARE(shown.value(QStringLiteral("LastName")), QStringLiteral("Lee"));
+    QCOMPARE(shown.value(QStringLiteral("FirstName")), QStringLiteral("Ann"));
+    QCOMPARE(shown.value(QStringLiteral("City")), QStringLiteral("Austin"));
+    QCOMPARE(shown.value(QStringLiteral("Date1")), QStringLiteral("1980-07-04"));
+    Table t;
+    DataPlace::server(server).open(t, "CONTACT.DB");
+    QStringList stored;
+    for (t.first(); !t.atend(); t.next()) {
+      stored << QString::fromStdString(t.astext(t.fieldindex("LastName")));
+      if (stored.back() == QStringLiteral("Lee"))
+        QCOMPARE(QString::fromStdString(t.astext(t.fieldindex("Recno"))), shown.value(QStringLiteral("Recno")));
+    }
+    stored.sort();
+    QCOMPARE(stored, (QStringList{QStringLiteral("Lee"), QStringLiteral("Stone")}));
   }
 };
 

@@ -1,0 +1,70 @@
+#include "parse/personkey.h"
+
+#include <utf8proc.h>
+
+#include <cstdlib>
+
+namespace vesper {
+
+std::string foldedname(std::string_view name) {
+  utf8proc_uint8_t* mapped = nullptr;
+  const utf8proc_ssize_t n =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(name.data()), static_cast<utf8proc_ssize_t>(name.size()),
+                   &mapped, utf8proc_option_t(UTF8PROC_DECOMPOSE | UTF8PROC_STRIPMARK | UTF8PROC_CASEFOLD));
+  std::string out;
+  if (n < 0) {
+    // Not well-formed UTF-8: ASCII letters and digits lower-cased, other
+    // bytes kept.
+    for (unsigned char c : name)
+      if (c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) out += static_cast<char>(c);
+      else if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
+    return out;
+  }
+  out.reserve(static_cast<std::size_t>(n));
+  for (utf8proc_ssize_t i = 0; i < n;) {
+    utf8proc_int32_t cp = 0;
+    const utf8proc_ssize_t len = utf8proc_iterate(mapped + i, n - i, &cp);
+    if (len <= 0) break;
+    const utf8proc_category_t cat = utf8proc_category(cp);
+    const bool keep = (cat >= UTF8PROC_CATEGORY_LU && cat <= UTF8PROC_CATEGORY_LO) ||
+                      (cat >= UTF8PROC_CATEGORY_ND && cat <= UTF8PROC_CATEGORY_NO);
+    if (keep) out.append(reinterpret_cast<const char*>(mapped + i), static_cast<std::size_t>(len));
+    i += len;
+  }
+  std::free(mapped);
+  return out;
+}
+
+std::string personkey(std::string_view firstname, std::string_view lastname) {
+  std::string last = foldedname(lastname);
+  if (last.empty()) return last;
+  return last + '\x1f' + foldedname(firstname);
+}
+
+std::string emailkey(std::string_view email) {
+  while (!email.empty() && (email.front() == ' ' || email.front() == '\t')) email.remove_prefix(1);
+  while (!email.empty() && (email.back() == ' ' || email.back() == '\t')) email.remove_suffix(1);
+  std::string out(email);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::string phonekey(std::string_view phone) {
+  std::string digits;
+  for (char c : phone)
+    if (c >= '0' && c <= '9') digits += c;
+  if (digits.size() < 7) return "";
+  return digits.size() > 10 ? digits.substr(digits.size() - 10) : digits;
+}
+
+std::string postalkey(std::string_view zip) {
+  std::string out;
+  for (char c : zip) {
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) out += c;
+    else if (c >= 'a' && c <= 'z') out += static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+}  // namespace vesper
