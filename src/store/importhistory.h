@@ -4,8 +4,9 @@
 //
 // Contract:
 // - The history lives where the contact table lives, in two tables of its
-//   own made on first use: IMPORTS (one row per run) and IMPORTKEYS (one row
-//   per contact stored: the run, its record key, its fingerprint).  In a
+//   own made on first use: IMPORTS (one row per run) and IMPORTKEYS (the run,
+//   the record key and the fingerprint of each contact stored: a row each
+//   on a server, a row per committed group in a table file).  In a
 //   data folder they are tables of the contact table's own file, so that the
 //   keys of a group commit in the same transaction as its rows (and an undo
 //   takes rows, keys and the run's mark in one); on a server they are tables

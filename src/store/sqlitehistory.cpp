@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
+#include "store/rowprint.h"
 #include "store/systemdisk.h"
 #include "store/table.h"
 #include "store/tablefile.h"
@@ -18,55 +19,69 @@ const char* const kMake =
     "CREATE TABLE IF NOT EXISTS IMPORTS (Run INTEGER PRIMARY KEY, Started TEXT, Source TEXT, Spec TEXT, "
     "DB TEXT, NumRead INTEGER, NumImported INTEGER, NumRejected INTEGER, NumBad INTEGER, State INTEGER, "
     "NumFix INTEGER);"
-    "CREATE TABLE IF NOT EXISTS IMPORTKEYS (Run INTEGER NOT NULL, Recno TEXT NOT NULL, Print TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS IMPORTKEYS (Run INTEGER NOT NULL, Keys BLOB NOT NULL, Prints BLOB NOT NULL);"
     "CREATE INDEX IF NOT EXISTS IMPORTKEYS_Run ON IMPORTKEYS (Run)";
 
-// The fingerprint of a row: FNV-1a over each value, its kind first, so that
-// the same values give the same print in every run and on every machine.
-void rowprint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  std::uint64_t h = 14695981039346656037ULL;
-  auto mix = [&h](const void* data, std::size_t n) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
-  };
-  for (int i = 0; i < argc; ++i) {
-    const unsigned char kind = static_cast<unsigned char>(sqlite3_value_type(argv[i]));
-    mix(&kind, 1);
-    unsigned char bytes[8];
-    if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
-      std::uint64_t v;
-      if (kind == SQLITE_INTEGER) {
-        v = static_cast<std::uint64_t>(sqlite3_value_int64(argv[i]));
-      } else {
-        double d = sqlite3_value_double(argv[i]);
-        std::memcpy(&v, &d, 8);
-      }
-      for (int b = 0; b < 8; ++b) bytes[b] = static_cast<unsigned char>(v >> (8 * b));
-      mix(bytes, 8);
-    } else if (kind != SQLITE_NULL) {
-      const void* p = kind == SQLITE_BLOB ? sqlite3_value_blob(argv[i]) : sqlite3_value_text(argv[i]);
-      const std::uint64_t n = static_cast<std::uint64_t>(sqlite3_value_bytes(argv[i]));
-      for (int b = 0; b < 8; ++b) bytes[b] = static_cast<unsigned char>(n >> (8 * b));
-      mix(bytes, 8);
-      if (p) mix(p, n);
-    }
+// A value of the table as SQLite gives it back, for its fingerprint.
+CellRef columnref(sqlite3_stmt* st, int i) {
+  CellRef c;
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: c.kind = Cell::Integer, c.integer = sqlite3_column_int64(st, i); break;
+    case SQLITE_FLOAT: c.kind = Cell::Real, c.real = sqlite3_column_double(st, i); break;
+    case SQLITE_TEXT:
+      c.kind = Cell::Text;
+      c.data = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      c.size = static_cast<std::size_t>(sqlite3_column_bytes(st, i));
+      break;
+    case SQLITE_BLOB:
+      c.kind = Cell::Blob;
+      c.data = static_cast<const char*>(sqlite3_column_blob(st, i));
+      c.size = static_cast<std::size_t>(sqlite3_column_bytes(st, i));
+      break;
+    default: break;
   }
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-  sqlite3_result_text(ctx, hex, 16, SQLITE_TRANSIENT);
+  return c;
 }
 
-void registerprint(TableFile& f) {
-  f.check(sqlite3_create_function(f.db, "vesper_rowprint", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                  &rowprint, nullptr, nullptr));
+// A key as the trail packs it: its kind, then four bytes of length and the
+// bytes of a text or blob, or the eight bytes of a number.
+void packkey(std::string& out, const CellRef& c) {
+  out += static_cast<char>(c.kind);
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) {
+    const std::uint32_t n = static_cast<std::uint32_t>(c.size);
+    out.append(reinterpret_cast<const char*>(&n), 4);
+    out.append(c.data, c.size);
+  } else if (c.kind != Cell::Null) {
+    out.append(c.kind == Cell::Integer ? reinterpret_cast<const char*>(&c.integer)
+                                       : reinterpret_cast<const char*>(&c.real),
+               8);
+  }
 }
 
-// "vesper_rowprint(c."A", c."B", ...)" over every field of the contact table.
-std::string printof(const TableFile& f, const char* alias) {
-  std::string s = "vesper_rowprint(";
-  for (std::size_t i = 0; i < f.fields.size(); ++i)
-    s += (i ? ", " : "") + std::string(alias) + "." + quoteid(f.fields[i].name);
-  return s + ")";
+// The next packed key at `p` (before `end`); false when none is left whole.
+bool unpackkey(const char*& p, const char* end, CellRef& c) {
+  if (p >= end) return false;
+  c = CellRef{};
+  c.kind = static_cast<Cell::Kind>(*p++);
+  if (c.kind == Cell::Text || c.kind == Cell::Blob) {
+    std::uint32_t n;
+    if (end - p < 4) return false;
+    std::memcpy(&n, p, 4);
+    if (static_cast<std::size_t>(end - p - 4) < n) return false;
+    c.data = p + 4, c.size = n;
+    p += 4 + n;
+  } else if (c.kind != Cell::Null) {
+    if (end - p < 8) return false;
+    std::memcpy(c.kind == Cell::Integer ? static_cast<void*>(&c.integer) : &c.real, p, 8);
+    p += 8;
+  }
+  return true;
+}
+
+std::string keytext(const CellRef& c) {
+  if (c.kind == Cell::Integer) return std::to_string(c.integer);
+  if (c.kind == Cell::Real) return std::to_string(c.real);
+  return std::string(c.data ? c.data : "", c.size);
 }
 
 std::string keycolumn(const TableFile& f) {
@@ -115,25 +130,22 @@ bool ishistorytable(const std::string& name) { return sametext(name, "IMPORTS") 
 
 // --- the trail ---
 
-void SqliteTrail::begin(TableFile& f) {
-  written_ = false;
-  if (run_ == 0) return;
-  Statement st;
-  f.check(st.prepare(f.db, "SELECT coalesce(max(rowid), 0) FROM " + f.table));
-  step(f, st);
-  mark_ = sqlite3_column_int64(st.get(), 0);
+void SqliteTrail::add(const CellRef& key, std::uint64_t print) {
+  packkey(keys_, key);
+  char bytes[8];
+  for (int b = 0; b < 8; ++b) bytes[b] = static_cast<char>(print >> (8 * b));
+  prints_.append(bytes, 8);
 }
 
 void SqliteTrail::commit(TableFile& f) {
-  if (run_ == 0 || written_) return;
-  registerprint(f);
+  if (run_ == 0 || prints_.empty()) return;
   Statement st;
-  f.check(st.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, Recno, Print) SELECT ?1, c." + keycolumn(f) + ", " +
-                               printof(f, "c") + " FROM " + f.table + " c WHERE c.rowid > ?2"));
+  f.check(st.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, Keys, Prints) VALUES (?1, ?2, ?3)"));
   sqlite3_bind_int64(st.get(), 1, run_);
-  sqlite3_bind_int64(st.get(), 2, mark_);
+  sqlite3_bind_blob(st.get(), 2, keys_.data(), static_cast<int>(keys_.size()), SQLITE_STATIC);
+  sqlite3_bind_blob(st.get(), 3, prints_.data(), static_cast<int>(prints_.size()), SQLITE_STATIC);
   step(f, st);
-  written_ = true;
+  begin();
 }
 
 // --- the history ---
@@ -225,29 +237,50 @@ UndoOutcome SqliteHistory::undo(long long run, const std::function<void()>& midw
     out.result = UndoOutcome::Result::AlreadyUndone;
     return out;
   }
-  registerprint(file_);
-  const std::string key = keycolumn(file_);
-  const std::string print = printof(file_, "c");
+  std::string columns;
+  for (const FieldDef& d : file_.fields) columns += ", " + quoteid(d.name);
   Transaction t(file_);
-  Statement st;
-  // Contacts changed since they were stored stay, and are named.
-  file_.check(st.prepare(file_.db, "SELECT k.Recno FROM IMPORTKEYS k JOIN " + file_.table + " c ON c." + key +
-                                       " = k.Recno WHERE k.Run = ?1 AND " + print + " <> k.Print ORDER BY k.rowid"));
-  sqlite3_bind_int64(st.get(), 1, run);
+  Statement groups, find, remove, st;
+  file_.check(groups.prepare(file_.db, "SELECT Keys, Prints FROM IMPORTKEYS WHERE Run = ?1 ORDER BY rowid"));
+  file_.check(find.prepare(file_.db, "SELECT rowid" + columns + " FROM " + file_.table + " WHERE " +
+                                         keycolumn(file_) + " = ?1"));
+  file_.check(remove.prepare(file_.db, "DELETE FROM " + file_.table + " WHERE rowid = ?1"));
+  sqlite3_bind_int64(groups.get(), 1, run);
+  const int fields = static_cast<int>(file_.fields.size());
   int rc;
-  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) out.kept.push_back(columntext(st.get(), 0));
+  while ((rc = sqlite3_step(groups.get())) == SQLITE_ROW) {
+    const char* p = static_cast<const char*>(sqlite3_column_blob(groups.get(), 0));
+    const char* end = p + sqlite3_column_bytes(groups.get(), 0);
+    const unsigned char* prints = static_cast<const unsigned char*>(sqlite3_column_blob(groups.get(), 1));
+    const int count = sqlite3_column_bytes(groups.get(), 1) / 8;
+    CellRef key;
+    for (int i = 0; i < count && unpackkey(p, end, key); ++i) {
+      std::uint64_t print = 0;
+      for (int b = 0; b < 8; ++b) print |= std::uint64_t{prints[8 * i + b]} << (8 * b);
+      TableFile::bind(find.get(), 1, key);
+      const int frc = sqlite3_step(find.get());
+      if (frc == SQLITE_DONE) {
+        ++out.gone;
+      } else if (frc == SQLITE_ROW) {
+        // Each contact is compared as the table holds it now: changed since,
+        // it stays and is named.
+        RowPrint now;
+        for (int c = 0; c < fields; ++c) now.add(c, columnref(find.get(), c + 1));
+        if (now.value() == print) {
+          sqlite3_bind_int64(remove.get(), 1, sqlite3_column_int64(find.get(), 0));
+          const int drc = sqlite3_step(remove.get());
+          remove.reset();
+          if (drc != SQLITE_DONE) file_.fail(drc);
+          ++out.removed;
+        } else {
+          out.kept.push_back(keytext(key));
+        }
+      }
+      find.reset();
+      if (frc != SQLITE_DONE && frc != SQLITE_ROW) file_.fail(frc);
+    }
+  }
   if (rc != SQLITE_DONE) file_.fail(rc);
-  file_.check(st.prepare(file_.db, "SELECT count(*) FROM IMPORTKEYS k WHERE k.Run = ?1 AND NOT EXISTS (SELECT 1 FROM " +
-                                       file_.table + " c WHERE c." + key + " = k.Recno)"));
-  sqlite3_bind_int64(st.get(), 1, run);
-  step(file_, st);
-  out.gone = sqlite3_column_int64(st.get(), 0);
-  file_.check(st.prepare(file_.db, "DELETE FROM " + file_.table + " WHERE rowid IN (SELECT c.rowid FROM IMPORTKEYS k JOIN " +
-                                       file_.table + " c ON c." + key + " = k.Recno WHERE k.Run = ?1 AND " + print +
-                                       " = k.Print)"));
-  sqlite3_bind_int64(st.get(), 1, run);
-  step(file_, st);
-  out.removed = sqlite3_changes(file_.db);
   if (midway) midway();
   file_.check(st.prepare(file_.db, "UPDATE IMPORTS SET State = 2, NumFix = ?2 WHERE Run = ?1"));
   sqlite3_bind_int64(st.get(), 1, run);

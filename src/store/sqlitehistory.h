@@ -3,20 +3,23 @@
 // (importhistory.h), on the table's connection.
 //
 // Contract (beyond ImportHistory's):
-// - The trail of a writer (`SqliteTrail`) is marked when a group begins (the
-//   greatest row id then) and written when it commits, inside the group's
-//   transaction: every row stored since, with its key and fingerprint.  Row
-//   ids only grow while a group holds the table, so the rows past the mark
-//   are the group's own.
+// - The trail of a writer (`SqliteTrail`) gathers the key and fingerprint of
+//   each row the open group stores, as the writer binds it, and writes them
+//   when the group commits, inside the group's transaction, as one row of
+//   IMPORTKEYS (Run, Keys, Prints): the keys packed one after another, the
+//   fingerprints eight bytes each.  Nothing is read back from the table
+//   while an import runs.
 // - NumImport lies in DATABASE.DB, a file of its own: an undo leaves the
 //   correction it owes in its run's row (committed with the rest) and pays
 //   it right after; one left unpaid by a crash is paid by the next use of the
 //   history.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "store/importhistory.h"
+#include "store/packedvalues.h"
 
 namespace vesper {
 
@@ -31,13 +34,16 @@ class SqliteTrail {
   // Rows stored from now on are recorded under `run` (0: none).
   void setrun(long long run) { run_ = run; }
   long long run() const { return run_; }
-  void begin(TableFile& file);   // in a group just begun
-  void commit(TableFile& file);  // before the group's COMMIT (once per group)
+  void begin() { keys_.clear(), prints_.clear(); }  // a group begins, or its rows are gone
+  // A row the open group stored: its key and fingerprint (rowprint.h).
+  void add(const CellRef& key, std::uint64_t print);
+  // Writes the group's rows, before its COMMIT (once per group).
+  void commit(TableFile& file);
 
  private:
   long long run_ = 0;
-  long long mark_ = 0;
-  bool written_ = false;
+  std::string keys_;    // the keys, packed as a row's values are (kind, then the value)
+  std::string prints_;  // their fingerprints, eight bytes each
 };
 
 class SqliteHistory final : public ImportHistory {

@@ -1,6 +1,7 @@
 // Packed rows stored several at a time with one statement (insertmany).
 #include "store/tablewriter.h"
 
+#include "store/rowprint.h"
 #include "store/tablewriterstate.h"
 
 namespace vesper {
@@ -44,6 +45,7 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
     CellRef key;
     long long number = 0;
     long long bytes = 0;
+    std::uint64_t print = 0;  // of the values bound, for the import history
   };
   std::vector<Bound> bound(count);
   std::vector<long long> next = s.nextauto;
@@ -53,9 +55,11 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
   // Which rows were stored is asked by key and number: a row without a key,
   // or with a number that is not a number, goes the one-by-one way.
   bool askable = true;
+  const bool trailed = s.trail.run() != 0;
   for (std::size_t j = 0; j < count; ++j) {
     std::memcpy(bits.data(), rows[j].data, words * 8);
     PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, f.file};
+    RowPrint print;
     for (int i : plan.columns) {
       CellRef c = values.at(static_cast<std::size_t>(i));
       ++param;
@@ -74,7 +78,9 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
       }
       TableFile::bind(st, param, c);
       if (c.kind != Cell::Null) bound[j].bytes += cellbytes(c);
+      if (trailed) print.add(i, c);
     }
+    bound[j].print = print.value();
   }
   for (std::size_t j = 0; j < count; ++j)
     if (bound[j].key.kind == Cell::Null) askable = false;
@@ -104,8 +110,11 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
       stored[j] = prc == SQLITE_ROW;
     }
   }
-  for (std::size_t j = 0; j < count; ++j)
-    if (stored[j]) s.bytesstored += bound[j].bytes;
+  for (std::size_t j = 0; j < count; ++j) {
+    if (!stored[j]) continue;
+    s.bytesstored += bound[j].bytes;
+    if (trailed) s.trail.add(bound[j].key, bound[j].print);
+  }
   s.lastrowid = sqlite3_last_insert_rowid(f.db);
   ++s.rowsstored;
 }
