@@ -50,6 +50,11 @@ std::string runname(const ImportRecord& r) {
   return "run " + std::to_string(r.run) + " of " + r.when + " from " + (r.source.empty() ? "an unnamed source" : r.source);
 }
 
+std::string undoquestion(const ImportRecord& r) {
+  return "Undo the import " + runname(r) + "? Its " + count(r.imported, "contact", "contacts") +
+         " will be removed from " + r.database + ", except any changed since.";
+}
+
 std::string undomessage(const UndoOutcome& o, long long run) {
   switch (o.result) {
     case UndoOutcome::Result::NoSuchRun:

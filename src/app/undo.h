@@ -27,6 +27,10 @@ std::string historyline(const ImportRecord& run);
 // The run as the confirmation names it: "run 3 of 2024-05-01 14:02:11 from
 // /home/ann/list.csv".
 std::string runname(const ImportRecord& run);
+// The confirmation of "Undo last import": "Undo the import run 3 of ...
+// from ...? Its 8 contacts will be removed from MAIN, except any changed
+// since."
+std::string undoquestion(const ImportRecord& run);
 // What an undo did, in one message: removed, kept (by key), gone; or that
 // the run was undone already or is not in the history.
 std::string undomessage(const UndoOutcome& outcome, long long run);
