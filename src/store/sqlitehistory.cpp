@@ -130,22 +130,25 @@ bool ishistorytable(const std::string& name) { return sametext(name, "IMPORTS") 
 
 // --- the trail ---
 
-void SqliteTrail::add(const CellRef& key, std::uint64_t print) {
+void SqliteTrail::add(TableFile& f, const CellRef& key, std::uint64_t print) {
   packkey(keys_, key);
   char bytes[8];
   for (int b = 0; b < 8; ++b) bytes[b] = static_cast<char>(print >> (8 * b));
   prints_.append(bytes, 8);
+  if (prints_.size() >= 8 * kRows) commit(f);
 }
 
 void SqliteTrail::commit(TableFile& f) {
   if (run_ == 0 || prints_.empty()) return;
-  Statement st;
-  f.check(st.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, Keys, Prints) VALUES (?1, ?2, ?3)"));
-  sqlite3_bind_int64(st.get(), 1, run_);
-  sqlite3_bind_blob(st.get(), 2, keys_.data(), static_cast<int>(keys_.size()), SQLITE_STATIC);
-  sqlite3_bind_blob(st.get(), 3, prints_.data(), static_cast<int>(prints_.size()), SQLITE_STATIC);
-  step(f, st);
-  begin();
+  if (!insert_) f.check(insert_.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, Keys, Prints) VALUES (?1, ?2, ?3)"));
+  sqlite3_stmt* st = insert_.get();
+  sqlite3_bind_int64(st, 1, run_);
+  sqlite3_bind_blob(st, 2, keys_.data(), static_cast<int>(keys_.size()), SQLITE_STATIC);
+  sqlite3_bind_blob(st, 3, prints_.data(), static_cast<int>(prints_.size()), SQLITE_STATIC);
+  const int rc = sqlite3_step(st);
+  insert_.reset();
+  if (rc != SQLITE_DONE) f.fail(rc);
+  begin();  // the memory is kept for the next rows
 }
 
 // --- the history ---

@@ -5,9 +5,9 @@
 // Contract (beyond ImportHistory's):
 // - The trail of a writer (`SqliteTrail`) gathers the key and fingerprint of
 //   each row the open group stores, as the writer binds it, and writes them
-//   when the group commits, inside the group's transaction, as one row of
-//   IMPORTKEYS (Run, Keys, Prints): the keys packed one after another, the
-//   fingerprints eight bytes each.  Nothing is read back from the table
+//   when the group commits (and every few thousand rows before), inside the
+//   group's transaction, as rows of IMPORTKEYS (Run, Keys, Prints): the keys
+//   packed one after another, the fingerprints eight bytes each.  Nothing is read back from the table
 //   while an import runs.
 // - NumImport lies in DATABASE.DB, a file of its own: an undo leaves the
 //   correction it owes in its run's row (committed with the rest) and pays
@@ -20,6 +20,7 @@
 
 #include "store/importhistory.h"
 #include "store/packedvalues.h"
+#include "store/sqlitehelp.h"
 
 namespace vesper {
 
@@ -36,11 +37,15 @@ class SqliteTrail {
   long long run() const { return run_; }
   void begin() { keys_.clear(), prints_.clear(); }  // a group begins, or its rows are gone
   // A row the open group stored: its key and fingerprint (rowprint.h).
-  void add(const CellRef& key, std::uint64_t print);
-  // Writes the group's rows, before its COMMIT (once per group).
+  // Every kRows rows are written at once, inside the group's transaction, so
+  // that a long group holds little in memory.
+  void add(TableFile& file, const CellRef& key, std::uint64_t print);
+  // Writes the group's rows not yet written, before its COMMIT.
   void commit(TableFile& file);
 
  private:
+  static constexpr std::size_t kRows = 4096;
+  Statement insert_;
   long long run_ = 0;
   std::string keys_;    // the keys, packed as a row's values are (kind, then the value)
   std::string prints_;  // their fingerprints, eight bytes each

@@ -113,7 +113,7 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
   for (std::size_t j = 0; j < count; ++j) {
     if (!stored[j]) continue;
     s.bytesstored += bound[j].bytes;
-    if (trailed) s.trail.add(bound[j].key, bound[j].print);
+    if (trailed) s.trail.add(f, bound[j].key, bound[j].print);
   }
   s.lastrowid = sqlite3_last_insert_rowid(f.db);
   ++s.rowsstored;
