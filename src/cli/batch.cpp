@@ -97,6 +97,7 @@ struct Options {
   unsigned long long seed = 0;
   bool help = false;
   bool autoassign = false;
+  ImportRun::Duplicates duplicates = ImportRun::Duplicates::Import;
   LayoutChoice layout;
 };
 
@@ -152,6 +153,14 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     }
     else if (a == "--sheet") { if (!value(o.layout.sheet)) return false; }
     else if (a == "--mixed-case") o.mixed = true;
+    else if (a == "--duplicates") {
+      std::string v;
+      if (!value(v)) return false;
+      if (v == "import") o.duplicates = ImportRun::Duplicates::Import;
+      else if (v == "skip") o.duplicates = ImportRun::Duplicates::Skip;
+      else if (v == "report") o.duplicates = ImportRun::Duplicates::Report;
+      else { error = "--duplicates takes import, skip or report"; return false; }
+    }
     else if (a == "--progress") o.progress = true;
     else if (a == "--seed") { if (!number(0, 9223372036854775807LL, n)) return false; o.seeded = true; o.seed = n; }
     else if (!a.empty() && a[0] == '-' && a != "-") { error = "unknown option " + a; return false; }
@@ -174,12 +183,27 @@ class ConsoleRunView : public RunView {
   bool lines = false;  // --progress: one line per refresh when not a terminal
   bool askabort() override { return true; }
   bool showscounters() const override { return terminal || lines; }
+  bool reviews() const override { return false; }
   void statuschanged() override {
     if ((!terminal && !lines) || !run) return;
     // The words of the summary: the stored rows are "Imported", the records
-    // the user or the draw passed over "Passed over".
-    std::fprintf(stderr, "%sImported: %s  Passed over: %s%s", terminal ? "\r" : "",
-                 run->lblAccepted().c_str(), run->lblRejected().c_str(), terminal ? "" : "\n");
+    // the user or the draw passed over "Passed over".  A terminal gets one
+    // line redrawn, with the share read, the pace and the time left.
+    if (!terminal) {
+      std::fprintf(stderr, "Imported: %s  Passed over: %s\n", run->lblAccepted().c_str(), run->lblRejected().c_str());
+    } else {
+      const RunProgress p = run->progress();
+      std::string line = p.share >= 0 ? std::to_string(static_cast<int>(p.share * 100)) + "%  " : "";
+      line += "Imported: " + run->lblAccepted() + "  Passed over: " + run->lblRejected();
+      if (p.persecond > 0) line += "  " + std::to_string(static_cast<long long>(p.persecond)) + " records/s";
+      if (p.secondsleft >= 0) {
+        const long long s = static_cast<long long>(p.secondsleft + 0.5);
+        char left[32];
+        std::snprintf(left, sizeof left, "  %lld:%02lld left", s / 60, s % 60);
+        line += left;
+      }
+      std::fprintf(stderr, "\r%-78s", line.c_str());
+    }
     std::fflush(stderr);
   }
   void fewerrecords(int asked, int found) override {
@@ -204,6 +228,7 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
   std::unique_ptr<ImportRun> run = session.makerun(view);
   view.run = run.get();
   run->setmixed(o.mixed);
+  run->setduplicates(o.duplicates);
   if (run->start()) {
     if (o.mode == Options::All)
       run->acceptall();
@@ -267,6 +292,8 @@ std::string summarytext(const RunSummary& s, int notelines, int toolong) {
   if (toolong > 0) line("  of them records longer than " + std::to_string(kMaxRecordBytes / 1024) + " KB", toolong);
   if (s.badlineslost > 0) line("Rejected lines lost (" + s.badlineslostwhy + ")", s.badlineslost);
   line("Failed with an error", s.failed);
+  if (s.duplicatesskipped > 0) line("Likely duplicates left out", s.duplicatesskipped);
+  if (s.duplicatesstored > 0) line("Likely duplicates imported", s.duplicatesstored);
   auto perfield = [&](const std::string& label, long long FieldNotes::*count) {
     for (const FieldNotes& f : s.fields)
       if (f.*count > 0) line(label + " " + f.field, f.*count);
@@ -281,7 +308,7 @@ const char* batchusage() {
   return "Usage:\n"
          "  vesper-import                      open the import wizard\n"
          "  vesper-import --database NAME --spec FILE.IMP [--all | --percent P | --count X]\n"
-         "                [--mixed-case] [--seed N] [--progress]\n"
+         "                [--mixed-case] [--seed N] [--progress] [--duplicates import|skip|report]\n"
          "                [--separator X] [--header yes|no|auto] [--sheet NAME] SOURCE\n"
          "  vesper-import --database NAME --auto-assign [--spec FILE.IMP] [options] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"
@@ -367,7 +394,16 @@ int batchmain(int argc, char** argv) {
     SystemClock clock;
     SystemDisk disk;
     Engine engine;
-    if (!startupcheck(engine, messages, programfolder())) return 1;
+    SystemFolders folders;
+    const std::string programdir = programfolder();
+    if (!startupcheck(engine, messages, programdir, folders)) {
+      // The batch command asks nothing: it names the command that makes the
+      // installed program's first data folder.
+      if (cancreatedatafolder(engine, programdir, folders))
+        std::fprintf(stderr, "Create an empty contact data folder there with:\n  vesper-import --create-data-folder %s\n",
+                     engine.datafolder().c_str());
+      return 1;
+    }
     ImportState state(messages, clock, disk);
     if (o.seeded) state.random.pin(o.seed);
     ImportSession session(state, engine);

@@ -37,7 +37,8 @@ ContactWriter::ContactWriter(RowBuilder& rows, WriterHandle table, int recno, st
       capacity_(padded(std::max<std::size_t>(queuebytes, 1024))),
       maxrows_(std::max<std::size_t>(queuerows, 1)),
       wakerows_(std::min(kWriterWakeRows, std::max<std::size_t>(maxrows_ / 8, 1))), ring_(new char[capacity_]),
-      chunkrows_(std::clamp<std::size_t>(table_->manyrows(), 1, kWriterBatchRows)), chunk_(chunkrows_),
+      chunkrows_(std::clamp<std::size_t>(table_->manyrows(), 1, std::min(kWriterManyRows, maxrows_))),
+      chunk_(chunkrows_),
       packed_(chunkrows_), stored_(new bool[chunkrows_]) {
   room_ = capacity_;
   rowroom_ = maxrows_;
@@ -212,10 +213,10 @@ void ContactWriter::run() {
     }
     while (count_ > 0) {
       // The rows up to the asked commit (or all), stored without the lock,
-      // kWriterBatchRows at a time so that their room goes back to the run
-      // thread while the rest are stored: the run thread leaves queued
-      // entries alone.
-      std::size_t n = std::min(count_, kWriterBatchRows);
+      // kWriterBatchRows (or a chunk) at a time so that their room goes back
+      // to the run thread while the rest are stored: the run thread leaves
+      // queued entries alone.
+      std::size_t n = std::min(count_, std::max(kWriterBatchRows, chunkrows_));
       if (commitafter_ >= 0) n = std::min(n, static_cast<std::size_t>(std::max(1LL, commitafter_ - settled_)));
       bool down = drained_.unavailable;
       long long skipped = 0;
@@ -319,7 +320,7 @@ void ContactWriter::failall(const std::string& error, bool dropgroup) {
 bool ContactWriter::storechunk(Taken* rows, std::size_t count, long long& skipped) {
   bool* const stored = stored_.get();
   std::fill(stored, stored + count, false);
-  if (count == chunkrows_ && count > 1) {
+  if (count > 1 && (count == chunkrows_ || count >= kWriterChunkRows)) {
     PackedRow* const packed = packed_.data();
     for (std::size_t j = 0; j < count; ++j) packed[j] = {rows[j].row, rows[j].entry.rowsize};
     try {

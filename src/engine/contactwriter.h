@@ -60,12 +60,17 @@ constexpr std::size_t kWriterQueueBytes = std::size_t{8} << 20;
 // queue may hold, when that is fewer): each wake-up is a system call on the
 // run thread.
 constexpr std::size_t kWriterWakeRows = 512;
-constexpr std::size_t kWriterBatchRows = 256;  // rows the writer stores before it frees their room
+// Rows the writer stores before it frees their room (more when the store
+// takes more rows at a time: a chunk's room goes back whole).
+constexpr std::size_t kWriterBatchRows = 256;
 constexpr std::size_t kWriterPublishRows = 16;  // rows the run thread fills before it hands them over
-// Rows the writer stores with one statement (RowWriter::insertmany) unless
-// the store asks for another number (at most a batch); rows it passes over,
-// and the rest of a batch, are stored one by one.
+// Rows the writer stores with one statement (RowWriter::insertmany): as many
+// as the store asks for, at most kWriterManyRows, and no more than the queue
+// may hold.  Rows it passes over are stored one by one, and so are the rows
+// before a commit or a drain when they are fewer than a full chunk and fewer
+// than kWriterChunkRows.
 constexpr std::size_t kWriterChunkRows = 16;
+constexpr std::size_t kWriterManyRows = 4096;
 
 // The step after the newest key of `piece` in the table on the day of
 // `tried`, or the step after `tried` when that is later.

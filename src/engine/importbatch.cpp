@@ -45,8 +45,13 @@ void ImportRun::acceptrandom(RandomShare share) {
 void ImportRun::batchstart() {
   review_ = false;
   batch_ = true;
+  // A batch looks for duplicates only when asked to.
+  transfer_->setduplicates(duplicates_ == Duplicates::Import ? nullptr : finder_.get(), duplicates_ == Duplicates::Skip);
   updatestatus();
-  lastevents_ = laststatus_ = lastcommit_ = state_.clock.ticks();
+  lastevents_ = laststatus_ = lastcommit_ = batchticks_ = state_.clock.ticks();
+  batchread_ = summary_.read;
+  timed_ = true;
+  batchshare_ = std::max(0.0, progress().share);
   int recno = contact_.isopen() ? contact_.row().findfield("Recno") : -1;
   bool threaded = false;
   {
@@ -237,6 +242,18 @@ void ImportRun::stoponerror(const std::string& what) {
   state_.messages.errormessage(what + " The import stops here; the " +
                                std::to_string(state_.AcceptedCount) +
                                " contacts stored before are kept.");
+}
+
+RunProgress ImportRun::progress() const {
+  RunProgress p;
+  const ReadProgress r = source_.readprogress();
+  if (r.total > 0) p.share = std::clamp(static_cast<double>(r.done) / static_cast<double>(r.total), 0.0, 1.0);
+  if (!timed_) return p;
+  const double seconds = static_cast<double>(state_.clock.ticks() - batchticks_) / 1000.0;
+  if (seconds > 0) p.persecond = static_cast<double>(summary_.read - batchread_) / seconds;
+  const double moved = p.share - batchshare_;
+  if (p.share >= 0 && seconds >= 1 && moved >= 0.01) p.secondsleft = seconds * (1 - p.share) / moved;
+  return p;
 }
 
 void ImportRun::updatestatus() {

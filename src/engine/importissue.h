@@ -31,7 +31,8 @@ enum class IssueKind {
   RecordFailed,      // a record whose row could not be made ("was not imported")
   RowRefused,        // a row the contact table refused ("could not be stored")
   UserRejected,      // a record the user rejected in review
-  DuplicateSkipped,  // a record passed over as a duplicate of a contact held
+  DuplicateSkipped,  // a record likely to be an existing contact, left out
+  DuplicateStored,   // ... stored all the same (asked for, or accepted anyway)
   Count
 };
 

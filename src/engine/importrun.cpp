@@ -92,6 +92,7 @@ void ImportRun::loadsettings(MailSettings& settings, AddressTemplates& templates
 
 bool ImportRun::start() {
   review_ = true;
+  timed_ = false;
   state_.CancelRequested = false;
   state_.ImportStopped = false;
   MailSettings settings;
@@ -111,6 +112,15 @@ bool ImportRun::start() {
   transfer_.reset();  // its hold on the store's writer ends before the next one's begins
   transfer_ = std::make_unique<RecordTransfer>(state_, contact_, settings, templates, place_.path(), issues_);
   transfer_->mixed = pendingmixed_;
+  finder_.reset();
+  if (view_.reviews() || duplicates_ != Duplicates::Import) {
+    try {
+      finder_ = std::make_unique<DuplicateFinder>(place_, state_.DatabaseName);
+    } catch (const EngineError& e) {
+      state_.messages.errormessage(e.what());
+    }
+  }
+  transfer_->setduplicates(finder_.get(), false);
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;
@@ -166,6 +176,7 @@ bool ImportRun::readnext() {
 
 bool ImportRun::transfer() {
   long long failedbefore = transfer_->failures;
+  const long long skippedbefore = issues_.count(IssueKind::DuplicateSkipped);
   bool stored = false;
   try {
     stored = transfer_->importonerecord(source_, summary_.read);
@@ -184,7 +195,7 @@ bool ImportRun::transfer() {
     ++summary_.imported;
   else if (transfer_->failures > failedbefore)
     ++summary_.failed;
-  else
+  else if (issues_.count(IssueKind::DuplicateSkipped) == skippedbefore)
     ++summary_.empty;
   if (writer_ && writer_->unavailable()) settlewriter();  // stop without reading on
   return stored;
@@ -217,12 +228,25 @@ void ImportRun::accept() {
   if (state_.ImportStopped) quitimport();
 }
 
+void ImportRun::skipduplicate() {
+  if (outcome_ != Outcome::Open || !shown_ || !preview_.duplicate) return;
+  const std::string& key = preview_.existing.key;
+  issues_.add({summary_.read, {}, {}, IssueKind::DuplicateSkipped,
+               "likely the same person as the contact " + (key.empty() ? "stored earlier in this import" : key)});
+  passover();
+}
+
 void ImportRun::reject() {
   if (outcome_ != Outcome::Open || !shown_) return;
+  issues_.add({summary_.read, {}, {}, IssueKind::UserRejected, "rejected by the user"});
+  passover();
+}
+
+// The record on display is not stored; its issue is the caller's.
+void ImportRun::passover() {
   shown_ = false;
   ++state_.RejectedCount;
   ++summary_.passedover;
-  issues_.add({summary_.read, {}, {}, IssueKind::UserRejected, "rejected by the user"});
   updatestatus();
 }
 
@@ -233,6 +257,10 @@ void ImportRun::closeall() {
   commitgroup();
   endwriter();
   summary_.fields = issues_.perfield();
+  summary_.duplicatesskipped = issues_.count(IssueKind::DuplicateSkipped);
+  summary_.duplicatesstored = issues_.count(IssueKind::DuplicateStored);
+  if (transfer_) transfer_->setduplicates(nullptr, false);
+  finder_.reset();
   endhistory();
   CloseSlot(state_.BadFile);
   source_.close();
@@ -244,6 +272,8 @@ void ImportRun::quitimport() {
   batch_ = false;
   commitgroup();  // the last counters shown are stored rows too
   updatestatus();
+  // A source that could not be read to its end was not imported as asked.
+  if (source_.readfailed()) summary_.stoppedbyerror = true;
   endmessage_ = "Finished. Imported " + std::to_string(state_.AcceptedCount) + " records.";
   closeall();
   if (!state_.NoBadRecords && !BadFileTooShort(state_.BadFile.Name))

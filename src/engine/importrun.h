@@ -65,6 +65,9 @@ class RunView {
   // writing to a file): its groups are then bounded for throughput and for
   // what a crash could take, not by the counters' refresh.
   virtual bool showscounters() const { return true; }
+  // False where nobody reviews the records (the batch command): the run then
+  // looks for duplicates only when asked to (ImportRun::setduplicates).
+  virtual bool reviews() const { return true; }
   virtual void recordchanged() {}
   // acceptrandom(count) asked for more records than the count found: all
   // `found` records are imported.
@@ -92,7 +95,19 @@ struct RunSummary {
   std::vector<FieldNotes> fields;  // values changed on their way in, per field
   long long failed = 0;     // records that failed with an error
   long long empty = 0;      // records with no value to import (no row made)
+  // Records likely to be an existing contact: left out, and stored all the
+  // same (asked for, or accepted anyway in review).
+  long long duplicatesskipped = 0, duplicatesstored = 0;
   bool stoppedbyerror = false;  // the contact table could not be written, or the disk was full
+};
+
+// How far a batch has come: the share of the source read (bytes of a text
+// or vCard file, records of a table, bytes of a sheet; -1 where the source
+// cannot tell), the records read per second since the batch began, and the
+// seconds left (-1 until they can be told: after a second and a hundredth
+// of the source).
+struct RunProgress {
+  double share = -1, persecond = 0, secondsleft = -1;
 };
 
 class ImportRun {
@@ -159,6 +174,17 @@ class ImportRun {
   // --- what the window shows ---
   bool mixed() const { return transfer_ ? transfer_->mixed : false; }
   void setmixed(bool on);  // CheckBox1
+  // What a batch does with records likely to be an existing contact of the
+  // database: stores them without looking (Import, the default), leaves them
+  // out (Skip) or stores them and counts them (Report).  The review looks
+  // always and shows each with the contact it is like (preview()), and the
+  // user accepts it anyway, rejects it, or skips it (skipduplicate()).  Set
+  // before start().
+  enum class Duplicates { Import, Skip, Report };
+  void setduplicates(Duplicates d) { duplicates_ = d; }
+  // The record on display is passed over as a duplicate of the contact
+  // preview() names (counted as a duplicate left out, and as rejected).
+  void skipduplicate();
   const std::vector<std::string>& lines() const { return lines_; }  // datalist
   // The contact the record on display would become (in review).
   const ContactPreview& preview() const { return preview_; }
@@ -166,6 +192,7 @@ class ImportRun {
   std::string lblAccepted() const { return std::to_string(shownaccepted_); }
   std::string lblRejected() const { return std::to_string(shownrejected_); }
   std::string lblTotal() const { return std::to_string(shownaccepted_ + shownrejected_); }
+  RunProgress progress() const;
   bool reviewvisible() const { return review_; }
   bool progressvisible() const { return !review_; }
   Outcome outcome() const { return outcome_; }
@@ -203,6 +230,7 @@ class ImportRun {
   void uncount(long long rows);  // counted rows that were not stored after all
   void opengroup(const WriterTurn& table);
   void losegroup();
+  void passover();  // the record shown is passed over (rejected or skipped)
   void stoponerror(const std::string& what);
   void quitimport();
   void finished();
@@ -218,6 +246,8 @@ class ImportRun {
   std::function<void()> finish_;
   std::unique_ptr<RecordTransfer> transfer_;
   std::unique_ptr<ContactWriter> writer_;  // during a batch, with the store's writer
+  Duplicates duplicates_ = Duplicates::Import;
+  std::unique_ptr<DuplicateFinder> finder_;  // while the run looks for duplicates
   bool pendingmixed_ = false;
   long long historyrun_ = 0;  // the run's number in the import history; 0 none
   long long linesread_ = 0;   // source lines (table rows) read since the start
@@ -232,6 +262,11 @@ class ImportRun {
   RunSummary summary_;
   IssueLog issues_;
   std::int64_t lastevents_ = 0, laststatus_ = 0, lastcommit_ = 0;
+  // Where the batch began: the clock, the records read, the share of the source.
+  std::int64_t batchticks_ = 0;
+  long long batchread_ = 0;
+  double batchshare_ = 0;
+  bool timed_ = false;  // a batch began: its pace and time left are told
   int sinceevents_ = 0, sincecommit_ = 0;
   bool lasttenth_ = false;  // a group was ended at the last tenth of the source
   long long grouprows_ = 0;  // rows stored in the open group (without a writer)

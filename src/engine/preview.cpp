@@ -20,18 +20,15 @@ std::string markof(IssueKind kind) {
 
 void RecordTransfer::preview(Values& fetch, ContactPreview& out) {
   out = ContactPreview();
-  contact_.newrow();
-  memowritten_ = false;
-  recordissues_.clear();
   try {
-    buildrow(fetch);
-    if (!contact_.changed() && !memowritten_) {
+    if (!buildrecord(fetch)) {
       out.empty = true;
     } else {
       const LocalTime added = completerow();
       if (recno_ < 0) contact_.fieldindex("Recno");
       const std::string piece = keypiece();
       contact_.settext(recno_, composerecordkey(piece, firststep(keysahead_.find(piece), recordkeytime(added))));
+      if (finder_) out.duplicate = finder_->find(contact_, out.existing);
     }
   } catch (const UserError& e) {
     // What would fail the record (an assignment naming a field the table

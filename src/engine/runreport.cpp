@@ -34,6 +34,7 @@ const char* reporttext(IssueKind kind) {
     case IssueKind::RowRefused: return "failed with an error";
     case IssueKind::UserRejected: return "rejected by the user";
     case IssueKind::DuplicateSkipped: return "duplicate skipped";
+    case IssueKind::DuplicateStored: return "duplicate stored";
     case IssueKind::Count: break;
   }
   return "";

@@ -406,6 +406,14 @@ bool RecordTransfer::lowdiskspace(long long rowbytes) {
   return free < kMinFreeSpaceForRecords;
 }
 
+bool RecordTransfer::buildrecord(Values& fetch) {
+  contact_.newrow();
+  memowritten_ = false;
+  recordissues_.clear();
+  buildrow(fetch);
+  return contact_.changed() || memowritten_;
+}
+
 LocalTime RecordTransfer::completerow() {
   if (db_ < 0) contact_.fieldindex("DB");
   contact_.settext(db_, state_.DatabaseName);
@@ -423,17 +431,24 @@ LocalTime RecordTransfer::completerow() {
 bool RecordTransfer::importonerecord(Values& fetch, long long record) {
   const long long storedbefore = writer_ ? 0 : table_->bytesstored();
   long long queuedbytes = -1;
-  contact_.newrow();
-  memowritten_ = false;
-  recordissues_.clear();
   try {
-    buildrow(fetch);
-    if (!contact_.changed() && !memowritten_) {
+    if (!buildrecord(fetch)) {
       contact_.drop();
       return false;
     }
     const LocalTime added = completerow();
+    if (finder_ && finder_->find(contact_, match_)) {
+      const std::string text = "likely the same person as the contact " +
+                               (match_.key.empty() ? std::string("stored earlier in this import") : match_.key);
+      if (skipduplicates_) {
+        contact_.drop();
+        issues_.add({record, {}, {}, IssueKind::DuplicateSkipped, text});
+        return false;
+      }
+      recordissues_.push_back({0, {}, {}, IssueKind::DuplicateStored, text});
+    }
     queuedbytes = storewithkey(record, added);
+    if (finder_) finder_->rememberchecked();
   } catch (const TableUnavailable&) {
     contact_.drop();
     throw;

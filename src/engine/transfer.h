@@ -48,6 +48,7 @@
 #include "assign/catalogue.h"
 #include "assign/recordkey.h"
 #include "engine/contactwriter.h"
+#include "engine/duplicates.h"
 #include "engine/importissue.h"
 #include "engine/runstate.h"
 #include "parse/mailblock.h"
@@ -80,6 +81,10 @@ struct ContactPreview {
   std::vector<PreviewField> fields;
   std::string failure;  // why no row can be made of the record ("" when one can)
   bool empty = false;   // the record has no value to import: no row is made
+  // The row is likely the same person as `existing`, a contact of the
+  // database (when the run looks for duplicates).
+  bool duplicate = false;
+  DuplicateMatch existing;
 };
 
 class RecordTransfer {
@@ -112,6 +117,14 @@ class RecordTransfer {
   // is stored, counted or reported.  The record key is the one the store
   // would be asked for first.
   void preview(Values& fetch, ContactPreview& out);
+
+  // Looks for a likely duplicate of each row before it is stored (null: no
+  // looking).  One found is left out (`skip`: the issue DuplicateSkipped,
+  // the record not imported) or stored all the same (DuplicateStored).
+  void setduplicates(DuplicateFinder* finder, bool skip) {
+    finder_ = finder;
+    skipduplicates_ = skip;
+  }
 
   // The transfer holds the store's WriterHandle and stores each row at once.
   // A batch run takes the handle for its writer thread (handover()) and sets
@@ -151,6 +164,9 @@ class RecordTransfer {
   // Writes a text value, noting it when the field is too narrow for it.
   void puttext(int position, std::string_view value);
   void buildrow(Values& fetch);
+  // A new row with the record's values written; false when it has none (no
+  // row is to be made).
+  bool buildrecord(Values& fetch);
   // A value that runs over several lines (only the standard reading of
   // delimited text gives one) made fit for assignment `i`: kept for the memo
   // and for "(Address 1 & 2)", which take the lines as they are; for any
@@ -194,6 +210,9 @@ class RecordTransfer {
   IssueLog& issues_;
   std::vector<ImportIssue> recordissues_;  // of the record being built
   ContactWriter* writer_ = nullptr;
+  DuplicateFinder* finder_ = nullptr;
+  bool skipduplicates_ = false;
+  DuplicateMatch match_;  // the last duplicate found, storage kept
   // Name pieces with the last key step used for each, while that step may
   // still lie ahead of the clock.  Pieces the clock has passed are dropped
   // whenever the map doubles, so memory stays flat however many names a run

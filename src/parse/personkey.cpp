@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "parse/text.h"
+
 namespace vesper {
 
 std::string foldedname(std::string_view name) {
@@ -15,9 +17,10 @@ std::string foldedname(std::string_view name) {
   if (n < 0) {
     // Not well-formed UTF-8: ASCII letters and digits lower-cased, other
     // bytes kept.
-    for (unsigned char c : name)
-      if (c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) out += static_cast<char>(c);
-      else if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
+    for (char c : name) {
+      const char l = lowerchar(c);
+      if (static_cast<unsigned char>(c) >= 0x80 || (l >= '0' && l <= '9') || (l >= 'a' && l <= 'z')) out += l;
+    }
     return out;
   }
   out.reserve(static_cast<std::size_t>(n));
@@ -41,14 +44,7 @@ std::string personkey(std::string_view firstname, std::string_view lastname) {
   return last + '\x1f' + foldedname(firstname);
 }
 
-std::string emailkey(std::string_view email) {
-  while (!email.empty() && (email.front() == ' ' || email.front() == '\t')) email.remove_prefix(1);
-  while (!email.empty() && (email.back() == ' ' || email.back() == '\t')) email.remove_suffix(1);
-  std::string out(email);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
+std::string emailkey(std::string_view email) { return lowertext(trimmed(email)); }
 
 std::string phonekey(std::string_view phone) {
   std::string digits;
@@ -61,8 +57,8 @@ std::string phonekey(std::string_view phone) {
 std::string postalkey(std::string_view zip) {
   std::string out;
   for (char c : zip) {
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) out += c;
-    else if (c >= 'a' && c <= 'z') out += static_cast<char>(c - 'a' + 'A');
+    const char u = upperchar(c);
+    if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')) out += u;
   }
   return out;
 }

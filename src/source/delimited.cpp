@@ -141,6 +141,9 @@ bool ReadNextDelimitedRecord(SourceState& state, const BadLineSink& badline,
   };
   while (!SlotEof(slot) && !state.ImportStopped) {
     ReadSourceLine(slot, line);
+    // A read that failed cut the line short: the piece is neither a record
+    // nor a line of the source.
+    if (slot.State != -1) break;
     if (LineContinues(slot, line)) {
       // Longer than a record can be: the whole line, all pieces, is bad.
       std::string bytes(LineBytes(line));

@@ -103,6 +103,9 @@ class RecordSource : public RecordValues {
   // Reads the next record; false when there is none.
   virtual bool next() = 0;
   virtual ReadProgress readprogress() const { return {}; }
+  // True when reading the source failed before its end (the user was
+  // told): the records after that point were not read.
+  virtual bool readfailed() const { return false; }
   // Tells the user that the review reached the end of the source.
   virtual void tellend() = 0;
   virtual void close() = 0;

@@ -13,6 +13,12 @@ std::string TableRecordSource::openfailure(const std::string& path) const {
 void TableRecordSource::rewind() {
   if (SourceTableFile* file = table_.file()) file->first();
   onnextrow_ = true;
+  read_ = 0;
+  toldfault_ = false;
+}
+
+ReadProgress TableRecordSource::readprogress() const {
+  return {read_, TableRowCount(table_)};
 }
 
 bool TableRecordSource::more() {
@@ -23,12 +29,23 @@ bool TableRecordSource::more() {
     onnextrow_ = true;
     if (afterline_) afterline_();
   }
-  return !file->atend();
+  if (!file->atend()) return true;
+  if (!toldfault_ && !file->readfault().empty()) {
+    toldfault_ = true;
+    errorbox(state_.messages, "unable to read the Source file called " + state_.SourceFile.Name);
+  }
+  return false;
+}
+
+bool TableRecordSource::readfailed() const {
+  const SourceTableFile* file = table_.file();
+  return file && !file->readfault().empty();
 }
 
 bool TableRecordSource::next() {
   if (!more()) return false;
   onnextrow_ = false;
+  ++read_;
   return true;
 }
 

@@ -30,6 +30,11 @@ class TableRecordSource : public RecordSource {
   void close() override { table_.close(); }
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
+  // The records read, of the table's rows.
+  ReadProgress readprogress() const override;
+  // A read of the table failed: the records after it were not read (the
+  // user is told once, as the reading stops).
+  bool readfailed() const override;
 
  protected:
   // The table format's name for the user ("dBASE").
@@ -39,6 +44,8 @@ class TableRecordSource : public RecordSource {
   SourceState& state_;
   SourceTable& table_;
   bool onnextrow_ = true;  // the cursor is on the row the next read gives
+  long long read_ = 0;     // records read since the start
+  bool toldfault_ = false;
   std::string value_;
 };
 

@@ -70,6 +70,7 @@ bool TextFileSlot::fill() {
     if (n <= 0) {
       if (n < 0) {
         State = 1;
+        fault = std::strerror(errno);
         report(*this, "unable to read the " + Caption + " called " + Name);
       } else {
         decoder.decode({}, buffer, true);  // a character cut off by the end
@@ -193,7 +194,13 @@ void WriteSlotText(TextFileSlot& slot, const std::string& text) {
     return;
   }
   if (slot.State != -1) return;
+  // A write that fails half-way is cut back, so the file ends after its
+  // last whole text.
+  const off_t before = slot.fd >= 0 && slot.writing ? ::lseek(slot.fd, 0, SEEK_CUR) : -1;
   if (slot.fd < 0 || !slot.writing || !writeall(slot.fd, text.data(), text.size())) {
+    const int error = errno;
+    if (before >= 0) (void)!::ftruncate(slot.fd, before);
+    errno = error;
     slot.fault = slot.fd < 0 || !slot.writing ? "the file is not open for writing" : std::strerror(errno);
     slot.State = 1;
     report(slot, "unable to write the " + slot.Caption + " called " + slot.Name);

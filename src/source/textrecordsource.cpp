@@ -127,3 +127,11 @@ int LinePerFieldSource::count(const CountProgress& progress) {
 }
 
 }  // namespace vesper
+
+namespace vesper {
+
+bool TextRecordSource::readfailed() const {
+  return state_.SourceFile.State == 1 && !state_.SourceFile.writing && !state_.SourceFile.fault.empty();
+}
+
+}  // namespace vesper

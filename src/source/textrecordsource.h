@@ -24,6 +24,7 @@ class TextRecordSource : public RecordSource {
   std::string fieldname(int) const override { return {}; }
   void rewind() override;
   ReadProgress readprogress() const override;
+  bool readfailed() const override;
   void close() override;
   std::string_view value(int field) override;
 

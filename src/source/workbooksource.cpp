@@ -154,6 +154,11 @@ bool WorkbookSource::ensureopen() {
   return true;
 }
 
+ReadProgress WorkbookSource::readprogress() const {
+  if (!rows_) return {};
+  return {rows_->bytesread(), rows_->bytesdeclared()};
+}
+
 void WorkbookSource::rewind() {
   rows_.reset();
   haspending_ = false;

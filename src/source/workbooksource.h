@@ -51,6 +51,8 @@ class WorkbookSource final : public RecordSource {
   void close() override;
   std::string sample(int field, int record) override;
   int count(const CountProgress& progress) override;
+  // The sheet's bytes read, of those its part declares.
+  ReadProgress readprogress() const override;
 
  private:
   // The workbook open; false (the user told why) when it cannot be read.

@@ -64,10 +64,8 @@ void ServerBackend::rowswithfolded(int field, const std::vector<std::string>& fo
                link_.table + " (" + form + "); RESET client_min_messages");
     indexed_ = true;
   }
-  std::string columns;
-  for (const std::string& c : link_.columns) columns += (columns.empty() ? "" : ", ") + c;
   params_.start();
-  std::string sql = "SELECT " + columns + " FROM " + link_.table + " WHERE " + form + " IN (";
+  std::string sql = "SELECT " + columns_ + " FROM " + link_.table + " WHERE " + form + " IN (";
   for (std::size_t i = 0; i < forms.size(); ++i) {
     sql += (i ? ", $" : "$") + std::to_string(i + 1);
     params_.add() = forms[i];

@@ -13,9 +13,8 @@ ServerBackend::ServerBackend(const ServerDatabase& database, const std::string& 
   key_ = link_.key;
   path_ = link_.path;
   name_ = link_.name;
-  std::string columns;
-  for (const std::string& c : link_.columns) columns += (columns.empty() ? "" : ", ") + c;
-  readsql_ = "SELECT " + columns + " FROM " + link_.table + " WHERE " + link_.rowmatch(1);
+  for (const std::string& c : link_.columns) columns_ += (columns_.empty() ? "" : ", ") + c;
+  readsql_ = "SELECT " + columns_ + " FROM " + link_.table + " WHERE " + link_.rowmatch(1);
 }
 
 ServerBackend::~ServerBackend() { close(); }

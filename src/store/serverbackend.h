@@ -71,6 +71,7 @@ class ServerBackend final : public TableBackend {
   std::vector<FieldDef> fields_;
   int key_ = -1;
   std::string path_, name_;
+  std::string columns_;  // every column, quoted, as a select list
   std::string readsql_;
   ServerParams params_;
   bool indexed_ = false;  // the folded lookup's index is made

@@ -56,17 +56,11 @@ struct Transaction {
 
 }  // namespace
 
-void recordtrail(ServerLink& l, long long run, const std::vector<std::string>& keys) {
-  std::string array = "{";
-  for (const std::string& k : keys) {
-    if (array.size() > 1) array += ',';
-    array += '"';
-    for (char c : k) {
-      if (c == '"' || c == '\\') array += '\\';
-      array += c;
-    }
-    array += '"';
-  }
+void recordtrail(ServerLink& l, long long run, const std::string& keys) {
+  std::string array;
+  array.reserve(keys.size() + 2);
+  array += '{';
+  array += keys;
   array += '}';
   const std::string& key = keycolumn(l);
   ServerParams p;

@@ -21,7 +21,8 @@ namespace vesper {
 
 struct ServerLink;
 
-void recordtrail(ServerLink& link, long long run, const std::vector<std::string>& keys);
+// `keys`: the keys of the group's rows as the body of a text array.
+void recordtrail(ServerLink& link, long long run, const std::string& keys);
 
 class ServerHistory final : public ImportHistory {
  public:

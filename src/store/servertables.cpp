@@ -1,9 +1,12 @@
 #include "store/servertables.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 
 #include "base/errors.h"
+#include "parse/daycount.h"
 #include "parse/text.h"
 #include "store/sqlid.h"
 
@@ -155,6 +158,156 @@ void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const 
     appendcopyvalue(out, fields[i], i < cells.size() ? cells[i] : Cell());
   }
   out += '\n';
+}
+
+// --- COPY's binary form ---
+
+namespace {
+void put16(std::string& out, std::uint16_t v) {
+  const char b[2] = {static_cast<char>(v >> 8), static_cast<char>(v)};
+  out.append(b, 2);
+}
+void put32(std::string& out, std::uint32_t v) {
+  const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                     static_cast<char>(v)};
+  out.append(b, 4);
+}
+void put64(std::string& out, std::uint64_t v) {
+  put32(out, static_cast<std::uint32_t>(v >> 32));
+  put32(out, static_cast<std::uint32_t>(v));
+}
+// A value of `size` bytes follows.
+void putsize(std::string& out, std::size_t size) { put32(out, static_cast<std::uint32_t>(size)); }
+
+// Exactly `width` digits at `p` of `t`.
+bool number(std::string_view t, std::size_t p, std::size_t width, int& out) {
+  if (p + width > t.size()) return false;
+  out = 0;
+  for (std::size_t i = 0; i < width; ++i) {
+    if (!isdigitchar(t[p + i])) return false;
+    out = out * 10 + (t[p + i] - '0');
+  }
+  return true;
+}
+// "YYYY-MM-DD" at `p`: the server's day number (0 is 1 January 2000).
+bool datedays(std::string_view t, std::size_t p, long long& days) {
+  int y, m, d;
+  if (!number(t, p, 4, y) || t[p + 4] != '-' || !number(t, p + 5, 2, m) || t[p + 7] != '-' ||
+      !number(t, p + 8, 2, d) || !isvaliddate(y, m, d))
+    return false;
+  days = static_cast<long long>(encodedate(y, m, d)) - encodedate(2000, 1, 1);
+  return true;
+}
+// "HH:MM:SS" at `p`: microseconds after midnight.
+bool timemicros(std::string_view t, std::size_t p, long long& micros) {
+  int h, m, s;
+  if (!number(t, p, 2, h) || t[p + 2] != ':' || !number(t, p + 3, 2, m) || t[p + 5] != ':' ||
+      !number(t, p + 6, 2, s) || h > 23 || m > 59 || s > 59)
+    return false;
+  micros = ((h * 60LL + m) * 60 + s) * 1000000;
+  return true;
+}
+}  // namespace
+
+BinaryColumn binarycolumn(std::string_view type) {
+  auto starts = [&](std::string_view head) { return type.substr(0, head.size()) == head; };
+  auto ends = [&](std::string_view tail) {
+    return type.size() >= tail.size() && type.substr(type.size() - tail.size()) == tail;
+  };
+  if (type == "text" || starts("character varying")) return BinaryColumn::Text;
+  if (type == "smallint") return BinaryColumn::Int2;
+  if (type == "integer") return BinaryColumn::Int4;
+  if (type == "bigint") return BinaryColumn::Int8;
+  if (type == "boolean") return BinaryColumn::Bool;
+  if (type == "double precision") return BinaryColumn::Float8;
+  if (type == "date") return BinaryColumn::Date;
+  if (type == "bytea") return BinaryColumn::Bytea;
+  if (starts("time") && ends(" without time zone")) {
+    return starts("timestamp") ? BinaryColumn::Timestamp : BinaryColumn::Time;
+  }
+  return BinaryColumn::None;
+}
+
+void appendbinaryheader(std::string& out) {
+  static const char signature[11] = {'P', 'G', 'C', 'O', 'P', 'Y', '\n', '\377', '\r', '\n', '\0'};
+  out.append(signature, sizeof signature);
+  put32(out, 0);  // flags
+  put32(out, 0);  // no header extension
+}
+
+void appendbinarytrailer(std::string& out) { put16(out, 0xFFFF); }
+
+void appendbinarycount(std::string& out, std::size_t values) { put16(out, static_cast<std::uint16_t>(values)); }
+
+bool appendbinaryvalue(std::string& out, BinaryColumn column, const CellRef& c, std::string_view text) {
+  if (c.kind == Cell::Null) {
+    put32(out, 0xFFFFFFFFu);
+    return true;
+  }
+  const bool integer = c.kind == Cell::Integer;
+  switch (column) {
+    case BinaryColumn::None: return false;
+    case BinaryColumn::Text:
+      putsize(out, text.size());
+      out.append(text);
+      return true;
+    case BinaryColumn::Int2:
+      if (!integer || c.integer < -32768 || c.integer > 32767) return false;
+      putsize(out, 2);
+      put16(out, static_cast<std::uint16_t>(c.integer));
+      return true;
+    case BinaryColumn::Int4:
+      if (!integer || c.integer < INT32_MIN || c.integer > INT32_MAX) return false;
+      putsize(out, 4);
+      put32(out, static_cast<std::uint32_t>(c.integer));
+      return true;
+    case BinaryColumn::Int8:
+      if (!integer) return false;
+      putsize(out, 8);
+      put64(out, static_cast<std::uint64_t>(c.integer));
+      return true;
+    case BinaryColumn::Bool:
+      if (!integer || (c.integer != 0 && c.integer != 1)) return false;
+      putsize(out, 1);
+      out += static_cast<char>(c.integer);
+      return true;
+    case BinaryColumn::Float8: {
+      if (!integer && c.kind != Cell::Real) return false;
+      const double v = integer ? static_cast<double>(c.integer) : c.real;
+      std::uint64_t bits;
+      std::memcpy(&bits, &v, sizeof bits);
+      putsize(out, 8);
+      put64(out, bits);
+      return true;
+    }
+    case BinaryColumn::Date:
+    case BinaryColumn::Time:
+    case BinaryColumn::Timestamp: {
+      if (c.kind != Cell::Text) return false;
+      const std::string_view t(c.data, c.size);
+      long long days = 0, micros = 0;
+      if (column == BinaryColumn::Date) {
+        if (t.size() != 10 || !datedays(t, 0, days)) return false;
+        putsize(out, 4);
+        put32(out, static_cast<std::uint32_t>(days));
+      } else if (column == BinaryColumn::Time) {
+        if (t.size() != 8 || !timemicros(t, 0, micros)) return false;
+        putsize(out, 8);
+        put64(out, static_cast<std::uint64_t>(micros));
+      } else {
+        if (t.size() != 19 || t[10] != ' ' || !datedays(t, 0, days) || !timemicros(t, 11, micros)) return false;
+        putsize(out, 8);
+        put64(out, static_cast<std::uint64_t>(days * 86400000000LL + micros));
+      }
+      return true;
+    }
+    case BinaryColumn::Bytea:
+      if (c.kind != Cell::Blob) return false;
+      putsize(out, c.size);
+      out.append(c.data, c.size);
+      return true;
+  }
+  return false;
 }
 
 }  // namespace vesper

@@ -54,4 +54,22 @@ void appendinteger(std::string& out, const FieldDef& def, long long value);
 // A whole COPY row of `cells`: values between tabs, ended by a line feed.
 void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const std::vector<Cell>& cells);
 
+// COPY's binary form, which the server reads without parsing each value's
+// text: a column type it is written for (from the server's own type name,
+// format_type's), or None for the types left to the text form (numeric,
+// character(n), domains, anything else).
+enum class BinaryColumn { None, Text, Int2, Int4, Int8, Bool, Float8, Date, Time, Timestamp, Bytea };
+BinaryColumn binarycolumn(std::string_view servertype);
+// The start and the end of the binary form's rows, and a row's count of values.
+void appendbinaryheader(std::string& out);
+void appendbinarytrailer(std::string& out);
+void appendbinarycount(std::string& out, std::size_t values);
+// Appends `cell` of field `def` to a column of type `column` as the server
+// would have read its text form; false (what was appended left as it is)
+// for a value whose text the server might read otherwise or refuse (a number
+// out of the column's range, a date not written as the table files write
+// them...): such rows go in the text form.  `text` is the cell's text form
+// without escapes (ServerLink::paramtext) for a text column.
+bool appendbinaryvalue(std::string& out, BinaryColumn column, const CellRef& cell, std::string_view text);
+
 }  // namespace vesper

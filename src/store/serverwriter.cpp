@@ -147,7 +147,7 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
       ++p;
     }
     s.stored(PQgetvalue(r.get(), 0, 0), bytes);
-    if (s.trailrun && l.key >= 0) s.trailkeys.push_back(s.lastkey);
+    if (s.trailrun && l.key >= 0) s.trailkey(s.lastkey);
     return {};
   }
   if (!guard) {

@@ -24,7 +24,9 @@
 //   given is kept and the server's numbering moved past it.  Numbers the
 //   server gave to rows not stored are not given again (there are gaps).
 // - insertmany() needs an open group and a table with a key.  The rows go
-//   with one COPY inside a savepoint; when a key of them is taken (another
+//   with one COPY inside a savepoint, in COPY's binary form where every
+//   column and value has one (else as text), sent while the later rows are
+//   still being made; when a key of them is taken (another
 //   program stored it meanwhile, or two of them share it) the COPY is
 //   undone and the rows go through a temporary table that passes over the
 //   taken keys, so that `stored` says exactly which rows were stored.  Any

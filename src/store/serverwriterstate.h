@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/serverlink.h"
+#include "store/servertables.h"
 #include "store/serverwriter.h"
 
 namespace vesper {
@@ -18,10 +19,19 @@ struct ServerWriter::State {
 
   int groupdepth = 0;
   // The import history's run that the group's rows are recorded under (0:
-  // none), and the keys of the rows the open group stored; copykeys: the
-  // keys of the rows of one insertmany().
+  // none), and the keys of the rows the open group stored, as the body of
+  // a text array ("k1","k2"...): one buffer, however long the group.
   long long trailrun = 0;
-  std::vector<std::string> trailkeys, copykeys;
+  std::string trailkeys;
+  void trailkey(const std::string& key) {
+    if (!trailkeys.empty()) trailkeys += ',';
+    trailkeys += '"';
+    for (char c : key) {
+      if (c == '"' || c == '\\') trailkeys += '\\';
+      trailkeys += c;
+    }
+    trailkeys += '"';
+  }
   // The number of the open group's transaction, to ask the server whether
   // it was committed when the connection is lost during the commit.
   std::string xid;
@@ -39,12 +49,17 @@ struct ServerWriter::State {
   std::string insertsql;
   // Scratch: the columns of the row to insert, the bits of a packed row.
   std::vector<std::uint64_t> rowmask, packedbits;
-  // insertmany: the COPY rows, each row's value bytes, and the column list
-  // of the last column set copied.
+  // insertmany: the COPY rows (in the binary form or not), each row's value
+  // bytes, and of the last column set copied its column list, statements,
+  // each column's binary type, and whether its rows go in the binary form.
   std::string copy;
+  bool copyisbinary = false;
   std::vector<long long> rowbytes;
   std::vector<std::uint64_t> copymask, copiedmask;
-  std::string copycolumns, copysql, stagecolumns;
+  std::string copycolumns, copysql, copysqlbinary, stagecolumns;
+  std::vector<BinaryColumn> copykinds;
+  bool copybinary = false;
+  std::string valuetext;  // scratch: a value's text for a text column
   std::string keyscratch;
 
   bool named(const std::vector<std::uint64_t>& mask, std::size_t i) const { return mask[i / 64] >> (i % 64) & 1; }

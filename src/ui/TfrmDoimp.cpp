@@ -7,11 +7,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <map>
 
 #include "ui/TfrmAbort.h"
 #include "ui/TfrmRandom.h"
@@ -70,13 +72,20 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
 
   preview_ = new QTreeWidget(this);
   preview_->setObjectName(QStringLiteral("preview"));
-  preview_->setColumnCount(3);
-  preview_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Stored as"), QStringLiteral("Note")});
+  preview_->setColumnCount(4);
+  preview_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Stored as"), QStringLiteral("Note"),
+                             QStringLiteral("Existing contact")});
   preview_->setRootIsDecorated(false);
   preview_->header()->setStretchLastSection(false);
   preview_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   preview_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
   preview_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  preview_->header()->setSectionResizeMode(3, QHeaderView::Stretch);
+  preview_->setColumnHidden(3, true);
+  duplicate_ = new QLabel(this);
+  duplicate_->setObjectName(QStringLiteral("duplicate"));
+  duplicate_->setWordWrap(true);
+  duplicate_->setVisible(false);
   preview_->setSelectionMode(QAbstractItemView::NoSelection);
   preview_->setMinimumSize(340, 220);
   preview_->setAccessibleName(QStringLiteral("The contact as it will be stored"));
@@ -92,6 +101,9 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   btAcceptOne_ = panelbutton("&Accept this contact", "btAcceptOne", Panel1_);
   btAcceptOne_->setDefault(true);
   auto* btReject = panelbutton("&Reject this contact", "btReject", Panel1_);
+  // Shown while the record on display is likely an existing contact.
+  btSkip_ = panelbutton("&Skip: keep the existing one", "btSkip", Panel1_);
+  btSkip_->setVisible(false);
   auto* btAll = panelbutton("Accep&t all contacts", "btAll", Panel1_);
   auto* btRandom = panelbutton("Acce&pt random", "btRandom", Panel1_);
   auto* btCancel = panelbutton("Cancel", "btCancel", Panel1_);
@@ -99,6 +111,7 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   auto* review = new QVBoxLayout(Panel1_);
   review->addWidget(btAcceptOne_);
   review->addWidget(btReject);
+  review->addWidget(btSkip_);
   review->addSpacing(10);
   review->addWidget(btAll);
   review->addWidget(btRandom);
@@ -137,6 +150,16 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   progress->addWidget(progressTitle);
   progress->addSpacing(8);
   progress->addLayout(counters);
+  // Under the counters: the share of the source read, and the time left.
+  progressBar_ = new QProgressBar(Panel2_);
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setRange(0, 1000);
+  progressBar_->setTextVisible(false);
+  progressBar_->setAccessibleName(QStringLiteral("Share of the source read"));
+  timeLeft_ = new QLabel(Panel2_);
+  timeLeft_->setObjectName(QStringLiteral("timeLeft"));
+  progress->addWidget(progressBar_);
+  progress->addWidget(timeLeft_);
   progress->addStretch(1);
   progress->addWidget(bt2Cancel);
 
@@ -151,6 +174,7 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
   auto* contactside = new QVBoxLayout;
   contactside->addWidget(new QLabel(QStringLiteral("As it will be stored:"), this));
   contactside->addWidget(preview_, 1);
+  contactside->addWidget(duplicate_);
   auto* middle = new QHBoxLayout;
   middle->addLayout(sourceside, 1);
   middle->addLayout(contactside, 1);
@@ -165,6 +189,7 @@ TfrmDoimp::TfrmDoimp(ImportRun& run, ImportState& state, Wizard& wizard, QtRunVi
 
   connect(btAcceptOne_, &QPushButton::clicked, this, &TfrmDoimp::btAcceptOneClick);
   connect(btReject, &QPushButton::clicked, this, &TfrmDoimp::btRejectClick);
+  connect(btSkip_, &QPushButton::clicked, this, &TfrmDoimp::btSkipClick);
   connect(btAll, &QPushButton::clicked, this, &TfrmDoimp::btAllClick);
   connect(btRandom, &QPushButton::clicked, this, &TfrmDoimp::btRandomClick);
   connect(btCancel, &QPushButton::clicked, this, &TfrmDoimp::btCancelClick);
@@ -220,8 +245,12 @@ void TfrmDoimp::showrecord() {
   for (const std::string& line : run_.lines()) datalist_->addItem(QString::fromStdString(line));
   preview_->clear();
   const ContactPreview& contact = run_.preview();
+  std::map<std::string, std::string> existing(contact.existing.fields.begin(), contact.existing.fields.end());
   auto add = [&](const QString& field, const QString& text, const QString& mark) {
-    auto* item = new QTreeWidgetItem(preview_, {field, text, mark});
+    QString other;
+    if (auto e = existing.find(field.toStdString()); contact.duplicate && e != existing.end())
+      other = QString::fromStdString(e->second).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+    auto* item = new QTreeWidgetItem(preview_, {field, text, mark, other});
     item->setToolTip(1, text);
     if (!mark.isEmpty())
       for (int c = 0; c < 3; ++c) item->setForeground(c, QBrush(Qt::darkRed));
@@ -237,6 +266,18 @@ void TfrmDoimp::showrecord() {
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" / ")).replace(QLatin1Char('\n'), QStringLiteral(" / "));
     add(QString::fromStdString(f.field), text, QString::fromStdString(f.mark));
   }
+  // A likely duplicate: the contact it is like beside it, and the choice to
+  // accept it anyway, reject it, or skip it keeping the existing one.
+  const bool duplicate = contact.duplicate;
+  preview_->setColumnHidden(3, !duplicate);
+  duplicate_->setVisible(duplicate);
+  if (duplicate)
+    duplicate_->setText(contact.existing.key.empty()
+                            ? QStringLiteral("Likely the same person as a contact stored earlier in this import.")
+                            : QStringLiteral("Likely the same person as the existing contact %1.")
+                                  .arg(QString::fromStdString(contact.existing.key)));
+  btSkip_->setVisible(duplicate);
+  btAcceptOne_->setText(duplicate ? QStringLiteral("&Accept anyway") : QStringLiteral("&Accept this contact"));
 }
 
 void TfrmDoimp::updatestatus() {
@@ -251,6 +292,22 @@ void TfrmDoimp::updatestatus() {
   }
   // During a batch only "&Cancel import" takes input.
   CheckBox1_->setEnabled(!batch);
+  if (!batch) return;
+  const RunProgress p = run_.progress();
+  if (p.share < 0) {
+    progressBar_->setRange(0, 0);  // the source cannot tell: a busy bar
+  } else {
+    progressBar_->setRange(0, 1000);
+    progressBar_->setValue(static_cast<int>(p.share * 1000));
+  }
+  QString left;
+  if (p.secondsleft >= 0) {
+    const long long s = static_cast<long long>(p.secondsleft + 0.5);
+    left = s >= 3600 ? QStringLiteral("Time left: %1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                                .arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("Time left: %1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+  }
+  timeLeft_->setText(left);
 }
 
 void TfrmDoimp::CheckBox1Click() { run_.setmixed(CheckBox1_->isChecked()); }
@@ -258,6 +315,13 @@ void TfrmDoimp::CheckBox1Click() { run_.setmixed(CheckBox1_->isChecked()); }
 void TfrmDoimp::btAcceptOneClick() {
   if (batchrunning()) return;
   run_.accept();
+  run_.next();
+  closeifdone();
+}
+
+void TfrmDoimp::btSkipClick() {
+  if (batchrunning()) return;
+  run_.skipduplicate();
   run_.next();
   closeifdone();
 }

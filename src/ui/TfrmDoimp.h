@@ -16,6 +16,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -55,6 +56,7 @@ class TfrmDoimp : public QDialog {
   void FormCreate();
   void btAcceptOneClick();
   void btRejectClick();
+  void btSkipClick();  // the record on display is a likely duplicate: keep the existing contact
   void btAllClick();
   void btRandomClick();
   void bt2CancelClick();
@@ -89,9 +91,13 @@ class TfrmDoimp : public QDialog {
   QFrame* Panel1_ = nullptr;
   QFrame* Panel2_ = nullptr;
   QPushButton* btAcceptOne_ = nullptr;
+  QPushButton* btSkip_ = nullptr;
+  QLabel* duplicate_ = nullptr;  // names the existing contact a record is likely to be
   QLabel* lblAccepted_ = nullptr;
   QLabel* lblRejected_ = nullptr;
   QLabel* lblTotal_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QLabel* timeLeft_ = nullptr;
 };
 
 }  // namespace vesper

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QMessageBox>
 
 #include "app/importstate.h"
 #include "app/startup.h"
@@ -50,11 +51,21 @@ int runwindows(int argc, char** argv) {
   QtClock clock;
   SystemDisk disk;
   Engine engine;
+  SystemFolders folders;
+  // An installed program's first start asks before making the user's data
+  // folder, instead of ending.
+  auto askcreate = [](const std::string& folder) {
+    const QString text = QStringLiteral("Could not find the CONTACT.DB database in the %1 folder.\n\n"
+                                        "Create an empty contact data folder there?")
+                             .arg(QString::fromStdString(folder));
+    return QMessageBox::question(nullptr, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  };
   try {
-    if (!startupcheck(engine, messages, programfolder())) return 0;
+    if (!startupcheck(engine, messages, programfolder(), folders, askcreate)) return 0;
   } catch (const UserError& e) {
-    // The table engine could not add or save the alias, or open the
-    // contact table: its own message, then the end.
+    // The table engine could not add or save the alias, create the data
+    // folder or open the contact table: its own message, then the end.
     messages.errormessage(e.what());
     return 0;
   }

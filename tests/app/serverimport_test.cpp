@@ -82,5 +82,25 @@ TEST_F(ServerImportTest, TheSameContactsAsInADataFolder) {
   EXPECT_NE((missing.out + missing.err).find("in the database "), std::string::npos) << missing.out << missing.err;
 }
 
+// The same list imported twice into the server's database, the second time
+// leaving out likely duplicates, stores nothing the second time.
+TEST_F(ServerImportTest, TheSameListTwiceLeavingOutDuplicates) {
+  VESPER_NEED_POSTGRES(conninfo);
+  PostgresConnection db(conninfo);
+  FreshSchema schema(db);
+  ServerDatabase server{conninfo, schema.name()};
+  createserverdatabase(server);
+  std::ofstream(dir / "engine.cfg") << "[PNANT]\nTYPE=POSTGRESQL\nCONNECTION=" << conninfo
+                                    << "\nSCHEMA=" << schema.name() << "\n";
+  const std::string args = "--database MAIN --spec " + example("contacts.imp") + " --duplicates skip ";
+  CommandResult first = run(args + "--mixed-case " + example("contacts.csv"));
+  ASSERT_EQ(first.code, 0) << first.err;
+  CommandResult second = run(args + example("contacts.csv"));
+  ASSERT_EQ(second.code, 0) << second.err;
+  EXPECT_NE(second.out.find("Imported: 0\n"), std::string::npos) << second.out;
+  EXPECT_NE(second.out.find("Likely duplicates left out: 21\n"), std::string::npos) << second.out;
+  EXPECT_EQ(db.value("SELECT count(*) FROM " + schema.name() + ".contact"), "21");
+}
+
 }  // namespace
 }  // namespace vesper

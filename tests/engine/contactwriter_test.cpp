@@ -266,6 +266,80 @@ TEST_F(ContactWriterTest, ChunksInAGroupStoreEveryRowOnce) {
   EXPECT_TRUE(std::is_sorted(others.begin(), others.end()));  // the others in the order handed over
 }
 
+// A store that asks for `many` rows at a time and notes how the writer
+// gives them: the sizes of its insertmany() calls and the rows inserted one
+// by one.  The rows go on into the table (insertmany one by one as well).
+struct ManyCountingStore final : ContactStore, RowWriter {
+  ContactTable& table;
+  std::size_t many;
+  std::vector<std::size_t> calls;
+  std::size_t single = 0;
+  ManyCountingStore(ContactTable& t, std::size_t m) : table(t), many(m) {}
+  RowWriter& inner() { return table.writer(); }
+
+  bool isopen() const override { return table.isopen(); }
+  RowBuilder& row() override { return table.row(); }
+  void close() override {}
+  RowWriter& rowwriter() override { return *this; }
+
+  StoreResult insert(const RowBuilder& r) override { return ++single, inner().insert(r); }
+  StoreResult insert(const PackedRow& r) override { return ++single, inner().insert(r); }
+  StoreResult insert(const PackedRow& r, int f, const Cell& v) override { return ++single, inner().insert(r, f, v); }
+  void insertmany(const PackedRow* rows, std::size_t count, bool* stored) override {
+    calls.push_back(count);
+    for (std::size_t j = 0; j < count; ++j) stored[j] = inner().insert(rows[j]).stored();
+  }
+  std::size_t manyrows() const override { return many; }
+  std::string lastkeybetween(std::string_view l, std::string_view h) override { return inner().lastkeybetween(l, h); }
+  void begingroup() override { inner().begingroup(); }
+  void commitgroup() override { inner().commitgroup(); }
+  void rollbackgroup() override { inner().rollbackgroup(); }
+  bool ingroup() const override { return table.writer().ingroup(); }
+  void setbackgroundcopy(bool on) override { inner().setbackgroundcopy(on); }
+  long long bytesstored() const override { return table.writer().bytesstored(); }
+};
+
+// Rows handed over and drained (fewer than wake an idle writer, so it takes
+// them all at once) go to the store as many at a time as it asks for, up to
+// kWriterManyRows; a short last chunk goes together too unless it is shorter
+// than kWriterChunkRows.
+TEST_F(ContactWriterTest, RowsGoTogetherAsManyAsTheStoreAsksFor) {
+  struct Case {
+    std::size_t many;
+    int rows;
+    std::vector<std::size_t> calls;
+    std::size_t single;
+  };
+  const Case cases[] = {
+      {16, 40, {16, 16}, 8},        // a table file's chunks
+      {64, 100, {64, 36}, 0},       // a short last chunk, together
+      {64, 70, {64}, 6},            // ... too short: one by one
+      {4096, 500, {500}, 0},        // a server's: all of them in one call
+      {100000, 300, {300}, 0},      // asked for more than the writer gives at once
+  };
+  ASSERT_LT(500u, kWriterWakeRows);
+  const long long before = committed();
+  int base = 0;
+  for (const Case& c : cases) {
+    ManyCountingStore store(contact, c.many);
+    const std::string what = "manyrows " + std::to_string(c.many) + ", rows " + std::to_string(c.rows);
+    contact.writer().begingroup();
+    {
+      ContactWriter w(store, recno);
+      for (int i = 0; i < c.rows; ++i) hand(w, "Many" + std::to_string(base + i), {9000, 100 + base + i}, i + 1);
+      ContactWriter::Drained d = w.drain();
+      EXPECT_TRUE(d.refused.empty()) << what;
+      EXPECT_EQ(w.rowsingroup(), c.rows) << what;
+      w.stop();
+    }
+    contact.writer().commitgroup();
+    EXPECT_EQ(store.calls, c.calls) << what;
+    EXPECT_EQ(store.single, c.single) << what;
+    base += c.rows;
+  }
+  EXPECT_EQ(committed(), before + base);
+}
+
 // Whoever holds no handle cannot reach the store's writer: not through the
 // store, not by making a handle or a turn of a bare RowWriter, not by
 // copying one that someone else holds.

@@ -476,3 +476,120 @@ TEST_F(ImportRunTest, ReviewShowsTheContactAsItWillBeStored) {
 
 }  // namespace
 }  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// A batch asked to look for duplicates finds a contact of the database that
+// is the same person: the same name (letter case, accents and blanks aside)
+// and the same e-mail, phone digits or postal code, whether stored before or
+// earlier in the same list; only the same name is not enough.
+TEST_F(ImportRunTest, BatchesFindLikelyDuplicates) {
+  const std::string first =
+      "Müller,José,jose@example.com,(617) 555-0100,02134\r\n"
+      "Lee,Ann,ann@example.com,617-555-0100,\r\n"
+      "Van Dyke,Dick,,,90210\r\n";
+  start(first, {"LastName", "FirstName", "Email", "Phone1", "Zip"});
+  run->btAllClick();
+  ASSERT_EQ(column("LastName").size(), 3u);
+  struct Case {
+    const char* list;
+    ImportRun::Duplicates policy;
+    long long imported, skipped, stored;
+  };
+  const Case cases[] = {
+      {"MULLER,Jose,JOSE@example.com,,\r\n"                   // accents aside, same e-mail
+       "lee,ANN,ann@elsewhere.org,+1 617 555 0100,\r\n"        // same phone digits
+       "VanDyke,Dick,,,90210\r\n"                              // same postal code
+       "Lee,Ann,ann.lee@elsewhere.org,,\r\n"                   // same name only
+       "Stone,Bob,bob@example.com,,\r\n"                       // a new person ...
+       "Stone,Bob,bob@example.com,,\r\n",                      // ... twice in one list
+       ImportRun::Duplicates::Skip, 2, 4, 0},
+      {"Lee,Ann,ann@example.com,,\r\n", ImportRun::Duplicates::Report, 1, 0, 1},
+      {"Lee,Ann,ann@example.com,,\r\n", ImportRun::Duplicates::Import, 1, 0, 0},
+  };
+  std::size_t rows = 3;
+  for (const Case& c : cases) {
+    run.reset();
+    contact.close();
+    std::ofstream((dir / "src.txt").string(), std::ios::binary) << c.list;
+    contact.open((dir / "data").string(), "contact.db");
+    records = MakeRecordSource(state, source);
+    run = std::make_unique<ImportRun>(state, contact, *records, DataPlace::folder((dir / "data").string()), view);
+    run->setduplicates(c.policy);
+    run->FormCreate();
+    run->btAllClick();
+    rows += static_cast<std::size_t>(c.imported);
+    EXPECT_EQ(run->summary().imported, c.imported) << c.list;
+    EXPECT_EQ(run->summary().duplicatesskipped, c.skipped) << c.list;
+    EXPECT_EQ(run->summary().duplicatesstored, c.stored) << c.list;
+    EXPECT_EQ(run->summary().empty, 0) << c.list;
+    EXPECT_EQ(column("LastName").size(), rows) << c.list;
+  }
+}
+
+// The review shows a likely duplicate with the contact it is like; skipping
+// it stores nothing and counts it.
+TEST_F(ImportRunTest, ReviewShowsALikelyDuplicateAndSkipsIt) {
+  start("Lee,Ann,ann@example.com\r\nLee,Ann,ANN@example.com\r\nLee,Bo,bo@example.com\r\n",
+        {"LastName", "FirstName", "Email"});
+  EXPECT_FALSE(run->preview().duplicate);
+  run->btAcceptOneClick();
+  ASSERT_TRUE(run->preview().duplicate);  // stored a moment ago, by this run
+  run->skipduplicate();
+  run->next();
+  EXPECT_FALSE(run->preview().duplicate);  // another first name
+  run->btAcceptOneClick();
+  EXPECT_EQ(column("FirstName"), (std::vector<std::string>{"Ann", "Bo"}));
+  EXPECT_EQ(run->summary().duplicatesskipped, 1);
+  EXPECT_EQ(run->lblRejected(), "1");
+
+  // Another run sees the stored contact, and names it.
+  run.reset();
+  contact.close();
+  start("LEE,ANN,ann@example.com\r\n", {"LastName", "FirstName", "Email"});
+  ASSERT_TRUE(run->preview().duplicate);
+  const DuplicateMatch& existing = run->preview().existing;
+  EXPECT_FALSE(existing.key.empty());
+  EXPECT_NE(std::find(existing.fields.begin(), existing.fields.end(),
+                      std::make_pair(std::string("Email"), std::string("ann@example.com"))),
+            existing.fields.end());
+}
+
+}  // namespace
+}  // namespace vesper
+
+namespace vesper {
+namespace {
+
+// A batch tells how far it has come: the share of the source read grows to
+// the whole, the pace is the records read over the time taken, and the time
+// left, once it can be told, follows the pace down to nothing.
+TEST_F(ImportRunTest, BatchesTellTheShareReadAndTheTimeLeft) {
+  messages.millisPerEvents = 10;
+  start(lines(20000), {"LastName", "FirstName", "City"});
+  std::vector<RunProgress> seen;
+  view.onStatus = [&] { seen.push_back(run->progress()); };
+  const std::int64_t began = clock.tick;
+  run->btAllClick();
+  ASSERT_GT(seen.size(), 10u);
+  const RunProgress& last = seen.back();
+  EXPECT_DOUBLE_EQ(last.share, 1.0);
+  const double seconds = static_cast<double>(clock.tick - began) / 1000.0;
+  EXPECT_NEAR(last.persecond, 20000 / seconds, 20000 / seconds / 50);
+  double share = 0;
+  std::size_t told = 0;
+  for (const RunProgress& p : seen) {
+    EXPECT_GE(p.share, share);
+    share = p.share;
+    if (p.secondsleft < 0) continue;
+    ++told;
+    // The records still to read at the pace so far.
+    EXPECT_NEAR(p.secondsleft, 20000 * (1 - p.share) / p.persecond, 0.5 + p.secondsleft / 10);
+  }
+  EXPECT_GT(told, seen.size() / 2);
+  EXPECT_LT(last.secondsleft, 0.5);
+}
+
+}  // namespace
+}  // namespace vesper

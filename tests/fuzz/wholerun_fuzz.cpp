@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.DatabaseName = "MAIN";
   Yes view;
   {
-    ImportRun run(state, contact, *records, (dir / "data").string(), view);
+    ImportRun run(state, contact, *records, DataPlace::folder((dir / "data").string()), view);
     run.FormCreate();
     if (run.outcome() == ImportRun::Outcome::Open) run.btAllClick();
     const RunSummary& s = run.summary();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "base/errors.h"
 #include "store/sampledata.h"
 #include "store/serverdatabase.h"
@@ -30,9 +32,10 @@ std::vector<FieldDef> serverfields(PostgresConnection& db, const std::string& sc
   return fields;
 }
 
-// Sends `rows` (COPY text) into table `table`; the server's message, or "".
-std::string copyrows(PostgresConnection& db, const std::string& table, const std::string& rows) {
-  PQclear(PQexec(db.get(), ("COPY " + table + " FROM STDIN").c_str()));
+// Sends `rows` (COPY text, or the binary form) into table `table`; the
+// server's message, or "".
+std::string copyrows(PostgresConnection& db, const std::string& table, const std::string& rows, bool binary = false) {
+  PQclear(PQexec(db.get(), ("COPY " + table + " FROM STDIN" + (binary ? " (FORMAT binary)" : "")).c_str()));
   PQputCopyData(db.get(), rows.data(), static_cast<int>(rows.size()));
   PQputCopyEnd(db.get(), nullptr);
   std::string error;
@@ -95,6 +98,75 @@ TEST(ServerTablesTest, TablesKeepTheirFieldsAndValues) {
   rows.clear();
   appendcopyrow(rows, every, big);
   EXPECT_NE(copyrows(db, table, rows).find("check constraint"), std::string::npos);
+}
+
+// A value in COPY's binary form is stored as its text form stores it; a
+// value the server might read otherwise or refuse is not taken.
+TEST(ServerTablesTest, TheBinaryFormStoresWhatTheTextFormStores) {
+  VESPER_NEED_POSTGRES(conninfo);
+  PostgresConnection db(conninfo);
+  FreshSchema schema(db);
+  struct Case {
+    FieldDef def;
+    Cell cell;
+    bool taken;
+  };
+  const Case cases[] = {
+      {{"v", FieldType::Alpha, 20}, Cell::oftext("tab\there \\ é"), true},
+      {{"v", FieldType::Memo, 0}, Cell::oftext(""), true},
+      {{"v", FieldType::Date, 0}, Cell::oftext("2000-01-01"), true},
+      {{"v", FieldType::Date, 0}, Cell::oftext("1961-03-15"), true},
+      {{"v", FieldType::Date, 0}, Cell::oftext("0001-01-01"), true},
+      {{"v", FieldType::Date, 0}, Cell::oftext("9999-12-31"), true},
+      {{"v", FieldType::Date, 0}, Cell::oftext("2024-02-29"), true},
+      {{"v", FieldType::Time, 0}, Cell::oftext("23:59:59"), true},
+      {{"v", FieldType::Timestamp, 0}, Cell::oftext("1999-12-31 23:59:59"), true},
+      {{"v", FieldType::Timestamp, 0}, Cell::oftext("2031-07-04 08:05:09"), true},
+      {{"v", FieldType::Short, 0}, Cell::ofinteger(-32768), true},
+      {{"v", FieldType::Long, 0}, Cell::ofinteger(-2147483648LL), true},
+      {{"v", FieldType::Word, 0}, Cell::ofinteger(65535), true},
+      {{"v", FieldType::Logical, 0}, Cell::ofinteger(1), true},
+      {{"v", FieldType::Number, 0}, Cell::ofreal(0.1), true},
+      {{"v", FieldType::Number, 0}, Cell::ofinteger(9007199254740993LL), true},
+      {{"v", FieldType::Money, 0}, Cell::ofreal(-std::numeric_limits<double>::infinity()), true},
+      {{"v", FieldType::Bytes, 4}, Cell::ofblob(std::string("\0\x01\xff\\", 4)), true},
+      {{"v", FieldType::Alpha, 20}, Cell(), true},
+      {{"v", FieldType::Short, 0}, Cell::ofinteger(32768), false},
+      {{"v", FieldType::Long, 0}, Cell::ofreal(2), false},
+      {{"v", FieldType::Logical, 0}, Cell::ofinteger(2), false},
+      {{"v", FieldType::Date, 0}, Cell::oftext("2023-02-29"), false},
+      {{"v", FieldType::Date, 0}, Cell::oftext("15.03.1961"), false},
+      {{"v", FieldType::Time, 0}, Cell::oftext("24:00:00"), false},
+      {{"v", FieldType::Timestamp, 0}, Cell::oftext("2031-07-04T08:05:09"), false},
+      {{"v", FieldType::Bcd, 0}, Cell::ofreal(2.5), false},
+  };
+  const std::string table = quoteid(schema.name()) + ".\"one\"";
+  for (const Case& c : cases) {
+    const std::string type = servertype(c.def);
+    const std::string what = type + ", case " + std::to_string(&c - cases);
+    db.exec("DROP TABLE IF EXISTS " + table);
+    db.exec("CREATE TABLE " + table + " (v " + type + ")");
+    // The server's own name of the type, as the writer reads it.
+    const BinaryColumn column = binarycolumn(db.value("SELECT format_type(atttypid, atttypmod) FROM pg_attribute "
+                                                      "WHERE attrelid = '" + table + "'::regclass AND attname = 'v'"));
+    std::string value;
+    const std::string text = c.cell.kind == Cell::Text ? c.cell.text : "";
+    const bool taken = appendbinaryvalue(value, column, CellRef::of(c.cell), text);
+    EXPECT_EQ(taken, c.taken) << what;
+    if (!taken) continue;
+    std::string rows;
+    appendcopyrow(rows, {c.def}, {c.cell});
+    ASSERT_EQ(copyrows(db, table, rows), "") << what;
+    const std::string astext = db.value("SELECT v::text FROM " + table);
+    db.exec("TRUNCATE " + table);
+    rows.clear();
+    appendbinaryheader(rows);
+    appendbinarycount(rows, 1);
+    rows += value;
+    appendbinarytrailer(rows);
+    ASSERT_EQ(copyrows(db, table, rows, true), "") << what;
+    EXPECT_EQ(db.value("SELECT v::text FROM " + table), astext) << what;
+  }
 }
 
 TEST(ServerTablesTest, ANewDatabaseHasTheTablesAndFirstRowsOfADataFolder) {

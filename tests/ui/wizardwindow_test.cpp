@@ -138,6 +138,18 @@ class WizardTest : public QObject {
     QVERIFY(s.done() && !s.stalled);
   }
 
+  // The steps that assign a list of people (name, street, city with state
+  // and zip, a date of the month-first layout) one field after the other.
+  static void assignpeople(Script& s) {
+    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
+    for (const char* field : {"x2firstlast", "Addr1", "x5citystatezip", "Date1"})
+      s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QString::fromLatin1(field)));
+    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
+      click(w, QStringLiteral("mmddyy"));
+      click(w, QStringLiteral("OK"));
+    });
+  }
+
   int contactcount() {
     Table t;
     t.open(data_.toStdString(), "CONTACT.DB");
@@ -436,15 +448,7 @@ class WizardTest : public QObject {
     pickfile(spec.toStdString());
     QStringList firstRecord;
     Script s;
-    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
-    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
-      click(w, QStringLiteral("mmddyy"));
-      click(w, QStringLiteral("OK"));
-    });
+    assignpeople(s);
     s.add(QStringLiteral("Save the import specification file"),
           press(QStringLiteral("S&ave this configuration")));
     s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
@@ -604,6 +608,35 @@ class WizardTest : public QObject {
     QVERIFY(QFile::exists(tmp_.filePath(QStringLiteral("IMPORT.IMP"))));
   }
 
+  // A record likely to be a contact already stored is shown beside it, and
+  // skipping it keeps the existing one only.
+  void duplicateInReview() {
+    QString csv = file(QStringLiteral("twice.csv"), "Zoe Quist,5 Oak Ave,\"Austin, TX 78701\",07/04/80\r\n"
+                                                    "ZOE QUIST,5 Oak Ave,\"Austin, TX 78701\",07/04/80\r\n");
+    const int before = contactcount();
+    choosesource(1, csv.toStdString());
+    choosemain();
+    QString label;
+    bool skipshown = false;
+    Script s;
+    assignpeople(s);
+    s.add(QStringLiteral("Save the import specification file"),
+          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    s.add(QStringLiteral("Accept records"), [&](QWidget* w) {
+      QVERIFY(!button(w, QStringLiteral("&Skip: keep the existing one"))->isVisible());
+      click(w, QStringLiteral("&Accept this contact"));
+      label = w->findChild<QLabel*>(QStringLiteral("duplicate"))->text();
+      skipshown = button(w, QStringLiteral("&Skip: keep the existing one"))->isVisible();
+      click(w, QStringLiteral("&Skip: keep the existing one"));
+    });
+    s.start();
+    click(window_.get(), QStringLiteral("Start &Import Now"));
+    QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ") + " at " + s.stalledat));
+    QVERIFY(skipshown);
+    QCOMPARE(label, QStringLiteral("Likely the same person as a contact stored earlier in this import."));
+    QCOMPARE(contactcount(), before + 1);
+  }
+
   // The windows over a contact database on the PostgreSQL server of the tests
   // ($VESPER_TEST_POSTGRES): the chooser lists the server's databases, the
   // review shows the contact each record will become, and the contacts
@@ -646,15 +679,7 @@ class WizardTest : public QObject {
     choosemain();  // the one database of the server's list
     QMap<QString, QString> shown;
     Script s;
-    s.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("S&tart assigning fields")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x2firstlast")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Addr1")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("x5citystatezip")));
-    s.add(QStringLiteral("Assign source fields to Pennant fields"), assign(QStringLiteral("Date1")));
-    s.add(QStringLiteral("Date Formats"), [](QWidget* w) {
-      click(w, QStringLiteral("mmddyy"));
-      click(w, QStringLiteral("OK"));
-    });
+    assignpeople(s);
     s.add(QStringLiteral("Save the import specification file"),
           [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     s.add(QStringLiteral("Accept records"), [&](QWidget* w) {

@@ -107,6 +107,8 @@ class DBaseTable : public SourceTableFile {
     return live;
   }
 
+  std::string readfault() const override { return file_.fault(); }
+
   std::string path_;
   dbase::ByteFile file_;
   dbase::Structure s_;

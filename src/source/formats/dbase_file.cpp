@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "base/errors.h"
 #include "parse/text.h"
@@ -43,6 +44,7 @@ std::size_t ByteFile::read(std::uint64_t offset, std::size_t n, char* out) const
   while (done < n) {
     ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
     if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && fault_.empty()) fault_ = std::strerror(errno);
     if (r <= 0) break;  // the file shrank or cannot be read: what was read is all
     done += static_cast<std::size_t>(r);
   }

@@ -33,8 +33,12 @@ class ByteFile {
   // Up to n bytes from offset (fewer, or none, at the end of the file).
   std::string read(std::uint64_t offset, std::size_t n) const;
   std::size_t read(std::uint64_t offset, std::size_t n, char* out) const;
+  // Why a read failed (the system's words); "" while none did.  A read that
+  // finds the file shorter than it was is no failure: the table ends there.
+  const std::string& fault() const { return fault_; }
 
  private:
+  mutable std::string fault_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
 };

@@ -59,6 +59,9 @@ class SourceTableFile {
   virtual void next() = 0;
   virtual bool atend() const = 0;             // past the last row; true for an empty table
   virtual TableValue value(int column) = 0;   // of the current row; null when atend()
+  // Why a read of the table failed ("" while none did): the rows after it
+  // were taken for the end of the table.
+  virtual std::string readfault() const { return {}; }
 };
 
 enum class TableFormat { DBase, Paradox };

@@ -54,6 +54,8 @@ class SheetRows : protected XmlStream {
   bool next(std::vector<std::string>& cells, long long& number);
   // Bytes of the sheet's XML read so far.
   long long bytesread() const { return read_.load(std::memory_order_relaxed); }
+  // The bytes the sheet's part declares (0 when unknown).
+  long long bytesdeclared() const { return part_ ? part_->size() : 0; }
   // A merged area, rows and columns from 1 (.ods names them where they start,
   // .xlsx after the rows, so it is looked up first: before the first next()).
   void addmerge(long long row1, int col1, long long row2, int col2);

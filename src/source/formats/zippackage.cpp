@@ -81,6 +81,7 @@ ZipPart::ZipPart(const ZipPackage& package, const std::string& name, std::size_t
   if (zip_stat(package.zip_, name.c_str(), 0, &st) != 0)
     throw PackageError("the part " + name + " cannot be read");
   if (st.valid & ZIP_STAT_COMP_SIZE) packed_ = static_cast<long long>(st.comp_size);
+  if (st.valid & ZIP_STAT_SIZE) declared_ = static_cast<long long>(st.size);
   // The declared size is checked first, then what really comes out.
   if ((st.valid & ZIP_STAT_SIZE) && toolarge(static_cast<long long>(st.size), packed_, limit_))
     throw PackageError("the part " + name + " inflates too far to be a workbook's");

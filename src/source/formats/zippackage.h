@@ -78,6 +78,8 @@ class ZipPart {
   ZipPart& operator=(const ZipPart&) = delete;
   // The next chunk, empty at the end of the part.
   std::string_view read();
+  // The bytes the part declares it inflates to (0 when it declares none).
+  long long size() const { return declared_; }
 
  private:
   // The next chunk of a deflated part, inflated here.
@@ -87,7 +89,7 @@ class ZipPart {
   std::string name_;
   zip_file* file_ = nullptr;
   std::size_t limit_;
-  long long packed_ = 0, out_ = 0;
+  long long packed_ = 0, out_ = 0, declared_ = 0;
   std::vector<char> buffer_;
   // Set for a deflated part: the inflater, its raw input and the CRC the
   // package declares.
