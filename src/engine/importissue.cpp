@@ -1,8 +1,5 @@
 #include "engine/importissue.h"
 
-#include <algorithm>
-#include <climits>
-
 #include "parse/text.h"
 
 namespace vesper {
@@ -12,22 +9,52 @@ std::string issuemessage(const ImportIssue& issue) {
          (issue.kind == IssueKind::RowRefused ? " could not be stored: " : " was not imported: ") + issue.text;
 }
 
-void IssueLog::noteline(long long record, long long line) {
-  if (record <= 0) return;
-  const std::size_t r = static_cast<std::size_t>(record);
-  if (lines_.size() <= r) lines_.resize(std::max(r + 1, lines_.size() * 2), 0);
-  lines_[r] = static_cast<std::uint32_t>(std::min<long long>(line, UINT32_MAX));
+namespace {
+
+// Issues the report lists: a row stored as it stood (a likely duplicate
+// stored all the same) is none.
+bool reported(IssueKind kind) { return kind != IssueKind::DuplicateStored; }
+
+void packvarint(std::string& out, long long delta) {
+  std::uint64_t v = (static_cast<std::uint64_t>(delta) << 1) ^ static_cast<std::uint64_t>(delta >> 63);
+  while (v >= 0x80) {
+    out += static_cast<char>(v | 0x80);
+    v >>= 7;
+  }
+  out += static_cast<char>(v);
 }
 
-long long IssueLog::lineof(long long record) const {
-  const std::size_t r = static_cast<std::size_t>(record);
-  return record > 0 && r < lines_.size() ? lines_[r] : 0;
+}  // namespace
+
+long long IssueLog::unpack(const std::string& packed, std::size_t& at) {
+  std::uint64_t v = 0;
+  for (int shift = 0; at < packed.size(); shift += 7) {
+    const unsigned char b = static_cast<unsigned char>(packed[at++]);
+    v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
+    if (!(b & 0x80)) break;
+  }
+  return static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
+}
+
+void IssueLog::addreport(long long record, long long line, IssueKind kind, const std::string& field) {
+  if (!reported(kind)) return;
+  packed_ += static_cast<char>(static_cast<unsigned>(kind) | (field.empty() ? 0 : 0x80));
+  packvarint(packed_, record - lastrecord_);
+  packvarint(packed_, line - lastline_);
+  lastrecord_ = record, lastline_ = line;
+  if (field.empty()) return;
+  auto at = reportfieldindex_.find(field);
+  if (at == reportfieldindex_.end()) {
+    at = reportfieldindex_.emplace(field, static_cast<std::uint32_t>(reportfields_.size())).first;
+    reportfields_.push_back(field);
+  }
+  packvarint(packed_, at->second);
 }
 
 void IssueLog::add(ImportIssue issue) {
   const std::size_t k = static_cast<std::size_t>(issue.kind);
   if (issue.sourceline == 0) issue.sourceline = issue.record > 0 ? lineof(issue.record) : line_;
-  report_.push_back({issue.record, issue.sourceline, issue.kind, issue.field});
+  addreport(issue.record, issue.sourceline, issue.kind, issue.field);
   if (++counts_[k] == 1) first_[k] = issue.text;
   long long FieldNotes::*count = issue.kind == IssueKind::ValueCut           ? &FieldNotes::cut
                                  : issue.kind == IssueKind::DateUnread       ? &FieldNotes::unreadabledates
@@ -52,7 +79,7 @@ void IssueLog::addline(IssueKind kind, std::string_view line, std::string_view t
     return;
   }
   ++counts_[static_cast<std::size_t>(kind)];
-  report_.push_back({0, line_, kind, {}});
+  addreport(0, line_, kind, {});
 }
 
 void IssueLog::report(ImportIssue issue, Messages& messages) {

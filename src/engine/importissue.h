@@ -74,14 +74,20 @@ class IssueLog {
   // A line that is no record: counted always, its text copied only while
   // issues are still kept whole.
   void addline(IssueKind kind, std::string_view line, std::string_view text);
-  // The source line record `record` ended on, noted as it is read; an issue
-  // of a line that is no record takes `line` as it is added.
-  void noteline(long long record, long long line);
+  // The source line of the record being read, noted as it is read: an
+  // issue of that record (or, after setline, of a line that is no record)
+  // takes it when it names no line of its own.  An issue of an earlier
+  // record (a row the writer refused later) brings its line along.
+  void noteline(long long record, long long line) { record_ = record, recordline_ = line; }
   void setline(long long line) { line_ = line; }
-  // Every issue, a line each, for the run report (not only the first kKept).
-  const std::vector<ReportEntry>& report() const { return report_; }
-  // The source line noted for `record` (0 when none).
-  long long lineof(long long record) const;
+  // The line noted for `record` when it is the record being read, else 0.
+  long long lineof(long long record) const { return record > 0 && record == record_ ? recordline_ : 0; }
+  // Every issue the report lists, in the order met (not only the first
+  // kKept), each handed to `each`; the issues are held packed, a few bytes
+  // each, so a long run with many issues keeps little of them in memory.
+  template <class Each>
+  void eachreport(Each&& each) const;
+  bool hasreport() const { return !packed_.empty(); }
   // A failed record: its message shown, then the issue added.
   void report(ImportIssue issue, Messages& messages);
   // False once kKept issues are kept: a caller may then leave the text of an
@@ -102,9 +108,32 @@ class IssueLog {
   std::vector<ImportIssue> kept_;
   std::vector<FieldNotes> fields_;
   std::map<std::string, std::size_t, std::less<>> fieldindex_;
-  std::vector<ReportEntry> report_;
-  std::vector<std::uint32_t> lines_;  // by record number
-  long long line_ = 0;
+  void addreport(long long record, long long line, IssueKind kind, const std::string& field);
+  static long long unpack(const std::string& packed, std::size_t& at);
+
+  // The report's entries: a byte of kind (bit 7: a field follows), then
+  // the record and the line as zig-zag varints of their change from the
+  // entry before, then the field's number among reportfields_.
+  std::string packed_;
+  long long lastrecord_ = 0, lastline_ = 0;
+  std::vector<std::string> reportfields_;
+  std::map<std::string, std::uint32_t, std::less<>> reportfieldindex_;
+  long long record_ = 0, recordline_ = 0, line_ = 0;
 };
+
+template <class Each>
+void IssueLog::eachreport(Each&& each) const {
+  ReportEntry e;
+  std::size_t at = 0;
+  while (at < packed_.size()) {
+    const unsigned char head = static_cast<unsigned char>(packed_[at++]);
+    e.kind = static_cast<IssueKind>(head & 0x7f);
+    e.record += unpack(packed_, at);
+    e.sourceline += unpack(packed_, at);
+    if (head & 0x80) e.field = reportfields_[static_cast<std::size_t>(unpack(packed_, at))];
+    else e.field.clear();
+    each(static_cast<const ReportEntry&>(e));
+  }
+}
 
 }  // namespace vesper

@@ -40,32 +40,50 @@ const char* reporttext(IssueKind kind) {
   return "";
 }
 
-bool hasreport(const IssueLog& issues) { return !issues.report().empty(); }
+bool hasreport(const IssueLog& issues) { return issues.hasreport(); }
+
+namespace {
+
+void appendentry(std::string& out, const ReportEntry& e) {
+  if (e.record > 0) out += std::to_string(e.record);
+  out += ',';
+  if (e.sourceline > 0) out += std::to_string(e.sourceline);
+  out += ',';
+  out += reporttext(e.kind);
+  out += ',';
+  appendcsv(out, e.field);
+  out += "\r\n";
+}
+
+const char* const kHeader = "Record,Line,What happened,Field\r\n";
+
+}  // namespace
 
 std::string reportcsv(const IssueLog& issues) {
-  std::string out = "Record,Line,What happened,Field\r\n";
-  for (const ReportEntry& e : issues.report()) {
-    if (e.record > 0) out += std::to_string(e.record);
-    out += ',';
-    if (e.sourceline > 0) out += std::to_string(e.sourceline);
-    out += ',';
-    out += reporttext(e.kind);
-    out += ',';
-    appendcsv(out, e.field);
-    out += "\r\n";
-  }
+  std::string out = kHeader;
+  issues.eachreport([&](const ReportEntry& e) { appendentry(out, e); });
   return out;
 }
 
+// Written a piece at a time: the whole report is never held as text.
 bool writereport(const IssueLog& issues, const std::string& path, std::string& why) {
-  const std::string text = reportcsv(issues);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
     why = std::strerror(errno);
     return false;
   }
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const int werr = errno;
+  std::string text = kHeader;
+  bool written = true;
+  int werr = 0;
+  auto flush = [&] {
+    if (written && std::fwrite(text.data(), 1, text.size(), f) != text.size()) written = false, werr = errno;
+    text.clear();
+  };
+  issues.eachreport([&](const ReportEntry& e) {
+    appendentry(text, e);
+    if (text.size() >= 65536) flush();
+  });
+  flush();
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
     why = std::strerror(written ? errno : werr);
