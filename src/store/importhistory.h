@@ -1,12 +1,13 @@
 // The import history kept beside the contacts: one record for each import
-// run into the contact table, and the keys of the contacts each run stored,
+// run into the contact table, and which contacts each run stored,
 // so that a whole run can be taken back.
 //
 // Contract:
 // - The history lives where the contact table lives, in two tables of its
-//   own made on first use: IMPORTS (one row per run) and IMPORTKEYS (the run,
-//   the record key and the fingerprint of each contact stored: a row each
-//   on a server, a row per committed group in a table file).  In a
+//   own made on first use: IMPORTS (one row per run) and IMPORTKEYS (the
+//   run, and the contacts stored with a fingerprint of each: on a server a
+//   row for each contact's key, in a table file a row for each stretch of
+//   row ids a group stored).  In a
 //   data folder they are tables of the contact table's own file, so that the
 //   keys of a group commit in the same transaction as its rows (and an undo
 //   takes rows, keys and the run's mark in one); on a server they are tables

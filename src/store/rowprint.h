@@ -76,4 +76,13 @@ class RowPrint {
   std::uint64_t h_ = 0x243f6a8885a308d3ULL;
 };
 
+// A short print of a row's key alone: a row id found holding another
+// contact than the one stored there (the row removed, its id given again)
+// is told from a contact changed since.
+inline std::uint32_t keyprint(int field, const CellRef& key) {
+  RowPrint p;
+  p.add(field, key);
+  return static_cast<std::uint32_t>(p.value());
+}
+
 }  // namespace vesper

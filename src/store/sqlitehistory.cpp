@@ -19,7 +19,7 @@ const char* const kMake =
     "CREATE TABLE IF NOT EXISTS IMPORTS (Run INTEGER PRIMARY KEY, Started TEXT, Source TEXT, Spec TEXT, "
     "DB TEXT, NumRead INTEGER, NumImported INTEGER, NumRejected INTEGER, NumBad INTEGER, State INTEGER, "
     "NumFix INTEGER);"
-    "CREATE TABLE IF NOT EXISTS IMPORTKEYS (Run INTEGER NOT NULL, Keys BLOB NOT NULL, Prints BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS IMPORTKEYS (Run INTEGER NOT NULL, FirstRow INTEGER NOT NULL, Prints BLOB NOT NULL);"
     "CREATE INDEX IF NOT EXISTS IMPORTKEYS_Run ON IMPORTKEYS (Run)";
 
 // A value of the table as SQLite gives it back, for its fingerprint.
@@ -41,41 +41,6 @@ CellRef columnref(sqlite3_stmt* st, int i) {
     default: break;
   }
   return c;
-}
-
-// A key as the trail packs it: its kind, then four bytes of length and the
-// bytes of a text or blob, or the eight bytes of a number.
-void packkey(std::string& out, const CellRef& c) {
-  out += static_cast<char>(c.kind);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) {
-    const std::uint32_t n = static_cast<std::uint32_t>(c.size);
-    out.append(reinterpret_cast<const char*>(&n), 4);
-    out.append(c.data, c.size);
-  } else if (c.kind != Cell::Null) {
-    out.append(c.kind == Cell::Integer ? reinterpret_cast<const char*>(&c.integer)
-                                       : reinterpret_cast<const char*>(&c.real),
-               8);
-  }
-}
-
-// The next packed key at `p` (before `end`); false when none is left whole.
-bool unpackkey(const char*& p, const char* end, CellRef& c) {
-  if (p >= end) return false;
-  c = CellRef{};
-  c.kind = static_cast<Cell::Kind>(*p++);
-  if (c.kind == Cell::Text || c.kind == Cell::Blob) {
-    std::uint32_t n;
-    if (end - p < 4) return false;
-    std::memcpy(&n, p, 4);
-    if (static_cast<std::size_t>(end - p - 4) < n) return false;
-    c.data = p + 4, c.size = n;
-    p += 4 + n;
-  } else if (c.kind != Cell::Null) {
-    if (end - p < 8) return false;
-    std::memcpy(c.kind == Cell::Integer ? static_cast<void*>(&c.integer) : &c.real, p, 8);
-    p += 8;
-  }
-  return true;
 }
 
 std::string keytext(const CellRef& c) {
@@ -130,20 +95,22 @@ bool ishistorytable(const std::string& name) { return sametext(name, "IMPORTS") 
 
 // --- the trail ---
 
-void SqliteTrail::add(TableFile& f, const CellRef& key, std::uint64_t print) {
-  packkey(keys_, key);
-  char bytes[8];
+void SqliteTrail::add(TableFile& f, long long rowid, std::uint64_t print, std::uint32_t key) {
+  if (!prints_.empty() && rowid != first_ + static_cast<long long>(prints_.size() / kPrint)) commit(f);
+  if (prints_.empty()) first_ = rowid;
+  char bytes[kPrint];
   for (int b = 0; b < 8; ++b) bytes[b] = static_cast<char>(print >> (8 * b));
-  prints_.append(bytes, 8);
-  if (prints_.size() >= 8 * kRows) commit(f);
+  for (int b = 0; b < 4; ++b) bytes[8 + b] = static_cast<char>(key >> (8 * b));
+  prints_.append(bytes, kPrint);
+  if (prints_.size() >= kPrint * kRows) commit(f);
 }
 
 void SqliteTrail::commit(TableFile& f) {
   if (run_ == 0 || prints_.empty()) return;
-  if (!insert_) f.check(insert_.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, Keys, Prints) VALUES (?1, ?2, ?3)"));
+  if (!insert_) f.check(insert_.prepare(f.db, "INSERT INTO IMPORTKEYS (Run, FirstRow, Prints) VALUES (?1, ?2, ?3)"));
   sqlite3_stmt* st = insert_.get();
   sqlite3_bind_int64(st, 1, run_);
-  sqlite3_bind_blob(st, 2, keys_.data(), static_cast<int>(keys_.size()), SQLITE_STATIC);
+  sqlite3_bind_int64(st, 2, first_);
   sqlite3_bind_blob(st, 3, prints_.data(), static_cast<int>(prints_.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(st);
   insert_.reset();
@@ -244,25 +211,29 @@ UndoOutcome SqliteHistory::undo(long long run, const std::function<void()>& midw
   for (const FieldDef& d : file_.fields) columns += ", " + quoteid(d.name);
   Transaction t(file_);
   Statement groups, find, remove, st;
-  file_.check(groups.prepare(file_.db, "SELECT Keys, Prints FROM IMPORTKEYS WHERE Run = ?1 ORDER BY rowid"));
-  file_.check(find.prepare(file_.db, "SELECT rowid" + columns + " FROM " + file_.table + " WHERE " +
-                                         keycolumn(file_) + " = ?1"));
+  file_.check(groups.prepare(file_.db, "SELECT FirstRow, Prints FROM IMPORTKEYS WHERE Run = ?1 ORDER BY rowid"));
+  file_.check(find.prepare(file_.db, "SELECT rowid" + columns + " FROM " + file_.table + " WHERE rowid = ?1"));
   file_.check(remove.prepare(file_.db, "DELETE FROM " + file_.table + " WHERE rowid = ?1"));
   sqlite3_bind_int64(groups.get(), 1, run);
   const int fields = static_cast<int>(file_.fields.size());
+  const int key = file_.key + 1;
+  keycolumn(file_);
   int rc;
   while ((rc = sqlite3_step(groups.get())) == SQLITE_ROW) {
-    const char* p = static_cast<const char*>(sqlite3_column_blob(groups.get(), 0));
-    const char* end = p + sqlite3_column_bytes(groups.get(), 0);
+    const long long first = sqlite3_column_int64(groups.get(), 0);
     const unsigned char* prints = static_cast<const unsigned char*>(sqlite3_column_blob(groups.get(), 1));
-    const int count = sqlite3_column_bytes(groups.get(), 1) / 8;
-    CellRef key;
-    for (int i = 0; i < count && unpackkey(p, end, key); ++i) {
+    const int count = sqlite3_column_bytes(groups.get(), 1) / 12;
+    for (int i = 0; i < count; ++i) {
+      const unsigned char* at = prints + 12 * i;
       std::uint64_t print = 0;
-      for (int b = 0; b < 8; ++b) print |= std::uint64_t{prints[8 * i + b]} << (8 * b);
-      TableFile::bind(find.get(), 1, key);
+      std::uint32_t keyheld = 0;
+      for (int b = 0; b < 8; ++b) print |= std::uint64_t{at[b]} << (8 * b);
+      for (int b = 0; b < 4; ++b) keyheld |= std::uint32_t{at[8 + b]} << (8 * b);
+      sqlite3_bind_int64(find.get(), 1, first + i);
       const int frc = sqlite3_step(find.get());
-      if (frc == SQLITE_DONE) {
+      // A row id holding another key: the run's contact was removed and its
+      // id given to another since.
+      if (frc == SQLITE_DONE || (frc == SQLITE_ROW && keyprint(file_.key, columnref(find.get(), key)) != keyheld)) {
         ++out.gone;
       } else if (frc == SQLITE_ROW) {
         // Each contact is compared as the table holds it now: changed since,
@@ -270,13 +241,13 @@ UndoOutcome SqliteHistory::undo(long long run, const std::function<void()>& midw
         RowPrint now;
         for (int c = 0; c < fields; ++c) now.add(c, columnref(find.get(), c + 1));
         if (now.value() == print) {
-          sqlite3_bind_int64(remove.get(), 1, sqlite3_column_int64(find.get(), 0));
+          sqlite3_bind_int64(remove.get(), 1, first + i);
           const int drc = sqlite3_step(remove.get());
           remove.reset();
           if (drc != SQLITE_DONE) file_.fail(drc);
           ++out.removed;
         } else {
-          out.kept.push_back(keytext(key));
+          out.kept.push_back(keytext(columnref(find.get(), key)));
         }
       }
       find.reset();

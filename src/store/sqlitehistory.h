@@ -3,11 +3,12 @@
 // (importhistory.h), on the table's connection.
 //
 // Contract (beyond ImportHistory's):
-// - The trail of a writer (`SqliteTrail`) gathers the key and fingerprint of
-//   each row the open group stores, as the writer binds it, and writes them
-//   when the group commits (and every few thousand rows before), inside the
-//   group's transaction, as rows of IMPORTKEYS (Run, Keys, Prints): the keys
-//   packed one after another, the fingerprints eight bytes each.  Nothing is read back from the table
+// - The trail of a writer (`SqliteTrail`) gathers the row id and fingerprint
+//   of each row the open group stores, as the writer binds it, and writes
+//   them when the group commits (and every few thousand rows before), inside
+//   the group's transaction, as rows of IMPORTKEYS (Run, FirstRow, Prints):
+//   a stretch of rows numbered one after another, by its first row id and
+//   for each row its fingerprint and a print of its key, twelve bytes.  Nothing is read back from the table
 //   while an import runs.
 // - NumImport lies in DATABASE.DB, a file of its own: an undo leaves the
 //   correction it owes in its run's row (committed with the rest) and pays
@@ -19,7 +20,6 @@
 #include <string>
 
 #include "store/importhistory.h"
-#include "store/packedvalues.h"
 #include "store/sqlitehelp.h"
 
 namespace vesper {
@@ -35,20 +35,25 @@ class SqliteTrail {
   // Rows stored from now on are recorded under `run` (0: none).
   void setrun(long long run) { run_ = run; }
   long long run() const { return run_; }
-  void begin() { keys_.clear(), prints_.clear(); }  // a group begins, or its rows are gone
-  // A row the open group stored: its key and fingerprint (rowprint.h).
-  // Every kRows rows are written at once, inside the group's transaction, so
-  // that a long group holds little in memory.
-  void add(TableFile& file, const CellRef& key, std::uint64_t print);
+  void begin() { prints_.clear(); }  // a group begins, or its rows are gone
+  // A row the open group stored: its row id, fingerprint and key print
+  // (rowprint.h).
+  // While a group holds the table its new rows are numbered one after
+  // another, so a stretch of them is kept as its first row id and the
+  // prints; a row id out of turn (one the row gave itself) starts another
+  // stretch.  A stretch is written once it holds kRows rows, inside the
+  // group's transaction, so that a long group holds little in memory.
+  void add(TableFile& file, long long rowid, std::uint64_t print, std::uint32_t key);
   // Writes the group's rows not yet written, before its COMMIT.
   void commit(TableFile& file);
 
  private:
   static constexpr std::size_t kRows = 4096;
+  static constexpr std::size_t kPrint = 12;
   Statement insert_;
   long long run_ = 0;
-  std::string keys_;    // the keys, packed as a row's values are (kind, then the value)
-  std::string prints_;  // their fingerprints, eight bytes each
+  long long first_ = 0;  // the row id of the stretch's first row
+  std::string prints_;   // per row of the stretch: its fingerprint and key print, kPrint bytes
 };
 
 class SqliteHistory final : public ImportHistory {

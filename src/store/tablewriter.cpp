@@ -157,7 +157,7 @@ StoreResult TableWriter::storerow(Source& source, const std::uint64_t* valued) {
     rc = sqlite3_step(st);
     sqlite3_reset(st);  // the bound texts are the caller's: bound again before the next step
     if (rc == SQLITE_DONE) s.bytesstored += bytes;
-    if (rc == SQLITE_DONE && trailed) s.trail.add(f, key, print.value());
+    if (rc == SQLITE_DONE && trailed) s.trail.add(f, sqlite3_last_insert_rowid(f.db), print.value(), keyprint(f.key, key));
   } catch (...) {
     if (owntransaction) execsql(f.db, "ROLLBACK");
     throw;

@@ -1,6 +1,7 @@
 // The import history on each engine: the keys a writer's groups record, and
 // a run taken back whole.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
@@ -135,6 +136,63 @@ TEST_P(ImportHistoryTest, AFailureMidwayLeavesEverythingAsItWas) {
   // ... and the undo can be done afterwards.
   EXPECT_EQ(t.history()->undo(run).removed, 2);
   EXPECT_EQ(walk(), "A,");
+}
+
+// The run's last contact is removed and another stored outside the run
+// takes its place (on a table file, its row id): the undo leaves the other
+// one alone and names nothing kept.
+TEST_P(ImportHistoryTest, AContactInTheRunsPlaceIsNoneOfItsOwn) {
+  const long long run = importrun();
+  if (GetParam() == Engine::File) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("CONTACT.DB").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM contact WHERE Recno = 'C'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  } else {
+    server->exec("DELETE FROM " + schema->name() + ".contact WHERE recno = 'C'");
+  }
+  add("Z");
+  UndoOutcome o = t.history()->undo(run);
+  EXPECT_EQ(o.removed, 1);
+  EXPECT_EQ(o.gone, 1);
+  EXPECT_EQ(o.kept, std::vector<std::string>{});
+  EXPECT_EQ(walk(), "A,Z,");
+}
+
+// A table whose key is its row id: rows of one group that give their own
+// keys are numbered out of turn, and refused ones take no number.
+TEST(ImportHistoryRowIdTest, RowsNumberedOutOfTurnAreTakenBack) {
+  TempFolder dir;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir.file("CONTACT.DB").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE contact (Recno INTEGER NOT NULL PRIMARY KEY, LastName TEXT)", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  ContactTable t;
+  t.open(dir.path(), "CONTACT.DB");
+  auto add = [&t](long long key) {
+    t.newrow();
+    t.field("Recno").setinteger(key);
+    t.field("LastName").settext("Smith");
+    const bool stored = t.writer().insert(t.row()).stored();
+    t.drop();
+    return stored;
+  };
+  ASSERT_TRUE(add(7));
+  const long long run = t.history()->addrun({0, "2024-05-01 10:00:00", "list.csv", "", "MAIN"});
+  t.writer().settrail(run);
+  t.writer().begingroup();
+  for (long long key : {10, 11, 7, 5, 6, 100, 101}) EXPECT_EQ(add(key), key != 7) << key;
+  t.writer().commitgroup();
+  t.writer().settrail(0);
+  ASSERT_TRUE(add(12));
+  UndoOutcome o = t.history()->undo(run);
+  EXPECT_EQ(o.removed, 6);
+  EXPECT_EQ(o.gone, 0);
+  std::string left;
+  for (t.first(); !t.atend(); t.next()) left += t.field("Recno").astext() + ",";
+  EXPECT_EQ(left, "7,12,");
 }
 
 // The fingerprint a writer takes of the values it stores agrees with the one
