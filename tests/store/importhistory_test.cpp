@@ -149,7 +149,7 @@ TEST_P(ImportHistoryTest, AContactInTheRunsPlaceIsNoneOfItsOwn) {
     EXPECT_EQ(sqlite3_exec(db, "DELETE FROM contact WHERE Recno = 'C'", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   } else {
-    server->exec("DELETE FROM " + schema->name() + ".contact WHERE recno = 'C'");
+    server->exec("DELETE FROM " + schema->name() + ".contact WHERE \"Recno\" = 'C'");
   }
   add("Z");
   UndoOutcome o = t.history()->undo(run);
