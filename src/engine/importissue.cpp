@@ -38,17 +38,23 @@ long long IssueLog::unpack(const std::string& packed, std::size_t& at) {
 
 void IssueLog::addreport(long long record, long long line, IssueKind kind, const std::string& field) {
   if (!reported(kind)) return;
-  packed_ += static_cast<char>(static_cast<unsigned>(kind) | (field.empty() ? 0 : 0x80));
-  packvarint(packed_, record - lastrecord_);
-  packvarint(packed_, line - lastline_);
-  lastrecord_ = record, lastline_ = line;
+  // An entry takes at most 31 bytes: one more block before it would pass kBlock.
+  if (packed_.empty() || packed_.back().size() + 31 > kBlock) {
+    packed_.emplace_back();
+    packed_.back().reserve(kBlock);
+  }
+  std::string& out = packed_.back();
+  out += static_cast<char>(static_cast<unsigned>(kind) | (field.empty() ? 0 : 0x80) | (record > 0 ? 0 : 0x40));
+  if (record > 0) packvarint(out, record - lastrecord_), lastrecord_ = record;
+  packvarint(out, line - lastline_);
+  lastline_ = line;
   if (field.empty()) return;
   auto at = reportfieldindex_.find(field);
   if (at == reportfieldindex_.end()) {
     at = reportfieldindex_.emplace(field, static_cast<std::uint32_t>(reportfields_.size())).first;
     reportfields_.push_back(field);
   }
-  packvarint(packed_, at->second);
+  packvarint(out, at->second);
 }
 
 void IssueLog::add(ImportIssue issue) {

@@ -111,10 +111,14 @@ class IssueLog {
   void addreport(long long record, long long line, IssueKind kind, const std::string& field);
   static long long unpack(const std::string& packed, std::size_t& at);
 
-  // The report's entries: a byte of kind (bit 7: a field follows), then
-  // the record and the line as zig-zag varints of their change from the
-  // entry before, then the field's number among reportfields_.
-  std::string packed_;
+  // The report's entries, in blocks of about kBlock bytes (a block is never
+  // moved once written, so the report holds at most one block unfilled): a
+  // byte of kind (bit 7: a field follows; bit 6: no record, a line that is
+  // none), the record (unless none) and the line as zig-zag varints of their
+  // change from the last ones given, then the field's number among
+  // reportfields_.
+  static constexpr std::size_t kBlock = 65536;
+  std::vector<std::string> packed_;
   long long lastrecord_ = 0, lastline_ = 0;
   std::vector<std::string> reportfields_;
   std::map<std::string, std::uint32_t, std::less<>> reportfieldindex_;
@@ -124,15 +128,19 @@ class IssueLog {
 template <class Each>
 void IssueLog::eachreport(Each&& each) const {
   ReportEntry e;
-  std::size_t at = 0;
-  while (at < packed_.size()) {
-    const unsigned char head = static_cast<unsigned char>(packed_[at++]);
-    e.kind = static_cast<IssueKind>(head & 0x7f);
-    e.record += unpack(packed_, at);
-    e.sourceline += unpack(packed_, at);
-    if (head & 0x80) e.field = reportfields_[static_cast<std::size_t>(unpack(packed_, at))];
-    else e.field.clear();
-    each(static_cast<const ReportEntry&>(e));
+  long long record = 0;
+  for (const std::string& block : packed_) {
+    std::size_t at = 0;
+    while (at < block.size()) {
+      const unsigned char head = static_cast<unsigned char>(block[at++]);
+      e.kind = static_cast<IssueKind>(head & 0x3f);
+      if (!(head & 0x40)) record += unpack(block, at);
+      e.record = head & 0x40 ? 0 : record;
+      e.sourceline += unpack(block, at);
+      if (head & 0x80) e.field = reportfields_[static_cast<std::size_t>(unpack(block, at))];
+      else e.field.clear();
+      each(static_cast<const ReportEntry&>(e));
+    }
   }
 }
 
