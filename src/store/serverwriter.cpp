@@ -20,6 +20,7 @@ void ServerWriter::State::columnsfor(const std::uint64_t* valued, std::vector<st
 void ServerWriter::State::failure(const PGresult* r) {
   if (groupdepth == 0) link.fail(r);
   groupdepth = 0;
+  trailkeys.clear();  // the group's rows are gone with it
   numberedpast.clear();
   const bool connected = link.connected();
   const std::string msg = connected ? link.describe(r) : link.lostmessage();
@@ -147,7 +148,7 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
       ++p;
     }
     s.stored(PQgetvalue(r.get(), 0, 0), bytes);
-    if (s.trailrun && l.key >= 0) s.trailkey(s.lastkey);
+    if (s.trailrun && l.key >= 0 && s.groupdepth > 0) s.trailkey(s.lastkey);
     return {};
   }
   if (!guard) {
@@ -280,6 +281,7 @@ void ServerWriter::commitgroup() {
   if (PQtransactionStatus(link_.conn) == PQTRANS_INERROR) {
     // A failure ended the transaction already: the commit would roll it back.
     s.groupdepth = 0;
+    s.trailkeys.clear();
     PQclear(PQexec(link_.conn, "ROLLBACK"));
     throw TableUnavailable("Table " + link_.name + ": a failed statement ended the group. The rows stored since the "
                            "group began were not saved.");

@@ -266,7 +266,7 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
   for (std::size_t j = 0; j < count; ++j)
     if (stored[j]) bytes += s.rowbytes[j], last = j;
   if (last == count) return;
-  if (s.trailrun) {
+  if (s.trailrun && s.groupdepth > 0) {
     for (std::size_t j = 0; j < count; ++j) {
       if (!stored[j]) continue;
       std::memcpy(bits.data(), rows[j].data, words * 8);
