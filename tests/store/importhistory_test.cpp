@@ -11,6 +11,7 @@
 
 #include "store/dataplace.h"
 #include "store/importhistory.h"
+#include "store/rowprint.h"
 #include "store/servertables.h"
 #include "store/table.h"
 #include "store/tempfolder.h"
@@ -270,6 +271,29 @@ TEST(ImportHistoryPrintTest, WriterAndUndoAgreeForEveryFieldType) {
   std::sort(o.kept.begin(), o.kept.end());
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(o.kept, kept);
+}
+
+// Every byte of a text or blob counts, whatever its length and wherever it
+// lies (the last short piece is read by overlapping loads).
+TEST(ImportHistoryPrintTest, EveryByteOfAValueCounts) {
+  for (Cell::Kind kind : {Cell::Text, Cell::Blob}) {
+    for (std::size_t n = 1; n <= 19; ++n) {
+      std::string value(n, 'a');
+      for (std::size_t i = 0; i < n; ++i) value[i] = static_cast<char>('a' + i);
+      auto print = [kind](const std::string& v) {
+        RowPrint p;
+        p.add(3, CellRef{kind, 0, 0, v.data(), v.size()});
+        return p.value();
+      };
+      const std::uint64_t whole = print(value);
+      for (std::size_t i = 0; i < n; ++i) {
+        std::string changed = value;
+        changed[i] = 'Z';
+        EXPECT_NE(print(changed), whole) << n << " bytes, byte " << i;
+      }
+      EXPECT_NE(print(value.substr(0, n - 1)), whole) << n;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ImportHistoryTest, ::testing::Values(Engine::File, Engine::Server),
