@@ -1,9 +1,13 @@
 #include "store/serverhistory.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/errors.h"
+#include "parse/text.h"
+#include "store/rowprint.h"
 #include "store/serverlink.h"
+#include "store/servertables.h"
 #include "store/sqlid.h"
 
 namespace vesper {
@@ -56,24 +60,69 @@ struct Transaction {
 
 }  // namespace
 
-void recordtrail(ServerLink& l, long long run, const std::string& keys) {
-  std::string array;
-  array.reserve(keys.size() + 2);
-  array += '{';
-  array += keys;
-  array += '}';
-  const std::string& key = keycolumn(l);
-  ServerParams p;
-  p.start();
-  p.add() = std::to_string(run);
-  p.add() = std::move(array);
-  PgResult r = l.run("INSERT INTO " + importkeys(l) + " (run, recno, print) SELECT $1, c." + key +
-                         "::text, md5(c::text) FROM " + l.table + " c WHERE c." + key + "::text = ANY($2::text[])",
-                     p);
-  if (!ServerLink::ok(r.get())) {
-    if (!l.connected() || l.unavailable(r.get())) throw TableUnavailable(l.describe(r.get()));
-    l.fail(r.get());
+void addheld(RowPrint& print, const ServerLink& l, int field, CellRef c) {
+  const std::size_t f = static_cast<std::size_t>(field);
+  if (c.kind == Cell::Null || !l.sequences[f].empty()) return;
+  const FieldDef& def = l.fields[f];
+  if (def.type == FieldType::Logical && c.kind == Cell::Integer) c.integer = c.integer != 0;
+  if (def.type == FieldType::Alpha && def.size > 0 && c.kind == Cell::Text)
+    c.size = cutview(std::string_view(c.data, c.size), static_cast<std::size_t>(def.size)).size();
+  print.add(field, c);
+}
+
+namespace {
+
+void put32(std::string& out, std::uint32_t v) {
+  const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                     static_cast<char>(v)};
+  out.append(b, 4);
+}
+void put64(std::string& out, std::uint64_t v) {
+  put32(out, static_cast<std::uint32_t>(v >> 32));
+  put32(out, static_cast<std::uint32_t>(v));
+}
+
+}  // namespace
+
+void ServerTrail::begin() {
+  copy_.clear();
+  rows_ = 0;
+}
+
+PGresult* ServerTrail::add(ServerLink& l, const std::string& key, std::uint64_t print) {
+  if (copy_.empty()) appendbinaryheader(copy_);
+  appendbinarycount(copy_, 3);
+  put32(copy_, 8);
+  put64(copy_, static_cast<std::uint64_t>(run_));
+  put32(copy_, static_cast<std::uint32_t>(key.size()));
+  copy_ += key;
+  put32(copy_, 8);
+  put64(copy_, print);
+  return ++rows_ >= kRows ? write(l) : nullptr;
+}
+
+PGresult* ServerTrail::write(ServerLink& l) {
+  if (rows_ == 0) return nullptr;
+  appendbinarytrailer(copy_);
+  const std::string sql = "COPY " + importkeys(l) + " (run, recno, print) FROM STDIN (FORMAT binary)";
+  PGresult* failed = nullptr;
+  if (!PQsendQuery(l.conn, sql.c_str())) failed = PQmakeEmptyPGresult(l.conn, PGRES_FATAL_ERROR);
+  while (PGresult* r = failed ? nullptr : PQgetResult(l.conn)) {
+    const ExecStatusType status = PQresultStatus(r);
+    if (status == PGRES_COPY_IN) {
+      const bool sent = PQputCopyData(l.conn, copy_.data(), static_cast<int>(copy_.size())) == 1;
+      PQputCopyEnd(l.conn, sent ? nullptr : "the import history could not be sent");
+      PQclear(r);
+    } else if (status != PGRES_COMMAND_OK && !failed) {
+      failed = r;
+    } else {
+      PQclear(r);
+    }
   }
+  if (failed)
+    while (PGresult* r = PQgetResult(l.conn)) PQclear(r);
+  begin();
+  return failed;
 }
 
 long long ServerHistory::addrun(const ImportRecord& rec) {
@@ -85,7 +134,7 @@ long long ServerHistory::addrun(const ImportRecord& rec) {
     l.exec("CREATE TABLE IF NOT EXISTS " + imports(l) +
            " (run bigserial PRIMARY KEY, started text, source text, spec text, db text, numread bigint, "
            "numimported bigint, numrejected bigint, numbad bigint, state integer)");
-    l.exec("CREATE TABLE IF NOT EXISTS " + importkeys(l) + " (run bigint NOT NULL, recno text NOT NULL, print text NOT NULL)");
+    l.exec("CREATE TABLE IF NOT EXISTS " + importkeys(l) + " (run bigint NOT NULL, recno text NOT NULL, print bigint NOT NULL)");
     l.exec("CREATE INDEX IF NOT EXISTS importkeys_run ON " + importkeys(l) + " (run)");
     t.commit();
   }
@@ -151,18 +200,50 @@ UndoOutcome ServerHistory::undo(long long run, const std::function<void()>& midw
     out.result = UndoOutcome::Result::AlreadyUndone;
     return out;
   }
-  PgResult kept = query(l, "SELECT k.recno FROM " + importkeys(l) + " k JOIN " + l.table + " c ON c." + key +
-                               "::text = k.recno WHERE k.run = $1 AND md5(c::text) <> k.print ORDER BY k.recno",
-                        {id});
-  for (int i = 0; i < PQntuples(kept.get()); ++i) out.kept.emplace_back(PQgetvalue(kept.get(), i, 0));
+  // The join of a key to its row: on the key itself where it is text, so
+  // that its index is used.
+  const std::string found = "c." + key + (l.keytext ? "" : "::text") + " = k.recno";
   PgResult gone = query(l, "SELECT count(*) FROM " + importkeys(l) + " k WHERE k.run = $1 AND NOT EXISTS (SELECT 1 FROM " +
-                               l.table + " c WHERE c." + key + "::text = k.recno)",
+                               l.table + " c WHERE " + found + ")",
                         {id});
   out.gone = number(gone.get(), 0, 0);
-  PgResult removed = query(l, "DELETE FROM " + l.table + " c USING " + importkeys(l) + " k WHERE k.run = $1 AND c." +
-                                  key + "::text = k.recno AND md5(c::text) = k.print",
-                           {id});
-  out.removed = std::atoll(PQcmdTuples(removed.get()));
+  // The run's rows are read back a few thousand at a time, each compared
+  // with its fingerprint as it stands now, and those unchanged removed.
+  std::string columns;
+  for (const std::string& c : l.columns) columns += ", c." + c;
+  query(l, "DECLARE vesper_undo NO SCROLL CURSOR FOR SELECT k.recno, k.print, c.ctid" + columns + " FROM " +
+               importkeys(l) + " k JOIN " + l.table + " c ON " + found + " WHERE k.run = $1 FOR UPDATE OF c",
+        {id});
+  const int fields = static_cast<int>(l.fields.size());
+  std::string tids;
+  for (;;) {
+    PgResult rows = query(l, "FETCH 4096 FROM vesper_undo", {});
+    const int count = PQntuples(rows.get());
+    if (count == 0) break;
+    tids = "{";
+    for (int t = 0; t < count; ++t) {
+      RowPrint now;
+      for (int f = 0; f < fields; ++f) {
+        if (PQgetisnull(rows.get(), t, f + 3)) continue;
+        const Cell c = l.readvalue(f, PQgetvalue(rows.get(), t, f + 3), PQgetlength(rows.get(), t, f + 3));
+        addheld(now, l, f, CellRef::of(c));
+      }
+      if (static_cast<long long>(now.value()) != std::atoll(PQgetvalue(rows.get(), t, 1))) {
+        out.kept.emplace_back(PQgetvalue(rows.get(), t, 0));
+        continue;
+      }
+      if (tids.size() > 1) tids += ',';
+      tids += '"';
+      tids += PQgetvalue(rows.get(), t, 2);
+      tids += '"';
+    }
+    tids += '}';
+    if (tids.size() == 2) continue;
+    PgResult removed = query(l, "DELETE FROM " + l.table + " WHERE ctid = ANY($1::tid[])", {tids});
+    out.removed += std::atoll(PQcmdTuples(removed.get()));
+  }
+  query(l, "CLOSE vesper_undo", {});
+  std::sort(out.kept.begin(), out.kept.end());
   if (midway) midway();
   query(l, "UPDATE " + imports(l) + " SET state = 2 WHERE run = $1", {id});
   // NumImport of the run's database, where it still shows the run's count.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "store/serverhistory.h"
 #include "store/serverlink.h"
 #include "store/servertables.h"
 #include "store/serverwriter.h"
@@ -18,19 +19,16 @@ struct ServerWriter::State {
   ServerLink& link;
 
   int groupdepth = 0;
-  // The import history's run that the group's rows are recorded under (0:
-  // none), and the keys of the rows the open group stored, as the body of
-  // a text array ("k1","k2"...): one buffer, however long the group.
-  long long trailrun = 0;
-  std::string trailkeys;
-  void trailkey(const std::string& key) {
-    if (!trailkeys.empty()) trailkeys += ',';
-    trailkeys += '"';
-    for (char c : key) {
-      if (c == '"' || c == '\\') trailkeys += '\\';
-      trailkeys += c;
+  // The import history's trail of the open group's rows.
+  ServerTrail trail;
+  std::vector<std::uint64_t> rowprints;  // insertmany: each row's fingerprint
+  // Records a row the open group stored; a failure writing the trail ends
+  // the group as failure() says.
+  void trailrow(const std::string& key, std::uint64_t print) {
+    if (PGresult* r = trail.add(link, key, print)) {
+      PgResult failed = pgresult(r);
+      failure(failed.get());
     }
-    trailkeys += '"';
   }
   // The number of the open group's transaction, to ask the server whether
   // it was committed when the connection is lost during the commit.

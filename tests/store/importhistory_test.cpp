@@ -200,7 +200,9 @@ TEST(ImportHistoryRowIdTest, RowsNumberedOutOfTurnAreTakenBack) {
 // an undo takes of the row read back, for a value of every kind of field
 // (and for rows of NULLs besides the key), stored many at a time or one by
 // one; a change to any one of those values tells the row apart.
-TEST(ImportHistoryPrintTest, WriterAndUndoAgreeForEveryFieldType) {
+class ImportHistoryPrintTest : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(ImportHistoryPrintTest, WriterAndUndoAgreeForEveryFieldType) {
   struct Case {
     const char* field;
     FieldType type;
@@ -221,11 +223,23 @@ TEST(ImportHistoryPrintTest, WriterAndUndoAgreeForEveryFieldType) {
       {"Badge", FieldType::Binary, "\x01\x02", "\x01"},
   };
   TempFolder dir;
+  std::unique_ptr<PostgresConnection> server;
+  std::unique_ptr<FreshSchema> schema;
   std::vector<FieldDef> fields = {{"Recno", FieldType::Alpha, 12}, {"Id", FieldType::AutoInc, 0}};
   for (const Case& c : cases) fields.push_back({c.field, c.type, c.type == FieldType::Alpha ? 20 : 0});
-  createtable(dir.file("CONTACT.DB"), fields, "Recno");
-  ContactTable t;
-  t.open(dir.path(), "CONTACT.DB");
+  DataPlace place;
+  if (GetParam() == Engine::File) {
+    createtable(dir.file("CONTACT.DB"), fields, "Recno");
+    place = DataPlace::folder(dir.path());
+  } else {
+    VESPER_NEED_POSTGRES(conninfo);
+    server = std::make_unique<PostgresConnection>(conninfo);
+    schema = std::make_unique<FreshSchema>(*server);
+    for (const std::string& sql : createserversql(schema->name(), "contact", fields, "Recno")) server->exec(sql);
+    place = DataPlace::server({conninfo, schema->name()});
+  }
+  ContactTable t;  // closed before the schema is dropped
+  place.open(t, "CONTACT.DB");
   const long long run = t.history()->addrun({0, "2024-05-01 10:00:00", "list.csv", "", "MAIN"});
   auto fill = [&t](const std::string& key, const Case* only, const std::vector<Case>& all) {
     t.newrow();
@@ -275,7 +289,7 @@ TEST(ImportHistoryPrintTest, WriterAndUndoAgreeForEveryFieldType) {
 
 // Every byte of a text or blob counts, whatever its length and wherever it
 // lies (the last short piece is read by overlapping loads).
-TEST(ImportHistoryPrintTest, EveryByteOfAValueCounts) {
+TEST(ImportHistoryPrintBytesTest, EveryByteOfAValueCounts) {
   for (Cell::Kind kind : {Cell::Text, Cell::Blob}) {
     for (std::size_t n = 1; n <= 19; ++n) {
       std::string value(n, 'a');
@@ -297,6 +311,8 @@ TEST(ImportHistoryPrintTest, EveryByteOfAValueCounts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ImportHistoryTest, ::testing::Values(Engine::File, Engine::Server),
+                         [](const auto& info) { return info.param == Engine::File ? "File" : "Server"; });
+INSTANTIATE_TEST_SUITE_P(Engines, ImportHistoryPrintTest, ::testing::Values(Engine::File, Engine::Server),
                          [](const auto& info) { return info.param == Engine::File ? "File" : "Server"; });
 
 }  // namespace
