@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "base/errors.h"
 #include "parse/text.h"
@@ -82,47 +83,61 @@ void put64(std::string& out, std::uint64_t v) {
   put32(out, static_cast<std::uint32_t>(v));
 }
 
+std::uint32_t get32(const unsigned char* at) {
+  return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | at[3];
+}
+std::uint64_t get64(const unsigned char* at) { return std::uint64_t{get32(at)} << 32 | get32(at + 4); }
+
 }  // namespace
 
 void ServerTrail::begin() {
-  copy_.clear();
+  keys_.clear();
+  prints_.clear();
   rows_ = 0;
 }
 
 PGresult* ServerTrail::add(ServerLink& l, const std::string& key, std::uint64_t print) {
-  if (copy_.empty()) appendbinaryheader(copy_);
-  appendbinarycount(copy_, 3);
-  put32(copy_, 8);
-  put64(copy_, static_cast<std::uint64_t>(run_));
-  put32(copy_, static_cast<std::uint32_t>(key.size()));
-  copy_ += key;
-  put32(copy_, 8);
-  put64(copy_, print);
+  put32(keys_, static_cast<std::uint32_t>(key.size()));
+  keys_ += key;
+  put64(prints_, print);
   return ++rows_ >= kRows ? write(l) : nullptr;
 }
 
 PGresult* ServerTrail::write(ServerLink& l) {
   if (rows_ == 0) return nullptr;
-  appendbinarytrailer(copy_);
-  const std::string sql = "COPY " + importkeys(l) + " (run, recno, print) FROM STDIN (FORMAT binary)";
-  PGresult* failed = nullptr;
-  if (!PQsendQuery(l.conn, sql.c_str())) failed = PQmakeEmptyPGresult(l.conn, PGRES_FATAL_ERROR);
-  while (PGresult* r = failed ? nullptr : PQgetResult(l.conn)) {
-    const ExecStatusType status = PQresultStatus(r);
-    if (status == PGRES_COPY_IN) {
-      const bool sent = PQputCopyData(l.conn, copy_.data(), static_cast<int>(copy_.size())) == 1;
-      PQputCopyEnd(l.conn, sent ? nullptr : "the import history could not be sent");
+  static const char* const kName = "vesper_trail";
+  if (prepared_ != l.conn) {
+    // Prepared once a connection; another writer of the connection may have
+    // prepared it already.
+    PGresult* r = PQexecParams(l.conn, "SELECT 1 FROM pg_prepared_statements WHERE name = $1", 1, nullptr, &kName,
+                               nullptr, nullptr, 0);
+    if (ServerLink::ok(r) && PQntuples(r) == 0) {
       PQclear(r);
-    } else if (status != PGRES_COMMAND_OK && !failed) {
-      failed = r;
-    } else {
-      PQclear(r);
+      const Oid types[4] = {20, 20, 17, 17};  // bigint, bigint, bytea, bytea
+      r = PQprepare(l.conn, kName,
+                    ("INSERT INTO " + importkeys(l) + " (run, seq, keys, prints) VALUES ($1, $2, $3, $4)").c_str(), 4,
+                    types);
     }
+    if (!ServerLink::ok(r)) {
+      begin();
+      return r;
+    }
+    PQclear(r);
+    prepared_ = l.conn;
   }
-  if (failed)
-    while (PGresult* r = PQgetResult(l.conn)) PQclear(r);
+  std::string run, seq;
+  put64(run, static_cast<std::uint64_t>(run_));
+  put64(seq, static_cast<std::uint64_t>(++seq_));
+  const char* values[4] = {run.data(), seq.data(), keys_.data(), prints_.data()};
+  const int lengths[4] = {8, 8, static_cast<int>(keys_.size()), static_cast<int>(prints_.size())};
+  const int formats[4] = {1, 1, 1, 1};
+  PGresult* r = PQexecPrepared(l.conn, kName, 4, values, lengths, formats, 0);
   begin();
-  return failed;
+  if (ServerLink::ok(r)) {
+    PQclear(r);
+    return nullptr;
+  }
+  return r;
 }
 
 long long ServerHistory::addrun(const ImportRecord& rec) {
@@ -134,8 +149,11 @@ long long ServerHistory::addrun(const ImportRecord& rec) {
     l.exec("CREATE TABLE IF NOT EXISTS " + imports(l) +
            " (run bigserial PRIMARY KEY, started text, source text, spec text, db text, numread bigint, "
            "numimported bigint, numrejected bigint, numbad bigint, state integer)");
-    l.exec("CREATE TABLE IF NOT EXISTS " + importkeys(l) + " (run bigint NOT NULL, recno text NOT NULL, print bigint NOT NULL)");
-    l.exec("CREATE INDEX IF NOT EXISTS importkeys_run ON " + importkeys(l) + " (run)");
+    // A row a group's 4096 rows: their keys, each its length (4 bytes) then
+    // its text, and their fingerprints, 8 bytes each.
+    l.exec("CREATE TABLE IF NOT EXISTS " + importkeys(l) +
+           " (run bigint NOT NULL, seq bigint NOT NULL, keys bytea NOT NULL, prints bytea NOT NULL)");
+    l.exec("CREATE INDEX IF NOT EXISTS importkeys_run ON " + importkeys(l) + " (run, seq)");
     t.commit();
   }
   PgResult r = query(l, "INSERT INTO " + imports(l) +
@@ -200,49 +218,68 @@ UndoOutcome ServerHistory::undo(long long run, const std::function<void()>& midw
     out.result = UndoOutcome::Result::AlreadyUndone;
     return out;
   }
-  // The join of a key to its row: on the key itself where it is text, so
-  // that its index is used.
-  const std::string found = "c." + key + (l.keytext ? "" : "::text") + " = k.recno";
-  PgResult gone = query(l, "SELECT count(*) FROM " + importkeys(l) + " k WHERE k.run = $1 AND NOT EXISTS (SELECT 1 FROM " +
-                               l.table + " c WHERE " + found + ")",
-                        {id});
-  out.gone = number(gone.get(), 0, 0);
-  // The run's rows are read back a few thousand at a time, each compared
-  // with its fingerprint as it stands now, and those unchanged removed.
-  std::string columns;
-  for (const std::string& c : l.columns) columns += ", c." + c;
-  query(l, "DECLARE vesper_undo NO SCROLL CURSOR FOR SELECT k.recno, k.print, c.ctid" + columns + " FROM " +
-               importkeys(l) + " k JOIN " + l.table + " c ON " + found + " WHERE k.run = $1 FOR UPDATE OF c",
+  // The run's trail is read back in order (its bytea in binary form); each batch's rows are fetched
+  // by key, compared with their fingerprints as they stand now, and those
+  // unchanged removed.
+  query(l, "DECLARE vesper_trail NO SCROLL CURSOR FOR SELECT keys, prints FROM " + importkeys(l) +
+               " WHERE run = $1 ORDER BY seq",
         {id});
+  std::string columns;
+  for (const std::string& c : l.columns) columns += ", " + c;
+  const std::string fetch =
+      "SELECT ctid, " + key + "::text" + columns + " FROM " + l.table + " WHERE " + key + " = ANY($1) FOR UPDATE";
   const int fields = static_cast<int>(l.fields.size());
-  std::string tids;
+  std::unordered_map<std::string, std::uint64_t> held;
+  std::string keys, tids;
   for (;;) {
-    PgResult rows = query(l, "FETCH 4096 FROM vesper_undo", {});
-    const int count = PQntuples(rows.get());
-    if (count == 0) break;
-    tids = "{";
-    for (int t = 0; t < count; ++t) {
-      RowPrint now;
-      for (int f = 0; f < fields; ++f) {
-        if (PQgetisnull(rows.get(), t, f + 3)) continue;
-        const Cell c = l.readvalue(f, PQgetvalue(rows.get(), t, f + 3), PQgetlength(rows.get(), t, f + 3));
-        addheld(now, l, f, CellRef::of(c));
+    PgResult batches = pgresult(PQexecParams(l.conn, "FETCH 8 FROM vesper_trail", 0, nullptr, nullptr, nullptr, nullptr, 1));
+    if (!ServerLink::ok(batches.get())) l.fail(batches.get());
+    if (PQntuples(batches.get()) == 0) break;
+    for (int b = 0; b < PQntuples(batches.get()); ++b) {
+      const auto* k = reinterpret_cast<const unsigned char*>(PQgetvalue(batches.get(), b, 0));
+      const auto* kend = k + PQgetlength(batches.get(), b, 0);
+      const auto* p = reinterpret_cast<const unsigned char*>(PQgetvalue(batches.get(), b, 1));
+      held.clear();
+      keys = "{";
+      for (; kend - k >= 4 && kend - k - 4 >= get32(k); p += 8) {
+        std::string text(reinterpret_cast<const char*>(k) + 4, get32(k));
+        k += 4 + text.size();
+        keys += keys.size() > 1 ? ",\"" : "\"";
+        for (char c : text) {
+          if (c == '"' || c == '\\') keys += '\\';
+          keys += c;
+        }
+        keys += '"';
+        held.emplace(std::move(text), get64(p));
       }
-      if (static_cast<long long>(now.value()) != std::atoll(PQgetvalue(rows.get(), t, 1))) {
-        out.kept.emplace_back(PQgetvalue(rows.get(), t, 0));
-        continue;
+      keys += '}';
+      PgResult rows = query(l, fetch, {keys});
+      const int count = PQntuples(rows.get());
+      out.gone += static_cast<long long>(held.size()) - count;
+      tids = "{";
+      for (int t = 0; t < count; ++t) {
+        RowPrint now;
+        for (int f = 0; f < fields; ++f) {
+          if (PQgetisnull(rows.get(), t, f + 2)) continue;
+          const Cell c = l.readvalue(f, PQgetvalue(rows.get(), t, f + 2), PQgetlength(rows.get(), t, f + 2));
+          addheld(now, l, f, CellRef::of(c));
+        }
+        const auto was = held.find(PQgetvalue(rows.get(), t, 1));
+        if (was == held.end() || now.value() != was->second) {
+          out.kept.emplace_back(PQgetvalue(rows.get(), t, 1));
+          continue;
+        }
+        tids += tids.size() > 1 ? ",\"" : "\"";
+        tids += PQgetvalue(rows.get(), t, 0);
+        tids += '"';
       }
-      if (tids.size() > 1) tids += ',';
-      tids += '"';
-      tids += PQgetvalue(rows.get(), t, 2);
-      tids += '"';
+      tids += '}';
+      if (tids.size() == 2) continue;
+      PgResult removed = query(l, "DELETE FROM " + l.table + " WHERE ctid = ANY($1::tid[])", {tids});
+      out.removed += std::atoll(PQcmdTuples(removed.get()));
     }
-    tids += '}';
-    if (tids.size() == 2) continue;
-    PgResult removed = query(l, "DELETE FROM " + l.table + " WHERE ctid = ANY($1::tid[])", {tids});
-    out.removed += std::atoll(PQcmdTuples(removed.get()));
   }
-  query(l, "CLOSE vesper_undo", {});
+  query(l, "CLOSE vesper_trail", {});
   std::sort(out.kept.begin(), out.kept.end());
   if (midway) midway();
   query(l, "UPDATE " + imports(l) + " SET state = 2 WHERE run = $1", {id});

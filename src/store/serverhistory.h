@@ -6,10 +6,11 @@
 // - The tables are made on first use, under a lock of the schema's history
 //   so that two importers starting at once make them once.
 // - A writer's trail (`ServerTrail`) is written inside the group's
-//   transaction, every few thousand rows and before its commit: the key of
-//   each row the group stored, as its text, with the row's fingerprint
-//   (`addheld`), sent with one COPY.  Nothing is read back from the table
-//   while an import runs.
+//   transaction, every 4096 rows and before its commit: one importkeys row
+//   holding the keys of the rows the group stored, as their texts, and
+//   their fingerprints (`addheld`), each packed into one bytea and sent by
+//   one prepared INSERT.  Nothing is read back from the table while an
+//   import runs.
 // - The fingerprint is that of rowprint.h over the values as the server
 //   gives them back: the writer takes it from the values it sends, an undo
 //   from the row read back.  Fields the server numbers are left out (a
@@ -42,7 +43,7 @@ void addheld(RowPrint& print, const ServerLink& link, int field, CellRef c);
 class ServerTrail {
  public:
   // Rows stored from now on are recorded under `run` (0: none).
-  void setrun(long long run) { run_ = run; }
+  void setrun(long long run) { run_ = run, seq_ = 0; }
   long long run() const { return run_; }
   // A group begins, or its rows are gone: the rows not written are dropped.
   void begin();
@@ -56,8 +57,10 @@ class ServerTrail {
  private:
   static constexpr std::size_t kRows = 4096;
   long long run_ = 0;
+  long long seq_ = 0;  // the last written row's number in the run
   std::size_t rows_ = 0;
-  std::string copy_;  // the rows not yet written, in COPY's binary form
+  std::string keys_, prints_;  // the rows not yet written, packed
+  PGconn* prepared_ = nullptr;  // the connection the insert is prepared on
 };
 
 class ServerHistory final : public ImportHistory {
