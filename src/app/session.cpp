@@ -274,6 +274,7 @@ void ImportSession::saveas(const std::string& name) {
 std::unique_ptr<ImportRun> ImportSession::makerun(RunView& view) {
   // The run writes the specification with the name in force when it ends.
   std::string folder = place_.path();
+  state_.SourceName = source_;
   return std::make_unique<ImportRun>(state_, contact_, *reader_, place_, view,
                                      [this, folder] { WriteSpecFile(state_, folder); });
 }

@@ -1,5 +1,9 @@
 #include "app/wizard.h"
 
+#include "app/undo.h"
+#include "base/errors.h"
+#include "engine/runreport.h"
+
 namespace vesper {
 
 namespace {
@@ -130,6 +134,33 @@ void Wizard::finishedascii() {
   summary_ = run->summary();
   endmessage_ = run->endmessage();
   runended_ = true;
+  if (!hasreport(run->issues())) return;
+  const std::string path = dialogs_.savereport();
+  std::string why;
+  if (!path.empty() && !writereport(run->issues(), path, why))
+    errorbox(state_.messages, "The report " + path + " could not be written: " + why + ".");
+}
+
+void Wizard::btUndoClick() {
+  const DataPlace& place = session_.place();
+  try {
+    ImportRecord run;
+    if (!lastimport(place, run)) {
+      state_.messages.plainmessage("No import has been recorded in this contact database yet.");
+      return;
+    }
+    if (run.state == ImportRecord::State::Undone) {
+      UndoOutcome already;
+      already.result = UndoOutcome::Result::AlreadyUndone;
+      already.run = run;
+      state_.messages.plainmessage(undomessage(already, run.run));
+      return;
+    }
+    if (!dialogs_.confirmundo(undoquestion(run))) return;
+    state_.messages.plainmessage(undomessage(undoimport(place, run.run), run.run));
+  } catch (const EngineError& e) {
+    errorbox(state_.messages, e.what());
+  }
 }
 
 void Wizard::BtnClearClick() {

@@ -67,6 +67,15 @@ class WizardDialogs {
   // assignment.
   virtual RunView& runview() = 0;
   virtual DateFormatAsker& dateformats() = 0;
+  // The confirmation of "Undo last import", answered Yes or No; true for Yes.
+  virtual bool confirmundo(const std::string& question) {
+    (void)question;
+    return false;
+  }
+  // At the end of a run with records not imported as they stood, "Save
+  // report..." is offered: the path chosen for the report, or "" when the
+  // user closes the offer or the chooser.
+  virtual std::string savereport() { return {}; }
 };
 
 class Wizard {
@@ -80,6 +89,10 @@ class Wizard {
   void finishedascii();
   void BtnClearClick();
   void btExitClick() { CloseAllSources(); }
+  // "Undo last import": the last run recorded in the contact table's import
+  // history, named in a confirmation, is taken back whole; a message says
+  // what was removed and what kept (or why nothing was done).
+  void btUndoClick();
   void CloseAllSources();
 
   // The source path as if chosen in step one.

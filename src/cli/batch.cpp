@@ -15,6 +15,8 @@
 #include "app/session.h"
 #include "app/textlayoutnames.h"
 #include "cli/batchinputs.h"
+#include "cli/historycommand.h"
+#include "engine/runreport.h"
 #include "base/errors.h"
 #include "source/counting.h"
 #include "source/standardcsv.h"
@@ -85,6 +87,8 @@ class SystemClock : public Clock {
 
 struct Options {
   std::string database, spec, source, createfolder, createdatabase, schema;
+  std::string undo, report;  // --undo RUN, --report FILE.csv
+  bool history = false;
   enum { All, Percent, Count } mode = All;
   int amount = 100;
   bool mixed = false;
@@ -126,6 +130,9 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (a == "--create-data-folder") { if (!value(o.createfolder)) return false; }
     else if (a == "--create-database") { if (!value(o.createdatabase)) return false; }
     else if (a == "--schema") { if (!value(o.schema)) return false; }
+    else if (a == "--history") o.history = true;
+    else if (a == "--undo") { if (!value(o.undo)) return false; }
+    else if (a == "--report") { if (!value(o.report)) return false; }
     else if (a == "--all") { o.mode = Options::All; ++modes; }
     else if (a == "--percent") { if (!number(1, 100, n)) return false; o.mode = Options::Percent; o.amount = int(n); ++modes; }
     else if (a == "--count") { if (!number(0, 2000000000, n)) return false; o.mode = Options::Count; o.amount = int(n); ++modes; }
@@ -160,7 +167,7 @@ bool parseargs(int argc, char** argv, Options& o, std::string& error) {
     else if (o.source.empty()) o.source = a;
     else { error = "only one source file can be imported at a time"; return false; }
   }
-  if (o.help || !o.createfolder.empty() || !o.createdatabase.empty()) return true;
+  if (o.help || !o.createfolder.empty() || !o.createdatabase.empty() || o.history || !o.undo.empty()) return true;
   if (modes > 1) { error = "choose one of --all, --percent and --count"; return false; }
   if (o.database.empty()) { error = "--database is required"; return false; }
   if (o.spec.empty() && !o.autoassign) { error = "--spec is required"; return false; }
@@ -212,6 +219,7 @@ class ConsoleRunView : public RunView {
 struct BatchResult {
   bool completed = false;
   RunSummary summary;
+  bool reportfailed = false;
 };
 
 // The run of the started session: every record, or the share asked for.
@@ -231,7 +239,13 @@ BatchResult runbatch(ImportSession& session, const Options& o) {
   }
   view.finishline();
   view.run = nullptr;
-  return {run->outcome() == ImportRun::Outcome::Ok, run->summary()};
+  BatchResult result{run->outcome() == ImportRun::Outcome::Ok, run->summary()};
+  std::string why;
+  if (!o.report.empty() && !writereport(run->issues(), o.report, why)) {
+    std::fprintf(stderr, "Error: The report %s could not be written: %s\n", o.report.c_str(), why.c_str());
+    result.reportfailed = true;
+  }
+  return result;
 }
 
 // With --auto-assign, a specification file is read only when it exists;
@@ -298,6 +312,9 @@ const char* batchusage() {
          "                [--separator X] [--header yes|no|auto] [--sheet NAME] SOURCE\n"
          "  vesper-import --database NAME --auto-assign [--spec FILE.IMP] [options] SOURCE\n"
          "                                     import SOURCE into the database NAME\n"
+         "  vesper-import --history             list the imports recorded, with their numbers\n"
+         "  vesper-import --undo RUN|last      remove the contacts import RUN stored (those\n"
+         "                                     not changed since)\n"
          "  vesper-import --create-data-folder DIR\n"
          "                                     create an empty contact data folder\n"
          "  vesper-import --create-database CONNECTION [--schema NAME]\n"
@@ -325,6 +342,7 @@ const char* batchusage() {
          "  --mixed-case      JOHN SMITH becomes John Smith\n"
          "  --seed N          repeatable random selection\n"
          "  --progress        report the counters on standard error as the import goes\n"
+         "  --report FILE.csv write a line for each record not imported as it stood\n"
          "\n"
          "The data folder is the one of the alias PNANT in the engine configuration\n"
          "($PENNANT_ENGINE_CONFIG, else $XDG_CONFIG_HOME/pennant/engine.cfg).\n"
@@ -358,6 +376,12 @@ int batchmain(int argc, char** argv) {
       std::printf("Created the contact database %s, schema %s\n", describeconnection(server.connection).c_str(),
                   server.schema.c_str());
       return 0;
+    }
+    if (o.history || !o.undo.empty()) {
+      ConsoleMessages messages;
+      Engine engine;
+      if (!startupcheck(engine, messages, programfolder())) return 1;
+      return o.history ? historycommand(engine.place()) : undocommand(engine.place(), o.undo);
     }
     // A wrong path is told here, by name, before the data folder is touched.
     const std::string specproblem = assignsfromheader(o) ? std::string() : specfileproblem(o.spec);
@@ -395,7 +419,7 @@ int batchmain(int argc, char** argv) {
     session.close();
     if (!result.completed) return 1;
     std::fputs(summarytext(result.summary, state.SourceLayout.preamblelines, state.SourceLayout.recordstoolong).c_str(), stdout);
-    return result.summary.stoppedbyerror ? 1 : 0;
+    return result.summary.stoppedbyerror || result.reportfailed ? 1 : 0;
   } catch (const UserError& e) {
     std::fprintf(stderr, "Error: %s\n", e.what());
     return 1;

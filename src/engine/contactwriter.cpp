@@ -78,7 +78,7 @@ void ContactWriter::makeroom(std::size_t bytes) {
   rowroom_ = maxrows_ - count_;
 }
 
-long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record) {
+long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, long long record, long long line) {
   const std::size_t rowsize = rows_.packedsize();  // EngineError when no new row is pending
   // A row that would take more than a quarter of the queue (long memos) is
   // packed on the heap and handed over by its address.  Everything that can
@@ -107,6 +107,7 @@ long long ContactWriter::submit(const std::string& piece, RecordKeyTime key, lon
   e.size = static_cast<std::uint32_t>(size);
   e.kind = onheap ? kHeapRow : kRow;
   e.record = record;
+  e.line = line;
   e.key = key;
   e.piecesize = static_cast<std::uint32_t>(piece.size());
   e.rowsize = static_cast<std::uint32_t>(rowsize);
@@ -384,7 +385,7 @@ bool ContactWriter::storeone(const Entry& entry, const char* pieceat, const char
     return true;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  drained_.refused.push_back({entry.record, s.lasterror});
+  drained_.refused.push_back({entry.record, entry.line, s.lasterror});
   ++failedtotal_;
   failing_.store(true, std::memory_order_release);
   return true;

@@ -107,6 +107,7 @@ class ContactWriter {
   // A row that was handed over but not stored.
   struct Failure {
     long long record = 0;
+    long long line = 0;   // the source line of the record, as handed over
     std::string message;  // the engine's message of the last refusal
   };
   struct Failures {
@@ -136,11 +137,11 @@ class ContactWriter {
 
   // Hands over the store's pending new row (its key field holding the
   // record key of `piece` at step `key`), with the record number for
-  // messages; the pending row ends as with RowBuilder::packrow(), whose
-  // value bytes it returns.  Waits while the queue is full.  Rows are handed
+  // messages and its source line for the run report; the pending row ends
+  // as with RowBuilder::packrow(), whose value bytes it returns.  Waits while the queue is full.  Rows are handed
   // over kWriterPublishRows at a time (one lock for them all); drain() and
   // commitsoon() hand over the rest first.
-  long long submit(const std::string& piece, RecordKeyTime key, long long record);
+  long long submit(const std::string& piece, RecordKeyTime key, long long record, long long line = 0);
   // Waits until every row handed over is stored or failed; what failed since
   // the last drain, and the turn at the RowWriter that is the run thread's
   // until it next hands a row over or asks a commit.
@@ -172,6 +173,7 @@ class ContactWriter {
     std::uint32_t size = 0;  // the bytes of the entry, padding included
     std::uint32_t kind = 0;  // kRow, kHeapRow, kWrap
     long long record = 0;
+    long long line = 0;
     RecordKeyTime key;
     std::uint32_t piecesize = 0;
     std::uint32_t rowsize = 0;

@@ -207,7 +207,8 @@ WriterTurn ImportRun::settlewriter() {
   uncount(static_cast<long long>(d.refused.size()));
   if (d.unavailable) uncount(d.unavailablerows + d.lostrows);
   state_.RecomputeFraction();
-  for (const auto& f : d.refused) issues_.report({f.record, {}, {}, IssueKind::RowRefused, f.message}, state_.messages);
+  for (const auto& f : d.refused)
+    issues_.report({f.record, {}, {}, IssueKind::RowRefused, f.message, f.line}, state_.messages);
   if (d.unavailable) stoponerror(d.error);
   return std::move(d.writer);
 }

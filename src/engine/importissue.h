@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,6 +30,7 @@ enum class IssueKind {
   LineLost,          // such a line that could not be written there
   RecordFailed,      // a record whose row could not be made ("was not imported")
   RowRefused,        // a row the contact table refused ("could not be stored")
+  UserRejected,      // a record the user rejected in review
   DuplicateSkipped,  // a record likely to be an existing contact, left out
   DuplicateStored,   // ... stored all the same (asked for, or accepted anyway)
   Count
@@ -40,6 +42,15 @@ struct ImportIssue {
   std::string field;     // the contact field, when the issue is a value's
   IssueKind kind = IssueKind::RecordFailed;
   std::string text;      // what happened, in the engine's or the system's words
+  long long sourceline = 0;  // where in the source (0: as noted for its record)
+};
+
+// One line of the run report: a record that was not imported as it stood.
+struct ReportEntry {
+  long long record = 0;      // 0 for a line that is no record
+  long long sourceline = 0;  // the source line (a table's row) it ended on
+  IssueKind kind = IssueKind::RecordFailed;
+  std::string field;
 };
 
 // How many values of stored rows were changed on their way into one contact
@@ -63,6 +74,20 @@ class IssueLog {
   // A line that is no record: counted always, its text copied only while
   // issues are still kept whole.
   void addline(IssueKind kind, std::string_view line, std::string_view text);
+  // The source line of the record being read, noted as it is read: an
+  // issue of that record (or, after setline, of a line that is no record)
+  // takes it when it names no line of its own.  An issue of an earlier
+  // record (a row the writer refused later) brings its line along.
+  void noteline(long long record, long long line) { record_ = record, recordline_ = line; }
+  void setline(long long line) { line_ = line; }
+  // The line noted for `record` when it is the record being read, else 0.
+  long long lineof(long long record) const { return record > 0 && record == record_ ? recordline_ : 0; }
+  // Every issue the report lists, in the order met (not only the first
+  // kKept), each handed to `each`; the issues are held packed, a few bytes
+  // each, so a long run with many issues keeps little of them in memory.
+  template <class Each>
+  void eachreport(Each&& each) const;
+  bool hasreport() const { return !packed_.empty(); }
   // A failed record: its message shown, then the issue added.
   void report(ImportIssue issue, Messages& messages);
   // False once kKept issues are kept: a caller may then leave the text of an
@@ -83,6 +108,40 @@ class IssueLog {
   std::vector<ImportIssue> kept_;
   std::vector<FieldNotes> fields_;
   std::map<std::string, std::size_t, std::less<>> fieldindex_;
+  void addreport(long long record, long long line, IssueKind kind, const std::string& field);
+  static long long unpack(const std::string& packed, std::size_t& at);
+
+  // The report's entries, in blocks of about kBlock bytes (a block is never
+  // moved once written, so the report holds at most one block unfilled): a
+  // byte of kind (bit 7: a field follows; bit 6: no record, a line that is
+  // none), the record (unless none) and the line as zig-zag varints of their
+  // change from the last ones given, then the field's number among
+  // reportfields_.
+  static constexpr std::size_t kBlock = 65536;
+  std::vector<std::string> packed_;
+  long long lastrecord_ = 0, lastline_ = 0;
+  std::vector<std::string> reportfields_;
+  std::map<std::string, std::uint32_t, std::less<>> reportfieldindex_;
+  long long record_ = 0, recordline_ = 0, line_ = 0;
 };
+
+template <class Each>
+void IssueLog::eachreport(Each&& each) const {
+  ReportEntry e;
+  long long record = 0;
+  for (const std::string& block : packed_) {
+    std::size_t at = 0;
+    while (at < block.size()) {
+      const unsigned char head = static_cast<unsigned char>(block[at++]);
+      e.kind = static_cast<IssueKind>(head & 0x3f);
+      if (!(head & 0x40)) record += unpack(block, at);
+      e.record = head & 0x40 ? 0 : record;
+      e.sourceline += unpack(block, at);
+      if (head & 0x80) e.field = reportfields_[static_cast<std::size_t>(unpack(block, at))];
+      else e.field.clear();
+      each(static_cast<const ReportEntry&>(e));
+    }
+  }
+}
 
 }  // namespace vesper

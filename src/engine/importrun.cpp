@@ -8,6 +8,7 @@
 #include "parse/daycount.h"
 #include "parse/text.h"
 #include "source/counting.h"
+#include "store/importhistory.h"
 
 namespace vesper {
 
@@ -22,6 +23,7 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
       view_(view), finish_(std::move(finish)) {
   state_.hub.beforebox = [this] { commitgroup(); };
   source_.setbadlinesink([this](std::string_view line) {
+    issues_.setline(state_.SourceLayout.headerline + linesread_ + 1);
     const std::string lost = WriteBadRecord(state_, line);
     if (lost.empty()) {
       issues_.addline(IssueKind::LineRejected, line, "written to the bad-record file");
@@ -35,7 +37,10 @@ ImportRun::ImportRun(RunState& state, ContactStore& contact, RecordSource& sourc
     // are no record (a "&Yes" ends the reading here).
     if (batch_) cancelcheck();
   });
-  source_.setlinehook([this] { if (batch_) pace(); });
+  source_.setlinehook([this] {
+    ++linesread_;
+    if (batch_) pace();
+  });
 }
 
 ImportRun::~ImportRun() {
@@ -120,7 +125,13 @@ bool ImportRun::start() {
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;
   state_.AcceptLimit = 0;
+  beginhistory();
   source_.rewind();
+  linesread_ = 0;
+  if (state_.ImportStopped) {
+    quitimport();
+    return false;
+  }
   shownextrecord();
   updatestatus();
   return outcome_ == Outcome::Open;
@@ -157,7 +168,7 @@ void ImportRun::shownextrecord() {
 
 bool ImportRun::readnext() {
   bool found = source_.next();
-  if (found) ++summary_.read;
+  if (found) issues_.noteline(++summary_.read, state_.SourceLayout.headerline + linesread_);
   return found;
 }
 
@@ -196,10 +207,21 @@ bool ImportRun::next() {
   return outcome_ == Outcome::Open;
 }
 
-// Each record accepted in review is committed at once.
+// Each record accepted in review is committed at once, in a group of its
+// own when the history records what the run stores.
 void ImportRun::accept() {
   if (outcome_ != Outcome::Open || !shown_) return;
   shown_ = false;
+  if (historyrun_ != 0 && contact_.isopen()) {
+    WriterTurn table = settlewriter();
+    try {
+      if (!table->ingroup()) table->begingroup();
+    } catch (const EngineError& e) {
+      stoponerror(e.what());
+      quitimport();
+      return;
+    }
+  }
   transfer();
   commitgroup();
   updatestatus();
@@ -211,11 +233,17 @@ void ImportRun::skipduplicate() {
   const std::string& key = preview_.existing.key;
   issues_.add({summary_.read, {}, {}, IssueKind::DuplicateSkipped,
                "likely the same person as the contact " + (key.empty() ? "stored earlier in this import" : key)});
-  reject();
+  passover();
 }
 
 void ImportRun::reject() {
   if (outcome_ != Outcome::Open || !shown_) return;
+  issues_.add({summary_.read, {}, {}, IssueKind::UserRejected, "rejected by the user"});
+  passover();
+}
+
+// The record on display is not stored; its issue is the caller's.
+void ImportRun::passover() {
   shown_ = false;
   ++state_.RejectedCount;
   ++summary_.passedover;
@@ -233,6 +261,7 @@ void ImportRun::closeall() {
   summary_.duplicatesstored = issues_.count(IssueKind::DuplicateStored);
   if (transfer_) transfer_->setduplicates(nullptr, false);
   finder_.reset();
+  endhistory();
   CloseSlot(state_.BadFile);
   source_.close();
   contact_.close();
@@ -281,6 +310,50 @@ void ImportRun::finished() {
   } catch (const EngineError& e) {
     state_.messages.errormessage(e.what());
   }
+}
+
+// --- the import history ---
+
+void ImportRun::beginhistory() {
+  historyrun_ = 0;
+  ImportHistory* history = contact_.isopen() ? contact_.history() : nullptr;
+  if (!history) return;
+  const LocalTime t = state_.clock.now();
+  ImportRecord record;
+  record.when = historytime(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  record.source = state_.SourceName;
+  record.spec = state_.SpecLoaded ? state_.SpecFileName : std::string();
+  record.database = state_.DatabaseName;
+  try {
+    historyrun_ = history->addrun(record);
+    transfer_->writerturn()->settrail(historyrun_);
+  } catch (const TableUnavailable& e) {
+    // The contact table cannot be written just now: no record would be stored.
+    historyrun_ = 0;
+    stoponerror(e.what());
+  } catch (const EngineError& e) {
+    // The import goes on without a history of it (it cannot be undone).
+    historyrun_ = 0;
+    state_.messages.errormessage(e.what());
+  }
+}
+
+void ImportRun::endhistory() {
+  if (historyrun_ == 0 || !contact_.isopen()) return;
+  ImportHistory* history = contact_.history();
+  ImportRecord record;
+  record.run = historyrun_;
+  record.read = summary_.read;
+  record.imported = state_.AcceptedCount;
+  record.rejected = state_.RejectedCount;
+  record.bad = issues_.count(IssueKind::LineRejected) + issues_.count(IssueKind::LineLost);
+  try {
+    transfer_->writerturn()->settrail(0);
+    if (history) history->endrun(record);
+  } catch (const EngineError& e) {
+    state_.messages.errormessage(e.what());
+  }
+  historyrun_ = 0;
 }
 
 void ImportRun::cancel() {

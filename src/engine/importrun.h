@@ -200,6 +200,9 @@ class ImportRun {
   // Every issue the run met: lines that are no record, values changed on
   // their way in, records that failed.
   const IssueLog& issues() const { return issues_; }
+  // The run's number in the import history (0 when none is kept); valid
+  // until the run ends.
+  long long historyrun() const { return historyrun_; }
   // The end message shown by quitimport.
   const std::string& endmessage() const { return endmessage_; }
 
@@ -227,10 +230,13 @@ class ImportRun {
   void uncount(long long rows);  // counted rows that were not stored after all
   void opengroup(const WriterTurn& table);
   void losegroup();
+  void passover();  // the record shown is passed over (rejected or skipped)
   void stoponerror(const std::string& what);
   void quitimport();
   void finished();
   void closeall();
+  void beginhistory();  // the run's record in the import history, its keys recorded from now on
+  void endhistory();    // ... its counts at the end
 
   RunState& state_;
   ContactStore& contact_;
@@ -243,6 +249,8 @@ class ImportRun {
   Duplicates duplicates_ = Duplicates::Import;
   std::unique_ptr<DuplicateFinder> finder_;  // while the run looks for duplicates
   bool pendingmixed_ = false;
+  long long historyrun_ = 0;  // the run's number in the import history; 0 none
+  long long linesread_ = 0;   // source lines (table rows) read since the start
 
   std::vector<std::string> lines_;
   ContactPreview preview_;

@@ -12,6 +12,7 @@ namespace vesper {
 // loaded from SETTINGS.DB when the run opens, and the bad-record file.
 struct RunTarget {
   std::string DatabaseName;
+  std::string SourceName;  // the source file, as the import history records it
   bool FormatSalut = false, FormatHonor = false;
   int FormatWhich = 0;
   std::string lblCity, lblState, lblZip, lblCountry;

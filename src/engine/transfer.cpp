@@ -372,7 +372,7 @@ long long RecordTransfer::storewithkey(long long record, const LocalTime& added)
     char key[kRecordKeyMax];
     if (const std::size_t n = composerecordkeyinto(key, piece, t)) contact_.settext(recno_, std::string_view(key, n));
     else contact_.settext(recno_, composerecordkey(piece, t));
-    long long bytes = writer_->submit(piece, t, record);
+    long long bytes = writer_->submit(piece, t, record, issues_.lineof(record));
     rememberkey(known, piece, t, now);
     return bytes;
   }

@@ -73,6 +73,11 @@ class RowWriter {
   // Discards the open group's rows (after a commit that could not finish).
   virtual void rollbackgroup() = 0;
   virtual bool ingroup() const = 0;
+  // From now on each group this writer commits also records, in the import
+  // history beside the table (importhistory.h), the key and fingerprint of
+  // every row it stored, under run `run` (0: no longer).  Rows stored outside
+  // a group are not recorded.
+  virtual void settrail(long long run) { (void)run; }
   // While on, the store writes its rows to disk behind the commits, so a
   // long batch does not stop for it; off catches up.
   virtual void setbackgroundcopy(bool on) = 0;
@@ -129,9 +134,13 @@ class WriterTurn {
   RowWriter* writer_;
 };
 
+class ImportHistory;
+
 class ContactStore {
  public:
   virtual bool isopen() const = 0;
+  // The import history kept beside the store's rows; null where none is kept.
+  virtual ImportHistory* history() { return nullptr; }
   virtual RowBuilder& row() = 0;
   // The store's one WriterHandle; EngineError while it is out.
   WriterHandle takewriter();

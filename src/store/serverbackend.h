@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "store/serverdatabase.h"
+#include "store/serverhistory.h"
 #include "store/serverlink.h"
 #include "store/serverwriter.h"
 #include "store/tablebackend.h"
@@ -59,11 +60,13 @@ class ServerBackend final : public TableBackend {
 
   void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
+  ImportHistory* history() override { return &history_; }
   void close() override;
 
  private:
   ServerLink link_;
   ServerWriter writer_{link_};
+  ServerHistory history_{link_};
   // Kept past close(): the table's references to them stay valid.
   std::vector<FieldDef> fields_;
   int key_ = -1;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "parse/text.h"
+#include "store/rowprint.h"
+#include "store/serverhistory.h"
 #include "store/serverwriterstate.h"
 #include "store/sqlid.h"
 
@@ -19,6 +21,7 @@ void ServerWriter::State::columnsfor(const std::uint64_t* valued, std::vector<st
 void ServerWriter::State::failure(const PGresult* r) {
   if (groupdepth == 0) link.fail(r);
   groupdepth = 0;
+  trail.begin();  // the group's rows are gone with it
   numberedpast.clear();
   const bool connected = link.connected();
   const std::string msg = connected ? link.describe(r) : link.lostmessage();
@@ -112,6 +115,8 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
   bool guard = l.guarded;
   bool keynull = l.key >= 0;
   std::size_t keyparam = 0;
+  const bool trailed = s.trail.run() && l.key >= 0 && s.groupdepth > 0;
+  RowPrint print;  // of the values sent, for the import history
   for (std::size_t i = 0; i < n; ++i) {
     if (!s.named(s.rowmask, i)) {
       if (!l.sequences[i].empty()) bytes += 8;  // numbered by the server
@@ -124,6 +129,7 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
     }
     if (static_cast<int>(i) == l.key) keynull = false, keyparam = s.params.count;
     if (c.kind == Cell::Text && !plaintext(c.data, c.size)) guard = true;
+    if (trailed) addheld(print, l, static_cast<int>(i), c);
     l.paramtext(static_cast<int>(i), c, s.params.add());
     bytes += cellbytes(c);
   }
@@ -146,6 +152,7 @@ StoreResult ServerWriter::storerow(Source& source, const std::uint64_t* valued) 
       ++p;
     }
     s.stored(PQgetvalue(r.get(), 0, 0), bytes);
+    if (trailed) s.trailrow(s.lastkey, print.value());
     return {};
   }
   if (!guard) {
@@ -262,6 +269,7 @@ void ServerWriter::begingroup() {
       link_.fail(r.get());
     }
     s.xid = PQgetvalue(r.get(), 0, 0);
+    s.trail.begin();
   }
   ++s.groupdepth;
 }
@@ -277,9 +285,15 @@ void ServerWriter::commitgroup() {
   if (PQtransactionStatus(link_.conn) == PQTRANS_INERROR) {
     // A failure ended the transaction already: the commit would roll it back.
     s.groupdepth = 0;
+    s.trail.begin();
     PQclear(PQexec(link_.conn, "ROLLBACK"));
     throw TableUnavailable("Table " + link_.name + ": a failed statement ended the group. The rows stored since the "
                            "group began were not saved.");
+  }
+  // The group's last rows go into the import history in its own transaction.
+  if (PGresult* trailed = s.trail.write(link_)) {
+    PgResult failed = pgresult(trailed);
+    s.failure(failed.get());
   }
   PgResult r = pgresult(PQexec(link_.conn, "COMMIT"));
   if (!ServerLink::ok(r.get()) && !link_.connected() && !s.xid.empty()) {
@@ -304,10 +318,12 @@ void ServerWriter::rollbackgroup() {
   if (s.groupdepth == 0) return;
   if (PQtransactionStatus(link_.conn) != PQTRANS_IDLE) PQclear(PQexec(link_.conn, "ROLLBACK"));
   s.groupdepth = 0;
+  s.trail.begin();
   ++s.rollbacks;
 }
 
 bool ServerWriter::ingroup() const { return s_->groupdepth > 0; }
+void ServerWriter::settrail(long long run) { s_->trail.setrun(run); }
 long long ServerWriter::bytesstored() const { return s_->bytesstored; }
 long long ServerWriter::rowsstored() const { return s_->rowsstored; }
 long long ServerWriter::rollbacks() const { return s_->rollbacks; }

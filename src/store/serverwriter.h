@@ -69,6 +69,7 @@ class ServerWriter final : public TableRowWriter {
   void commitgroup() override;
   void rollbackgroup() override;
   bool ingroup() const override;
+  void settrail(long long run) override;
   void setbackgroundcopy(bool) override {}
   long long bytesstored() const override;
 

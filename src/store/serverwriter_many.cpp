@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "parse/text.h"
+#include "store/rowprint.h"
+#include "store/serverhistory.h"
 #include "store/servertables.h"
 #include "store/serverwriter.h"
 #include "store/serverwriterstate.h"
@@ -172,6 +174,8 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
   long long greatest = 0;
   int numbered = -1;  // an autoincrement field whose numbers the rows give
   std::vector<std::uint64_t> bits(words);
+  const bool trailed = s.trail.run() != 0;
+  s.rowprints.resize(count);
   for (;;) {
     s.copy.clear();
     s.rowbytes.assign(count, 0);
@@ -184,6 +188,7 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
         std::memcpy(bits.data(), rows[j].data, words * 8);
         PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, l.name};
         if (binary) appendbinarycount(s.copy, s.copykinds.size());
+        RowPrint print;  // of the values sent, for the import history
         std::size_t column = 0;
         for (std::size_t i = 0; i < n; ++i) {
           if (!s.named(s.copymask, i)) {
@@ -191,6 +196,7 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
             continue;
           }
           const CellRef c = values.at(i);
+          if (trailed) addheld(print, l, static_cast<int>(i), c);
           if (binary) {
             const BinaryColumn kind = s.copykinds[column];
             std::string_view text;
@@ -222,6 +228,7 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
             l.paramtext(l.key, c, s.keyscratch);
           }
         }
+        s.rowprints[j] = print.value();
         if (!binary) s.copy += '\n';
         if (sending && made) sender.send(false);
       }
@@ -266,6 +273,16 @@ void ServerWriter::insertmany(const PackedRow* rows, std::size_t count, bool* st
   for (std::size_t j = 0; j < count; ++j)
     if (stored[j]) bytes += s.rowbytes[j], last = j;
   if (last == count) return;
+  if (trailed) {
+    for (std::size_t j = 0; j < count; ++j) {
+      if (!stored[j]) continue;
+      std::memcpy(bits.data(), rows[j].data, words * 8);
+      PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, l.name};
+      s.valuetext.clear();
+      l.paramtext(l.key, values.at(key), s.valuetext);
+      s.trailrow(s.valuetext, s.rowprints[j]);
+    }
+  }
   if (last != count - 1) {
     std::memcpy(bits.data(), rows[last].data, words * 8);
     PackedValues values{bits.data(), rows[last].data + words * 8, rows[last].data + rows[last].size, l.name};

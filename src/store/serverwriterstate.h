@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "store/serverhistory.h"
 #include "store/serverlink.h"
 #include "store/servertables.h"
 #include "store/serverwriter.h"
@@ -18,6 +19,17 @@ struct ServerWriter::State {
   ServerLink& link;
 
   int groupdepth = 0;
+  // The import history's trail of the open group's rows.
+  ServerTrail trail;
+  std::vector<std::uint64_t> rowprints;  // insertmany: each row's fingerprint
+  // Records a row the open group stored; a failure writing the trail ends
+  // the group as failure() says.
+  void trailrow(const std::string& key, std::uint64_t print) {
+    if (PGresult* r = trail.add(link, key, print)) {
+      PgResult failed = pgresult(r);
+      failure(failed.get());
+    }
+  }
   // The number of the open group's transaction, to ask the server whether
   // it was committed when the connection is lost during the commit.
   std::string xid;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "store/sqlitehelp.h"
+#include "store/sqlitehistory.h"
 #include "store/tablebackend.h"
 #include "store/tablefile.h"
 #include "store/tablewriter.h"
@@ -48,11 +49,13 @@ class SqliteBackend final : public TableBackend {
 
   void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) override;
   TableRowWriter& writer() override { return writer_; }
+  ImportHistory* history() override { return &history_; }
   void close() override;
 
  private:
   TableFile file_;
   TableWriter writer_{file_};
+  SqliteHistory history_{file_};
   Statement selectrow_;  // kept: a walk reads every row with it
   std::set<std::string> indexed_;  // the folded lookups' indexes made
 };

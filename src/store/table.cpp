@@ -189,6 +189,7 @@ Field Table::field(std::string_view name) { return Field(*this, fieldindex(name)
 
 RowBuilder& Table::row() { return d_->row; }
 TableRowWriter& Table::writer() { return d_->writer(); }
+ImportHistory* Table::history() { return d_->backend ? d_->backend->history() : nullptr; }
 
 void Table::first() {
   checked(0);

@@ -128,6 +128,8 @@ class Table : public TableFields {
   // The pending row, and what stores new rows (see above).
   RowBuilder& row();
   TableRowWriter& writer();
+  // The import history of the open table's engine; null when closed or none.
+  ImportHistory* history();
 
   // The rows whose `keys` fields in their folded form are each one of the
   // key's forms, read whole (tablebackend.h); the table's walk is not moved.
@@ -164,6 +166,7 @@ class ContactTable final : public Table, public ContactStore {
  public:
   bool isopen() const override { return Table::isopen(); }
   RowBuilder& row() override { return Table::row(); }
+  ImportHistory* history() override { return Table::history(); }
   void close() override { Table::close(); }
 
  private:

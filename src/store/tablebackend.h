@@ -38,8 +38,9 @@
 #include <vector>
 
 #include "store/contactstore.h"
-#include "store/foldedkey.h"
 #include "store/fieldtypes.h"
+#include "store/foldedkey.h"
+#include "store/importhistory.h"
 
 namespace vesper {
 
@@ -79,8 +80,12 @@ class TableBackend {
   // from NAME by another user or program." when there is no such row.
   virtual void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) = 0;
 
-  // The rows each of whose `keys` fields, in its folded form (foldedtext
-  // below), equals one of that key's forms, each as one cell per field,
+  // The import history kept beside the table (importhistory.h), on the
+  // table's own connection; null where the engine keeps none.
+  virtual ImportHistory* history() { return nullptr; }
+
+  // The rows each of whose `keys` fields, in its folded form (foldedkey.h),
+  // equals one of that key's forms, each as one cell per field,
   // into `rows`.  An index on the folded forms of those fields together is
   // made the first time, so the lookup reads only the rows it finds, whoever
   // stored them.  An engine without such lookups finds none.

@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
+#include "store/sqlitehistory.h"
 #include "store/systemdisk.h"
 
 namespace vesper {
@@ -26,8 +27,11 @@ void TableFile::open(const std::string& found) {
     Statement st;
     check(st.prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
     std::vector<std::string> names;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    // The import history kept in a contact table's file is no candidate.
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+      std::string n = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+      if (!ishistorytable(n)) names.push_back(std::move(n));
+    }
     if (rc != SQLITE_DONE) fail(rc);
     std::string stem = file.substr(0, file.rfind('.'));
     std::string chosen;
@@ -41,6 +45,7 @@ void TableFile::open(const std::string& found) {
     check(st.prepare(db, "SELECT name, type, pk, dflt_value IS NOT NULL FROM pragma_table_info(?)"));
     sqlite3_bind_text(st.get(), 1, chosen.c_str(), -1, SQLITE_TRANSIENT);
     int keys = 0, keypos = -1;
+    bool keyinteger = false;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
       const char* n = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
       const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
@@ -50,10 +55,14 @@ void TableFile::open(const std::string& found) {
       if (at % 64 == 0) namedmask.push_back(0);
       if (fields.back().type == FieldType::AutoInc || sqlite3_column_int(st.get(), 3) != 0)
         namedmask[at / 64] |= std::uint64_t{1} << (at % 64);
-      if (sqlite3_column_int(st.get(), 2) > 0) ++keys, keypos = static_cast<int>(fields.size()) - 1;
+      if (sqlite3_column_int(st.get(), 2) > 0) {
+        ++keys, keypos = static_cast<int>(fields.size()) - 1;
+        keyinteger = t && sametext(t, "INTEGER");
+      }
     }
     if (rc != SQLITE_DONE) fail(rc);
     key = keys == 1 ? keypos : -1;
+    rowidfield = key >= 0 && keyinteger ? key : -1;
     autoslot.assign(fields.size(), -1);
     for (std::size_t k = 0; k < autoinc.size(); ++k) autoslot[autoinc[k]] = static_cast<int>(k);
 

@@ -32,6 +32,9 @@ struct TableFile {
   // field, 64 fields a word.
   std::vector<std::uint64_t> namedmask;
   int key = -1;
+  // The key field when it is the table's row id (a lone INTEGER primary
+  // key): a row's id is then its key, given by the row or numbered.
+  int rowidfield = -1;
   int busyms = 5000;
   // The journal's page size, and how often commits copy it back.
   int pagebytes = 4096;

@@ -1,6 +1,7 @@
 #include "store/tablewriter.h"
 
 #include "parse/text.h"
+#include "store/rowprint.h"
 #include "store/tablewriterstate.h"
 
 namespace vesper {
@@ -129,19 +130,25 @@ StoreResult TableWriter::storerow(Source& source, const std::uint64_t* valued) {
     sqlite3_stmt* st = plan.statement.get();
     int n = 0;
     long long bytes = 0;
+    const bool trailed = s.groupdepth > 0 && s.trail.run() && f.key >= 0;
+    RowPrint print;  // of the values bound: what the table will give back
+    CellRef key;
     for (int i : plan.columns) {
-      const CellRef c = source.at(static_cast<std::size_t>(i));
+      CellRef c = source.at(static_cast<std::size_t>(i));
       const int k = f.autoslot[i];
       ++n;
       if (k >= 0) {
         // A number given is kept, and the counter moves past it.
         if (c.kind == Cell::Null) {
           s.assigned[k] = s.nextauto[k];
-          sqlite3_bind_int64(st, n, s.assigned[k]);
-          bytes += 8;
-          continue;
+          c = CellRef{Cell::Integer, s.assigned[k]};
+        } else if (c.kind == Cell::Integer) {
+          s.assigned[k] = c.integer;
         }
-        if (c.kind == Cell::Integer) s.assigned[k] = c.integer;
+      }
+      if (trailed) {
+        print.add(i, c);
+        if (i == f.key) key = c;
       }
       // Every parameter is bound for every row: no clearing between rows.
       TableFile::bind(st, n, c);
@@ -150,6 +157,7 @@ StoreResult TableWriter::storerow(Source& source, const std::uint64_t* valued) {
     rc = sqlite3_step(st);
     sqlite3_reset(st);  // the bound texts are the caller's: bound again before the next step
     if (rc == SQLITE_DONE) s.bytesstored += bytes;
+    if (rc == SQLITE_DONE && trailed) s.trail.add(f, sqlite3_last_insert_rowid(f.db), print.value(), keyprint(f.key, key));
   } catch (...) {
     if (owntransaction) execsql(f.db, "ROLLBACK");
     throw;
@@ -245,6 +253,7 @@ void TableWriter::begingroup() {
     if (rc != SQLITE_OK) file_.fail(rc);
     s.autoincfresh = false;
     s.triggered = -1;
+    s.trail.begin();
   }
   ++s.groupdepth;
 }
@@ -256,6 +265,13 @@ void TableWriter::commitgroup() {
   if (s.groupdepth > 1) {
     --s.groupdepth;
     return;
+  }
+  // The group's keys go into the import history in its own transaction.
+  try {
+    s.trail.commit(file_);
+  } catch (const EngineError&) {
+    if (sqlite3_get_autocommit(file_.db)) s.groupdepth = 0, s.forgetautoinc();
+    throw;
   }
   int rc = execsql(file_.db, "COMMIT");
   if (rc != SQLITE_OK) {
@@ -288,10 +304,12 @@ void TableWriter::rollbackgroup() {
   if (!sqlite3_get_autocommit(file_.db)) execsql(file_.db, "ROLLBACK");
   s.groupdepth = 0;
   s.forgetautoinc();
+  s.trail.begin();
   ++s.rollbacks;
 }
 
 bool TableWriter::ingroup() const { return s_->groupdepth > 0; }
+void TableWriter::settrail(long long run) { s_->trail.setrun(run); }
 
 void TableWriter::setbackgroundcopy(bool on, long long journallimit) {
   State& s = *s_;

@@ -58,6 +58,7 @@ class alignas(64) TableWriter final : public TableRowWriter {
   void commitgroup() override;
   void rollbackgroup() override;
   bool ingroup() const override;
+  void settrail(long long run) override;
 
   static constexpr long long kJournalLimit = 512LL << 20;
   void setbackgroundcopy(bool on) override { setbackgroundcopy(on, kJournalLimit); }

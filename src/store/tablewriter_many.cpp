@@ -1,6 +1,7 @@
 // Packed rows stored several at a time with one statement (insertmany).
 #include "store/tablewriter.h"
 
+#include "store/rowprint.h"
 #include "store/tablewriterstate.h"
 
 namespace vesper {
@@ -44,6 +45,8 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
     CellRef key;
     long long number = 0;
     long long bytes = 0;
+    std::uint64_t print = 0;  // of the values bound, for the import history
+    long long rowid = 0;
   };
   std::vector<Bound> bound(count);
   std::vector<long long> next = s.nextauto;
@@ -53,9 +56,11 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
   // Which rows were stored is asked by key and number: a row without a key,
   // or with a number that is not a number, goes the one-by-one way.
   bool askable = true;
+  const bool trailed = s.trail.run() != 0;
   for (std::size_t j = 0; j < count; ++j) {
     std::memcpy(bits.data(), rows[j].data, words * 8);
     PackedValues values{bits.data(), rows[j].data + words * 8, rows[j].data + rows[j].size, f.file};
+    RowPrint print;
     for (int i : plan.columns) {
       CellRef c = values.at(static_cast<std::size_t>(i));
       ++param;
@@ -74,10 +79,15 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
       }
       TableFile::bind(st, param, c);
       if (c.kind != Cell::Null) bound[j].bytes += cellbytes(c);
+      if (trailed) print.add(i, c);
     }
+    bound[j].print = print.value();
   }
   for (std::size_t j = 0; j < count; ++j)
     if (bound[j].key.kind == Cell::Null) askable = false;
+  // A row's id: its key where the key is the row id, else numbered after
+  // the last row in turn (or, when some rows were passed over, asked).
+  const bool keyisrowid = f.rowidfield >= 0;
   if (!askable) return;  // bound but not run: nothing stored
   int rc = sqlite3_step(st);
   const int inserted = sqlite3_changes(f.db);
@@ -87,11 +97,14 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
   for (std::size_t k = 0; k < f.autoinc.size(); ++k) s.nextauto[k] = std::max(s.nextauto[k], next[k]);
   if (rc == SQLITE_DONE && inserted == static_cast<int>(count)) {
     std::fill(stored, stored + count, true);
+    const long long last = sqlite3_last_insert_rowid(f.db);
+    for (std::size_t j = 0; j < count; ++j)
+      bound[j].rowid = keyisrowid ? bound[j].key.integer : last - static_cast<long long>(count - 1 - j);
   } else {
     // Some rows were passed over (or the statement stopped part way): a row
     // is stored when the table holds its key with its number.
     if (!s.storedprobe &&
-        s.storedprobe.prepare(f.db, "SELECT 1 FROM " + f.table + " WHERE " + quoteid(f.fields[f.key].name) +
+        s.storedprobe.prepare(f.db, "SELECT rowid FROM " + f.table + " WHERE " + quoteid(f.fields[f.key].name) +
                                         " = ? AND " + quoteid(f.fields[f.autoinc[0]].name) + " = ?") != SQLITE_OK)
       throw TableUnavailable("Table " + f.file + ": " + sqlite3_errmsg(f.db) + ".");
     sqlite3_stmt* probe = s.storedprobe.get();
@@ -99,13 +112,17 @@ void TableWriter::insertmany(const PackedRow* rows, std::size_t count, bool* sto
       TableFile::bind(probe, 1, bound[j].key);
       sqlite3_bind_int64(probe, 2, bound[j].number);
       int prc = sqlite3_step(probe);
+      stored[j] = prc == SQLITE_ROW;
+      if (stored[j]) bound[j].rowid = sqlite3_column_int64(probe, 0);
       sqlite3_reset(probe);
       if (prc != SQLITE_ROW && prc != SQLITE_DONE) throw TableUnavailable(f.describe(prc));
-      stored[j] = prc == SQLITE_ROW;
     }
   }
-  for (std::size_t j = 0; j < count; ++j)
-    if (stored[j]) s.bytesstored += bound[j].bytes;
+  for (std::size_t j = 0; j < count; ++j) {
+    if (!stored[j]) continue;
+    s.bytesstored += bound[j].bytes;
+    if (trailed) s.trail.add(f, bound[j].rowid, bound[j].print, keyprint(f.key, bound[j].key));
+  }
   s.lastrowid = sqlite3_last_insert_rowid(f.db);
   ++s.rowsstored;
 }

@@ -15,6 +15,7 @@
 #include "store/journalcopier.h"
 #include "store/packedvalues.h"
 #include "store/sqlitehelp.h"
+#include "store/sqlitehistory.h"
 #include "store/tablefile.h"
 #include "store/tablewriter.h"
 
@@ -49,6 +50,7 @@ struct TableWriter::State {
   long long rowsstored = 0, rollbacks = 0, lastrowid = 0;
 
   int groupdepth = 0;
+  SqliteTrail trail;  // the keys of the rows each group stores, for the import history
   // While a copier copies the journal back, the frames it held after the
   // last commit.
   std::unique_ptr<JournalCopier> copier;

@@ -173,6 +173,9 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   btExit_->setObjectName(QStringLiteral("btExit"));
   btHelp_ = new QPushButton(QStringLiteral("&Help"), this);
   btHelp_->setObjectName(QStringLiteral("btHelp"));
+  btUndo_ = new QPushButton(QStringLiteral("&Undo last import"), this);
+  btUndo_->setObjectName(QStringLiteral("btUndo"));
+  buttons->addWidget(btUndo_);
   buttons->addStretch(1);
   for (QPushButton* b : {btClear_, btExit_, btHelp_}) buttons->addWidget(b);
   layout->addLayout(buttons);
@@ -191,7 +194,8 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   setTabOrder(cbHeader_, cbSheet_);
   setTabOrder(cbSheet_, btDatabase_);
   setTabOrder(btDatabase_, btStart_);
-  setTabOrder(btStart_, btClear_);
+  setTabOrder(btStart_, btUndo_);
+  setTabOrder(btUndo_, btClear_);
   setTabOrder(btClear_, btExit_);
   setTabOrder(btExit_, btHelp_);
 
@@ -212,6 +216,7 @@ TfrmImport::TfrmImport(ImportState& state, Engine& engine, QWidget* parent)
   connect(btClear_, &QPushButton::clicked, this, &TfrmImport::BtnClearClick);
   connect(btExit_, &QPushButton::clicked, this, &TfrmImport::btExitClick);
   connect(btHelp_, &QPushButton::clicked, this, &TfrmImport::btHelpClick);
+  connect(btUndo_, &QPushButton::clicked, this, &TfrmImport::btUndoClick);
   connect(cbSeparator_, &QComboBox::activated, this, &TfrmImport::cbSeparatorChange);
   connect(cbHeader_, &QCheckBox::clicked, this, &TfrmImport::cbHeaderClick);
   connect(cbSheet_, &QComboBox::activated, this, &TfrmImport::cbSheetChange);
@@ -300,6 +305,11 @@ void TfrmImport::btExitClick() {
 }
 
 void TfrmImport::btHelpClick() { showhelp(this, kTopic); }
+
+void TfrmImport::btUndoClick() {
+  wizard_->btUndoClick();
+  render();
+}
 
 void TfrmImport::cbSeparatorChange(int index) {
   if (index < 0 || index >= int(sizeof kSeparators)) return;

@@ -51,6 +51,7 @@ class TfrmImport : public QDialog {
   void BtnClearClick();
   void btExitClick();
   void btHelpClick();
+  void btUndoClick();
   // The separator and header line of a delimited text source, changed by
   // the user: the source is identified again.
   void cbSeparatorChange(int index);
@@ -68,6 +69,7 @@ class TfrmImport : public QDialog {
   QPushButton* BtnClear() const { return btClear_; }
   QPushButton* btExit() const { return btExit_; }
   QPushButton* btHelp() const { return btHelp_; }
+  QPushButton* btUndo() const { return btUndo_; }
   QComboBox* cbSeparator() const { return cbSeparator_; }
   QCheckBox* cbHeader() const { return cbHeader_; }
   QComboBox* cbSheet() const { return cbSheet_; }
@@ -85,6 +87,7 @@ class TfrmImport : public QDialog {
   QPushButton* btClear_ = nullptr;
   QPushButton* btExit_ = nullptr;
   QPushButton* btHelp_ = nullptr;
+  QPushButton* btUndo_ = nullptr;
   QComboBox* cbSeparator_ = nullptr;
   QCheckBox* cbHeader_ = nullptr;
   QComboBox* cbSheet_ = nullptr;

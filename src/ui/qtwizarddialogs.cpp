@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include "ui/TFrmSaveImp.h"
@@ -59,7 +61,7 @@ std::string choosefilewithdialog(QWidget* parent, const FileRequest& request) {
   for (const QString& caption : request.filters) filters << namefilter(caption);
   dialog.setNameFilters(filters);
   if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(namefilter(request.selectedFilter));
-  if (request.kind == FileRequest::SaveSpec) {
+  if (request.kind == FileRequest::SaveSpec || request.kind == FileRequest::SaveReport) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
   } else {
@@ -145,5 +147,34 @@ void QtWizardDialogs::runimport(ImportRun& run) {
 RunView& QtWizardDialogs::runview() { return *runView_; }
 
 DateFormatAsker& QtWizardDialogs::dateformats() { return *dateAsker_; }
+
+bool QtWizardDialogs::confirmundo(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Undo last import"), QString::fromStdString(question),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(QMessageBox::No);  // Enter alone removes nothing
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtWizardDialogs::savereport() {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Import report"),
+                  QStringLiteral("Some records were not imported as they stood. The report lists each of them."),
+                  QMessageBox::NoButton, parent_);
+  QPushButton* save = box.addButton(QStringLiteral("Save report\u2026"), QMessageBox::AcceptRole);
+  box.addButton(QStringLiteral("Close"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.exec();
+  if (box.clickedButton() != save) return {};
+  FileRequest request;
+  request.kind = FileRequest::SaveReport;
+  request.title = QStringLiteral("Save report");
+  request.filters = QStringList{QStringLiteral("Reports (*.csv)")};
+  request.selectedFilter = request.filters.first();
+  request.folder = lastfolder();
+  request.defaultSuffix = QStringLiteral("csv");
+  request.mustExist = false;
+  const std::string path = choosefile ? choosefile(parent_, request) : std::string();
+  if (!path.empty()) setlastfolder(path);
+  return path;
+}
 
 }  // namespace vesper

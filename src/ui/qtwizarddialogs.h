@@ -24,7 +24,7 @@ class TFrmSaveImp;
 
 // What a file chooser is asked for.
 struct FileRequest {
-  enum Kind { OpenSource, OpenSpec, SaveSpec };
+  enum Kind { OpenSource, OpenSpec, SaveSpec, SaveReport };
   Kind kind = OpenSource;
   QString title;
   QStringList filters;     // in the order shown
@@ -67,6 +67,8 @@ class QtWizardDialogs : public WizardDialogs {
   void runimport(ImportRun& run) override;
   RunView& runview() override;
   DateFormatAsker& dateformats() override;
+  bool confirmundo(const std::string& question) override;
+  std::string savereport() override;
 
  private:
   ImportState& state_;

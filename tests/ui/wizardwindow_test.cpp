@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -26,6 +27,7 @@
 #include "app/importstate.h"
 #include "store/engine.h"
 #include "store/dataplace.h"
+#include "store/importhistory.h"
 #include "store/sampledata.h"
 #include "store/table.h"
 #include "support/fakes.h"
@@ -235,7 +237,7 @@ class WizardTest : public QObject {
     QVERIFY(w.btStart()->isDefault());
     w.btSource()->setFocus();
     // Screen order is tab order.
-    QList<QWidget*> order{w.btSource(), w.BtPnantDatabase(), w.btStart(), w.BtnClear(),
+    QList<QWidget*> order{w.btSource(), w.BtPnantDatabase(), w.btStart(), w.btUndo(), w.BtnClear(),
                           w.btExit(), w.btHelp()};
     for (int i = 0; i + 1 < order.size(); ++i) {
       QWidget* next = order[i]->nextInFocusChain();
@@ -579,9 +581,22 @@ class WizardTest : public QObject {
     });
     s.add(QStringLiteral("Accept records"), press(QStringLiteral("&Reject this contact")));
     s.add(QStringLiteral("Accept records"), press(QStringLiteral("Accep&t all contacts")));
+    // The run met a rejected record and a bad line: its report is offered.
+    const QString report = tmp_.filePath(QStringLiteral("people-report.csv"));
+    s.add(QStringLiteral("Import report"), [&](QWidget* w) {
+      pickfile(report.toStdString());
+      click(w, QStringLiteral("Save report\u2026"));
+    });
     s.start();
     click(window_.get(), QStringLiteral("Start &Import Now"));
     QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ")));
+    QCOMPARE(requests_.back().title, QStringLiteral("Save report"));
+    QCOMPARE(requests_.back().defaultSuffix, QStringLiteral("csv"));
+    QFile saved(report);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    QCOMPARE(lines.value(0), QByteArray("Record,Line,What happened,Field\r"));
+    QCOMPARE(lines.size(), 4);  // the header, two records and the end of the last line
 
     QCOMPARE(firstRecord.value(0), QStringLiteral("(First & Last): JOHN SMITH"));
     QCOMPARE(firstRecord.size(), 4);
@@ -597,10 +612,11 @@ class WizardTest : public QObject {
     QFile bad(tmp_.filePath(QStringLiteral("bad.csv")));
     QVERIFY(bad.open(QIODevice::ReadOnly));
     QCOMPARE(bad.readAll(), QByteArray("bad,line\r\n"));
-    // The save chooser was asked as the user sees it.
-    QCOMPARE(requests_.back().title, QStringLiteral("Import File Save"));
-    QCOMPARE(requests_.back().filters, QStringList{QStringLiteral("Import Files (*.imp)")});
-    QCOMPARE(requests_.back().defaultSuffix, QStringLiteral("imp"));
+    // The save chooser was asked as the user sees it, before the report's.
+    const FileRequest& savespec = requests_.end()[-2];
+    QCOMPARE(savespec.title, QStringLiteral("Import File Save"));
+    QCOMPARE(savespec.filters, QStringList{QStringLiteral("Import Files (*.imp)")});
+    QCOMPARE(savespec.defaultSuffix, QStringLiteral("imp"));
 
     Table t;
     t.open(data_.toStdString(), "CONTACT.DB");
@@ -625,11 +641,60 @@ class WizardTest : public QObject {
     Script again;
     again.add(QStringLiteral("Start assigning fields"), press(QStringLiteral("&Select an *.IMP file")));
     again.add(QStringLiteral("Accept records"), press(QStringLiteral("Accep&t all contacts")));
+    again.add(QStringLiteral("Import report"), press(QStringLiteral("Close")));
     again.start();
     click(window_.get(), QStringLiteral("Start &Import Now"));
     QVERIFY2(again.done() && !again.stalled, qPrintable("stopped after " + again.seen.join(", ")));
     QCOMPARE(requests_.back().filters, QStringList{QStringLiteral("Import Spec (*.IMP)")});
     QCOMPARE(contactcount(), before + 7);
+    QVERIFY(QFile::remove(report));  // closing the offer wrote nothing
+    QVERIFY(!QFile::exists(report));
+  }
+
+  // "Undo last import" names the last run, with its contacts, and takes it
+  // back only when answered Yes; then says what was removed.
+  void undoLastImport_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("no") << false;
+    QTest::newRow("yes") << true;
+  }
+  void undoLastImport() {
+    QFETCH(bool, yes);
+    const int before = contactcount();
+    long long run = 0;
+    {
+      ContactTable t;
+      t.open(data_.toStdString(), "CONTACT.DB");
+      run = t.history()->addrun({0, "2024-05-01 10:00:00", "/lists/new.csv", "", "MAIN"});
+      t.writer().settrail(run);
+      t.writer().begingroup();
+      for (int i = 0; i < 3; ++i) {
+        t.newrow();
+        t.field("Recno").settext("UNDO" + std::to_string(run) + "-" + std::to_string(i));
+        t.field("LastName").settext("Undone");
+        t.field("DB").settext("MAIN");
+        t.store();
+      }
+      t.writer().commitgroup();
+      t.writer().settrail(0);
+      ImportRecord counts{run};
+      counts.read = counts.imported = 3;
+      t.history()->endrun(counts);
+    }
+    QCOMPARE(contactcount(), before + 3);
+    const QString name = QStringLiteral("run %1 of 2024-05-01 10:00:00 from /lists/new.csv").arg(run);
+    QString question;
+    answer(QStringLiteral("&Undo last import"), QStringLiteral("Undo last import"), [&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      QVERIFY(box);
+      question = box->text();
+      click(w, yes ? QStringLiteral("&Yes") : QStringLiteral("&No"));
+    });
+    QCOMPARE(question, "Undo the import " + name + "? Its 3 contacts will be removed from MAIN, except any changed since.");
+    QCOMPARE(contactcount(), yes ? before : before + 3);
+    QStringList told;
+    for (auto& m : messages_.shown) told << QString::fromStdString(m.text);
+    QCOMPARE(told, yes ? QStringList{"Undid the import " + name + ": 3 contacts removed."} : QStringList{});
   }
 
   // Line-per-field text: the lines of one record assigned, then "&Next Record".
@@ -685,6 +750,8 @@ class WizardTest : public QObject {
       skipshown = button(w, QStringLiteral("&Skip: keep the existing one"))->isVisible();
       click(w, QStringLiteral("&Skip: keep the existing one"));
     });
+    // The record skipped is one the run report lists.
+    s.add(QStringLiteral("Import report"), press(QStringLiteral("Close")));
     s.start();
     click(window_.get(), QStringLiteral("Start &Import Now"));
     QVERIFY2(s.done() && !s.stalled, qPrintable("stopped after " + s.seen.join(", ") + " at " + s.stalledat));
