@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "parse/text.h"
+#include "store/netorder.h"
 #include "store/rowprint.h"
 #include "store/serverlink.h"
 #include "store/servertables.h"
@@ -70,25 +71,6 @@ void addheld(RowPrint& print, const ServerLink& l, int field, CellRef c) {
     c.size = cutview(std::string_view(c.data, c.size), static_cast<std::size_t>(def.size)).size();
   print.add(field, c);
 }
-
-namespace {
-
-void put32(std::string& out, std::uint32_t v) {
-  const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                     static_cast<char>(v)};
-  out.append(b, 4);
-}
-void put64(std::string& out, std::uint64_t v) {
-  put32(out, static_cast<std::uint32_t>(v >> 32));
-  put32(out, static_cast<std::uint32_t>(v));
-}
-
-std::uint32_t get32(const unsigned char* at) {
-  return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | at[3];
-}
-std::uint64_t get64(const unsigned char* at) { return std::uint64_t{get32(at)} << 32 | get32(at + 4); }
-
-}  // namespace
 
 void ServerTrail::begin() {
   keys_.clear();

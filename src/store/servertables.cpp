@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "parse/daycount.h"
 #include "parse/text.h"
+#include "store/netorder.h"
 #include "store/sqlid.h"
 
 namespace vesper {
@@ -163,19 +164,6 @@ void appendcopyrow(std::string& out, const std::vector<FieldDef>& fields, const 
 // --- COPY's binary form ---
 
 namespace {
-void put16(std::string& out, std::uint16_t v) {
-  const char b[2] = {static_cast<char>(v >> 8), static_cast<char>(v)};
-  out.append(b, 2);
-}
-void put32(std::string& out, std::uint32_t v) {
-  const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                     static_cast<char>(v)};
-  out.append(b, 4);
-}
-void put64(std::string& out, std::uint64_t v) {
-  put32(out, static_cast<std::uint32_t>(v >> 32));
-  put32(out, static_cast<std::uint32_t>(v));
-}
 // A value of `size` bytes follows.
 void putsize(std::string& out, std::size_t size) { put32(out, static_cast<std::uint32_t>(size)); }
 
