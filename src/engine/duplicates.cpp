@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
 
 #include "parse/casemap.h"
 #include "parse/personkey.h"
@@ -10,8 +11,6 @@
 namespace vesper {
 
 namespace {
-
-std::uint64_t hashof(const std::string& s) { return s.empty() ? 0 : std::hash<std::string>()(s); }
 
 // The forms the table's lookup by a folded name is asked for: the name as it
 // will be stored, in its lower case beyond ASCII, and without accents, each
@@ -28,7 +27,8 @@ FoldedKey lookupforms(int field, std::string_view name) {
 
 }  // namespace
 
-DuplicateFinder::DuplicateFinder(const DataPlace& place, std::string database) : database_(std::move(database)) {
+DuplicateFinder::DuplicateFinder(const DataPlace& place, std::string database, long long readafter)
+    : database_(std::move(database)), readafter_(readafter == kChosen ? 1024 : readafter), choose_(readafter == kChosen) {
   place.open(table_, "CONTACT.DB");
   first_ = table_.findfield("FirstName");
   last_ = table_.findfield("LastName");
@@ -50,19 +50,19 @@ bool DuplicateFinder::Facts::same(const Facts& o) const {
   return false;
 }
 
-DuplicateFinder::Facts DuplicateFinder::factsof(const RowBuilder& row) const {
-  std::string scratch;
-  return factsfrom([&](int p) { return p >= 0 ? std::string(row.textview(p, scratch)) : std::string(); });
+void DuplicateFinder::Facts::pairs(std::vector<std::uint64_t>& out) const {
+  out.clear();
+  if (person.empty()) return;
+  const std::uint64_t who = personhash(person);
+  if (!email.empty()) out.push_back(pairhash(who, 'e', email));
+  if (!zip.empty()) out.push_back(pairhash(who, 'z', zip));
+  for (const std::string& p : phones) out.push_back(pairhash(who, 'p', p));
 }
 
-DuplicateFinder::Facts DuplicateFinder::factsof(const std::vector<Cell>& cells) const {
-  return factsfrom(
-      [&](int p) { return p >= 0 ? celltext(table_.fielddef(p), cells[static_cast<std::size_t>(p)]) : ""; });
-}
-
-DuplicateFinder::Facts DuplicateFinder::factsfrom(const std::function<std::string(int)>& text) const {
+DuplicateFinder::Facts DuplicateFinder::factsfrom(const std::function<std::string_view(int)>& text) const {
   Facts f;
-  f.person = personkey(text(first_), text(last_));
+  const std::string first(text(first_));
+  f.person = personkey(first, text(last_));
   f.email = emailkey(text(email_));
   f.zip = postalkey(text(zip_));
   for (int p : phones_)
@@ -70,60 +70,118 @@ DuplicateFinder::Facts DuplicateFinder::factsfrom(const std::function<std::strin
   return f;
 }
 
+// Whether the contact `cells` holds (a whole row) is of the database and the
+// same person as the row checked; `match` then describes it.
+bool DuplicateFinder::samecontact(const std::vector<Cell>& cells, DuplicateMatch& match) {
+  std::string scratch;
+  const auto text = [&](int p) -> std::string_view {
+    return p >= 0 ? celltextview(table_.fielddef(p), cells[static_cast<std::size_t>(p)], scratch) : "";
+  };
+  if (db_ >= 0 && text(db_) != database_) return false;
+  if (!checked_.same(factsfrom(text))) return false;
+  match.fields.clear();
+  for (int p = 0; p < table_.fieldcount(); ++p) {
+    const Cell& c = cells[static_cast<std::size_t>(p)];
+    if (c.kind == Cell::Null) continue;
+    match.fields.emplace_back(table_.fieldname(p), celltext(table_.fielddef(p), c));
+  }
+  match.key = std::string(text(recno_));
+  return true;
+}
+
 bool DuplicateFinder::find(const RowBuilder& row, DuplicateMatch& match) {
   if (last_ < 0) return false;
-  checked_ = factsof(row);
   std::string scratch;
-  checked_.key = recno_ >= 0 ? std::string(row.textview(recno_, scratch)) : std::string();
-  const Facts& mine = checked_;
-  if (mine.person.empty()) return false;
+  const auto text = [&](int p) -> std::string_view { return p >= 0 ? row.textview(p, scratch) : ""; };
+  checked_ = factsfrom(text);
+  checked_.key = std::string(text(recno_));
+  checked_.pairs(pairs_);
+  if (pairs_.empty()) return false;
   // A row this run stored.
-  const std::uint64_t email = hashof(mine.email), zip = hashof(mine.zip);
-  std::vector<std::uint64_t> phones;
-  for (const std::string& p : mine.phones) phones.push_back(hashof(p));
-  auto [from, to] = stored_.equal_range(hashof(mine.person));
-  for (auto it = from; it != to; ++it) {
-    const Remembered& r = it->second;
-    bool same = (email && r.email == email) || (zip && r.zip == zip);
-    for (std::uint64_t p : phones)
-      for (std::uint64_t q : r.phones) same = same || (q && q == p);
-    if (!same) continue;
-    match.key = r.key;
-    match.fields.clear();
-    return true;
-  }
-  // A contact of the database in the table: found by its last and first
-  // names, or by its e-mail address (which finds a name stored with an
-  // accent the new one lacks).
+  for (std::uint64_t pair : pairs_)
+    if (const long long r = stored_.find(pair); r >= 0) {
+      const std::uint32_t from = storedkeyat_[static_cast<std::size_t>(r)];
+      const std::uint32_t to = static_cast<std::size_t>(r) + 1 < storedkeyat_.size()
+                                   ? storedkeyat_[static_cast<std::size_t>(r) + 1]
+                                   : static_cast<std::uint32_t>(storedkeys_.size());
+      match.key = storedkeys_.substr(from, to - from);
+      match.fields.clear();
+      return true;
+    }
+  if (!read_ && rowsread_ >= readafter_) readtable();
+  return read_ ? findknown(match) : findlookedup(row, match);
+}
+
+// A contact of the database in the table: found by its last and first
+// names, or by its e-mail address (which finds a name stored with an accent
+// the new one lacks).
+bool DuplicateFinder::findlookedup(const RowBuilder& row, DuplicateMatch& match) {
+  std::string scratch;
   std::vector<FoldedKey> names{lookupforms(last_, row.textview(last_, scratch))};
   if (first_ >= 0) names.push_back(lookupforms(first_, row.textview(first_, scratch)));
   table_.rowswithfolded(names, found_);
-  if (email_ >= 0 && !mine.email.empty()) {
-    table_.rowswithfolded({{email_, {foldedtext(mine.email)}}}, byemail_);
+  if (email_ >= 0 && !checked_.email.empty()) {
+    table_.rowswithfolded({{email_, {foldedtext(checked_.email)}}}, byemail_);
     for (std::vector<Cell>& cells : byemail_) found_.push_back(std::move(cells));
   }
-  for (const std::vector<Cell>& cells : found_) {
-    if (db_ >= 0 && celltext(table_.fielddef(db_), cells[static_cast<std::size_t>(db_)]) != database_) continue;
-    if (!mine.same(factsof(cells))) continue;
-    match.fields.clear();
-    for (int p = 0; p < table_.fieldcount(); ++p) {
-      const Cell& c = cells[static_cast<std::size_t>(p)];
-      if (c.kind == Cell::Null) continue;
-      match.fields.emplace_back(table_.fieldname(p), celltext(table_.fielddef(p), c));
-    }
-    match.key = recno_ >= 0 ? celltext(table_.fielddef(recno_), cells[static_cast<std::size_t>(recno_)]) : "";
-    return true;
+  rowsread_ += static_cast<long long>(found_.size());
+  if (choose_ && rowsread_ >= readafter_) {
+    readafter_ = std::max(readafter_, table_.recordcount() / 16);
+    choose_ = false;
   }
+  for (const std::vector<Cell>& cells : found_)
+    if (samecontact(cells, match)) return true;
   return false;
 }
 
+// A contact read with the table: each one with a pair like the record's
+// read again and compared.
+bool DuplicateFinder::findknown(DuplicateMatch& match) {
+  for (std::uint64_t pair : pairs_)
+    if (known_.find(pair, [&](std::uint32_t contact) {
+          table_.readrow(knownids_[contact], cells_);
+          return samecontact(cells_, match);
+        }))
+      return true;
+  return false;
+}
+
+void DuplicateFinder::readtable() {
+  std::vector<int> fields{first_, last_, db_, email_, zip_};
+  fields.insert(fields.end(), phones_.begin(), phones_.end());
+  fields.erase(std::remove(fields.begin(), fields.end(), -1), fields.end());
+  std::vector<int> at(static_cast<std::size_t>(table_.fieldcount()), -1);
+  for (std::size_t i = 0; i < fields.size(); ++i) at[static_cast<std::size_t>(fields[i])] = static_cast<int>(i);
+  std::vector<std::uint64_t> pairs;
+  std::string scratch;
+  const bool scanned = table_.scanfields(fields, [&](long long id, const std::vector<Cell>& cells) {
+    const auto text = [&](int p) -> std::string_view {
+      if (p < 0) return "";
+      const Cell& c = cells[static_cast<std::size_t>(at[static_cast<std::size_t>(p)])];
+      return celltextview(table_.fielddef(p), c, scratch);
+    };
+    if (db_ >= 0 && text(db_) != database_) return;
+    factsfrom(text).pairs(pairs);
+    if (pairs.empty()) return;
+    for (std::uint64_t pair : pairs) known_.add(pair, static_cast<std::uint32_t>(knownids_.size()));
+    knownids_.push_back(id);
+  });
+  if (!scanned) {
+    readafter_ = kNever;
+    return;
+  }
+  known_.seal();
+  knownids_.shrink_to_fit();
+  read_ = true;
+}
+
 void DuplicateFinder::rememberchecked() {
-  const Facts& f = checked_;
-  if (f.person.empty()) return;
-  Remembered r{hashof(f.person), hashof(f.email), hashof(f.zip), {}, f.key};
-  for (std::size_t i = 0; i < f.phones.size() && i < 5; ++i) r.phones[i] = hashof(f.phones[i]);
-  stored_.emplace(r.person, std::move(r));
-  checked_.person.clear();
+  if (pairs_.empty()) return;
+  const auto row = static_cast<std::uint32_t>(storedkeyat_.size());
+  storedkeyat_.push_back(static_cast<std::uint32_t>(storedkeys_.size()));
+  if (storedkeys_.size() < 0xf0000000U) storedkeys_ += checked_.key;  // past that, found without its key
+  for (std::uint64_t pair : pairs_) stored_.add(pair, row);
+  pairs_.clear();
 }
 
 }  // namespace vesper

@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "parse/text.h"
@@ -9,6 +10,16 @@
 namespace vesper {
 
 std::string foldedname(std::string_view name) {
+  // Plain ASCII folds to its letters and digits, lower-cased.
+  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+      const char l = lowerchar(c);
+      if ((l >= '0' && l <= '9') || (l >= 'a' && l <= 'z')) out += l;
+    }
+    return out;
+  }
   utf8proc_uint8_t* mapped = nullptr;
   const utf8proc_ssize_t n =
       utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(name.data()), static_cast<utf8proc_ssize_t>(name.size()),

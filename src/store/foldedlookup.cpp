@@ -1,6 +1,8 @@
 // Rows found by the folded form of some of their fields (foldedkey.h), for
 // both engines: the index on those forms is made on first use, and the rows
-// found are read whole with one statement.
+// found are read whole with one statement.  The data folder's tables are
+// also read through once, some fields of every row, for a lookup kept in
+// memory.
 #include <cctype>
 
 #include "store/serverbackend.h"
@@ -94,6 +96,24 @@ void SqliteBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vect
     for (int i = 0; i < static_cast<int>(file_.fields.size()); ++i) cells[i] = TableFile::readcolumn(st.get(), i);
   }
   if (rc != SQLITE_DONE) file_.fail(rc);
+}
+
+bool SqliteBackend::scanfields(const std::vector<int>& fields, const RowVisitor& visit) {
+  std::string sql = "SELECT rowid";
+  for (int f : fields) {
+    if (f < 0 || f >= static_cast<int>(file_.fields.size())) return false;
+    sql += ", " + quoteid(file_.fields[static_cast<std::size_t>(f)].name);
+  }
+  Statement st;
+  file_.check(st.prepare(file_.db, sql + " FROM " + file_.table));
+  std::vector<Cell> cells(fields.size());
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i) cells[static_cast<std::size_t>(i)] = TableFile::readcolumn(st.get(), i + 1);
+    visit(sqlite3_column_int64(st.get(), 0), cells);
+  }
+  if (rc != SQLITE_DONE) file_.fail(rc);
+  return true;
 }
 
 void ServerBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {

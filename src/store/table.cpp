@@ -226,6 +226,16 @@ void Table::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::
   d_->backend->rowswithfolded(keys, rows);
 }
 
+bool Table::scanfields(const std::vector<int>& fields, const TableBackend::RowVisitor& visit) {
+  checked(0);
+  return d_->backend->scanfields(fields, visit);
+}
+
+void Table::readrow(long long id, std::vector<Cell>& cells) {
+  checked(0);
+  d_->backend->readrow(id, cells);
+}
+
 long long Table::recordcount() {
   checked(0);
   return d_->backend->recordcount();

@@ -134,6 +134,11 @@ class Table : public TableFields {
   // The rows whose `keys` fields in their folded form are each one of the
   // key's forms, read whole (tablebackend.h); the table's walk is not moved.
   void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows);
+  // Every row's id and the cells of `fields`, streamed (tablebackend.h);
+  // false where the engine cannot.  readrow(): the row with that id, read
+  // whole (empty cells where it is gone).  Neither moves the table's walk.
+  bool scanfields(const std::vector<int>& fields, const TableBackend::RowVisitor& visit);
+  void readrow(long long id, std::vector<Cell>& cells);
 
   // Values by position (see Field).
   bool isnull(int position) const;

@@ -34,6 +34,7 @@
 //   possibly handed to another for a batch.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,16 @@ class TableBackend {
   virtual void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) {
     (void)keys;
     rows.clear();
+  }
+  // Reads every row once, in no particular order, handing `visit` its id and
+  // the cells of `fields` (in that order; valid during the call only): one
+  // statement streamed, without holding the table in memory.  False, having
+  // visited nothing, where the engine cannot.
+  using RowVisitor = std::function<void(long long id, const std::vector<Cell>& cells)>;
+  virtual bool scanfields(const std::vector<int>& fields, const RowVisitor& visit) {
+    (void)fields;
+    (void)visit;
+    return false;
   }
   // The same writer for the backend's whole life.
   virtual TableRowWriter& writer() = 0;
