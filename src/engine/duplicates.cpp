@@ -30,6 +30,7 @@ FoldedKey lookupforms(int field, std::string_view name) {
 DuplicateFinder::DuplicateFinder(const DataPlace& place, std::string database, long long readafter)
     : database_(std::move(database)), readafter_(readafter == kChosen ? 1024 : readafter), choose_(readafter == kChosen) {
   place.open(table_, "CONTACT.DB");
+  table_.setreadcache(2048);  // reads are few (lookups) or once through (a batch)
   first_ = table_.findfield("FirstName");
   last_ = table_.findfield("LastName");
   email_ = table_.findfield("Email");
@@ -100,11 +101,7 @@ bool DuplicateFinder::find(const RowBuilder& row, DuplicateMatch& match) {
   // A row this run stored.
   for (std::uint64_t pair : pairs_)
     if (const long long r = stored_.find(pair); r >= 0) {
-      const std::uint32_t from = storedkeyat_[static_cast<std::size_t>(r)];
-      const std::uint32_t to = static_cast<std::size_t>(r) + 1 < storedkeyat_.size()
-                                   ? storedkeyat_[static_cast<std::size_t>(r) + 1]
-                                   : static_cast<std::uint32_t>(storedkeys_.size());
-      match.key = storedkeys_.substr(from, to - from);
+      match.key = storedkeys_.at(static_cast<std::size_t>(r));
       match.fields.clear();
       return true;
     }
@@ -134,20 +131,25 @@ bool DuplicateFinder::findlookedup(const RowBuilder& row, DuplicateMatch& match)
   return false;
 }
 
-// A contact read with the table: each one with a pair like the record's
-// read again and compared.
+// A contact read with the table that has a pair of the record's; read
+// again for its fields where they are shown.
 bool DuplicateFinder::findknown(DuplicateMatch& match) {
   for (std::uint64_t pair : pairs_)
     if (known_.find(pair, [&](std::uint32_t contact) {
-          table_.readrow(knownids_[contact], cells_);
-          return samecontact(cells_, match);
+          if (fields_) {
+            table_.readrow(knownids_[contact], cells_);
+            return samecontact(cells_, match);
+          }
+          match.key = knownkeys_.at(contact);
+          match.fields.clear();
+          return true;
         }))
       return true;
   return false;
 }
 
 void DuplicateFinder::readtable() {
-  std::vector<int> fields{first_, last_, db_, email_, zip_};
+  std::vector<int> fields{first_, last_, db_, email_, zip_, recno_};
   fields.insert(fields.end(), phones_.begin(), phones_.end());
   fields.erase(std::remove(fields.begin(), fields.end(), -1), fields.end());
   std::vector<int> at(static_cast<std::size_t>(table_.fieldcount()), -1);
@@ -165,6 +167,7 @@ void DuplicateFinder::readtable() {
     if (pairs.empty()) return;
     for (std::uint64_t pair : pairs) known_.add(pair, static_cast<std::uint32_t>(knownids_.size()));
     knownids_.push_back(id);
+    knownkeys_.add(text(recno_));
   });
   if (!scanned) {
     readafter_ = kNever;
@@ -172,14 +175,14 @@ void DuplicateFinder::readtable() {
   }
   known_.seal();
   knownids_.shrink_to_fit();
+  knownkeys_.shrink();
   read_ = true;
 }
 
 void DuplicateFinder::rememberchecked() {
   if (pairs_.empty()) return;
-  const auto row = static_cast<std::uint32_t>(storedkeyat_.size());
-  storedkeyat_.push_back(static_cast<std::uint32_t>(storedkeys_.size()));
-  if (storedkeys_.size() < 0xf0000000U) storedkeys_ += checked_.key;  // past that, found without its key
+  const auto row = static_cast<std::uint32_t>(storedkeys_.size());
+  storedkeys_.add(checked_.key);
   for (std::uint64_t pair : pairs_) stored_.add(pair, row);
   pairs_.clear();
 }

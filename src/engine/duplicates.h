@@ -15,14 +15,16 @@
 // Candidates are then compared by their fully folded names.
 //
 // Once the lookups have read as many rows as a sixteenth of the table (many
-// contacts share a name, or the list is long), the finder reads the table
+// contacts share a name, or the list is long), or when told a batch begins
+// (startbatch), the finder reads the table
 // through once, the compared fields of each contact of the database, and
-// keeps their pairs (pairindex.h); from then on a record is looked up in
-// memory and only a contact with a pair like one of the record's is read
-// again, by its row id, to be compared.  Contacts another program stores
-// after that reading are not seen.  Memory: about 30 bytes for each contact
-// read, and about 70 for each row this run stores (remembered so that a list
-// naming a person twice is caught before its first row is committed).
+// keeps their pairs and keys (pairindex.h); from then on a record is looked
+// up in memory, and a contact with a pair of the record's is read again, by
+// its row id, for the fields shown beside the record.  Contacts
+// another program stores after that reading are not seen.  Memory: about 55
+// bytes for each contact read, and about 60 for each row this run stores
+// (remembered so that a list naming a person twice is caught before its
+// first row is committed).
 #pragma once
 
 #include <cstdint>
@@ -59,6 +61,14 @@ class DuplicateFinder {
   bool find(const RowBuilder& row, DuplicateMatch& match);
   // The row find() looked at last was stored (or queued to be).
   void rememberchecked();
+  // Many records are to come and none is shown (a batch): the table is
+  // read through before the next lookup, unless it was already, and a
+  // contact found is told by its key alone (no fields).
+  void startbatch() {
+    if (!read_) readafter_ = 0;
+    choose_ = false;
+    fields_ = false;
+  }
 
  private:
   // What a contact is compared by.
@@ -84,13 +94,13 @@ class DuplicateFinder {
   // Rows read by the lookups, how many before the table is read through,
   // and whether it was.
   long long rowsread_ = 0, readafter_;
-  bool read_ = false, choose_;
+  bool read_ = false, choose_, fields_ = true;
   KnownPairs known_;
   std::vector<long long> knownids_;  // each known contact's row id
+  KeyList knownkeys_;
   // This run's stored rows: their pairs and record keys.
   RunPairs stored_;
-  std::string storedkeys_;
-  std::vector<std::uint32_t> storedkeyat_;
+  KeyList storedkeys_;
   std::vector<std::vector<Cell>> found_, byemail_;  // scratch of the lookups
   std::vector<Cell> cells_;
 };

@@ -45,8 +45,11 @@ void ImportRun::acceptrandom(RandomShare share) {
 void ImportRun::batchstart() {
   review_ = false;
   batch_ = true;
-  // A batch looks for duplicates only when asked to.
+  // A batch looks for duplicates only when asked to, and then reads the
+  // contact table through at once rather than indexing it for lookups that
+  // every row it stores would have to keep up.
   transfer_->setduplicates(duplicates_ == Duplicates::Import ? nullptr : finder_.get(), duplicates_ == Duplicates::Skip);
+  if (finder_ && duplicates_ != Duplicates::Import) finder_->startbatch();
   updatestatus();
   lastevents_ = laststatus_ = lastcommit_ = batchticks_ = state_.clock.ticks();
   batchread_ = summary_.read;

@@ -120,7 +120,9 @@ bool ImportRun::start() {
       state_.messages.errormessage(e.what());
     }
   }
-  transfer_->setduplicates(finder_.get(), false);
+  // Records are looked up one by one only where they are shown; a batch
+  // without a review begins by reading the table through (batchstart).
+  transfer_->setduplicates(view_.reviews() ? finder_.get() : nullptr, false);
   state_.NoBadRecords = true;
   state_.AcceptedCount = 0;
   state_.RejectedCount = 0;

@@ -26,7 +26,7 @@ std::uint64_t pairhash(std::uint64_t person, char kind, std::string_view value) 
 }
 
 void KnownPairs::seal() {
-  std::sort(entries_.begin(), entries_.end());
+  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.pair < b.pair; });
   entries_.shrink_to_fit();
   // About four entries for each run of the same top bits.
   int bits = 1;
@@ -36,7 +36,7 @@ void KnownPairs::seal() {
   std::size_t at = 0;
   for (std::size_t b = 0; b + 1 < starts_.size(); ++b) {
     starts_[b] = static_cast<std::uint32_t>(at);
-    while (at < entries_.size() && static_cast<std::size_t>(entries_[at] >> shift_) == b) ++at;
+    while (at < entries_.size() && static_cast<std::size_t>(entries_[at].pair >> shift_) == b) ++at;
   }
   starts_.back() = static_cast<std::uint32_t>(entries_.size());
 }
@@ -72,6 +72,16 @@ void RunPairs::grow() {
   count_ = 0;
   for (std::size_t i = 0; i < pairs.size(); ++i)
     if (pairs[i]) add(pairs[i], rows[i]);
+}
+
+void KeyList::add(std::string_view key) {
+  starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+  if (bytes_.size() + key.size() < 0xffffffffU) bytes_ += key;  // past 4 GB, keys are left empty
+}
+
+std::string KeyList::at(std::size_t i) const {
+  const std::size_t to = i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size();
+  return bytes_.substr(starts_[i], to - starts_[i]);
 }
 
 }  // namespace vesper

@@ -20,6 +20,10 @@ void SqliteBackend::setbusytimeout(int ms) {
   if (file_.db) sqlite3_busy_timeout(file_.db, file_.busyms);
 }
 
+void SqliteBackend::setreadcache(int kib) {
+  if (file_.db) execsql(file_.db, ("PRAGMA cache_size=-" + std::to_string(kib < 1 ? 1 : kib)).c_str());
+}
+
 void SqliteBackend::roworder(std::vector<long long>& ids) {
   std::string sql = "SELECT rowid FROM " + file_.table + " ORDER BY ";
   sql += file_.key >= 0 ? quoteid(file_.fields[file_.key].name) + ", rowid" : std::string("rowid");

@@ -41,6 +41,7 @@ class SqliteBackend final : public TableBackend {
   const std::string& path() const override { return file_.path; }
   const std::string& name() const override { return file_.file; }
   void setbusytimeout(int milliseconds) override;
+  void setreadcache(int kib) override;
 
   void roworder(std::vector<long long>& ids) override;
   void readrow(long long id, std::vector<Cell>& cells) override;

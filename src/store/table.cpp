@@ -226,6 +226,11 @@ void Table::rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::
   d_->backend->rowswithfolded(keys, rows);
 }
 
+void Table::setreadcache(int kib) {
+  checked(0);
+  d_->backend->setreadcache(kib);
+}
+
 bool Table::scanfields(const std::vector<int>& fields, const TableBackend::RowVisitor& visit) {
   checked(0);
   return d_->backend->scanfields(fields, visit);

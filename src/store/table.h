@@ -108,6 +108,8 @@ class Table : public TableFields {
   bool isopen() const;
   const std::string& path() const;  // the file as found on disk (the engine's path); "" when closed
   void setbusytimeout(int milliseconds);
+  // The engine's read cache, in KiB (tablebackend.h).
+  void setreadcache(int kib);
   int busytimeout() const;
 
   Field field(int position);

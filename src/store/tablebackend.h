@@ -70,6 +70,9 @@ class TableBackend {
   virtual const std::string& path() const = 0;
   virtual const std::string& name() const = 0;
   virtual void setbusytimeout(int milliseconds) = 0;
+  // How much of the table the engine may keep in memory for reading, in
+  // KiB, where it keeps any.
+  virtual void setreadcache(int kib) { (void)kib; }
 
   // Every row's id in table order, into `ids` (its old content replaced).
   virtual void roworder(std::vector<long long>& ids) = 0;

@@ -50,9 +50,9 @@ struct DuplicateFinderTest : ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
 };
 
-// The finder gives the same answers whether it looks each record up or
-// reads the table through first, and remembers the rows it was told were
-// stored.
+// The finder gives the same answers whether it looks each record up, reads
+// the table through first, or does so for a batch (keys without fields),
+// and remembers the rows it was told were stored.
 TEST_F(DuplicateFinderTest, LookupsAndTheTableReadThroughAgree) {
   struct Case {
     Values row;
@@ -68,8 +68,9 @@ TEST_F(DuplicateFinderTest, LookupsAndTheTableReadThroughAgree) {
       {{{"LastName", "Smith"}, {"FirstName", "James"}, {"Zip", "12345"}}, "S2345"},
       {{{"LastName", "Smith"}, {"FirstName", "James"}, {"Zip", "99999"}}, nullptr},
   };
-  for (long long readafter : {0LL, DuplicateFinder::kNever}) {
+  for (long long readafter : {0LL, DuplicateFinder::kNever, DuplicateFinder::kChosen}) {
     DuplicateFinder finder(DataPlace::folder(dir.string()), "MAIN", readafter);
+    if (readafter == DuplicateFinder::kChosen) finder.startbatch();
     Table scratch;
     scratch.open(dir.string(), "CONTACT.DB");
     for (const Case& c : cases) {
@@ -79,6 +80,7 @@ TEST_F(DuplicateFinderTest, LookupsAndTheTableReadThroughAgree) {
       const bool found = finder.find(scratch.row(), match);
       EXPECT_EQ(found, c.key != nullptr) << readafter << " " << c.row[0].second << " " << c.row.back().second;
       if (found && c.key) EXPECT_EQ(match.key, c.key) << readafter;
+      if (found) EXPECT_EQ(match.fields.empty(), readafter == DuplicateFinder::kChosen) << readafter;
       scratch.drop();
     }
     // Rows this run stores are found by their keys, across the run pairs'
