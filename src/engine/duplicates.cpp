@@ -154,6 +154,12 @@ void DuplicateFinder::readtable() {
   fields.erase(std::remove(fields.begin(), fields.end(), -1), fields.end());
   std::vector<int> at(static_cast<std::size_t>(table_.fieldcount()), -1);
   for (std::size_t i = 0; i < fields.size(); ++i) at[static_cast<std::size_t>(fields[i])] = static_cast<int>(i);
+  // Room for every pair a contact can have, reserved but touched only as
+  // filled: growing by copies would need twice the memory for a moment.
+  const auto contacts = static_cast<std::size_t>(std::max(0LL, table_.recordcount()));
+  known_.reserve(contacts * (3 + phones_.size()));
+  knownkeys_.reserve(contacts, contacts * 24);
+  if (fields_) knownids_.reserve(contacts);
   std::vector<std::uint64_t> pairs;
   std::string scratch;
   const bool scanned = table_.scanfields(fields, [&](long long id, const std::vector<Cell>& cells) {
@@ -165,8 +171,8 @@ void DuplicateFinder::readtable() {
     if (db_ >= 0 && text(db_) != database_) return;
     factsfrom(text).pairs(pairs);
     if (pairs.empty()) return;
-    for (std::uint64_t pair : pairs) known_.add(pair, static_cast<std::uint32_t>(knownids_.size()));
-    knownids_.push_back(id);
+    for (std::uint64_t pair : pairs) known_.add(pair, static_cast<std::uint32_t>(knownkeys_.size()));
+    if (fields_) knownids_.push_back(id);  // read again only for fields shown
     knownkeys_.add(text(recno_));
   });
   if (!scanned) {
@@ -174,8 +180,6 @@ void DuplicateFinder::readtable() {
     return;
   }
   known_.seal();
-  knownids_.shrink_to_fit();
-  knownkeys_.shrink();
   read_ = true;
 }
 

@@ -27,7 +27,6 @@ std::uint64_t pairhash(std::uint64_t person, char kind, std::string_view value) 
 
 void KnownPairs::seal() {
   std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.pair < b.pair; });
-  entries_.shrink_to_fit();
   // About four entries for each run of the same top bits.
   int bits = 1;
   while (bits < 30 && (std::size_t{4} << bits) < entries_.size()) ++bits;

@@ -74,9 +74,9 @@ class KeyList {
   void add(std::string_view key);
   std::string at(std::size_t i) const;
   std::size_t size() const { return starts_.size(); }
-  void shrink() {
-    bytes_.shrink_to_fit();
-    starts_.shrink_to_fit();
+  void reserve(std::size_t keys, std::size_t bytes) {
+    starts_.reserve(keys);
+    bytes_.reserve(bytes);
   }
 
  private:
