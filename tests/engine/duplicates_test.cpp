@@ -79,8 +79,12 @@ TEST_F(DuplicateFinderTest, LookupsAndTheTableReadThroughAgree) {
       DuplicateMatch match;
       const bool found = finder.find(scratch.row(), match);
       EXPECT_EQ(found, c.key != nullptr) << readafter << " " << c.row[0].second << " " << c.row.back().second;
-      if (found && c.key) EXPECT_EQ(match.key, c.key) << readafter;
-      if (found) EXPECT_EQ(match.fields.empty(), readafter == DuplicateFinder::kChosen) << readafter;
+      if (found && c.key) {
+        EXPECT_EQ(match.key, c.key) << readafter;
+      }
+      if (found) {
+        EXPECT_EQ(match.fields.empty(), readafter == DuplicateFinder::kChosen) << readafter;
+      }
       scratch.drop();
     }
     // Rows this run stores are found by their keys, across the run pairs'
