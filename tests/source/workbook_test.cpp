@@ -137,6 +137,31 @@ TEST_F(WorkbookTest, RowsSheetsAndMergedCells) {
   EXPECT_EQ(Workbook::open(ods, WorkbookFormat::Ods)->sheetnames(), (std::vector<std::string>{"First", "Second & more"}));
 }
 
+// A merged area is found wherever its element lies in the sheet, cut or
+// not by the end of a stretch of the unpacked part (64 KB each).
+TEST_F(WorkbookTest, MergedAreaAcrossTheEndOfAStretch) {
+  XlsxContent content;
+  content.strings = {"<t>Acme</t>", "<t>Ann</t>"};
+  content.aftersheet = "<mergeCells count=\"1\"><mergeCell ref=\"A1:A2\"/></mergeCells>";
+  const std::string rows = "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"
+                           "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>1</v></c></row>";
+  const auto sheet = [&](std::size_t pad) {
+    return rows + "<row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>" + std::string(pad, 'x') + "</t></is></c></row>";
+  };
+  content.sheets = {{"S", sheet(0)}};
+  std::string part;
+  for (const auto& [name, text] : xlsxparts(content))
+    if (name == "xl/worksheets/sheet1.xml") part = text;
+  const std::size_t at = part.find("<mergeCells");
+  ASSERT_NE(at, std::string::npos);
+  for (std::size_t cut = 0; cut <= 48; ++cut) {  // each name cut, and the reference
+    const std::size_t pad = 65536 - cut - at;
+    content.sheets = {{"S", sheet(pad)}};
+    const Rows got = rowsof(save("cut.xlsx", xlsxparts(content)), WorkbookFormat::Xlsx);
+    EXPECT_EQ(got, (Rows{{"Acme"}, {"Acme", "Ann"}, {std::string(pad, 'x')}})) << cut;
+  }
+}
+
 // Rows of the common shape are read by that shape; the same rows with a
 // comment in each are left to the general reading, and come out the same.
 TEST_F(WorkbookTest, RowsReadByTheirShapeMatchTheGeneralReading) {

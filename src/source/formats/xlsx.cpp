@@ -203,8 +203,7 @@ class XlsxRows final : public SheetRows {
   void onend(std::string_view name) override {
     if (name == "c") {
       std::lock_guard<std::mutex> lock(shared_.lock);
-      celltext(cell_);
-      setcell(cells_, col_, cell_);
+      readcell();
     }
     else if (name == "v") inv_ = false;
     else if (name == "t") int_ = false;
@@ -227,8 +226,7 @@ class XlsxRows final : public SheetRows {
       style_ = static_cast<int>(xmlnumber(c.style));
       value_.assign(c.value);
       text_.clear();
-      celltext(cell_);
-      setcell(cells_, col_, cell_);
+      readcell();
     }
     endrow();
     return taken;
@@ -261,6 +259,15 @@ class XlsxRows final : public SheetRows {
     for (std::size_t i : indexes_) shared_.strings.strings.prefetch(i);
   }
 
+  // The cell just read into its column of the row, its text made in place
+  // (a cell past the last column is left out; an empty one past the row's
+  // last is dropped with the row's trailing blanks).
+  void readcell() {
+    if (col_ < 1 || col_ > kMaxSheetColumns) return;
+    if (cells_.size() < static_cast<std::size_t>(col_)) cells_.resize(static_cast<std::size_t>(col_));
+    celltext(cells_[static_cast<std::size_t>(col_ - 1)]);
+  }
+
   // The text of the cell just read, into `out` (its content replaced).
   void celltext(std::string& out) {
     out.clear();
@@ -290,7 +297,6 @@ class XlsxRows final : public SheetRows {
   XlsxShared& shared_;  // its strings' cache changes as they are read
   std::vector<std::string> cells_;
   std::vector<ShapedCell> shaped_;
-  std::string cell_;  // the cell being read
   std::vector<std::size_t> indexes_;  // the shared strings of a row
   char type_ = 'n';
   std::string value_, text_;
@@ -380,10 +386,19 @@ class XlsxWorkbook final : public Workbook {
     ZipPackage again;
     if (!again.openagain(package_)) throw PackageError("it cannot be opened a second time");
     SheetScan scan;
+    // The merged areas are looked for in what is left of the stretch before
+    // and the next one together; a stretch without a merge element, even
+    // one cut at its start, is not copied for that.
     std::string tail;
     again.read(part, kMaxSheetPartBytes, [&](std::string_view chunk) {
+      countsharedrefs(chunk, scan.uses);
+      constexpr std::string_view kMerge = "mergeCell";
+      const std::string joint = tail + std::string(chunk.substr(0, kMerge.size()));
+      if (chunk.find(kMerge) == std::string_view::npos && joint.find(kMerge) == std::string::npos) {
+        tail.assign(chunk.substr(chunk.size() > 16 ? chunk.size() - 16 : 0));
+        return true;
+      }
       tail += chunk;
-      countsharedrefs(tail, scan.uses);
       findmergerefs(tail, scan.merges);
       return true;
     });

@@ -145,17 +145,26 @@ void countsharedrefs(std::string_view text, StringUses& uses) {
   // Strings past this number are not counted: a hostile sheet naming
   // string 4,000,000,000 must not make the counts that long.
   constexpr std::size_t kMostStrings = std::size_t(1) << 25;
+  const char* const end = text.data() + text.size();
   for (std::size_t at = text.find("t=\"s\""); at != std::string_view::npos; at = text.find("t=\"s\"", at + 5)) {
-    const std::size_t v = text.find("<v>", at);
-    if (v == std::string_view::npos) return;
-    // The value must belong to the same cell.
-    const std::string_view between = text.substr(at, v - at);
-    if (between.find("/>") != std::string_view::npos || between.find("</") != std::string_view::npos) continue;
+    // Most cells read <c ... t="s"><v>N</v></c>: the value right after the
+    // start tag's end.  Others are looked through for theirs.
+    std::size_t v = std::string_view::npos;
+    const std::size_t close = text.find('>', at + 5);
+    if (close == std::string_view::npos) return;
+    if (text[close - 1] == '/') continue;  // an empty cell
+    if (text.compare(close + 1, 3, "<v>") == 0) {
+      v = close + 1;
+    } else {
+      v = text.find("<v>", at);
+      if (v == std::string_view::npos) return;
+      // The value must belong to the same cell.
+      const std::string_view between = text.substr(at, v - at);
+      if (between.find("/>") != std::string_view::npos || between.find("</") != std::string_view::npos) continue;
+    }
     std::size_t i = 0;
-    const char* digits = text.data() + v + 3;
-    const auto got = std::from_chars(digits, text.data() + text.size(), i);
-    if (got.ec != std::errc() || got.ptr == text.data() + text.size() || *got.ptr != '<' || i >= kMostStrings)
-      continue;
+    const auto got = std::from_chars(text.data() + v + 3, end, i);
+    if (got.ec != std::errc() || got.ptr == end || *got.ptr != '<' || i >= kMostStrings) continue;
     uses.add(i);
   }
 }
