@@ -154,11 +154,12 @@ void DuplicateFinder::readtable() {
   fields.erase(std::remove(fields.begin(), fields.end(), -1), fields.end());
   std::vector<int> at(static_cast<std::size_t>(table_.fieldcount()), -1);
   for (std::size_t i = 0; i < fields.size(); ++i) at[static_cast<std::size_t>(fields[i])] = static_cast<int>(i);
-  // Room for every pair a contact can have, reserved but touched only as
-  // filled: growing by copies would need twice the memory for a moment.
-  const auto contacts = static_cast<std::size_t>(std::max(0LL, table_.recordcount()));
-  known_.reserve(contacts * (3 + phones_.size()));
-  knownkeys_.reserve(contacts, contacts * 24);
+  // Room for as many pairs and keys as contacts usually have, reserved but
+  // touched only as filled: growing by copies would need twice the memory
+  // for a moment.  A very large table's room is bounded, and grows past it.
+  const auto contacts = std::min(static_cast<std::size_t>(std::max(0LL, table_.recordcount())), std::size_t{1} << 25);
+  known_.reserve(contacts * 4);
+  knownkeys_.reserve(contacts, contacts * 16);
   if (fields_) knownids_.reserve(contacts);
   std::vector<std::uint64_t> pairs;
   std::string scratch;
