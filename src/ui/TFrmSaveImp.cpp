@@ -40,16 +40,9 @@ std::string TFrmSaveImp::askname() {
 }
 
 void TFrmSaveImp::btSaveClick() {
-  FileRequest request;
-  request.kind = FileRequest::SaveSpec;
-  request.title = QStringLiteral("Import File Save");
-  request.filters = QStringList{QStringLiteral("Import Files (*.imp)")};
-  request.selectedFilter = request.filters.first();
-  request.folder = lastfolder();
-  request.defaultSuffix = QStringLiteral("imp");
-  request.mustExist = false;
-  fileName_ = choosefile_ ? choosefile_(this, request) : std::string();
-  if (!fileName_.empty()) setlastfolder(fileName_);
+  fileName_ = choosefrom(choosefile_, this,
+                         onefilterrequest(FileRequest::SaveSpec, QStringLiteral("Import File Save"),
+                                          QStringLiteral("Import Files (*.imp)"), QStringLiteral("imp"), false));
   accept();
 }
 

@@ -46,17 +46,9 @@ void TfrmAdvanced::btAssignClick() {
 void TfrmAdvanced::reject() { btAssignClick(); }
 
 void TfrmAdvanced::btSelectClick() {
-  FileRequest request;
-  request.kind = FileRequest::OpenSpec;
-  request.title = QStringLiteral("Open");
-  request.filters = QStringList{QStringLiteral("Import Spec (*.IMP)")};
-  request.selectedFilter = request.filters.first();
-  request.pattern = QString();
-  request.folder = lastfolder();
-  request.defaultSuffix = QStringLiteral("imp");
-  request.mustExist = true;
-  specFile_ = choosefile_ ? choosefile_(this, request) : std::string();
-  if (!specFile_.empty()) setlastfolder(specFile_);
+  specFile_ = choosefrom(choosefile_, this,
+                         onefilterrequest(FileRequest::OpenSpec, QStringLiteral("Open"),
+                                          QStringLiteral("Import Spec (*.IMP)"), QStringLiteral("imp"), true));
   accept();
 }
 

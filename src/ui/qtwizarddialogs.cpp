@@ -54,6 +54,25 @@ void setlastfolder(const std::string& chosenFile) {
   lastfolderslot() = QFileInfo(QString::fromStdString(chosenFile)).absolutePath();
 }
 
+FileRequest onefilterrequest(FileRequest::Kind kind, const QString& title, const QString& filter,
+                             const QString& suffix, bool mustExist) {
+  FileRequest request;
+  request.kind = kind;
+  request.title = title;
+  request.filters = QStringList{filter};
+  request.selectedFilter = filter;
+  request.folder = lastfolder();
+  request.defaultSuffix = suffix;
+  request.mustExist = mustExist;
+  return request;
+}
+
+std::string choosefrom(const FileChooser& chooser, QWidget* parent, const FileRequest& request) {
+  std::string path = chooser ? chooser(parent, request) : std::string();
+  if (!path.empty()) setlastfolder(path);
+  return path;
+}
+
 std::string choosefilewithdialog(QWidget* parent, const FileRequest& request) {
   QFileDialog dialog(parent, request.title, request.folder);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -105,9 +124,7 @@ std::string QtWizardDialogs::choosesource(int filter, const std::string& pattern
   request.pattern = QString::fromStdString(pattern);
   request.folder = lastfolder();
   request.mustExist = true;
-  std::string path = choosefile ? choosefile(parent_, request) : std::string();
-  if (!path.empty()) setlastfolder(path);
-  return path;
+  return choosefrom(choosefile, parent_, request);
 }
 
 void QtWizardDialogs::choosedatabase(DatabaseChooser& chooser) {
@@ -164,16 +181,10 @@ std::string QtWizardDialogs::savereport() {
   box.setDefaultButton(save);
   box.exec();
   if (box.clickedButton() != save) return {};
-  FileRequest request;
-  request.kind = FileRequest::SaveReport;
-  request.title = QStringLiteral("Save report");
-  request.filters = QStringList{QStringLiteral("Reports (*.csv)")};
-  request.selectedFilter = request.filters.first();
-  request.folder = lastfolder();
-  request.defaultSuffix = QStringLiteral("csv");
-  request.mustExist = false;
-  const std::string path = choosefile ? choosefile(parent_, request) : std::string();
-  if (!path.empty()) setlastfolder(path);
+  const std::string path = choosefrom(
+      choosefile, parent_,
+      onefilterrequest(FileRequest::SaveReport, QStringLiteral("Save report"), QStringLiteral("Reports (*.csv)"),
+                       QStringLiteral("csv"), false));
   return path;
 }
 

@@ -46,6 +46,13 @@ std::string choosefilewithdialog(QWidget* parent, const FileRequest& request);
 QString lastfolder();
 void setlastfolder(const std::string& chosenFile);
 
+// A request with one filter, opening in the last folder.
+FileRequest onefilterrequest(FileRequest::Kind kind, const QString& title, const QString& filter,
+                             const QString& suffix, bool mustExist);
+// The file `chooser` (none: no file) gives for `request`, its folder then
+// remembered as the last one.
+std::string choosefrom(const FileChooser& chooser, QWidget* parent, const FileRequest& request);
+
 class QtWizardDialogs : public WizardDialogs {
  public:
   QtWizardDialogs(ImportState& state, QWidget* parent = nullptr);
