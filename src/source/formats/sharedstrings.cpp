@@ -37,44 +37,39 @@ SharedStrings::~SharedStrings() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void SharedStrings::add(std::string_view text) {
-  building_.append(text);
+void SharedStrings::endstring(std::size_t size) {
   buildends_.push_back(static_cast<std::uint32_t>(building_.size()));
   ++count_;
-  textbytes_ += text.size();
+  textbytes_ += size;
   if (buildends_.size() == kBlockStrings) closeblock();
 }
 
 void SharedStrings::closeblock() {
-  // A block: the ends of its strings, then their text back to back.
-  std::string block(buildends_.size() * sizeof(std::uint32_t), '\0');
-  std::memcpy(block.data(), buildends_.data(), block.size());
-  block += building_;
+  // A block: the ends of its strings, then their text back to back, put
+  // straight where it is kept (memory, or what waits to be written).
+  const std::size_t endbytes = buildends_.size() * sizeof(std::uint32_t);
+  const std::size_t size = endbytes + building_.size();
+  if (fd_ < 0 && !spillfailed_ && held_.size() + size > heldbytes_) spill();
+  starts_.push_back(stored_);
+  stored_ += size;
+  std::string& to = fd_ >= 0 ? pending_ : held_;
+  to.append(reinterpret_cast<const char*>(buildends_.data()), endbytes);
+  to += building_;
   building_.clear();
   buildends_.clear();
-  if (fd_ < 0 && !spillfailed_ && held_.size() + block.size() > heldbytes_) spill();
-  const std::uint64_t start = stored_;
-  starts_.push_back(start);
-  stored_ += block.size();
-  if (fd_ >= 0) {
-    if (writeout(block.data(), block.size())) return;
-    // The file failed midway: what it holds is read back into memory.
-    std::string all(filebytes_, '\0');
-    if (::pread(fd_, all.data(), all.size(), 0) != static_cast<ssize_t>(all.size())) all.clear();
-    ::close(fd_);
-    fd_ = -1;
-    spillfailed_ = true;
-    held_ = std::move(all);
-    held_ += pending_;
-    pending_.clear();
-    cache_.clear();
-    if (held_.size() != start) {
-      // Lost: nothing is left that could be read back.  Keep the count so
-      // every later number stays right, and let the strings be empty.
-      held_.assign(start, '\0');
-    }
-  }
-  held_ += block;
+  if (fd_ < 0 || pending_.size() < kWriteBytes || flush()) return;
+  // The file failed midway: what it holds is read back into memory with
+  // what still waits.  Should even that fail, the count is kept so every
+  // later number stays right, and those strings are empty.
+  std::string all(filebytes_, '\0');
+  if (::pread(fd_, all.data(), all.size(), 0) != static_cast<ssize_t>(all.size())) all.assign(filebytes_, '\0');
+  ::close(fd_);
+  fd_ = -1;
+  spillfailed_ = true;
+  held_ = std::move(all);
+  held_ += pending_;
+  pending_.clear();
+  cache_.clear();
 }
 
 bool SharedStrings::spill() {
@@ -85,7 +80,10 @@ bool SharedStrings::spill() {
   }
   filebytes_ = 0;
   pending_.clear();
-  if (!writeout(held_.data(), held_.size()) || !flush()) {
+  pending_.swap(held_);
+  if (!flush()) {
+    held_.swap(pending_);
+    pending_.clear();
     ::close(fd_);
     fd_ = -1;
     spillfailed_ = true;
@@ -94,11 +92,6 @@ bool SharedStrings::spill() {
   std::string().swap(held_);
   cache_.resize(kCacheBlocks);
   return true;
-}
-
-bool SharedStrings::writeout(const char* data, std::size_t size) {
-  pending_.append(data, size);
-  return pending_.size() < kWriteBytes || flush();
 }
 
 bool SharedStrings::flush() {

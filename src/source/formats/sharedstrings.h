@@ -51,7 +51,18 @@ class SharedStrings {
   SharedStrings(const SharedStrings&) = delete;
   SharedStrings& operator=(const SharedStrings&) = delete;
 
-  void add(std::string_view text);
+  void add(std::string_view text) {
+    addmade([text](std::string& to) { to.append(text); });
+  }
+  // Adds a string made in place: `make(to)` appends its text to `to`, which
+  // may hold other text before it.  Spares a copy where a reader cleans the
+  // text as it goes.
+  template <class Make>
+  void addmade(Make&& make) {
+    const std::size_t before = building_.size();
+    make(building_);
+    endstring(building_.size() - before);
+  }
   std::size_t size() const { return count_; }
   // Bytes of text added in all.
   std::uint64_t textbytes() const { return textbytes_; }
@@ -79,11 +90,12 @@ class SharedStrings {
     std::size_t block = static_cast<std::size_t>(-1);
     std::string bytes;
   };
+  // Counts the string just made at the end of `building_`.
+  void endstring(std::size_t size);
   // Moves the block being built to memory or the file.
   void closeblock();
   // Starts the temporary file with what is held; false when none can be made.
   bool spill();
-  bool writeout(const char* data, std::size_t size);
   bool flush();
   // Whether string `i` is kept in memory, and as which of the kept ones.
   bool keptas(std::size_t i, std::size_t& n) const;

@@ -131,16 +131,16 @@ class SharedStringsReader : public XmlStream {
 
  private:
   void add(std::string_view raw) {
-    text_.clear();
-    if (raw.find("_x") == std::string_view::npos) appendcelltext(text_, raw);
-    else appendcelltext(text_, unescapecontrols(raw));
-    strings.add(text_);
+    if (raw.find("_x") == std::string_view::npos)
+      strings.addmade([raw](std::string& to) { appendcelltext(to, raw); });
+    else
+      strings.addmade([raw](std::string& to) { appendcelltext(to, unescapecontrols(raw)); });
     // Memory is not the bound once they go to a file; the file's size is.
     const std::uint64_t bound = strings.spilled() ? kMaxSheetPartBytes : kMaxHeldPartBytes;
     if (strings.textbytes() > bound) stop("its shared strings are too large");
   }
 
-  std::string raw_, text_;
+  std::string raw_;
   int skip_ = 0;
   bool intext_ = false;
 };
@@ -220,8 +220,14 @@ class XlsxRows final : public SheetRows {
     std::lock_guard<std::mutex> lock(shared_.lock);
     prefetchstrings();
     startrow(row >= 0 ? row : row_ + 1);
-    for (const ShapedCell& c : shaped_) {
+    for (std::size_t k = 0; k < shaped_.size(); ++k) {
+      const ShapedCell& c = shaped_[k];
       col_ = c.col > 0 ? c.col : col_ + 1;
+      if (indexes_[k] != kNotShared) {
+        // Most cells are a shared string: its text goes straight in.
+        if (std::string* cell = cellhere()) cell->assign(shared_.strings.strings.get(indexes_[k]));
+        continue;
+      }
       type_ = celltype(c.type);
       style_ = static_cast<int>(xmlnumber(c.style));
       value_.assign(c.value);
@@ -248,24 +254,34 @@ class XlsxRows final : public SheetRows {
   // of the processor's caches: asked for together, before the row's cells
   // are read one by one, they are fetched side by side, not one after the
   // other.
+  // Each cell's string number goes to `indexes_` (kNotShared for a cell of
+  // another type, or when the workbook has no shared strings: the general
+  // reading says so).
   void prefetchstrings() {
+    indexes_.assign(shaped_.size(), kNotShared);
     if (!shared_.hasstrings) return;
-    indexes_.clear();
-    for (const ShapedCell& c : shaped_) {
+    for (std::size_t k = 0; k < shaped_.size(); ++k) {
+      const ShapedCell& c = shaped_[k];
       std::size_t i = 0;
-      if (c.type == "s" && std::from_chars(c.value.data(), c.value.data() + c.value.size(), i).ec == std::errc())
-        indexes_.push_back(i);
+      if (c.type == "s" && std::from_chars(c.value.data(), c.value.data() + c.value.size(), i).ec == std::errc()) {
+        indexes_[k] = i;
+        shared_.strings.strings.prefetch(i);
+      }
     }
-    for (std::size_t i : indexes_) shared_.strings.strings.prefetch(i);
   }
 
-  // The cell just read into its column of the row, its text made in place
-  // (a cell past the last column is left out; an empty one past the row's
-  // last is dropped with the row's trailing blanks).
-  void readcell() {
-    if (col_ < 1 || col_ > kMaxSheetColumns) return;
+  // The place of the cell just read in its row (none for a cell past the
+  // last column; an empty one past the row's last is dropped with the row's
+  // trailing blanks).
+  std::string* cellhere() {
+    if (col_ < 1 || col_ > kMaxSheetColumns) return nullptr;
     if (cells_.size() < static_cast<std::size_t>(col_)) cells_.resize(static_cast<std::size_t>(col_));
-    celltext(cells_[static_cast<std::size_t>(col_ - 1)]);
+    return &cells_[static_cast<std::size_t>(col_ - 1)];
+  }
+
+  // The cell just read into its column of the row, its text made in place.
+  void readcell() {
+    if (std::string* cell = cellhere()) celltext(*cell);
   }
 
   // The text of the cell just read, into `out` (its content replaced).
@@ -297,7 +313,8 @@ class XlsxRows final : public SheetRows {
   XlsxShared& shared_;  // its strings' cache changes as they are read
   std::vector<std::string> cells_;
   std::vector<ShapedCell> shaped_;
-  std::vector<std::size_t> indexes_;  // the shared strings of a row
+  static constexpr std::size_t kNotShared = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> indexes_;  // the shared string of each cell of a row
   char type_ = 'n';
   std::string value_, text_;
   long long row_ = 0;
