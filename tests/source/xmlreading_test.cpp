@@ -109,7 +109,9 @@ TEST(XmlReadingTest, ShapesReadAlikeOrAreLeftToTheGeneralReading) {
 TEST(SharedStringsTest, StringsComeBackWhereverTheyAreHeld) {
   std::mt19937 random(5);
   std::vector<std::string> strings;
-  for (int i = 0; i < 5000; ++i)
+  // Enough text (about 2 MB) that the strings kept are read back from the
+  // file in more than one stretch.
+  for (int i = 0; i < 80000; ++i)
     strings.push_back(i % 97 == 0 ? std::string() : std::string(random() % (i % 500 == 0 ? 3000 : 30), char('a' + i % 26)) + std::to_string(i));
   for (std::size_t held : {std::size_t(1) << 30, std::size_t(4096)}) {
     SharedStrings store(held);

@@ -168,6 +168,38 @@ std::string_view SharedStrings::get(std::size_t i) {
 
 namespace vesper {
 
+template <class Seen>
+bool SharedStrings::inorder(std::size_t last, Seen seen) {
+  if (fd_ >= 0 && !flush()) return false;
+  auto endof = [this](std::size_t block) { return block + 1 < starts_.size() ? starts_[block + 1] : stored_; };
+  std::string stretch;
+  std::size_t i = 0;
+  for (std::size_t first = 0; first < starts_.size() && i < last;) {
+    // As many whole blocks as a stretch holds (at least one), read at once.
+    std::size_t end = first + 1;
+    while (end < starts_.size() && end * kBlockStrings < last && endof(end) - starts_[first] <= kStretchBytes) ++end;
+    const char* data = held_.data() + starts_[first];
+    if (fd_ >= 0) {
+      stretch.resize(static_cast<std::size_t>(endof(end - 1) - starts_[first]));
+      for (std::size_t done = 0; done < stretch.size();) {
+        const ssize_t n = ::pread(fd_, stretch.data() + done, stretch.size() - done,
+                                  static_cast<off_t>(starts_[first] + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+      }
+      data = stretch.data();
+    }
+    for (std::size_t b = first; b < end; ++b) {
+      const char* block = data + (starts_[b] - starts_[first]);
+      for (std::size_t k = 0; k < kBlockStrings && i < last; ++k, ++i) seen(i, instring(block, k));
+    }
+    first = end;
+  }
+  for (; i < last; ++i) seen(i, get(i));  // the block still being built
+  return true;
+}
+
 void SharedStrings::keeprepeated(const StringUses& uses) {
   kept_.clear();
   keptbefore_.clear();
@@ -176,57 +208,57 @@ void SharedStrings::keeprepeated(const StringUses& uses) {
   if (fd_ < 0) return;
   // What the strings named as often as each other would take, the most named
   // first, decides down to which count all fit; of those named that often
-  // only some may fit, the first ones.  Then their text goes into room made
-  // once: a string grown by doubling would hold two copies at its peak.  The
-  // strings are read in order each time, so the blocks come one after the
-  // other.
+  // only some may fit, the first ones.  A second look in order then keeps
+  // them.  Both read the file in long stretches.
   const std::size_t last = std::min(count_, uses.nibbles.size() * 2);
   auto costof = [](std::size_t size) { return sizeof(KeptSlot) + (size <= sizeof KeptSlot::text ? 0 : size); };
-  std::size_t costs[StringUses::kMost + 1] = {};
-  for (std::size_t i = 0; i < last; ++i)
-    if (const unsigned n = uses.of(i); n > 1) costs[n] += costof(get(i).size());
+  std::size_t costs[StringUses::kMost + 1] = {}, counts[StringUses::kMost + 1] = {};
+  const bool read = inorder(last, [&](std::size_t i, std::string_view v) {
+    if (const unsigned n = uses.of(i); n > 1) costs[n] += costof(v.size()), ++counts[n];
+  });
+  if (!read) return;
   unsigned whole = StringUses::kMost + 1;  // strings named this often or more all fit
-  std::size_t bytes = 0;
-  while (whole > 2 && bytes + costs[whole - 1] <= repeatbytes_) bytes += costs[--whole];
+  std::size_t bytes = 0, most = 0;
+  while (whole > 2 && bytes + costs[whole - 1] <= repeatbytes_) {
+    --whole;
+    bytes += costs[whole];
+    most += counts[whole];
+  }
   const unsigned some = whole - 1;  // of strings named this often, those before the first that does not fit
+  most += counts[some];
+  // Room made once, for at most what may be kept (untouched room takes no
+  // memory): a string grown by doubling would hold two copies at its peak.
   std::vector<std::uint64_t> kept((last + 63) / 64, 0);
-  std::size_t strings = 0, longbytes = 0;
+  std::vector<std::uint32_t> before(kept.size());
+  std::vector<KeptSlot> slots;
+  slots.reserve(std::min(most, repeatbytes_ / sizeof(KeptSlot)));
+  std::string text;
+  text.reserve(repeatbytes_);
   bool full = false;
-  for (std::size_t i = 0; i < last; ++i) {
+  const bool done = inorder(last, [&](std::size_t i, std::string_view v) {
+    if (i % 64 == 0) before[i / 64] = static_cast<std::uint32_t>(slots.size());
     const unsigned n = uses.of(i);
-    if (n < 2 || n < some || (n == some && full)) continue;
-    const std::size_t cost = costof(get(i).size());
+    if (n < 2 || n < some || (n == some && full)) return;
     if (n == some) {
+      const std::size_t cost = costof(v.size());
       full = bytes + cost > repeatbytes_;
-      if (full) continue;
+      if (full) return;
       bytes += cost;
     }
-    ++strings;
-    longbytes += cost - sizeof(KeptSlot);
     kept[i / 64] |= std::uint64_t(1) << (i % 64);
-  }
-  std::vector<KeptSlot> slots;
-  slots.reserve(strings);
-  std::string text;
-  text.reserve(longbytes);
-  std::vector<std::uint32_t> before(kept.size());
-  for (std::size_t w = 0; w < kept.size(); ++w) {
-    before[w] = static_cast<std::uint32_t>(slots.size());
-    for (std::uint64_t bits = kept[w]; bits != 0; bits &= bits - 1) {
-      const std::string_view v = get(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
-      KeptSlot& slot = slots.emplace_back();
-      if (v.size() <= sizeof slot.text) {
-        slot.size = static_cast<unsigned char>(v.size());
-        std::memcpy(slot.text, v.data(), v.size());
-      } else {
-        slot.size = kLongSlot;
-        const std::uint32_t at = static_cast<std::uint32_t>(text.size()), size = static_cast<std::uint32_t>(v.size());
-        std::memcpy(slot.text + 3, &at, sizeof at);
-        std::memcpy(slot.text + 7, &size, sizeof size);
-        text.append(v);
-      }
+    KeptSlot& slot = slots.emplace_back();
+    if (v.size() <= sizeof slot.text) {
+      slot.size = static_cast<unsigned char>(v.size());
+      std::memcpy(slot.text, v.data(), v.size());
+    } else {
+      slot.size = kLongSlot;
+      const std::uint32_t at = static_cast<std::uint32_t>(text.size()), size = static_cast<std::uint32_t>(v.size());
+      std::memcpy(slot.text + 3, &at, sizeof at);
+      std::memcpy(slot.text + 7, &size, sizeof size);
+      text.append(v);
     }
-  }
+  });
+  if (!done) return;
   kept_ = std::move(kept);
   keptbefore_ = std::move(before);
   keptslots_ = std::move(slots);

@@ -44,6 +44,7 @@ class SharedStrings {
   static constexpr std::size_t kHeldBytes = 1 << 20;
   static constexpr std::size_t kCacheBlocks = 128;
   static constexpr std::size_t kRepeatBytes = 8 << 20;
+  static constexpr std::size_t kStretchBytes = 1 << 20;
 
   // `repeatbytes`: the memory the strings kept by keeprepeated() may take.
   explicit SharedStrings(std::size_t heldbytes = kHeldBytes, std::size_t repeatbytes = kRepeatBytes);
@@ -99,6 +100,10 @@ class SharedStrings {
   bool flush();
   // Whether string `i` is kept in memory, and as which of the kept ones.
   bool keptas(std::size_t i, std::size_t& n) const;
+  // Hands strings 0 to `last` - 1 to `seen(i, text)` in order, the file read
+  // in stretches of kStretchBytes; false when the file cannot be read.
+  template <class Seen>
+  bool inorder(std::size_t last, Seen seen);
   // String `k` of a finished block laid out at `data`.
   static std::string_view instring(const char* data, std::size_t k);
 
