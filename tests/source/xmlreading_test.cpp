@@ -79,6 +79,22 @@ TEST(XmlReadingTest, ShapesReadAlikeOrAreLeftToTheGeneralReading) {
   EXPECT_EQ(cells[0].value, "12");
   EXPECT_EQ(cells[1].col, 0);
   EXPECT_EQ(cells[2].value, "");
+  // The common shared-string cell, read at a glance, and near shapes that
+  // are not (a blank more, a lower-case reference, no value, a style) give
+  // the cells the attribute reading gives.
+  for (const char* cell : {"<c r=\"AB7\" t=\"s\"><v>12</v></c>", "<c  r=\"AB7\" t=\"s\"><v>12</v></c>",
+                           "<c r=\"ab7\" t=\"s\"><v>12</v></c>", "<c r=\"AB7\" t=\"s\"><v></v></c>",
+                           "<c r=\"AB7\" t=\"s\" s=\"3\"><v>12</v></c>", "<c r=\"AB7\" t=\"s\"><v>12</v> </c>"}) {
+    const std::string one = std::string("<row>") + cell + cell + "</row>";
+    ASSERT_EQ(shapedrow(one, row, cells), one.size()) << cell;
+    ASSERT_EQ(cells.size(), 2u) << cell;
+    const std::string_view want = std::string_view(cell).find("<v></v>") == std::string_view::npos ? "12" : "";
+    for (const ShapedCell& c : cells) {
+      EXPECT_EQ(c.col, 28) << cell;
+      EXPECT_EQ(c.type, "s") << cell;
+      EXPECT_EQ(c.value, want) << cell;
+    }
+  }
   // Shapes the general reading must take: a formula, an inline string, a
   // reference, a comment, a prefixed name, a row cut short.
   for (const char* other : {"<row><c><f>1+1</f><v>2</v></c></row>", "<row><c t=\"inlineStr\"><is><t>a</t></is></c></row>",
