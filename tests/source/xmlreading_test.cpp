@@ -108,6 +108,15 @@ TEST(XmlReadingTest, ShapesReadAlikeOrAreLeftToTheGeneralReading) {
   EXPECT_EQ(text, " a ");
   for (const char* other : {"<si><r><t>a</t></r></si>", "<si><t>a&amp;b</t></si>", "<si><t>a</t><rPh><t>b</t></rPh></si>"})
     EXPECT_EQ(shapedstring(other, text), 0u) << other;
+  // A string taken as it stands has nothing a cell would show otherwise.
+  const std::string asis = "<si><t>Ann Lee, 12 Elm St</t></si>", more = asis + "<si>";
+  EXPECT_EQ(plainstring(more, text), asis.size());
+  EXPECT_EQ(text, "Ann Lee, 12 Elm St");
+  EXPECT_EQ(plainstring("<si><t></t></si>", text), 16u);
+  EXPECT_EQ(text, "");
+  for (const char* other : {"<si><t>x_x000D_y</t></si>", "<si><t>a&amp;b</t></si>", "<si><t>a\tb</t></si>", "<si><t>a\r\nb</t></si>",
+                            "<si><t xml:space=\"preserve\">a</t></si>", "<si><t>a</t></si", "<si><t>a</t><rPh><t>b</t></rPh></si>"})
+    EXPECT_EQ(plainstring(other, text), 0u) << other;
 
   StringUses uses;
   countsharedrefs("<c t=\"s\"><v>3</v></c><c t=\"s\"><v>70</v></c><c t=\"s\"/><c><v>3</v></c><c t=\"s\"><v>3</v></c>",

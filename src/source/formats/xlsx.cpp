@@ -122,22 +122,44 @@ class SharedStringsReader : public XmlStream {
   void ontext(std::string_view text) override {
     if (intext_ && !skip_) raw_.append(text);
   }
+  // The strings that follow one another in the common shapes, taken in one
+  // go: most as they stand, the others cleaned.
   std::size_t shortcut(std::string_view at) override {
-    std::string_view text;
-    const std::size_t taken = shapedstring(at, text);
-    if (taken > 0) add(text);
-    return taken;
+    std::size_t taken = 0;
+    for (;;) {
+      std::string_view text;
+      if (const std::size_t n = plainstring(at.substr(taken), text)) {
+        strings.add(text);
+        taken += n;
+      } else if (const std::size_t m = shapedstring(at.substr(taken), text)) {
+        clean(text);
+        taken += m;
+      } else {
+        return taken;
+      }
+      if (!withinbound()) return taken;
+    }
   }
 
  private:
   void add(std::string_view raw) {
+    clean(raw);
+    withinbound();
+  }
+  // Adds the string cleaned as a cell shows it.
+  void clean(std::string_view raw) {
     if (raw.find("_x") == std::string_view::npos)
       strings.addmade([raw](std::string& to) { appendcelltext(to, raw); });
     else
       strings.addmade([raw](std::string& to) { appendcelltext(to, unescapecontrols(raw)); });
-    // Memory is not the bound once they go to a file; the file's size is.
+  }
+  // False, and the reading stopped, once the strings are too large.  Memory
+  // is not the bound once they go to a file; the file's size is.
+  bool withinbound() {
     const std::uint64_t bound = strings.spilled() ? kMaxSheetPartBytes : kMaxHeldPartBytes;
-    if (strings.textbytes() > bound) stop("its shared strings are too large");
+    if (strings.textbytes() <= bound) return true;
+    stop("its shared strings are too large");
+    return false;
   }
 
   std::string raw_;

@@ -169,6 +169,19 @@ std::size_t shapedstring(std::string_view data, std::string_view& text) {
   return c.closes("si") ? c.p : 0;
 }
 
+std::size_t plainstring(std::string_view data, std::string_view& text) {
+  constexpr std::string_view kStart = "<si><t>", kEnd = "</t></si>";
+  if (data.size() < kStart.size() + kEnd.size() || data.compare(0, kStart.size(), kStart) != 0) return 0;
+  std::size_t p = kStart.size();
+  for (; p < data.size() && data[p] != '<'; ++p) {
+    const unsigned char c = static_cast<unsigned char>(data[p]);
+    if (c < 32 || c == '&' || c == '_') return 0;
+  }
+  if (data.size() - p < kEnd.size() || data.compare(p, kEnd.size(), kEnd) != 0) return 0;
+  text = data.substr(kStart.size(), p - kStart.size());
+  return p + kEnd.size();
+}
+
 void countsharedrefs(std::string_view text, StringUses& uses) {
   // Strings past this number are not counted: a hostile sheet naming
   // string 4,000,000,000 must not make the counts that long.

@@ -32,6 +32,12 @@ std::size_t shapedrow(std::string_view data, long long& row, std::vector<ShapedC
 // the bytes it takes, 0 otherwise.
 std::size_t shapedstring(std::string_view data, std::string_view& text);
 
+// The shared string at `data` when it is <si><t>TEXT</t></si> with a TEXT
+// that is the string as it stands: no reference, no control character and
+// no '_' (which may start an _xHHHH_ escape).  Returns the bytes it takes, 0
+// otherwise.
+std::size_t plainstring(std::string_view data, std::string_view& text);
+
 // Counts in `uses` the shared strings the cells of `text`, a stretch of a
 // sheet's XML, name.  Only a hint of which strings many rows share: a
 // reference cut by the stretch's end, or written in an unusual way, is not
