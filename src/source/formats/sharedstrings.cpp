@@ -178,8 +178,10 @@ bool SharedStrings::inorder(std::size_t last, Seen seen) {
     // As many whole blocks as a stretch holds (at least one), read at once.
     std::size_t end = first + 1;
     while (end < starts_.size() && end * kBlockStrings < last && endof(end) - starts_[first] <= kStretchBytes) ++end;
-    const char* data = held_.data() + starts_[first];
-    if (fd_ >= 0) {
+    const char* data = nullptr;
+    if (fd_ < 0) {
+      data = held_.data() + starts_[first];
+    } else {
       stretch.resize(static_cast<std::size_t>(endof(end - 1) - starts_[first]));
       for (std::size_t done = 0; done < stretch.size();) {
         const ssize_t n = ::pread(fd_, stretch.data() + done, stretch.size() - done,

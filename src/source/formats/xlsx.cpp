@@ -275,10 +275,9 @@ class XlsxRows final : public SheetRows {
   // The shared strings of a row lie all over their store, most of them out
   // of the processor's caches: asked for together, before the row's cells
   // are read one by one, they are fetched side by side, not one after the
-  // other.
-  // Each cell's string number goes to `indexes_` (kNotShared for a cell of
-  // another type, or when the workbook has no shared strings: the general
-  // reading says so).
+  // other.  Each cell's string number goes to `indexes_` (kNotShared for a
+  // cell of another type, or when the workbook has no shared strings: the
+  // general reading says so).
   void prefetchstrings() {
     indexes_.assign(shaped_.size(), kNotShared);
     if (!shared_.hasstrings) return;
