@@ -163,7 +163,7 @@ void DuplicateFinder::readtable() {
   if (fields_) knownids_.reserve(contacts);
   std::vector<std::uint64_t> pairs;
   std::string scratch;
-  const bool scanned = table_.scanfields(fields, [&](long long id, const std::vector<Cell>& cells) {
+  const bool scanned = table_.scanfields(fields, fields_, [&](long long id, const std::vector<Cell>& cells) {
     const auto text = [&](int p) -> std::string_view {
       if (p < 0) return "";
       const Cell& c = cells[static_cast<std::size_t>(at[static_cast<std::size_t>(p)])];

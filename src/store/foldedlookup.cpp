@@ -98,7 +98,7 @@ void SqliteBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vect
   if (rc != SQLITE_DONE) file_.fail(rc);
 }
 
-bool SqliteBackend::scanfields(const std::vector<int>& fields, const RowVisitor& visit) {
+bool SqliteBackend::scanfields(const std::vector<int>& fields, bool, const RowVisitor& visit) {
   std::string sql = "SELECT rowid";
   for (int f : fields) {
     if (f < 0 || f >= static_cast<int>(file_.fields.size())) return false;

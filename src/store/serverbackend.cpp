@@ -51,6 +51,54 @@ void ServerBackend::readrow(long long id, std::vector<Cell>& cells) {
       cells[static_cast<std::size_t>(i)] = link_.readvalue(i, PQgetvalue(r.get(), 0, i), PQgetlength(r.get(), 0, i));
 }
 
+bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const RowVisitor& visit) {
+  const bool keyed = link_.key >= 0;
+  std::string sql = "SELECT " + (keyed ? link_.columns[static_cast<std::size_t>(link_.key)] : std::string("ctid"));
+  for (int f : fields) {
+    if (f < 0 || f >= static_cast<int>(fields_.size())) return false;
+    sql += ", " + link_.columns[static_cast<std::size_t>(f)];
+  }
+  sql += " FROM " + link_.table;
+  // Row by row as the server sends them, so the table is never held whole.
+  if (!PQsendQuery(link_.conn, sql.c_str())) link_.fail(nullptr);
+  PQsetSingleRowMode(link_.conn);
+  // Every result is taken before anything is thrown, or the connection
+  // stays busy with the rest of the rows.
+  auto drain = [this] {
+    while (PgResult rest = pgresult(PQgetResult(link_.conn))) {
+    }
+  };
+  std::vector<Cell> cells(fields.size());
+  std::string value;
+  PgResult failed = pgresult(nullptr);
+  while (PgResult r = pgresult(PQgetResult(link_.conn))) {
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_SINGLE_TUPLE && !failed) {
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        const int column = static_cast<int>(i) + 1;
+        cells[i] = PQgetisnull(r.get(), 0, column)
+                       ? Cell()
+                       : link_.readvalue(fields[i], PQgetvalue(r.get(), 0, column), PQgetlength(r.get(), 0, column));
+      }
+      long long id = 0;  // an id is a row of the table of ids kept while the table is open
+      if (ids) {
+        value.assign(PQgetvalue(r.get(), 0, 0), static_cast<std::size_t>(PQgetlength(r.get(), 0, 0)));
+        id = link_.ids.idof(value);
+      }
+      try {
+        visit(id, cells);
+      } catch (...) {
+        drain();
+        throw;
+      }
+    } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && !failed) {
+      failed = std::move(r);
+    }
+  }
+  if (failed) link_.fail(failed.get());
+  return true;
+}
+
 long long ServerBackend::recordcount() {
   const std::string sql = "SELECT count(*) FROM " + link_.table;
   PgResult r = pgresult(PQexec(link_.conn, sql.c_str()));

@@ -49,7 +49,7 @@ class SqliteBackend final : public TableBackend {
   void updaterow(long long id, const std::vector<Cell>& cells, const std::vector<bool>& written) override;
 
   void rowswithfolded(const std::vector<FoldedKey>& keys, std::vector<std::vector<Cell>>& rows) override;
-  bool scanfields(const std::vector<int>& fields, const RowVisitor& visit) override;
+  bool scanfields(const std::vector<int>& fields, bool ids, const RowVisitor& visit) override;
   TableRowWriter& writer() override { return writer_; }
   ImportHistory* history() override { return &history_; }
   void close() override;

@@ -231,9 +231,9 @@ void Table::setreadcache(int kib) {
   d_->backend->setreadcache(kib);
 }
 
-bool Table::scanfields(const std::vector<int>& fields, const TableBackend::RowVisitor& visit) {
+bool Table::scanfields(const std::vector<int>& fields, bool ids, const TableBackend::RowVisitor& visit) {
   checked(0);
-  return d_->backend->scanfields(fields, visit);
+  return d_->backend->scanfields(fields, ids, visit);
 }
 
 void Table::readrow(long long id, std::vector<Cell>& cells) {

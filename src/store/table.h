@@ -139,7 +139,7 @@ class Table : public TableFields {
   // Every row's id and the cells of `fields`, streamed (tablebackend.h);
   // false where the engine cannot.  readrow(): the row with that id, read
   // whole (empty cells where it is gone).  Neither moves the table's walk.
-  bool scanfields(const std::vector<int>& fields, const TableBackend::RowVisitor& visit);
+  bool scanfields(const std::vector<int>& fields, bool ids, const TableBackend::RowVisitor& visit);
   void readrow(long long id, std::vector<Cell>& cells);
 
   // Values by position (see Field).

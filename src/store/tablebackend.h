@@ -99,11 +99,14 @@ class TableBackend {
   }
   // Reads every row once, in no particular order, handing `visit` its id and
   // the cells of `fields` (in that order; valid during the call only): one
-  // statement streamed, without holding the table in memory.  False, having
+  // statement streamed, without holding the table in memory.  Without `ids`
+  // the id may be 0 (an engine that keeps a table of the ids it gave out
+  // gives none).  `visit` must not use the table meanwhile.  False, having
   // visited nothing, where the engine cannot.
   using RowVisitor = std::function<void(long long id, const std::vector<Cell>& cells)>;
-  virtual bool scanfields(const std::vector<int>& fields, const RowVisitor& visit) {
+  virtual bool scanfields(const std::vector<int>& fields, bool ids, const RowVisitor& visit) {
     (void)fields;
+    (void)ids;
     (void)visit;
     return false;
   }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,33 @@ TEST_P(TableEngines, TableWithoutKeyKeepsItsOrderThroughEdits) {
     EXPECT_EQ(seen, round == 0 ? "C,A,B," : "Cx,Ax,Bx,");
   }
   EXPECT_EQ(walk(), "Cxx,Axx,Bxx,");
+}
+
+// Reading the table through gives each row once, with the cells of the
+// fields asked for in the order asked, as reading that row by its id does.
+TEST_P(TableEngines, ReadThroughGivesEachRowOnceAsItsIdReadsIt) {
+  for (const char* code : {"B", "A", "C"}) add(code, std::string(code) == "C" ? "" : std::string("n") + code);
+  t.edit();  // the last row stored, C: a number beside its empty name
+  t.field("Qty").settext("12");
+  t.store();
+  const std::vector<int> fields{t.findfield("Qty"), t.findfield("Name"), t.findfield("Code")};
+  std::vector<std::pair<long long, std::vector<Cell>>> read;
+  ASSERT_TRUE(t.scanfields(fields, true, [&](long long id, const std::vector<Cell>& cells) { read.emplace_back(id, cells); }));
+  std::map<std::string, std::vector<Cell>> seen;
+  std::vector<Cell> row;
+  for (const auto& [id, cells] : read) {
+    ASSERT_EQ(cells.size(), fields.size());
+    t.readrow(id, row);
+    for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(cells[i], row[static_cast<std::size_t>(fields[i])]);
+    EXPECT_TRUE(seen.emplace(cells[2].text, cells).second) << cells[2].text << " read twice";
+  }
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen["A"][1].text, "nA");
+  EXPECT_EQ(seen["C"][1].kind, Cell::Null);
+  EXPECT_EQ(seen["C"][0], Cell::ofinteger(12));
+  std::size_t rows = 0;
+  ASSERT_TRUE(t.scanfields({fields[2]}, false, [&](long long, const std::vector<Cell>&) { ++rows; }));
+  EXPECT_EQ(rows, 3u);
 }
 
 TEST_P(TableEngines, LastKeyBetweenSeesTheOpenGroup) {
