@@ -59,7 +59,9 @@ bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const R
     sql += ", " + link_.columns[static_cast<std::size_t>(f)];
   }
   sql += " FROM " + link_.table;
-  // Row by row as the server sends them, so the table is never held whole.
+  // Row by row as the server sends them, so the table is never held whole
+  // (the rows of a result that holds several, had the connection refused
+  // that, are read all the same).
   if (!PQsendQuery(link_.conn, sql.c_str())) link_.fail(nullptr);
   PQsetSingleRowMode(link_.conn);
   // Every result is taken before anything is thrown, or the connection
@@ -73,16 +75,20 @@ bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const R
   PgResult failed = pgresult(nullptr);
   while (PgResult r = pgresult(PQgetResult(link_.conn))) {
     const ExecStatusType status = PQresultStatus(r.get());
-    if (status == PGRES_SINGLE_TUPLE && !failed) {
+    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+      if (!failed) failed = std::move(r);
+      continue;
+    }
+    for (int t = 0; t < PQntuples(r.get()) && !failed; ++t) {
       for (std::size_t i = 0; i < fields.size(); ++i) {
         const int column = static_cast<int>(i) + 1;
-        cells[i] = PQgetisnull(r.get(), 0, column)
+        cells[i] = PQgetisnull(r.get(), t, column)
                        ? Cell()
-                       : link_.readvalue(fields[i], PQgetvalue(r.get(), 0, column), PQgetlength(r.get(), 0, column));
+                       : link_.readvalue(fields[i], PQgetvalue(r.get(), t, column), PQgetlength(r.get(), t, column));
       }
       long long id = 0;  // an id is a row of the table of ids kept while the table is open
       if (ids) {
-        value.assign(PQgetvalue(r.get(), 0, 0), static_cast<std::size_t>(PQgetlength(r.get(), 0, 0)));
+        value.assign(PQgetvalue(r.get(), t, 0), static_cast<std::size_t>(PQgetlength(r.get(), t, 0)));
         id = link_.ids.idof(value);
       }
       try {
@@ -91,8 +97,6 @@ bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const R
         drain();
         throw;
       }
-    } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && !failed) {
-      failed = std::move(r);
     }
   }
   if (failed) link_.fail(failed.get());
