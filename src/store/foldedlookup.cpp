@@ -132,9 +132,7 @@ void ServerBackend::rowswithfolded(const std::vector<FoldedKey>& keys, std::vect
   if (!ServerLink::ok(r.get())) link_.fail(r.get());
   for (int t = 0; t < PQntuples(r.get()); ++t) {
     std::vector<Cell>& cells = rows.emplace_back(fields_.size());
-    for (int i = 0; i < static_cast<int>(fields_.size()); ++i)
-      if (!PQgetisnull(r.get(), t, i))
-        cells[static_cast<std::size_t>(i)] = link_.readvalue(i, PQgetvalue(r.get(), t, i), PQgetlength(r.get(), t, i));
+    for (int i = 0; i < static_cast<int>(fields_.size()); ++i) cells[static_cast<std::size_t>(i)] = link_.cellat(r.get(), t, i, i);
   }
 }
 

@@ -25,8 +25,7 @@ void ServerBackend::roworder(std::vector<long long>& ids) {
   const bool keyed = link_.key >= 0;
   std::string order = link_.keyexpr();
   if (!keyed && link_.order >= 0) order = link_.columns[static_cast<std::size_t>(link_.order)] + ", ctid";
-  const std::string sql = "SELECT " + (keyed ? link_.columns[static_cast<std::size_t>(link_.key)] : "ctid") +
-                          " FROM " + link_.table + " ORDER BY " + order;
+  const std::string sql = "SELECT " + link_.rowid() + " FROM " + link_.table + " ORDER BY " + order;
   PgResult r = pgresult(PQexec(link_.conn, sql.c_str()));
   if (!ServerLink::ok(r.get())) link_.fail(r.get());
   ids.clear();
@@ -46,14 +45,11 @@ void ServerBackend::readrow(long long id, std::vector<Cell>& cells) {
   PgResult r = link_.run(readsql_, params_);
   if (!ServerLink::ok(r.get())) link_.fail(r.get());
   if (PQntuples(r.get()) == 0) return;  // a row deleted meanwhile reads as empty
-  for (int i = 0; i < static_cast<int>(fields_.size()); ++i)
-    if (!PQgetisnull(r.get(), 0, i))
-      cells[static_cast<std::size_t>(i)] = link_.readvalue(i, PQgetvalue(r.get(), 0, i), PQgetlength(r.get(), 0, i));
+  for (int i = 0; i < static_cast<int>(fields_.size()); ++i) cells[static_cast<std::size_t>(i)] = link_.cellat(r.get(), 0, i, i);
 }
 
 bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const RowVisitor& visit) {
-  const bool keyed = link_.key >= 0;
-  std::string sql = "SELECT " + (keyed ? link_.columns[static_cast<std::size_t>(link_.key)] : std::string("ctid"));
+  std::string sql = "SELECT " + link_.rowid();
   for (int f : fields) {
     if (f < 0 || f >= static_cast<int>(fields_.size())) return false;
     sql += ", " + link_.columns[static_cast<std::size_t>(f)];
@@ -80,12 +76,7 @@ bool ServerBackend::scanfields(const std::vector<int>& fields, bool ids, const R
       continue;
     }
     for (int t = 0; t < PQntuples(r.get()) && !failed; ++t) {
-      for (std::size_t i = 0; i < fields.size(); ++i) {
-        const int column = static_cast<int>(i) + 1;
-        cells[i] = PQgetisnull(r.get(), t, column)
-                       ? Cell()
-                       : link_.readvalue(fields[i], PQgetvalue(r.get(), t, column), PQgetlength(r.get(), t, column));
-      }
+      for (std::size_t i = 0; i < fields.size(); ++i) cells[i] = link_.cellat(r.get(), t, static_cast<int>(i) + 1, fields[i]);
       long long id = 0;  // an id is a row of the table of ids kept while the table is open
       if (ids) {
         value.assign(PQgetvalue(r.get(), t, 0), static_cast<std::size_t>(PQgetlength(r.get(), t, 0)));

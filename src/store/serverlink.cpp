@@ -184,9 +184,11 @@ std::string ServerLink::keyexpr() const {
   return keytext ? k + " COLLATE \"C\"" : k;
 }
 
+std::string ServerLink::rowid() const { return key < 0 ? "ctid" : columns[static_cast<std::size_t>(key)]; }
+
 std::string ServerLink::rowmatch(int param) const {
   const std::string n = "$" + std::to_string(param);
-  return key < 0 ? "ctid = " + n + "::tid" : columns[static_cast<std::size_t>(key)] + " = " + n;
+  return key < 0 ? "ctid = " + n + "::tid" : rowid() + " = " + n;
 }
 
 // --- statements and failures ---

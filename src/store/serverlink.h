@@ -103,6 +103,8 @@ struct ServerLink {
   // The key column (or tuple id) as the walk's statements name it, and as
   // a comparison of texts byte by byte.
   std::string keyexpr() const;
+  // The column a row is found by: the key column, or the tuple id.
+  std::string rowid() const;
   // "key = $n" or "ctid = $n::tid".
   std::string rowmatch(int param) const;
 
@@ -132,6 +134,11 @@ struct ServerLink {
   void paramtext(int field, const CellRef& c, std::string& out) const;
   // A value read back from the server's text form.
   Cell readvalue(int field, const char* text, int length) const;
+  // The value of `field` in column `column` of row `row` of `r` (an empty
+  // cell for NULL).
+  Cell cellat(const PGresult* r, int row, int column, int field) const {
+    return PQgetisnull(r, row, column) ? Cell() : readvalue(field, PQgetvalue(r, row, column), PQgetlength(r, row, column));
+  }
 };
 
 }  // namespace vesper

@@ -239,8 +239,7 @@ void ServerWriter::updaterow(long long id, const std::vector<Cell>& cells, const
   }
   s.params.add() = *row;
   const std::string sql = "UPDATE " + l.table + " SET " + sets + " WHERE " +
-                          l.rowmatch(static_cast<int>(s.params.count)) + " RETURNING " +
-                          (l.key >= 0 ? l.columns[static_cast<std::size_t>(l.key)] : std::string("ctid"));
+                          l.rowmatch(static_cast<int>(s.params.count)) + " RETURNING " + l.rowid();
   // Edits are few: inside a group each goes inside a savepoint.
   const bool guard = s.groupdepth > 0;
   if (guard) s.exec("SAVEPOINT vesper_edit");

@@ -93,24 +93,21 @@ struct Cursor {
 // The cell most sheets are made of, <c r="B7" t="s"><v>12</v></c>, taken
 // at a glance from `c`: false, and `c` where it was, for any other.
 bool sharedcell(Cursor& c, ShapedCell& cell) {
-  constexpr std::string_view kStart = "<c r=\"", kType = "\" t=\"s\"><v>", kEnd = "</v></c>";
-  const std::string_view d = c.data;
-  std::size_t p = c.p;
-  if (d.size() - p < kStart.size() + kType.size() + kEnd.size() + 3 || d.compare(p, kStart.size(), kStart) != 0)
-    return false;
-  p += kStart.size();
-  const std::size_t ref = p;
-  while (p < d.size() && ((d[p] >= 'A' && d[p] <= 'Z') || (d[p] >= '0' && d[p] <= '9'))) ++p;
-  const std::size_t refend = p;
-  if (p == ref || d.compare(p, kType.size(), kType) != 0) return false;
-  p += kType.size();
-  const std::size_t value = p;
-  while (p < d.size() && d[p] >= '0' && d[p] <= '9') ++p;
-  if (p == value || d.compare(p, kEnd.size(), kEnd) != 0) return false;
+  Cursor t = c;
+  const std::string_view d = t.data;
+  if (!t.take("<c r=\"")) return false;
+  const std::size_t ref = t.p;
+  while (t.p < d.size() && ((d[t.p] >= 'A' && d[t.p] <= 'Z') || (d[t.p] >= '0' && d[t.p] <= '9'))) ++t.p;
+  const std::size_t refend = t.p;
+  if (t.p == ref || !t.take("\" t=\"s\"><v>")) return false;
+  const std::size_t value = t.p;
+  while (t.p < d.size() && d[t.p] >= '0' && d[t.p] <= '9') ++t.p;
+  const std::size_t valueend = t.p;
+  if (valueend == value || !t.take("</v></c>")) return false;
   cell.col = cellcolumn(d.substr(ref, refend - ref));
   cell.type = "s";
-  cell.value = d.substr(value, p - value);
-  c.p = p + kEnd.size();
+  cell.value = d.substr(value, valueend - value);
+  c = t;
   return true;
 }
 
@@ -170,16 +167,17 @@ std::size_t shapedstring(std::string_view data, std::string_view& text) {
 }
 
 std::size_t plainstring(std::string_view data, std::string_view& text) {
-  constexpr std::string_view kStart = "<si><t>", kEnd = "</t></si>";
-  if (data.size() < kStart.size() + kEnd.size() || data.compare(0, kStart.size(), kStart) != 0) return 0;
-  std::size_t p = kStart.size();
-  for (; p < data.size() && data[p] != '<'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(data[p]);
-    if (c < 32 || c == '&' || c == '_') return 0;
+  Cursor c{data};
+  if (!c.take("<si><t>")) return 0;
+  const std::size_t start = c.p;
+  for (; c.p < data.size() && data[c.p] != '<'; ++c.p) {
+    const unsigned char b = static_cast<unsigned char>(data[c.p]);
+    if (b < 32 || b == '&' || b == '_') return 0;
   }
-  if (data.size() - p < kEnd.size() || data.compare(p, kEnd.size(), kEnd) != 0) return 0;
-  text = data.substr(kStart.size(), p - kStart.size());
-  return p + kEnd.size();
+  const std::size_t end = c.p;
+  if (!c.take("</t></si>")) return 0;
+  text = data.substr(start, end - start);
+  return c.p;
 }
 
 void countsharedrefs(std::string_view text, StringUses& uses) {
